@@ -1,0 +1,93 @@
+# Native build: the platform-free code and its tests under the sanitizers, and the driver of the
+# Windows build, whose tests then run under Wine in the same CTest run.
+include(ExternalProject)
+
+set(SAN_FLAGS -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+set(TSAN_FLAGS -fsanitize=thread -fno-omit-frame-pointer)
+
+file(GLOB HOST_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/host/*.cpp)
+set(HOST_TSAN_TESTS ${HOST_TESTS})
+list(FILTER HOST_TSAN_TESTS INCLUDE REGEX "_tsan\\.cpp$")
+list(FILTER HOST_TESTS EXCLUDE REGEX "_tsan\\.cpp$")
+
+function(tavelin_sanitized target flags)
+  target_compile_options(${target} PRIVATE ${flags})
+  target_link_options(${target} PRIVATE ${flags})
+endfunction()
+
+add_library(tavelin_core STATIC ${PORTABLE_SOURCES})
+target_include_directories(tavelin_core PUBLIC ${CMAKE_SOURCE_DIR}/src)
+tavelin_sanitized(tavelin_core "${SAN_FLAGS}")
+target_link_libraries(tavelin_core PUBLIC pthread)
+
+tavelin_gtest(gtest_asan)
+tavelin_sanitized(gtest_asan "${SAN_FLAGS}")
+add_executable(tavelin_host_tests ${HOST_TESTS})
+target_include_directories(tavelin_host_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/host)
+target_link_libraries(tavelin_host_tests PRIVATE tavelin_core gtest_asan)
+tavelin_sanitized(tavelin_host_tests "${SAN_FLAGS}")
+target_compile_definitions(tavelin_host_tests PRIVATE TAVELIN_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+add_test(NAME host.sanitized COMMAND tavelin_host_tests)
+
+if(HOST_TSAN_TESTS)
+  tavelin_gtest(gtest_tsan)
+  tavelin_sanitized(gtest_tsan "${TSAN_FLAGS}")
+  add_executable(tavelin_host_tsan_tests ${HOST_TSAN_TESTS} ${PORTABLE_SOURCES})
+  target_include_directories(tavelin_host_tsan_tests PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests/host)
+  target_link_libraries(tavelin_host_tsan_tests PRIVATE gtest_tsan pthread)
+  tavelin_sanitized(tavelin_host_tsan_tests "${TSAN_FLAGS}")
+  add_test(NAME host.threads COMMAND tavelin_host_tsan_tests)
+endif()
+
+# Benchmarks are built natively without sanitizers, so that their figures mean something.
+file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
+if(BENCH_SOURCES)
+  add_library(tavelin_core_plain STATIC ${PORTABLE_SOURCES})
+  target_include_directories(tavelin_core_plain PUBLIC ${CMAKE_SOURCE_DIR}/src)
+  target_compile_options(tavelin_core_plain PRIVATE -O2)
+  target_link_libraries(tavelin_core_plain PUBLIC pthread)
+  foreach(b IN LISTS BENCH_SOURCES)
+    get_filename_component(bn ${b} NAME_WE)
+    add_executable(${bn} ${b})
+    target_compile_options(${bn} PRIVATE -O2)
+    target_link_libraries(${bn} PRIVATE tavelin_core_plain)
+  endforeach()
+endif()
+
+# The Windows program and its tests, cross-compiled from the same sources.
+set(WIN_BUILD_DIR ${CMAKE_BINARY_DIR}/win)
+ExternalProject_Add(windows
+  SOURCE_DIR ${CMAKE_SOURCE_DIR}
+  BINARY_DIR ${WIN_BUILD_DIR}
+  CMAKE_GENERATOR Ninja
+  CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-i686.cmake
+             -DCMAKE_BUILD_TYPE=Release
+  BUILD_ALWAYS ON
+  INSTALL_COMMAND "")
+
+# Wine tests: one booted prefix per CTest run, copied afresh for each test (an empty registry).
+set(WINE_TEMPLATE ${CMAKE_BINARY_DIR}/wine-template)
+add_test(NAME wine.prefix COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh ${WINE_TEMPLATE})
+set_tests_properties(wine.prefix PROPERTIES FIXTURES_SETUP wine TIMEOUT 300)
+
+file(GLOB WIN_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win32/test_*.cpp)
+foreach(t IN LISTS WIN_TESTS)
+  get_filename_component(tn ${t} NAME_WE)
+  # A test file may ask for another virtual screen with a line "// screen: WxHxD".
+  file(STRINGS ${t} screen_line REGEX "^// screen: ")
+  set(screen 1024x768x24)
+  if(screen_line)
+    string(REGEX REPLACE "^// screen: *" "" screen "${screen_line}")
+  endif()
+  add_test(NAME wine.${tn}
+           COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-test.sh ${WINE_TEMPLATE} ${screen}
+                   ${WIN_BUILD_DIR}/${tn}.exe)
+  set_tests_properties(wine.${tn} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300)
+endforeach()
+
+file(GLOB WIN_SCRIPT_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/win32/test_*.sh)
+foreach(t IN LISTS WIN_SCRIPT_TESTS)
+  get_filename_component(tn ${t} NAME_WE)
+  add_test(NAME wine.${tn} COMMAND ${t} ${WINE_TEMPLATE} ${WIN_BUILD_DIR})
+  set_tests_properties(wine.${tn} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300)
+endforeach()

@@ -1,0 +1,24 @@
+# Shared by the Wine scripts: quiet Wine, no Mono or Gecko prompts, a 32-bit prefix.
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win32
+
+# start_xvfb SCREEN: starts a private virtual screen and exports DISPLAY; XVFB_PID is its process.
+start_xvfb() {
+  local screen=$1 n
+  for n in $(seq $((100 + RANDOM % 400)) 600); do
+    [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
+    Xvfb :$n -screen 0 "$screen" -nolisten tcp >/dev/null 2>&1 &
+    XVFB_PID=$!
+    for _ in $(seq 50); do
+      [ -e /tmp/.X11-unix/X$n ] && { export DISPLAY=:$n; return 0; }
+      kill -0 $XVFB_PID 2>/dev/null || break
+      sleep 0.1
+    done
+    kill $XVFB_PID 2>/dev/null
+  done
+  echo "no virtual screen could be started" >&2
+  return 1
+}
+
+stop_xvfb() { [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; true; }

@@ -1,0 +1,127 @@
+#include <windows.h>
+
+#include "app/UMain.h"
+
+#include "forms/uApplication.h"
+#include "settings/uConfig.h"
+
+TMain *Main = nullptr;
+
+TMain::TMain() : TForm(nullptr) {
+  auto bind = [this](const char *name, void (TMain::*handler)(TControl *)) {
+    RegisterHandler(name, [this, handler](TControl *sender) { (this->*handler)(sender); });
+  };
+  bind("FormShow", &TMain::FormShow);
+  bind("changeTotalTime", &TMain::changeTotalTime);
+  bind("changeInterBeepTime", &TMain::changeInterBeepTime);
+  bind("changeIncrement", &TMain::changeIncrement);
+  bind("BtnActivateBeepClick", &TMain::BtnActivateBeepClick);
+  bind("LaunchChrono", &TMain::LaunchChrono);
+  bind("showOptionScreen", &TMain::showOptionScreen);
+  bind("showAboutBox", &TMain::showAboutBox);
+  bind("closeApppl", &TMain::closeApppl);
+  bind("setfocusControl", &TMain::setfocusControl);
+  RegisterCloseHandler("FormClose",
+                       [this](TForm *sender, TCloseAction &action) { FormClose(sender, action); });
+  LoadDesign("MAIN");
+  PaintsOwnBackground = true;
+  if (!Application.MainForm()) Application.SetMainForm(this);
+
+  SetCaption(Application.Title());
+  Get<TComboBox>("Combosens").SetItemIndex(AppConfig->TypeInc);
+  auto &beep = Get<TButton>("BtnActivateBeep");
+  beep.SetDown(AppConfig->BeepActive);
+  beep.Tag = AppConfig->BeepActive ? 1 : 0;
+  BtnActivateBeepClick(&beep);
+}
+
+void TMain::FormShow(TControl *) {
+  SetCaption(AppConfig->GetTitleText(1));
+  const char *total[3] = {"SpinChour", "SpinCmin", "SpinCsec"};
+  const char *beep[3] = {"SpinBhour", "SpinBmin", "SpinBsec"};
+  for (uint8_t part = 0; part < 3; ++part)
+    Get<TSpinEdit>(total[part]).SetValue(AppConfig->TotalTime->GetTimePart(part));
+  for (uint8_t part = 0; part < 3; ++part)
+    Get<TSpinEdit>(beep[part]).SetValue(AppConfig->InterBeepTime->GetTimePart(part));
+}
+
+void TMain::FormClose(TForm *, TCloseAction &) {
+  AppConfig->SaveWindowSetting(wkMainWindow, nullptr, 0);
+  AppConfig->Save();
+}
+
+void TMain::changeTotalTime(TControl *Sender) {
+  if (Sender->Tag < 1 || Sender->Tag > 3) return;
+  auto *box = dynamic_cast<TSpinEdit *>(Sender);
+  if (!box) return;
+  AppConfig->TotalTime->SetTimePart(uint8_t(Sender->Tag - 1), uint8_t(box->Value()));
+}
+
+void TMain::changeInterBeepTime(TControl *Sender) {
+  if (Sender->Tag >= 1 && Sender->Tag <= 3)
+    if (auto *box = dynamic_cast<TSpinEdit *>(Sender))
+      AppConfig->InterBeepTime->SetTimePart(uint8_t(Sender->Tag - 1), uint8_t(box->Value()));
+  // The interval never exceeds the duration once an interval box has changed.
+  TTimeTavelin &total = *AppConfig->TotalTime, &interval = *AppConfig->InterBeepTime;
+  if (total.GetTotalSeconds() < interval.GetTotalSeconds()) {
+    interval.SetTotalSeconds(total.GetTotalSeconds());
+    Get<TSpinEdit>("SpinBhour").SetValue(interval.GetTimePart(0));
+    Get<TSpinEdit>("SpinBmin").SetValue(interval.GetTimePart(1));
+    Get<TSpinEdit>("SpinBsec").SetValue(interval.GetTimePart(2));
+  }
+}
+
+void TMain::changeIncrement(TControl *) {
+  AppConfig->SetTypeInc(Get<TComboBox>("Combosens").ItemIndex());
+}
+
+void TMain::BtnActivateBeepClick(TControl *Sender) {
+  auto &button = *dynamic_cast<TButton *>(Sender);
+  auto &beepbox = Get<TGroupBox>("beepbox");
+  auto &cfgpanel = Get<TPanel>("cfgpanel");
+  if (button.Tag == 1) {
+    beepbox.SetVisible(true);
+    button.Tag = 0;
+    cfgpanel.SetHeight(158);
+    button.SetHint("Désactiver les beep");
+  } else {
+    button.Tag = 1;
+    beepbox.SetVisible(false);
+    button.SetDown(false);
+    cfgpanel.SetHeight(110);
+    button.SetHint("Activer les beep");
+  }
+  AppConfig->SetBeepActive(beepbox.Visible());
+  // With the beep box hidden the gradient shows under the shortened panel.
+  Invalidate();
+}
+
+void TMain::LaunchChrono(TControl *) {
+  // The control bar and the giant display come with the chronometer windows.
+}
+
+void TMain::showOptionScreen(TControl *) {
+  // The options screen comes with its own window.
+}
+
+void TMain::showAboutBox(TControl *) {
+  // The about box comes with its own window.
+}
+
+void TMain::closeApppl(TControl *) { Close(); }
+
+void TMain::setfocusControl(TControl *Sender) {
+  if (auto *w = dynamic_cast<TWinControl *>(Sender)) lastFocused_ = w;
+}
+
+void TMain::Paint(HDC dc) {
+  RECT client;
+  GetClientRect(Handle(), &client);
+  int h = client.bottom;
+  int band = h / 64 + 1;
+  int blue = 255;
+  for (int top = 0; top < h; top += band, blue -= 4) {
+    RECT r{0, top, client.right, top + band};
+    gdi::FillSolid(dc, r, RGB(0, 0, blue));
+  }
+}

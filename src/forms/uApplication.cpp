@@ -1,0 +1,125 @@
+#include <windows.h>
+
+#include "forms/uApplication.h"
+
+#include "forms/uForms.h"
+#include "settings/uConfigTypes.h"
+
+TApplication Application;
+
+void TApplication::Initialize(HINSTANCE instance) {
+  instance_ = instance;
+  char path[MAX_PATH + 1] = {};
+  GetModuleFileNameA(instance, path, MAX_PATH);
+  exeName_ = path;
+  title_ = ApplicationTitleFromExe(exeName_);
+  icon_ = LoadIconA(instance, "MAINICON");
+  if (!icon_) icon_ = LoadIconA(nullptr, reinterpret_cast<LPCSTR>(IDI_APPLICATION));
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_UPDOWN_CLASS | ICC_BAR_CLASSES |
+                                           ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&icc);
+  terminated_ = false;
+}
+
+void TApplication::SetExeNameForTests(const std::string &path) {
+  exeName_ = path;
+  title_ = ApplicationTitleFromExe(path);
+}
+
+TForm *TApplication::ActiveForm() const {
+  HWND active = GetActiveWindow();
+  while (active) {
+    if (auto *c = TWinControl::FromHandle(active))
+      if (auto *f = dynamic_cast<TForm *>(c)) return f;
+    active = GetWindow(active, GW_OWNER);
+  }
+  return nullptr;
+}
+
+void TApplication::ProcessMessage(MSG &msg) {
+  if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) {
+    if (TForm *f = ActiveForm()) {
+      try {
+        if (f->HandleKey(msg)) return;
+      } catch (...) {
+        HandleException();
+        return;
+      }
+    }
+  }
+  if (TForm *f = ActiveForm())
+    if (f->HandleAllocated() && IsDialogMessageA(f->Handle(), &msg)) return;
+  TranslateMessage(&msg);
+  DispatchMessageA(&msg);
+}
+
+bool TApplication::ProcessMessages() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      terminated_ = true;
+      return false;
+    }
+    ProcessMessage(msg);
+  }
+  return !terminated_;
+}
+
+int TApplication::Run() {
+  if (mainForm_) mainForm_->Show();
+  MSG msg;
+  while (!terminated_) {
+    BOOL r = GetMessageA(&msg, nullptr, 0, 0);
+    if (r == 0 || r == -1) break;
+    ProcessMessage(msg);
+  }
+  terminated_ = true;
+  return 0;
+}
+
+void TApplication::Terminate() {
+  if (!terminated_) PostQuitMessage(0);
+  terminated_ = true;
+}
+
+void TApplication::HandleException(const std::exception &e) {
+  if (OnShowException) {
+    OnShowException(e.what());
+    return;
+  }
+  ShowMessageBox(e.what(), title_, MB_OK | MB_ICONERROR);
+}
+
+void TApplication::HandleException() {
+  try {
+    throw;
+  } catch (const std::exception &e) {
+    HandleException(e);
+  } catch (...) {
+    HandleException(std::runtime_error("Erreur inconnue"));
+  }
+}
+
+void TApplication::BeginBusy() {
+  if (busy_++ == 0) ::SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
+}
+
+void TApplication::EndBusy() {
+  if (busy_ > 0 && --busy_ == 0) {
+    // Let the window under the mouse choose its cursor again.
+    POINT p;
+    GetCursorPos(&p);
+    SetCursorPos(p.x, p.y);
+    ::SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
+  }
+}
+
+HCURSOR TApplication::Cursor(int id) const {
+  auto it = cursors_.find(id);
+  return it == cursors_.end() ? nullptr : it->second;
+}
+
+int ShowMessageBox(const std::string &text, const std::string &caption, UINT flags) {
+  HWND owner = GetActiveWindow();
+  return MessageBoxA(owner, text.c_str(), caption.c_str(), owner ? flags : flags | MB_TASKMODAL);
+}

@@ -1,0 +1,76 @@
+#pragma once
+#include <windows.h>
+
+#include <exception>
+#include <functional>
+#include <map>
+#include <string>
+
+class TForm;
+
+// The program's one application object: its title and executable, its main window, the message
+// loop (modal loops nest inside it), the default handler of exceptions and the busy cursor.
+class TApplication {
+public:
+  void Initialize(HINSTANCE instance);
+
+  HINSTANCE Instance() const { return instance_; }
+  const std::string &ExeName() const { return exeName_; }  // full path of the executable
+  const std::string &Title() const { return title_; }
+  void SetExeNameForTests(const std::string &path);
+  HICON Icon() const { return icon_; }
+
+  TForm *MainForm() const { return mainForm_; }
+  void SetMainForm(TForm *form) { mainForm_ = form; }
+
+  // Shows the main window and dispatches messages until the program is asked to end.
+  int Run();
+  // One message through shortcuts, dialog navigation and dispatch.
+  void ProcessMessage(MSG &msg);
+  // Dispatches what is waiting, without blocking; false once the program is asked to end.
+  bool ProcessMessages();
+  void Terminate();
+  bool Terminated() const { return terminated_; }
+
+  // The default handler: shows the message in a message box and lets the program go on.
+  void HandleException(const std::exception &e);
+  void HandleException();  // for an exception of unknown type, inside a catch
+  // Tests replace the message box to read what would have been shown.
+  std::function<void(const std::string &)> OnShowException;
+
+  // The screen cursor: busy while at least one hourglass scope is open.
+  void BeginBusy();
+  void EndBusy();
+  bool Busy() const { return busy_ > 0; }
+
+  // Application cursors by number (such as a cursor loaded from the resources).
+  void SetCursor(int id, HCURSOR cursor) { cursors_[id] = cursor; }
+  HCURSOR Cursor(int id) const;
+
+  // The form whose window is active, to route keys to its shortcuts and dialog navigation.
+  TForm *ActiveForm() const;
+
+private:
+  HINSTANCE instance_ = nullptr;
+  std::string exeName_;
+  std::string title_;
+  HICON icon_ = nullptr;
+  TForm *mainForm_ = nullptr;
+  bool terminated_ = false;
+  int busy_ = 0;
+  std::map<int, HCURSOR> cursors_;
+};
+
+extern TApplication Application;
+
+// The hourglass for the length of a scope.
+class THourglass {
+public:
+  THourglass() { Application.BeginBusy(); }
+  ~THourglass() { Application.EndBusy(); }
+  THourglass(const THourglass &) = delete;
+  THourglass &operator=(const THourglass &) = delete;
+};
+
+// A message box owned by the active window; the texts are Windows-1252.
+int ShowMessageBox(const std::string &text, const std::string &caption, UINT flags);

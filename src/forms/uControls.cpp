@@ -1,0 +1,1017 @@
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+
+#include "forms/uApplication.h"
+#include "forms/uForms.h"
+#include "forms/uTransparent.h"
+
+namespace {
+
+const char *const kObjectProp = "TavelinCtl";
+int nextControlId = 100;
+
+HCURSOR StockCursor(LPCSTR id) { return LoadCursorA(nullptr, id); }
+
+HCURSOR ParseCursor(const std::string &name) {
+  if (name.empty() || name == "default") return nullptr;
+  if (name == "arrow") return StockCursor(reinterpret_cast<LPCSTR>(IDC_ARROW));
+  if (name == "hand") return StockCursor(reinterpret_cast<LPCSTR>(IDC_HAND));
+  if (name == "none") return nullptr;
+  throw ETavelinError("Curseur inconnu: " + name);
+}
+
+void Frame3D(HDC dc, RECT &r, COLORREF top, COLORREF bottom, int width) {
+  for (int i = 0; i < width; ++i) {
+    gdi::FillSolid(dc, RECT{r.left, r.top, r.right - 1, r.top + 1}, top);
+    gdi::FillSolid(dc, RECT{r.left, r.top, r.left + 1, r.bottom - 1}, top);
+    gdi::FillSolid(dc, RECT{r.right - 1, r.top, r.right, r.bottom}, bottom);
+    gdi::FillSolid(dc, RECT{r.left, r.bottom - 1, r.right, r.bottom}, bottom);
+    InflateRect(&r, -1, -1);
+  }
+}
+
+void BevelFrame(HDC dc, RECT &r, TBevelCut cut, int width) {
+  if (cut == TBevelCut::None) return;
+  COLORREF light = GetSysColor(COLOR_BTNHIGHLIGHT), dark = GetSysColor(COLOR_BTNSHADOW);
+  if (cut == TBevelCut::Raised)
+    Frame3D(dc, r, light, dark, width);
+  else
+    Frame3D(dc, r, dark, light, width);
+}
+
+TBevelCut ParseBevel(const std::string &v) {
+  if (v == "none") return TBevelCut::None;
+  if (v == "lowered") return TBevelCut::Lowered;
+  if (v == "raised") return TBevelCut::Raised;
+  throw ETavelinError("Biseau inconnu: " + v);
+}
+
+}  // namespace
+
+// --- Colours and fonts -------------------------------------------------------------------------
+
+COLORREF ColorToRGB(TColor color) {
+  if (color & clSystemFlag) return GetSysColor(int(color & 0xFF));
+  return color;
+}
+
+TColor ParseColor(const std::string &text) {
+  static const std::map<std::string, TColor> named = {
+      {"btnface", clBtnFace}, {"menu", clMenu},   {"window", clWindow},
+      {"windowtext", clWindowText}, {"black", clBlack}, {"white", clWhite},
+      {"blue", RGB(0, 0, 255)}, {"red", RGB(255, 0, 0)}};
+  auto it = named.find(text);
+  if (it != named.end()) return it->second;
+  int r, g, b;
+  char tail;
+  if (std::sscanf(text.c_str(), "%d,%d,%d%c", &r, &g, &b, &tail) == 3) return RGB(r, g, b);
+  throw ETavelinError("Couleur inconnue: " + text);
+}
+
+HFONT FontHandle(const TFontSpec &spec) {
+  static std::vector<std::pair<TFontSpec, gdi::Font>> cache;
+  for (auto &entry : cache) {
+    const TFontSpec &s = entry.first;
+    if (s.Name == spec.Name && s.Height == spec.Height && s.Bold == spec.Bold &&
+        s.Italic == spec.Italic)
+      return entry.second.get();
+  }
+  cache.emplace_back(spec, gdi::MakeFont(spec.Name, spec.Height, spec.Bold, spec.Italic));
+  return cache.back().second.get();
+}
+
+// --- TControl ----------------------------------------------------------------------------------
+
+TControl::TControl(TWinControl *parent) : parent_(parent) {
+  if (parent_) parent_->AddChild(this);
+}
+
+TControl::~TControl() {
+  if (parent_) parent_->RemoveChild(this);
+}
+
+TForm *TControl::OwnerForm() const {
+  const TControl *c = this;
+  while (c) {
+    if (auto *f = dynamic_cast<const TForm *>(c)) return const_cast<TForm *>(f);
+    c = c->parent_;
+  }
+  return nullptr;
+}
+
+void TControl::SetBounds(int left, int top, int width, int height) {
+  left_ = left;
+  top_ = top;
+  width_ = width;
+  height_ = height;
+}
+
+void TControl::SetVisible(bool visible) { visible_ = visible; }
+void TControl::SetEnabled(bool enabled) { enabled_ = enabled; }
+
+std::string TControl::EffectiveHint() const {
+  for (const TControl *c = this; c; c = c->parent_)
+    if (!c->hint_.empty()) return c->hint_;
+  return {};
+}
+
+const TFontSpec &TControl::EffectiveFont() const {
+  const TControl *c = this;
+  while (c->ParentFont && c->parent_) c = c->parent_;
+  return c->Font;
+}
+
+void TControl::ApplyDesign(const TDesignItem &item) {
+  if (item.Has("rect")) {
+    std::vector<int> r = item.GetInts("rect", 4);
+    SetBounds(r[0], r[1], r[2], r[3]);
+  }
+  Tag = item.GetInt("tag", Tag);
+  hint_ = item.Get("hint", hint_);
+  visible_ = item.GetBool("visible", visible_);
+  enabled_ = item.GetBool("enabled", enabled_);
+  if (item.Has("font") || item.Has("fontheight") || item.Has("fontsize") || item.Has("bold") ||
+      item.Has("italic")) {
+    Font = EffectiveFont();
+    Font.Name = item.Get("font", Font.Name);
+    Font.Height = item.GetInt("fontheight", Font.Height);
+    if (item.Has("fontsize")) Font.Height = gdi::PointsToHeight(item.GetInt("fontsize", 8));
+    Font.Bold = item.GetBool("bold", Font.Bold);
+    Font.Italic = item.GetBool("italic", Font.Italic);
+    ParentFont = false;
+  }
+  if (item.Has("fontcolor")) {
+    if (ParentFont) Font = EffectiveFont();
+    Font.Color = ParseColor(item.Get("fontcolor"));
+    ParentFont = false;
+  }
+  if (item.Has("cursor")) Cursor = ParseCursor(item.Get("cursor"));
+  if (item.Has("OnClick")) OnClick = OwnerForm()->ResolveHandler(item, "OnClick");
+}
+
+void TControl::Click() {
+  if (OnClick) OnClick(this);
+}
+
+// --- TGraphicControl ---------------------------------------------------------------------------
+
+TGraphicControl::TGraphicControl(TWinControl *parent) : TControl(parent) {}
+
+bool TGraphicControl::CanPaintNow() const {
+  return visible_ && parent_ && parent_->HandleAllocated() && IsWindowVisible(parent_->Handle());
+}
+
+void TGraphicControl::Repaint() {
+  if (!CanPaintNow()) return;
+  if (!Opaque) {
+    Invalidate();
+    UpdateWindow(parent_->Handle());
+    return;
+  }
+  gdi::WindowDC wdc(parent_->Handle());
+  gdi::SavedDC saved(wdc.dc());
+  IntersectClipRect(wdc.dc(), left_, top_, left_ + width_, top_ + height_);
+  SetViewportOrgEx(wdc.dc(), left_, top_, nullptr);
+  Paint(wdc.dc());
+}
+
+void TGraphicControl::Invalidate() {
+  if (parent_ && parent_->HandleAllocated()) {
+    RECT r = BoundsRect();
+    InvalidateRect(parent_->Handle(), &r, FALSE);
+  }
+}
+
+void TGraphicControl::SetBounds(int left, int top, int width, int height) {
+  Invalidate();
+  TControl::SetBounds(left, top, width, height);
+  Invalidate();
+}
+
+void TGraphicControl::SetVisible(bool visible) {
+  if (visible == visible_) return;
+  TControl::SetVisible(visible);
+  Invalidate();
+}
+
+// --- TWinControl -------------------------------------------------------------------------------
+
+LRESULT CALLBACK TavelinWndProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  TWinControl *self;
+  if (msg == WM_NCCREATE) {
+    self = static_cast<TWinControl *>(reinterpret_cast<CREATESTRUCTA *>(lParam)->lpCreateParams);
+    SetWindowLongPtrA(wnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    SetPropA(wnd, kObjectProp, self);
+    self->handle_ = wnd;
+  } else {
+    self = reinterpret_cast<TWinControl *>(GetWindowLongPtrA(wnd, GWLP_USERDATA));
+  }
+  if (!self) return DefWindowProcA(wnd, msg, wParam, lParam);
+  if (msg == WM_NCDESTROY) {
+    SetWindowLongPtrA(wnd, GWLP_USERDATA, 0);
+    RemovePropA(wnd, kObjectProp);
+    self->handle_ = nullptr;
+    return DefWindowProcA(wnd, msg, wParam, lParam);
+  }
+  // No C++ exception may cross back into Windows: it is shown and the program goes on.
+  try {
+    return self->WndProc(msg, wParam, lParam);
+  } catch (...) {
+    Application.HandleException();
+    return 0;
+  }
+}
+
+const char *TWinControl::WindowClassName() {
+  static bool registered = false;
+  if (!registered) {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = TavelinWndProc;
+    wc.hInstance = Application.Instance();
+    wc.hIcon = Application.Icon();
+    wc.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    wc.lpszClassName = "TavelinWindow";
+    RegisterClassExA(&wc);
+    registered = true;
+  }
+  return "TavelinWindow";
+}
+
+TWinControl *TWinControl::FromHandle(HWND wnd) {
+  return wnd ? static_cast<TWinControl *>(GetPropA(wnd, kObjectProp)) : nullptr;
+}
+
+TWinControl::TWinControl(TWinControl *parent) : TControl(parent) {}
+
+TWinControl::~TWinControl() { DestroyHandle(); }
+
+void TWinControl::DestroyHandle() {
+  if (handle_ && IsWindow(handle_)) {
+    HWND h = handle_;
+    RemovePropA(h, kObjectProp);
+    handle_ = nullptr;
+    DestroyWindow(h);
+  }
+  handle_ = nullptr;
+}
+
+void TWinControl::RemoveChild(TControl *child) {
+  children_.erase(std::remove(children_.begin(), children_.end(), child), children_.end());
+}
+
+TColor TWinControl::EffectiveColor() const {
+  const TWinControl *c = this;
+  while (c->ParentColor && c->parent_) c = c->parent_;
+  return c->Color;
+}
+
+HBRUSH TWinControl::BackgroundBrush() {
+  TColor color = EffectiveColor();
+  if (color & clSystemFlag) return GetSysColorBrush(int(color & 0xFF));
+  colorBrush_ = gdi::MakeBrush(color);
+  return colorBrush_.get();
+}
+
+HWND TWinControl::ParentHandle() const { return parent_ ? parent_->Handle() : nullptr; }
+
+void TWinControl::CreateHandle() {
+  if (!handle_) CreateWindowHandle();
+}
+
+HWND TWinControl::CreateStandard(const char *className, DWORD style, DWORD exStyle,
+                                 const std::string &text) {
+  DWORD s = WS_CHILD | style | (visible_ ? WS_VISIBLE : 0) | (enabled_ ? 0 : WS_DISABLED);
+  HWND wnd = CreateWindowExA(exStyle, className, text.c_str(), s, left_, top_, width_, height_,
+                             ParentHandle(), reinterpret_cast<HMENU>(INT_PTR(nextControlId++)),
+                             Application.Instance(), nullptr);
+  if (!wnd) throw ETavelinError("Impossible de créer le contrôle " + Name);
+  AttachHandle(wnd);
+  ApplyFont();
+  return wnd;
+}
+
+HWND TWinControl::CreateOwnClass(DWORD style, DWORD exStyle, const std::string &text, HWND owner) {
+  HWND parentWnd = (style & WS_CHILD) ? ParentHandle() : owner;
+  HMENU id = (style & WS_CHILD) ? reinterpret_cast<HMENU>(INT_PTR(nextControlId++)) : nullptr;
+  HWND wnd = CreateWindowExA(exStyle, WindowClassName(), text.c_str(), style, left_, top_, width_,
+                             height_, parentWnd, id, Application.Instance(), this);
+  if (!wnd) throw ETavelinError("Impossible de créer la fenêtre " + Name);
+  ApplyFont();
+  return wnd;
+}
+
+void TWinControl::AttachHandle(HWND wnd) {
+  handle_ = wnd;
+  SetPropA(wnd, kObjectProp, this);
+}
+
+void TWinControl::ApplyFont() {
+  if (handle_) SendMessageA(handle_, WM_SETFONT, WPARAM(FontHandle(EffectiveFont())), FALSE);
+}
+
+void TWinControl::SetBounds(int left, int top, int width, int height) {
+  TControl::SetBounds(left, top, width, height);
+  if (handle_) MoveWindow(handle_, left, top, width, height, TRUE);
+}
+
+void TWinControl::SetVisible(bool visible) {
+  TControl::SetVisible(visible);
+  if (handle_) ShowWindow(handle_, visible ? SW_SHOWNA : SW_HIDE);
+}
+
+void TWinControl::SetEnabled(bool enabled) {
+  TControl::SetEnabled(enabled);
+  if (handle_) EnableWindow(handle_, enabled);
+}
+
+void TWinControl::Invalidate() {
+  if (handle_) InvalidateRect(handle_, nullptr, FALSE);
+}
+
+void TWinControl::SetFocus() {
+  if (handle_) ::SetFocus(handle_);
+}
+
+bool TWinControl::Focused() const { return handle_ && GetFocus() == handle_; }
+
+std::string TWinControl::Text() const {
+  if (!handle_) return text_;
+  int n = GetWindowTextLengthA(handle_);
+  std::string s(size_t(n) + 1, '\0');
+  n = GetWindowTextA(handle_, s.data(), n + 1);
+  s.resize(size_t(n > 0 ? n : 0));
+  return s;
+}
+
+void TWinControl::SetText(const std::string &text) {
+  text_ = text;
+  if (handle_ && Text() != text) SetWindowTextA(handle_, text.c_str());
+}
+
+TGraphicControl *TWinControl::GraphicChildAt(POINT p) const {
+  for (auto it = children_.rbegin(); it != children_.rend(); ++it) {
+    auto *g = dynamic_cast<TGraphicControl *>(*it);
+    RECT r = (*it)->BoundsRect();
+    if (g && g->Visible() && PtInRect(&r, p)) return g;
+  }
+  return nullptr;
+}
+
+bool TWinControl::HandleNotify(NMHDR *, LRESULT &) { return false; }
+bool TWinControl::DrawItem(const DRAWITEMSTRUCT &) { return false; }
+HBRUSH TWinControl::ControlColor(HDC) { return nullptr; }
+
+void TWinControl::PaintBackground(HDC dc, const RECT &client) {
+  gdi::FillSolid(dc, client, ColorToRGB(EffectiveColor()));
+}
+
+void TWinControl::PaintGraphicChildren(HDC dc, const RECT &area) {
+  for (TControl *c : children_) {
+    auto *g = dynamic_cast<TGraphicControl *>(c);
+    if (!g || !g->Visible()) continue;
+    RECT r = g->BoundsRect(), hit;
+    if (!IntersectRect(&hit, &r, &area)) continue;
+    gdi::SavedDC saved(dc);
+    IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
+    OffsetViewportOrgEx(dc, r.left, r.top, nullptr);
+    g->Paint(dc);
+  }
+}
+
+// Everything a window of ours shows is composed off screen and copied once: no flicker.
+void TWinControl::PaintWindow() {
+  gdi::PaintScope ps(handle_);
+  RECT client;
+  GetClientRect(handle_, &client);
+  if (client.right <= 0 || client.bottom <= 0) return;
+  gdi::MemoryDC mem(ps.dc(), client.right, client.bottom);
+  PaintBackground(mem.dc(), client);
+  PaintContent(mem.dc());
+  PaintGraphicChildren(mem.dc(), ps.area());
+  const RECT &a = ps.area();
+  BitBlt(ps.dc(), a.left, a.top, a.right - a.left, a.bottom - a.top, mem.dc(), a.left, a.top,
+         SRCCOPY);
+}
+
+LRESULT TWinControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_COMMAND:
+      if (lParam) {
+        if (TWinControl *c = FromHandle(reinterpret_cast<HWND>(lParam))) c->HandleCommand(HIWORD(wParam));
+        return 0;
+      }
+      break;
+    case WM_NOTIFY: {
+      auto *header = reinterpret_cast<NMHDR *>(lParam);
+      if (header->code == TTN_GETDISPINFOA) {
+        auto *info = reinterpret_cast<NMTTDISPINFOA *>(lParam);
+        TControl *c = nullptr;
+        if (info->uFlags & TTF_IDISHWND)
+          c = FromHandle(reinterpret_cast<HWND>(header->idFrom));
+        else if (header->idFrom >= 1 && header->idFrom <= children_.size())
+          c = children_[header->idFrom - 1];
+        static std::string text;
+        TForm *form = OwnerForm();
+        text = (c && form && form->ShowHint) ? c->EffectiveHint() : std::string();
+        info->lpszText = text.data();
+        info->hinst = nullptr;
+        return 0;
+      }
+      LRESULT result = 0;
+      if (TWinControl *c = FromHandle(header->hwndFrom))
+        if (c != this && c->HandleNotify(header, result)) return result;
+      break;
+    }
+    case WM_DRAWITEM: {
+      auto *item = reinterpret_cast<DRAWITEMSTRUCT *>(lParam);
+      if (TWinControl *c = FromHandle(item->hwndItem))
+        if (c->DrawItem(*item)) return TRUE;
+      break;
+    }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORLISTBOX:
+      if (TWinControl *c = FromHandle(reinterpret_cast<HWND>(lParam)))
+        if (HBRUSH b = c->ControlColor(reinterpret_cast<HDC>(wParam)))
+          return reinterpret_cast<LRESULT>(b);
+      break;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT:
+      PaintWindow();
+      return 0;
+    case WM_SETCURSOR:
+      if (Application.Busy()) {
+        ::SetCursor(LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_WAIT)));
+        return TRUE;
+      }
+      if (LOWORD(lParam) == HTCLIENT && reinterpret_cast<HWND>(wParam) == handle_) {
+        POINT p;
+        GetCursorPos(&p);
+        ScreenToClient(handle_, &p);
+        TControl *under = GraphicChildAt(p);
+        if (!under) under = this;
+        if (under->Cursor) {
+          ::SetCursor(under->Cursor);
+          return TRUE;
+        }
+      }
+      break;
+    case WM_LBUTTONUP: {
+      POINT p{short(LOWORD(lParam)), short(HIWORD(lParam))};
+      if (TGraphicControl *g = GraphicChildAt(p))
+        if (g->Enabled()) g->Click();
+      return 0;
+    }
+    default:
+      break;
+  }
+  return DefWindowProcA(handle_, msg, wParam, lParam);
+}
+
+// --- Panel and group box -----------------------------------------------------------------------
+
+TPanel::TPanel(TWinControl *parent) : TWinControl(parent) {}
+
+void TPanel::ApplyDesign(const TDesignItem &item) {
+  TWinControl::ApplyDesign(item);
+  BevelInner = ParseBevel(item.Get("bevelinner", "none"));
+  BevelOuter = ParseBevel(item.Get("bevelouter", "raised"));
+  BevelWidth = item.GetInt("bevelwidth", 1);
+  if (item.Has("color")) Color = ParseColor(item.Get("color"));
+  TabOrder = item.GetInt("taborder", -1);
+  text_ = item.Get("caption", "");
+}
+
+int TPanel::BorderWidth() const {
+  return (BevelOuter != TBevelCut::None ? BevelWidth : 0) +
+         (BevelInner != TBevelCut::None ? BevelWidth : 0);
+}
+
+void TPanel::CreateWindowHandle() {
+  CreateOwnClass(WS_CHILD | WS_CLIPCHILDREN | (visible_ ? WS_VISIBLE : 0), WS_EX_CONTROLPARENT,
+                 text_, nullptr);
+}
+
+void TPanel::SetCaption(const std::string &text) {
+  text_ = text;
+  if (handle_) {
+    SetWindowTextA(handle_, text.c_str());
+    Invalidate();
+  }
+}
+
+void TPanel::PaintContent(HDC dc) {
+  RECT r{0, 0, width_, height_};
+  BevelFrame(dc, r, BevelOuter, BevelWidth);
+  BevelFrame(dc, r, BevelInner, BevelWidth);
+  if (ShowCaption && !text_.empty()) {
+    gdi::Select font(dc, FontHandle(EffectiveFont()));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, ColorToRGB(EffectiveFont().Color));
+    DrawTextA(dc, text_.c_str(), int(text_.size()), &r,
+              DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+  }
+}
+
+TGroupBox::TGroupBox(TWinControl *parent) : TWinControl(parent) {}
+
+void TGroupBox::ApplyDesign(const TDesignItem &item) {
+  TWinControl::ApplyDesign(item);
+  text_ = item.Get("caption", "");
+  TabOrder = item.GetInt("taborder", -1);
+}
+
+void TGroupBox::CreateWindowHandle() {
+  CreateOwnClass(WS_CHILD | WS_CLIPCHILDREN | (visible_ ? WS_VISIBLE : 0), WS_EX_CONTROLPARENT,
+                 text_, nullptr);
+}
+
+void TGroupBox::PaintContent(HDC dc) {
+  gdi::Select font(dc, FontHandle(EffectiveFont()));
+  TEXTMETRICA tm;
+  GetTextMetricsA(dc, &tm);
+  int h = tm.tmHeight;
+  RECT r{0, h / 2 - 1, width_, height_};
+  // The etched frame: a light line under a dark one.
+  RECT light = r;
+  OffsetRect(&light, 1, 1);
+  light.right -= 1;
+  light.bottom -= 1;
+  HBRUSH hl = GetSysColorBrush(COLOR_BTNHIGHLIGHT), sh = GetSysColorBrush(COLOR_BTNSHADOW);
+  FrameRect(dc, &light, hl);
+  RECT dark = light;
+  OffsetRect(&dark, -1, -1);
+  FrameRect(dc, &dark, sh);
+  if (!text_.empty()) {
+    RECT t{8, 0, 0, h};
+    DrawTextA(dc, text_.c_str(), int(text_.size()), &t, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    SetBkMode(dc, OPAQUE);
+    SetBkColor(dc, ColorToRGB(EffectiveColor()));
+    SetTextColor(dc, ColorToRGB(EffectiveFont().Color));
+    DrawTextA(dc, text_.c_str(), int(text_.size()), &t, DT_SINGLELINE | DT_NOPREFIX);
+  }
+}
+
+// --- Label and image ---------------------------------------------------------------------------
+
+TLabel::TLabel(TWinControl *parent) : TGraphicControl(parent) {}
+
+void TLabel::ApplyDesign(const TDesignItem &item) {
+  TGraphicControl::ApplyDesign(item);
+  Caption = item.Get("caption", Caption);
+  AutoSize = item.GetBool("autosize", false);
+  Transparent = item.GetBool("transparent", false);
+  if (AutoSize) AdjustSize();
+}
+
+void TLabel::SetCaption(const std::string &caption) {
+  Caption = caption;
+  if (AutoSize) AdjustSize();
+  Invalidate();
+}
+
+void TLabel::AdjustSize() {
+  HDC screen = GetDC(nullptr);
+  {
+    gdi::Select font(screen, FontHandle(EffectiveFont()));
+    RECT r{0, 0, 0, 0};
+    DrawTextA(screen, Caption.c_str(), int(Caption.size()), &r,
+              DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    SetBounds(left_, top_, r.right, r.bottom);
+  }
+  ReleaseDC(nullptr, screen);
+}
+
+void TLabel::Paint(HDC dc) {
+  RECT r{0, 0, width_, height_};
+  if (!Transparent) gdi::FillSolid(dc, r, ColorToRGB(parent_->EffectiveColor()));
+  gdi::Select font(dc, FontHandle(EffectiveFont()));
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, ColorToRGB(enabled_ ? EffectiveFont().Color : SysColor(COLOR_GRAYTEXT)));
+  DrawTextA(dc, Caption.c_str(), int(Caption.size()), &r, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX);
+}
+
+TImage::TImage(TWinControl *parent) : TGraphicControl(parent) {}
+
+void TImage::ApplyDesign(const TDesignItem &item) {
+  TGraphicControl::ApplyDesign(item);
+  if (item.Has("picture")) LoadFromResource(item.Get("picture").c_str());
+}
+
+void TImage::LoadFromResource(const char *name) {
+  bitmap_ = gdi::LoadBitmapResource(Application.Instance(), name);
+  if (!bitmap_) throw ETavelinError(std::string("Image introuvable: ") + name);
+  Invalidate();
+}
+
+HBITMAP TImage::NewBitmap(int width, int height) {
+  gdi::WindowDC screen(nullptr);
+  bitmap_ = gdi::MakeCompatibleBitmap(screen.dc(), width, height);
+  Invalidate();
+  return bitmap_.get();
+}
+
+void TImage::Paint(HDC dc) {
+  if (!bitmap_) return;
+  BITMAP bm;
+  GetObjectA(bitmap_.get(), sizeof bm, &bm);
+  gdi::BitmapDC src(bitmap_.get());
+  BitBlt(dc, 0, 0, bm.bmWidth, bm.bmHeight, src.dc(), 0, 0, SRCCOPY);
+}
+
+// --- Edits -------------------------------------------------------------------------------------
+
+void TEditBase::ApplyDesign(const TDesignItem &item) {
+  TWinControl::ApplyDesign(item);
+  TabOrder = item.GetInt("taborder", -1);
+  if (item.Has("OnChange")) OnChange = OwnerForm()->ResolveHandler(item, "OnChange");
+  if (item.Has("OnEnter")) OnEnter = OwnerForm()->ResolveHandler(item, "OnEnter");
+}
+
+void TEditBase::HandleCommand(WORD code) {
+  switch (code) {
+    case EN_CHANGE: Changed(); break;
+    case EN_SETFOCUS:
+      if (OnEnter) OnEnter(this);
+      break;
+    case EN_KILLFOCUS: FocusLost(); break;
+    default: break;
+  }
+}
+
+void TEditBase::Changed() {
+  if (OnChange) OnChange(this);
+}
+
+HBRUSH TEditBase::ControlColor(HDC dc) {
+  if (EffectiveColor() == clWindow) return nullptr;
+  SetBkColor(dc, ColorToRGB(EffectiveColor()));
+  return BackgroundBrush();
+}
+
+TSpinEdit::TSpinEdit(TWinControl *parent) : TEditBase(parent) {
+  Color = clWindow;
+  text_ = "0";
+}
+
+void TSpinEdit::ApplyDesign(const TDesignItem &item) {
+  TEditBase::ApplyDesign(item);
+  if (item.Has("range")) {
+    std::vector<int> r = item.GetInts("range", 2);
+    MinValue = r[0];
+    MaxValue = r[1];
+  }
+  text_ = std::to_string(item.GetInt("value", 0));
+}
+
+void TSpinEdit::CreateWindowHandle() {
+  CreateStandard("EDIT", WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT, WS_EX_CLIENTEDGE, text_);
+  updown_ = CreateWindowExA(0, UPDOWN_CLASSA, "",
+                            WS_CHILD | (visible_ ? WS_VISIBLE : 0) | UDS_ALIGNRIGHT |
+                                UDS_SETBUDDYINT | UDS_ARROWKEYS | UDS_NOTHOUSANDS,
+                            0, 0, 0, 0, ParentHandle(), nullptr, Application.Instance(), nullptr);
+  SetPropA(updown_, kObjectProp, this);
+  SendMessageA(updown_, UDM_SETBUDDY, WPARAM(handle_), 0);
+  SendMessageA(updown_, UDM_SETRANGE32, WPARAM(MinValue), LPARAM(MaxValue));
+  SendMessageA(updown_, UDM_SETPOS32, 0, LPARAM(Value()));
+}
+
+int TSpinEdit::Value() const {
+  std::string t = Text();
+  char *end = nullptr;
+  long v = std::strtol(t.c_str(), &end, 10);
+  if (t.empty() || end == t.c_str() || *end != '\0') return MinValue;
+  return int(v);
+}
+
+void TSpinEdit::SetValue(int value) {
+  if (MaxValue != MinValue) value = std::clamp(value, MinValue, MaxValue);
+  SetText(std::to_string(value));
+  if (updown_) SendMessageA(updown_, UDM_SETPOS32, 0, LPARAM(value));
+}
+
+void TSpinEdit::FocusLost() {
+  int v = Value();
+  if (MaxValue != MinValue && (v < MinValue || v > MaxValue)) SetValue(v);
+}
+
+void TSpinEdit::SetBounds(int left, int top, int width, int height) {
+  TEditBase::SetBounds(left, top, width, height);
+  if (updown_) SendMessageA(updown_, UDM_SETBUDDY, WPARAM(handle_), 0);
+}
+
+void TSpinEdit::SetVisible(bool visible) {
+  TEditBase::SetVisible(visible);
+  if (updown_) ShowWindow(updown_, visible ? SW_SHOWNA : SW_HIDE);
+}
+
+void TSpinEdit::SetEnabled(bool enabled) {
+  TEditBase::SetEnabled(enabled);
+  if (updown_) EnableWindow(updown_, enabled);
+}
+
+TMemo::TMemo(TWinControl *parent) : TEditBase(parent) {}
+
+void TMemo::CreateWindowHandle() {
+  DWORD style = ES_MULTILINE | WS_VSCROLL | ES_AUTOVSCROLL | (ReadOnly ? ES_READONLY : 0) |
+                (WordWrap ? 0 : ES_AUTOHSCROLL) | (Border ? WS_BORDER : 0);
+  std::string all;
+  for (size_t i = 0; i < lines_.size(); ++i) all += (i ? "\r\n" : "") + lines_[i];
+  CreateStandard("EDIT", style, 0, all);
+}
+
+void TMemo::AddLine(const std::string &line) {
+  lines_.push_back(line);
+  if (handle_) {
+    std::string all;
+    for (size_t i = 0; i < lines_.size(); ++i) all += (i ? "\r\n" : "") + lines_[i];
+    SetWindowTextA(handle_, all.c_str());
+  }
+}
+
+std::vector<std::string> TMemo::Lines() const { return lines_; }
+
+// --- Combo box ---------------------------------------------------------------------------------
+
+TComboBox::TComboBox(TWinControl *parent) : TWinControl(parent) { Color = clWindow; }
+
+void TComboBox::ApplyDesign(const TDesignItem &item) {
+  TWinControl::ApplyDesign(item);
+  TabOrder = item.GetInt("taborder", -1);
+  ItemHeight = item.GetInt("itemheight", ItemHeight);
+  std::string items = item.Get("items", "");
+  for (size_t start = 0; !items.empty() && start <= items.size();) {
+    size_t bar = items.find('|', start);
+    AddItem(items.substr(start, bar == std::string::npos ? std::string::npos : bar - start));
+    if (bar == std::string::npos) break;
+    start = bar + 1;
+  }
+  if (item.Has("OnChange")) OnChange = OwnerForm()->ResolveHandler(item, "OnChange");
+  if (item.Has("OnEnter")) OnEnter = OwnerForm()->ResolveHandler(item, "OnEnter");
+}
+
+void TComboBox::CreateWindowHandle() {
+  int h = height_;
+  height_ = h + 200;  // the height of a combo box window includes its dropped list
+  CreateStandard("COMBOBOX", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, "");
+  height_ = h;
+  for (const auto &s : items_) SendMessageA(handle_, CB_ADDSTRING, 0, LPARAM(s.c_str()));
+  SendMessageA(handle_, CB_SETCURSEL, WPARAM(itemIndex_), 0);
+}
+
+void TComboBox::AddItem(const std::string &text) {
+  items_.push_back(text);
+  if (handle_) SendMessageA(handle_, CB_ADDSTRING, 0, LPARAM(text.c_str()));
+}
+
+void TComboBox::ClearItems() {
+  items_.clear();
+  itemIndex_ = -1;
+  if (handle_) SendMessageA(handle_, CB_RESETCONTENT, 0, 0);
+}
+
+int TComboBox::ItemIndex() const { return itemIndex_; }
+
+void TComboBox::SetItemIndex(int index) {
+  if (index < -1 || index >= int(items_.size())) index = -1;
+  itemIndex_ = index;
+  if (handle_) SendMessageA(handle_, CB_SETCURSEL, WPARAM(index), 0);
+}
+
+void TComboBox::HandleCommand(WORD code) {
+  if (code == CBN_SELCHANGE) {
+    itemIndex_ = int(SendMessageA(handle_, CB_GETCURSEL, 0, 0));
+    if (OnChange) OnChange(this);
+  } else if (code == CBN_SETFOCUS) {
+    if (OnEnter) OnEnter(this);
+  }
+}
+
+// --- Radio button and static text --------------------------------------------------------------
+
+TRadioButton::TRadioButton(TWinControl *parent) : TWinControl(parent) {}
+
+void TRadioButton::ApplyDesign(const TDesignItem &item) {
+  TWinControl::ApplyDesign(item);
+  TabOrder = item.GetInt("taborder", -1);
+  text_ = item.Get("caption", "");
+  checked_ = item.GetBool("checked", false);
+}
+
+void TRadioButton::CreateWindowHandle() {
+  CreateStandard("BUTTON", WS_TABSTOP | BS_RADIOBUTTON, 0, text_);
+  SendMessageA(handle_, BM_SETCHECK, checked_ ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+bool TRadioButton::Checked() const { return checked_; }
+
+void TRadioButton::SetChecked(bool checked) {
+  if (checked == checked_) return;
+  checked_ = checked;
+  if (handle_) SendMessageA(handle_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+  if (!checked) return;
+  for (TControl *c : parent_->Children())
+    if (auto *r = dynamic_cast<TRadioButton *>(c); r && r != this) r->SetChecked(false);
+  Click();
+}
+
+void TRadioButton::HandleCommand(WORD code) {
+  if (code == BN_CLICKED) SetChecked(true);
+}
+
+HBRUSH TRadioButton::ControlColor(HDC dc) {
+  SetBkColor(dc, ColorToRGB(parent_->EffectiveColor()));
+  return parent_->BackgroundBrush();
+}
+
+TStaticText::TStaticText(TWinControl *parent) : TWinControl(parent) {}
+
+void TStaticText::ApplyDesign(const TDesignItem &item) {
+  TWinControl::ApplyDesign(item);
+  TabOrder = item.GetInt("taborder", -1);
+  text_ = item.Get("caption", "");
+  Sunken = item.GetBool("sunken", false);
+}
+
+void TStaticText::CreateWindowHandle() {
+  CreateStandard("STATIC", SS_LEFT | SS_NOTIFY | SS_PATHELLIPSIS | SS_NOPREFIX | (Sunken ? SS_SUNKEN : 0),
+                 0, text_);
+}
+
+void TStaticText::HandleCommand(WORD code) {
+  if (code == STN_CLICKED) Click();
+}
+
+HBRUSH TStaticText::ControlColor(HDC dc) {
+  SetBkColor(dc, ColorToRGB(parent_->EffectiveColor()));
+  return parent_->BackgroundBrush();
+}
+
+// --- Buttons -----------------------------------------------------------------------------------
+
+TButton::TButton(TWinControl *parent) : TWinControl(parent) {}
+
+void TButton::ApplyDesign(const TDesignItem &item) {
+  TWinControl::ApplyDesign(item);
+  TabOrder = item.GetInt("taborder", -1);
+  text_ = item.Get("caption", "");
+  Default = item.GetBool("default", false);
+  Cancel = item.GetBool("cancel", false);
+  Flat = item.GetBool("flat", false);
+  GroupIndex = item.GetInt("groupindex", 0);
+  AllowAllUp = item.GetBool("allowallup", false);
+  down_ = item.GetBool("down", false);
+  std::string result = item.Get("modalresult", "none");
+  ModalResult = result == "ok" ? mrOk : result == "cancel" ? mrCancel : mrNone;
+  if (item.Has("glyph")) {
+    std::string disabled = item.Get("glyphdisabled", "");
+    SetGlyphs(item.Get("glyph").c_str(), disabled.empty() ? nullptr : disabled.c_str());
+  }
+  if (item.Has("OnEnter")) OnEnter = OwnerForm()->ResolveHandler(item, "OnEnter");
+}
+
+void TButton::SetGlyphs(const char *normal, const char *disabled) {
+  glyph_ = gdi::LoadBitmapResource(Application.Instance(), normal);
+  if (!glyph_) throw ETavelinError(std::string("Image introuvable: ") + normal);
+  BITMAP bm;
+  GetObjectA(glyph_.get(), sizeof bm, &bm);
+  glyphW_ = bm.bmWidth;
+  glyphH_ = bm.bmHeight;
+  if (disabled) {
+    glyphDisabled_ = gdi::LoadBitmapResource(Application.Instance(), disabled);
+    if (!glyphDisabled_) throw ETavelinError(std::string("Image introuvable: ") + disabled);
+  }
+}
+
+void TButton::CreateWindowHandle() {
+  CreateStandard("BUTTON", BS_OWNERDRAW | BS_NOTIFY | (Flat ? 0 : WS_TABSTOP), 0, text_);
+}
+
+void TButton::SetDown(bool down) {
+  if (down == down_) return;
+  down_ = down;
+  Invalidate();
+}
+
+void TButton::Click() {
+  if (GroupIndex != 0) {
+    if (!down_)
+      SetDown(true);
+    else if (AllowAllUp)
+      SetDown(false);
+  }
+  if (ModalResult != mrNone)
+    if (TForm *f = OwnerForm()) f->ModalResult = ModalResult;
+  TControl::Click();
+}
+
+void TButton::HandleCommand(WORD code) {
+  if (code == BN_CLICKED) {
+    Click();
+  } else if (code == BN_SETFOCUS) {
+    if (OnEnter) OnEnter(this);
+  }
+}
+
+void TButton::DrawGlyph(HDC dc, int x, int y, bool disabled) {
+  HBITMAP bmp = disabled && glyphDisabled_ ? glyphDisabled_.get() : glyph_.get();
+  DrawTransparent(dc, x, y, bmp, RGB(255, 0, 255));
+}
+
+bool TButton::DrawItem(const DRAWITEMSTRUCT &item) {
+  HDC dc = item.hDC;
+  RECT r = item.rcItem;
+  bool pressed = (item.itemState & ODS_SELECTED) != 0;
+  bool disabled = (item.itemState & ODS_DISABLED) != 0;
+  bool sunken = pressed || down_;
+  gdi::FillSolid(dc, r, ColorToRGB(Flat ? parent_->EffectiveColor() : clBtnFace));
+  if (Flat) {
+    if (sunken) DrawEdge(dc, &r, BDR_SUNKENOUTER, BF_RECT);
+  } else {
+    DrawFrameControl(dc, &r, DFC_BUTTON, DFCS_BUTTONPUSH | (pressed ? DFCS_PUSHED : 0));
+    if (Default || (item.itemState & ODS_FOCUS)) {
+      RECT outer = r;
+      FrameRect(dc, &outer, GetSysColorBrush(COLOR_WINDOWFRAME));
+    }
+  }
+  gdi::Select font(dc, FontHandle(EffectiveFont()));
+  SIZE textSize{0, 0};
+  RECT calc{0, 0, 0, 0};
+  if (!text_.empty()) {
+    DrawTextA(dc, text_.c_str(), int(text_.size()), &calc, DT_CALCRECT | DT_SINGLELINE);
+    textSize = SIZE{calc.right, calc.bottom};
+  }
+  int spacing = (glyph_ && !text_.empty()) ? 4 : 0;
+  int total = (glyph_ ? glyphW_ : 0) + spacing + textSize.cx;
+  int x = (r.right - r.left - total) / 2 + (sunken ? 1 : 0);
+  int offset = sunken ? 1 : 0;
+  if (glyph_) {
+    DrawGlyph(dc, x, (r.bottom - r.top - glyphH_) / 2 + offset, disabled);
+    x += glyphW_ + spacing;
+  }
+  if (!text_.empty()) {
+    RECT tr{x, offset, x + textSize.cx, r.bottom + offset};
+    SetBkMode(dc, TRANSPARENT);
+    if (disabled) {
+      OffsetRect(&tr, 1, 1);
+      SetTextColor(dc, GetSysColor(COLOR_BTNHIGHLIGHT));
+      DrawTextA(dc, text_.c_str(), int(text_.size()), &tr, DT_SINGLELINE | DT_VCENTER);
+      OffsetRect(&tr, -1, -1);
+      SetTextColor(dc, GetSysColor(COLOR_BTNSHADOW));
+    } else {
+      SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    }
+    DrawTextA(dc, text_.c_str(), int(text_.size()), &tr, DT_SINGLELINE | DT_VCENTER);
+  }
+  if ((item.itemState & ODS_FOCUS) && !Flat) {
+    RECT fr = r;
+    InflateRect(&fr, -4, -4);
+    DrawFocusRect(dc, &fr);
+  }
+  return true;
+}
+
+// --- Popup menu --------------------------------------------------------------------------------
+
+void TPopupMenu::Popup(HWND owner, POINT screen, TControl *sender) {
+  HMENU menu = CreatePopupMenu();
+  for (const auto &item : Items) {
+    if (item->Caption == "-") {
+      AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+      continue;
+    }
+    std::string caption = item->Caption;
+    if (!item->ShortCutText.empty()) caption += "\t" + item->ShortCutText;
+    AppendMenuA(menu, MF_STRING, item->Id, caption.c_str());
+  }
+  SetForegroundWindow(owner);
+  UINT chosen = UINT(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN,
+                                    screen.x, screen.y, 0, owner, nullptr));
+  DestroyMenu(menu);
+  for (const auto &item : Items)
+    if (chosen && item->Id == chosen && item->OnClick) item->OnClick(sender);
+}
+
+bool TPopupMenu::HandleShortCut(UINT key, TControl *sender) {
+  for (const auto &item : Items)
+    if (item->ShortCutKey && item->ShortCutKey == key) {
+      if (item->OnClick) item->OnClick(sender);
+      return true;
+    }
+  return false;
+}
+
+TMenuItem *TPopupMenu::Find(const std::string &name) const {
+  for (const auto &item : Items)
+    if (item->Name == name) return item.get();
+  return nullptr;
+}

@@ -1,0 +1,521 @@
+#pragma once
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "forms/uDesign.h"
+#include "forms/uGdi.h"
+
+class TControl;
+class TWinControl;
+class TForm;
+
+using TNotifyEvent = std::function<void(TControl *Sender)>;
+
+// Colours are either RGB values or the system's named colours (flagged as Delphi-style values).
+using TColor = uint32_t;
+constexpr TColor clSystemFlag = 0x80000000u;
+constexpr TColor SysColor(int index) { return clSystemFlag | uint32_t(index); }
+constexpr TColor clBtnFace = SysColor(COLOR_BTNFACE);
+constexpr TColor clWindowText = SysColor(COLOR_WINDOWTEXT);
+constexpr TColor clWindowFrame = SysColor(COLOR_WINDOWFRAME);
+constexpr TColor clMenu = SysColor(COLOR_MENU);
+constexpr TColor clWindow = SysColor(COLOR_WINDOW);
+constexpr TColor clBlack = RGB(0, 0, 0);
+constexpr TColor clWhite = RGB(255, 255, 255);
+COLORREF ColorToRGB(TColor color);
+// Parses "btnface", "menu", "black", "r,g,b" and the like; throws on anything else.
+TColor ParseColor(const std::string &text);
+
+struct TFontSpec {
+  std::string Name = "MS Sans Serif";
+  int Height = -11;  // negative: character height in pixels
+  bool Bold = false;
+  bool Italic = false;
+  TColor Color = clWindowText;
+  bool operator==(const TFontSpec &) const = default;
+};
+// Fonts are shared by spec for the life of the program: a handful exist, each made once.
+HFONT FontHandle(const TFontSpec &spec);
+
+enum class TBevelCut { None, Lowered, Raised };
+enum class TBorderStyle { None, Single, Dialog, ToolWindow, Sizeable };
+enum TCloseAction { caNone, caHide, caFree, caMinimize };
+enum TModalResult { mrNone = 0, mrOk = 1, mrCancel = 2 };
+
+// Any control: its place, visibility, hint, tag and click.
+class TControl {
+public:
+  explicit TControl(TWinControl *parent);
+  virtual ~TControl();
+  TControl(const TControl &) = delete;
+  TControl &operator=(const TControl &) = delete;
+
+  std::string Name;
+  int Tag = 0;
+  TNotifyEvent OnClick;
+
+  TWinControl *Parent() const { return parent_; }
+  TForm *OwnerForm() const;
+
+  int Left() const { return left_; }
+  int Top() const { return top_; }
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  RECT BoundsRect() const { return RECT{left_, top_, left_ + width_, top_ + height_}; }
+  virtual void SetBounds(int left, int top, int width, int height);
+  void SetHeight(int h) { SetBounds(left_, top_, width_, h); }
+  void SetLeftTop(int left, int top) { SetBounds(left, top, width_, height_); }
+
+  bool Visible() const { return visible_; }
+  virtual void SetVisible(bool visible);
+  bool Enabled() const { return enabled_; }
+  virtual void SetEnabled(bool enabled);
+
+  const std::string &Hint() const { return hint_; }
+  void SetHint(const std::string &hint) { hint_ = hint; }
+  // The hint shown over this control: its own, or the nearest parent's.
+  std::string EffectiveHint() const;
+
+  TFontSpec Font;
+  bool ParentFont = true;
+  const TFontSpec &EffectiveFont() const;
+
+  HCURSOR Cursor = nullptr;  // none: the default arrow
+
+  virtual void ApplyDesign(const TDesignItem &item);
+  virtual void Click();
+
+protected:
+  TWinControl *parent_;
+  int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+  bool visible_ = true;
+  bool enabled_ = true;
+  std::string hint_;
+};
+
+// A control without a window of its own: it paints on its parent's surface.
+class TGraphicControl : public TControl {
+public:
+  explicit TGraphicControl(TWinControl *parent);
+  // Paints with the DC's origin at the control's top-left corner, clipped to the control.
+  virtual void Paint(HDC dc) = 0;
+  // Paints at once on the parent's surface, without waiting for the window system.
+  void Repaint();
+  void Invalidate();
+  void SetBounds(int left, int top, int width, int height) override;
+  void SetVisible(bool visible) override;
+  // Opaque controls paint every pixel, so nothing is erased under them.
+  bool Opaque = false;
+  // Whether the parent's window exists and shows this control.
+  bool CanPaintNow() const;
+};
+
+// A control with a window of its own.
+class TWinControl : public TControl {
+public:
+  explicit TWinControl(TWinControl *parent);
+  ~TWinControl() override;
+
+  HWND Handle() const { return handle_; }
+  bool HandleAllocated() const { return handle_ != nullptr; }
+  // Creates the window (and its children's) once; the form calls it after its design is loaded.
+  virtual void CreateHandle();
+  void DestroyHandle();
+
+  TColor Color = clBtnFace;
+  bool ParentColor = false;
+  TColor EffectiveColor() const;
+  int TabOrder = -1;
+  bool TabStop = false;
+
+  const std::vector<TControl *> &Children() const { return children_; }
+  void AddChild(TControl *child) { children_.push_back(child); }
+  void RemoveChild(TControl *child);
+
+  void SetBounds(int left, int top, int width, int height) override;
+  void SetVisible(bool visible) override;
+  void SetEnabled(bool enabled) override;
+  void Invalidate();
+  void SetFocus();
+  bool Focused() const;
+
+  std::string Text() const;
+  void SetText(const std::string &text);
+
+  // Messages of our own window classes.
+  virtual LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam);
+  // Notifications of a standard control, reflected to its object by its parent.
+  virtual void HandleCommand(WORD code) { (void)code; }
+  virtual bool HandleNotify(NMHDR *header, LRESULT &result);
+  virtual bool DrawItem(const DRAWITEMSTRUCT &item);
+  virtual HBRUSH ControlColor(HDC dc);
+
+  // Our own window class, shared by forms and containers.
+  static const char *WindowClassName();
+  static TWinControl *FromHandle(HWND wnd);
+
+  TGraphicControl *GraphicChildAt(POINT p) const;
+
+protected:
+  virtual void CreateWindowHandle() = 0;
+  HWND CreateStandard(const char *className, DWORD style, DWORD exStyle, const std::string &text);
+  HWND CreateOwnClass(DWORD style, DWORD exStyle, const std::string &text, HWND owner);
+  void AttachHandle(HWND wnd);
+  void ApplyFont();
+  HWND ParentHandle() const;
+  virtual void PaintBackground(HDC dc, const RECT &client);
+  virtual void PaintContent(HDC dc) { (void)dc; }
+  void PaintWindow();
+  void PaintGraphicChildren(HDC dc, const RECT &area);
+
+  HWND handle_ = nullptr;
+  std::vector<TControl *> children_;
+  std::string text_;
+  gdi::Brush colorBrush_;  // for a non-system background colour
+
+public:
+  HBRUSH BackgroundBrush();
+
+protected:
+  friend LRESULT CALLBACK TavelinWndProc(HWND, UINT, WPARAM, LPARAM);
+  friend class TForm;
+};
+
+// --- Containers --------------------------------------------------------------------------------
+
+class TPanel : public TWinControl {
+public:
+  explicit TPanel(TWinControl *parent);
+  TBevelCut BevelInner = TBevelCut::None;
+  TBevelCut BevelOuter = TBevelCut::Raised;
+  int BevelWidth = 1;
+  bool ShowCaption = true;
+  void ApplyDesign(const TDesignItem &item) override;
+  void SetCaption(const std::string &text);
+  const std::string &Caption() const { return text_; }
+  int BorderWidth() const;
+
+protected:
+  void CreateWindowHandle() override;
+  void PaintContent(HDC dc) override;
+};
+
+class TGroupBox : public TWinControl {
+public:
+  explicit TGroupBox(TWinControl *parent);
+  void ApplyDesign(const TDesignItem &item) override;
+
+protected:
+  void CreateWindowHandle() override;
+  void PaintContent(HDC dc) override;
+};
+
+// --- Graphic controls --------------------------------------------------------------------------
+
+class TLabel : public TGraphicControl {
+public:
+  explicit TLabel(TWinControl *parent);
+  std::string Caption;
+  bool AutoSize = true;
+  bool Transparent = false;
+  void ApplyDesign(const TDesignItem &item) override;
+  void SetCaption(const std::string &caption);
+  void Paint(HDC dc) override;
+  void AdjustSize();
+};
+
+// A picture: a bitmap drawn at the control's top-left corner. Its bitmap may be drawn into.
+class TImage : public TGraphicControl {
+public:
+  explicit TImage(TWinControl *parent);
+  void ApplyDesign(const TDesignItem &item) override;
+  void Paint(HDC dc) override;
+  void LoadFromResource(const char *name);
+  // A blank bitmap of the control's size, to draw into.
+  HBITMAP NewBitmap(int width, int height);
+  HBITMAP Bitmap() const { return bitmap_.get(); }
+
+private:
+  gdi::Bitmap bitmap_;
+};
+
+// --- Standard controls -------------------------------------------------------------------------
+
+class TEditBase : public TWinControl {
+public:
+  using TWinControl::TWinControl;
+  TNotifyEvent OnChange;
+  TNotifyEvent OnEnter;
+  void HandleCommand(WORD code) override;
+  HBRUSH ControlColor(HDC dc) override;
+  void ApplyDesign(const TDesignItem &item) override;
+
+protected:
+  virtual void Changed();
+  virtual void FocusLost() {}
+};
+
+// An edit box with arrows: the value is the integer in the text, or the minimum when the text is
+// not an integer; a value typed out of range is corrected when the box loses the focus.
+class TSpinEdit : public TEditBase {
+public:
+  explicit TSpinEdit(TWinControl *parent);
+  int MinValue = 0;
+  int MaxValue = 100;
+  int Value() const;
+  void SetValue(int value);
+  void ApplyDesign(const TDesignItem &item) override;
+  void SetBounds(int left, int top, int width, int height) override;
+  void SetVisible(bool visible) override;
+  void SetEnabled(bool enabled) override;
+  HWND UpDownHandle() const { return updown_; }
+
+protected:
+  void CreateWindowHandle() override;
+  void FocusLost() override;
+
+private:
+  HWND updown_ = nullptr;
+};
+
+class TMemo : public TEditBase {
+public:
+  explicit TMemo(TWinControl *parent);
+  bool ReadOnly = true;
+  bool WordWrap = true;
+  bool Border = false;
+  void AddLine(const std::string &line);
+  std::vector<std::string> Lines() const;
+
+protected:
+  void CreateWindowHandle() override;
+
+private:
+  std::vector<std::string> lines_;
+};
+
+// A drop-down list without typing; choosing an entry from code raises no change.
+class TComboBox : public TWinControl {
+public:
+  explicit TComboBox(TWinControl *parent);
+  TNotifyEvent OnChange;
+  TNotifyEvent OnEnter;
+  int ItemHeight = 14;
+  void ApplyDesign(const TDesignItem &item) override;
+  void AddItem(const std::string &text);
+  void ClearItems();
+  int ItemIndex() const;
+  void SetItemIndex(int index);
+  int ItemCount() const { return int(items_.size()); }
+  std::string ItemText(int index) const { return items_.at(size_t(index)); }
+  void HandleCommand(WORD code) override;
+
+protected:
+  void CreateWindowHandle() override;
+
+private:
+  std::vector<std::string> items_;
+  int itemIndex_ = -1;
+};
+
+class TRadioButton : public TWinControl {
+public:
+  explicit TRadioButton(TWinControl *parent);
+  void ApplyDesign(const TDesignItem &item) override;
+  bool Checked() const;
+  // Checking a button that was not checked runs its click, as a user's click would.
+  void SetChecked(bool checked);
+  void HandleCommand(WORD code) override;
+  HBRUSH ControlColor(HDC dc) override;
+
+protected:
+  void CreateWindowHandle() override;
+
+private:
+  bool checked_ = false;
+};
+
+class TStaticText : public TWinControl {
+public:
+  explicit TStaticText(TWinControl *parent);
+  bool Sunken = false;
+  void ApplyDesign(const TDesignItem &item) override;
+  void HandleCommand(WORD code) override;
+  HBRUSH ControlColor(HDC dc) override;
+
+protected:
+  void CreateWindowHandle() override;
+};
+
+// Push buttons, with or without a picture (normal and greyed), and flat toggle buttons.
+class TButton : public TWinControl {
+public:
+  explicit TButton(TWinControl *parent);
+  TNotifyEvent OnEnter;
+  bool Default = false;
+  bool Cancel = false;
+  int ModalResult = mrNone;
+  bool Flat = false;
+  int GroupIndex = 0;  // non-zero: a toggle button that stays down
+  bool AllowAllUp = false;
+  void ApplyDesign(const TDesignItem &item) override;
+  void SetGlyphs(const char *normal, const char *disabled);
+  bool Down() const { return down_; }
+  void SetDown(bool down);  // from code: no click
+  void HandleCommand(WORD code) override;
+  bool DrawItem(const DRAWITEMSTRUCT &item) override;
+  void Click() override;
+  bool HasGlyph() const { return bool(glyph_); }
+
+protected:
+  void CreateWindowHandle() override;
+
+private:
+  void DrawGlyph(HDC dc, int x, int y, bool disabled);
+  gdi::Bitmap glyph_;
+  gdi::Bitmap glyphDisabled_;
+  int glyphW_ = 0, glyphH_ = 0;
+  bool down_ = false;
+};
+
+// --- Menus -------------------------------------------------------------------------------------
+
+struct TMenuItem {
+  std::string Name;
+  std::string Caption;  // "-" for a separator
+  UINT ShortCutKey = 0;  // virtual key with Ctrl, or 0
+  std::string ShortCutText;
+  TNotifyEvent OnClick;
+  UINT Id = 0;
+};
+
+class TPopupMenu {
+public:
+  std::string Name;
+  std::vector<std::unique_ptr<TMenuItem>> Items;
+  // Shows the menu at a screen point; runs the chosen item's handler.
+  void Popup(HWND owner, POINT screen, TControl *sender);
+  // Ctrl+key shortcuts of the items; true when one ran.
+  bool HandleShortCut(UINT key, TControl *sender);
+  TMenuItem *Find(const std::string &name) const;
+};
+
+// --- Forms -------------------------------------------------------------------------------------
+
+// A window built from its stored design. Controls and handlers are found by name.
+class TForm : public TWinControl {
+public:
+  using TCloseEvent = std::function<void(TForm *Sender, TCloseAction &Action)>;
+
+  // owner: the form above this one (owner window and modal owner), or none.
+  explicit TForm(TForm *owner);
+  ~TForm() override;
+
+  TForm *Owner() const { return owner_; }
+  TNotifyEvent OnShow;
+  TCloseEvent OnClose;
+  TNotifyEvent OnPaint;
+
+  // Handlers are registered before the design that names them is loaded.
+  void RegisterHandler(const std::string &name, TNotifyEvent handler);
+  void RegisterCloseHandler(const std::string &name, TCloseEvent handler);
+  // The handler that a design item names for an event; an unknown name is an error.
+  TNotifyEvent ResolveHandler(const TDesignItem &item, const std::string &event) const;
+  void LoadDesign(const char *resourceName);
+  void LoadDesignText(const std::string &utf8Text, const std::string &designName);
+
+  template <class T>
+  T *Find(const std::string &name) const {
+    for (const auto &c : components_)
+      if (c->Name == name) return dynamic_cast<T *>(c.get());
+    return nullptr;
+  }
+  template <class T>
+  T &Get(const std::string &name) const {
+    T *c = Find<T>(name);
+    if (!c) throw ETavelinError("Contrôle introuvable: " + Name + "." + name);
+    return *c;
+  }
+  // Adds a control made in code; the form owns it.
+  template <class T, class... Args>
+  T *Add(Args &&...args) {
+    auto c = std::make_unique<T>(std::forward<Args>(args)...);
+    T *raw = c.get();
+    components_.push_back(std::move(c));
+    return raw;
+  }
+  TPopupMenu *FindMenu(const std::string &name) const;
+
+  std::string Caption() const { return Text(); }
+  void SetCaption(const std::string &caption) { SetText(caption); }
+
+  TBorderStyle BorderStyle = TBorderStyle::Single;
+  bool SystemMenu = true;
+  bool MinimizeBox = false;
+  bool MaximizeBox = false;
+  bool StayOnTop = false;
+  bool ShowHint = false;
+  bool Centered = false;
+  TPopupMenu *PopupMenu = nullptr;
+  TButton *DefaultButton = nullptr;
+  TButton *CancelButton = nullptr;
+
+  int ClientWidth() const;
+  int ClientHeight() const;
+  void SetClientSize(int width, int height);
+  // Resizable frames keep their size in a saved placement; fixed ones only their place.
+  bool Resizable() const;
+
+  void Show();
+  void Hide();
+  int ShowModal();
+  bool Modal() const { return modal_; }
+  int ModalResult = mrNone;
+  // Asks the window to close: the close handler may change the action.
+  void Close();
+  // Frees the form once control is back in the message loop.
+  void Release();
+
+  void CreateHandle() override;
+  LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+  bool HandleKey(const MSG &msg);
+
+  // Hints shown as tooltips for the form's controls.
+  void SetupHints();
+
+protected:
+  void CreateWindowHandle() override;
+  virtual void DoShow();
+  virtual void Paint(HDC dc) { (void)dc; }
+  void PaintContent(HDC dc) override;
+  // Forms that paint their whole background themselves skip the plain fill.
+  bool PaintsOwnBackground = false;
+  void PaintBackground(HDC dc, const RECT &client) override;
+
+private:
+  TControl *CreateControl(const TDesignItem &item);
+  void BuildMenu(const TDesignItem &item);
+  void AddMenuItem(const TDesignItem &item);
+  void OrderTabs(TWinControl *container);
+  void CreateChildHandles(TWinControl *container);
+  void DoClose();
+
+  TForm *owner_;
+  std::vector<std::unique_ptr<TControl>> components_;
+  std::vector<std::unique_ptr<TPopupMenu>> menus_;
+  std::vector<std::pair<std::string, TNotifyEvent>> handlers_;
+  std::vector<std::pair<std::string, TCloseEvent>> closeHandlers_;
+  bool modal_ = false;
+  int designClientW_ = 0, designClientH_ = 0;
+  HWND tooltip_ = nullptr;
+  UINT nextMenuId_ = 1000;
+};
+
+// Loads a resource of type DESIGN as text.
+std::string LoadDesignResource(const char *name);

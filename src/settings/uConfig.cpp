@@ -1,0 +1,126 @@
+#include <windows.h>
+
+#include "settings/uConfig.h"
+
+#include <commdlg.h>
+
+#include "forms/uApplication.h"
+#include "forms/uForms.h"
+
+TConfig *AppConfig = nullptr;
+
+TConfig::TFileChooser TConfig::FileChooser = &TConfig::SystemFileChooser;
+
+void CreateAppConfig() {
+  if (!AppConfig) AppConfig = new TConfig();
+}
+
+void ReleaseAppConfig() {
+  delete AppConfig;
+  AppConfig = nullptr;
+}
+
+int32_t TConfig::ScreenSizeForWidth(int width) {
+  switch (width) {
+    case 640: return 0;
+    case 800: return 1;
+    case 1024: return 2;
+    case 1152: return 3;
+    case 1280: return 4;
+    default: return 1;
+  }
+}
+
+TConfig::TConfig() : TConfigAbstract(true) {
+  Construct();
+  // Values that only an edited registry can hold are brought into what the windows can show.
+  if (UserScreenSize < 0 || UserScreenSize > 4)
+    UserScreenSize = ScreenSizeForWidth(GetSystemMetrics(SM_CXSCREEN));
+  if (TotalTime->GetTotalSeconds() > MaxDuration) *TotalTime->SecondsRef() = MaxDuration;
+  SetBetaVersion(false);
+  TotalTime->SetTotalSeconds(TotalTime->GetTotalSeconds());
+  InterBeepTime->SetTotalSeconds(InterBeepTime->GetTotalSeconds());
+  auto &notes = InfoVersion->NoteLines;
+  notes.push_back("Note:");
+  notes.push_back("");
+  notes.push_back("Mon adresse:");
+  notes.push_back("Fenwright - Lucien Marchetti");
+  notes.push_back("14, rue des Tilleuls");
+  notes.push_back("38100 Grenoble");
+}
+
+void TConfig::DefineFields() {
+  TotalTime = std::make_unique<TTimeTavelin>();
+  InterBeepTime = std::make_unique<TTimeTavelin>();
+  int32_t screenSize = ScreenSizeForWidth(GetSystemMetrics(SM_CXSCREEN));
+  using F = TConfigFieldType;
+  RegisterFields({
+      MakeFieldDescRec("TotalTime", F::fdInteger, TotalTime->SecondsRef(), 0, int32_t(300)),
+      MakeFieldDescRec("InterBeepTime", F::fdInteger, InterBeepTime->SecondsRef(), 0, int32_t(30)),
+      MakeFieldDescRec("BeepActive", F::fdBoolean, &BeepActive, 0, false),
+      MakeFieldDescRec("TypeFinalSound", F::fdInteger, &TypeFinalSound, 0, int32_t(0)),
+      MakeFieldDescRec("FinalBeepPath", F::fdString, &FinalBeepPath, 0, std::string()),
+      MakeFieldDescRec("TypeBeepSound", F::fdInteger, &TypeBeepSound, 0, int32_t(0)),
+      MakeFieldDescRec("IntermediateBeepPath", F::fdString, &IntermediateBeepPath, 0, std::string()),
+      MakeFieldDescRec("TypeInc", F::fdInteger, &TypeInc, 0, int32_t(0)),
+      MakeFieldDescRec("UserScreenSize", F::fdInteger, &UserScreenSize, 0, screenSize),
+  });
+}
+
+void TConfig::SetBeepActive(bool active) {
+  std::atomic_ref<bool>(BeepActive).store(active, std::memory_order_relaxed);
+}
+
+bool TConfig::ReadBeepActive() const {
+  return std::atomic_ref<bool>(const_cast<bool &>(BeepActive)).load(std::memory_order_relaxed);
+}
+
+void TConfig::SetTypeFinalSound(int32_t value) {
+  if (value == TypeFinalSound) return;
+  TypeFinalSound = value;
+  if (value == 1) SelectSoundFile(0);
+}
+
+void TConfig::SetTypeBeepSound(int32_t value) {
+  if (value == TypeBeepSound) return;
+  TypeBeepSound = value;
+  if (value == 1) SelectSoundFile(1);
+}
+
+void TConfig::SelectSoundFile(int32_t which) {
+  std::string label = which == 0 ? "Son final" : "son des beeps";
+  std::string &target = which == 0 ? FinalBeepPath : IntermediateBeepPath;
+  std::string chosen;
+  if (FileChooser && FileChooser("Sélectionnez le fichier pour le " + label, target, chosen))
+    target = chosen;
+}
+
+bool TConfig::SystemFileChooser(const std::string &title, const std::string &initial,
+                                std::string &chosen) {
+  char file[MAX_PATH * 4] = {};
+  initial.copy(file, sizeof file - 1);
+  static const char filter[] = "Fichier son\0*.wav\0";
+  OPENFILENAMEA ofn{};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = Application.MainForm() ? Application.MainForm()->Handle() : nullptr;
+  ofn.lpstrFilter = filter;
+  ofn.nFilterIndex = 1;
+  ofn.lpstrFile = file;
+  ofn.nMaxFile = sizeof file;
+  ofn.lpstrTitle = title.c_str();
+  ofn.Flags = OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_EXPLORER;
+  if (!GetOpenFileNameA(&ofn)) return false;
+  chosen = file;
+  return true;
+}
+
+int32_t TConfig::GetScreenWidth() const {
+  switch (UserScreenSize) {
+    case 0: return 640;
+    case 1: return 800;
+    case 2: return 1024;
+    case 3: return 1152;
+    case 4: return 1280;
+    default: return 800;
+  }
+}

@@ -1,0 +1,57 @@
+#pragma once
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "settings/uConfigAbstract.h"
+#include "timing/uChronoType.h"
+
+// Every user setting of the program, each bound to its registry value of the same name.
+class TConfig : public TConfigAbstract {
+public:
+  TConfig();
+
+  bool BeepActive = false;
+  int32_t TypeInc = 0;
+  std::string FinalBeepPath;
+  std::string IntermediateBeepPath;
+  std::unique_ptr<TTimeTavelin> TotalTime;
+  std::unique_ptr<TTimeTavelin> InterBeepTime;
+  int32_t TypeFinalSound = 0;
+  int32_t TypeBeepSound = 0;
+  int32_t UserScreenSize = 1;
+
+  // The longest duration the main window can enter: 24 h 59 min 59 s.
+  static constexpr uint32_t MaxDuration = 89999;
+
+  void DefineFields() override;
+  void SetBeepActive(bool active);
+  // The timing threads read the beep switch while the user interface may change it.
+  bool ReadBeepActive() const;
+  void SetTypeInc(int32_t value) { TypeInc = value; }
+  void SetTypeFinalSound(int32_t value);
+  void SetTypeBeepSound(int32_t value);
+  void SelectSoundFile(int32_t which);
+  void Save() { SaveSettings(); }
+  int32_t GetScreenWidth() const;
+
+  // The display size that a screen of this width suggests (any other width gives 1).
+  static int32_t ScreenSizeForWidth(int width);
+
+  // The system's open-file dialog; tests put their own chooser here.
+  // Returns true with the chosen path when the user confirms.
+  using TFileChooser = std::function<bool(const std::string &title, const std::string &initial,
+                                          std::string &chosen)>;
+  static TFileChooser FileChooser;
+  static bool SystemFileChooser(const std::string &title, const std::string &initial,
+                                std::string &chosen);
+};
+
+extern TConfig *AppConfig;
+// The settings unit's start and end: created before any window, released after the last.
+void CreateAppConfig();
+void ReleaseAppConfig();

@@ -1,0 +1,281 @@
+#include <windows.h>
+
+#include "settings/uConfigAbstract.h"
+
+#include <cstdio>
+
+#include "forms/uApplication.h"
+#include "forms/uForms.h"
+
+const char *const InfoKeyNames[13] = {
+    "CompanyName",     "FileDescription", "FileVersion", "InternalName", "LegalCopyright",
+    "LegalTradeMarks", "OriginalFileName", "ProductName", "ProductVersion", "Comments",
+    "BuildFlags",      "eMail",            "URL"};
+const char *const InfoNotRegistered = "Info not registered";
+
+// --- Host system and user ----------------------------------------------------------------------
+
+TInfoOS::TInfoOS(TInfoVersion *owner) : Owner(owner) {
+  OSVERSIONINFOA info{};
+  info.dwOSVersionInfoSize = sizeof info;  // 148 bytes
+  if (GetVersionExA(&info)) {
+    MajorVersion = info.dwMajorVersion;
+    MinorVersion = info.dwMinorVersion;
+    BuildNumber = info.dwBuildNumber;
+    PlatformId = info.dwPlatformId;
+    CSDVersion.assign(info.szCSDVersion, strnlen(info.szCSDVersion, sizeof info.szCSDVersion));
+  }
+}
+
+std::string TInfoOS::GetMajorText() const { return std::to_string(MajorVersion); }
+
+std::string TInfoOS::GetMinorText() const {
+  std::string s = std::to_string(MinorVersion);
+  while (s.size() < 2) s = "0" + s;
+  return s;
+}
+
+std::string TInfoOS::GetPlatformName() const {
+  switch (PlatformId) {
+    case 0: return "Windows 3.1";
+    case 1: return "Windows 95";
+    case 2: return "Windows NT";
+    default: return "Indéterminé";
+  }
+}
+
+TInfoUser::TInfoUser(TInfoVersion *owner) : Owner(owner) {
+  char name[256] = {};
+  DWORD size = 256;
+  if (GetUserNameA(name, &size)) LoginName.assign(name, strnlen(name, sizeof name));
+  TRegistryAccess reg(HKEY_CURRENT_USER);
+  const char *setupKey = "SoftWare\\Microsoft\\MS SetUp (ACME)\\User Info";
+  if (reg.KeyExists(setupKey) && reg.OpenKeyReadOnly(setupKey)) {
+    RegisteredName = reg.ReadString("DefName");
+    RegisteredCompany = reg.ReadString("DefCompagny");
+  }
+}
+
+// --- Version block -----------------------------------------------------------------------------
+
+TInfoVersion::TInfoVersion(TConfigAbstract *owner)
+    : InfoOS(std::make_unique<TInfoOS>(this)),
+      InfoUser(std::make_unique<TInfoUser>(this)),
+      Owner(owner) {
+  ReadVersionInfo(Application.ExeName());
+}
+
+void TInfoVersion::ReadVersionInfo(const std::string &exePath) {
+  VersionStrings.clear();
+  DWORD ignored = 0;
+  DWORD size = GetFileVersionInfoSizeA(exePath.c_str(), &ignored);
+  std::vector<char> block(size);
+  if (size > 0 && GetFileVersionInfoA(exePath.c_str(), 0, size, block.data())) {
+    std::string language;
+    void *value = nullptr;
+    UINT length = 0;
+    if (VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", &value, &length) &&
+        length >= 4) {
+      auto *words = static_cast<const WORD *>(value);
+      char text[9];
+      std::snprintf(text, sizeof text, "%04X%04X", words[0], words[1]);
+      language = text;
+    }
+    for (const char *key : InfoKeyNames) {
+      std::string path = "\\StringFileInfo\\" + language + "\\" + key;
+      char *text = nullptr;
+      length = 0;
+      if (!language.empty() &&
+          VerQueryValueA(block.data(), path.c_str(), reinterpret_cast<void **>(&text), &length) &&
+          length > 0 && text)
+        VersionStrings.emplace_back(text, strnlen(text, length));
+      else
+        VersionStrings.emplace_back(InfoNotRegistered);
+    }
+  }
+  // Without a readable block every caller still finds its thirteen entries.
+  while (VersionStrings.size() < 13) VersionStrings.emplace_back(InfoNotRegistered);
+}
+
+std::string TInfoVersion::GetVersionPart(int part) const {
+  return VersionPart(VersionStrings.at(FileVersion), part);
+}
+
+std::string TInfoVersion::GetInfo(uint8_t index) const {
+  if (index <= URL) return VersionStrings.at(index);
+  if (index >= InfoMajor && index <= InfoBuild) return GetVersionPart(index - InfoMajor + 1);
+  if (index == InfoBeta) return Owner && Owner->BetaVersion ? "\xDF" : "";
+  return {};
+}
+
+// --- Fields ------------------------------------------------------------------------------------
+
+TConfigField::TConfigField(TConfigAbstract *owner, const TConfigFieldsRec &rec)
+    : Name(rec.Name), FieldType(rec.FieldType), Data(rec.Data), Size(0), Default(rec.Default) {
+  if (!owner) throw ETavelinError("Le parent DOIT ETRE un objet TConfigAbstract.");
+  if (FieldType == TConfigFieldType::fdBinary) Size = rec.Size;
+}
+
+// --- Store -------------------------------------------------------------------------------------
+
+TConfigAbstract::TConfigAbstract(bool useVersionKey) : UseVersionKey(useVersionKey) {
+  THourglass busy;
+  InfoVersion = std::make_unique<TInfoVersion>(this);
+  RegistryKey = std::string(BaseKeyPath) + "\\" + ExeBaseName(Application.ExeName());
+  if (UseVersionKey) RegistryKey += "\\" + GetVersionKey();
+  registry_ = std::make_unique<TRegistryAccess>(HKEY_CURRENT_USER);
+}
+
+TConfigAbstract::~TConfigAbstract() = default;
+
+void TConfigAbstract::Construct() {
+  THourglass busy;
+  DefineFields();
+  LoadSettings();
+}
+
+void TConfigAbstract::RegisterFields(const std::vector<TConfigFieldsRec> &table) {
+  for (const TConfigFieldsRec &rec : table)
+    if (!rec.Name.empty()) Fields.push_back(std::make_unique<TConfigField>(this, rec));
+}
+
+void TConfigAbstract::LoadSettings() {
+  registry_->OpenKey(RegistryKey, true);
+  struct Close {
+    TRegistryAccess &r;
+    ~Close() { r.CloseKey(); }
+  } close{*registry_};
+  for (const auto &f : Fields) {
+    if (!registry_->ValueExists(f->Name)) {
+      switch (f->FieldType) {
+        case TConfigFieldType::fdString: registry_->WriteString(f->Name, DefaultAsText(f->Default)); break;
+        case TConfigFieldType::fdInteger: registry_->WriteInteger(f->Name, DefaultAsInteger(f->Default)); break;
+        case TConfigFieldType::fdBoolean: registry_->WriteBool(f->Name, DefaultAsBoolean(f->Default)); break;
+        case TConfigFieldType::fdBinary: registry_->WriteBinary(f->Name, f->Data, size_t(f->Size)); break;
+        default: break;
+      }
+    }
+    switch (f->FieldType) {
+      case TConfigFieldType::fdString: *static_cast<std::string *>(f->Data) = registry_->ReadString(f->Name); break;
+      case TConfigFieldType::fdInteger: *static_cast<int32_t *>(f->Data) = registry_->ReadInteger(f->Name); break;
+      case TConfigFieldType::fdBoolean: *static_cast<bool *>(f->Data) = registry_->ReadBool(f->Name); break;
+      case TConfigFieldType::fdBinary: registry_->ReadBinary(f->Name, f->Data, size_t(f->Size)); break;
+      default: break;
+    }
+  }
+}
+
+void TConfigAbstract::SaveSettings() {
+  THourglass busy;
+  registry_->OpenKey(RegistryKey, true);
+  struct Close {
+    TRegistryAccess &r;
+    ~Close() { r.CloseKey(); }
+  } close{*registry_};
+  for (const auto &f : Fields) {
+    switch (f->FieldType) {
+      case TConfigFieldType::fdString: registry_->WriteString(f->Name, *static_cast<std::string *>(f->Data)); break;
+      case TConfigFieldType::fdInteger: registry_->WriteInteger(f->Name, *static_cast<int32_t *>(f->Data)); break;
+      case TConfigFieldType::fdBoolean: registry_->WriteBool(f->Name, *static_cast<bool *>(f->Data)); break;
+      case TConfigFieldType::fdBinary: registry_->WriteBinary(f->Name, f->Data, size_t(f->Size)); break;
+      default: break;
+    }
+  }
+}
+
+TForm *TConfigAbstract::PlacementWindow(uint8_t kind, TForm *form, const char *who) const {
+  TForm *window = kind == wkMainWindow ? Application.MainForm() : form;
+  if (!window) throw ETavelinError(std::string("TConfigAbstract.") + who +
+                                   ": Fenetre de destination à nil.");
+  return window;
+}
+
+void TConfigAbstract::SaveWindowSetting(uint8_t kind, TForm *form, int32_t index) {
+  TForm *window = PlacementWindow(kind, form, "SaveWindowSetting");
+  TWindowSettingRec rec;
+  rec.Name = WindowSettingName(TWindowKind(kind), window->Name, index);
+  RECT r{window->Left(), window->Top(), 0, 0};
+  if (window->HandleAllocated()) {
+    WINDOWPLACEMENT wp{};
+    wp.length = sizeof wp;
+    GetWindowPlacement(window->Handle(), &wp);
+    // The normal position, even when the window is minimised or hidden.
+    r = wp.rcNormalPosition;
+    if (window->Resizable()) {
+      rec.WindowState = IsIconic(window->Handle()) ? 1 : IsZoomed(window->Handle()) ? 2 : 0;
+      if (rec.WindowState == 0) {
+        rec.Height = r.bottom - r.top;
+        rec.Width = r.right - r.left;
+      }
+    }
+  }
+  rec.Top = r.top;
+  rec.Left = r.left;
+  auto bytes = rec.Pack();
+  registry_->OpenKey(RegistryKey, false);
+  struct Close {
+    TRegistryAccess &reg;
+    ~Close() { reg.CloseKey(); }
+  } close{*registry_};
+  registry_->WriteBinary(rec.Name, bytes.data(), bytes.size());
+}
+
+namespace {
+struct MonitorSearch {
+  RECT rect;
+  bool found = false;
+};
+
+BOOL CALLBACK CheckMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
+  auto *s = reinterpret_cast<MonitorSearch *>(data);
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  RECT overlap;
+  if (GetMonitorInfoA(monitor, &info) && IntersectRect(&overlap, &info.rcWork, &s->rect))
+    s->found = true;
+  return !s->found;
+}
+
+// A window placed where no monitor's work area shows any of it could never be seen again.
+bool VisibleOnSomeMonitor(const RECT &r) {
+  MonitorSearch search{r};
+  EnumDisplayMonitors(nullptr, nullptr, CheckMonitor, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+}  // namespace
+
+void TConfigAbstract::LoadWindowSetting(uint8_t kind, TForm *form, int32_t index) {
+  TForm *window = PlacementWindow(kind, form, "LoadWindowSetting");
+  std::string name = WindowSettingName(TWindowKind(kind), window->Name, index);
+  TWindowSettingRec rec;
+  {
+    if (!registry_->OpenKey(RegistryKey, false)) return;
+    struct Close {
+      TRegistryAccess &reg;
+      ~Close() { reg.CloseKey(); }
+    } close{*registry_};
+    if (!registry_->ValueExists(name)) return;
+    uint8_t bytes[TWindowSettingRec::ByteSize] = {};
+    size_t got = registry_->ReadBinary(name, bytes, sizeof bytes);
+    if (!TWindowSettingRec::Unpack(bytes, got, rec)) return;  // too short to be a placement
+  }
+  int width = window->Resizable() && rec.WindowState == 0 && rec.Width > 0 ? rec.Width : window->Width();
+  int height = window->Resizable() && rec.WindowState == 0 && rec.Height > 0 ? rec.Height : window->Height();
+  RECT target{rec.Left, rec.Top, rec.Left + width, rec.Top + height};
+  if (!VisibleOnSomeMonitor(target)) return;
+  window->SetBounds(rec.Left, rec.Top, width, height);
+  if (window->HandleAllocated() && window->Resizable() && rec.WindowState != 0)
+    ShowWindow(window->Handle(), rec.WindowState == 1 ? SW_MINIMIZE : SW_MAXIMIZE);
+}
+
+std::string TConfigAbstract::GetTitleText(uint8_t kind) const {
+  std::string result;
+  BuildTitleText(kind, Application.Title(), InfoVersion->GetInfo(InfoMajor),
+                 InfoVersion->GetInfo(InfoMinor), InfoVersion->GetInfo(InfoBeta),
+                 ExeBaseName(Application.ExeName()), result);
+  return result;
+}
+
+std::string TConfigAbstract::GetVersionKey() const {
+  return VersionKeyFrom(InfoVersion->GetInfo(ProductVersion), InfoVersion->GetInfo(InfoMajor));
+}

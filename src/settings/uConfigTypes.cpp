@@ -1,0 +1,184 @@
+#include "settings/uConfigTypes.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+std::string FormatMessage1(const char *pattern, const std::string &arg) {
+  std::string out;
+  for (const char *p = pattern; *p; ++p) {
+    if (p[0] == '%' && p[1] == 's') {
+      out += arg;
+      ++p;
+    } else {
+      out += *p;
+    }
+  }
+  return out;
+}
+
+TConfigFieldsRec MakeFieldDescRec(const std::string &Name, TConfigFieldType FieldType, void *Data,
+                                  int32_t Size, const TConfigDefault &Default) {
+  if (FieldType == TConfigFieldType::fdSubKey || FieldType == TConfigFieldType::fdStringList)
+    throw ETavelinError("TConfigAbstract.MakeFieldDescRec: Impossible de créer un champ étendu "
+                        "(sous clef: fdSubKey/fdStringList)");
+  return TConfigFieldsRec{Name, FieldType, Data, Size, Default};
+}
+
+std::string DefaultAsText(const TConfigDefault &d) {
+  if (auto s = std::get_if<std::string>(&d)) return *s;
+  if (auto i = std::get_if<int32_t>(&d)) return std::to_string(*i);
+  return std::get<bool>(d) ? "True" : "False";
+}
+
+int32_t DefaultAsInteger(const TConfigDefault &d) {
+  if (auto i = std::get_if<int32_t>(&d)) return *i;
+  if (auto b = std::get_if<bool>(&d)) return *b ? -1 : 0;
+  const std::string &s = std::get<std::string>(d);
+  try {
+    size_t used = 0;
+    long v = std::stol(s, &used, 10);
+    if (used == s.size()) return int32_t(v);
+  } catch (const std::exception &) {
+  }
+  throw ETavelinError(FormatMessage1("'%s' n'est pas une valeur entière correcte", s));
+}
+
+bool DefaultAsBoolean(const TConfigDefault &d) {
+  if (auto b = std::get_if<bool>(&d)) return *b;
+  if (auto i = std::get_if<int32_t>(&d)) return *i != 0;
+  const std::string &s = std::get<std::string>(d);
+  std::string lower;
+  for (char c : s) lower += char(std::tolower(static_cast<unsigned char>(c)));
+  if (lower == "true") return true;
+  if (lower == "false") return false;
+  return DefaultAsInteger(d) != 0;
+}
+
+namespace {
+void PutInt32(uint8_t *at, int32_t v) {
+  uint32_t u = uint32_t(v);
+  for (int i = 0; i < 4; ++i) at[i] = uint8_t(u >> (8 * i));
+}
+int32_t GetInt32(const uint8_t *at) {
+  uint32_t u = 0;
+  for (int i = 0; i < 4; ++i) u |= uint32_t(at[i]) << (8 * i);
+  return int32_t(u);
+}
+}  // namespace
+
+std::array<uint8_t, TWindowSettingRec::ByteSize> TWindowSettingRec::Pack() const {
+  std::array<uint8_t, ByteSize> b{};
+  size_t n = std::min(Name.size(), MaxNameLength);
+  b[0] = uint8_t(n);
+  std::memcpy(&b[1], Name.data(), n);
+  PutInt32(&b[24], Top);
+  PutInt32(&b[28], Left);
+  PutInt32(&b[32], Height);
+  PutInt32(&b[36], Width);
+  b[40] = WindowState;
+  return b;
+}
+
+bool TWindowSettingRec::Unpack(const uint8_t *bytes, size_t size, TWindowSettingRec &out) {
+  if (bytes == nullptr || size < ByteSize) return false;
+  size_t n = std::min<size_t>(bytes[0], MaxNameLength);
+  out.Name.assign(reinterpret_cast<const char *>(bytes + 1), n);
+  out.Top = GetInt32(bytes + 24);
+  out.Left = GetInt32(bytes + 28);
+  out.Height = GetInt32(bytes + 32);
+  out.Width = GetInt32(bytes + 36);
+  out.WindowState = bytes[40];
+  return true;
+}
+
+std::string WindowSettingName(TWindowKind kind, const std::string &componentName, int32_t index) {
+  std::string name = kind == wkMainWindow ? std::string("MainWindow")
+                     : kind == wkByName   ? componentName
+                                          : std::to_string(index);
+  return name.substr(0, TWindowSettingRec::MaxNameLength);
+}
+
+std::string ExeFileName(const std::string &exePath) {
+  size_t slash = exePath.find_last_of("\\/:");
+  return slash == std::string::npos ? exePath : exePath.substr(slash + 1);
+}
+
+std::string ExeBaseName(const std::string &exePath) {
+  std::string file = ExeFileName(exePath);
+  return file.substr(0, file.find('.'));
+}
+
+std::string ApplicationTitleFromExe(const std::string &exePath) {
+  std::string file = ExeFileName(exePath);
+  size_t dot = file.rfind('.');
+  std::string title = dot == std::string::npos ? file : file.substr(0, dot);
+  for (size_t i = 1; i < title.size(); ++i)
+    title[i] = char(std::tolower(static_cast<unsigned char>(title[i])));
+  return title;
+}
+
+std::string VersionPart(const std::string &fileVersion, int part) {
+  std::string rest = fileVersion;
+  for (int i = 1; i < part && i <= 3; ++i) {
+    size_t dot = rest.find('.');
+    if (dot != std::string::npos) rest.erase(0, dot + 1);
+  }
+  if (part >= 4) return rest;
+  size_t dot = rest.find('.');
+  return dot == std::string::npos ? std::string() : rest.substr(0, dot);
+}
+
+void BuildTitleText(uint8_t kind, const std::string &title, const std::string &major,
+                    const std::string &minor, const std::string &beta,
+                    const std::string &exeBaseName, std::string &result) {
+  switch (kind) {
+    case 0: result = title + " - Version " + major + "." + minor + beta; break;
+    case 1: result = title + " " + major + "." + minor + beta; break;
+    case 2: result = title; break;
+    case 3: result = exeBaseName; break;
+    default: break;
+  }
+}
+
+std::string VersionKeyFrom(const std::string &productVersion, const std::string &infoMajor) {
+  size_t dot = productVersion.find('.');
+  return dot == std::string::npos ? infoMajor : productVersion.substr(0, dot);
+}
+
+std::string Utf8ToCp1252(const std::string &utf8) {
+  // Code points 0x80..0x9F of Windows-1252 that are not Latin-1.
+  static const struct { uint16_t cp; uint8_t byte; } specials[] = {
+      {0x20AC, 0x80}, {0x201A, 0x82}, {0x0192, 0x83}, {0x201E, 0x84}, {0x2026, 0x85},
+      {0x2020, 0x86}, {0x2021, 0x87}, {0x02C6, 0x88}, {0x2030, 0x89}, {0x0160, 0x8A},
+      {0x2039, 0x8B}, {0x0152, 0x8C}, {0x017D, 0x8E}, {0x2018, 0x91}, {0x2019, 0x92},
+      {0x201C, 0x93}, {0x201D, 0x94}, {0x2022, 0x95}, {0x2013, 0x96}, {0x2014, 0x97},
+      {0x02DC, 0x98}, {0x2122, 0x99}, {0x0161, 0x9A}, {0x203A, 0x9B}, {0x0153, 0x9C},
+      {0x017E, 0x9E}, {0x0178, 0x9F}};
+  std::string out;
+  out.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size();) {
+    unsigned char c = static_cast<unsigned char>(utf8[i]);
+    uint32_t cp;
+    size_t len;
+    if (c < 0x80) { cp = c; len = 1; }
+    else if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; len = 2; }
+    else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; len = 3; }
+    else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; len = 4; }
+    else { out += '?'; ++i; continue; }
+    bool ok = i + len <= utf8.size();
+    for (size_t k = 1; ok && k < len; ++k) {
+      unsigned char cc = static_cast<unsigned char>(utf8[i + k]);
+      if ((cc & 0xC0) != 0x80) ok = false;
+      else cp = (cp << 6) | (cc & 0x3F);
+    }
+    if (!ok) { out += '?'; ++i; continue; }
+    i += len;
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) { out += char(cp); continue; }
+    char mapped = '?';
+    for (const auto &s : specials)
+      if (s.cp == cp) mapped = char(s.byte);
+    out += mapped;
+  }
+  return out;
+}

@@ -1,0 +1,79 @@
+#pragma once
+// The settings store's data that does not depend on Windows: field records, the 44-byte window
+// placement, and the texts built from the executable's name and version.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <variant>
+
+#include "app/uErrors.h"
+
+enum class TConfigFieldType : uint8_t {
+  fdString = 0,
+  fdInteger = 1,
+  fdBoolean = 2,
+  fdBinary = 3,
+  fdSubKey = 4,
+  fdStringList = 5,
+};
+
+using TConfigDefault = std::variant<std::string, int32_t, bool>;
+
+struct TConfigFieldsRec {
+  std::string Name;
+  TConfigFieldType FieldType = TConfigFieldType::fdString;
+  void *Data = nullptr;
+  int32_t Size = 0;
+  TConfigDefault Default;
+};
+
+TConfigFieldsRec MakeFieldDescRec(const std::string &Name, TConfigFieldType FieldType, void *Data,
+                                  int32_t Size, const TConfigDefault &Default);
+
+// Conversions of a default to the kind of its field, as the store writes a missing value.
+std::string DefaultAsText(const TConfigDefault &d);
+int32_t DefaultAsInteger(const TConfigDefault &d);
+bool DefaultAsBoolean(const TConfigDefault &d);
+
+enum TWindowKind : uint8_t { wkMainWindow = 0, wkByName = 1, wkByIndex = 2 };
+
+// Placement of a window as stored in one REG_BINARY value of exactly 44 bytes.
+struct TWindowSettingRec {
+  static constexpr size_t ByteSize = 44;
+  static constexpr size_t MaxNameLength = 20;
+  std::string Name;  // at most 20 characters
+  int32_t Top = 0;
+  int32_t Left = 0;
+  int32_t Height = 0;
+  int32_t Width = 0;
+  uint8_t WindowState = 0;  // 0 normal, 1 minimised, 2 maximised
+
+  std::array<uint8_t, ByteSize> Pack() const;
+  // False when the bytes cannot be a placement (fewer than 44).
+  static bool Unpack(const uint8_t *bytes, size_t size, TWindowSettingRec &out);
+};
+
+// The value name under which a placement is kept: names are cut to 20 characters.
+std::string WindowSettingName(TWindowKind kind, const std::string &componentName, int32_t index);
+
+// "C:\dir\a.b.exe" gives "a": the executable's name up to its first dot.
+std::string ExeBaseName(const std::string &exePath);
+// The file name without directory: "C:\dir\Tavelin.exe" gives "Tavelin.exe".
+std::string ExeFileName(const std::string &exePath);
+// The application title: the file name without extension, first letter kept, the rest lower case.
+std::string ApplicationTitleFromExe(const std::string &exePath);
+
+// Part 1 to 4 of a version text "a.b.c.d"; part 4 is all that is left after three dots.
+std::string VersionPart(const std::string &fileVersion, int part);
+
+// GetTitleText of the store; any other kind leaves `result` as it was.
+void BuildTitleText(uint8_t kind, const std::string &title, const std::string &major,
+                    const std::string &minor, const std::string &beta,
+                    const std::string &exeBaseName, std::string &result);
+
+// The registry key level of the major version: the text before the first "." of the product
+// version, or the major file version part when the product version has none.
+std::string VersionKeyFrom(const std::string &productVersion, const std::string &infoMajor);
+
+// The form designs are UTF-8 files; the program speaks Windows-1252.
+std::string Utf8ToCp1252(const std::string &utf8);

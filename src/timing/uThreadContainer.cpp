@@ -1,0 +1,348 @@
+// uThreadContainer - the timing engine of a run. See the header for the
+// schedule; this file keeps to the standard library only.
+#include "timing/uThreadContainer.h"
+
+#include <utility>
+
+namespace {
+
+constexpr std::chrono::nanoseconds SnapshotDelay = std::chrono::milliseconds(500);
+constexpr std::chrono::nanoseconds TickLength = std::chrono::seconds(1);
+
+// A count-down of total 0 would start below zero; it runs as an open-ended
+// count-up instead, exactly like a count-up of total 0.
+bool CountsDown(const TRunSettings& settings) {
+  return settings.TypeInc != 0 && settings.TotalSeconds != 0;
+}
+
+bool IsLastTick(const TRunSettings& settings, uint32_t elapsed) {
+  return settings.TotalSeconds != 0 && elapsed == settings.TotalSeconds;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- clocks
+
+TChronoClock::~TChronoClock() = default;
+TMessagePoster::~TMessagePoster() = default;
+
+TChronoClock::TInstant TSteadyClock::Now() {
+  return std::chrono::duration_cast<TInstant>(
+      std::chrono::steady_clock::now().time_since_epoch());
+}
+
+void TSteadyClock::WaitUntil(std::unique_lock<std::mutex>& lock,
+                             std::condition_variable& wake, TInstant deadline) {
+  if (deadline == NoDeadline) {
+    wake.wait(lock);
+    return;
+  }
+  const std::chrono::steady_clock::time_point until(
+      std::chrono::duration_cast<std::chrono::steady_clock::duration>(deadline));
+  wake.wait_until(lock, until);
+}
+
+// ---------------------------------------------------------------- workers
+
+TWorkerThread::TWorkerThread(TThreadGate& gate, int priority)
+    : FGate(gate), FPriority(priority) {}
+
+// The container joins its workers before they are destroyed; a worker still
+// running here would be a bug, and std::thread's destructor says so loudly.
+TWorkerThread::~TWorkerThread() = default;
+
+void TWorkerThread::Start(const TPriorityHook* hook) {
+  FThread = std::thread([this, hook] { Body(hook); });
+}
+
+void TWorkerThread::Release() {
+  FReleased = true;
+  FGo.notify_one();
+}
+
+bool TWorkerThread::Parked() const { return !FReleased; }
+
+void TWorkerThread::WakeToStop() { FGo.notify_all(); }
+
+void TWorkerThread::Join() {
+  if (FThread.joinable()) FThread.join();
+}
+
+void TWorkerThread::Body(const TPriorityHook* hook) {
+  if (hook != nullptr && *hook) (*hook)(FPriority);
+  Started();
+  std::unique_lock<std::mutex> lock(FGate.Lock);
+  for (;;) {
+    while (!FReleased && !FGate.Stopping) FGo.wait(lock);
+    // A release that meets the container's destruction is dropped: a
+    // destroyed run posts nothing more.
+    if (FGate.Stopping) return;
+    lock.unlock();
+    Execute();
+    lock.lock();
+    FReleased = false;
+    FGate.Wake.notify_all();
+  }
+}
+
+// ---------------------------------------------------------------- time thread
+
+TTimeThread::TTimeThread(TThreadGate& gate, const TRunSettings& settings)
+    : TWorkerThread(gate, HighestPriority), FSettings(settings) {
+  BeepInterval = settings.InterBeepSeconds;
+  SetElapsed(0);
+  if (CountsDown(settings)) {
+    Direction = -1;
+    ShownSeconds = settings.TotalSeconds;
+  } else {
+    Direction = 1;
+    ShownSeconds = 0;
+  }
+  SplitShown();
+  PartChanged = {true, true, true};
+}
+
+void TTimeThread::Advance() {
+  ++Elapsed;
+  // Unsigned wrap-around does the subtraction of a count-down.
+  ShownSeconds += static_cast<uint32_t>(static_cast<int32_t>(Direction));
+  SplitShown();
+}
+
+void TTimeThread::SplitShown() {
+  const uint32_t v = ShownSeconds;
+  TimeParts[2] = static_cast<uint8_t>(v % 60);
+  PartChanged[2] = true;  // the seconds always move
+
+  const uint32_t m = (v / 60) % 60;
+  PartChanged[1] = m != TimeParts[1];
+  TimeParts[1] = static_cast<uint8_t>(m);
+
+  // Compared in full against the stored 8-bit value: from 256 hours on the
+  // hours count as changed on every tick, as they always have.
+  const uint32_t h = v / 3600;
+  PartChanged[0] = h != TimeParts[0];
+  if (PartChanged[0]) TimeParts[0] = static_cast<uint8_t>(h);
+}
+
+void TTimeThread::Execute() {
+  Advance();
+  // The remainder is taken on every tick and the switch read on every tick,
+  // so that the beep button applies from the next tick on.
+  const bool onInterval = BeepInterval != 0 && Elapsed % BeepInterval == 0;
+  const bool active = FSettings.BeepActive ? FSettings.BeepActive() : false;
+  BeepDue = onInterval && active;
+  if (IsLastTick(FSettings, Elapsed)) EndReached = true;
+}
+
+// ---------------------------------------------------------------- message thread
+
+TMessageThread::TMessageThread(TThreadGate& gate, uintptr_t navigWnd,
+                               uintptr_t watchWnd, const TRunSettings& settings,
+                               TMessagePoster& poster)
+    : TWorkerThread(gate, TimeCriticalPriority),
+      NavigWnd(navigWnd),
+      WatchWnd(watchWnd),
+      FSettings(settings),
+      FPoster(poster) {}
+
+void TMessageThread::BindSnapshot(const bool* beepSrc, const uint8_t* partsSrc,
+                                  const bool* changedSrc,
+                                  const uint32_t* elapsedSrc) {
+  BeepSrc = beepSrc;
+  PartsSrc = partsSrc;
+  ChangedSrc = changedSrc;
+  ElapsedSrc = elapsedSrc;
+}
+
+void TMessageThread::Started() {
+  // The display starts on 00:00:00 counting up and on the total counting
+  // down; the total's hours are held in 8 bits, as the display's are.
+  if (CountsDown(FSettings)) {
+    const uint32_t total = FSettings.TotalSeconds;
+    const auto hours = static_cast<uint8_t>(total / 3600);
+    LastTens = {static_cast<uint8_t>(hours / 10),
+                static_cast<uint8_t>((total % 3600) / 60 / 10),
+                static_cast<uint8_t>(total % 60 / 10)};
+  } else {
+    LastTens = {0, 0, 0};
+  }
+}
+
+void TMessageThread::Execute() {
+  const uint32_t elapsed = *ElapsedSrc;
+  FPoster.Post(WatchWnd, WM_SET_PROGRESS, elapsed, 0);
+  for (int u = 2; u >= 0; --u) {
+    if (!ChangedSrc[u]) continue;
+    const uint8_t part = PartsSrc[u];
+    FPoster.Post(WatchWnd, WM_SET_DIGIT, static_cast<uintptr_t>(2 * u + 1),
+                 part % 10);
+    const auto tens = static_cast<uint8_t>(part / 10);
+    if (tens != LastTens[u]) {
+      FPoster.Post(WatchWnd, WM_SET_DIGIT, static_cast<uintptr_t>(2 * u), tens);
+      LastTens[u] = tens;
+    }
+  }
+  if (*BeepSrc) FPoster.Post(NavigWnd, WM_PLAY_BEEP, 0, 0);
+  if (IsLastTick(FSettings, elapsed)) {
+    FPoster.Post(NavigWnd, WM_PLAY_FINAL, 0, 0);
+    FPoster.Post(NavigWnd, WM_RUN_FINISHED, 0, 0);
+  }
+}
+
+// ---------------------------------------------------------------- container
+
+TMainThread::TMainThread(uintptr_t navigWnd, uintptr_t watchWnd,
+                         TRunSettings settings, TChronoClock& clock,
+                         TMessagePoster& poster, TPriorityHook priorityHook)
+    : FSettings(std::move(settings)),
+      FClock(clock),
+      FPoster(poster),
+      FPriorityHook(std::move(priorityHook)) {
+  TimeThread = std::make_unique<TTimeThread>(FGate, FSettings);
+  NavigWnd = navigWnd;
+  WatchWnd = watchWnd;
+  MessageThread = std::make_unique<TMessageThread>(FGate, NavigWnd, WatchWnd,
+                                                   FSettings, FPoster);
+  MessageThread->BindSnapshot(&SnapBeep, SnapParts.data(), SnapChanged.data(),
+                              &SnapElapsed);
+  // Every thread parks before doing anything, so the order in which they
+  // start does not show; the container comes last so that it never sees a
+  // worker that is not there yet.
+  try {
+    TimeThread->Start(&FPriorityHook);
+    MessageThread->Start(&FPriorityHook);
+    FThread = std::thread([this] { Execute(); });
+  } catch (...) {
+    Shutdown();
+    throw;
+  }
+}
+
+TMainThread::~TMainThread() { Shutdown(); }
+
+void TMainThread::Shutdown() noexcept {
+  {
+    std::lock_guard<std::mutex> guard(FGate.Lock);
+    FGate.Stopping = true;
+  }
+  FGate.Wake.notify_all();
+  TimeThread->WakeToStop();
+  MessageThread->WakeToStop();
+  if (FThread.joinable()) FThread.join();
+  TimeThread->Join();
+  MessageThread->Join();
+  TimeThread.reset();
+  MessageThread.reset();
+}
+
+void TMainThread::Resume() {
+  std::lock_guard<std::mutex> guard(FGate.Lock);
+  if (FRunEnded) return;
+  if (!FStarted) {
+    FStarted = true;
+    FStart = FClock.Now();
+  } else if (FPaused) {
+    FPausedTotal += FClock.Now() - FPauseStart;
+    FPaused = false;
+  } else {
+    return;
+  }
+  FGate.Wake.notify_all();
+}
+
+void TMainThread::Suspend() {
+  std::lock_guard<std::mutex> guard(FGate.Lock);
+  if (!FStarted || FPaused || FRunEnded) return;
+  FPaused = true;
+  FPauseStart = FClock.Now();
+  // No need to wake the container: whatever it waits for, it looks at the
+  // pause before acting.
+}
+
+bool TMainThread::Suspended() const {
+  std::lock_guard<std::mutex> guard(FGate.Lock);
+  return !FStarted || FPaused;
+}
+
+void TMainThread::Terminate() {
+  std::lock_guard<std::mutex> guard(FGate.Lock);
+  FTerminateRequested = true;
+}
+
+bool TMainThread::WaitFor(unsigned timeoutMs) {
+  std::unique_lock<std::mutex> lock(FGate.Lock);
+  return FEnded.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                         [this] { return FRunEnded; });
+}
+
+bool TMainThread::WaitWhilePaused(std::unique_lock<std::mutex>& lock) {
+  while (FPaused && !FGate.Stopping)
+    FClock.WaitUntil(lock, FGate.Wake, TChronoClock::NoDeadline);
+  return !FGate.Stopping;
+}
+
+bool TMainThread::WaitScheduled(std::unique_lock<std::mutex>& lock,
+                                std::chrono::nanoseconds offset) {
+  for (;;) {
+    if (!WaitWhilePaused(lock)) return false;
+    // Recomputed on every pass: a pause taken during this wait moves it.
+    const TInstant due = FStart + FPausedTotal + offset;
+    if (FClock.Now() >= due) return true;
+    FClock.WaitUntil(lock, FGate.Wake, due);
+    if (FGate.Stopping) return false;
+  }
+}
+
+bool TMainThread::WaitParked(std::unique_lock<std::mutex>& lock,
+                             const TWorkerThread& worker) {
+  while (!worker.Parked() && !FGate.Stopping) FGate.Wake.wait(lock);
+  return !FGate.Stopping;
+}
+
+void TMainThread::TakeSnapshot() {
+  SnapChanged = TimeThread->PartChanged;
+  SnapParts = TimeThread->TimeParts;
+  SnapBeep = TimeThread->BeepDue;
+  SnapElapsed = TimeThread->Elapsed;
+}
+
+void TMainThread::EndRun() {
+  FRunEnded = true;
+  FEnded.notify_all();
+}
+
+void TMainThread::Execute() {
+  if (FPriorityHook) FPriorityHook(TimeCriticalPriority);
+  std::unique_lock<std::mutex> lock(FGate.Lock);
+  while (!FStarted && !FGate.Stopping) FGate.Wake.wait(lock);
+
+  TimeThread->EndReached = false;
+  // Offset from the start of the current tick's release; deadlines are
+  // absolute, so the time spent on hand-overs never accumulates.
+  std::chrono::nanoseconds release{0};
+  // Each worker is waited for right after its release: both finish in
+  // microseconds, and the clock is only ever waited on while both are parked,
+  // which keeps a simulated clock deterministic.
+  for (;;) {
+    if (!WaitWhilePaused(lock)) return;
+    if (FTerminateRequested) break;
+
+    TimeThread->Release();
+    if (!WaitParked(lock, *TimeThread)) return;
+
+    if (!WaitScheduled(lock, release + SnapshotDelay)) return;
+    TakeSnapshot();
+
+    if (!WaitScheduled(lock, release + TickLength)) return;
+    const bool last = TimeThread->EndReached;
+    // Recorded before the last messages go out, so that WaitFor answers true
+    // to a window handling WM_RUN_FINISHED.
+    if (last) EndRun();
+    MessageThread->Release();
+    if (!WaitParked(lock, *MessageThread)) return;
+    if (last) return;
+    release += TickLength;
+  }
+  EndRun();
+}

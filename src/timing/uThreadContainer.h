@@ -1,0 +1,268 @@
+// uThreadContainer - the timing engine of a run.
+//
+// Three threads count the seconds of one run and turn each of them into posted
+// window messages: the container TMainThread paces the run, TTimeThread does
+// the arithmetic of a tick, TMessageThread posts the tick's messages.
+//
+// The engine keeps time by deadlines on an injected monotonic clock, so a late
+// wake-up never pushes later ticks back, and it reaches the windows only
+// through an injected poster. It includes no platform header: the Windows side
+// passes a poster built on PostMessageA and a priority hook built on
+// SetThreadPriority; the native tests pass a simulated clock and a recorder.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+// Private window messages. The control bar (NavigWnd) receives the first
+// three with wParam = lParam = 0; the display window (WatchWnd) receives
+// WM_SET_DIGIT (wParam digit position 0..5, lParam digit value) and
+// WM_SET_PROGRESS (wParam elapsed seconds of the tick, lParam 0).
+constexpr unsigned WM_RUN_FINISHED = 0x5401;
+constexpr unsigned WM_PLAY_BEEP = 0x5410;
+constexpr unsigned WM_PLAY_FINAL = 0x5411;
+constexpr unsigned WM_SET_DIGIT = 0x5421;
+constexpr unsigned WM_SET_PROGRESS = 0x5422;
+
+// Values handed to the priority hook; they are the Win32 levels
+// THREAD_PRIORITY_TIME_CRITICAL and THREAD_PRIORITY_HIGHEST.
+constexpr int TimeCriticalPriority = 15;
+constexpr int HighestPriority = 2;
+
+// What a run needs from the settings, taken when its container is built.
+// Only BeepActive may change during a run: it is called on the time thread
+// at every tick, so it must be cheap, thread-safe and must not throw. An empty
+// BeepActive means beeps off.
+struct TRunSettings {
+  uint32_t TotalSeconds = 0;      // 0: open-ended, the run never ends by itself
+  uint32_t InterBeepSeconds = 0;  // 0: no beep at all
+  int32_t TypeInc = 0;            // 0 counts up ("Positif"), otherwise down
+  std::function<bool()> BeepActive;
+};
+
+// Monotonic time and interruptible waits. Every wait of the engine that is
+// governed by time goes through here, so that a simulated clock can run hours
+// of ticks in milliseconds.
+class TChronoClock {
+ public:
+  // Time since the clock's own epoch. Only differences matter.
+  using TInstant = std::chrono::nanoseconds;
+  static constexpr TInstant NoDeadline = TInstant::max();
+
+  virtual ~TChronoClock();
+
+  virtual TInstant Now() = 0;
+
+  // Called with `lock` held; `wake` is the condition variable that the caller's
+  // state changes are signalled on (with that same mutex). Returns with `lock`
+  // held when Now() has reached `deadline`, when `wake` is notified, or
+  // spuriously: the caller always re-checks its state and the time. A
+  // deadline of NoDeadline waits for a notification only.
+  virtual void WaitUntil(std::unique_lock<std::mutex>& lock,
+                         std::condition_variable& wake, TInstant deadline) = 0;
+};
+
+// The production clock: std::chrono::steady_clock.
+class TSteadyClock final : public TChronoClock {
+ public:
+  TInstant Now() override;
+  void WaitUntil(std::unique_lock<std::mutex>& lock,
+                 std::condition_variable& wake, TInstant deadline) override;
+};
+
+// Posts one message to a window; never sends and never waits for the window.
+// Called on the message thread; must not throw. A message to a window that no
+// longer exists is simply lost.
+class TMessagePoster {
+ public:
+  virtual ~TMessagePoster();
+  virtual void Post(uintptr_t window, unsigned msg, uintptr_t wParam,
+                    intptr_t lParam) = 0;
+};
+
+// Called once on each engine thread as it starts, with TimeCriticalPriority
+// (container, message thread) or HighestPriority (time thread).
+using TPriorityHook = std::function<void(int priority)>;
+
+// One lock for a container and its two workers: every hand-over between them
+// goes through it, so each thread's writes are published to the next reader.
+struct TThreadGate {
+  std::mutex Lock;
+  std::condition_variable Wake;  // the container waits on this one
+  bool Stopping = false;         // the container is being destroyed
+};
+
+// A worker is released once per tick by its container, does its work without
+// holding the lock, and parks itself again. It never ends on its own: only
+// the container's destruction (TThreadGate::Stopping) ends its loop.
+class TWorkerThread {
+ public:
+  TWorkerThread(const TWorkerThread&) = delete;
+  TWorkerThread& operator=(const TWorkerThread&) = delete;
+  virtual ~TWorkerThread();
+
+  // For the container only.
+  void Start(const TPriorityHook* hook);
+  void Release();       // caller holds the gate's lock
+  bool Parked() const;  // caller holds the gate's lock
+  void WakeToStop();    // after Stopping was set
+  void Join();
+
+ protected:
+  TWorkerThread(TThreadGate& gate, int priority);
+
+  virtual void Started() {}     // on the new thread, before it first parks
+  virtual void Execute() = 0;   // one tick, without the lock
+
+ private:
+  void Body(const TPriorityHook* hook);
+
+  TThreadGate& FGate;
+  const int FPriority;
+  std::condition_variable FGo;
+  bool FReleased = false;  // released and not parked yet
+  std::thread FThread;
+};
+
+// The arithmetic of a tick. Its fields are written on its own thread between
+// a release and the next parking, and read by the container only while it is
+// parked.
+class TTimeThread final : public TWorkerThread {
+ public:
+  TTimeThread(TThreadGate& gate, const TRunSettings& settings);
+
+  int8_t Direction = 1;                   // +1 counts up, -1 counts down
+  uint32_t BeepInterval = 0;
+  uint32_t Elapsed = 0;                   // ticks counted since the start
+  std::array<uint8_t, 3> TimeParts{};     // 0 hours, 1 minutes, 2 seconds
+  bool BeepDue = false;
+  bool EndReached = false;
+  uint32_t ShownSeconds = 0;              // the value on the display
+  std::array<bool, 3> PartChanged{};      // same indexes as TimeParts
+
+  void SetElapsed(uint32_t value) { Elapsed = value; }
+  void Advance();
+  void SplitShown();
+
+ protected:
+  void Execute() override;
+
+ private:
+  const TRunSettings& FSettings;
+};
+
+// Turns the container's snapshot of a tick into posted messages.
+class TMessageThread final : public TWorkerThread {
+ public:
+  TMessageThread(TThreadGate& gate, uintptr_t navigWnd, uintptr_t watchWnd,
+                 const TRunSettings& settings, TMessagePoster& poster);
+
+  void BindSnapshot(const bool* beepSrc, const uint8_t* partsSrc,
+                    const bool* changedSrc, const uint32_t* elapsedSrc);
+
+  const bool* BeepSrc = nullptr;
+  const bool* ChangedSrc = nullptr;    // three flags: hours, minutes, seconds
+  const uint8_t* PartsSrc = nullptr;   // three values, same indexes
+  const uint32_t* ElapsedSrc = nullptr;
+  uintptr_t NavigWnd;                  // beep, final sound, end of run
+  uintptr_t WatchWnd;                  // digits and progress
+
+ protected:
+  void Started() override;
+  void Execute() override;
+
+ private:
+  const TRunSettings& FSettings;
+  TMessagePoster& FPoster;
+  // Tens digit last put on the display for hours, minutes, seconds; starts
+  // from what the display shows before the first tick.
+  std::array<uint8_t, 3> LastTens{};
+};
+
+// The container: one run, from its first Resume to its last tick.
+//
+// Tick k releases the time thread at start + (k - 1) s, takes the snapshot
+// 500 ms after that release and has the message thread post the tick's
+// messages at start + k s; time spent paused is added to every later
+// deadline. All operations may be called from any thread.
+class TMainThread {
+ public:
+  // Builds the container and both workers parked: nothing runs before the
+  // first Resume.
+  TMainThread(uintptr_t navigWnd, uintptr_t watchWnd, TRunSettings settings,
+              TChronoClock& clock, TMessagePoster& poster,
+              TPriorityHook priorityHook = {});
+  // Never waits for more than the current hand-over (microseconds of work):
+  // interrupts every wait, joins the three threads, and nothing is posted
+  // once it has returned.
+  ~TMainThread();
+
+  TMainThread(const TMainThread&) = delete;
+  TMainThread& operator=(const TMainThread&) = delete;
+
+  // Starts the run, or continues it after a pause. Does nothing once the run
+  // has ended.
+  void Resume();
+  // Freezes the schedule where it stands. A tick already under way on a
+  // worker is finished; nothing more is released until Resume.
+  void Suspend();
+  // True while parked before the first Resume and while paused.
+  bool Suspended() const;
+  // The run ends at the top of its next tick, after the messages of the tick
+  // under way. A paused container does not reach that point until resumed.
+  void Terminate();
+  // Waits in real time, at most timeoutMs, for the end of the run; true when
+  // it has ended. The end is recorded before WM_RUN_FINISHED is posted, so a
+  // window handling that message gets true at once.
+  bool WaitFor(unsigned timeoutMs);
+
+ private:
+  using TInstant = TChronoClock::TInstant;
+
+  void Execute();
+  bool WaitWhilePaused(std::unique_lock<std::mutex>& lock);
+  bool WaitScheduled(std::unique_lock<std::mutex>& lock,
+                     std::chrono::nanoseconds offset);
+  bool WaitParked(std::unique_lock<std::mutex>& lock,
+                  const TWorkerThread& worker);
+  void TakeSnapshot();
+  void EndRun();
+  void Shutdown() noexcept;
+
+  // Fixed for the life of the container; declared first because the workers
+  // keep references to them.
+  const TRunSettings FSettings;
+  TChronoClock& FClock;
+  TMessagePoster& FPoster;
+  const TPriorityHook FPriorityHook;
+  mutable TThreadGate FGate;
+
+  std::unique_ptr<TTimeThread> TimeThread;
+  uintptr_t NavigWnd;
+  uintptr_t WatchWnd;
+  // The only data of a tick that the message thread reads. Written while it
+  // is parked, read by it between its release and its parking.
+  std::array<bool, 3> SnapChanged{};
+  std::array<uint8_t, 3> SnapParts{};
+  bool SnapBeep = false;
+  uint32_t SnapElapsed = 0;
+  std::unique_ptr<TMessageThread> MessageThread;
+
+  // Run state, guarded by FGate.Lock.
+  bool FStarted = false;
+  bool FPaused = false;
+  bool FTerminateRequested = false;
+  bool FRunEnded = false;
+  TInstant FStart{};
+  TInstant FPauseStart{};
+  std::chrono::nanoseconds FPausedTotal{};
+  std::condition_variable FEnded;  // WaitFor's callers wait on this
+
+  std::thread FThread;
+};

@@ -1,0 +1,447 @@
+// The timing engine on a simulated clock: exact message sequences, their
+// instants, pauses, and the container's life cycle.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <set>
+#include <thread>
+
+#include "sim_clock.h"
+#include "timing/uThreadContainer.h"
+
+using namespace tavelin_test;
+
+namespace {
+
+constexpr int32_t Up = 0;
+constexpr int32_t Down = 1;
+
+class ThreadContainerSim : public ::testing::Test {
+ protected:
+  TSimClock Clock;
+  TRecordingPoster Poster{Clock};
+  std::atomic<bool> Beeps{false};
+  std::atomic<int> BeepReads{0};
+  std::unique_ptr<TMainThread> Run;  // last: goes before the clock and poster
+
+  void Build(uint32_t total, uint32_t interval, int32_t typeInc, bool beeps = false) {
+    Beeps = beeps;
+    TRunSettings settings{total, interval, typeInc, [this] {
+                            ++BeepReads;
+                            return Beeps.load();
+                          }};
+    Run = std::make_unique<TMainThread>(NavigWnd, WatchWnd, settings, Clock, Poster);
+  }
+
+  void RunToEnd() {
+    Run->Resume();
+    ASSERT_TRUE(Poster.WaitForMsg(WM_RUN_FINISHED));
+    ASSERT_TRUE(Run->WaitFor(1000));
+  }
+
+  // Runs until simulated time `until` (from the start) and leaves the
+  // container paused there.
+  void RunUntil(std::chrono::nanoseconds until) {
+    Clock.At(until, [this] { Run->Suspend(); });
+    Run->Resume();
+    ASSERT_TRUE(Clock.WaitBlocked());
+  }
+
+  std::vector<std::vector<TMsg>> Ticks() const { return SplitTicks(Poster.Messages()); }
+
+  TDisplay DisplayAfterRun(uint32_t start) const {
+    TDisplay d(start);
+    for (const TMsg& m : Poster.Messages()) d.Apply(m);
+    return d;
+  }
+
+  // Every message of tick k must be posted at start + k s + `shift(k)`.
+  template <class Shift>
+  void ExpectPostedOnSchedule(Shift shift) const {
+    uint32_t tick = 0;
+    for (const TPosted& p : Poster.Posted()) {
+      if (p.M.Msg == WM_SET_PROGRESS) tick = static_cast<uint32_t>(p.M.WParam);
+      const std::chrono::nanoseconds due = std::chrono::seconds(tick) + shift(tick);
+      ASSERT_EQ((p.At - Clock.Start()).count(), due.count())
+          << "tick " << tick << " " << MsgName(p.M.Msg);
+    }
+  }
+  void ExpectPostedOnSchedule() const {
+    ExpectPostedOnSchedule([](uint32_t) { return std::chrono::nanoseconds(0); });
+  }
+};
+
+std::vector<uint32_t> BeepTicks(const std::vector<std::vector<TMsg>>& ticks) {
+  std::vector<uint32_t> out;
+  for (const auto& tick : ticks)
+    if (std::find(tick.begin(), tick.end(), Beep()) != tick.end())
+      out.push_back(static_cast<uint32_t>(tick.front().WParam));
+  return out;
+}
+
+// ---------------------------------------------------------------- sequences
+
+TEST_F(ThreadContainerSim, CountUpFiveSecondsShowsEachSecondThenEnds) {
+  Build(5, 30, Up);
+  std::atomic<int> endedAtFinish{-1};
+  Poster.OnPost = [&](const TMsg& m) {
+    if (m.Msg == WM_RUN_FINISHED) endedAtFinish = Run->WaitFor(0) ? 1 : 0;
+  };
+  RunToEnd();
+  Run.reset();
+
+  const std::vector<TMsg> expected = {
+      Progress(1), Digit(5, 1), Progress(2), Digit(5, 2), Progress(3), Digit(5, 3),
+      Progress(4), Digit(5, 4), Progress(5), Digit(5, 5), Final(),     Finished()};
+  EXPECT_EQ(Poster.Messages(), expected);
+  EXPECT_EQ(DisplayAfterRun(0).Text(), "00:00:05");
+  ExpectPostedOnSchedule();
+  // The window handling WM_RUN_FINISHED finds the run over at once.
+  EXPECT_EQ(endedAtFinish, 1);
+}
+
+TEST_F(ThreadContainerSim, CountDownFiveSecondsEndsOnZero) {
+  Build(5, 30, Down);
+  RunToEnd();
+  const std::vector<TMsg> expected = {
+      Progress(1), Digit(5, 4), Progress(2), Digit(5, 3), Progress(3), Digit(5, 2),
+      Progress(4), Digit(5, 1), Progress(5), Digit(5, 0), Final(),     Finished()};
+  EXPECT_EQ(Poster.Messages(), expected);
+  EXPECT_EQ(DisplayAfterRun(5).Text(), "00:00:00");
+  ExpectPostedOnSchedule();
+}
+
+TEST_F(ThreadContainerSim, CountUpCarriesTensAndMinutes) {
+  Build(61, 30, Up);
+  RunToEnd();
+  const auto ticks = Ticks();
+  ASSERT_EQ(ticks.size(), 61u);
+  EXPECT_EQ(ticks[8], (std::vector<TMsg>{Progress(9), Digit(5, 9)}));
+  EXPECT_EQ(ticks[9], (std::vector<TMsg>{Progress(10), Digit(5, 0), Digit(4, 1)}));
+  // Minutes tens stays 0, so it is not posted.
+  EXPECT_EQ(ticks[59],
+            (std::vector<TMsg>{Progress(60), Digit(5, 0), Digit(4, 0), Digit(3, 1)}));
+  EXPECT_EQ(ticks[60],
+            (std::vector<TMsg>{Progress(61), Digit(5, 1), Final(), Finished()}));
+  EXPECT_EQ(DisplayAfterRun(0).Text(), "00:01:01");
+}
+
+TEST_F(ThreadContainerSim, CountDownFromRoundTotalsRewritesEveryTensDigit) {
+  struct Case {
+    uint32_t Total;
+    std::vector<TMsg> FirstTick;
+    const char* Shown;
+  };
+  const Case cases[] = {
+      {600, {Progress(1), Digit(5, 9), Digit(4, 5), Digit(3, 9), Digit(2, 0)}, "00:09:59"},
+      {10, {Progress(1), Digit(5, 9), Digit(4, 0)}, "00:00:09"},
+      {36000,
+       {Progress(1), Digit(5, 9), Digit(4, 5), Digit(3, 9), Digit(2, 5), Digit(1, 9),
+        Digit(0, 0)},
+       "09:59:59"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Total);
+    TSimClock clock;
+    TRecordingPoster poster(clock);
+    TMainThread run(NavigWnd, WatchWnd, {c.Total, 30, Down, {}}, clock, poster);
+    clock.At(1500ms, [&] { run.Suspend(); });
+    run.Resume();
+    ASSERT_TRUE(clock.WaitBlocked());
+    EXPECT_EQ(poster.Messages(), c.FirstTick);
+    TDisplay d(c.Total);
+    for (const TMsg& m : poster.Messages()) d.Apply(m);
+    EXPECT_EQ(d.Text(), c.Shown);
+  }
+}
+
+// ---------------------------------------------------------------- beeps
+
+TEST_F(ThreadContainerSim, BeepsOnEveryIntervalAndBeforeTheFinalSound) {
+  Build(6, 2, Up, true);
+  RunToEnd();
+  const std::vector<TMsg> expected = {
+      Progress(1), Digit(5, 1), Progress(2), Digit(5, 2), Beep(),
+      Progress(3), Digit(5, 3), Progress(4), Digit(5, 4), Beep(),
+      Progress(5), Digit(5, 5), Progress(6), Digit(5, 6), Beep(),
+      Final(),     Finished()};
+  EXPECT_EQ(Poster.Messages(), expected);
+}
+
+TEST_F(ThreadContainerSim, CountDownBeepsFollowTheElapsedSeconds) {
+  Build(100, 30, Down, true);
+  Run->Resume();
+  ASSERT_TRUE(Poster.WaitForMsg(WM_RUN_FINISHED));
+  Run.reset();
+
+  TDisplay d(100);
+  std::vector<std::string> shownAtBeep;
+  std::vector<uint32_t> beepTicks;
+  uint32_t tick = 0;
+  for (const TMsg& m : Poster.Messages()) {
+    d.Apply(m);
+    if (m.Msg == WM_SET_PROGRESS) tick = static_cast<uint32_t>(m.WParam);
+    if (m.Msg == WM_PLAY_BEEP) {
+      beepTicks.push_back(tick);
+      shownAtBeep.push_back(d.Text());
+    }
+  }
+  EXPECT_EQ(beepTicks, (std::vector<uint32_t>{30, 60, 90}));
+  EXPECT_EQ(shownAtBeep, (std::vector<std::string>{"00:01:10", "00:00:40", "00:00:10"}));
+  EXPECT_EQ(Poster.Messages(), ExpectedRun(100, 30, true, true, 100));
+}
+
+TEST_F(ThreadContainerSim, BeepSwitchIsReadOnEveryTickAndAppliesToTheNext) {
+  Build(12, 2, Up, true);
+  // Tick k is computed at (k - 1) s: switched off at 3.2 s, tick 4 already
+  // has its beep and tick 6 has none; switched on at 7.5 s, tick 8 (computed
+  // at 7 s) is still silent and tick 10 beeps again.
+  Clock.At(3200ms, [this] { Beeps = false; });
+  Clock.At(7500ms, [this] { Beeps = true; });
+  RunToEnd();
+  EXPECT_EQ(BeepTicks(Ticks()), (std::vector<uint32_t>{2, 4, 10, 12}));
+  EXPECT_EQ(BeepReads.load(), 12);
+}
+
+TEST_F(ThreadContainerSim, ZeroBeepIntervalNeverBeeps) {
+  for (bool beeps : {true, false}) {
+    SCOPED_TRACE(beeps);
+    TSimClock clock;
+    TRecordingPoster poster(clock);
+    std::atomic<int> reads{0};
+    TMainThread run(NavigWnd, WatchWnd, {5, 0, Up, [&] { return ++reads, beeps; }},
+                    clock, poster);
+    run.Resume();
+    ASSERT_TRUE(poster.WaitForMsg(WM_RUN_FINISHED));
+    ASSERT_TRUE(run.WaitFor(1000));
+    EXPECT_EQ(poster.Messages(), ExpectedRun(5, 0, false, false, 5));
+    EXPECT_EQ(reads.load(), 5);
+  }
+}
+
+// ---------------------------------------------------------------- pauses
+
+TEST_F(ThreadContainerSim, PauseBetweenTicksPostsNothingUntilResumed) {
+  Build(5, 30, Up);
+  RunUntil(2700ms);
+  EXPECT_TRUE(Run->Suspended());
+  EXPECT_EQ(Ticks().size(), 2u);
+
+  Clock.Advance(30s);
+  EXPECT_EQ(Ticks().size(), 2u);
+  Run->Resume();
+  EXPECT_FALSE(Run->Suspended());
+  ASSERT_TRUE(Poster.WaitForMsg(WM_RUN_FINISHED));
+  Run.reset();
+
+  EXPECT_EQ(Poster.Messages(), ExpectedRun(5, 30, false, false, 5));
+  ExpectPostedOnSchedule([](uint32_t k) { return k <= 2 ? 0s : 30s; });
+}
+
+TEST_F(ThreadContainerSim, PausesInsideTicksShiftTheScheduleWithoutLosingTicks) {
+  Build(8, 30, Up);
+  // Tick 4 is released at 3 s: the first pause falls before its snapshot.
+  Clock.At(3200ms, [this] { Run->Suspend(); });
+  Clock.At(3300ms, [this] { Run->Suspend(); });  // no second pause start
+  Clock.At(5000ms, [this] { Run->Resume(); });
+  Clock.At(5000ms, [this] { Run->Resume(); });
+  // 1.8 s paused: tick 5 is released at 5.8 s, its snapshot taken at 6.3 s;
+  // the second pause falls between that snapshot and its messages.
+  Clock.At(6700ms, [this] { Run->Suspend(); });
+  Clock.At(10000ms, [this] { Run->Resume(); });
+  RunToEnd();
+  Run.reset();
+
+  EXPECT_EQ(Poster.Messages(), ExpectedRun(8, 30, false, false, 8));
+  ExpectPostedOnSchedule([](uint32_t k) -> std::chrono::nanoseconds {
+    if (k <= 3) return 0s;
+    if (k == 4) return 1800ms;
+    return 5100ms;
+  });
+}
+
+// Every wake-up comes up to 15 ms late, yet each tick is posted within one
+// wake-up's lateness of its own deadline: lateness never adds up.
+TEST_F(ThreadContainerSim, LateWakeUpsDoNotAccumulate) {
+  uint32_t seed = 12345;
+  Clock.SetLateness([&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return std::chrono::nanoseconds((seed >> 8) % 15'000'000);
+  });
+  Build(3600, 30, Up);
+  RunToEnd();
+  Run.reset();
+
+  EXPECT_EQ(Poster.Messages(), ExpectedRun(3600, 30, false, false, 3600));
+  uint32_t tick = 0;
+  std::chrono::nanoseconds latest{};
+  for (const TPosted& p : Poster.Posted()) {
+    if (p.M.Msg == WM_SET_PROGRESS) tick = static_cast<uint32_t>(p.M.WParam);
+    const std::chrono::nanoseconds late = p.At - Clock.Start() - std::chrono::seconds(tick);
+    ASSERT_GE(late.count(), 0) << "tick " << tick;
+    ASSERT_LT(late, 15ms) << "tick " << tick;
+    latest = std::max(latest, late);
+  }
+  EXPECT_GT(latest, 10ms);  // the clock really was late
+}
+
+// ---------------------------------------------------------------- open-ended
+
+TEST_F(ThreadContainerSim, ZeroTotalRunsOpenEndedInBothDirections) {
+  std::vector<TMsg> streams[2];
+  for (int32_t typeInc : {Up, Down}) {
+    SCOPED_TRACE(typeInc);
+    TSimClock clock;
+    TRecordingPoster poster(clock);
+    TMainThread run(NavigWnd, WatchWnd, {0, 0, typeInc, {}}, clock, poster);
+    clock.At(3700s + 500ms, [&] { run.Suspend(); });
+    run.Resume();
+    ASSERT_TRUE(clock.WaitBlocked());
+    EXPECT_FALSE(run.WaitFor(0));
+    streams[typeInc] = poster.Messages();
+  }
+  EXPECT_EQ(streams[Up], streams[Down]);
+  EXPECT_EQ(streams[Up], ExpectedRun(0, 0, false, false, 3700));
+  TDisplay d;
+  for (const TMsg& m : streams[Down]) d.Apply(m);
+  EXPECT_EQ(d.Text(), "01:01:40");
+}
+
+// ---------------------------------------------------------------- long run
+
+TEST_F(ThreadContainerSim, TwentyFourHourCountDownMessageByMessage) {
+  constexpr uint32_t Day = 86400;
+  Build(Day, 3600, Down, true);
+  RunToEnd();
+  Run.reset();
+
+  const std::vector<TMsg> all = Poster.Messages();
+  const std::vector<TMsg> expected = ExpectedRun(Day, 3600, true, true, Day);
+  ASSERT_EQ(all.size(), expected.size());
+  for (size_t i = 0; i < all.size(); ++i) ASSERT_EQ(all[i], expected[i]) << "message " << i;
+
+  const auto ticks = SplitTicks(all);
+  ASSERT_EQ(ticks.size(), size_t{Day});
+  EXPECT_EQ(all.back(), Finished());
+  EXPECT_EQ(BeepTicks(ticks).size(), 24u);
+  // An ordinary second, in which only the seconds units digit moves and no
+  // beep is due, posts its progress and that one digit, nothing else.
+  size_t ordinary = 0;
+  for (uint32_t k = 1; k < Day; ++k) {
+    const auto before = DigitsOf(Day - (k - 1)), after = DigitsOf(Day - k);
+    if (k % 3600 != 0 && std::equal(before.begin(), before.begin() + 5, after.begin())) {
+      ++ordinary;
+      ASSERT_EQ(ticks[k - 1].size(), 2u) << "tick " << k;
+    }
+  }
+  // Of the 86,399 seconds before the last, the 8,640 that leave a value
+  // ending in 0 move the tens as well, and 23 more carry an hourly beep.
+  EXPECT_EQ(ordinary, size_t{86399 - 8640 - 23});
+  EXPECT_EQ(DisplayAfterRun(Day).Text(), "00:00:00");
+  ExpectPostedOnSchedule();
+}
+
+// ---------------------------------------------------------------- life cycle
+
+TEST_F(ThreadContainerSim, BuiltParkedWithEachThreadPrioritised) {
+  std::mutex m;
+  std::vector<std::pair<int, std::thread::id>> calls;
+  TMainThread run(NavigWnd, WatchWnd, {2, 30, Up, {}}, Clock, Poster, [&](int p) {
+    std::lock_guard<std::mutex> guard(m);
+    calls.emplace_back(p, std::this_thread::get_id());
+  });
+  for (int i = 0; i < 200; ++i) {
+    {
+      std::lock_guard<std::mutex> guard(m);
+      if (calls.size() >= 3) break;
+    }
+    std::this_thread::sleep_for(5ms);
+  }
+  std::this_thread::sleep_for(20ms);
+  {
+    std::lock_guard<std::mutex> guard(m);
+    ASSERT_EQ(calls.size(), 3u);
+    std::multiset<int> priorities;
+    std::set<std::thread::id> threads;
+    for (const auto& [p, id] : calls) {
+      priorities.insert(p);
+      threads.insert(id);
+    }
+    EXPECT_EQ(priorities, (std::multiset<int>{HighestPriority, TimeCriticalPriority,
+                                              TimeCriticalPriority}));
+    EXPECT_EQ(threads.size(), 3u);
+    EXPECT_EQ(threads.count(std::this_thread::get_id()), 0u);
+  }
+  // Parked: nothing runs, and a pause request does not unpark it.
+  EXPECT_TRUE(run.Suspended());
+  run.Suspend();
+  EXPECT_EQ(Poster.Count(), 0u);
+  EXPECT_FALSE(run.WaitFor(0));
+
+  run.Resume();
+  ASSERT_TRUE(Poster.WaitForMsg(WM_RUN_FINISHED));
+  EXPECT_EQ(Poster.Messages(), ExpectedRun(2, 30, false, false, 2));
+}
+
+TEST_F(ThreadContainerSim, TerminateEndsAfterTheTickUnderWayAndOneRunOnly) {
+  Build(0, 30, Up);
+  Clock.At(2300ms, [this] { Run->Terminate(); });
+  Run->Resume();
+  ASSERT_TRUE(Run->WaitFor(2000));
+  EXPECT_EQ(Poster.Messages(), ExpectedRun(0, 30, false, false, 3));
+  EXPECT_FALSE(Run->Suspended());
+
+  // An ended container cannot be run again.
+  Run->Resume();
+  std::this_thread::sleep_for(30ms);
+  EXPECT_EQ(Poster.Messages(), ExpectedRun(0, 30, false, false, 3));
+}
+
+TEST_F(ThreadContainerSim, FinishedRunStaysEnded) {
+  Build(3, 30, Up);
+  RunToEnd();
+  const size_t posted = Poster.Count();
+  Run->Resume();
+  Run->Terminate();
+  std::this_thread::sleep_for(30ms);
+  EXPECT_TRUE(Run->WaitFor(0));
+  EXPECT_EQ(Poster.Count(), posted);
+}
+
+// The control bar closes a run with Suspend, Terminate, a 500 ms wait and
+// destruction: the wait runs out, the destruction does not.
+TEST_F(ThreadContainerSim, ClosingPausedRunTimesOutThenDestroysAtOnce) {
+  Build(0, 30, Up);
+  RunUntil(4200ms);
+  Run->Terminate();
+  const auto waitStart = std::chrono::steady_clock::now();
+  EXPECT_FALSE(Run->WaitFor(500));
+  EXPECT_GE(std::chrono::steady_clock::now() - waitStart, 500ms);
+
+  const size_t posted = Poster.Count();
+  const auto destroyStart = std::chrono::steady_clock::now();
+  Run.reset();
+  EXPECT_LT(std::chrono::steady_clock::now() - destroyStart, 500ms);
+  std::this_thread::sleep_for(20ms);
+  EXPECT_EQ(Poster.Count(), posted);
+  EXPECT_EQ(Poster.Messages(), ExpectedRun(0, 30, false, false, 4));
+}
+
+// ---------------------------------------------------------------- real clock
+
+TEST(ThreadContainerSteady, FirstSecondIsNeverShownEarly) {
+  TSteadyClock clock;
+  TRecordingPoster poster(clock);
+  TMainThread run(NavigWnd, WatchWnd, {1, 30, Up, {}}, clock, poster);
+  const TInstant before = clock.Now();
+  run.Resume();
+  ASSERT_TRUE(poster.WaitForMsg(WM_RUN_FINISHED, 5000ms));
+  ASSERT_TRUE(run.WaitFor(1000));
+  const auto posted = poster.Posted();
+  ASSERT_EQ(posted.size(), 4u);
+  EXPECT_GE(posted.front().At - before, 1s);
+}
+
+}  // namespace

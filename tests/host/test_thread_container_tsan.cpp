@@ -1,0 +1,132 @@
+// The timing engine under real concurrency, for ThreadSanitizer: pauses and
+// destruction arriving at random instants from other threads.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <random>
+#include <thread>
+
+#include "sim_clock.h"
+#include "timing/uThreadContainer.h"
+
+using namespace tavelin_test;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::chrono::microseconds RandomMicros(std::mt19937& rng, int max) {
+  return std::chrono::microseconds(std::uniform_int_distribution<int>(0, max)(rng));
+}
+
+bool IsPrefix(const std::vector<TMsg>& got, const std::vector<TMsg>& whole) {
+  return got.size() <= whole.size() && std::equal(got.begin(), got.end(), whole.begin());
+}
+
+// One simulated second per real millisecond; thousands of pauses and resumes
+// land anywhere in the ticks, on the container's waits and hand-overs alike,
+// while another thread keeps asking for the state.
+TEST(ThreadContainerConcurrency, RandomPausesNeitherLoseNorRepeatTicks) {
+  constexpr uint32_t Total = 2500;
+  TScaledClock clock(1000);
+  TRecordingPoster poster(clock);
+  std::atomic<bool> beeps{true};
+  TMainThread run(NavigWnd, WatchWnd, {Total, 7, 0, [&] { return beeps.load(); }},
+                  clock, poster);
+
+  std::atomic<bool> storming{true};
+  std::atomic<int> observedPaused{0};
+  std::thread observer([&] {
+    while (storming) {
+      if (run.Suspended()) ++observedPaused;
+      EXPECT_FALSE(run.WaitFor(0));
+      std::this_thread::yield();
+    }
+  });
+
+  std::mt19937 rng(20240611);
+  run.Resume();
+  for (int i = 0; i < 2000; ++i) {
+    std::this_thread::sleep_for(RandomMicros(rng, 600));
+    run.Suspend();
+    std::this_thread::sleep_for(RandomMicros(rng, 300));
+    run.Resume();
+  }
+  storming = false;
+  observer.join();
+
+  ASSERT_TRUE(poster.WaitForMsg(WM_RUN_FINISHED, 30000ms));
+  ASSERT_TRUE(run.WaitFor(1000));
+  EXPECT_GT(observedPaused.load(), 0);
+  const std::vector<TMsg> got = poster.Messages();
+  const std::vector<TMsg> expected = ExpectedRun(Total, 7, false, true, Total);
+  ASSERT_EQ(got.size(), expected.size());
+  for (size_t i = 0; i < got.size(); ++i) ASSERT_EQ(got[i], expected[i]) << "message " << i;
+}
+
+// Destruction from the caller's thread at random points of a fast run, paused
+// or not, with a termination request or not: it always returns well within
+// the control bar's 500 ms, and what was posted is a clean prefix of the run
+// that nothing is added to afterwards.
+TEST(ThreadContainerConcurrency, DestroyAtRandomInstantsStopsAtOnce) {
+  constexpr uint32_t Total = 40;
+  const std::vector<TMsg> whole = ExpectedRun(Total, 3, true, true, Total);
+  std::mt19937 rng(7);
+  std::vector<std::unique_ptr<TRecordingPoster>> posters;
+  std::vector<size_t> countsAtDestroy;
+  Clock::duration slowest{};
+  TScaledClock clock(1000);
+  for (int i = 0; i < 150; ++i) {
+    posters.push_back(std::make_unique<TRecordingPoster>(clock));
+    auto run = std::make_unique<TMainThread>(
+        NavigWnd, WatchWnd, TRunSettings{Total, 3, 1, [] { return true; }}, clock,
+        *posters.back(), [](int) {});
+    const int how = i % 4;  // parked, running, paused, paused and terminated
+    if (how != 0) {
+      run->Resume();
+      std::this_thread::sleep_for(RandomMicros(rng, 30000));
+    }
+    if (how >= 2) run->Suspend();
+    if (how == 3) run->Terminate();
+
+    const auto start = Clock::now();
+    run.reset();
+    slowest = std::max(slowest, Clock::now() - start);
+    countsAtDestroy.push_back(posters.back()->Count());
+  }
+  std::this_thread::sleep_for(50ms);
+  EXPECT_LT(slowest, 500ms);
+  for (size_t i = 0; i < posters.size(); ++i) {
+    SCOPED_TRACE(i);
+    const std::vector<TMsg> got = posters[i]->Messages();
+    EXPECT_EQ(got.size(), countsAtDestroy[i]);
+    EXPECT_TRUE(IsPrefix(got, whole));
+    if (i % 4 == 0) {
+      EXPECT_TRUE(got.empty());
+    }
+  }
+}
+
+// On the production clock a container waits for whole seconds: destruction
+// must cut those waits short rather than sit them out.
+TEST(ThreadContainerConcurrency, SteadyClockWaitsAreCutShortByDestruction) {
+  for (int how = 0; how < 3; ++how) {  // parked, inside a tick, paused
+    SCOPED_TRACE(how);
+    TSteadyClock clock;
+    TRecordingPoster poster(clock);
+    auto run = std::make_unique<TMainThread>(NavigWnd, WatchWnd,
+                                             TRunSettings{0, 30, 0, {}}, clock, poster);
+    if (how >= 1) {
+      run->Resume();
+      std::this_thread::sleep_for(100ms);
+    }
+    if (how == 2) run->Suspend();
+    const auto start = Clock::now();
+    run.reset();
+    EXPECT_LT(Clock::now() - start, 100ms);
+    EXPECT_EQ(poster.Count(), 0u);
+  }
+}
+
+}  // namespace
