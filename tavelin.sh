@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Tavelin on a Debian machine: installs what is missing, builds, then runs the program or the tests.
+#   ./tavelin.sh run    builds and starts Tavelin under Wine (on a virtual screen when there is
+#                       no display: a screenshot of the main window is saved, then it is closed)
+#   ./tavelin.sh test   builds and runs every test, natively and under Wine
+set -euo pipefail
+cd "$(dirname "$0")"
+top=$(pwd)
+
+packages=(g++ cmake ninja-build googletest g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
+          binutils-mingw-w64-i686 mingw-w64-i686-dev wine wine32:i386 xvfb xauth xdotool
+          imagemagick fonts-liberation fonts-wine x11-utils)
+
+install_packages() {
+  local missing=() p
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  $sudo dpkg --add-architecture i386
+  $sudo apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+build() {
+  cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$top/build"
+}
+
+run() {
+  . "$top/scripts/wine-env.sh"
+  export WINEPREFIX=${WINEPREFIX:-$top/build/wine-run}
+  local exe=$top/build/win/Tavelin.exe
+  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+    exec wine "$exe"
+  fi
+  "$top/scripts/screenshot-main.sh" "$exe" "$top/build/screenshots/main-window.png"
+}
+
+case "${1:-}" in
+  run) install_packages; build; run ;;
+  test) install_packages; build; cd "$top/build"; ctest --output-on-failure -j2 ;;
+  *) echo "usage: $0 run|test" >&2; exit 2 ;;
+esac
