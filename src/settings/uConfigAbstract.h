@@ -71,6 +71,8 @@ public:
   std::string GetVersionPart(int part) const;
   // Reads the version block of an executable; without one, every entry is "Info not registered".
   void ReadVersionInfo(const std::string &exePath);
+  // Shows the about box modally (defined with the about box).
+  void ShowAbout();
 };
 
 class TConfigField {

@@ -163,7 +163,7 @@ struct TPosted {
 };
 
 // Records every post with the clock's time. OnPost, if set before the run,
-// is called on the posting thread after the message is recorded.
+// is called on the posting thread just before the message is recorded.
 class TRecordingPoster final : public TMessagePoster {
  public:
   explicit TRecordingPoster(TChronoClock& clock) : FClock(clock) {}
@@ -173,13 +173,15 @@ class TRecordingPoster final : public TMessagePoster {
   void Post(uintptr_t window, unsigned msg, uintptr_t wParam,
             intptr_t lParam) override {
     const TPosted posted{{window, msg, wParam, lParam}, FClock.Now()};
+    // Before publishing, so that whoever waits for this message also sees
+    // what OnPost did.
+    if (OnPost) OnPost(posted.M);
     {
       std::lock_guard<std::mutex> guard(FMutex);
       FPosted.push_back(posted);
       ++FSeen[msg];
     }
     FChanged.notify_all();
-    if (OnPost) OnPost(posted.M);
   }
 
   std::vector<TPosted> Posted() const {

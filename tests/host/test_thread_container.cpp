@@ -429,6 +429,26 @@ TEST_F(ThreadContainerSim, ClosingPausedRunTimesOutThenDestroysAtOnce) {
   EXPECT_EQ(Poster.Messages(), ExpectedRun(0, 30, false, false, 4));
 }
 
+// Paused and terminated while a tick's messages go out, the container stops
+// at the top of the next tick but does not end there until resumed.
+TEST_F(ThreadContainerSim, PauseAtTheEndOfATickHoldsOffTermination) {
+  Build(0, 30, Up);
+  Poster.OnPost = [this](const TMsg& m) {
+    if (m == Progress(3)) {
+      Run->Suspend();
+      Run->Terminate();
+    }
+  };
+  Run->Resume();
+  ASSERT_TRUE(Clock.WaitBlocked());
+  EXPECT_FALSE(Run->WaitFor(100));
+  EXPECT_EQ(Poster.Messages(), ExpectedRun(0, 30, false, false, 3));
+
+  Run->Resume();
+  ASSERT_TRUE(Run->WaitFor(1000));
+  EXPECT_EQ(Poster.Messages(), ExpectedRun(0, 30, false, false, 3));
+}
+
 // ---------------------------------------------------------------- real clock
 
 TEST(ThreadContainerSteady, FirstSecondIsNeverShownEarly) {

@@ -1,0 +1,169 @@
+#include <windows.h>
+
+#include "support_win.h"
+
+#include <chrono>
+
+#include "settings/uConfigTypes.h"
+
+namespace testwin {
+
+namespace {
+class WinEnvironment : public ::testing::Environment {
+public:
+  void SetUp() override { Application.Initialize(GetModuleHandleA(nullptr)); }
+};
+const auto *const environment = ::testing::AddGlobalTestEnvironment(new WinEnvironment);
+}  // namespace
+
+std::string SettingsKey() {
+  return "Software\\Fenwright\\" + ExeBaseName(Application.ExeName()) + "\\1";
+}
+
+void ResetRegistry() { RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Fenwright"); }
+
+uint32_t RegValue::Dword() const {
+  uint32_t v = 0;
+  if (data.size() >= 4) memcpy(&v, data.data(), 4);
+  return v;
+}
+
+std::string RegValue::String() const {
+  std::string s(data.begin(), data.end());
+  while (!s.empty() && s.back() == '\0') s.pop_back();
+  return s;
+}
+
+RegValue ReadValue(const std::string &key, const std::string &name) {
+  RegValue v;
+  HKEY k;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &k) != ERROR_SUCCESS) return v;
+  DWORD size = 0;
+  if (RegQueryValueExA(k, name.c_str(), nullptr, &v.type, nullptr, &size) == ERROR_SUCCESS) {
+    v.data.resize(size);
+    RegQueryValueExA(k, name.c_str(), nullptr, &v.type, v.data.data(), &size);
+    v.exists = true;
+  }
+  RegCloseKey(k);
+  return v;
+}
+
+void WriteRaw(const std::string &key, const std::string &name, DWORD type, const void *data,
+              DWORD size) {
+  HKEY k;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &k,
+                            nullptr),
+            ERROR_SUCCESS);
+  ASSERT_EQ(RegSetValueExA(k, name.c_str(), 0, type, static_cast<const BYTE *>(data), size),
+            ERROR_SUCCESS);
+  RegCloseKey(k);
+}
+
+void WriteDword(const std::string &key, const std::string &name, uint32_t value) {
+  WriteRaw(key, name, REG_DWORD, &value, sizeof value);
+}
+
+void WriteString(const std::string &key, const std::string &name, const std::string &value) {
+  WriteRaw(key, name, REG_SZ, value.c_str(), DWORD(value.size() + 1));
+}
+
+void Pump(int ms) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  MSG msg;
+  do {
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) continue;  // a closed main window in a test ends nothing
+      Application.ProcessMessage(msg);
+    }
+    Sleep(5);
+  } while (std::chrono::steady_clock::now() < end);
+}
+
+ConfigScope::ConfigScope() { CreateAppConfig(); }
+ConfigScope::~ConfigScope() { ReleaseAppConfig(); }
+
+MessageBoxWatcher::MessageBoxWatcher() : thread_([this] { Run(); }) {}
+
+MessageBoxWatcher::~MessageBoxWatcher() {
+  stop_ = true;
+  thread_.join();
+}
+
+std::vector<MessageBoxWatcher::Box> MessageBoxWatcher::Boxes() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return boxes_;
+}
+
+namespace {
+struct Found {
+  DWORD pid;
+  HWND box = nullptr;
+};
+BOOL CALLBACK FindBox(HWND wnd, LPARAM data) {
+  auto *f = reinterpret_cast<Found *>(data);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(wnd, &pid);
+  char cls[32] = {};
+  GetClassNameA(wnd, cls, sizeof cls);
+  if (pid == f->pid && strcmp(cls, "#32770") == 0 && IsWindowVisible(wnd) &&
+      GetDlgItem(wnd, 0xFFFF)) {
+    f->box = wnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+}  // namespace
+
+void MessageBoxWatcher::Run() {
+  while (!stop_) {
+    Found f{GetCurrentProcessId()};
+    EnumWindows(FindBox, reinterpret_cast<LPARAM>(&f));
+    if (f.box) {
+      char caption[256] = {}, text[1024] = {};
+      GetWindowTextA(f.box, caption, sizeof caption);
+      GetDlgItemTextA(f.box, 0xFFFF, text, sizeof text);
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        boxes_.push_back({caption, text});
+      }
+      // The first button of a message box is OK (IDOK) or the only one.
+      HWND button = FindWindowExA(f.box, nullptr, "Button", nullptr);
+      if (button) PostMessageA(button, BM_CLICK, 0, 0);
+      else PostMessageA(f.box, WM_COMMAND, IDOK, 0);
+      for (int i = 0; i < 100 && IsWindow(f.box) && IsWindowVisible(f.box); ++i) Sleep(10);
+    }
+    Sleep(20);
+  }
+}
+
+ExceptionCatcher::ExceptionCatcher() {
+  Application.OnShowException = [this](const std::string &m) { messages.push_back(m); };
+}
+ExceptionCatcher::~ExceptionCatcher() { Application.OnShowException = nullptr; }
+
+void PressKey(HWND target, UINT vk, bool ctrl) {
+  BYTE state[256];
+  GetKeyboardState(state);
+  BYTE saved = state[VK_CONTROL];
+  state[VK_CONTROL] = ctrl ? 0x80 : 0;
+  SetKeyboardState(state);
+  MSG msg{target, WM_KEYDOWN, vk, 1, GetMessageTime(), {0, 0}};
+  Application.ProcessMessage(msg);
+  MSG up{target, WM_KEYUP, vk, LPARAM(0xC0000001), GetMessageTime(), {0, 0}};
+  Application.ProcessMessage(up);
+  state[VK_CONTROL] = saved;
+  SetKeyboardState(state);
+  Pump(20);
+}
+
+void Click(TWinControl &control) {
+  SendMessageA(control.Handle(), BM_CLICK, 0, 0);
+  Pump(20);
+}
+
+void TypeText(TWinControl &edit, const std::string &text) {
+  SetWindowTextA(edit.Handle(), text.c_str());
+  Pump(10);
+}
+
+}  // namespace testwin

@@ -1,0 +1,83 @@
+#pragma once
+// Shared by the tests that run under Wine: the application object set up once, the settings key
+// of this test program, registry reading, message pumping and a watcher that answers message
+// boxes (recording what they said) so that a test never blocks on one.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "forms/uApplication.h"
+#include "forms/uForms.h"
+#include "settings/uConfig.h"
+
+namespace testwin {
+
+// HKCU path of this program's settings (the key AppConfig uses).
+std::string SettingsKey();
+// Removes everything under HKCU\Software\Fenwright (an empty registry of ours).
+void ResetRegistry();
+
+struct RegValue {
+  bool exists = false;
+  DWORD type = 0;
+  std::vector<uint8_t> data;
+  uint32_t Dword() const;
+  std::string String() const;
+};
+RegValue ReadValue(const std::string &key, const std::string &name);
+void WriteDword(const std::string &key, const std::string &name, uint32_t value);
+void WriteString(const std::string &key, const std::string &name, const std::string &value);
+void WriteRaw(const std::string &key, const std::string &name, DWORD type, const void *data,
+              DWORD size);
+
+// Dispatches messages through the application for about `ms` milliseconds.
+void Pump(int ms = 50);
+
+// A fresh AppConfig for the length of a test; the registry is whatever the test prepared.
+class ConfigScope {
+public:
+  ConfigScope();
+  ~ConfigScope();
+};
+
+// Answers every message box of this process with its first button, keeping caption and text.
+class MessageBoxWatcher {
+public:
+  MessageBoxWatcher();
+  ~MessageBoxWatcher();
+  struct Box {
+    std::string caption, text;
+  };
+  std::vector<Box> Boxes();
+
+private:
+  void Run();
+  std::atomic<bool> stop_{false};
+  std::mutex mutex_;
+  std::vector<Box> boxes_;
+  std::thread thread_;
+};
+
+// What the application's exception handler would have shown, instead of a message box.
+class ExceptionCatcher {
+public:
+  ExceptionCatcher();
+  ~ExceptionCatcher();
+  std::vector<std::string> messages;
+};
+
+// A key press as the user makes it, through the application's key handling.
+void PressKey(HWND target, UINT vk, bool ctrl = false);
+// A click on a windowed control as the user makes it (BM_CLICK for buttons).
+void Click(TWinControl &control);
+// Types a text into an edit box (the box raises its change notification).
+void TypeText(TWinControl &edit, const std::string &text);
+
+}  // namespace testwin
