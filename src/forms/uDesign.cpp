@@ -155,7 +155,8 @@ TFormDesign ParseDesign(const std::string &text, const std::string &designName) 
       if (eq == std::string::npos || eq == 0)
         Fail(designName, lineNo, "propriété sans valeur '" + words[k] + "'");
       std::string key = words[k].substr(0, eq);
-      if (item.Has(key)) Fail(designName, lineNo, "propriété en double '" + key + "'");
+      for (const auto &p : item.Props)
+        if (p.first == key) Fail(designName, lineNo, "propriété en double '" + key + "'");
       item.Props.emplace_back(key, words[k].substr(eq + 1));
     }
   }

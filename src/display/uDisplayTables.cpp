@@ -1,0 +1,116 @@
+#include "display/uDisplayTables.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+// The gauge's arithmetic is done on the x87's 64-bit significand. The x87 rounds to whatever
+// precision its control word says, and Windows threads may start at 53 bits; the result would
+// then differ (100 / 97 * 97 gives 100 instead of 99). So the precision is set to extended for
+// the length of the computation and put back afterwards.
+class ExtendedPrecision {
+public:
+#if defined(__i386__) || defined(__x86_64__)
+  ExtendedPrecision() {
+    __asm__ __volatile__("fnstcw %0" : "=m"(saved_));
+    unsigned short extended = static_cast<unsigned short>(saved_ | 0x0300);
+    __asm__ __volatile__("fldcw %0" : : "m"(extended));
+  }
+  ~ExtendedPrecision() { __asm__ __volatile__("fldcw %0" : : "m"(saved_)); }
+
+private:
+  unsigned short saved_ = 0;
+#endif
+};
+
+// Horizontal segment 8u x 2u, vertical 2u x 8u: pointed at both ends.
+constexpr std::array<TDisplayPoint, 6> HorizontalHexagon = {
+    {{1, 1}, {2, 0}, {6, 0}, {7, 1}, {6, 2}, {2, 2}}};
+constexpr std::array<TDisplayPoint, 6> VerticalHexagon = {
+    {{1, 0}, {2, 1}, {2, 6}, {1, 7}, {0, 6}, {0, 1}}};
+
+}  // namespace
+
+int ScreenSizeIndex(int32_t userScreenSize) {
+  return userScreenSize >= 0 && userScreenSize < ScreenSizeCount ? int(userScreenSize) : 1;
+}
+
+int DigitUnitFor(int32_t userScreenSize) {
+  return DigitUnitSize[size_t(ScreenSizeIndex(userScreenSize))];
+}
+
+TDisplayPoint SegmentOrigin(int index, int u) {
+  const TSegmentPlace &p = SegmentPlaces.at(size_t(index));
+  return {p.X * u, p.Y * u};
+}
+
+TDisplayPoint SegmentImageSize(TSegmentImage image, int u) {
+  return image == siHorizontal ? TDisplayPoint{8 * u, 2 * u} : TDisplayPoint{2 * u, 8 * u};
+}
+
+std::array<TDisplayPoint, 6> SegmentHexagon(TSegmentImage image, int u) {
+  std::array<TDisplayPoint, 6> v = image == siHorizontal ? HorizontalHexagon : VerticalHexagon;
+  for (auto &p : v) p = {p.X * u, p.Y * u};
+  return v;
+}
+
+TWatchLayout WatchLayout(int32_t userScreenSize, int screenWidth) {
+  size_t i = size_t(ScreenSizeIndex(userScreenSize));
+  int u = DigitUnitSize[i], g = GaugeHeight[i], x0 = DigitOffset[i] + 1;
+  TWatchLayout l;
+  l.Unit = u;
+  l.Window = {0, 0, screenWidth, 16 * u + g + 5};
+  l.Panel = {1, 1, screenWidth - 2, 16 * u + 2};
+  l.Gauge = {1, l.Panel.Top + l.Panel.Height + 1, screenWidth - 2, g};
+  for (int p = 0; p < 6; ++p) l.Digits[p] = {x0 + 9 * u * p, 1, 8 * u, 16 * u};
+  // The colons fill the gaps after the hours and after the minutes.
+  l.ColonLeft = {x0 + 17 * u, x0 + 35 * u};
+  l.DotTop = {5 * u, 10 * u};
+  return l;
+}
+
+uint8_t GaugePercentDone(uint32_t progress, uint32_t maxValue) {
+  if (maxValue == 0) return 0;
+  ExtendedPrecision extended;
+  volatile long double quotient = 100.0L / static_cast<long double>(maxValue);
+  volatile long double product = quotient * static_cast<long double>(progress);
+  // At most 100 * 2^32: an integer of 64 bits holds it.
+  return static_cast<uint8_t>(static_cast<uint64_t>(std::trunc(static_cast<long double>(product))));
+}
+
+int GaugeFillWidth(uint32_t progress, uint32_t maxValue, int left, int right) {
+  int full = right - left + 1;
+  if (maxValue == 0 || full <= 0) return 0;
+  if (progress >= maxValue) return full;
+  ExtendedPrecision extended;
+  volatile long double quotient =
+      static_cast<long double>(progress) / static_cast<long double>(maxValue);
+  volatile long double product = quotient * static_cast<long double>(full);
+  return static_cast<int>(std::trunc(static_cast<long double>(product)));
+}
+
+int BarColorIndex(uint8_t percentDone) {
+  int i = percentDone / 25;
+  return i < int(BarColors.size()) ? i : int(BarColors.size()) - 1;
+}
+
+std::string GaugePercentText(uint8_t percentDone) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%d%%", int(percentDone));
+  return text;
+}
+
+TDisplayPoint GaugeTextOrigin(int left, int top, int right, int bottom, int textWidth,
+                              int textHeight) {
+  return {(right - left + 1 - textWidth) / 2, (bottom - top + 1 - textHeight) / 2};
+}
+
+int FitFontSize(int height, const std::function<int(int size)> &measure) {
+  int size = 130;
+  while (measure(size) >= height) {
+    if (size - 1 <= 5) break;
+    --size;
+  }
+  return size;
+}

@@ -1,0 +1,122 @@
+// uDisplayTables - the arithmetic of the chronometer display, free of any platform header: the
+// layout tables of the five display sizes, the seven-segment masks and shapes, the geometry of
+// the giant display window and the gauge's percentage, bar length, colour and text position.
+// The Windows units (uBoxNumber, uGaugeEx, uWatchChrono) only draw what these functions say.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// --- Display sizes -----------------------------------------------------------------------------
+
+constexpr int ScreenSizeCount = 5;
+
+// The tables below are indexed by UserScreenSize. The settings keep it within 0..4; any other
+// value reads as the default size 1, the size whose width TConfig::GetScreenWidth also gives
+// for such a value, so that the tables and the window width always agree.
+int ScreenSizeIndex(int32_t userScreenSize);
+
+// The digit unit u, in pixels: a digit is 8u x 16u.
+inline constexpr std::array<int, ScreenSizeCount> DigitUnitSize = {12, 15, 19, 21, 24};
+// Left margin of the row of digits inside the window, less one.
+inline constexpr std::array<int, ScreenSizeCount> DigitOffset = {1, 2, 8, 20, 4};
+inline constexpr std::array<int, ScreenSizeCount> GaugeHeight = {50, 63, 80, 90, 100};
+
+// u for a setting value, whatever that value.
+int DigitUnitFor(int32_t userScreenSize);
+
+// --- Seven segments ----------------------------------------------------------------------------
+
+struct TDisplayPoint {
+  int X = 0, Y = 0;
+  bool operator==(const TDisplayPoint &) const = default;
+};
+
+// Lit segments of each digit: bit 0x01 is segment a (top), then b, c, d, e, f, and 0x40 is g.
+inline constexpr std::array<uint8_t, 10> DigitMasks = {0x3F, 0x06, 0x5B, 0x4F, 0x66,
+                                                       0x6D, 0x7D, 0x07, 0x7F, 0x6F};
+
+enum TSegmentImage { siHorizontal = 0, siVertical = 1 };
+
+// Where a segment's image goes inside the digit: its top-left corner, in units.
+struct TSegmentPlace {
+  uint8_t Bit;
+  TSegmentImage Image;
+  int X, Y;
+};
+// Segments a to g, in the order of their bits.
+inline constexpr std::array<TSegmentPlace, 7> SegmentPlaces = {{
+    {0x01, siHorizontal, 0, 0},
+    {0x02, siVertical, 6, 1},
+    {0x04, siVertical, 6, 8},
+    {0x08, siHorizontal, 0, 14},
+    {0x10, siVertical, 0, 8},
+    {0x20, siVertical, 0, 1},
+    {0x40, siHorizontal, 0, 7},
+}};
+
+// Top-left corner of segment `index` (0 = a ... 6 = g) in pixels, for the digit unit u.
+TDisplayPoint SegmentOrigin(int index, int u);
+// Size of a segment image in pixels: 8u x 2u or 2u x 8u.
+TDisplayPoint SegmentImageSize(TSegmentImage image, int u);
+// The hexagon of a segment image, in pixels from the image's top-left corner, in drawing order.
+std::array<TDisplayPoint, 6> SegmentHexagon(TSegmentImage image, int u);
+
+// --- Giant display window ----------------------------------------------------------------------
+
+struct TDisplayRect {
+  int Left = 0, Top = 0, Width = 0, Height = 0;
+  bool operator==(const TDisplayRect &) const = default;
+};
+
+// Everything the display window places, in pixels, for one display size.
+struct TWatchLayout {
+  int Unit = 0;            // u
+  TDisplayRect Window;     // on the screen
+  TDisplayRect Panel;      // digit panel, in the window
+  TDisplayRect Gauge;      // in the window
+  TDisplayRect Digits[6];  // positions 0 to 5, in the window
+  // The colon dots, in the digit panel's bitmap: left edges of the two colons and top edges of
+  // the upper and lower dots; each dot fills a u x u square.
+  std::array<int, 2> ColonLeft{};
+  std::array<int, 2> DotTop{};
+};
+
+// screenWidth: the window width W (TConfig::GetScreenWidth).
+TWatchLayout WatchLayout(int32_t userScreenSize, int screenWidth);
+
+// --- Gauge -------------------------------------------------------------------------------------
+
+// trunc((100 / maxValue) * progress) in extended precision, the quotient formed first, low 8
+// bits kept. A maxValue of 0 (a run of no duration) reads 0.
+uint8_t GaugePercentDone(uint32_t progress, uint32_t maxValue);
+// The right edge (exclusive) of the bar for the paint rectangle left..right:
+// trunc((progress / maxValue) * (right - left + 1)), progress divided first. It never goes past
+// the length that progress == maxValue gives (a progress beyond the maximum shows a full bar),
+// and a maxValue of 0 gives no bar.
+int GaugeFillWidth(uint32_t progress, uint32_t maxValue, int left, int right);
+
+// Bar colours by quarter, as 0x00BBGGRR values (the layout of a Windows COLORREF).
+inline constexpr std::array<uint32_t, 5> BarColors = {
+    0x008000u,  // 0 to 24: dark green
+    0x00FF00u,  // 25 to 49: bright green
+    0x00FFFFu,  // 50 to 74: yellow
+    0x0000FFu,  // 75 to 99: red
+    0x0000FFu,  // 100 to 124: red
+};
+// PercentDone div 25; a percentage past 124 (a progress beyond the maximum) keeps the last one.
+int BarColorIndex(uint8_t percentDone);
+
+// "42%"
+std::string GaugePercentText(uint8_t percentDone);
+// Top-left corner of the text inside the paint rectangle: its width and height plus one, less
+// the text's, halved (toward zero), taken from the control's own corner.
+TDisplayPoint GaugeTextOrigin(int left, int top, int right, int bottom, int textWidth,
+                              int textHeight);
+
+// The font size that FitFontToHeight settles on: from 130 points down, the first size whose
+// measured text height is below `height`; 6 when none down to 6 is. `measure` gives the height
+// of the text at a size.
+int FitFontSize(int height, const std::function<int(int size)> &measure);

@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include "settings/uConfigTypes.h"
+
+namespace {
+
+TEST(ConfigTypes, ExtendedFieldKindsAreRefused) {
+  int32_t v = 0;
+  for (auto kind : {TConfigFieldType::fdSubKey, TConfigFieldType::fdStringList}) {
+    try {
+      MakeFieldDescRec("X", kind, &v, 0, int32_t(0));
+      FAIL() << "an extended kind was accepted";
+    } catch (const ETavelinError &e) {
+      EXPECT_STREQ(e.what(), "TConfigAbstract.MakeFieldDescRec: Impossible de créer un champ "
+                             "étendu (sous clef: fdSubKey/fdStringList)");
+    }
+  }
+  TConfigFieldsRec r = MakeFieldDescRec("Y", TConfigFieldType::fdBinary, &v, 4, std::string("d"));
+  EXPECT_EQ(r.Name, "Y");
+  EXPECT_EQ(r.Data, &v);
+  EXPECT_EQ(r.Size, 4);
+}
+
+TEST(ConfigTypes, DefaultsConvertToTheirFieldKind) {
+  EXPECT_EQ(DefaultAsText(int32_t(300)), "300");
+  EXPECT_EQ(DefaultAsInteger(std::string("42")), 42);
+  EXPECT_EQ(DefaultAsInteger(true), -1);
+  EXPECT_TRUE(DefaultAsBoolean(std::string("True")));
+  EXPECT_FALSE(DefaultAsBoolean(int32_t(0)));
+  EXPECT_THROW(DefaultAsInteger(std::string("12a")), ETavelinError);
+}
+
+TEST(ConfigTypes, PlacementRecordIsFortyFourBytesLittleEndian) {
+  TWindowSettingRec rec;
+  rec.Name = "MainWindow";
+  rec.Top = 10;
+  rec.Left = -20;
+  rec.Height = 0x01020304;
+  rec.WindowState = 2;
+  auto b = rec.Pack();
+  ASSERT_EQ(b.size(), 44u);
+  EXPECT_EQ(b[0], 10);
+  EXPECT_EQ(std::string(reinterpret_cast<const char *>(&b[1]), 10), "MainWindow");
+  for (int i = 11; i < 24; ++i) EXPECT_EQ(b[i], 0) << i;
+  EXPECT_EQ(b[24], 10);
+  EXPECT_EQ(b[28], 0xEC);  // -20
+  EXPECT_EQ(b[31], 0xFF);
+  EXPECT_EQ(b[32], 0x04);
+  EXPECT_EQ(b[35], 0x01);
+  EXPECT_EQ(b[40], 2);
+  for (int i = 41; i < 44; ++i) EXPECT_EQ(b[i], 0);
+
+  TWindowSettingRec back;
+  ASSERT_TRUE(TWindowSettingRec::Unpack(b.data(), b.size(), back));
+  EXPECT_EQ(back.Name, "MainWindow");
+  EXPECT_EQ(back.Left, -20);
+  EXPECT_EQ(back.Height, 0x01020304);
+  EXPECT_EQ(back.WindowState, 2);
+  EXPECT_FALSE(TWindowSettingRec::Unpack(b.data(), 43, back));
+}
+
+TEST(ConfigTypes, PlacementNamesAreCutToTwentyCharacters) {
+  EXPECT_EQ(WindowSettingName(wkMainWindow, "ignored", 0), "MainWindow");
+  EXPECT_EQ(WindowSettingName(wkByName, "ABCDEFGHIJKLMNOPQRSTUVWXY", 0), "ABCDEFGHIJKLMNOPQRST");
+  EXPECT_EQ(WindowSettingName(wkByIndex, "", -12345), "-12345");
+  TWindowSettingRec rec;
+  rec.Name = "ABCDEFGHIJKLMNOPQRSTUVWXY";
+  auto b = rec.Pack();
+  EXPECT_EQ(b[0], 20);
+  EXPECT_EQ(b[21], 0);  // the name never spills into the padding
+}
+
+TEST(ConfigTypes, ExecutableNames) {
+  EXPECT_EQ(ExeBaseName("C:\\Program Files\\a.b.exe"), "a");
+  EXPECT_EQ(ExeBaseName("C:\\x.y\\Tavelin.exe"), "Tavelin");
+  EXPECT_EQ(ExeFileName("Z:\\work\\Tavelin.exe"), "Tavelin.exe");
+  EXPECT_EQ(ApplicationTitleFromExe("C:\\dir\\TAVELIN.EXE"), "Tavelin");
+  EXPECT_EQ(ApplicationTitleFromExe("C:\\dir\\my.Prog.exe"), "my.prog");  // first letter as it is
+}
+
+TEST(ConfigTypes, VersionParts) {
+  EXPECT_EQ(VersionPart("1.0.0.1", 1), "1");
+  EXPECT_EQ(VersionPart("1.0.0.1", 2), "0");
+  EXPECT_EQ(VersionPart("1.0.0.1", 3), "0");
+  EXPECT_EQ(VersionPart("1.0.0.1", 4), "1");
+  EXPECT_EQ(VersionPart("3.7", 1), "3");
+  EXPECT_EQ(VersionPart("3.7", 2), "");
+  EXPECT_EQ(VersionPart("3.7", 3), "");
+  EXPECT_EQ(VersionPart("3.7", 4), "7");
+  EXPECT_EQ(VersionPart("Info not registered", 1), "");
+  EXPECT_EQ(VersionPart("Info not registered", 4), "Info not registered");
+  EXPECT_EQ(VersionKeyFrom("2.5", "1"), "2");
+  EXPECT_EQ(VersionKeyFrom("Info not registered", "1"), "1");
+}
+
+TEST(ConfigTypes, TitleTexts) {
+  std::string r = "unchanged";
+  BuildTitleText(0, "Tavelin", "1", "0", "", "Tavelin", r);
+  EXPECT_EQ(r, "Tavelin - Version 1.0");
+  BuildTitleText(0, "Tavelin", "1", "0", "\xDF", "Tavelin", r);
+  EXPECT_EQ(r, "Tavelin - Version 1.0\xDF");
+  BuildTitleText(1, "Tavelin", "1", "0", "", "Tavelin", r);
+  EXPECT_EQ(r, "Tavelin 1.0");
+  BuildTitleText(2, "Tavelin", "1", "0", "", "Base", r);
+  EXPECT_EQ(r, "Tavelin");
+  BuildTitleText(3, "Tavelin", "1", "0", "", "Base", r);
+  EXPECT_EQ(r, "Base");
+  BuildTitleText(9, "Tavelin", "1", "0", "", "Base", r);
+  EXPECT_EQ(r, "Base");
+}
+
+TEST(ConfigTypes, Utf8BecomesWindows1252) {
+  EXPECT_EQ(Utf8ToCp1252("\xC3\xA9"), "\xE9");              // é
+  EXPECT_EQ(Utf8ToCp1252("\xE2\x82\xAC \xC5\x93"), "\x80 \x9C");  // € œ
+  EXPECT_EQ(Utf8ToCp1252("a\xE4\xB8\x80z"), "a?z");         // not in the code page
+  EXPECT_EQ(Utf8ToCp1252("\xC3"), "?");                     // cut short
+}
+
+}  // namespace

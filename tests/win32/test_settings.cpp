@@ -1,0 +1,348 @@
+// The settings store against the real registry of a fresh Wine prefix (screen 1024 pixels wide).
+#include <windows.h>
+
+#include "support_win.h"
+
+using namespace testwin;
+
+namespace {
+
+class Settings : public ::testing::Test {
+protected:
+  void SetUp() override { ResetRegistry(); }
+  void TearDown() override { ResetRegistry(); }
+};
+
+std::string ErrorOfConstruction() {
+  try {
+    ConfigScope config;
+  } catch (const std::exception &e) {
+    return e.what();
+  }
+  return "";
+}
+
+TEST_F(Settings, FirstStartWritesEveryDefaultWithItsType) {
+  ConfigScope config;
+  const std::string key = SettingsKey();
+  struct Expected {
+    const char *name;
+    DWORD type;
+    uint32_t value;
+  } dwords[] = {{"TotalTime", REG_DWORD, 300},    {"InterBeepTime", REG_DWORD, 30},
+                {"BeepActive", REG_DWORD, 0},     {"TypeFinalSound", REG_DWORD, 0},
+                {"TypeBeepSound", REG_DWORD, 0},  {"TypeInc", REG_DWORD, 0},
+                {"UserScreenSize", REG_DWORD, 2}};
+  for (const auto &e : dwords) {
+    RegValue v = ReadValue(key, e.name);
+    ASSERT_TRUE(v.exists) << e.name;
+    EXPECT_EQ(v.type, e.type) << e.name;
+    EXPECT_EQ(v.Dword(), e.value) << e.name;
+  }
+  for (const char *name : {"FinalBeepPath", "IntermediateBeepPath"}) {
+    RegValue v = ReadValue(key, name);
+    ASSERT_TRUE(v.exists) << name;
+    EXPECT_EQ(v.type, DWORD(REG_SZ)) << name;
+    EXPECT_EQ(v.data.size(), 1u) << name;  // the terminating NUL alone
+  }
+  EXPECT_EQ(AppConfig->RegistryKey, key);
+  EXPECT_EQ(AppConfig->TotalTime->GetTimePart(0), 0);
+  EXPECT_EQ(AppConfig->TotalTime->GetTimePart(1), 5);
+  EXPECT_EQ(AppConfig->TotalTime->GetTimePart(2), 0);
+  EXPECT_EQ(AppConfig->InterBeepTime->GetTimePart(2), 30);
+  EXPECT_EQ(AppConfig->UserScreenSize, 2);
+  EXPECT_EQ(AppConfig->GetScreenWidth(), 1024);
+  EXPECT_FALSE(AppConfig->BeepActive);
+  EXPECT_EQ(AppConfig->InfoVersion->NoteLines.size(), 6u);
+  EXPECT_EQ(AppConfig->InfoVersion->NoteLines[0], "Note:");
+  EXPECT_EQ(AppConfig->InfoVersion->NoteLines[2], "Mon adresse:");
+}
+
+TEST_F(Settings, StoredValuesAreKeptAndOnlyMissingOnesCreated) {
+  const std::string key = SettingsKey();
+  WriteDword(key, "TotalTime", 3661);
+  WriteDword(key, "TypeInc", 1);
+  WriteString(key, "FinalBeepPath", "C:\\sons\\fin.wav");
+  ConfigScope config;
+  EXPECT_EQ(AppConfig->TotalTime->GetTimePart(0), 1);
+  EXPECT_EQ(AppConfig->TotalTime->GetTimePart(1), 1);
+  EXPECT_EQ(AppConfig->TotalTime->GetTimePart(2), 1);
+  EXPECT_EQ(AppConfig->TypeInc, 1);
+  EXPECT_EQ(AppConfig->FinalBeepPath, "C:\\sons\\fin.wav");
+  EXPECT_EQ(ReadValue(key, "TotalTime").Dword(), 3661u);
+  EXPECT_EQ(ReadValue(key, "InterBeepTime").Dword(), 30u);
+  EXPECT_TRUE(ReadValue(key, "UserScreenSize").exists);
+}
+
+TEST_F(Settings, WrongTypedValueStopsTheLoadNamingIt) {
+  const std::string key = SettingsKey();
+  WriteString(key, "TotalTime", "300");
+  EXPECT_EQ(ErrorOfConstruction(), "Type de données incorrect pour 'TotalTime'");
+  ResetRegistry();
+  WriteDword(key, "FinalBeepPath", 5);
+  EXPECT_EQ(ErrorOfConstruction(), "Type de données incorrect pour 'FinalBeepPath'");
+  // The load stopped part-way: the fields before it were created, those after were not.
+  EXPECT_TRUE(ReadValue(key, "TypeFinalSound").exists);
+  EXPECT_FALSE(ReadValue(key, "TypeInc").exists);
+}
+
+TEST_F(Settings, BooleanSevenReadsTrueAndSavesAsOne) {
+  const std::string key = SettingsKey();
+  WriteDword(key, "BeepActive", 7);
+  ConfigScope config;
+  EXPECT_TRUE(AppConfig->BeepActive);
+  AppConfig->Save();
+  EXPECT_EQ(ReadValue(key, "BeepActive").Dword(), 1u);
+}
+
+TEST_F(Settings, ValuesOnlyAnEditedRegistryHoldsAreBroughtIntoRange) {
+  const std::string key = SettingsKey();
+  WriteDword(key, "UserScreenSize", 9);
+  WriteDword(key, "TotalTime", 400000);
+  ConfigScope config;
+  EXPECT_EQ(AppConfig->UserScreenSize, 2);
+  EXPECT_EQ(AppConfig->TotalTime->GetTotalSeconds(), 89999u);
+  EXPECT_EQ(AppConfig->TotalTime->GetDigit(0), 2);
+  AppConfig->UserScreenSize = 7;
+  EXPECT_EQ(AppConfig->GetScreenWidth(), 800);
+}
+
+TEST_F(Settings, StringsOfAnyLengthAndTerminationReadSafely) {
+  const std::string key = SettingsKey();
+  std::string longPath(5000, 'x');
+  WriteString(key, "FinalBeepPath", longPath);
+  const char unterminated[3] = {'a', 'b', 'c'};
+  WriteRaw(key, "IntermediateBeepPath", REG_SZ, unterminated, 3);
+  ConfigScope config;
+  EXPECT_EQ(AppConfig->FinalBeepPath, longPath);
+  EXPECT_EQ(AppConfig->IntermediateBeepPath, "abc");
+}
+
+TEST_F(Settings, SoundFileChoice) {
+  ConfigScope config;
+  std::vector<std::string> titles;
+  std::string answer;
+  bool confirm = false;
+  TConfig::FileChooser = [&](const std::string &title, const std::string &initial,
+                             std::string &chosen) {
+    titles.push_back(title + "|" + initial);
+    chosen = answer;
+    return confirm;
+  };
+  AppConfig->SetTypeFinalSound(1);
+  ASSERT_EQ(titles.size(), 1u);
+  EXPECT_EQ(titles[0], "Sélectionnez le fichier pour le Son final|");
+  EXPECT_EQ(AppConfig->FinalBeepPath, "");  // cancelled: nothing changes, even when empty
+  AppConfig->SetTypeFinalSound(1);           // already 1: no dialog
+  EXPECT_EQ(titles.size(), 1u);
+  confirm = true;
+  answer = "C:\\beep.wav";
+  AppConfig->SetTypeBeepSound(1);
+  ASSERT_EQ(titles.size(), 2u);
+  EXPECT_EQ(titles[1], "Sélectionnez le fichier pour le son des beeps|");
+  EXPECT_EQ(AppConfig->IntermediateBeepPath, "C:\\beep.wav");
+  AppConfig->SetTypeBeepSound(0);  // back to the built-in sound keeps the path
+  EXPECT_EQ(AppConfig->IntermediateBeepPath, "C:\\beep.wav");
+  confirm = false;
+  AppConfig->SelectSoundFile(1);
+  EXPECT_EQ(titles[2], "Sélectionnez le fichier pour le son des beeps|C:\\beep.wav");
+  EXPECT_EQ(AppConfig->IntermediateBeepPath, "C:\\beep.wav");
+  EXPECT_EQ(ReadValue(SettingsKey(), "IntermediateBeepPath").String(), "");  // not saved yet
+  TConfig::FileChooser = &TConfig::SystemFileChooser;
+}
+
+// A store of our own, to reach what the program's settings do not use.
+class TTestStore : public TConfigAbstract {
+public:
+  explicit TTestStore(std::vector<TConfigFieldsRec> table, bool versionKey = false)
+      : TConfigAbstract(versionKey), table_(std::move(table)) {
+    Construct();
+  }
+  void DefineFields() override { RegisterFields(table_); }
+
+private:
+  std::vector<TConfigFieldsRec> table_;
+};
+
+TEST_F(Settings, EmptyNamedRecordsAreSkippedWithoutShiftingOthers) {
+  int32_t a = 0, b = 0;
+  uint8_t blob[4] = {1, 2, 3, 4};
+  TTestStore store({MakeFieldDescRec("A", TConfigFieldType::fdInteger, &a, 0, int32_t(5)),
+                    MakeFieldDescRec("", TConfigFieldType::fdInteger, &b, 0, int32_t(6)),
+                    MakeFieldDescRec("B", TConfigFieldType::fdInteger, &b, 0, int32_t(7)),
+                    MakeFieldDescRec("Blob", TConfigFieldType::fdBinary, blob, 4, int32_t(0))});
+  ASSERT_EQ(store.Fields.size(), 3u);
+  EXPECT_EQ(store.Fields[1]->Name, "B");
+  EXPECT_EQ(store.Fields[0]->Size, 0);
+  EXPECT_EQ(store.Fields[2]->Size, 4);
+  EXPECT_EQ(a, 5);
+  EXPECT_EQ(b, 7);
+  const std::string key = store.RegistryKey;
+  EXPECT_EQ(key, "Software\\Fenwright\\" + ExeBaseName(Application.ExeName()));
+  RegValue v = ReadValue(key, "Blob");
+  EXPECT_EQ(v.type, DWORD(REG_BINARY));
+  EXPECT_EQ(v.data, (std::vector<uint8_t>{1, 2, 3, 4}));
+}
+
+TEST_F(Settings, TitleTextsAndVersionKey) {
+  ConfigScope config;
+  const std::string title = Application.Title();
+  EXPECT_EQ(AppConfig->GetTitleText(0), title + " - Version 1.0");
+  EXPECT_EQ(AppConfig->GetTitleText(1), title + " 1.0");
+  EXPECT_EQ(AppConfig->GetTitleText(2), title);
+  EXPECT_EQ(AppConfig->GetTitleText(3), ExeBaseName(Application.ExeName()));
+  EXPECT_EQ(AppConfig->GetTitleText(4), "");
+  AppConfig->SetBetaVersion(true);
+  EXPECT_EQ(AppConfig->GetTitleText(0), title + " - Version 1.0\xDF");
+  EXPECT_EQ(AppConfig->GetVersionKey(), "1");
+}
+
+TEST_F(Settings, VersionBlock) {
+  ConfigScope config;
+  TInfoVersion &info = *AppConfig->InfoVersion;
+  ASSERT_EQ(info.VersionStrings.size(), 13u);
+  EXPECT_EQ(info.GetInfo(CompanyName), "Fenwright");
+  EXPECT_EQ(info.GetInfo(FileVersion), "1.0.0.1");
+  EXPECT_EQ(info.GetInfo(ProductVersion).rfind("1.", 0), 0u);
+  EXPECT_EQ(info.GetInfo(eMail).find('@') != std::string::npos, true);
+  EXPECT_EQ(info.GetInfo(BuildFlags), "Info not registered");
+  EXPECT_EQ(info.GetInfo(URL), "Info not registered");
+  EXPECT_EQ(info.GetInfo(InfoMajor), "1");
+  EXPECT_EQ(info.GetInfo(InfoMinor), "0");
+  EXPECT_EQ(info.GetInfo(InfoRelease), "0");
+  EXPECT_EQ(info.GetInfo(InfoBuild), "1");
+  EXPECT_EQ(info.GetInfo(InfoBeta), "");
+  EXPECT_EQ(info.GetInfo(200), "");
+  // No block at all: every entry reads "Info not registered", and the key falls back.
+  info.ReadVersionInfo("C:\\does\\not\\exist.exe");
+  ASSERT_EQ(info.VersionStrings.size(), 13u);
+  for (const auto &s : info.VersionStrings) EXPECT_EQ(s, "Info not registered");
+  EXPECT_EQ(info.GetInfo(InfoMajor), "");
+  EXPECT_EQ(info.GetInfo(InfoBuild), "Info not registered");
+  EXPECT_EQ(info.InfoOS->GetPlatformName(), "Windows NT");
+  EXPECT_EQ(info.InfoOS->GetMinorText().size(), 2u);
+  EXPECT_TRUE(info.InfoUser->RegisteredName.empty());
+}
+
+TEST_F(Settings, HostSystemTexts) {
+  TInfoOS os(nullptr);
+  os.MinorVersion = 0;
+  EXPECT_EQ(os.GetMinorText(), "00");
+  os.MinorVersion = 10;
+  EXPECT_EQ(os.GetMinorText(), "10");
+  os.MajorVersion = 5;
+  EXPECT_EQ(os.GetMajorText(), "5");
+  os.PlatformId = 2;
+  EXPECT_EQ(os.GetPlatformName(), "Windows NT");
+  os.PlatformId = 3;
+  EXPECT_EQ(os.GetPlatformName(), "Indéterminé");
+}
+
+TEST_F(Settings, RegisteredOwnerComesFromTheSetupKey) {
+  const std::string setup = "SoftWare\\Microsoft\\MS SetUp (ACME)\\User Info";
+  WriteString(setup, "DefName", "Claire Dumas");
+  WriteString(setup, "DefCompagny", "Lycée Champollion");
+  TInfoUser user(nullptr);
+  EXPECT_EQ(user.RegisteredName, "Claire Dumas");
+  EXPECT_EQ(user.RegisteredCompany, "Lycée Champollion");
+  WriteDword(setup, "DefName", 3);
+  EXPECT_THROW(TInfoUser{nullptr}, ETavelinError);
+  RegDeleteTreeA(HKEY_CURRENT_USER, "SoftWare\\Microsoft\\MS SetUp (ACME)");
+}
+
+// --- Window placements -------------------------------------------------------------------------
+
+class Placement : public Settings {
+protected:
+  void SetUp() override {
+    Settings::SetUp();
+    config_ = std::make_unique<ConfigScope>();
+    form_ = std::make_unique<TForm>(nullptr);
+    form_->LoadDesignText("form ABCDEFGHIJKLMNOPQRSTUVWXY client=200,100 pos=20,10\n", "Test");
+    form_->CreateHandle();
+  }
+  void TearDown() override {
+    form_.reset();
+    config_.reset();
+    Settings::TearDown();
+  }
+  std::unique_ptr<ConfigScope> config_;
+  std::unique_ptr<TForm> form_;
+};
+
+TEST_F(Placement, FixedBorderWindowStoresOnlyItsCorner) {
+  AppConfig->SaveWindowSetting(wkByName, form_.get(), 0);
+  RegValue v = ReadValue(SettingsKey(), "ABCDEFGHIJKLMNOPQRST");
+  ASSERT_TRUE(v.exists);
+  EXPECT_EQ(v.type, DWORD(REG_BINARY));
+  ASSERT_EQ(v.data.size(), 44u);
+  TWindowSettingRec rec;
+  ASSERT_TRUE(TWindowSettingRec::Unpack(v.data.data(), v.data.size(), rec));
+  EXPECT_EQ(rec.Name, "ABCDEFGHIJKLMNOPQRST");
+  EXPECT_EQ(rec.Top, 10);
+  EXPECT_EQ(rec.Left, 20);
+  EXPECT_EQ(rec.Height, 0);
+  EXPECT_EQ(rec.Width, 0);
+  EXPECT_EQ(rec.WindowState, 0);
+
+  int width = form_->Width();
+  form_->SetBounds(300, 200, width, form_->Height());
+  AppConfig->LoadWindowSetting(wkByName, form_.get(), 0);
+  EXPECT_EQ(form_->Left(), 20);
+  EXPECT_EQ(form_->Top(), 10);
+  EXPECT_EQ(form_->Width(), width);
+}
+
+TEST_F(Placement, MissingShortOrInvisiblePlacementsLeaveTheWindowWhereItIs) {
+  form_->SetLeftTop(111, 77);
+  AppConfig->LoadWindowSetting(wkByIndex, form_.get(), 3);  // never saved
+  EXPECT_EQ(form_->Left(), 111);
+
+  uint8_t shortRec[20] = {};
+  WriteRaw(SettingsKey(), "3", REG_BINARY, shortRec, sizeof shortRec);
+  AppConfig->LoadWindowSetting(wkByIndex, form_.get(), 3);
+  EXPECT_EQ(form_->Left(), 111);
+
+  TWindowSettingRec away;
+  away.Name = "3";
+  away.Left = -5000;
+  away.Top = -5000;
+  auto bytes = away.Pack();
+  WriteRaw(SettingsKey(), "3", REG_BINARY, bytes.data(), DWORD(bytes.size()));
+  AppConfig->LoadWindowSetting(wkByIndex, form_.get(), 3);
+  EXPECT_EQ(form_->Left(), 111);
+  EXPECT_EQ(form_->Top(), 77);
+}
+
+TEST_F(Placement, OversizedOrMistypedPlacementIsRefused) {
+  uint8_t big[48] = {};
+  WriteRaw(SettingsKey(), "3", REG_BINARY, big, sizeof big);
+  try {
+    AppConfig->LoadWindowSetting(wkByIndex, form_.get(), 3);
+    FAIL() << "a 48-byte placement was read";
+  } catch (const ETavelinError &e) {
+    EXPECT_STREQ(e.what(), "Type de données incorrect pour '3'");
+  }
+}
+
+TEST_F(Placement, MissingWindowIsAnError) {
+  Application.SetMainForm(nullptr);
+  try {
+    AppConfig->SaveWindowSetting(wkMainWindow, form_.get(), 0);
+    FAIL();
+  } catch (const ETavelinError &e) {
+    EXPECT_STREQ(e.what(), "TConfigAbstract.SaveWindowSetting: Fenetre de destination à nil.");
+  }
+  try {
+    AppConfig->LoadWindowSetting(wkByName, nullptr, 0);
+    FAIL();
+  } catch (const ETavelinError &e) {
+    EXPECT_STREQ(e.what(), "TConfigAbstract.LoadWindowSetting: Fenetre de destination à nil.");
+  }
+  Application.SetMainForm(form_.get());
+  AppConfig->SaveWindowSetting(wkMainWindow, nullptr, 0);
+  EXPECT_EQ(ReadValue(SettingsKey(), "MainWindow").data.size(), 44u);
+  Application.SetMainForm(nullptr);
+}
+
+}  // namespace
