@@ -1,0 +1,55 @@
+// uBoxNumber - one decimal digit as a seven-segment figure, green on black.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+
+#include "display/uDisplayTables.h"
+#include "forms/uForms.h"
+
+// The two segment images of one digit control, rendered once when the control is made: a
+// horizontal and a vertical hexagon in the lit colour on magenta, the transparent colour.
+class TSegment {
+public:
+  TSegment();
+  TSegment(const TSegment &) = delete;
+  TSegment &operator=(const TSegment &) = delete;
+
+  static constexpr COLORREF TransparentColor = RGB(255, 0, 255);
+
+  // 0: horizontal image, 1: vertical image.
+  HBITMAP GetSegmentBitmap(int index) const;
+  COLORREF LitColor() const { return litColor_; }
+  // Draws image `index` at (x, y), its magenta pixels leaving the destination as it was.
+  void DrawSegment(HDC dc, int index, int x, int y) const;
+
+private:
+  void BuildBitmaps();
+
+  gdi::Bitmap images_[2];
+  COLORREF litColor_;
+  // Made once from the images, so that drawing a segment is two copies and nothing else: a
+  // monochrome mask (set where the image is magenta) and the image with magenta turned black.
+  gdi::Bitmap masks_[2];
+  gdi::Bitmap sprites_[2];
+  TDisplayPoint sizes_[2];
+};
+
+// A windowless, opaque digit control: it paints straight on its parent's surface.
+class TBoxNumber : public TGraphicControl {
+public:
+  // The owner becomes the parent; the control is 8u x 16u at (10, 10) until the owner moves it.
+  explicit TBoxNumber(TWinControl *owner);
+
+  uint8_t CurrentNumber() const { return currentNumber_; }
+  // The same digit again does nothing; a value above 9 is refused (the digit and the picture
+  // stay); any other digit is stored and painted at once.
+  void SetCurrentNumber(uint8_t value);
+
+  void Paint(HDC dc) override;
+  const TSegment &Segments() const { return segments_; }
+
+private:
+  uint8_t currentNumber_ = 0;
+  TSegment segments_;
+};

@@ -1,0 +1,78 @@
+// uGaugeEx - the progress bar under the digits: a bar growing from the left, coloured by
+// quarters, with the percentage in inverted colours, composed off screen and copied once.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+
+#include "display/uDisplayTables.h"
+#include "forms/uForms.h"
+
+// An off-screen bitmap with its drawing surface, which can take the size of another one.
+class TBltBitmap {
+public:
+  TBltBitmap() = default;
+  TBltBitmap(const TBltBitmap &) = delete;
+  TBltBitmap &operator=(const TBltBitmap &) = delete;
+
+  // Takes the template's width and height and fills itself with the window-frame colour.
+  void MakeLike(const gdi::MemoryDC &templ);
+  void MakeLike(const TBltBitmap &templ) { MakeLike(*templ.memory_); }
+
+  bool Allocated() const { return bool(memory_); }
+  HDC dc() const { return memory_ ? memory_->dc() : nullptr; }
+  int Width() const { return memory_ ? memory_->width() : 0; }
+  int Height() const { return memory_ ? memory_->height() : 0; }
+
+private:
+  std::unique_ptr<gdi::MemoryDC> memory_;
+};
+
+enum class TGaugeBorderStyle { bsNone, bsSingle };
+
+// A windowless, opaque control: it paints every pixel of its rectangle on its parent's surface.
+class TCustomGaugeEx : public TGraphicControl {
+public:
+  // The control takes its place among `parent`'s children (none: a control painted only by
+  // whoever calls Paint); the parent's owner sizes and places it.
+  explicit TCustomGaugeEx(TWinControl *parent);
+
+  // Each setter does nothing for the value already held; otherwise it stores the value and
+  // repaints at once when the control is on screen.
+  int32_t MinValue() const { return minValue_; }
+  void SetMinValue(int32_t value);
+  uint32_t Progress() const { return progress_; }
+  void SetProgress(uint32_t value);
+  // 0 stands for a run of no duration: an empty bar reading 0%.
+  uint32_t MaxValue() const { return maxValue_; }
+  void SetMaxValue(uint32_t value);
+  TColor BackColor() const { return backColor_; }
+  void SetBackColor(TColor value);
+  bool ShowText() const { return showText_; }
+  void SetShowText(bool value);
+  TGaugeBorderStyle BorderStyle() const { return borderStyle_; }
+
+  uint8_t PercentDone() const { return GaugePercentDone(progress_, maxValue_); }
+
+  // Arial bold, at the largest size from 130 points down to 6 whose text "XX" is lower than the
+  // control (6 when none is). Called once the control has its final height.
+  void FitFontToHeight();
+  // The size in points that FitFontToHeight chose (0 before).
+  int FontSize() const { return fontSize_; }
+
+  void Paint(HDC dc) override;
+
+private:
+  void ClearToBlack(HDC dc) const;
+  void PaintBar(HDC dc, const RECT &r) const;
+  void PaintPercentText(TBltBitmap &b, const RECT &r) const;
+
+  int32_t minValue_ = 0;
+  uint32_t progress_ = 0;
+  uint32_t maxValue_ = 100;
+  TGaugeBorderStyle borderStyle_ = TGaugeBorderStyle::bsSingle;
+  TColor backColor_ = clWhite;
+  bool showText_ = false;
+  int fontSize_ = 0;
+};

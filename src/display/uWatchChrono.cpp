@@ -1,0 +1,109 @@
+#include <windows.h>
+
+#include "display/uWatchChrono.h"
+
+#include "forms/uApplication.h"
+#include "settings/uConfig.h"
+#include "timing/uThreadContainer.h"
+
+TWatchChrono::TWatchChrono(TForm *owner) : TForm(owner) {
+  LoadDesign("WATCHCHRONO");
+
+  int32_t screenSize = AppConfig->UserScreenSize;
+  int width = AppConfig->GetScreenWidth();
+  layout_ = WatchLayout(screenSize, width);
+  const TWatchLayout &l = layout_;
+
+  // A borderless window at the top left corner of the screen, above ordinary windows.
+  BorderStyle = TBorderStyle::None;
+  SetClientSize(l.Window.Width, l.Window.Height);
+  SetBounds(l.Window.Left, l.Window.Top, l.Window.Width, l.Window.Height);
+  StayOnTop = true;
+  // The mouse pointer is hidden over the window: see WM_SETCURSOR.
+
+  panel_ = Add<TImage>(this);
+  panel_->Name = "DigitPanel";
+  panel_->SetBounds(l.Panel.Left, l.Panel.Top, l.Panel.Width, l.Panel.Height);
+  {
+    gdi::BitmapDC canvas(panel_->NewBitmap(l.Panel.Width, l.Panel.Height));
+    gdi::FillSolid(canvas.dc(), RECT{0, 0, l.Panel.Width, l.Panel.Height}, RGB(0, 0, 0));
+  }
+
+  gauge_ = Add<TCustomGaugeEx>(this);
+  gauge_->Name = "Gauge";
+  gauge_->SetBounds(l.Gauge.Left, l.Gauge.Top, l.Gauge.Width, l.Gauge.Height);
+  gauge_->SetProgress(0);
+  gauge_->SetBackColor(clBtnFace);
+  gauge_->SetShowText(true);
+
+  // The gauge starts from this font and fits its size to its height.
+  Font.Name = "arial";
+  Font.Color = clWhite;
+  Font.Height = gdi::PointsToHeight(50);
+  gauge_->FitFontToHeight();
+  gauge_->SetMinValue(0);
+  gauge_->SetProgress(0);
+  gauge_->SetMaxValue(AppConfig->TotalTime->GetTotalSeconds());
+
+  for (size_t p = 0; p < digits_.size(); ++p) {
+    digits_[p] = Add<TBoxNumber>(this);
+    digits_[p]->Name = "Digit" + std::to_string(p);
+  }
+  auto place = [&](int p) {
+    digits_[size_t(p)]->SetLeftTop(l.Digits[p].Left, l.Digits[p].Top);
+  };
+  place(0);
+  place(1);
+  DrawColon(0);
+  place(2);
+  place(3);
+  DrawColon(1);
+  place(4);
+  place(5);
+
+  ResetDigits();
+}
+
+// Two red dots, each inscribed in a u x u square, outlined with the default one-pixel black pen.
+void TWatchChrono::DrawColon(int colon) {
+  const TWatchLayout &l = layout_;
+  gdi::BitmapDC canvas(panel_->Bitmap());
+  gdi::Brush red = gdi::MakeBrush(RGB(255, 0, 0));
+  gdi::Select brush(canvas.dc(), red.get());
+  gdi::Select pen(canvas.dc(), GetStockObject(BLACK_PEN));
+  int left = l.ColonLeft[size_t(colon)];
+  for (int top : l.DotTop) Ellipse(canvas.dc(), left, top, left + l.Unit, top + l.Unit);
+  panel_->Invalidate();
+}
+
+void TWatchChrono::ResetDigits() {
+  const TTimeTavelin &total = *AppConfig->TotalTime;
+  bool countUp = AppConfig->TypeInc == 0;
+  for (uint8_t p = 0; p < 6; ++p) digits_[p]->SetCurrentNumber(countUp ? 0 : total.GetDigit(p));
+}
+
+LRESULT TWatchChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_SET_DIGIT:
+      // The timing threads send positions 0 to 5 only; anything else is not ours to show.
+      if (wParam < digits_.size()) digits_[wParam]->SetCurrentNumber(uint8_t(lParam & 0xFF));
+      return 0;
+    case WM_SET_PROGRESS:
+      gauge_->SetProgress(uint32_t(wParam));
+      return 0;
+    case WM_ACTIVATE:
+      // The window never takes input: it gives way to the control bar that owns it.
+      if (Owner() && Owner()->HandleAllocated() && IsWindowVisible(Owner()->Handle()))
+        EnableWindow(handle_, FALSE);
+      return 0;
+    case WM_SETCURSOR:
+      if (reinterpret_cast<HWND>(wParam) == handle_) {
+        ::SetCursor(nullptr);
+        return TRUE;
+      }
+      break;
+    default:
+      break;
+  }
+  return TForm::WndProc(msg, wParam, lParam);
+}

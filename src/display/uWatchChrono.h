@@ -1,0 +1,42 @@
+// uWatchChrono - the giant display window of a run: HH:MM:SS in seven-segment digits on a black
+// panel with two red colons, and the progress gauge under them. Borderless, above ordinary
+// windows, at the top left corner of the screen, as wide as the chosen display size; it takes
+// no input.
+#pragma once
+#include <windows.h>
+
+#include <array>
+
+#include "display/uBoxNumber.h"
+#include "display/uDisplayTables.h"
+#include "display/uGaugeEx.h"
+#include "forms/uForms.h"
+
+class TWatchChrono : public TForm {
+public:
+  // owner: the control bar, which shows the window, hands its handle to the timing threads and
+  // destroys it with itself. The window is laid out for AppConfig's UserScreenSize and shows the
+  // starting value; its platform window is made when it is first shown (or by CreateHandle).
+  explicit TWatchChrono(TForm *owner);
+
+  // The starting value of a run: 00:00:00 counting up, the total duration counting down.
+  void ResetDigits();
+
+  TCustomGaugeEx &Gauge() const { return *gauge_; }
+  // Positions 0 to 5: hours tens and units, minutes tens and units, seconds tens and units.
+  TBoxNumber &Digit(int position) const { return *digits_.at(size_t(position)); }
+  // The black backdrop of the digits, carrying the colons in its bitmap.
+  TImage &DigitPanel() const { return *panel_; }
+
+  // WM_SET_DIGIT, WM_SET_PROGRESS, WM_ACTIVATE (consumed: the window disables itself while its
+  // owner is visible) and WM_SETCURSOR (no pointer over the window).
+  LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+private:
+  void DrawColon(int colon);
+
+  TWatchLayout layout_;
+  TImage *panel_ = nullptr;
+  TCustomGaugeEx *gauge_ = nullptr;
+  std::array<TBoxNumber *, 6> digits_{};
+};

@@ -1,0 +1,120 @@
+#include <windows.h>
+
+#include "options/uOptionsScreen.h"
+
+#include "forms/uApplication.h"
+#include "options/uOptionsLogic.h"
+#include "settings/uConfig.h"
+#include "timing/uChronoType.h"
+#include "timing/uSound.h"
+
+TOptionsScreen::TOptionsScreen(TForm *owner) : TForm(owner) {
+  auto bind = [this](const char *name, void (TOptionsScreen::*handler)(TControl *)) {
+    RegisterHandler(name, [this, handler](TControl *sender) { (this->*handler)(sender); });
+  };
+  bind("SelectSound", &TOptionsScreen::SelectSound);
+  bind("ChangeTypeSound", &TOptionsScreen::ChangeTypeSound);
+  bind("WantSelectFile", &TOptionsScreen::WantSelectFile);
+  bind("ReadCurrentSound", &TOptionsScreen::ReadCurrentSound);
+  bind("ChangeScreenSize", &TOptionsScreen::ChangeScreenSize);
+  bind("CloseOptionsScreen", &TOptionsScreen::CloseOptionsScreen);
+  LoadDesign("OPTIONSSCREEN");
+
+  SetCaption((owner ? owner->Caption() : Application.Title()) + " - Ecran d'options");
+
+  auto &sounds = Get<TComboBox>("SoundComboBox");
+  sounds.AddItem(SoundTypeNames[0]);
+  sounds.AddItem(SoundTypeNames[1]);
+  sounds.SetItemIndex(SoundListIndex(AppConfig->TypeFinalSound));
+
+  // Checking the button runs SelectSound for the final sound: a missing file is reported here,
+  // before the dialog is on screen.
+  Get<TRadioButton>("rdBtnFinalSound").SetChecked(true);
+
+  // Below the main window by its width, as the dialog has always been placed.
+  if (owner)
+    SetLeftTop(owner->Left(), owner->Top() + owner->Width() + 4);
+  else
+    Centered = true;
+
+  auto &sizes = Get<TComboBox>("SizeComboBox");
+  for (int i = 0; i < ScreenSizeCount; ++i) sizes.AddItem(ScreenSizeNames[i]);
+  sizes.SetItemIndex(SizeListIndex(AppConfig->UserScreenSize));
+  sizes.SetHint(ScreenSizeHint(GetSystemMetrics(SM_CXSCREEN)));
+}
+
+bool TOptionsScreen::SoundFileExists(const std::string &path) {
+  if (path.empty()) return false;
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void TOptionsScreen::SelectSound(TControl *Sender) {
+  CurrentSound = Sender->Tag;
+  auto &sounds = Get<TComboBox>("SoundComboBox");
+  if (CurrentSound == 0) sounds.SetItemIndex(SoundListIndex(AppConfig->TypeFinalSound));
+  if (CurrentSound == 1) sounds.SetItemIndex(SoundListIndex(AppConfig->TypeBeepSound));
+  ChangeTypeSound(&sounds);
+}
+
+void TOptionsScreen::SetCurrentSoundType(int32_t listIndex) {
+  int32_t &type = CurrentSound == 0 ? AppConfig->TypeFinalSound : AppConfig->TypeBeepSound;
+  // A stored source other than 0 and 1 already plays the file: it becomes 1 without offering the
+  // file chooser, which only a change of source opens.
+  if (listIndex == 1 && type != 0) {
+    type = 1;
+    return;
+  }
+  if (CurrentSound == 0)
+    AppConfig->SetTypeFinalSound(listIndex);
+  else
+    AppConfig->SetTypeBeepSound(listIndex);
+}
+
+void TOptionsScreen::FallBackToInternalSound() {
+  Get<TStaticText>("StaticFile").SetVisible(false);
+  Get<TComboBox>("SoundComboBox").SetItemIndex(0);
+  SetCurrentSoundType(0);
+}
+
+void TOptionsScreen::ChangeTypeSound(TControl *) {
+  if (CurrentSound != 0 && CurrentSound != 1) return;
+  auto &file = Get<TStaticText>("StaticFile");
+  int i = Get<TComboBox>("SoundComboBox").ItemIndex();
+  if (i != 0 && i != 1) return;  // the list has these two entries only
+
+  file.SetVisible(i != 0);
+  SetCurrentSoundType(i);
+  file.SetText(CurrentSound == 0 ? AppConfig->FinalBeepPath : AppConfig->IntermediateBeepPath);
+
+  if (i == 1) {
+    std::string path = file.Text();
+    if (path.empty()) {
+      FallBackToInternalSound();
+    } else if (!SoundFileExists(path)) {
+      ShowMessageBox(FormatMessage1("Impossible de trouver le fichier \"%s\".", path),
+                     "Avertissement", MB_OK | MB_ICONWARNING);
+      FallBackToInternalSound();
+    }
+  }
+  file.SetHint(file.Text());
+}
+
+void TOptionsScreen::WantSelectFile(TControl *) {
+  if (CurrentSound == 0 || CurrentSound == 1) AppConfig->SelectSoundFile(CurrentSound);
+}
+
+void TOptionsScreen::ReadCurrentSound(TControl *) {
+  if (CurrentSound == 0) PlayFinalSound();
+  if (CurrentSound == 1) PlayBeepSound();
+}
+
+void TOptionsScreen::ChangeScreenSize(TControl *) {
+  int index = Get<TComboBox>("SizeComboBox").ItemIndex();
+  if (index >= 0 && index < ScreenSizeCount) AppConfig->UserScreenSize = index;
+}
+
+void TOptionsScreen::CloseOptionsScreen(TControl *) {
+  AppConfig->Save();
+  Close();
+}

@@ -1,0 +1,281 @@
+// The main window driven through its controls, with the real registry.
+#include <windows.h>
+
+#include "app/UMain.h"
+#include "support_win.h"
+
+using namespace testwin;
+
+namespace {
+
+class MainWindow : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ResetRegistry();
+    PrepareRegistry();
+    config_ = std::make_unique<ConfigScope>();
+    main_ = std::make_unique<TMain>();
+    Main = main_.get();
+    Application.SetMainForm(main_.get());
+    main_->CreateHandle();
+    main_->Show();
+    Pump(50);
+  }
+  void TearDown() override {
+    Application.SetMainForm(nullptr);
+    Main = nullptr;
+    main_.reset();
+    config_.reset();
+    Pump(20);
+    ResetRegistry();
+  }
+  virtual void PrepareRegistry() {}
+
+  TSpinEdit &Spin(const char *name) { return main_->Get<TSpinEdit>(name); }
+  std::vector<int> Values(const char *a, const char *b, const char *c) {
+    return {Spin(a).Value(), Spin(b).Value(), Spin(c).Value()};
+  }
+  void SetBox(const char *name, int value) { TypeText(Spin(name), std::to_string(value)); }
+
+  std::unique_ptr<ConfigScope> config_;
+  std::unique_ptr<TMain> main_;
+};
+
+TEST_F(MainWindow, FirstStartShowsTheDefaults) {
+  EXPECT_EQ(main_->Caption(), Application.Title() + " 1.0");
+  EXPECT_EQ(Values("SpinChour", "SpinCmin", "SpinCsec"), (std::vector<int>{0, 5, 0}));
+  EXPECT_EQ(Values("SpinBhour", "SpinBmin", "SpinBsec"), (std::vector<int>{0, 0, 30}));
+  EXPECT_FALSE(main_->Get<TGroupBox>("beepbox").Visible());
+  EXPECT_FALSE(IsWindowVisible(main_->Get<TGroupBox>("beepbox").Handle()));
+  EXPECT_EQ(main_->Get<TComboBox>("Combosens").ItemIndex(), 0);
+  EXPECT_EQ(main_->Get<TComboBox>("Combosens").ItemText(1), "Négatif");
+  auto &beep = main_->Get<TButton>("BtnActivateBeep");
+  EXPECT_FALSE(beep.Down());
+  EXPECT_EQ(beep.Tag, 1);
+  EXPECT_EQ(main_->Get<TPanel>("cfgpanel").Height(), 110);
+  EXPECT_EQ(main_->ClientWidth(), 287);
+  EXPECT_EQ(main_->ClientHeight(), 273);
+  RECT r;
+  GetWindowRect(main_->Get<TButton>("BtnShowChrono").Handle(), &r);
+  POINT p{r.left, r.top};
+  ScreenToClient(main_->Handle(), &p);
+  EXPECT_EQ(p.x, 25);
+  EXPECT_EQ(p.y, 240);
+}
+
+TEST_F(MainWindow, DurationBoxesEditTheTotal) {
+  SetBox("SpinChour", 2);
+  SetBox("SpinCsec", 7);
+  EXPECT_EQ(AppConfig->TotalTime->GetTotalSeconds(), 2u * 3600 + 5 * 60 + 7);
+  // A text that is not a number reads as 0; a value typed out of range is stored as typed
+  // (low 8 bits) until the box loses the focus, which brings it to the nearest limit.
+  TypeText(Spin("SpinCmin"), "abc");
+  EXPECT_EQ(AppConfig->TotalTime->GetTimePart(1), 0);
+  Spin("SpinChour").SetFocus();
+  TypeText(Spin("SpinChour"), "300");
+  EXPECT_EQ(AppConfig->TotalTime->GetTimePart(0), 300 & 0xFF);
+  Spin("SpinCmin").SetFocus();
+  Pump(20);
+  EXPECT_EQ(Spin("SpinChour").Value(), 24);
+  EXPECT_EQ(AppConfig->TotalTime->GetTimePart(0), 24);
+  // The arrows step by one and stop at the limits.
+  SendMessageA(Spin("SpinChour").UpDownHandle(), UDM_SETPOS32, 0, 24);
+  EXPECT_EQ(LOWORD(SendMessageA(Spin("SpinChour").UpDownHandle(), UDM_GETRANGE, 0, 0)), 24);
+}
+
+TEST_F(MainWindow, IntervalIsKeptWithinTheDuration) {
+  Click(main_->Get<TButton>("BtnActivateBeep"));
+  SetBox("SpinChour", 0);
+  SetBox("SpinCmin", 10);
+  SetBox("SpinCsec", 0);
+  SetBox("SpinBhour", 1);
+  EXPECT_EQ(Values("SpinBhour", "SpinBmin", "SpinBsec"), (std::vector<int>{0, 10, 0}));
+  EXPECT_EQ(AppConfig->InterBeepTime->GetTotalSeconds(), 600u);
+  // Equal values are left alone.
+  SetBox("SpinBmin", 10);
+  EXPECT_EQ(AppConfig->InterBeepTime->GetTotalSeconds(), 600u);
+  // Lowering the duration below the interval does not touch the interval...
+  SetBox("SpinCmin", 1);
+  EXPECT_EQ(AppConfig->InterBeepTime->GetTotalSeconds(), 600u);
+  // ...until an interval box changes.
+  SetBox("SpinBsec", 5);
+  EXPECT_EQ(AppConfig->InterBeepTime->GetTotalSeconds(), 60u);
+  EXPECT_EQ(Values("SpinBhour", "SpinBmin", "SpinBsec"), (std::vector<int>{0, 1, 0}));
+  // A duration and an interval of zero are accepted.
+  SetBox("SpinCmin", 0);
+  SetBox("SpinBmin", 0);
+  EXPECT_EQ(AppConfig->TotalTime->GetTotalSeconds(), 0u);
+  EXPECT_EQ(AppConfig->InterBeepTime->GetTotalSeconds(), 0u);
+}
+
+TEST_F(MainWindow, BeepSwitchHasTwoStates) {
+  auto &beep = main_->Get<TButton>("BtnActivateBeep");
+  auto &box = main_->Get<TGroupBox>("beepbox");
+  auto &panel = main_->Get<TPanel>("cfgpanel");
+  AppConfig->InterBeepTime->SetTotalSeconds(45);
+  Click(beep);
+  EXPECT_TRUE(beep.Down());
+  EXPECT_EQ(beep.Tag, 0);
+  EXPECT_TRUE(box.Visible());
+  EXPECT_TRUE(IsWindowVisible(box.Handle()));
+  EXPECT_EQ(panel.Height(), 158);
+  EXPECT_EQ(beep.Hint(), "Désactiver les beep");
+  EXPECT_TRUE(AppConfig->BeepActive);
+  Click(beep);
+  EXPECT_FALSE(beep.Down());
+  EXPECT_EQ(beep.Tag, 1);
+  EXPECT_FALSE(IsWindowVisible(box.Handle()));
+  EXPECT_EQ(panel.Height(), 110);
+  EXPECT_EQ(beep.Hint(), "Activer les beep");
+  EXPECT_FALSE(AppConfig->BeepActive);
+  EXPECT_EQ(AppConfig->InterBeepTime->GetTotalSeconds(), 45u);  // hidden, not changed
+}
+
+TEST_F(MainWindow, ShowingAgainRefreshesCaptionAndBoxes) {
+  AppConfig->TotalTime->SetTotalSeconds(3725);
+  AppConfig->InterBeepTime->SetTotalSeconds(4000);  // longer than the duration
+  main_->SetCaption("autre");
+  main_->Hide();
+  main_->Show();
+  Pump(20);
+  EXPECT_EQ(main_->Caption(), Application.Title() + " 1.0");
+  EXPECT_EQ(Values("SpinChour", "SpinCmin", "SpinCsec"), (std::vector<int>{1, 2, 5}));
+  // Showing the interval boxes ran their change handler, which brought the interval down.
+  EXPECT_EQ(AppConfig->InterBeepTime->GetTotalSeconds(), 3725u);
+  EXPECT_EQ(Values("SpinBhour", "SpinBmin", "SpinBsec"), (std::vector<int>{1, 2, 5}));
+}
+
+TEST_F(MainWindow, DirectionListSetsTypeInc) {
+  auto &combo = main_->Get<TComboBox>("Combosens");
+  SendMessageA(combo.Handle(), CB_SETCURSEL, 1, 0);
+  SendMessageA(GetParent(combo.Handle()), WM_COMMAND,
+               MAKEWPARAM(GetDlgCtrlID(combo.Handle()), CBN_SELCHANGE), LPARAM(combo.Handle()));
+  EXPECT_EQ(AppConfig->TypeInc, 1);
+}
+
+TEST_F(MainWindow, FocusIsRemembered) {
+  Spin("SpinCmin").SetFocus();
+  Pump(10);
+  EXPECT_EQ(main_->LastFocused(), &Spin("SpinCmin"));
+}
+
+TEST_F(MainWindow, MenuHasItsItemsAndShortcut) {
+  TPopupMenu *menu = main_->FindMenu("MainPopup");
+  ASSERT_NE(menu, nullptr);
+  ASSERT_EQ(menu->Items.size(), 5u);
+  EXPECT_EQ(menu->Items[0]->Caption, "&Options");
+  EXPECT_EQ(menu->Items[1]->Caption, "&Lancer le Chrono");
+  EXPECT_EQ(menu->Items[2]->Caption, "A &Propos");
+  EXPECT_EQ(menu->Items[3]->Caption, "-");
+  EXPECT_EQ(menu->Items[4]->Caption, "Quitter");
+  EXPECT_EQ(menu->Items[4]->ShortCutText, "Ctrl+X");
+  EXPECT_EQ(main_->PopupMenu, menu);
+}
+
+// Every way of closing the main window saves its place and every setting.
+class MainWindowClosing : public MainWindow, public ::testing::WithParamInterface<int> {};
+
+TEST_P(MainWindowClosing, SavesPlacementAndSettings) {
+  main_->SetLeftTop(150, 60);
+  SetBox("SpinCmin", 7);
+  Click(main_->Get<TButton>("BtnActivateBeep"));
+  ASSERT_FALSE(ReadValue(SettingsKey(), "MainWindow").exists);
+  switch (GetParam()) {
+    case 0: Click(main_->Get<TButton>("BtnClose")); break;
+    case 1: PressKey(Spin("SpinCsec").Handle(), VK_ESCAPE); break;
+    case 2: PressKey(Spin("SpinCsec").Handle(), 'X', true); break;
+    case 3: SendMessageA(main_->Handle(), WM_CLOSE, 0, 0); break;
+  }
+  Pump(20);
+  EXPECT_FALSE(IsWindowVisible(main_->Handle()));
+  EXPECT_TRUE(Application.Terminated());
+  RegValue placement = ReadValue(SettingsKey(), "MainWindow");
+  ASSERT_EQ(placement.data.size(), 44u);
+  TWindowSettingRec rec;
+  TWindowSettingRec::Unpack(placement.data.data(), 44, rec);
+  EXPECT_EQ(rec.Left, 150);
+  EXPECT_EQ(rec.Top, 60);
+  EXPECT_EQ(ReadValue(SettingsKey(), "TotalTime").Dword(), 7u * 60);
+  EXPECT_EQ(ReadValue(SettingsKey(), "BeepActive").Dword(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryPath, MainWindowClosing, ::testing::Values(0, 1, 2, 3));
+
+class MainWindowWithStoredSettings : public MainWindow {
+  void PrepareRegistry() override {
+    WriteDword(SettingsKey(), "BeepActive", 1);
+    WriteDword(SettingsKey(), "TypeInc", 1);
+    WriteDword(SettingsKey(), "TotalTime", 600);
+    WriteDword(SettingsKey(), "InterBeepTime", 3600);
+  }
+};
+
+TEST_F(MainWindowWithStoredSettings, ConstructorEntersTheStoredState) {
+  auto &beep = main_->Get<TButton>("BtnActivateBeep");
+  EXPECT_TRUE(beep.Down());
+  EXPECT_EQ(beep.Tag, 0);
+  EXPECT_TRUE(main_->Get<TGroupBox>("beepbox").Visible());
+  EXPECT_EQ(main_->Get<TPanel>("cfgpanel").Height(), 158);
+  EXPECT_EQ(main_->Get<TComboBox>("Combosens").ItemIndex(), 1);
+  EXPECT_TRUE(AppConfig->BeepActive);
+  // The stored interval was longer than the duration: showing brought it down.
+  EXPECT_EQ(AppConfig->InterBeepTime->GetTotalSeconds(), 600u);
+}
+
+TEST(Framework, ExceptionInAHandlerIsShownAndTheProgramGoesOn) {
+  ExceptionCatcher caught;
+  TForm form(nullptr);
+  int clicks = 0;
+  form.RegisterHandler("boom", [&](TControl *) {
+    ++clicks;
+    throw ETavelinError("Quelque chose a échoué");
+  });
+  form.LoadDesignText("form F client=100,50\nbutton B rect=1,1,50,20 caption=B OnClick=boom\n", "T");
+  form.Show();
+  Click(form.Get<TButton>("B"));
+  Click(form.Get<TButton>("B"));
+  EXPECT_EQ(clicks, 2);
+  ASSERT_EQ(caught.messages.size(), 2u);
+  EXPECT_EQ(caught.messages[0], "Quelque chose a échoué");
+}
+
+TEST(Framework, DesignFaultsAreFoundWhenLoading) {
+  auto errorOf = [](const std::string &text) {
+    TForm form(nullptr);
+    form.RegisterHandler("known", [](TControl *) {});
+    try {
+      form.LoadDesignText(text, "T");
+    } catch (const ETavelinError &e) {
+      return std::string(e.what());
+    }
+    return std::string();
+  };
+  EXPECT_EQ(errorOf("form F\nbutton B OnClick=known\n"), "");
+  EXPECT_NE(errorOf("form F\nwidget W\n").find("Genre de contrôle inconnu"), std::string::npos);
+  EXPECT_NE(errorOf("form F\nbutton B OnClick=unknown\n").find("Gestionnaire inconnu"),
+            std::string::npos);
+  EXPECT_NE(errorOf("form F\nbutton B colour=red\n").find("Propriété inconnue 'colour'"),
+            std::string::npos);
+  EXPECT_NE(errorOf("form F\nlabel L parent=Nowhere\n").find("Parent introuvable"),
+            std::string::npos);
+  EXPECT_NE(errorOf("form F\nitem I parent=M caption=x\n").find("Menu introuvable"),
+            std::string::npos);
+}
+
+TEST(Framework, GdiObjectsDoNotAccumulate) {
+  ConfigScope config;
+  auto cycle = [] {
+    TMain form;
+    form.Show();
+    Pump(30);
+    RedrawWindow(form.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    form.Hide();
+  };
+  cycle();
+  long after1 = gdi::LiveObjects();
+  for (int i = 0; i < 10; ++i) cycle();
+  EXPECT_EQ(gdi::LiveObjects(), after1);
+  EXPECT_GT(gdi::CreatedTotal(), 0);
+}
+
+}  // namespace
