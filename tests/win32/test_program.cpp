@@ -1,0 +1,149 @@
+// Tavelin.exe itself, started as a user starts it, in the fresh registry of this Wine prefix.
+#include <windows.h>
+
+#include <chrono>
+
+#include "support_win.h"
+
+using namespace testwin;
+
+namespace {
+
+const std::string kKey = "Software\\Fenwright\\Tavelin\\1";
+
+std::string ProgramPath() {
+  std::string self = Application.ExeName();
+  return self.substr(0, self.find_last_of('\\') + 1) + "Tavelin.exe";
+}
+
+struct Running {
+  PROCESS_INFORMATION pi{};
+  bool Start() {
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    std::string cmd = "\"" + ProgramPath() + "\"";
+    return CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                          &pi);
+  }
+  DWORD WaitExit(DWORD ms) {
+    if (WaitForSingleObject(pi.hProcess, ms) != WAIT_OBJECT_0) return STILL_ACTIVE;
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    return code;
+  }
+  ~Running() {
+    if (pi.hProcess) {
+      if (WaitForSingleObject(pi.hProcess, 0) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 99);
+      CloseHandle(pi.hProcess);
+      CloseHandle(pi.hThread);
+    }
+  }
+};
+
+struct Search {
+  DWORD pid;
+  const char *cls;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK FindTop(HWND wnd, LPARAM data) {
+  auto *s = reinterpret_cast<Search *>(data);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(wnd, &pid);
+  char cls[64] = {};
+  GetClassNameA(wnd, cls, sizeof cls);
+  if (pid == s->pid && IsWindowVisible(wnd) && strcmp(cls, s->cls) == 0) {
+    s->found = wnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HWND WaitForWindow(DWORD pid, const char *cls, int ms) {
+  for (int waited = 0; waited < ms; waited += 5) {
+    Search s{pid, cls};
+    EnumWindows(FindTop, reinterpret_cast<LPARAM>(&s));
+    if (s.found) return s.found;
+    Sleep(5);
+  }
+  return nullptr;
+}
+
+TEST(Program, StartsShowsItsMainWindowAndSavesOnClose) {
+  ResetRegistry();
+  Running program;
+  auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(program.Start());
+  HWND main = WaitForWindow(program.pi.dwProcessId, "TavelinWindow", 10000);
+  ASSERT_NE(main, nullptr);
+  auto shown = std::chrono::steady_clock::now();
+  std::printf("Start-up to the main window: %lld ms\n",
+              (long long)std::chrono::duration_cast<std::chrono::milliseconds>(shown - start).count());
+  char caption[64] = {};
+  for (int i = 0; i < 100 && strcmp(caption, "Tavelin 1.0") != 0; ++i) {
+    GetWindowTextA(main, caption, sizeof caption);
+    Sleep(10);
+  }
+  EXPECT_STREQ(caption, "Tavelin 1.0");
+  RECT client;
+  GetClientRect(main, &client);
+  EXPECT_EQ(client.right, 287);
+  EXPECT_EQ(client.bottom, 273);
+  RECT frame;
+  GetWindowRect(main, &frame);
+  EXPECT_EQ(frame.left, 393);
+  EXPECT_EQ(frame.top, 123);
+  // The close box: the program saves and ends with code 0.
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(program.WaitExit(10000), 0u);
+
+  const char *dwords[] = {"TotalTime", "InterBeepTime", "BeepActive", "TypeFinalSound",
+                          "TypeBeepSound", "TypeInc", "UserScreenSize"};
+  for (const char *name : dwords) EXPECT_EQ(ReadValue(kKey, name).type, DWORD(REG_DWORD)) << name;
+  EXPECT_EQ(ReadValue(kKey, "TotalTime").Dword(), 300u);
+  EXPECT_EQ(ReadValue(kKey, "UserScreenSize").Dword(), 2u);
+  EXPECT_EQ(ReadValue(kKey, "FinalBeepPath").type, DWORD(REG_SZ));
+  EXPECT_EQ(ReadValue(kKey, "IntermediateBeepPath").type, DWORD(REG_SZ));
+  RegValue placement = ReadValue(kKey, "MainWindow");
+  EXPECT_EQ(placement.type, DWORD(REG_BINARY));
+  ASSERT_EQ(placement.data.size(), 44u);
+  TWindowSettingRec rec;
+  TWindowSettingRec::Unpack(placement.data.data(), 44, rec);
+  EXPECT_EQ(rec.Name, "MainWindow");
+  EXPECT_EQ(rec.Left, 393);
+  EXPECT_EQ(rec.Top, 123);
+
+  // The next start puts the window back where it was saved.
+  rec.Left = 40;
+  rec.Top = 30;
+  auto bytes = rec.Pack();
+  WriteRaw(kKey, "MainWindow", REG_BINARY, bytes.data(), 44);
+  Running again;
+  ASSERT_TRUE(again.Start());
+  main = WaitForWindow(again.pi.dwProcessId, "TavelinWindow", 10000);
+  ASSERT_NE(main, nullptr);
+  GetWindowRect(main, &frame);
+  EXPECT_EQ(frame.left, 40);
+  EXPECT_EQ(frame.top, 30);
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(again.WaitExit(10000), 0u);
+  ResetRegistry();
+}
+
+TEST(Program, WrongTypedSettingIsReportedAndTheProgramEnds) {
+  ResetRegistry();
+  WriteString(kKey, "TotalTime", "cinq minutes");
+  Running program;
+  ASSERT_TRUE(program.Start());
+  HWND box = WaitForWindow(program.pi.dwProcessId, "#32770", 10000);
+  ASSERT_NE(box, nullptr);
+  char text[256] = {};
+  GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+  EXPECT_STREQ(text, "Type de données incorrect pour 'TotalTime'");
+  EXPECT_EQ(WaitForWindow(program.pi.dwProcessId, "TavelinWindow", 200), nullptr);
+  PostMessageA(box, WM_COMMAND, IDOK, 0);
+  EXPECT_EQ(program.WaitExit(10000), 1u);
+  ResetRegistry();
+}
+
+}  // namespace
