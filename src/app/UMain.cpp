@@ -2,6 +2,7 @@
 
 #include "app/UMain.h"
 
+#include "display/uNavigChrono.h"
 #include "forms/uApplication.h"
 #include "settings/uConfig.h"
 
@@ -97,7 +98,17 @@ void TMain::BtnActivateBeepClick(TControl *Sender) {
 }
 
 void TMain::LaunchChrono(TControl *) {
-  // The control bar and the giant display come with the chronometer windows.
+  std::unique_ptr<TNavigChrono> bar;
+  try {
+    bar = std::make_unique<TNavigChrono>(this);
+    bar->ShowModal();
+  } catch (...) {
+    // The control bar goes all the same, and the main window stays usable.
+    bar.reset();
+    EnableWindow(Handle(), TRUE);
+    if (!Visible()) Show();
+    throw;
+  }
 }
 
 void TMain::showOptionScreen(TControl *) {

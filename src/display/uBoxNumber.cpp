@@ -27,43 +27,51 @@ void TSegment::BuildBitmaps() {
     TDisplayPoint size = SegmentImageSize(image, u);
     sizes_[i] = size;
     images_[i] = gdi::MakeCompatibleBitmap(screen.dc(), size.X, size.Y);
-    {
-      gdi::BitmapDC canvas(images_[i].get());
-      gdi::FillSolid(canvas.dc(), RECT{0, 0, size.X, size.Y}, TransparentColor);
-      std::array<TDisplayPoint, 6> hexagon = SegmentHexagon(image, u);
-      POINT points[6];
-      for (int k = 0; k < 6; ++k) points[k] = POINT{hexagon[k].X, hexagon[k].Y};
-      gdi::Brush fill = gdi::MakeBrush(litColor_);
-      gdi::Pen outline = gdi::MakePen(PS_SOLID, 1, RGB(0, 0, 0));
-      gdi::Select selBrush(canvas.dc(), fill.get());
-      gdi::Select selPen(canvas.dc(), outline.get());
-      Polygon(canvas.dc(), points, 6);
-    }
-
-    // The mask: 1 where the image is magenta.
-    masks_[i] = gdi::Bitmap(CreateBitmap(size.X, size.Y, 1, 1, nullptr));
-    sprites_[i] = gdi::MakeCompatibleBitmap(screen.dc(), size.X, size.Y);
-    if (!masks_[i]) throw ETavelinError("Ressources graphiques épuisées (bitmap)");
-    gdi::BitmapDC src(images_[i].get()), mask(masks_[i].get()), sprite(sprites_[i].get());
-    SetBkColor(src.dc(), TransparentColor);
-    BitBlt(mask.dc(), 0, 0, size.X, size.Y, src.dc(), 0, 0, SRCCOPY);
-    BitBlt(sprite.dc(), 0, 0, size.X, size.Y, src.dc(), 0, 0, SRCCOPY);
-    SetBkColor(sprite.dc(), RGB(255, 255, 255));
-    SetTextColor(sprite.dc(), RGB(0, 0, 0));
-    BitBlt(sprite.dc(), 0, 0, size.X, size.Y, mask.dc(), 0, 0, 0x00220326);  // DSna
+    gdi::BitmapDC canvas(images_[i].get());
+    gdi::FillSolid(canvas.dc(), RECT{0, 0, size.X, size.Y}, TransparentColor);
+    std::array<TDisplayPoint, 6> hexagon = SegmentHexagon(image, u);
+    POINT points[6];
+    for (int k = 0; k < 6; ++k) points[k] = POINT{hexagon[k].X, hexagon[k].Y};
+    gdi::Brush fill = gdi::MakeBrush(litColor_);
+    gdi::Pen outline = gdi::MakePen(PS_SOLID, 1, RGB(0, 0, 0));
+    gdi::Select selBrush(canvas.dc(), fill.get());
+    gdi::Select selPen(canvas.dc(), outline.get());
+    Polygon(canvas.dc(), points, 6);
   }
+
+  sheetLeft_[0] = 0;
+  sheetLeft_[1] = sizes_[0].X;
+  int sheetW = sizes_[0].X + sizes_[1].X;
+  int sheetH = sizes_[0].Y > sizes_[1].Y ? sizes_[0].Y : sizes_[1].Y;
+  maskSheet_ = gdi::Bitmap(CreateBitmap(sheetW, sheetH, 1, 1, nullptr));
+  if (!maskSheet_) throw ETavelinError("Ressources graphiques épuisées (bitmap)");
+  spriteSheet_ = gdi::MakeCompatibleBitmap(screen.dc(), sheetW, sheetH);
+  maskDC_ = std::make_unique<gdi::BitmapDC>(maskSheet_.get());
+  spriteDC_ = std::make_unique<gdi::BitmapDC>(spriteSheet_.get());
+  HDC mask = maskDC_->dc(), sprite = spriteDC_->dc();
+  for (int i = 0; i < 2; ++i) {
+    gdi::BitmapDC src(images_[i].get());
+    int x = sheetLeft_[i], w = sizes_[i].X, h = sizes_[i].Y;
+    // Colour to monochrome: the pixels of the background colour become 1.
+    SetBkColor(src.dc(), TransparentColor);
+    BitBlt(mask, x, 0, w, h, src.dc(), 0, 0, SRCCOPY);
+    BitBlt(sprite, x, 0, w, h, src.dc(), 0, 0, SRCCOPY);
+  }
+  SetBkColor(sprite, RGB(255, 255, 255));
+  SetTextColor(sprite, RGB(0, 0, 0));
+  BitBlt(sprite, 0, 0, sheetW, sheetH, mask, 0, 0, 0x00220326);  // DSna: magenta to black
 }
 
 void TSegment::DrawSegment(HDC dc, int index, int x, int y) const {
   if (index != 0 && index != 1) return;
   const TDisplayPoint &size = sizes_[index];
-  gdi::BitmapDC mask(masks_[index].get()), sprite(sprites_[index].get());
+  int from = sheetLeft_[index];
   // The mask keeps the destination under the magenta pixels and blacks out the shape, which
   // the sprite then fills.
   COLORREF bk = SetBkColor(dc, RGB(255, 255, 255));
   COLORREF fg = SetTextColor(dc, RGB(0, 0, 0));
-  BitBlt(dc, x, y, size.X, size.Y, mask.dc(), 0, 0, SRCAND);
-  BitBlt(dc, x, y, size.X, size.Y, sprite.dc(), 0, 0, SRCPAINT);
+  BitBlt(dc, x, y, size.X, size.Y, maskDC_->dc(), from, 0, SRCAND);
+  BitBlt(dc, x, y, size.X, size.Y, spriteDC_->dc(), from, 0, SRCPAINT);
   SetBkColor(dc, bk);
   SetTextColor(dc, fg);
 }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 
 #include "display/uDisplayTables.h"
 #include "forms/uForms.h"
@@ -29,10 +30,15 @@ private:
   gdi::Bitmap images_[2];
   COLORREF litColor_;
   // Made once from the images, so that drawing a segment is two copies and nothing else: a
-  // monochrome mask (set where the image is magenta) and the image with magenta turned black.
-  gdi::Bitmap masks_[2];
-  gdi::Bitmap sprites_[2];
+  // monochrome mask (set where an image is magenta) and the images with magenta turned black,
+  // side by side in two sheets (horizontal image at the left, vertical one right of it), each
+  // kept selected in a DC of its own. Making a DC costs far more than the copies themselves.
+  gdi::Bitmap maskSheet_;
+  gdi::Bitmap spriteSheet_;
+  std::unique_ptr<gdi::BitmapDC> maskDC_;
+  std::unique_ptr<gdi::BitmapDC> spriteDC_;
   TDisplayPoint sizes_[2];
+  int sheetLeft_[2] = {0, 0};
 };
 
 // A windowless, opaque digit control: it paints straight on its parent's surface.

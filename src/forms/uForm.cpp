@@ -317,11 +317,11 @@ void TForm::DoShow() {
   if (OnShow) OnShow(this);
 }
 
-void TForm::Show() {
+void TForm::Show(bool activate) {
   CreateHandle();
   DoShow();
   visible_ = true;
-  ShowWindow(handle_, SW_SHOW);
+  ShowWindow(handle_, activate ? SW_SHOW : SW_SHOWNA);
   if (Application.MainForm() == this) SetForegroundWindow(handle_);
 }
 

@@ -472,7 +472,8 @@ public:
   // Resizable frames keep their size in a saved placement; fixed ones only their place.
   bool Resizable() const;
 
-  void Show();
+  // Shows the window; a window shown without activation leaves the active window as it is.
+  void Show(bool activate = true);
   void Hide();
   int ShowModal();
   bool Modal() const { return modal_; }

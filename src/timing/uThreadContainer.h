@@ -190,7 +190,9 @@ class TMessageThread final : public TWorkerThread {
 // Tick k releases the time thread at start + (k - 1) s, takes the snapshot
 // 500 ms after that release and has the message thread post the tick's
 // messages at start + k s; time spent paused is added to every later
-// deadline. All operations may be called from any thread.
+// deadline. All operations may be called from any thread, the poster's and
+// BeepActive's included, except destruction, which joins the engine's threads
+// and so belongs to another thread (the user interface's).
 class TMainThread {
  public:
   // Builds the container and both workers parked: nothing runs before the

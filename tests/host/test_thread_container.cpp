@@ -399,17 +399,6 @@ TEST_F(ThreadContainerSim, TerminateEndsAfterTheTickUnderWayAndOneRunOnly) {
   EXPECT_EQ(Poster.Messages(), ExpectedRun(0, 30, false, false, 3));
 }
 
-TEST_F(ThreadContainerSim, FinishedRunStaysEnded) {
-  Build(3, 30, Up);
-  RunToEnd();
-  const size_t posted = Poster.Count();
-  Run->Resume();
-  Run->Terminate();
-  std::this_thread::sleep_for(30ms);
-  EXPECT_TRUE(Run->WaitFor(0));
-  EXPECT_EQ(Poster.Count(), posted);
-}
-
 // The control bar closes a run with Suspend, Terminate, a 500 ms wait and
 // destruction: the wait runs out, the destruction does not.
 TEST_F(ThreadContainerSim, ClosingPausedRunTimesOutThenDestroysAtOnce) {

@@ -1,0 +1,120 @@
+#include <windows.h>
+
+#include "display/uNavigChrono.h"
+
+#include "forms/uApplication.h"
+#include "settings/uConfig.h"
+#include "timing/uRunContainer.h"
+#include "timing/uSound.h"
+
+TNavigChrono::TNavigChrono(TForm *owner) : TForm(owner) {
+  THourglass busy;
+  auto bind = [this](const char *name, void (TNavigChrono::*handler)(TControl *)) {
+    RegisterHandler(name, [this, handler](TControl *sender) { (this->*handler)(sender); });
+  };
+  bind("ShowNavigChrono", &TNavigChrono::ShowNavigChrono);
+  bind("LaunchChrono", &TNavigChrono::LaunchChrono);
+  bind("PauseChrono", &TNavigChrono::PauseChrono);
+  bind("ChangeBeepConfig", &TNavigChrono::ChangeBeepConfig);
+  bind("WantCloseNavig", &TNavigChrono::WantCloseNavig);
+  RegisterCloseHandler("CloseNavigChrono", [this](TForm *sender, TCloseAction &action) {
+    CloseNavigChrono(sender, action);
+  });
+  LoadDesign("NAVIGCHRONO");
+  // The display window is owned by this one, whose window must therefore exist first.
+  CreateHandle();
+
+  TForm *mainWindow = Application.MainForm();
+  SetCaption((mainWindow ? mainWindow->Caption() : std::string()) + " - Dialogue de visualisation");
+  if (mainWindow) mainWindow->Hide();
+  FWatchChrono = std::make_unique<TWatchChrono>(this);
+  Get<TButton>("BtnPause").SetEnabled(false);
+  Get<TPanel>("TotalTime").SetCaption("Temps Total: " + AppConfig->TotalTime->AsText());
+  ShowBeepText();
+  Get<TButton>("BtnBeep").SetDown(AppConfig->BeepActive);
+  FWatchChrono->CreateHandle();
+  NewContainer();
+  SetLeftTop(FWatchChrono->Left(), FWatchChrono->Top() + FWatchChrono->Height());
+}
+
+TNavigChrono::~TNavigChrono() {
+  // The threads go before the windows they post to.
+  FThreadContainer.reset();
+  FWatchChrono.reset();
+}
+
+void TNavigChrono::NewContainer() {
+  FThreadContainer = CreateRunContainer(Handle(), FWatchChrono->Handle());
+}
+
+void TNavigChrono::ShowBeepText() {
+  Get<TPanel>("BeepTime").SetCaption(AppConfig->BeepActive
+                                         ? "inter beep: " + AppConfig->InterBeepTime->AsText()
+                                         : std::string("Beep non activé"));
+}
+
+void TNavigChrono::ShowNavigChrono(TControl *) {
+  // The display takes no input: shown without taking the activation, and disabled so that a
+  // click on it never makes it the active window.
+  FWatchChrono->Show(false);
+  EnableWindow(FWatchChrono->Handle(), FALSE);
+}
+
+void TNavigChrono::LaunchChrono(TControl *) {
+  Get<TButton>("BtnPause").SetEnabled(true);
+  Get<TButton>("BtnRun").SetEnabled(false);
+  FThreadContainer->Resume();
+}
+
+void TNavigChrono::PauseChrono(TControl *) {
+  FThreadContainer->Suspend();
+  Get<TButton>("BtnPause").SetEnabled(false);
+  Get<TButton>("BtnRun").SetEnabled(true);
+}
+
+void TNavigChrono::ChangeBeepConfig(TControl *) {
+  AppConfig->SetBeepActive(Get<TButton>("BtnBeep").Down());
+  ShowBeepText();
+}
+
+void TNavigChrono::WantCloseNavig(TControl *) { Close(); }
+
+void TNavigChrono::CloseNavigChrono(TForm *, TCloseAction &Action) {
+  THourglass busy;
+  if (FThreadContainer) {
+    FThreadContainer->Suspend();
+    FThreadContainer->Terminate();
+    FThreadContainer->WaitFor(500);
+  }
+  if (TForm *mainWindow = Application.MainForm()) mainWindow->Show();
+  Action = caFree;
+  FThreadContainer.reset();
+}
+
+void TNavigChrono::RunFinished() {
+  if (FThreadContainer) FThreadContainer->Terminate();
+  ShowMessageBox("Le chronométrage est terminé...", "Information", MB_OK | MB_ICONINFORMATION);
+  if (FThreadContainer) FThreadContainer->WaitFor(500);
+  FThreadContainer.reset();
+  NewContainer();
+  Get<TButton>("BtnPause").SetEnabled(false);
+  Get<TButton>("BtnRun").SetEnabled(true);
+  FWatchChrono->Gauge().SetProgress(0);
+  FWatchChrono->ResetDigits();
+}
+
+LRESULT TNavigChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_PLAY_BEEP:
+      PlayBeepSound();
+      return 0;
+    case WM_PLAY_FINAL:
+      PlayFinalSound();
+      return 0;
+    case WM_RUN_FINISHED:
+      RunFinished();
+      return 0;
+    default:
+      return TForm::WndProc(msg, wParam, lParam);
+  }
+}

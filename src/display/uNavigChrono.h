@@ -1,0 +1,37 @@
+#pragma once
+#include <windows.h>
+
+#include <memory>
+
+#include "display/uWatchChrono.h"
+#include "forms/uForms.h"
+#include "timing/uThreadContainer.h"
+
+// The small window from which a run is driven: it hides the main window, owns the giant display
+// and the run's thread container, plays the sounds the threads ask for, and brings the main
+// window back when it closes.
+class TNavigChrono : public TForm {
+public:
+  explicit TNavigChrono(TForm *owner);
+  ~TNavigChrono() override;
+
+  void ShowNavigChrono(TControl *Sender);
+  void LaunchChrono(TControl *Sender);
+  void PauseChrono(TControl *Sender);
+  void ChangeBeepConfig(TControl *Sender);
+  void WantCloseNavig(TControl *Sender);
+  void CloseNavigChrono(TForm *Sender, TCloseAction &Action);
+
+  LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+  TWatchChrono &WatchChrono() const { return *FWatchChrono; }
+  TMainThread *ThreadContainer() const { return FThreadContainer.get(); }
+
+private:
+  void RunFinished();
+  void ShowBeepText();
+  void NewContainer();
+
+  std::unique_ptr<TWatchChrono> FWatchChrono;
+  std::unique_ptr<TMainThread> FThreadContainer;
+};

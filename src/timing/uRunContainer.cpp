@@ -1,0 +1,41 @@
+#include <windows.h>
+
+#include "timing/uRunContainer.h"
+
+#include "settings/uConfig.h"
+
+namespace {
+
+class TWindowPoster final : public TMessagePoster {
+public:
+  void Post(uintptr_t window, unsigned msg, uintptr_t wParam, intptr_t lParam) override {
+    // A window that is gone simply loses the message.
+    PostMessageA(reinterpret_cast<HWND>(window), msg, WPARAM(wParam), LPARAM(lParam));
+  }
+};
+
+TSteadyClock &Clock() {
+  static TSteadyClock clock;
+  return clock;
+}
+
+TWindowPoster &Poster() {
+  static TWindowPoster poster;
+  return poster;
+}
+
+}  // namespace
+
+std::unique_ptr<TMainThread> CreateRunContainer(HWND navigWnd, HWND watchWnd) {
+  TRunSettings settings;
+  settings.TotalSeconds = AppConfig->TotalTime->GetTotalSeconds();
+  settings.InterBeepSeconds = AppConfig->InterBeepTime->GetTotalSeconds();
+  settings.TypeInc = AppConfig->TypeInc;
+  // The control bar switches the beeps during a run; the time thread reads the switch anew at
+  // every tick.
+  settings.BeepActive = [] { return AppConfig->ReadBeepActive(); };
+  return std::make_unique<TMainThread>(
+      reinterpret_cast<uintptr_t>(navigWnd), reinterpret_cast<uintptr_t>(watchWnd),
+      std::move(settings), Clock(), Poster(),
+      [](int priority) { SetThreadPriority(GetCurrentThread(), priority); });
+}
