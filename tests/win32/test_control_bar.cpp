@@ -1,0 +1,255 @@
+// The control bar driven through its buttons, fed the threads' messages, and real short runs
+// from the main window's button to the end box and back.
+#include <windows.h>
+
+#include <chrono>
+#include <functional>
+#include <map>
+
+#include "app/UMain.h"
+#include "display/uNavigChrono.h"
+#include "support_win.h"
+#include "timing/uSound.h"
+
+using namespace testwin;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+// Steps run one after another on the user-interface thread while a modal loop runs: a thread
+// timer is dispatched by whatever loop is pumping messages.
+class Scenario {
+public:
+  Scenario &Then(int delayMs, std::function<void()> step) {
+    steps_.push_back({delayMs, std::move(step)});
+    return *this;
+  }
+  void Start() { Schedule(); }
+  bool Finished() const { return next_ >= steps_.size(); }
+
+private:
+  void Schedule() {
+    if (Finished()) return;
+    UINT_PTR id = SetTimer(nullptr, 0, UINT(steps_[next_].first), &Scenario::Fire);
+    running()[id] = this;
+  }
+  static void CALLBACK Fire(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    Scenario *s = running()[id];
+    running().erase(id);
+    if (!s || s->Finished()) return;
+    auto step = std::move(s->steps_[s->next_++].second);
+    step();
+    s->Schedule();
+  }
+  static std::map<UINT_PTR, Scenario *> &running() {
+    static std::map<UINT_PTR, Scenario *> m;
+    return m;
+  }
+  std::vector<std::pair<int, std::function<void()>>> steps_;
+  size_t next_ = 0;
+};
+
+std::vector<std::string> sounds;
+BOOL WINAPI RecordSound(LPCSTR name, HMODULE, DWORD flags) {
+  sounds.push_back(std::string(name ? name : "") + (flags == SoundResourceFlags ? "@res" : "@file"));
+  return TRUE;
+}
+
+TNavigChrono *Bar() { return dynamic_cast<TNavigChrono *>(Application.ActiveForm()); }
+
+std::string Shown(TNavigChrono &bar) {
+  std::string s;
+  for (int p = 0; p < 6; ++p) {
+    s += char('0' + bar.WatchChrono().Digit(p).CurrentNumber());
+    if (p == 1 || p == 3) s += ':';
+  }
+  return s;
+}
+
+bool Enabled(TNavigChrono &bar, const char *name) {
+  return IsWindowEnabled(bar.Get<TButton>(name).Handle()) != FALSE;
+}
+
+class ControlBar : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ResetRegistry();
+    config_ = std::make_unique<ConfigScope>();
+    main_ = std::make_unique<TMain>();
+    Main = main_.get();
+    Application.SetMainForm(main_.get());
+    main_->Show();
+    Pump(30);
+    sounds.clear();
+    savedPlayer_ = PlaySoundProc;
+    PlaySoundProc = &RecordSound;
+  }
+  void TearDown() override {
+    PlaySoundProc = savedPlayer_;
+    Application.SetMainForm(nullptr);
+    Main = nullptr;
+    main_.reset();
+    config_.reset();
+    Pump(20);
+    ResetRegistry();
+  }
+  // Opens the control bar as the user does and runs the scenario inside its modal loop.
+  void RunBar(Scenario &scenario) {
+    scenario.Start();
+    Click(main_->Get<TButton>("BtnShowChrono"));
+    EXPECT_TRUE(scenario.Finished());
+    EXPECT_TRUE(IsWindowVisible(main_->Handle()));
+    EXPECT_TRUE(IsWindowEnabled(main_->Handle()));
+  }
+
+  std::unique_ptr<ConfigScope> config_;
+  std::unique_ptr<TMain> main_;
+  TPlaySoundProc savedPlayer_ = nullptr;
+};
+
+TEST_F(ControlBar, ReadyRunningPausedAndClosed) {
+  AppConfig->TotalTime->SetTotalSeconds(3600);
+  AppConfig->SetTypeInc(1);
+  AppConfig->SetBeepActive(false);
+  Clock::time_point quitAt;
+  std::string pausedAt;
+  Scenario s;
+  s.Then(100, [&] {
+     TNavigChrono *bar = Bar();
+     ASSERT_NE(bar, nullptr);
+     EXPECT_FALSE(IsWindowVisible(main_->Handle()));
+     EXPECT_EQ(bar->Caption(), Application.Title() + " 1.0 - Dialogue de visualisation");
+     EXPECT_EQ(bar->Get<TPanel>("TotalTime").Caption(), "Temps Total: 1 H 00 min 00 sec");
+     EXPECT_EQ(bar->Get<TPanel>("BeepTime").Caption(), "Beep non activé");
+     EXPECT_TRUE(Enabled(*bar, "BtnRun"));
+     EXPECT_FALSE(Enabled(*bar, "BtnPause"));
+     EXPECT_EQ(Shown(*bar), "01:00:00");
+     RECT w, b;
+     GetWindowRect(bar->WatchChrono().Handle(), &w);
+     GetWindowRect(bar->Handle(), &b);
+     EXPECT_EQ(w.left, 0);
+     EXPECT_EQ(w.top, 0);
+     EXPECT_EQ(w.right, 1024);
+     EXPECT_EQ(b.left, 0);
+     EXPECT_EQ(b.top, w.bottom);  // right under the display, left-aligned
+     EXPECT_EQ(w.bottom, 389);
+     EXPECT_FALSE(IsWindowEnabled(bar->WatchChrono().Handle()));  // the display takes no input
+     Click(bar->Get<TButton>("BtnRun"));
+     EXPECT_FALSE(Enabled(*bar, "BtnRun"));
+     EXPECT_TRUE(Enabled(*bar, "BtnPause"));
+   })
+      .Then(2300, [&] {
+        TNavigChrono *bar = Bar();
+        EXPECT_EQ(Shown(*bar), "00:59:58");
+        EXPECT_EQ(bar->WatchChrono().Gauge().Progress(), 2u);
+        Click(bar->Get<TButton>("BtnPause"));
+        EXPECT_TRUE(Enabled(*bar, "BtnRun"));
+        EXPECT_FALSE(Enabled(*bar, "BtnPause"));
+        pausedAt = Shown(*bar);
+      })
+      .Then(1500, [&] {
+        TNavigChrono *bar = Bar();
+        EXPECT_EQ(Shown(*bar), pausedAt);  // nothing moves while paused
+        Click(bar->Get<TButton>("BtnRun"));
+      })
+      .Then(1300, [&] {
+        TNavigChrono *bar = Bar();
+        EXPECT_EQ(Shown(*bar), "00:59:57");  // the count goes on from the same value
+        // The beep switch during the run.
+        Click(bar->Get<TButton>("BtnBeep"));
+        EXPECT_TRUE(AppConfig->BeepActive);
+        EXPECT_EQ(bar->Get<TPanel>("BeepTime").Caption(), "inter beep: 0 H 00 min 30 sec");
+        Click(bar->Get<TButton>("BtnBeep"));
+        EXPECT_FALSE(AppConfig->BeepActive);
+        EXPECT_EQ(bar->Get<TPanel>("BeepTime").Caption(), "Beep non activé");
+        quitAt = Clock::now();
+        Click(bar->Get<TButton>("BtnQuit"));
+      });
+  RunBar(s);
+  auto closing = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - quitAt);
+  EXPECT_LT(closing.count(), 1500) << "closing while running";
+  std::printf("Closing while running: %lld ms\n", (long long)closing.count());
+  EXPECT_EQ(main_->Caption(), Application.Title() + " 1.0");
+}
+
+TEST_F(ControlBar, ClosingWhilePausedAndFromReady) {
+  for (int paused = 0; paused < 2; ++paused) {
+    Clock::time_point quitAt;
+    Scenario s;
+    s.Then(100, [&] {
+       if (paused) Click(Bar()->Get<TButton>("BtnRun"));
+     })
+        .Then(paused ? 1200 : 10, [&] {
+          if (paused) Click(Bar()->Get<TButton>("BtnPause"));
+          quitAt = Clock::now();
+          SendMessageA(Bar()->Handle(), WM_CLOSE, 0, 0);  // the close box
+        });
+    RunBar(s);
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - quitAt).count();
+    std::printf("Closing %s: %lld ms\n", paused ? "while paused" : "from Ready", (long long)ms);
+    EXPECT_GE(ms, 450);  // the bounded wait on a container that cannot end
+    EXPECT_LT(ms, 1500);
+  }
+}
+
+TEST_F(ControlBar, ShortRunEndsWithTheFinalSoundAndABox) {
+  AppConfig->TotalTime->SetTotalSeconds(3);
+  AppConfig->InterBeepTime->SetTotalSeconds(1);
+  AppConfig->SetBeepActive(true);
+  MessageBoxWatcher boxes;
+  Scenario s;
+  s.Then(100, [&] { Click(Bar()->Get<TButton>("BtnRun")); })
+      .Then(4500, [&] {
+        TNavigChrono *bar = Bar();
+        ASSERT_NE(bar, nullptr);
+        auto seen = boxes.Boxes();
+        ASSERT_EQ(seen.size(), 1u);
+        EXPECT_EQ(seen[0].caption, "Information");
+        EXPECT_EQ(seen[0].text, "Le chronométrage est terminé...");
+        EXPECT_EQ(sounds, (std::vector<std::string>{"beep@res", "beep@res", "beep@res", "fin@res"}));
+        // Ready again: the starting value, an empty gauge, a fresh container.
+        EXPECT_EQ(Shown(*bar), "00:00:00");
+        EXPECT_EQ(bar->WatchChrono().Gauge().Progress(), 0u);
+        EXPECT_TRUE(Enabled(*bar, "BtnRun"));
+        EXPECT_FALSE(Enabled(*bar, "BtnPause"));
+        EXPECT_TRUE(bar->ThreadContainer()->Suspended());
+        Click(bar->Get<TButton>("BtnQuit"));
+      });
+  RunBar(s);
+}
+
+TEST_F(ControlBar, HandlesTheThreadsMessages) {
+  Scenario s;
+  s.Then(100, [&] {
+    TNavigChrono *bar = Bar();
+    HWND watch = bar->WatchChrono().Handle();
+    SendMessageA(watch, WM_SET_DIGIT, 5, 7);
+    SendMessageA(watch, WM_SET_DIGIT, 2, 3);
+    SendMessageA(watch, WM_SET_DIGIT, 9, 1);  // no such position: ignored
+    SendMessageA(watch, WM_SET_PROGRESS, 42, 0);
+    EXPECT_EQ(Shown(*bar), "00:30:07");
+    EXPECT_EQ(bar->WatchChrono().Gauge().Progress(), 42u);
+    SendMessageA(bar->Handle(), WM_PLAY_BEEP, 0, 0);
+    SendMessageA(bar->Handle(), WM_PLAY_FINAL, 0, 0);
+    EXPECT_EQ(sounds, (std::vector<std::string>{"beep@res", "fin@res"}));
+    Click(bar->Get<TButton>("BtnQuit"));
+  });
+  RunBar(s);
+}
+
+TEST_F(ControlBar, GdiObjectsStaySteadyOverManyRuns) {
+  auto once = [&] {
+    Scenario s;
+    s.Then(20, [&] { Click(Bar()->Get<TButton>("BtnQuit")); });
+    RunBar(s);
+    Pump(10);
+  };
+  once();
+  long afterOne = gdi::LiveObjects();
+  for (int i = 0; i < 49; ++i) once();
+  EXPECT_EQ(gdi::LiveObjects(), afterOne);
+  std::printf("Live GDI objects after 1 and 50 runs: %ld\n", afterOne);
+}
+
+}  // namespace
