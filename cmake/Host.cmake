@@ -41,6 +41,12 @@ endif()
 
 # Benchmarks are built natively without sanitizers, so that their figures mean something.
 file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
+foreach(b IN LISTS BENCH_SOURCES)
+  file(STRINGS "${b}" hits REGEX "include <windows\\.h>")
+  if(hits)
+    list(REMOVE_ITEM BENCH_SOURCES "${b}")
+  endif()
+endforeach()
 if(BENCH_SOURCES)
   add_library(tavelin_core_plain STATIC ${PORTABLE_SOURCES})
   target_include_directories(tavelin_core_plain PUBLIC ${CMAKE_SOURCE_DIR}/src)

@@ -21,6 +21,7 @@ add_library(tavelin_res OBJECT ${RESOURCES})
 
 add_executable(Tavelin WIN32 ${CMAKE_SOURCE_DIR}/src/Tavelin.cpp $<TARGET_OBJECTS:tavelin_res>)
 target_link_libraries(Tavelin PRIVATE tavelin_lib)
+target_link_options(Tavelin PRIVATE -s)
 
 tavelin_gtest(gtest_win)
 target_compile_definitions(gtest_win PUBLIC GTEST_HAS_PTHREAD=0)
