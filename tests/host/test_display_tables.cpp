@@ -49,24 +49,6 @@ TEST(DisplayLayout, EverySizeMatchesTheWorkedOutTable) {
   }
 }
 
-TEST(DisplayLayout, PiecesTileTheWindowWithAOnePixelFrame) {
-  for (int s = 0; s < 5; ++s) {
-    TWatchLayout l = WatchLayout(s, kScreenWidths[size_t(s)]);
-    int u = l.Unit;
-    // Frame row between the panel and the gauge, and under the gauge.
-    EXPECT_EQ(l.Gauge.Top, l.Panel.Top + l.Panel.Height + 1);
-    EXPECT_EQ(l.Window.Height, l.Gauge.Top + l.Gauge.Height + 1);
-    // Digits are u apart, all inside the panel; the colons sit in the gaps after 1 and 3, in the
-    // panel bitmap's coordinates (one pixel right of the window's).
-    for (int p = 0; p < 5; ++p)
-      EXPECT_EQ(l.Digits[p + 1].Left - (l.Digits[p].Left + l.Digits[p].Width), u);
-    EXPECT_LE(l.Digits[5].Left + l.Digits[5].Width, l.Panel.Left + l.Panel.Width);
-    EXPECT_EQ(l.ColonLeft[0], l.Digits[1].Left + l.Digits[1].Width);
-    EXPECT_EQ(l.ColonLeft[1], l.Digits[3].Left + l.Digits[3].Width);
-    EXPECT_EQ(l.Digits[5].Left + l.Digits[5].Width - l.Digits[0].Left, 53 * u);
-  }
-}
-
 TEST(DisplayLayout, OutOfRangeSizesReadAsTheDefaultSizeNeverPastTheTables) {
   for (int32_t bad : {-1, 5, 7, 255, -2147483647 - 1, 2147483647}) {
     EXPECT_EQ(ScreenSizeIndex(bad), 1) << bad;
@@ -139,10 +121,6 @@ TEST(SevenSegments, ImagesAndPlacesFitTheDigit) {
   // The middle segment at sizes 0 and 4.
   EXPECT_EQ(SegmentOrigin(6, DigitUnitSize[0]), (TDisplayPoint{0, 84}));
   EXPECT_EQ(SegmentOrigin(6, DigitUnitSize[4]), (TDisplayPoint{0, 168}));
-  EXPECT_EQ(SegmentHexagon(siHorizontal, 12),
-            (std::array<TDisplayPoint, 6>{{{12, 12}, {24, 0}, {72, 0}, {84, 12}, {72, 24}, {24, 24}}}));
-  EXPECT_EQ(SegmentHexagon(siVertical, 24),
-            (std::array<TDisplayPoint, 6>{{{24, 0}, {48, 24}, {48, 144}, {24, 168}, {0, 144}, {0, 24}}}));
 }
 
 // --- Gauge arithmetic --------------------------------------------------------------------------
@@ -158,11 +136,6 @@ TEST(GaugeArithmetic, PercentAndColourByQuarters) {
     EXPECT_EQ(p, c.percent) << c.progress;
     EXPECT_EQ(BarColorIndex(p), c.colour) << c.progress;
   }
-  EXPECT_EQ(BarColors[0], 0x008000u);
-  EXPECT_EQ(BarColors[1], 0x00FF00u);
-  EXPECT_EQ(BarColors[2], 0x00FFFFu);
-  EXPECT_EQ(BarColors[3], 0x0000FFu);
-  EXPECT_EQ(BarColors[4], 0x0000FFu);
 }
 
 TEST(GaugeArithmetic, QuotientFirstInExtendedPrecision) {

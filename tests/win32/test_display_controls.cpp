@@ -228,19 +228,6 @@ std::unique_ptr<Picture> RenderGauge(const GaugeSetup &s, TCustomGaugeEx *keep =
   return Render(g);
 }
 
-TEST_F(DisplayControls, GaugeDefaults) {
-  TCustomGaugeEx g(nullptr);
-  EXPECT_EQ(g.MinValue(), 0);
-  EXPECT_EQ(g.MaxValue(), 100u);
-  EXPECT_EQ(g.Progress(), 0u);
-  EXPECT_EQ(g.BorderStyle(), TGaugeBorderStyle::bsSingle);
-  EXPECT_EQ(g.BackColor(), clWhite);
-  EXPECT_FALSE(g.ShowText());
-  EXPECT_TRUE(g.Opaque);
-  EXPECT_EQ(g.Width(), 100);
-  EXPECT_EQ(g.Height(), 100);
-}
-
 TEST_F(DisplayControls, GaugeBarColourWidthAndFrameAtEachQuarter) {
   const COLORREF back = GetSysColor(COLOR_BTNFACE);
   struct Case {
