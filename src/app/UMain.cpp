@@ -4,6 +4,7 @@
 
 #include "display/uNavigChrono.h"
 #include "forms/uApplication.h"
+#include "options/uOptionsScreen.h"
 #include "settings/uConfig.h"
 
 TMain *Main = nullptr;
@@ -112,12 +113,12 @@ void TMain::LaunchChrono(TControl *) {
 }
 
 void TMain::showOptionScreen(TControl *) {
-  // The options screen comes with its own window.
+  // Freed when its modal loop returns, also when an exception leaves it.
+  auto options = std::make_unique<TOptionsScreen>(this);
+  options->ShowModal();
 }
 
-void TMain::showAboutBox(TControl *) {
-  // The about box comes with its own window.
-}
+void TMain::showAboutBox(TControl *) { AppConfig->InfoVersion->ShowAbout(); }
 
 void TMain::closeApppl(TControl *) { Close(); }
 

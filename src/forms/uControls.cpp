@@ -764,6 +764,7 @@ void TComboBox::CreateWindowHandle() {
   height_ = h + 200;  // the height of a combo box window includes its dropped list
   CreateStandard("COMBOBOX", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, "");
   height_ = h;
+  SendMessageA(handle_, CB_SETITEMHEIGHT, 0, ItemHeight);
   for (const auto &s : items_) SendMessageA(handle_, CB_ADDSTRING, 0, LPARAM(s.c_str()));
   SendMessageA(handle_, CB_SETCURSEL, WPARAM(itemIndex_), 0);
 }

@@ -35,6 +35,8 @@ public:
   TMemo *InfoMemo() const { return memo_; }
 
   static constexpr int MailCursorId = 51;
+  // Boxes alive now: each frees itself when it closes, or is freed when it could not show.
+  static int Instances() { return instances_; }
 
   // The shell (ShellExecuteA); tests put a recorder here.
   using TShellExecuteProc = HINSTANCE(WINAPI *)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
@@ -57,10 +59,15 @@ private:
   void BuildIconPicture();
   std::vector<std::string> ReadInfoAdd() const;
 
+  struct Counted {
+    Counted() { ++instances_; }
+    ~Counted() { --instances_; }
+  } counted_;
   TInfoVersion *info_;
   gdi::Bitmap icon_;
   TButton *ok_ = nullptr;
   TLabel *mail_ = nullptr;
   TLabel *web_ = nullptr;
   TMemo *memo_ = nullptr;
+  static inline int instances_ = 0;
 };

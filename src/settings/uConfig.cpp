@@ -102,7 +102,8 @@ bool TConfig::SystemFileChooser(const std::string &title, const std::string &ini
   static const char filter[] = "Fichier son\0*.wav\0";
   OPENFILENAMEA ofn{};
   ofn.lStructSize = sizeof ofn;
-  ofn.hwndOwner = Application.MainForm() ? Application.MainForm()->Handle() : nullptr;
+  // The active window (the options screen, say) is the one the dialog disables and gives back.
+  ofn.hwndOwner = GetActiveWindow();
   ofn.lpstrFilter = filter;
   ofn.nFilterIndex = 1;
   ofn.lpstrFile = file;

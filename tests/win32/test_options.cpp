@@ -431,18 +431,6 @@ TEST_F(Options, EscapeSavesLikeOk) {
   EXPECT_FALSE(IsWindowVisible(d.Handle()));
 }
 
-TEST_F(Options, OkSavesEverySetting) {
-  TOptionsScreen &d = Open();
-  AppConfig->TotalTime->SetTotalSeconds(125);
-  int result = RunModal(d, [&] {
-    ChooseEntry(Sizes(), 3);
-    Click(d.Get<TButton>("BitBtn1"));
-  });
-  EXPECT_EQ(result, mrOk);
-  EXPECT_EQ(Stored("UserScreenSize").Dword(), 3u);
-  EXPECT_EQ(Stored("TotalTime").Dword(), 125u);
-}
-
 TEST_F(Options, TheCloseBoxDoesNotSave) {
   TOptionsScreen &d = Open();
   int result = RunModal(d, [&] {

@@ -115,16 +115,6 @@ TEST_F(Sound, AnyOtherSourceValuePlaysTheFile) {
   }
 }
 
-TEST_F(Sound, AnEmptyPathIsStillHandedToThePlayer) {
-  // The player's default sound then marks the moment rather than silence.
-  AppConfig->TypeBeepSound = 1;
-  AppConfig->IntermediateBeepPath.clear();
-  PlayBeepSound();
-  ASSERT_EQ(played.size(), 1u);
-  EXPECT_EQ(played[0].sound, "");
-  EXPECT_EQ(played[0].flags, 0x20001u);
-}
-
 // --- The embedded sounds ---------------------------------------------------------------------
 
 struct WaveResource {
