@@ -10,19 +10,16 @@
 TMain *Main = nullptr;
 
 TMain::TMain() : TForm(nullptr) {
-  auto bind = [this](const char *name, void (TMain::*handler)(TControl *)) {
-    RegisterHandler(name, [this, handler](TControl *sender) { (this->*handler)(sender); });
-  };
-  bind("FormShow", &TMain::FormShow);
-  bind("changeTotalTime", &TMain::changeTotalTime);
-  bind("changeInterBeepTime", &TMain::changeInterBeepTime);
-  bind("changeIncrement", &TMain::changeIncrement);
-  bind("BtnActivateBeepClick", &TMain::BtnActivateBeepClick);
-  bind("LaunchChrono", &TMain::LaunchChrono);
-  bind("showOptionScreen", &TMain::showOptionScreen);
-  bind("showAboutBox", &TMain::showAboutBox);
-  bind("closeApppl", &TMain::closeApppl);
-  bind("setfocusControl", &TMain::setfocusControl);
+  Bind("FormShow", &TMain::FormShow);
+  Bind("changeTotalTime", &TMain::changeTotalTime);
+  Bind("changeInterBeepTime", &TMain::changeInterBeepTime);
+  Bind("changeIncrement", &TMain::changeIncrement);
+  Bind("BtnActivateBeepClick", &TMain::BtnActivateBeepClick);
+  Bind("LaunchChrono", &TMain::LaunchChrono);
+  Bind("showOptionScreen", &TMain::showOptionScreen);
+  Bind("showAboutBox", &TMain::showAboutBox);
+  Bind("closeApppl", &TMain::closeApppl);
+  Bind("setfocusControl", &TMain::setfocusControl);
   RegisterCloseHandler("FormClose",
                        [this](TForm *sender, TCloseAction &action) { FormClose(sender, action); });
   LoadDesign("MAIN");

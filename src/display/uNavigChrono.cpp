@@ -2,6 +2,8 @@
 
 #include "display/uNavigChrono.h"
 
+#include <mmsystem.h>
+
 #include "forms/uApplication.h"
 #include "settings/uConfig.h"
 #include "timing/uRunContainer.h"
@@ -9,14 +11,11 @@
 
 TNavigChrono::TNavigChrono(TForm *owner) : TForm(owner) {
   THourglass busy;
-  auto bind = [this](const char *name, void (TNavigChrono::*handler)(TControl *)) {
-    RegisterHandler(name, [this, handler](TControl *sender) { (this->*handler)(sender); });
-  };
-  bind("ShowNavigChrono", &TNavigChrono::ShowNavigChrono);
-  bind("LaunchChrono", &TNavigChrono::LaunchChrono);
-  bind("PauseChrono", &TNavigChrono::PauseChrono);
-  bind("ChangeBeepConfig", &TNavigChrono::ChangeBeepConfig);
-  bind("WantCloseNavig", &TNavigChrono::WantCloseNavig);
+  Bind("ShowNavigChrono", &TNavigChrono::ShowNavigChrono);
+  Bind("LaunchChrono", &TNavigChrono::LaunchChrono);
+  Bind("PauseChrono", &TNavigChrono::PauseChrono);
+  Bind("ChangeBeepConfig", &TNavigChrono::ChangeBeepConfig);
+  Bind("WantCloseNavig", &TNavigChrono::WantCloseNavig);
   RegisterCloseHandler("CloseNavigChrono", [this](TForm *sender, TCloseAction &action) {
     CloseNavigChrono(sender, action);
   });
@@ -42,6 +41,9 @@ TNavigChrono::~TNavigChrono() {
   FThreadContainer.reset();
   FWatchChrono.reset();
 }
+
+TNavigChrono::TTimerResolution::TTimerResolution() { timeBeginPeriod(1); }
+TNavigChrono::TTimerResolution::~TTimerResolution() { timeEndPeriod(1); }
 
 void TNavigChrono::NewContainer() {
   FThreadContainer = CreateRunContainer(Handle(), FWatchChrono->Handle());

@@ -32,6 +32,12 @@ private:
   void ShowBeepText();
   void NewContainer();
 
+  // While the control bar is up the system timer ticks every millisecond, so that the run's
+  // deadlines are met to the millisecond rather than to the default 15.6 ms.
+  struct TTimerResolution {
+    TTimerResolution();
+    ~TTimerResolution();
+  } FTimerResolution;
   std::unique_ptr<TWatchChrono> FWatchChrono;
   std::unique_ptr<TMainThread> FThreadContainer;
 };

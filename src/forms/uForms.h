@@ -425,6 +425,12 @@ public:
   // Handlers are registered before the design that names them is loaded.
   void RegisterHandler(const std::string &name, TNotifyEvent handler);
   void RegisterCloseHandler(const std::string &name, TCloseEvent handler);
+  // A member function of the form's own class as the handler of that name.
+  template <class F>
+  void Bind(const char *name, void (F::*handler)(TControl *)) {
+    F *self = static_cast<F *>(this);
+    RegisterHandler(name, [self, handler](TControl *sender) { (self->*handler)(sender); });
+  }
   // The handler that a design item names for an event; an unknown name is an error.
   TNotifyEvent ResolveHandler(const TDesignItem &item, const std::string &event) const;
   void LoadDesign(const char *resourceName);

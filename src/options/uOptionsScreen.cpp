@@ -9,15 +9,12 @@
 #include "timing/uSound.h"
 
 TOptionsScreen::TOptionsScreen(TForm *owner) : TForm(owner) {
-  auto bind = [this](const char *name, void (TOptionsScreen::*handler)(TControl *)) {
-    RegisterHandler(name, [this, handler](TControl *sender) { (this->*handler)(sender); });
-  };
-  bind("SelectSound", &TOptionsScreen::SelectSound);
-  bind("ChangeTypeSound", &TOptionsScreen::ChangeTypeSound);
-  bind("WantSelectFile", &TOptionsScreen::WantSelectFile);
-  bind("ReadCurrentSound", &TOptionsScreen::ReadCurrentSound);
-  bind("ChangeScreenSize", &TOptionsScreen::ChangeScreenSize);
-  bind("CloseOptionsScreen", &TOptionsScreen::CloseOptionsScreen);
+  Bind("SelectSound", &TOptionsScreen::SelectSound);
+  Bind("ChangeTypeSound", &TOptionsScreen::ChangeTypeSound);
+  Bind("WantSelectFile", &TOptionsScreen::WantSelectFile);
+  Bind("ReadCurrentSound", &TOptionsScreen::ReadCurrentSound);
+  Bind("ChangeScreenSize", &TOptionsScreen::ChangeScreenSize);
+  Bind("CloseOptionsScreen", &TOptionsScreen::CloseOptionsScreen);
   LoadDesign("OPTIONSSCREEN");
 
   SetCaption((owner ? owner->Caption() : Application.Title()) + " - Ecran d'options");

@@ -141,10 +141,7 @@ void TConfigAbstract::RegisterFields(const std::vector<TConfigFieldsRec> &table)
 
 void TConfigAbstract::LoadSettings() {
   registry_->OpenKey(RegistryKey, true);
-  struct Close {
-    TRegistryAccess &r;
-    ~Close() { r.CloseKey(); }
-  } close{*registry_};
+  TKeyScope close(*registry_);
   for (const auto &f : Fields) {
     if (!registry_->ValueExists(f->Name)) {
       switch (f->FieldType) {
@@ -168,10 +165,7 @@ void TConfigAbstract::LoadSettings() {
 void TConfigAbstract::SaveSettings() {
   THourglass busy;
   registry_->OpenKey(RegistryKey, true);
-  struct Close {
-    TRegistryAccess &r;
-    ~Close() { r.CloseKey(); }
-  } close{*registry_};
+  TKeyScope close(*registry_);
   for (const auto &f : Fields) {
     switch (f->FieldType) {
       case TConfigFieldType::fdString: registry_->WriteString(f->Name, *static_cast<std::string *>(f->Data)); break;
@@ -213,10 +207,7 @@ void TConfigAbstract::SaveWindowSetting(uint8_t kind, TForm *form, int32_t index
   rec.Left = r.left;
   auto bytes = rec.Pack();
   registry_->OpenKey(RegistryKey, false);
-  struct Close {
-    TRegistryAccess &reg;
-    ~Close() { reg.CloseKey(); }
-  } close{*registry_};
+  TKeyScope close(*registry_);
   registry_->WriteBinary(rec.Name, bytes.data(), bytes.size());
 }
 
@@ -250,10 +241,7 @@ void TConfigAbstract::LoadWindowSetting(uint8_t kind, TForm *form, int32_t index
   TWindowSettingRec rec;
   {
     if (!registry_->OpenKey(RegistryKey, false)) return;
-    struct Close {
-      TRegistryAccess &reg;
-      ~Close() { reg.CloseKey(); }
-    } close{*registry_};
+    TKeyScope close(*registry_);
     if (!registry_->ValueExists(name)) return;
     uint8_t bytes[TWindowSettingRec::ByteSize] = {};
     size_t got = registry_->ReadBinary(name, bytes, sizeof bytes);

@@ -40,3 +40,15 @@ private:
   HKEY root_;
   HKEY key_ = nullptr;
 };
+
+// Closes the accessor's key at the end of a scope: no key stays open between operations.
+class TKeyScope {
+public:
+  explicit TKeyScope(TRegistryAccess &registry) : registry_(registry) {}
+  ~TKeyScope() { registry_.CloseKey(); }
+  TKeyScope(const TKeyScope &) = delete;
+  TKeyScope &operator=(const TKeyScope &) = delete;
+
+private:
+  TRegistryAccess &registry_;
+};

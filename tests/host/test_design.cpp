@@ -77,7 +77,9 @@ TEST(Design, ProgramDesignsAreWellFormed) {
       const TDesignItem &item = d.Items[i];
       EXPECT_TRUE(kinds.count(item.Kind)) << entry.path() << ": " << item.Kind;
       std::string parent = item.Get("parent", d.Form().Name);
-      if (item.Kind != "menu") EXPECT_TRUE(seen.count(parent)) << item.Name << " before " << parent;
+      if (item.Kind != "menu") {
+        EXPECT_TRUE(seen.count(parent)) << item.Name << " before " << parent;
+      }
       seen.insert(item.Name);
     }
     ++count;

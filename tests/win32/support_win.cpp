@@ -3,6 +3,7 @@
 #include "support_win.h"
 
 #include <chrono>
+#include <map>
 
 #include "settings/uConfigTypes.h"
 
@@ -140,6 +141,44 @@ ExceptionCatcher::ExceptionCatcher() {
   Application.OnShowException = [this](const std::string &m) { messages.push_back(m); };
 }
 ExceptionCatcher::~ExceptionCatcher() { Application.OnShowException = nullptr; }
+
+namespace {
+std::map<UINT_PTR, std::function<void()>> &laterSteps() {
+  static std::map<UINT_PTR, std::function<void()>> steps;
+  return steps;
+}
+void CALLBACK RunLater(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  auto it = laterSteps().find(id);
+  if (it == laterSteps().end()) return;
+  auto step = std::move(it->second);
+  laterSteps().erase(it);
+  try {
+    step();
+  } catch (const std::exception &e) {
+    ADD_FAILURE() << "step failed: " << e.what();
+  }
+}
+}  // namespace
+
+void Later(int ms, std::function<void()> step) {
+  UINT_PTR id = SetTimer(nullptr, 0, UINT(ms), RunLater);
+  laterSteps()[id] = std::move(step);
+}
+
+Scenario &Scenario::Then(int delayMs, std::function<void()> step) {
+  steps_.push_back({delayMs, std::move(step)});
+  return *this;
+}
+
+void Scenario::Next() {
+  if (Finished()) return;
+  Later(steps_[next_].first, [this] {
+    auto step = std::move(steps_[next_++].second);
+    step();
+    Next();
+  });
+}
 
 void PressKey(HWND target, UINT vk, bool ctrl) {
   BYTE state[256];

@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -71,6 +72,24 @@ public:
   ExceptionCatcher();
   ~ExceptionCatcher();
   std::vector<std::string> messages;
+};
+
+// Runs `step` on this thread after `ms` milliseconds, from whatever message loop runs then (a
+// modal dialog's, say); an exception inside it is reported as a test failure.
+void Later(int ms, std::function<void()> step);
+
+// Steps run one after another, each `delay` after the one before, inside the modal loops that a
+// test opens (the control bar, a dialog): as a user acting on the open window.
+class Scenario {
+public:
+  Scenario &Then(int delayMs, std::function<void()> step);
+  void Start() { Next(); }
+  bool Finished() const { return next_ >= steps_.size(); }
+
+private:
+  void Next();
+  std::vector<std::pair<int, std::function<void()>>> steps_;
+  size_t next_ = 0;
 };
 
 // A key press as the user makes it, through the application's key handling.

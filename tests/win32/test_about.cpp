@@ -15,20 +15,6 @@ namespace {
 
 // --- Driving the modal box from inside its loop ------------------------------------------------
 
-std::function<void()> pendingStep;
-
-void CALLBACK RunPendingStep(HWND, UINT, UINT_PTR id, DWORD) {
-  KillTimer(nullptr, id);
-  auto step = std::move(pendingStep);
-  pendingStep = nullptr;
-  if (!step) return;
-  try {
-    step();
-  } catch (const std::exception &e) {
-    ADD_FAILURE() << "step failed: " << e.what();
-  }
-}
-
 // The about box that is open now (the active window), or none.
 TAboutBox *OpenBox() {
   return dynamic_cast<TAboutBox *>(TWinControl::FromHandle(GetActiveWindow()));
@@ -36,15 +22,14 @@ TAboutBox *OpenBox() {
 
 // Runs `step` once a modal loop started by `open` is running; the step closes the box.
 void WhileOpen(const std::function<void()> &open, std::function<void()> step) {
-  pendingStep = [step = std::move(step)] {
+  Later(80, [step = std::move(step)] {
     TAboutBox *box = OpenBox();
     step();
     if (box && box->Modal() && box->ModalResult == mrNone) {
       ADD_FAILURE() << "the about box is still open";
       box->Close();
     }
-  };
-  SetTimer(nullptr, 0, 80, RunPendingStep);
+  });
   open();
 }
 

@@ -3,8 +3,6 @@
 #include <windows.h>
 
 #include <chrono>
-#include <functional>
-#include <map>
 
 #include "app/UMain.h"
 #include "display/uNavigChrono.h"
@@ -15,40 +13,6 @@ using namespace testwin;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-// Steps run one after another on the user-interface thread while a modal loop runs: a thread
-// timer is dispatched by whatever loop is pumping messages.
-class Scenario {
-public:
-  Scenario &Then(int delayMs, std::function<void()> step) {
-    steps_.push_back({delayMs, std::move(step)});
-    return *this;
-  }
-  void Start() { Schedule(); }
-  bool Finished() const { return next_ >= steps_.size(); }
-
-private:
-  void Schedule() {
-    if (Finished()) return;
-    UINT_PTR id = SetTimer(nullptr, 0, UINT(steps_[next_].first), &Scenario::Fire);
-    running()[id] = this;
-  }
-  static void CALLBACK Fire(HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    Scenario *s = running()[id];
-    running().erase(id);
-    if (!s || s->Finished()) return;
-    auto step = std::move(s->steps_[s->next_++].second);
-    step();
-    s->Schedule();
-  }
-  static std::map<UINT_PTR, Scenario *> &running() {
-    static std::map<UINT_PTR, Scenario *> m;
-    return m;
-  }
-  std::vector<std::pair<int, std::function<void()>>> steps_;
-  size_t next_ = 0;
-};
 
 std::vector<std::string> sounds;
 BOOL WINAPI RecordSound(LPCSTR name, HMODULE, DWORD flags) {

@@ -13,19 +13,10 @@ namespace {
 
 // --- Driving a modal dialog from inside its loop -----------------------------------------------
 
-std::function<void()> pendingStep;
-
-void CALLBACK RunPendingStep(HWND, UINT, UINT_PTR id, DWORD) {
-  KillTimer(nullptr, id);
-  auto step = std::move(pendingStep);
-  pendingStep = nullptr;
-  if (step) step();
-}
-
 // Shows the form modally and runs `step` once its loop is running, as a user acting on the open
 // dialog; the step is expected to close it.
 int RunModal(TForm &form, std::function<void()> step) {
-  pendingStep = [&form, step = std::move(step)] {
+  Later(50, [&form, step = std::move(step)] {
     try {
       step();
     } catch (const std::exception &e) {
@@ -35,8 +26,7 @@ int RunModal(TForm &form, std::function<void()> step) {
       ADD_FAILURE() << "the dialog is still open";
       form.ModalResult = mrCancel;
     }
-  };
-  SetTimer(nullptr, 0, 50, RunPendingStep);
+  });
   return form.ShowModal();
 }
 
