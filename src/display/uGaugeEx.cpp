@@ -51,7 +51,7 @@ void TCustomGaugeEx::SetShowText(bool value) {
 }
 
 void TCustomGaugeEx::FitFontToHeight() {
-  TFontSpec font = EffectiveFont();
+  TFontDesc font = EffectiveFont();
   font.Name = "arial";
   font.Bold = true;
   gdi::WindowDC screen(nullptr);

@@ -73,15 +73,15 @@ TColor ParseColor(const std::string &text) {
   throw ETavelinError("Couleur inconnue: " + text);
 }
 
-HFONT FontHandle(const TFontSpec &spec) {
-  static std::vector<std::pair<TFontSpec, gdi::Font>> cache;
+HFONT FontHandle(const TFontDesc &font) {
+  static std::vector<std::pair<TFontDesc, gdi::Font>> cache;
   for (auto &entry : cache) {
-    const TFontSpec &s = entry.first;
-    if (s.Name == spec.Name && s.Height == spec.Height && s.Bold == spec.Bold &&
-        s.Italic == spec.Italic)
+    const TFontDesc &s = entry.first;
+    if (s.Name == font.Name && s.Height == font.Height && s.Bold == font.Bold &&
+        s.Italic == font.Italic)
       return entry.second.get();
   }
-  cache.emplace_back(spec, gdi::MakeFont(spec.Name, spec.Height, spec.Bold, spec.Italic));
+  cache.emplace_back(font, gdi::MakeFont(font.Name, font.Height, font.Bold, font.Italic));
   return cache.back().second.get();
 }
 
@@ -120,7 +120,7 @@ std::string TControl::EffectiveHint() const {
   return {};
 }
 
-const TFontSpec &TControl::EffectiveFont() const {
+const TFontDesc &TControl::EffectiveFont() const {
   const TControl *c = this;
   while (c->ParentFont && c->parent_) c = c->parent_;
   return c->Font;

@@ -32,16 +32,16 @@ COLORREF ColorToRGB(TColor color);
 // Parses "btnface", "menu", "black", "r,g,b" and the like; throws on anything else.
 TColor ParseColor(const std::string &text);
 
-struct TFontSpec {
+struct TFontDesc {
   std::string Name = "MS Sans Serif";
   int Height = -11;  // negative: character height in pixels
   bool Bold = false;
   bool Italic = false;
   TColor Color = clWindowText;
-  bool operator==(const TFontSpec &) const = default;
+  bool operator==(const TFontDesc &) const = default;
 };
-// Fonts are shared by spec for the life of the program: a handful exist, each made once.
-HFONT FontHandle(const TFontSpec &spec);
+// Fonts are shared by description for the life of the program: a handful exist, each made once.
+HFONT FontHandle(const TFontDesc &font);
 
 enum class TBevelCut { None, Lowered, Raised };
 enum class TBorderStyle { None, Single, Dialog, ToolWindow, Sizeable };
@@ -82,9 +82,9 @@ public:
   // The hint shown over this control: its own, or the nearest parent's.
   std::string EffectiveHint() const;
 
-  TFontSpec Font;
+  TFontDesc Font;
   bool ParentFont = true;
-  const TFontSpec &EffectiveFont() const;
+  const TFontDesc &EffectiveFont() const;
 
   HCURSOR Cursor = nullptr;  // none: the default arrow
 

@@ -19,7 +19,7 @@ TForm *BeginBusyFor(TForm *owner) {
   return owner;
 }
 
-int TextWidth(const TFontSpec &font, const std::string &text) {
+int TextWidth(const TFontDesc &font, const std::string &text) {
   gdi::WindowDC screen(nullptr);
   gdi::Select select(screen.dc(), FontHandle(font));
   SIZE size{0, 0};
@@ -48,14 +48,14 @@ private:
 
 }  // namespace
 
-TFontSpec TAboutBox::TitleFont() {
-  return TFontSpec{"arial", gdi::PointsToHeight(16), true, true, clWindowText};
+TFontDesc TAboutBox::TitleFont() {
+  return TFontDesc{"arial", gdi::PointsToHeight(16), true, true, clWindowText};
 }
-TFontSpec TAboutBox::VersionFont() {
-  return TFontSpec{"arial", gdi::PointsToHeight(14), false, true, clWindowText};
+TFontDesc TAboutBox::VersionFont() {
+  return TFontDesc{"arial", gdi::PointsToHeight(14), false, true, clWindowText};
 }
-TFontSpec TAboutBox::TextFont() {
-  return TFontSpec{"arial", gdi::PointsToHeight(8), false, false, clWindowText};
+TFontDesc TAboutBox::TextFont() {
+  return TFontDesc{"arial", gdi::PointsToHeight(8), false, false, clWindowText};
 }
 
 std::string TAboutBox::DefaultInfoAddPath() {
@@ -84,7 +84,7 @@ TAboutBox::TAboutBox(TForm *owner, TInfoVersion *info) try
   int authorWidth = TextWidth(Font, AboutAuthorLine(info_->GetInfo(CompanyName)));
   TAboutSize size = AboutBoxSize(titleWidth, authorWidth, Present(eMail), Present(URL));
 
-  TFontSpec linkFont = Font;
+  TFontDesc linkFont = Font;
   linkFont.Color = RGB(0, 0, 255);
   if (Present(eMail)) {
     mail_ = Add<TLabel>(this);

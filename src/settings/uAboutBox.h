@@ -46,9 +46,9 @@ public:
   static std::string DefaultInfoAddPath();
 
   // The painted texts' fonts, all Arial.
-  static TFontSpec TitleFont();    // 16 points, bold and italic
-  static TFontSpec VersionFont();  // 14 points, italic
-  static TFontSpec TextFont();     // 8 points
+  static TFontDesc TitleFont();    // 16 points, bold and italic
+  static TFontDesc VersionFont();  // 14 points, italic
+  static TFontDesc TextFont();     // 8 points
 
 protected:
   void Paint(HDC dc) override;

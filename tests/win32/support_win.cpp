@@ -180,6 +180,25 @@ void Scenario::Next() {
   });
 }
 
+std::vector<PlayCall> &SoundRecorder::Calls() {
+  static std::vector<PlayCall> calls;
+  return calls;
+}
+
+namespace {
+BOOL WINAPI RecordPlay(LPCSTR sound, HMODULE module, DWORD flags) {
+  SoundRecorder::Calls().push_back({sound ? sound : "<null>", module, flags});
+  return TRUE;
+}
+}  // namespace
+
+SoundRecorder::SoundRecorder() : saved_(PlaySoundProc) {
+  Calls().clear();
+  PlaySoundProc = &RecordPlay;
+}
+
+SoundRecorder::~SoundRecorder() { PlaySoundProc = saved_; }
+
 void PressKey(HWND target, UINT vk, bool ctrl) {
   BYTE state[256];
   GetKeyboardState(state);

@@ -17,6 +17,7 @@
 #include "forms/uApplication.h"
 #include "forms/uForms.h"
 #include "settings/uConfig.h"
+#include "timing/uSound.h"
 
 namespace testwin {
 
@@ -90,6 +91,24 @@ private:
   void Next();
   std::vector<std::pair<int, std::function<void()>>> steps_;
   size_t next_ = 0;
+};
+
+// What the sound routines ask the player, recorded instead of played while a recorder lives.
+struct PlayCall {
+  std::string sound;
+  HMODULE module;
+  DWORD flags;
+};
+class SoundRecorder {
+public:
+  SoundRecorder();
+  ~SoundRecorder();
+  static std::vector<PlayCall> &Calls();
+  // The player that was in place before (the program's own, outside tests).
+  TPlaySoundProc Saved() const { return saved_; }
+
+private:
+  TPlaySoundProc saved_;
 };
 
 // A key press as the user makes it, through the application's key handling.

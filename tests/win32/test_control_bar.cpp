@@ -14,10 +14,12 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-std::vector<std::string> sounds;
-BOOL WINAPI RecordSound(LPCSTR name, HMODULE, DWORD flags) {
-  sounds.push_back(std::string(name ? name : "") + (flags == SoundResourceFlags ? "@res" : "@file"));
-  return TRUE;
+// The sounds asked for, as "name@res" (the program's own) or "path@file".
+std::vector<std::string> Sounds() {
+  std::vector<std::string> out;
+  for (const PlayCall &c : SoundRecorder::Calls())
+    out.push_back(c.sound + (c.flags == SoundResourceFlags ? "@res" : "@file"));
+  return out;
 }
 
 TNavigChrono *Bar() { return dynamic_cast<TNavigChrono *>(Application.ActiveForm()); }
@@ -45,12 +47,10 @@ protected:
     Application.SetMainForm(main_.get());
     main_->Show();
     Pump(30);
-    sounds.clear();
-    savedPlayer_ = PlaySoundProc;
-    PlaySoundProc = &RecordSound;
+    recorder_ = std::make_unique<SoundRecorder>();
   }
   void TearDown() override {
-    PlaySoundProc = savedPlayer_;
+    recorder_.reset();
     Application.SetMainForm(nullptr);
     Main = nullptr;
     main_.reset();
@@ -69,7 +69,7 @@ protected:
 
   std::unique_ptr<ConfigScope> config_;
   std::unique_ptr<TMain> main_;
-  TPlaySoundProc savedPlayer_ = nullptr;
+  std::unique_ptr<SoundRecorder> recorder_;
 };
 
 TEST_F(ControlBar, ReadyRunningPausedAndClosed) {
@@ -171,7 +171,7 @@ TEST_F(ControlBar, ShortRunEndsWithTheFinalSoundAndABox) {
         ASSERT_EQ(seen.size(), 1u);
         EXPECT_EQ(seen[0].caption, "Information");
         EXPECT_EQ(seen[0].text, "Le chronométrage est terminé...");
-        EXPECT_EQ(sounds, (std::vector<std::string>{"beep@res", "beep@res", "beep@res", "fin@res"}));
+        EXPECT_EQ(Sounds(), (std::vector<std::string>{"beep@res", "beep@res", "beep@res", "fin@res"}));
         // Ready again: the starting value, an empty gauge, a fresh container.
         EXPECT_EQ(Shown(*bar), "00:00:00");
         EXPECT_EQ(bar->WatchChrono().Gauge().Progress(), 0u);
@@ -196,7 +196,7 @@ TEST_F(ControlBar, HandlesTheThreadsMessages) {
     EXPECT_EQ(bar->WatchChrono().Gauge().Progress(), 42u);
     SendMessageA(bar->Handle(), WM_PLAY_BEEP, 0, 0);
     SendMessageA(bar->Handle(), WM_PLAY_FINAL, 0, 0);
-    EXPECT_EQ(sounds, (std::vector<std::string>{"beep@res", "fin@res"}));
+    EXPECT_EQ(Sounds(), (std::vector<std::string>{"beep@res", "fin@res"}));
     Click(bar->Get<TButton>("BtnQuit"));
   });
   RunBar(s);

@@ -32,16 +32,7 @@ int RunModal(TForm &form, std::function<void()> step) {
 
 // --- What the player and the file chooser were asked ------------------------------------------
 
-struct PlayCall {
-  std::string sound;
-  HMODULE module;
-  DWORD flags;
-};
-std::vector<PlayCall> played;
-BOOL WINAPI RecordPlay(LPCSTR sound, HMODULE module, DWORD flags) {
-  played.push_back({sound, module, flags});
-  return TRUE;
-}
+std::vector<PlayCall> &played = SoundRecorder::Calls();
 
 struct ChooserCall {
   std::string title, initial;
@@ -99,11 +90,9 @@ protected:
     Application.SetMainForm(owner_.get());
     owner_->Show();
     Pump(30);
-    played.clear();
+    recorder_ = std::make_unique<SoundRecorder>();
     chooser.clear();
     chooserAnswer.clear();
-    savedPlayer_ = PlaySoundProc;
-    PlaySoundProc = &RecordPlay;
     TConfig::FileChooser = [this](const std::string &title, const std::string &initial,
                                   std::string &chosen) {
       chooser.push_back({title, initial});
@@ -114,7 +103,7 @@ protected:
   }
   void TearDown() override {
     TConfig::FileChooser = &TConfig::SystemFileChooser;
-    PlaySoundProc = savedPlayer_;
+    recorder_.reset();
     dialog_.reset();
     Application.SetMainForm(nullptr);
     owner_.reset();
@@ -141,7 +130,7 @@ protected:
   std::unique_ptr<TOptionsScreen> dialog_;
   std::vector<ChooserCall> chooser;
   std::string chooserAnswer;
-  TPlaySoundProc savedPlayer_ = nullptr;
+  std::unique_ptr<SoundRecorder> recorder_;
 };
 
 // --- Design and construction -------------------------------------------------------------------

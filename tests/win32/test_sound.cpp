@@ -12,35 +12,23 @@ using namespace testwin;
 
 namespace {
 
-struct PlayCall {
-  std::string sound;
-  HMODULE module;
-  DWORD flags;
-};
-std::vector<PlayCall> played;
-
-BOOL WINAPI RecordPlay(LPCSTR sound, HMODULE module, DWORD flags) {
-  played.push_back({sound ? sound : "<null>", module, flags});
-  return TRUE;
-}
+std::vector<PlayCall> &played = SoundRecorder::Calls();
 
 class Sound : public ::testing::Test {
 protected:
   void SetUp() override {
     ResetRegistry();
     config_ = std::make_unique<ConfigScope>();
-    played.clear();
-    saved_ = PlaySoundProc;
-    PlaySoundProc = &RecordPlay;
+    recorder_ = std::make_unique<SoundRecorder>();
     AppConfig->FinalBeepPath = "C:\\sons\\fin du cours.wav";
     AppConfig->IntermediateBeepPath = "C:\\sons\\bip.wav";
   }
   void TearDown() override {
-    PlaySoundProc = saved_;
+    recorder_.reset();
     config_.reset();
     ResetRegistry();
   }
-  TPlaySoundProc saved_ = nullptr;
+  std::unique_ptr<SoundRecorder> recorder_;
   std::unique_ptr<ConfigScope> config_;
 };
 
@@ -57,7 +45,7 @@ const void *ImportTarget(const void *fn) {
 }
 
 TEST_F(Sound, TheProgramPlaysThroughTheSystemPlayer) {
-  EXPECT_EQ(ImportTarget(reinterpret_cast<const void *>(saved_)),
+  EXPECT_EQ(ImportTarget(reinterpret_cast<const void *>(recorder_->Saved())),
             reinterpret_cast<const void *>(&PlaySoundA));
 }
 
