@@ -153,6 +153,22 @@ TEST_F(MainWindow, DirectionListSetsTypeInc) {
   EXPECT_EQ(AppConfig->TypeInc, 1);
 }
 
+TEST_F(MainWindow, TabFollowsTheTabOrderAcrossContainers) {
+  auto focusedName = [] {
+    TWinControl *c = TWinControl::FromHandle(GetFocus());
+    return c ? c->Name : std::string("?");
+  };
+  main_->Get<TComboBox>("Combosens").SetFocus();
+  std::vector<std::string> order;
+  for (int i = 0; i < 6; ++i) {
+    PressKey(GetFocus(), VK_TAB);
+    order.push_back(focusedName());
+  }
+  // The flat beep switch takes no focus, the hidden interval boxes are skipped.
+  EXPECT_EQ(order, (std::vector<std::string>{"SpinChour", "SpinCmin", "SpinCsec", "BtnShowChrono",
+                                             "BtnClose", "Combosens"}));
+}
+
 TEST_F(MainWindow, FocusIsRemembered) {
   Spin("SpinCmin").SetFocus();
   Pump(10);
