@@ -80,6 +80,15 @@ void Pump(int ms) {
   } while (std::chrono::steady_clock::now() < end);
 }
 
+bool PumpUntil(const std::function<bool()> &done, int timeoutMs) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    Pump(5);
+  }
+  return true;
+}
+
 ConfigScope::ConfigScope() { CreateAppConfig(); }
 ConfigScope::~ConfigScope() { ReleaseAppConfig(); }
 

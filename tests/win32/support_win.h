@@ -41,6 +41,8 @@ void WriteRaw(const std::string &key, const std::string &name, DWORD type, const
 
 // Dispatches messages through the application for about `ms` milliseconds.
 void Pump(int ms = 50);
+// Dispatches messages until `done` holds (true) or `timeoutMs` has passed (false).
+bool PumpUntil(const std::function<bool()> &done, int timeoutMs);
 
 // A fresh AppConfig for the length of a test; the registry is whatever the test prepared.
 class ConfigScope {

@@ -103,9 +103,17 @@ TEST_F(ControlBar, ReadyRunningPausedAndClosed) {
      EXPECT_FALSE(Enabled(*bar, "BtnRun"));
      EXPECT_TRUE(Enabled(*bar, "BtnPause"));
    })
-      .Then(2300, [&] {
+      .Then(10, [&] {
+        // Each second brings the next value; nothing is skipped or repeated.
         TNavigChrono *bar = Bar();
-        EXPECT_EQ(Shown(*bar), "00:59:58");
+        std::vector<std::string> seen;
+        for (int i = 0; i < 2; ++i) {
+          std::string before = Shown(*bar);
+          EXPECT_TRUE(PumpUntil([&] { return Shown(*bar) != before; }, 3000));
+          Pump(100);  // the rest of the tick's digits, posted with the first
+          seen.push_back(Shown(*bar));
+        }
+        EXPECT_EQ(seen, (std::vector<std::string>{"00:59:59", "00:59:58"}));
         EXPECT_EQ(bar->WatchChrono().Gauge().Progress(), 2u);
         Click(bar->Get<TButton>("BtnPause"));
         EXPECT_TRUE(Enabled(*bar, "BtnRun"));
@@ -116,9 +124,8 @@ TEST_F(ControlBar, ReadyRunningPausedAndClosed) {
         TNavigChrono *bar = Bar();
         EXPECT_EQ(Shown(*bar), pausedAt);  // nothing moves while paused
         Click(bar->Get<TButton>("BtnRun"));
-      })
-      .Then(1300, [&] {
-        TNavigChrono *bar = Bar();
+        EXPECT_TRUE(PumpUntil([&] { return Shown(*bar) != pausedAt; }, 3000));
+        Pump(100);
         EXPECT_EQ(Shown(*bar), "00:59:57");  // the count goes on from the same value
         // The beep switch during the run.
         Click(bar->Get<TButton>("BtnBeep"));
@@ -164,9 +171,12 @@ TEST_F(ControlBar, ShortRunEndsWithTheFinalSoundAndABox) {
   MessageBoxWatcher boxes;
   Scenario s;
   s.Then(100, [&] { Click(Bar()->Get<TButton>("BtnRun")); })
-      .Then(4500, [&] {
+      .Then(2500, [&] {
         TNavigChrono *bar = Bar();
         ASSERT_NE(bar, nullptr);
+        // The end box comes, and is answered; the bar is then ready for a new run.
+        EXPECT_TRUE(PumpUntil([&] { return !boxes.Boxes().empty() && Enabled(*bar, "BtnRun"); },
+                              10000));
         auto seen = boxes.Boxes();
         ASSERT_EQ(seen.size(), 1u);
         EXPECT_EQ(seen[0].caption, "Information");

@@ -63,6 +63,21 @@ TEST_F(MainWindow, FirstStartShowsTheDefaults) {
   EXPECT_EQ(p.y, 240);
 }
 
+TEST_F(MainWindow, BackgroundIsABlueGradientOfFivePixelBands) {
+  RedrawWindow(main_->Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  HDC dc = GetDC(main_->Handle());
+  auto at = [&](int x, int y) { return GetPixel(dc, x, y); };
+  EXPECT_EQ(at(2, 0), RGB(0, 0, 255));
+  EXPECT_EQ(at(2, 4), RGB(0, 0, 255));
+  EXPECT_EQ(at(2, 5), RGB(0, 0, 251));
+  EXPECT_EQ(at(2, 272), RGB(0, 0, 39));  // the 55th and last band
+  // With the beeps off the gradient shows under the shortened panel (band 40 at y 200).
+  EXPECT_EQ(at(140, 200), RGB(0, 0, 255 - 40 * 4));
+  // The banner sits in its panel, inside the double bevel.
+  EXPECT_NE(at(34 + 6 + 100, 8 + 6 + 20), at(2, 20));
+  ReleaseDC(main_->Handle(), dc);
+}
+
 TEST_F(MainWindow, DurationBoxesEditTheTotal) {
   SetBox("SpinChour", 2);
   SetBox("SpinCsec", 7);
