@@ -580,15 +580,12 @@ void TLabel::SetCaption(const std::string &caption) {
 }
 
 void TLabel::AdjustSize() {
-  HDC screen = GetDC(nullptr);
-  {
-    gdi::Select font(screen, FontHandle(EffectiveFont()));
-    RECT r{0, 0, 0, 0};
-    DrawTextA(screen, Caption.c_str(), int(Caption.size()), &r,
-              DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-    SetBounds(left_, top_, r.right, r.bottom);
-  }
-  ReleaseDC(nullptr, screen);
+  gdi::WindowDC screen(nullptr);
+  gdi::Select font(screen.dc(), FontHandle(EffectiveFont()));
+  RECT r{0, 0, 0, 0};
+  DrawTextA(screen.dc(), Caption.c_str(), int(Caption.size()), &r,
+            DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+  SetBounds(left_, top_, r.right, r.bottom);
 }
 
 void TLabel::Paint(HDC dc) {
