@@ -92,6 +92,26 @@ bool PumpUntil(const std::function<bool()> &done, int timeoutMs) {
 ConfigScope::ConfigScope() { CreateAppConfig(); }
 ConfigScope::~ConfigScope() { ReleaseAppConfig(); }
 
+void MainWindowTest::SetUp() {
+  ResetRegistry();
+  PrepareRegistry();
+  config_ = std::make_unique<ConfigScope>();
+  main_ = std::make_unique<TMain>();
+  Main = main_.get();
+  Application.SetMainForm(main_.get());
+  main_->Show();
+  Pump(50);
+}
+
+void MainWindowTest::TearDown() {
+  Application.SetMainForm(nullptr);
+  Main = nullptr;
+  main_.reset();
+  config_.reset();
+  Pump(20);
+  ResetRegistry();
+}
+
 MessageBoxWatcher::MessageBoxWatcher() : thread_([this] { Run(); }) {}
 
 MessageBoxWatcher::~MessageBoxWatcher() {

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/UMain.h"
 #include "forms/uApplication.h"
 #include "forms/uForms.h"
 #include "settings/uConfig.h"
@@ -49,6 +50,17 @@ class ConfigScope {
 public:
   ConfigScope();
   ~ConfigScope();
+};
+
+// A fresh registry of ours, a fresh AppConfig and the main window shown, for each test.
+class MainWindowTest : public ::testing::Test {
+protected:
+  void SetUp() override;
+  void TearDown() override;
+  // What the registry holds before AppConfig loads it.
+  virtual void PrepareRegistry() {}
+  std::unique_ptr<ConfigScope> config_;
+  std::unique_ptr<TMain> main_;
 };
 
 // Answers every message box of this process with its first button, keeping caption and text.

@@ -37,26 +37,15 @@ bool Enabled(TNavigChrono &bar, const char *name) {
   return IsWindowEnabled(bar.Get<TButton>(name).Handle()) != FALSE;
 }
 
-class ControlBar : public ::testing::Test {
+class ControlBar : public MainWindowTest {
 protected:
   void SetUp() override {
-    ResetRegistry();
-    config_ = std::make_unique<ConfigScope>();
-    main_ = std::make_unique<TMain>();
-    Main = main_.get();
-    Application.SetMainForm(main_.get());
-    main_->Show();
-    Pump(30);
+    MainWindowTest::SetUp();
     recorder_ = std::make_unique<SoundRecorder>();
   }
   void TearDown() override {
     recorder_.reset();
-    Application.SetMainForm(nullptr);
-    Main = nullptr;
-    main_.reset();
-    config_.reset();
-    Pump(20);
-    ResetRegistry();
+    MainWindowTest::TearDown();
   }
   // Opens the control bar as the user does and runs the scenario inside its modal loop.
   void RunBar(Scenario &scenario) {
@@ -67,8 +56,6 @@ protected:
     EXPECT_TRUE(IsWindowEnabled(main_->Handle()));
   }
 
-  std::unique_ptr<ConfigScope> config_;
-  std::unique_ptr<TMain> main_;
   std::unique_ptr<SoundRecorder> recorder_;
 };
 

@@ -8,37 +8,13 @@ using namespace testwin;
 
 namespace {
 
-class MainWindow : public ::testing::Test {
+class MainWindow : public MainWindowTest {
 protected:
-  void SetUp() override {
-    ResetRegistry();
-    PrepareRegistry();
-    config_ = std::make_unique<ConfigScope>();
-    main_ = std::make_unique<TMain>();
-    Main = main_.get();
-    Application.SetMainForm(main_.get());
-    main_->CreateHandle();
-    main_->Show();
-    Pump(50);
-  }
-  void TearDown() override {
-    Application.SetMainForm(nullptr);
-    Main = nullptr;
-    main_.reset();
-    config_.reset();
-    Pump(20);
-    ResetRegistry();
-  }
-  virtual void PrepareRegistry() {}
-
   TSpinEdit &Spin(const char *name) { return main_->Get<TSpinEdit>(name); }
   std::vector<int> Values(const char *a, const char *b, const char *c) {
     return {Spin(a).Value(), Spin(b).Value(), Spin(c).Value()};
   }
   void SetBox(const char *name, int value) { TypeText(Spin(name), std::to_string(value)); }
-
-  std::unique_ptr<ConfigScope> config_;
-  std::unique_ptr<TMain> main_;
 };
 
 TEST_F(MainWindow, FirstStartShowsTheDefaults) {
