@@ -2,7 +2,7 @@
 
 #include "display/uBoxNumber.h"
 
-#include "app/uErrors.h"
+#include "base/uErrors.h"
 #include "settings/uConfig.h"
 
 namespace {

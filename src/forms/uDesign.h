@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/uErrors.h"
+#include "base/uErrors.h"
 
 struct TDesignItem {
   std::string Kind;

@@ -6,7 +6,7 @@
 
 #include "forms/uApplication.h"
 #include "forms/uForms.h"
-#include "settings/uConfigTypes.h"
+#include "base/uText.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-#include "app/uErrors.h"
+#include "base/uErrors.h"
 
 namespace gdi {
 

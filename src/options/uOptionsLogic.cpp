@@ -1,6 +1,6 @@
 #include "options/uOptionsLogic.h"
 
-#include "app/uErrors.h"
+#include "base/uErrors.h"
 
 const char *const ScreenSizeNames[6] = {"640x480",  "800x600",   "1024x768",
                                         "1152x864", "1280x1024", "Erreur de mesure !!!"};

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/uErrors.h"
+#include "base/uErrors.h"
 
 TAboutSize AboutBoxSize(int titleWidth, int authorWidth, bool hasMail, bool hasWeb) {
   int a = titleWidth + 80;

@@ -6,7 +6,8 @@
 #include <string>
 #include <variant>
 
-#include "app/uErrors.h"
+#include "base/uErrors.h"
+#include "base/uText.h"
 
 enum class TConfigFieldType : uint8_t {
   fdString = 0,
@@ -56,13 +57,6 @@ struct TWindowSettingRec {
 // The value name under which a placement is kept: names are cut to 20 characters.
 std::string WindowSettingName(TWindowKind kind, const std::string &componentName, int32_t index);
 
-// "C:\dir\a.b.exe" gives "a": the executable's name up to its first dot.
-std::string ExeBaseName(const std::string &exePath);
-// The file name without directory: "C:\dir\Tavelin.exe" gives "Tavelin.exe".
-std::string ExeFileName(const std::string &exePath);
-// The application title: the file name without extension, first letter kept, the rest lower case.
-std::string ApplicationTitleFromExe(const std::string &exePath);
-
 // Part 1 to 4 of a version text "a.b.c.d"; part 4 is all that is left after three dots.
 std::string VersionPart(const std::string &fileVersion, int part);
 
@@ -74,6 +68,3 @@ void BuildTitleText(uint8_t kind, const std::string &title, const std::string &m
 // The registry key level of the major version: the text before the first "." of the product
 // version, or the major file version part when the product version has none.
 std::string VersionKeyFrom(const std::string &productVersion, const std::string &infoMajor);
-
-// The form designs are UTF-8 files; the program speaks Windows-1252.
-std::string Utf8ToCp1252(const std::string &utf8);

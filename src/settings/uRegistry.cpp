@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/uErrors.h"
+#include "base/uErrors.h"
 
 void TRegistryAccess::InvalidType(const std::string &name) {
   throw ETavelinError(FormatMessage1("Type de données incorrect pour '%s'", name));

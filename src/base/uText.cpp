@@ -1,0 +1,60 @@
+#include "base/uText.h"
+
+#include <cctype>
+#include <cstdint>
+
+std::string ExeFileName(const std::string &exePath) {
+  size_t slash = exePath.find_last_of("\\/:");
+  return slash == std::string::npos ? exePath : exePath.substr(slash + 1);
+}
+
+std::string ExeBaseName(const std::string &exePath) {
+  std::string file = ExeFileName(exePath);
+  return file.substr(0, file.find('.'));
+}
+
+std::string ApplicationTitleFromExe(const std::string &exePath) {
+  std::string file = ExeFileName(exePath);
+  size_t dot = file.rfind('.');
+  std::string title = dot == std::string::npos ? file : file.substr(0, dot);
+  for (size_t i = 1; i < title.size(); ++i)
+    title[i] = char(std::tolower(static_cast<unsigned char>(title[i])));
+  return title;
+}
+
+std::string Utf8ToCp1252(const std::string &utf8) {
+  // Code points 0x80..0x9F of Windows-1252 that are not Latin-1.
+  static const struct { uint16_t cp; uint8_t byte; } specials[] = {
+      {0x20AC, 0x80}, {0x201A, 0x82}, {0x0192, 0x83}, {0x201E, 0x84}, {0x2026, 0x85},
+      {0x2020, 0x86}, {0x2021, 0x87}, {0x02C6, 0x88}, {0x2030, 0x89}, {0x0160, 0x8A},
+      {0x2039, 0x8B}, {0x0152, 0x8C}, {0x017D, 0x8E}, {0x2018, 0x91}, {0x2019, 0x92},
+      {0x201C, 0x93}, {0x201D, 0x94}, {0x2022, 0x95}, {0x2013, 0x96}, {0x2014, 0x97},
+      {0x02DC, 0x98}, {0x2122, 0x99}, {0x0161, 0x9A}, {0x203A, 0x9B}, {0x0153, 0x9C},
+      {0x017E, 0x9E}, {0x0178, 0x9F}};
+  std::string out;
+  out.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size();) {
+    unsigned char c = static_cast<unsigned char>(utf8[i]);
+    uint32_t cp;
+    size_t len;
+    if (c < 0x80) { cp = c; len = 1; }
+    else if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; len = 2; }
+    else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; len = 3; }
+    else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; len = 4; }
+    else { out += '?'; ++i; continue; }
+    bool ok = i + len <= utf8.size();
+    for (size_t k = 1; ok && k < len; ++k) {
+      unsigned char cc = static_cast<unsigned char>(utf8[i + k]);
+      if ((cc & 0xC0) != 0x80) ok = false;
+      else cp = (cp << 6) | (cc & 0x3F);
+    }
+    if (!ok) { out += '?'; ++i; continue; }
+    i += len;
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) { out += char(cp); continue; }
+    char mapped = '?';
+    for (const auto &s : specials)
+      if (s.cp == cp) mapped = char(s.byte);
+    out += mapped;
+  }
+  return out;
+}

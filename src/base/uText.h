@@ -1,0 +1,14 @@
+#pragma once
+// Texts of the program: names taken from the executable's path, and the conversion of our UTF-8
+// sources to the Windows-1252 that the program speaks.
+#include <string>
+
+// "C:\dir\a.b.exe" gives "a": the executable's name up to its first dot.
+std::string ExeBaseName(const std::string &exePath);
+// The file name without directory: "C:\dir\Tavelin.exe" gives "Tavelin.exe".
+std::string ExeFileName(const std::string &exePath);
+// The application title: the file name without extension, first letter kept, the rest lower case.
+std::string ApplicationTitleFromExe(const std::string &exePath);
+
+// The form designs are UTF-8 files; the program speaks Windows-1252.
+std::string Utf8ToCp1252(const std::string &utf8);
