@@ -99,6 +99,7 @@ void TMain::LaunchChrono(TControl *) {
   std::unique_ptr<TNavigChrono> bar;
   try {
     bar = std::make_unique<TNavigChrono>(this);
+    bar->HeldByCaller = true;  // freed here, once, whatever its close handler asks
     bar->ShowModal();
   } catch (...) {
     // The control bar goes all the same, and the main window stays usable.

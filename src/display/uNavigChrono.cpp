@@ -9,6 +9,8 @@
 #include "timing/uRunContainer.h"
 #include "timing/uSound.h"
 
+TExecutionStateProc ExecutionStateProc = &SetThreadExecutionState;
+
 TNavigChrono::TNavigChrono(TForm *owner) : TForm(owner) {
   THourglass busy;
   Bind("ShowNavigChrono", &TNavigChrono::ShowNavigChrono);
@@ -20,6 +22,8 @@ TNavigChrono::TNavigChrono(TForm *owner) : TForm(owner) {
     CloseNavigChrono(sender, action);
   });
   LoadDesign("NAVIGCHRONO");
+  // The main window is hidden while the bar is up: the bar is what the taskbar brings back.
+  AppWindow = true;
   // The display window is owned by this one, whose window must therefore exist first.
   CreateHandle();
 
@@ -32,7 +36,7 @@ TNavigChrono::TNavigChrono(TForm *owner) : TForm(owner) {
   ShowBeepText();
   Get<TButton>("BtnBeep").SetDown(AppConfig->BeepActive);
   FWatchChrono->CreateHandle();
-  NewContainer();
+  FThreadContainer = NewContainer();
   SetLeftTop(FWatchChrono->Left(), FWatchChrono->Top() + FWatchChrono->Height());
 }
 
@@ -45,8 +49,13 @@ TNavigChrono::~TNavigChrono() {
 TNavigChrono::TTimerResolution::TTimerResolution() { timeBeginPeriod(1); }
 TNavigChrono::TTimerResolution::~TTimerResolution() { timeEndPeriod(1); }
 
-void TNavigChrono::NewContainer() {
-  FThreadContainer = CreateRunContainer(Handle(), FWatchChrono->Handle());
+TNavigChrono::TKeepAwake::TKeepAwake() {
+  ExecutionStateProc(ES_CONTINUOUS | ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED);
+}
+TNavigChrono::TKeepAwake::~TKeepAwake() { ExecutionStateProc(ES_CONTINUOUS); }
+
+std::unique_ptr<TMainThread> TNavigChrono::NewContainer() {
+  return RunContainerMaker(Handle(), FWatchChrono->Handle());
 }
 
 void TNavigChrono::ShowBeepText() {
@@ -63,12 +72,14 @@ void TNavigChrono::ShowNavigChrono(TControl *) {
 }
 
 void TNavigChrono::LaunchChrono(TControl *) {
+  if (!FThreadContainer) return;  // the next run could not be prepared
   Get<TButton>("BtnPause").SetEnabled(true);
   Get<TButton>("BtnRun").SetEnabled(false);
   FThreadContainer->Resume();
 }
 
 void TNavigChrono::PauseChrono(TControl *) {
+  if (!FThreadContainer) return;
   FThreadContainer->Suspend();
   Get<TButton>("BtnPause").SetEnabled(false);
   Get<TButton>("BtnRun").SetEnabled(true);
@@ -97,12 +108,37 @@ void TNavigChrono::RunFinished() {
   if (FThreadContainer) FThreadContainer->Terminate();
   ShowMessageBox("Le chronométrage est terminé...", "Information", MB_OK | MB_ICONINFORMATION);
   if (FThreadContainer) FThreadContainer->WaitFor(500);
-  FThreadContainer.reset();
-  NewContainer();
+  // The next run is prepared before the finished one goes, so that a failure leaves no button
+  // that would act on nothing: the bar then offers only to close.
+  std::unique_ptr<TMainThread> fresh;
+  try {
+    fresh = NewContainer();
+  } catch (...) {
+    FThreadContainer.reset();
+    Get<TButton>("BtnPause").SetEnabled(false);
+    Get<TButton>("BtnRun").SetEnabled(false);
+    throw;
+  }
+  FThreadContainer = std::move(fresh);
   Get<TButton>("BtnPause").SetEnabled(false);
   Get<TButton>("BtnRun").SetEnabled(true);
   FWatchChrono->Gauge().SetProgress(0);
   FWatchChrono->ResetDigits();
+}
+
+bool TNavigChrono::HandleKey(const MSG &msg) {
+  bool plain = msg.message == WM_KEYDOWN && GetKeyState(VK_CONTROL) >= 0;
+  if (!plain || (msg.wParam != VK_SPACE && msg.wParam != 'B')) return TForm::HandleKey(msg);
+  // A key held down repeats its press: only the first one acts.
+  if (msg.lParam & (1 << 30)) return true;
+  if (msg.wParam == 'B') {
+    Get<TButton>("BtnBeep").Click();
+  } else if (auto &run = Get<TButton>("BtnRun"); run.Enabled()) {
+    run.Click();
+  } else if (auto &pause = Get<TButton>("BtnPause"); pause.Enabled()) {
+    pause.Click();
+  }
+  return true;
 }
 
 LRESULT TNavigChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -7,6 +7,10 @@
 #include "forms/uForms.h"
 #include "timing/uThreadContainer.h"
 
+// The platform's SetThreadExecutionState; tests put a recorder here (Wine does not act on it).
+using TExecutionStateProc = EXECUTION_STATE(WINAPI *)(EXECUTION_STATE state);
+extern TExecutionStateProc ExecutionStateProc;
+
 // The small window from which a run is driven: it hides the main window, owns the giant display
 // and the run's thread container, plays the sounds the threads ask for, and brings the main
 // window back when it closes.
@@ -23,6 +27,8 @@ public:
   void CloseNavigChrono(TForm *Sender, TCloseAction &Action);
 
   LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+  // Space starts, pauses and continues the run; B switches the beeps.
+  bool HandleKey(const MSG &msg) override;
 
   TWatchChrono &WatchChrono() const { return *FWatchChrono; }
   TMainThread *ThreadContainer() const { return FThreadContainer.get(); }
@@ -30,7 +36,7 @@ public:
 private:
   void RunFinished();
   void ShowBeepText();
-  void NewContainer();
+  std::unique_ptr<TMainThread> NewContainer();
 
   // While the control bar is up the system timer ticks every millisecond, so that the run's
   // deadlines are met to the millisecond rather than to the default 15.6 ms.
@@ -38,6 +44,11 @@ private:
     TTimerResolution();
     ~TTimerResolution();
   } FTimerResolution;
+  // While the control bar is up, neither the screen saver nor sleep interrupts a run.
+  struct TKeepAwake {
+    TKeepAwake();
+    ~TKeepAwake();
+  } FKeepAwake;
   std::unique_ptr<TWatchChrono> FWatchChrono;
   std::unique_ptr<TMainThread> FThreadContainer;
 };

@@ -890,8 +890,62 @@ void TButton::SetGlyphs(const char *normal, const char *disabled) {
   }
 }
 
+namespace {
+
+// A flat button is pressed with the mouse alone and never takes the keyboard focus, so that keys
+// keep reaching its form: the press is followed here, since the button's own starts by taking
+// the focus. The second press of a double click is a click of its own.
+LRESULT CALLBACK FlatButtonProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                DWORD_PTR) {
+  auto inside = [wnd](LPARAM at) {
+    RECT r;
+    GetClientRect(wnd, &r);
+    POINT p{short(LOWORD(at)), short(HIWORD(at))};
+    return PtInRect(&r, p) != FALSE;
+  };
+  switch (msg) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      SetCapture(wnd);
+      SendMessageA(wnd, BM_SETSTATE, TRUE, 0);
+      return 0;
+    case WM_MOUSEMOVE:
+      if (GetCapture() == wnd) SendMessageA(wnd, BM_SETSTATE, inside(lParam), 0);
+      break;
+    case WM_LBUTTONUP:
+      if (GetCapture() == wnd) {
+        bool pressed = (SendMessageA(wnd, BM_GETSTATE, 0, 0) & BST_PUSHED) && inside(lParam);
+        ReleaseCapture();
+        if (pressed)
+          SendMessageA(GetParent(wnd), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(wnd), BN_CLICKED),
+                       LPARAM(wnd));
+      }
+      return 0;
+    case WM_CAPTURECHANGED:
+      SendMessageA(wnd, BM_SETSTATE, FALSE, 0);
+      return 0;
+    case WM_SETFOCUS: {
+      // Given the focus all the same (by code): it goes back where it came from, or to the
+      // window when it came from another one.
+      HWND from = reinterpret_cast<HWND>(wParam), root = GetAncestor(wnd, GA_ROOT);
+      bool back = from && from != wnd && IsWindow(from) && GetAncestor(from, GA_ROOT) == root;
+      ::SetFocus(back ? from : root);
+      return 0;
+    }
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(wnd, FlatButtonProc, 0);
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(wnd, msg, wParam, lParam);
+}
+
+}  // namespace
+
 void TButton::CreateWindowHandle() {
   CreateStandard("BUTTON", BS_OWNERDRAW | BS_NOTIFY | (Flat ? 0 : WS_TABSTOP), 0, text_);
+  if (Flat) SetWindowSubclass(handle_, FlatButtonProc, 0, 0);
 }
 
 void TButton::SetDown(bool down) {
@@ -913,7 +967,8 @@ void TButton::Click() {
 }
 
 void TButton::HandleCommand(WORD code) {
-  if (code == BN_CLICKED) {
+  // A quick second click arrives as a double click: it is a click all the same.
+  if (code == BN_CLICKED || code == BN_DOUBLECLICKED) {
     Click();
   } else if (code == BN_SETFOCUS) {
     if (OnEnter) OnEnter(this);

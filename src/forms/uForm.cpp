@@ -218,6 +218,7 @@ void TForm::CreateWindowHandle() {
     if (MaximizeBox) style |= WS_MAXIMIZEBOX;
   }
   if (StayOnTop) ex |= WS_EX_TOPMOST;
+  if (AppWindow) ex |= WS_EX_APPWINDOW;
   RECT r{0, 0, designClientW_, designClientH_};
   AdjustWindowRectEx(&r, style, FALSE, ex);
   width_ = r.right - r.left;
@@ -355,7 +356,7 @@ int TForm::ShowModal() {
       if (action == caNone) {
         ModalResult = mrNone;
       } else {
-        if (action == caFree) Release();
+        if (action == caFree && !HeldByCaller) Release();
         break;
       }
     }

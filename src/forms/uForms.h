@@ -466,6 +466,8 @@ public:
   bool MinimizeBox = false;
   bool MaximizeBox = false;
   bool StayOnTop = false;
+  // An owned window that still has its own taskbar button and Alt+Tab entry.
+  bool AppWindow = false;
   bool ShowHint = false;
   bool Centered = false;
   TPopupMenu *PopupMenu = nullptr;
@@ -488,10 +490,14 @@ public:
   void Close();
   // Frees the form once control is back in the message loop.
   void Release();
+  // A form held by whoever showed it (a unique_ptr around ShowModal) is freed by that holder
+  // alone: its close action caFree then only ends the modal loop, so it is never freed twice.
+  bool HeldByCaller = false;
 
   void CreateHandle() override;
   LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
-  bool HandleKey(const MSG &msg);
+  // Keys of the active form, before dialog navigation; true when the key was used.
+  virtual bool HandleKey(const MSG &msg);
 
   // Hints shown as tooltips for the form's controls.
   void SetupHints();

@@ -2,6 +2,9 @@
 
 #include "timing/uRunContainer.h"
 
+#include <system_error>
+
+#include "base/uErrors.h"
 #include "settings/uConfig.h"
 
 namespace {
@@ -34,8 +37,15 @@ std::unique_ptr<TMainThread> CreateRunContainer(HWND navigWnd, HWND watchWnd) {
   // The control bar switches the beeps during a run; the time thread reads the switch anew at
   // every tick.
   settings.BeepActive = [] { return AppConfig->ReadBeepActive(); };
-  return std::make_unique<TMainThread>(
-      reinterpret_cast<uintptr_t>(navigWnd), reinterpret_cast<uintptr_t>(watchWnd),
-      std::move(settings), Clock(), Poster(),
-      [](int priority) { SetThreadPriority(GetCurrentThread(), priority); });
+  try {
+    return std::make_unique<TMainThread>(
+        reinterpret_cast<uintptr_t>(navigWnd), reinterpret_cast<uintptr_t>(watchWnd),
+        std::move(settings), Clock(), Poster(),
+        [](int priority) { SetThreadPriority(GetCurrentThread(), priority); });
+  } catch (const std::system_error &) {
+    throw ETavelinError("Impossible de préparer le chronométrage: le système refuse d'en créer "
+                        "les tâches.");
+  }
 }
+
+TRunContainerMaker RunContainerMaker = &CreateRunContainer;

@@ -122,6 +122,23 @@ TEST_F(MainWindow, BeepSwitchHasTwoStates) {
   EXPECT_EQ(AppConfig->InterBeepTime->GetTotalSeconds(), 45u);  // hidden, not changed
 }
 
+TEST_F(MainWindow, BeepSwitchTakesQuickClicksButNeverTheFocus) {
+  auto &beep = main_->Get<TButton>("BtnActivateBeep");
+  HWND focus = Spin("SpinChour").Handle();
+  SetFocus(focus);
+  auto press = [&](UINT down) {
+    PostMessageA(beep.Handle(), down, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessageA(beep.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    Pump(20);
+  };
+  press(WM_LBUTTONDOWN);
+  EXPECT_TRUE(AppConfig->BeepActive);
+  EXPECT_EQ(GetFocus(), focus);
+  press(WM_LBUTTONDBLCLK);  // the second press of a double click
+  EXPECT_FALSE(AppConfig->BeepActive);
+  EXPECT_EQ(GetFocus(), focus);
+}
+
 TEST_F(MainWindow, ShowingAgainRefreshesCaptionAndBoxes) {
   AppConfig->TotalTime->SetTotalSeconds(3725);
   AppConfig->InterBeepTime->SetTotalSeconds(4000);  // longer than the duration
