@@ -7,6 +7,7 @@
 #include "app/UMain.h"
 #include "display/uNavigChrono.h"
 #include "support_win.h"
+#include "timing/uRunContainer.h"
 #include "timing/uSound.h"
 
 using namespace testwin;
@@ -37,13 +38,56 @@ bool Enabled(TNavigChrono &bar, const char *name) {
   return IsWindowEnabled(bar.Get<TButton>(name).Handle()) != FALSE;
 }
 
+// A key as the keyboard sends it, to whichever window has the focus.
+void Key(UINT vk, bool repeat = false) {
+  HWND to = GetFocus();
+  PostMessageA(to, WM_KEYDOWN, vk, LPARAM(1 | (repeat ? 1 << 30 : 0)));
+  PostMessageA(to, WM_KEYUP, vk, LPARAM(0xC0000001));
+  Pump(30);
+}
+
+// A click of the mouse's left button in the middle of a button.
+void MouseClick(TButton &button) {
+  PostMessageA(button.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(19, 19));
+  PostMessageA(button.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(19, 19));
+  Pump(30);
+}
+
+// What the bar asks of the power settings, recorded instead of acted on.
+std::vector<EXECUTION_STATE> &ExecutionStates() {
+  static std::vector<EXECUTION_STATE> states;
+  return states;
+}
+EXECUTION_STATE WINAPI RecordExecutionState(EXECUTION_STATE state) {
+  ExecutionStates().push_back(state);
+  return ES_CONTINUOUS;
+}
+constexpr EXECUTION_STATE KeepAwake = ES_CONTINUOUS | ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED;
+
+std::unique_ptr<TMainThread> NoMoreThreads(HWND, HWND) {
+  throw ETavelinError("Plus aucune tâche possible");
+}
+
+// Whether `a` is above `b` among the top-level windows.
+bool Above(HWND a, HWND b) {
+  for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+    if (w == a) return true;
+    if (w == b) return false;
+  }
+  return false;
+}
+
 class ControlBar : public MainWindowTest {
 protected:
   void SetUp() override {
     MainWindowTest::SetUp();
     recorder_ = std::make_unique<SoundRecorder>();
+    ExecutionStates().clear();
+    ExecutionStateProc = &RecordExecutionState;
   }
   void TearDown() override {
+    ExecutionStateProc = &SetThreadExecutionState;
+    RunContainerMaker = &CreateRunContainer;
     recorder_.reset();
     MainWindowTest::TearDown();
   }
@@ -211,6 +255,158 @@ TEST_F(ControlBar, GdiObjectsStaySteadyOverManyRuns) {
   for (int i = 0; i < 49; ++i) once();
   EXPECT_EQ(gdi::LiveObjects(), afterOne);
   std::printf("Live GDI objects after 1 and 50 runs: %ld\n", afterOne);
+}
+
+TEST_F(ControlBar, SpaceAndBDriveTheRunFromTheKeyboard) {
+  AppConfig->TotalTime->SetTotalSeconds(3600);
+  AppConfig->SetBeepActive(false);
+  Scenario s;
+  s.Then(100, [&] {
+    TNavigChrono *bar = Bar();
+    ASSERT_NE(bar, nullptr);
+    TButton &beep = bar->Get<TButton>("BtnBeep");
+    Key(VK_SPACE);  // starts
+    EXPECT_FALSE(Enabled(*bar, "BtnRun"));
+    EXPECT_FALSE(bar->ThreadContainer()->Suspended());
+    Key(VK_SPACE, true);  // held down: the repeats do nothing
+    EXPECT_TRUE(Enabled(*bar, "BtnPause"));
+    Key(VK_SPACE);  // pauses
+    EXPECT_TRUE(Enabled(*bar, "BtnRun"));
+    EXPECT_TRUE(bar->ThreadContainer()->Suspended());
+    Key(VK_SPACE);  // continues
+    EXPECT_FALSE(bar->ThreadContainer()->Suspended());
+    Key('B');
+    EXPECT_TRUE(AppConfig->BeepActive);
+    EXPECT_TRUE(beep.Down());
+    EXPECT_EQ(bar->Get<TPanel>("BeepTime").Caption(), "inter beep: 0 H 00 min 30 sec");
+    Key('B', true);
+    EXPECT_TRUE(AppConfig->BeepActive);
+    Key('B');
+    EXPECT_FALSE(beep.Down());
+    EXPECT_EQ(bar->Get<TPanel>("BeepTime").Caption(), "Beep non activé");
+    Key(VK_RETURN);
+    Key(VK_ESCAPE);
+    EXPECT_FALSE(Enabled(*bar, "BtnRun"));  // no other key changes anything
+    // A click, then a quick second one: two switches, and the keys still reach the bar.
+    MouseClick(beep);
+    EXPECT_TRUE(AppConfig->BeepActive);
+    PostMessageA(beep.Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(19, 19));
+    PostMessageA(beep.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(19, 19));
+    Pump(30);
+    EXPECT_FALSE(AppConfig->BeepActive);
+    EXPECT_NE(GetFocus(), beep.Handle());
+    Key(VK_SPACE);
+    EXPECT_TRUE(Enabled(*bar, "BtnRun"));
+    Click(bar->Get<TButton>("BtnQuit"));
+  });
+  RunBar(s);
+}
+
+TEST_F(ControlBar, OwnTaskbarEntryAndScreenKeptAwakeWhileUp) {
+  Scenario s;
+  s.Then(50, [&] {
+    TNavigChrono *bar = Bar();
+    EXPECT_TRUE(GetWindowLongA(bar->Handle(), GWL_EXSTYLE) & WS_EX_APPWINDOW);
+    EXPECT_EQ(ExecutionStates(), std::vector<EXECUTION_STATE>{KeepAwake});
+    Click(bar->Get<TButton>("BtnQuit"));
+  });
+  RunBar(s);
+  EXPECT_EQ(ExecutionStates(), (std::vector<EXECUTION_STATE>{KeepAwake, ES_CONTINUOUS}));
+
+  // A bar that cannot be built releases the screen all the same.
+  ExecutionStates().clear();
+  RunContainerMaker = &NoMoreThreads;
+  ExceptionCatcher errors;
+  Click(main_->Get<TButton>("BtnShowChrono"));
+  EXPECT_EQ(errors.messages, std::vector<std::string>{"Plus aucune tâche possible"});
+  EXPECT_EQ(ExecutionStates(), (std::vector<EXECUTION_STATE>{KeepAwake, ES_CONTINUOUS}));
+  EXPECT_TRUE(IsWindowVisible(main_->Handle()));
+}
+
+// The bar's holder frees it when its modal loop returns; a form closing with caFree is then not
+// also asked to free itself, as one without a holder is.
+TEST_F(ControlBar, AFormClosingWithCaFreeIsFreedOnce) {
+  for (bool held : {true, false}) {
+    auto form = std::make_unique<TForm>(main_.get());
+    form->LoadDesignText("form Dialog client=100,40 pos=0,0 caption=Dialog", "Dialog");
+    form->OnClose = [](TForm *, TCloseAction &action) { action = caFree; };
+    form->HeldByCaller = held;
+    Later(30, [&] { form->Close(); });
+    form->ShowModal();
+    MSG m;
+    bool asked = PeekMessageA(&m, form->Handle(), WM_APP + 0x100, WM_APP + 0x100, PM_NOREMOVE);
+    EXPECT_EQ(asked, !held) << (held ? "held" : "not held");
+    if (!held) {
+      (void)form.release();  // it frees itself
+      Pump(30);
+    }
+  }
+}
+
+TEST_F(ControlBar, ANextRunThatCannotBePreparedLeavesOnlyClosing) {
+  AppConfig->TotalTime->SetTotalSeconds(1);
+  AppConfig->SetBeepActive(false);
+  MessageBoxWatcher boxes;
+  ExceptionCatcher errors;
+  Scenario s;
+  s.Then(100, [&] {
+     Click(Bar()->Get<TButton>("BtnRun"));
+     RunContainerMaker = &NoMoreThreads;
+   })
+      .Then(500, [&] {
+        TNavigChrono *bar = Bar();
+        ASSERT_TRUE(PumpUntil([&] { return !errors.messages.empty(); }, 5000));
+        EXPECT_EQ(errors.messages, std::vector<std::string>{"Plus aucune tâche possible"});
+        EXPECT_EQ(boxes.Boxes().size(), 1u);  // the end box came first
+        EXPECT_FALSE(Enabled(*bar, "BtnRun"));
+        EXPECT_FALSE(Enabled(*bar, "BtnPause"));
+        // Nothing to start or pause: neither the keys nor the handlers reach for a container.
+        Key(VK_SPACE);
+        MouseClick(bar->Get<TButton>("BtnRun"));
+        MouseClick(bar->Get<TButton>("BtnPause"));
+        EXPECT_EQ(bar->ThreadContainer(), nullptr);
+        Click(bar->Get<TButton>("BtnQuit"));
+      });
+  RunBar(s);
+}
+
+// Another program's always-on-top window over the display is overtaken at the next ticks,
+// without the display ever taking the activation.
+TEST_F(ControlBar, DisplayComesBackAboveAnotherTopmostWindow) {
+  AppConfig->TotalTime->SetTotalSeconds(3600);
+  char path[MAX_PATH];
+  GetModuleFileNameA(nullptr, path, MAX_PATH);
+  std::string helper = path;
+  helper = helper.substr(0, helper.find_last_of('\\') + 1) + "helper_cover.exe";
+  PROCESS_INFORMATION pi{};
+  Scenario s;
+  s.Then(100, [&] {
+    TNavigChrono *bar = Bar();
+    HWND display = bar->WatchChrono().Handle();
+    Key(VK_SPACE);
+    STARTUPINFOA si{sizeof si};
+    ASSERT_TRUE(CreateProcessA(helper.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &si, &pi));
+    HWND cover = nullptr;
+    ASSERT_TRUE(PumpUntil([&] { return (cover = FindWindowA("TavelinTestCover", nullptr)); },
+                          10000));
+    EXPECT_TRUE(PumpUntil([&] { return Above(cover, display); }, 2000)) << "the cover came up";
+    auto shown = Clock::now();
+    EXPECT_TRUE(PumpUntil([&] { return Above(display, cover); }, 2500));
+    std::printf("Display back on top after %lld ms\n",
+                (long long)std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() -
+                                                                                 shown)
+                    .count());
+    EXPECT_NE(GetForegroundWindow(), display);
+    EXPECT_NE(GetActiveWindow(), display);
+    PostMessageA(cover, WM_CLOSE, 0, 0);
+    WaitForSingleObject(pi.hProcess, 5000);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    SetForegroundWindow(bar->Handle());
+    Click(bar->Get<TButton>("BtnQuit"));
+  });
+  RunBar(s);
 }
 
 }  // namespace
