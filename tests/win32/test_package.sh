@@ -80,7 +80,7 @@ check "the zip's Tavelin.exe is the build's" cmp -s "$work/unzip/Tavelin.exe" "$
 readme=$work/unzip/LISEZMOI.txt
 check "LISEZMOI.txt: every line ends in CRLF" test \
   "$(grep -c $'\r$' "$readme")" = "$(wc -l <"$readme")" -a "$(wc -l <"$readme")" -gt 40
-cp1252() { grep -q $'\xe9' "$1" && ! iconv -f UTF-8 -t UTF-8 "$1" >/dev/null 2>&1; }
+cp1252() { LC_ALL=C grep -q $'\xe9' "$1" && ! iconv -f UTF-8 -t UTF-8 "$1" >/dev/null 2>&1; }
 check "LISEZMOI.txt: Windows-1252, not UTF-8" cp1252 "$readme"
 utf8=$(iconv -f CP1252 -t UTF-8 "$readme" | tr -d '\r')
 for text in "Tavelin $version" "chronomètre géant" "Tavelin-$version.msi" "Options" \
