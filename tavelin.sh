@@ -3,6 +3,8 @@
 #   ./tavelin.sh run    builds and starts Tavelin under Wine (on a virtual screen when there is
 #                       no display: a screenshot of the main window is saved, then it is closed)
 #   ./tavelin.sh test   builds and runs every test, natively and under Wine
+#   ./tavelin.sh package  builds Tavelin.exe if needed, then its Windows Installer package
+#                       dist/Tavelin-<version>.msi and the portable dist/Tavelin-<version>.zip
 set -euo pipefail
 cd "$(dirname "$0")"
 top=$(pwd)
@@ -10,10 +12,12 @@ top=$(pwd)
 packages=(g++ cmake ninja-build googletest g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
           binutils-mingw-w64-i686 mingw-w64-i686-dev wine wine32:i386 xvfb xauth xdotool
           imagemagick fonts-liberation fonts-wine x11-utils)
+# Making the packages (wixl, msibuild, zip) and trying them in the tests (msiinfo, unzip).
+package_tools=(wixl msitools zip unzip)
 
-install_packages() {
+install_packages() {  # install_packages NAME...: those not installed yet
   local missing=() p
-  for p in "${packages[@]}"; do
+  for p in "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
@@ -40,8 +44,16 @@ run() {
   "$top/scripts/screenshot-main.sh" "$exe" "$top/build/screenshots/main-window.png"
 }
 
+package() {
+  cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$top/build" --target windows
+  "$top/packaging/make-packages.sh" "$top/build/win" "$top/dist"
+}
+
 case "${1:-}" in
-  run) install_packages; build; run ;;
-  test) install_packages; build; cd "$top/build"; ctest --output-on-failure -j2 ;;
-  *) echo "usage: $0 run|test" >&2; exit 2 ;;
+  run) install_packages "${packages[@]}"; build; run ;;
+  test) install_packages "${packages[@]}" "${package_tools[@]}"; build; cd "$top/build"
+        ctest --output-on-failure -j2 ;;
+  package) install_packages "${packages[@]}" "${package_tools[@]}"; package ;;
+  *) echo "usage: $0 run|test|package" >&2; exit 2 ;;
 esac

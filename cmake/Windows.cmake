@@ -1,13 +1,18 @@
 # Cross build: Tavelin.exe, a static 32-bit GUI program that imports system DLLs only, and one
 # test program per file of tests/win32, each linked with the same code and resources.
 enable_language(RC)
-set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 1252 -I${CMAKE_SOURCE_DIR}/resources")
+# The version block reads the build's version from a generated header; the packages read VERSION.
+configure_file(${CMAKE_SOURCE_DIR}/cmake/TavelinVersion.h.in
+               ${CMAKE_BINARY_DIR}/generated/TavelinVersion.h @ONLY)
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/VERSION CONTENT "@PROJECT_VERSION@\n" @ONLY)
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 1252 -I${CMAKE_SOURCE_DIR}/resources -I${CMAKE_BINARY_DIR}/generated")
 set(CMAKE_EXE_LINKER_FLAGS "${CMAKE_EXE_LINKER_FLAGS} -static -static-libgcc -static-libstdc++")
 
 set(WIN_LIBS comctl32 comdlg32 shell32 winmm version gdi32 user32 advapi32 kernel32)
 set(RESOURCES ${CMAKE_SOURCE_DIR}/resources/Tavelin.rc)
 file(GLOB RESOURCE_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.*
                                            ${CMAKE_SOURCE_DIR}/resources/forms/*)
+list(APPEND RESOURCE_FILES ${CMAKE_BINARY_DIR}/generated/TavelinVersion.h)
 set_source_files_properties(${RESOURCES} PROPERTIES OBJECT_DEPENDS "${RESOURCE_FILES}")
 
 add_library(tavelin_lib STATIC ${PORTABLE_SOURCES} ${WINDOWS_SOURCES})

@@ -22,3 +22,18 @@ start_xvfb() {
 }
 
 stop_xvfb() { [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; true; }
+
+# wine_desktop_registry WxH: the windows of $WINEPREFIX live inside a Wine desktop of that size:
+# they are drawn with their frames and shown and hidden at once, without waiting on an X window
+# manager that the virtual screen does not have. Written before Wine starts, since the desktop is
+# chosen when it starts.
+wine_desktop_registry() {
+  cat >>"$WINEPREFIX/user.reg" <<REG
+
+[Software\\\\Wine\\\\Explorer] 1700000000
+"Desktop"="Default"
+
+[Software\\\\Wine\\\\Explorer\\\\Desktops] 1700000000
+"Default"="$1"
+REG
+}

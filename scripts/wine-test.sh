@@ -12,18 +12,7 @@ export WINEPREFIX=$work/prefix
 cleanup() { wineserver -k >/dev/null 2>&1; stop_xvfb; rm -rf "$work"; }
 trap cleanup EXIT
 start_xvfb "$screen" || exit 1
-# Windows live inside a Wine desktop of the screen's size: they are drawn with their frames and
-# shown and hidden at once, without waiting on an X window manager that the virtual screen does
-# not have. Written before Wine starts, since the desktop is chosen when it starts.
-size=${screen%x*}
-cat >>"$WINEPREFIX/user.reg" <<REG
-
-[Software\\\\Wine\\\\Explorer] 1700000000
-"Desktop"="Default"
-
-[Software\\\\Wine\\\\Explorer\\\\Desktops] 1700000000
-"Default"="$size"
-REG
+wine_desktop_registry "${screen%x*}"
 wineserver -p >/dev/null 2>&1
 wine "$program" "$@" >"$work/out" 2>"$work/err"
 rc=$?
