@@ -213,4 +213,31 @@ TEST_F(ControlBar, GdiObjectsStaySteadyOverManyRuns) {
   std::printf("Live GDI objects after 1 and 50 runs: %ld\n", afterOne);
 }
 
+// The pointer rests where the Tavelin button was, once the bar has hidden the main window: no
+// window of the hidden main window may still track the mouse (Wine would poll it for ever).
+TEST_F(ControlBar, HiddenMainWindowTracksTheMouseNoMore) {
+  HWND button = main_->Get<TButton>("BtnShowChrono").Handle();
+  RECT r;
+  GetWindowRect(button, &r);
+  SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  auto tracked = [] {
+    TRACKMOUSEEVENT query{};
+    query.cbSize = sizeof query;
+    query.dwFlags = TME_QUERY;
+    TrackMouseEvent(&query);
+    return (query.dwFlags & (TME_HOVER | TME_LEAVE)) ? query.hwndTrack : nullptr;
+  };
+  ASSERT_TRUE(PumpUntil([&] { return tracked() == button; }, 2000));
+  HWND stillTracked = button;
+  Scenario s;
+  s.Then(100, [&] {
+    EXPECT_FALSE(IsWindowVisible(main_->Handle()));
+    stillTracked = tracked();
+    Click(Bar()->Get<TButton>("BtnQuit"));
+  });
+  RunBar(s);
+  EXPECT_TRUE(stillTracked == nullptr ||
+              (stillTracked != main_->Handle() && !IsChild(main_->Handle(), stillTracked)));
+}
+
 }  // namespace
