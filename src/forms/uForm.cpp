@@ -294,6 +294,7 @@ LRESULT CALLBACK HintWatchEnds(HWND tip, UINT msg, WPARAM wParam, LPARAM lParam,
           away.time = GetMessageTime();
           away.pt = at;
           DefSubclassProc(tip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&away));
+          return 0;  // the tick of a watch that has just ended
         } else {
           *lastTick = at;
         }
