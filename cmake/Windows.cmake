@@ -48,7 +48,7 @@ endforeach()
 foreach(t IN LISTS WIN_TESTS)
   get_filename_component(tn ${t} NAME_WE)
   add_executable(${tn} ${t} $<TARGET_OBJECTS:tavelin_res>)
-  target_include_directories(${tn} PRIVATE ${CMAKE_SOURCE_DIR}/tests/win32)
+  target_include_directories(${tn} PRIVATE ${CMAKE_SOURCE_DIR}/tests/win32 ${CMAKE_BINARY_DIR}/generated)
   target_link_libraries(${tn} PRIVATE win_test_support)
 endforeach()
 

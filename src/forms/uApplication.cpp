@@ -36,7 +36,49 @@ TForm *TApplication::ActiveForm() const {
   return nullptr;
 }
 
+namespace {
+// Under Wine, a window that tracks the pointer's leaving has the pointer polled on a timer for as
+// long as the pointer rests on it: every millisecond for a button (which asks for a hover time of
+// 1 ms), every 400 ms for a spin box's arrows. A second after the pointer's last move over our
+// windows the tracking ends instead. The window is told of the leaving when the pointer next
+// moves over another of our windows; its own next move makes it track again.
+UINT_PTR restTimer = 0;
+HWND untracked = nullptr;
+bool untrackedNonClient = false;
+
+void CALLBACK PointerAtRest(HWND, UINT, UINT_PTR, DWORD) {
+  KillTimer(nullptr, restTimer);
+  restTimer = 0;
+  TRACKMOUSEEVENT current{};
+  current.cbSize = sizeof current;
+  current.dwFlags = TME_QUERY;
+  if (!TrackMouseEvent(&current) || !current.hwndTrack) return;
+  const DWORD tracking = current.dwFlags & (TME_HOVER | TME_LEAVE | TME_NONCLIENT);
+  if (tracking & TME_HOVER) {
+    // A hover still to come (a long hover time): looked at again later.
+    restTimer = SetTimer(nullptr, 0, 1000, PointerAtRest);
+    return;
+  }
+  if (!(tracking & TME_LEAVE)) return;
+  TRACKMOUSEEVENT cancel{};
+  cancel.cbSize = sizeof cancel;
+  cancel.dwFlags = TME_CANCEL | tracking;
+  cancel.hwndTrack = current.hwndTrack;
+  TrackMouseEvent(&cancel);
+  untracked = current.hwndTrack;
+  untrackedNonClient = (tracking & TME_NONCLIENT) != 0;
+}
+
+void PointerMoved(HWND over) {
+  if (untracked && over != untracked && IsWindow(untracked))
+    SendMessageA(untracked, untrackedNonClient ? WM_NCMOUSELEAVE : WM_MOUSELEAVE, 0, 0);
+  untracked = nullptr;
+  restTimer = SetTimer(nullptr, restTimer, 1000, PointerAtRest);
+}
+}  // namespace
+
 void TApplication::ProcessMessage(MSG &msg) {
+  if (msg.message == WM_MOUSEMOVE || msg.message == WM_NCMOUSEMOVE) PointerMoved(msg.hwnd);
   if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) {
     if (TForm *f = ActiveForm()) {
       try {

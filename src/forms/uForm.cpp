@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <climits>
 
 #include "forms/uApplication.h"
 #include "forms/uForms.h"
@@ -270,12 +271,60 @@ void TForm::SetClientSize(int width, int height) {
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+namespace {
+// A hidden tip (its time is up, or its control was clicked) goes on watching the pointer on a
+// timer until the pointer leaves the control: under Wine, ten times a second for as long as the
+// pointer rests there. A second timer tick with the tip hidden and the pointer where it was at
+// the first is that watch: the tooltip is then told that the pointer has left every tool (a move
+// relayed from a window that is none of them), which ends it. The next move over the control
+// starts the tip's delay again.
+LRESULT CALLBACK HintWatchEnds(HWND tip, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                               DWORD_PTR data) {
+  auto *lastTick = reinterpret_cast<POINT *>(data);
+  constexpr POINT nowhere{INT_MIN, INT_MIN};
+  switch (msg) {
+    case WM_TIMER:
+      if (!IsWindowVisible(tip)) {
+        POINT at;
+        GetCursorPos(&at);
+        if (at.x == lastTick->x && at.y == lastTick->y) {
+          *lastTick = nowhere;
+          MSG away{};
+          away.hwnd = tip;
+          away.message = WM_MOUSEMOVE;
+          away.time = GetMessageTime();
+          away.pt = at;
+          DefSubclassProc(tip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&away));
+          return 0;  // the tick of a watch that has just ended
+        } else {
+          *lastTick = at;
+        }
+      }
+      break;
+    case WM_SHOWWINDOW:
+    case WM_WINDOWPOSCHANGED:
+      if (IsWindowVisible(tip)) *lastTick = nowhere;
+      break;
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(tip, HintWatchEnds, 1);
+      delete lastTick;
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(tip, msg, wParam, lParam);
+}
+}  // namespace
+
 void TForm::SetupHints() {
   tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
                              WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
                              CW_USEDEFAULT, CW_USEDEFAULT, handle_, nullptr,
                              Application.Instance(), nullptr);
   if (!tooltip_) return;
+  auto *lastTick = new POINT{INT_MIN, INT_MIN};
+  if (!SetWindowSubclass(tooltip_, HintWatchEnds, 1, reinterpret_cast<DWORD_PTR>(lastTick)))
+    delete lastTick;
   SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, 600);
   auto addWindow = [this](HWND wnd) {
     TOOLINFOA ti{};
@@ -431,8 +480,36 @@ void TForm::PaintContent(HDC dc) {
   if (OnPaint) OnPaint(this);
 }
 
+namespace {
+// A window that is being hidden has lost the pointer: whatever of it tracks the mouse (a themed
+// button tracks hover and leave for its hot look) is told so now. Left alone, the tracking would
+// outlive the window: Wine watches a tracked window on a system timer until the pointer leaves
+// its rectangle, and a child of a hidden window keeps its own visible style, so a pointer resting
+// where a button of a hidden form was kept that timer (a 1 ms hover time) running for ever.
+void EndMouseTracking(HWND form) {
+  TRACKMOUSEEVENT current{};
+  current.cbSize = sizeof current;
+  current.dwFlags = TME_QUERY;
+  if (!TrackMouseEvent(&current)) return;
+  const DWORD tracking = current.dwFlags & (TME_HOVER | TME_LEAVE | TME_NONCLIENT);
+  HWND tracked = current.hwndTrack;
+  if (!tracked || !(tracking & (TME_HOVER | TME_LEAVE))) return;
+  if (tracked != form && !IsChild(form, tracked)) return;
+  TRACKMOUSEEVENT cancel{};
+  cancel.cbSize = sizeof cancel;
+  cancel.dwFlags = TME_CANCEL | tracking;
+  cancel.hwndTrack = tracked;
+  TrackMouseEvent(&cancel);
+  if (tracking & TME_LEAVE)
+    SendMessageA(tracked, (tracking & TME_NONCLIENT) ? WM_NCMOUSELEAVE : WM_MOUSELEAVE, 0, 0);
+}
+}  // namespace
+
 LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
+    case WM_SHOWWINDOW:
+      if (!wParam) EndMouseTracking(handle_);
+      break;
     case WM_CLOSE:
       Close();
       return 0;

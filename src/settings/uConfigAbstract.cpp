@@ -143,21 +143,33 @@ void TConfigAbstract::LoadSettings() {
   registry_->OpenKey(RegistryKey, true);
   TKeyScope close(*registry_);
   for (const auto &f : Fields) {
-    if (!registry_->ValueExists(f->Name)) {
+    try {
+      if (!registry_->ValueExists(f->Name)) {
+        switch (f->FieldType) {
+          case TConfigFieldType::fdString: registry_->WriteString(f->Name, DefaultAsText(f->Default)); break;
+          case TConfigFieldType::fdInteger: registry_->WriteInteger(f->Name, DefaultAsInteger(f->Default)); break;
+          case TConfigFieldType::fdBoolean: registry_->WriteBool(f->Name, DefaultAsBoolean(f->Default)); break;
+          case TConfigFieldType::fdBinary: registry_->WriteBinary(f->Name, f->Data, size_t(f->Size)); break;
+          default: break;
+        }
+      }
       switch (f->FieldType) {
-        case TConfigFieldType::fdString: registry_->WriteString(f->Name, DefaultAsText(f->Default)); break;
-        case TConfigFieldType::fdInteger: registry_->WriteInteger(f->Name, DefaultAsInteger(f->Default)); break;
-        case TConfigFieldType::fdBoolean: registry_->WriteBool(f->Name, DefaultAsBoolean(f->Default)); break;
-        case TConfigFieldType::fdBinary: registry_->WriteBinary(f->Name, f->Data, size_t(f->Size)); break;
+        case TConfigFieldType::fdString: *static_cast<std::string *>(f->Data) = registry_->ReadString(f->Name); break;
+        case TConfigFieldType::fdInteger: *static_cast<int32_t *>(f->Data) = registry_->ReadInteger(f->Name); break;
+        case TConfigFieldType::fdBoolean: *static_cast<bool *>(f->Data) = registry_->ReadBool(f->Name); break;
+        case TConfigFieldType::fdBinary: registry_->ReadBinary(f->Name, f->Data, size_t(f->Size)); break;
         default: break;
       }
-    }
-    switch (f->FieldType) {
-      case TConfigFieldType::fdString: *static_cast<std::string *>(f->Data) = registry_->ReadString(f->Name); break;
-      case TConfigFieldType::fdInteger: *static_cast<int32_t *>(f->Data) = registry_->ReadInteger(f->Name); break;
-      case TConfigFieldType::fdBoolean: *static_cast<bool *>(f->Data) = registry_->ReadBool(f->Name); break;
-      case TConfigFieldType::fdBinary: registry_->ReadBinary(f->Name, f->Data, size_t(f->Size)); break;
-      default: break;
+    } catch (const EInvalidDataType &e) {
+      // Stopping here would stop every start, since nothing would ever rewrite the value: the
+      // user is told, the field takes its default, and the next save writes it with its type.
+      Application.HandleException(e);
+      switch (f->FieldType) {
+        case TConfigFieldType::fdString: *static_cast<std::string *>(f->Data) = DefaultAsText(f->Default); break;
+        case TConfigFieldType::fdInteger: *static_cast<int32_t *>(f->Data) = DefaultAsInteger(f->Default); break;
+        case TConfigFieldType::fdBoolean: *static_cast<bool *>(f->Data) = DefaultAsBoolean(f->Default); break;
+        default: break;  // a block keeps the bytes it was given, as when it is first created
+      }
     }
   }
 }
@@ -184,19 +196,45 @@ TForm *TConfigAbstract::PlacementWindow(uint8_t kind, TForm *form, const char *w
   return window;
 }
 
+RECT WorkspaceToScreen(RECT placement, const MONITORINFO &monitor) {
+  OffsetRect(&placement, monitor.rcWork.left - monitor.rcMonitor.left,
+             monitor.rcWork.top - monitor.rcMonitor.top);
+  return placement;
+}
+
+namespace {
+// A top-level window's placement is given in work-area coordinates (unless it is a tool window):
+// with the taskbar docked at the top or on the left they are off the screen's by the taskbar's
+// size, and a record is read back in screen pixels.
+RECT PlacementToScreen(HWND window, const RECT &placement) {
+  if ((GetWindowLongA(window, GWL_STYLE) & WS_CHILD) ||
+      (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW))
+    return placement;
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &info)) return placement;
+  return WorkspaceToScreen(placement, info);
+}
+}  // namespace
+
 void TConfigAbstract::SaveWindowSetting(uint8_t kind, TForm *form, int32_t index) {
   TForm *window = PlacementWindow(kind, form, "SaveWindowSetting");
   TWindowSettingRec rec;
   rec.Name = WindowSettingName(TWindowKind(kind), window->Name, index);
   RECT r{window->Left(), window->Top(), 0, 0};
   if (window->HandleAllocated()) {
-    WINDOWPLACEMENT wp{};
-    wp.length = sizeof wp;
-    GetWindowPlacement(window->Handle(), &wp);
-    // The normal position, even when the window is minimised or hidden.
-    r = wp.rcNormalPosition;
+    HWND h = window->Handle();
+    if (IsIconic(h) || IsZoomed(h)) {
+      // Only the placement knows the normal position of a minimised or maximised window.
+      WINDOWPLACEMENT wp{};
+      wp.length = sizeof wp;
+      GetWindowPlacement(h, &wp);
+      r = PlacementToScreen(h, wp.rcNormalPosition);
+    } else {
+      GetWindowRect(h, &r);
+    }
     if (window->Resizable()) {
-      rec.WindowState = IsIconic(window->Handle()) ? 1 : IsZoomed(window->Handle()) ? 2 : 0;
+      rec.WindowState = IsIconic(h) ? 1 : IsZoomed(h) ? 2 : 0;
       if (rec.WindowState == 0) {
         rec.Height = r.bottom - r.top;
         rec.Width = r.right - r.left;
@@ -244,7 +282,14 @@ void TConfigAbstract::LoadWindowSetting(uint8_t kind, TForm *form, int32_t index
     TKeyScope close(*registry_);
     if (!registry_->ValueExists(name)) return;
     uint8_t bytes[TWindowSettingRec::ByteSize] = {};
-    size_t got = registry_->ReadBinary(name, bytes, sizeof bytes);
+    size_t got = 0;
+    try {
+      got = registry_->ReadBinary(name, bytes, sizeof bytes);
+    } catch (const EInvalidDataType &e) {
+      // The window keeps its design position; the next save writes a true placement over this.
+      Application.HandleException(e);
+      return;
+    }
     if (!TWindowSettingRec::Unpack(bytes, got, rec)) return;  // too short to be a placement
   }
   int width = window->Resizable() && rec.WindowState == 0 && rec.Width > 0 ? rec.Width : window->Width();

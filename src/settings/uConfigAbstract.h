@@ -86,6 +86,10 @@ public:
   TConfigDefault Default;
 };
 
+// A top-level window's normal rectangle as GetWindowPlacement gives it (relative to the work
+// area of its monitor), in screen pixels.
+RECT WorkspaceToScreen(RECT placement, const MONITORINFO &monitor);
+
 // A program's persistent settings: a table of fields bound to the subclass's own variables,
 // loaded from and saved to one registry key, with window placements beside them.
 class TConfigAbstract {

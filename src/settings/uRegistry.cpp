@@ -8,7 +8,7 @@
 #include "base/uErrors.h"
 
 void TRegistryAccess::InvalidType(const std::string &name) {
-  throw ETavelinError(FormatMessage1("Type de données incorrect pour '%s'", name));
+  throw EInvalidDataType(FormatMessage1("Type de données incorrect pour '%s'", name));
 }
 void TRegistryAccess::GetFailed(const std::string &name) {
   throw ETavelinError(FormatMessage1("Echec à l'obtention des données pour '%s'", name));

@@ -4,6 +4,15 @@
 #include <cstdint>
 #include <string>
 
+#include "base/uErrors.h"
+
+// A stored value of another registry type than the one read, or too large for its buffer. The
+// store recovers from this one failure: the value is someone's edit, not a broken registry.
+class EInvalidDataType : public ETavelinError {
+public:
+  using ETavelinError::ETavelinError;
+};
+
 // The registry access layer: one key open at a time under a root, values of the types the store
 // uses, and the store's three French messages when a value has the wrong type or cannot be read
 // or written.

@@ -2,6 +2,7 @@
 // schedule; this file keeps to the standard library only.
 #include "timing/uThreadContainer.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -103,9 +104,9 @@ TTimeThread::TTimeThread(TThreadGate& gate, const TRunSettings& settings)
 }
 
 void TTimeThread::Advance() {
-  ++Elapsed;
+  Elapsed += Steps;
   // Unsigned wrap-around does the subtraction of a count-down.
-  ShownSeconds += static_cast<uint32_t>(static_cast<int32_t>(Direction));
+  ShownSeconds += Steps * static_cast<uint32_t>(static_cast<int32_t>(Direction));
   SplitShown();
 }
 
@@ -126,10 +127,13 @@ void TTimeThread::SplitShown() {
 }
 
 void TTimeThread::Execute() {
+  const uint32_t before = Elapsed;
   Advance();
-  // The remainder is taken on every tick and the switch read on every tick,
-  // so that the beep button applies from the next tick on.
-  const bool onInterval = BeepInterval != 0 && Elapsed % BeepInterval == 0;
+  // The switch is read on every tick, so that the beep button applies from
+  // the next tick on. A jump over a stall beeps once if it passed any
+  // multiple of the interval; one step beeps on the multiples themselves.
+  const bool onInterval =
+      BeepInterval != 0 && Elapsed / BeepInterval != before / BeepInterval;
   const bool active = FSettings.BeepActive ? FSettings.BeepActive() : false;
   BeepDue = onInterval && active;
   if (IsLastTick(FSettings, Elapsed)) EndReached = true;
@@ -307,6 +311,33 @@ void TMainThread::TakeSnapshot() {
   SnapElapsed = TimeThread->Elapsed;
 }
 
+uint32_t TMainThread::TicksBehind(std::chrono::nanoseconds release) {
+  const TInstant due = FStart + FPausedTotal + release + TickLength;
+  const std::chrono::nanoseconds late = FClock.Now() - due;
+  if (late < TickLength || TimeThread->EndReached) return 0;
+  uint64_t behind = static_cast<uint64_t>(late / TickLength);
+  // Never past the end: a run whose end went by during the stall ends once.
+  if (FSettings.TotalSeconds != 0)
+    behind = std::min<uint64_t>(behind, FSettings.TotalSeconds - TimeThread->Elapsed);
+  return static_cast<uint32_t>(std::min<uint64_t>(behind, UINT32_MAX));
+}
+
+// The snapshot of the tick under way is still to be posted: the jump is
+// merged into it, so that a unit that changed in either shows its new digits
+// and a beep due in either sounds once.
+bool TMainThread::CatchUp(std::unique_lock<std::mutex>& lock, uint32_t ticks) {
+  const std::array<bool, 3> changed = SnapChanged;
+  const bool beep = SnapBeep;
+  TimeThread->Steps = ticks;
+  TimeThread->Release();
+  if (!WaitParked(lock, *TimeThread)) return false;
+  TimeThread->Steps = 1;
+  TakeSnapshot();
+  for (size_t u = 0; u < changed.size(); ++u) SnapChanged[u] = SnapChanged[u] || changed[u];
+  SnapBeep = SnapBeep || beep;
+  return true;
+}
+
 void TMainThread::EndRun() {
   FRunEnded = true;
   FEnded.notify_all();
@@ -335,6 +366,10 @@ void TMainThread::Execute() {
     TakeSnapshot();
 
     if (!WaitScheduled(lock, release + TickLength)) return;
+    if (const uint32_t behind = TicksBehind(release); behind != 0) {
+      if (!CatchUp(lock, behind)) return;
+      release += behind * TickLength;
+    }
     const bool last = TimeThread->EndReached;
     // Recorded before the last messages go out, so that WaitFor answers true
     // to a window handling WM_RUN_FINISHED.

@@ -145,6 +145,10 @@ class TTimeThread final : public TWorkerThread {
   bool EndReached = false;
   uint32_t ShownSeconds = 0;              // the value on the display
   std::array<bool, 3> PartChanged{};      // same indexes as TimeParts
+  // Seconds that the next release moves at once: 1 on every ordinary tick,
+  // more when the container jumps over a stall. Written by the container
+  // while this thread is parked.
+  uint32_t Steps = 1;
 
   void SetElapsed(uint32_t value) { Elapsed = value; }
   void Advance();
@@ -190,7 +194,11 @@ class TMessageThread final : public TWorkerThread {
 // Tick k releases the time thread at start + (k - 1) s, takes the snapshot
 // 500 ms after that release and has the message thread post the tick's
 // messages at start + k s; time spent paused is added to every later
-// deadline. All operations may be called from any thread, the poster's and
+// deadline. A stall longer than a tick (a closed lid, a debugger, a machine
+// too busy to wake the container) is not made up tick by tick: the tick whose
+// messages are due folds in every tick due since, so that one set of messages
+// brings the display to the present, and the schedule goes on from there.
+// All operations may be called from any thread, the poster's and
 // BeepActive's included, except destruction, which joins the engine's threads
 // and so belongs to another thread (the user interface's).
 class TMainThread {
@@ -234,6 +242,8 @@ class TMainThread {
   bool WaitParked(std::unique_lock<std::mutex>& lock,
                   const TWorkerThread& worker);
   void TakeSnapshot();
+  uint32_t TicksBehind(std::chrono::nanoseconds release);
+  bool CatchUp(std::unique_lock<std::mutex>& lock, uint32_t ticks);
   void EndRun();
   void Shutdown() noexcept;
 

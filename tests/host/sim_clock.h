@@ -1,5 +1,5 @@
-// Test doubles for the timing engine: a simulated clock, a sped-up real clock
-// and a poster that records what was posted and when.
+// Test doubles for the timing engine: a simulated clock and a poster that
+// records what was posted and when.
 #pragma once
 
 #include <algorithm>
@@ -102,34 +102,6 @@ class TSimClock final : public TChronoClock {
   std::function<TInstant()> FLateness;
   bool FBlocked = false;
   std::condition_variable FBlockedChanged;
-};
-
-// Real time, sped up: with a factor of 1000 a tick lasts one real millisecond.
-// For tests that need real concurrency between the callers and the engine.
-class TScaledClock final : public TChronoClock {
- public:
-  explicit TScaledClock(int64_t speedUp)
-      : FSpeedUp(speedUp), FOrigin(std::chrono::steady_clock::now()) {}
-
-  TInstant Now() override {
-    return std::chrono::duration_cast<TInstant>(std::chrono::steady_clock::now() -
-                                                FOrigin) * FSpeedUp;
-  }
-
-  void WaitUntil(std::unique_lock<std::mutex>& lock,
-                 std::condition_variable& wake, TInstant deadline) override {
-    if (deadline == NoDeadline) {
-      wake.wait(lock);
-      return;
-    }
-    const TInstant real((deadline.count() + FSpeedUp - 1) / FSpeedUp);
-    wake.wait_until(lock, FOrigin + std::chrono::duration_cast<
-                                        std::chrono::steady_clock::duration>(real));
-  }
-
- private:
-  const int64_t FSpeedUp;
-  const std::chrono::steady_clock::time_point FOrigin;
 };
 
 // A message without its time, for comparing sequences.

@@ -287,6 +287,45 @@ TEST_F(ThreadContainerSim, LateWakeUpsDoNotAccumulate) {
   EXPECT_GT(latest, 10ms);  // the clock really was late
 }
 
+// ---------------------------------------------------------------- stalls
+
+// Ten minutes without waking (a closed lid, say) inside tick 4: the ticks due
+// meanwhile are not replayed back to back; one set of messages brings the
+// display to the present, one beep stands for the multiples passed, and the
+// run goes on to end at its true time. When the stall outlasts the run, the
+// end comes once, with that same set.
+TEST_F(ThreadContainerSim, StallJumpsToThePresentWithOneSetOfMessages) {
+  Build(1200, 30, Up, true);
+  Clock.At(3200ms, [this] { Clock.Advance(600s); });
+  RunToEnd();
+  Run.reset();
+
+  const auto whole = SplitTicks(ExpectedRun(1200, 30, false, true, 1200));
+  std::vector<TMsg> expected;
+  for (uint32_t k = 1; k <= 3; ++k) expected.insert(expected.end(), whole[k - 1].begin(), whole[k - 1].end());
+  // 00:00:03 to 00:10:03: the seconds units and the minutes digits.
+  for (const TMsg& m : {Progress(603), Digit(5, 3), Digit(3, 0), Digit(2, 1), Beep()})
+    expected.push_back(m);
+  for (uint32_t k = 604; k <= 1200; ++k)
+    expected.insert(expected.end(), whole[k - 1].begin(), whole[k - 1].end());
+  EXPECT_EQ(Poster.Messages(), expected);
+  EXPECT_EQ(DisplayAfterRun(0).Text(), "00:20:00");
+  ExpectPostedOnSchedule([](uint32_t k) { return k == 603 ? 200ms : 0ms; });
+
+  TSimClock clock;
+  TRecordingPoster poster(clock);
+  TMainThread run(NavigWnd, WatchWnd, {60, 7, Down, [] { return true; }}, clock, poster);
+  clock.At(3200ms, [&] { clock.Advance(600s); });
+  run.Resume();
+  ASSERT_TRUE(poster.WaitForMsg(WM_RUN_FINISHED));
+  ASSERT_TRUE(run.WaitFor(1000));
+  expected = ExpectedRun(60, 7, true, true, 3);
+  for (const TMsg& m : {Progress(60), Digit(5, 0), Digit(4, 0), Beep(), Final(), Finished()})
+    expected.push_back(m);
+  EXPECT_EQ(poster.Messages(), expected);
+  EXPECT_EQ(poster.Posted().back().At - clock.Start(), 603200ms);
+}
+
 // ---------------------------------------------------------------- open-ended
 
 TEST_F(ThreadContainerSim, ZeroTotalRunsOpenEndedInBothDirections) {

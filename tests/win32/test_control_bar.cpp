@@ -409,4 +409,38 @@ TEST_F(ControlBar, DisplayComesBackAboveAnotherTopmostWindow) {
   RunBar(s);
 }
 
+// Under Wine a window tracking the pointer's leaving has the pointer polled for as long as it rests
+// there. Resting on the Tavelin button, the pointer is soon tracked no more; a move makes the
+// button track it again; and once the bar has hidden the main window, nothing of that hidden
+// window tracks it, although the pointer still rests where the button was.
+TEST_F(ControlBar, ThePointerAtRestIsNotWatched) {
+  HWND button = main_->Get<TButton>("BtnShowChrono").Handle();
+  RECT r;
+  GetWindowRect(button, &r);
+  const int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
+  auto tracked = [] {
+    TRACKMOUSEEVENT query{};
+    query.cbSize = sizeof query;
+    query.dwFlags = TME_QUERY;
+    TrackMouseEvent(&query);
+    return (query.dwFlags & (TME_HOVER | TME_LEAVE)) ? query.hwndTrack : nullptr;
+  };
+  SetCursorPos(x, y);
+  ASSERT_TRUE(PumpUntil([&] { return tracked() == button; }, 2000));
+  EXPECT_TRUE(PumpUntil([&] { return tracked() == nullptr; }, 3000));
+  SetCursorPos(x + 1, y);
+  ASSERT_TRUE(PumpUntil([&] { return tracked() == button; }, 2000));
+
+  HWND stillTracked = button;
+  Scenario s;
+  s.Then(100, [&] {
+    EXPECT_FALSE(IsWindowVisible(main_->Handle()));
+    stillTracked = tracked();
+    Click(Bar()->Get<TButton>("BtnQuit"));
+  });
+  RunBar(s);
+  EXPECT_TRUE(stillTracked == nullptr ||
+              (stillTracked != main_->Handle() && !IsChild(main_->Handle(), stillTracked)));
+}
+
 }  // namespace

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <set>
 
 #include "options/uOptionsScreen.h"
 #include "support_win.h"
@@ -64,10 +65,17 @@ std::vector<int> PlaceIn(TForm &form, TWinControl &control) {
 
 int ShownIndex(TComboBox &combo) { return int(SendMessageA(combo.Handle(), CB_GETCURSEL, 0, 0)); }
 
-std::string TempFile(const std::string &name, bool directory = false) {
+std::string TempFolder() {
   char dir[MAX_PATH];
   GetTempPathA(MAX_PATH, dir);
-  std::string path = std::string(dir) + name;
+  return dir;
+}
+
+// What the tests made in the temporary folder (path, is a folder), removed when each test ends.
+std::vector<std::pair<std::string, bool>> made;
+
+std::string TempFile(const std::string &name, bool directory = false) {
+  std::string path = TempFolder() + name;
   if (directory) {
     CreateDirectoryA(path.c_str(), nullptr);
   } else {
@@ -76,8 +84,38 @@ std::string TempFile(const std::string &name, bool directory = false) {
     WriteFile(h, "RIFF", 4, &written, nullptr);
     CloseHandle(h);
   }
+  made.emplace_back(path, directory);
   return path;
 }
+
+void RemoveTempFiles() {
+  for (const auto &[path, directory] : made)
+    directory ? RemoveDirectoryA(path.c_str()) : DeleteFileA(path.c_str());
+  made.clear();
+}
+
+std::set<std::string> TempFolderContents() {
+  std::set<std::string> names;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((TempFolder() + "*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do names.insert(found.cFileName);
+  while (FindNextFileA(search, &found));
+  FindClose(search);
+  return names;
+}
+
+// The temporary folder is left as the tests found it.
+class TempFolderLeftClean : public ::testing::Environment {
+  std::set<std::string> before_;
+  void SetUp() override { before_ = TempFolderContents(); }
+  void TearDown() override {
+    for (const std::string &name : TempFolderContents())
+      if (!before_.count(name)) ADD_FAILURE() << "left in the temporary folder: " << name;
+  }
+};
+[[maybe_unused]] const auto *tempFolderCheck =
+    ::testing::AddGlobalTestEnvironment(new TempFolderLeftClean);
 
 class Options : public ::testing::Test {
 protected:
@@ -110,6 +148,7 @@ protected:
     Pump(20);
     config_.reset();
     ResetRegistry();
+    RemoveTempFiles();
   }
   virtual void PrepareRegistry() {}
 

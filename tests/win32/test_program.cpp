@@ -134,19 +134,47 @@ TEST(Program, StartsShowsItsMainWindowAndSavesOnClose) {
   ResetRegistry();
 }
 
-TEST(Program, WrongTypedSettingIsReportedAndTheProgramEnds) {
-  ResetRegistry();
-  WriteString(kKey, "TotalTime", "cinq minutes");
-  Running program;
-  ASSERT_TRUE(program.Start());
+// Answers the next message box of the program, returning its text.
+std::string AnswerBox(Running &program) {
   HWND box = WaitForWindow(program.pi.dwProcessId, "#32770", 10000);
-  ASSERT_NE(box, nullptr);
+  if (!box) return "";
   char text[256] = {};
   GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-  EXPECT_STREQ(text, "Type de données incorrect pour 'TotalTime'");
-  EXPECT_EQ(WaitForWindow(program.pi.dwProcessId, "TavelinWindow", 200), nullptr);
   PostMessageA(box, WM_COMMAND, IDOK, 0);
-  EXPECT_EQ(program.WaitExit(10000), 1u);
+  for (int i = 0; i < 200 && IsWindow(box); ++i) Sleep(10);
+  return text;
+}
+
+// A wrong value (someone's edit) is reported, then the program goes on with the default and the
+// design position; closing it writes every value back with its type, and the next start is quiet.
+TEST(Program, WrongTypedSettingIsReportedAndTheProgramGoesOn) {
+  ResetRegistry();
+  WriteString(kKey, "TotalTime", "cinq minutes");
+  uint8_t big[48] = {};
+  WriteRaw(kKey, "MainWindow", REG_BINARY, big, sizeof big);
+  Running program;
+  ASSERT_TRUE(program.Start());
+  EXPECT_EQ(AnswerBox(program), "Type de données incorrect pour 'TotalTime'");
+  EXPECT_EQ(AnswerBox(program), "Type de données incorrect pour 'MainWindow'");
+  HWND main = WaitForWindow(program.pi.dwProcessId, "TavelinWindow", 10000);
+  ASSERT_NE(main, nullptr);
+  RECT frame;
+  GetWindowRect(main, &frame);
+  EXPECT_EQ(frame.left, 393);
+  EXPECT_EQ(frame.top, 123);
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(program.WaitExit(10000), 0u);
+  EXPECT_EQ(ReadValue(kKey, "TotalTime").type, DWORD(REG_DWORD));
+  EXPECT_EQ(ReadValue(kKey, "TotalTime").Dword(), 300u);
+  EXPECT_EQ(ReadValue(kKey, "MainWindow").data.size(), 44u);
+
+  Running again;
+  ASSERT_TRUE(again.Start());
+  main = WaitForWindow(again.pi.dwProcessId, "TavelinWindow", 10000);
+  ASSERT_NE(main, nullptr);
+  EXPECT_EQ(WaitForWindow(again.pi.dwProcessId, "#32770", 200), nullptr);
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(again.WaitExit(10000), 0u);
   ResetRegistry();
 }
 

@@ -1,6 +1,7 @@
 // The settings store against the real registry of a fresh Wine prefix (screen 1024 pixels wide).
 #include <windows.h>
 
+#include "TavelinVersion.h"
 #include "support_win.h"
 
 using namespace testwin;
@@ -12,15 +13,6 @@ protected:
   void SetUp() override { ResetRegistry(); }
   void TearDown() override { ResetRegistry(); }
 };
-
-std::string ErrorOfConstruction() {
-  try {
-    ConfigScope config;
-  } catch (const std::exception &e) {
-    return e.what();
-  }
-  return "";
-}
 
 TEST_F(Settings, FirstStartWritesEveryDefaultWithItsType) {
   ConfigScope config;
@@ -74,16 +66,41 @@ TEST_F(Settings, StoredValuesAreKeptAndOnlyMissingOnesCreated) {
   EXPECT_TRUE(ReadValue(key, "UserScreenSize").exists);
 }
 
-TEST_F(Settings, WrongTypedValueStopsTheLoadNamingIt) {
+// A value of another type is reported, naming it, and then takes its field's default; the
+// load goes on, and the next save writes every value back with its own type, so that the next
+// start is a quiet one.
+TEST_F(Settings, WrongTypedValueIsReportedTakesItsDefaultAndTheNextSaveMendsIt) {
   const std::string key = SettingsKey();
   WriteString(key, "TotalTime", "300");
-  EXPECT_EQ(ErrorOfConstruction(), "Type de données incorrect pour 'TotalTime'");
-  ResetRegistry();
   WriteDword(key, "FinalBeepPath", 5);
-  EXPECT_EQ(ErrorOfConstruction(), "Type de données incorrect pour 'FinalBeepPath'");
-  // The load stopped part-way: the fields before it were created, those after were not.
-  EXPECT_TRUE(ReadValue(key, "TypeFinalSound").exists);
-  EXPECT_FALSE(ReadValue(key, "TypeInc").exists);
+  WriteDword(key, "TypeInc", 1);
+  WriteString(key, "BeepActive", "oui");
+  {
+    ExceptionCatcher shown;
+    ConfigScope config;
+    EXPECT_EQ(shown.messages, (std::vector<std::string>{
+                                  "Type de données incorrect pour 'TotalTime'",
+                                  "Type de données incorrect pour 'BeepActive'",
+                                  "Type de données incorrect pour 'FinalBeepPath'"}));
+    EXPECT_EQ(AppConfig->TotalTime->GetTotalSeconds(), 300u);
+    EXPECT_FALSE(AppConfig->BeepActive);
+    EXPECT_EQ(AppConfig->FinalBeepPath, "");
+    // The fields after the wrong ones were loaded or created all the same.
+    EXPECT_EQ(AppConfig->TypeInc, 1);
+    EXPECT_TRUE(ReadValue(key, "UserScreenSize").exists);
+    // Nothing is written until the program saves.
+    EXPECT_EQ(ReadValue(key, "TotalTime").type, DWORD(REG_SZ));
+    AppConfig->Save();
+  }
+  EXPECT_EQ(ReadValue(key, "TotalTime").type, DWORD(REG_DWORD));
+  EXPECT_EQ(ReadValue(key, "TotalTime").Dword(), 300u);
+  EXPECT_EQ(ReadValue(key, "BeepActive").type, DWORD(REG_DWORD));
+  EXPECT_EQ(ReadValue(key, "FinalBeepPath").type, DWORD(REG_SZ));
+  EXPECT_EQ(ReadValue(key, "FinalBeepPath").data.size(), 1u);
+  ExceptionCatcher shown;
+  ConfigScope config;
+  EXPECT_TRUE(shown.messages.empty());
+  EXPECT_EQ(AppConfig->TypeInc, 1);
 }
 
 TEST_F(Settings, BooleanSevenReadsTrueAndSavesAsOne) {
@@ -202,15 +219,15 @@ TEST_F(Settings, VersionBlock) {
   TInfoVersion &info = *AppConfig->InfoVersion;
   ASSERT_EQ(info.VersionStrings.size(), 13u);
   EXPECT_EQ(info.GetInfo(CompanyName), "Fenwright");
-  EXPECT_EQ(info.GetInfo(FileVersion), "1.0.0.1");
+  EXPECT_EQ(info.GetInfo(FileVersion), TAVELIN_VERSION_TEXT);  // the build's one version
   EXPECT_EQ(info.GetInfo(ProductVersion).rfind("1.", 0), 0u);
   EXPECT_EQ(info.GetInfo(eMail).find('@') != std::string::npos, true);
   EXPECT_EQ(info.GetInfo(BuildFlags), "Info not registered");
   EXPECT_EQ(info.GetInfo(URL), "Info not registered");
   EXPECT_EQ(info.GetInfo(InfoMajor), "1");
   EXPECT_EQ(info.GetInfo(InfoMinor), "0");
-  EXPECT_EQ(info.GetInfo(InfoRelease), "0");
-  EXPECT_EQ(info.GetInfo(InfoBuild), "1");
+  EXPECT_EQ(info.GetInfo(InfoRelease), VersionPart(TAVELIN_VERSION_TEXT, 3));
+  EXPECT_EQ(info.GetInfo(InfoBuild), VersionPart(TAVELIN_VERSION_TEXT, 4));
   EXPECT_EQ(info.GetInfo(InfoBeta), "");
   EXPECT_EQ(info.GetInfo(200), "");
   // No block at all: every entry reads "Info not registered", and the key falls back.
@@ -293,6 +310,40 @@ TEST_F(Placement, FixedBorderWindowStoresOnlyItsCorner) {
   EXPECT_EQ(form_->Width(), width);
 }
 
+// With the taskbar docked at the top and on the left, the work area starts away from the
+// screen's corner, and a window's normal rectangle comes in the work area's coordinates; the
+// record holds screen pixels, so that the window comes back where it was, start after start.
+// Wine keeps the work area at the screen's corner whatever SPI_SETWORKAREA says, so the
+// conversion is checked on its own, and the minimised window, whose corner only its placement
+// knows, here.
+TEST_F(Placement, CornerIsStoredInScreenPixelsWhateverTheWorkArea) {
+  MONITORINFO docked{};
+  docked.cbSize = sizeof docked;
+  docked.rcMonitor = {0, 0, 1024, 768};
+  docked.rcWork = {60, 40, 1024, 768};
+  RECT placement{140, 110, 340, 260};
+  RECT screen = WorkspaceToScreen(placement, docked);
+  EXPECT_EQ(screen.left, 200);
+  EXPECT_EQ(screen.top, 150);
+  EXPECT_EQ(screen.right, 400);
+  EXPECT_EQ(screen.bottom, 300);
+
+  form_->Show(false);
+  form_->SetBounds(200, 150, form_->Width(), form_->Height());
+  ShowWindow(form_->Handle(), SW_MINIMIZE);
+  AppConfig->SaveWindowSetting(wkByIndex, form_.get(), 5);
+  ShowWindow(form_->Handle(), SW_RESTORE);
+  TWindowSettingRec rec;
+  RegValue v = ReadValue(SettingsKey(), "5");
+  ASSERT_TRUE(TWindowSettingRec::Unpack(v.data.data(), v.data.size(), rec));
+  EXPECT_EQ(rec.Left, 200);
+  EXPECT_EQ(rec.Top, 150);
+  form_->SetBounds(300, 300, form_->Width(), form_->Height());
+  AppConfig->LoadWindowSetting(wkByIndex, form_.get(), 5);
+  EXPECT_EQ(form_->Left(), 200);
+  EXPECT_EQ(form_->Top(), 150);
+}
+
 TEST_F(Placement, MissingShortOrInvisiblePlacementsLeaveTheWindowWhereItIs) {
   form_->SetLeftTop(111, 77);
   AppConfig->LoadWindowSetting(wkByIndex, form_.get(), 3);  // never saved
@@ -314,15 +365,25 @@ TEST_F(Placement, MissingShortOrInvisiblePlacementsLeaveTheWindowWhereItIs) {
   EXPECT_EQ(form_->Top(), 77);
 }
 
-TEST_F(Placement, OversizedOrMistypedPlacementIsRefused) {
+// An oversized or mistyped placement is reported and ignored: the window keeps its design
+// position, and the next save writes a true placement over it.
+TEST_F(Placement, OversizedOrMistypedPlacementIsReportedAndIgnored) {
   uint8_t big[48] = {};
   WriteRaw(SettingsKey(), "3", REG_BINARY, big, sizeof big);
-  try {
-    AppConfig->LoadWindowSetting(wkByIndex, form_.get(), 3);
-    FAIL() << "a 48-byte placement was read";
-  } catch (const ETavelinError &e) {
-    EXPECT_STREQ(e.what(), "Type de données incorrect pour '3'");
-  }
+  form_->SetLeftTop(111, 77);
+  ExceptionCatcher shown;
+  AppConfig->LoadWindowSetting(wkByIndex, form_.get(), 3);
+  EXPECT_EQ(form_->Left(), 111);
+  EXPECT_EQ(form_->Top(), 77);
+  WriteString(SettingsKey(), "3", "20,10");
+  AppConfig->LoadWindowSetting(wkByIndex, form_.get(), 3);
+  EXPECT_EQ(form_->Left(), 111);
+  EXPECT_EQ(shown.messages, (std::vector<std::string>{"Type de données incorrect pour '3'",
+                                                       "Type de données incorrect pour '3'"}));
+  AppConfig->SaveWindowSetting(wkByIndex, form_.get(), 3);
+  RegValue v = ReadValue(SettingsKey(), "3");
+  EXPECT_EQ(v.type, DWORD(REG_BINARY));
+  EXPECT_EQ(v.data.size(), 44u);
 }
 
 TEST_F(Placement, MissingWindowIsAnError) {
