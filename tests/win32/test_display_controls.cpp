@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/uErrors.h"
+#include "base/uErrors.h"
 #include "display/uBoxNumber.h"
 #include "display/uGaugeEx.h"
 #include "support_win.h"
