@@ -26,16 +26,30 @@ void TCustomGaugeEx::SetMinValue(int32_t value) {
   Repaint();
 }
 
+RECT TCustomGaugeEx::BarRect() const {
+  RECT r{0, 0, Width(), Height()};
+  // The ring left outside R stays black: the frame.
+  if (borderStyle_ == TGaugeBorderStyle::bsSingle) InflateRect(&r, -1, -1);
+  return r;
+}
+
+TGaugeLook TCustomGaugeEx::Look() const {
+  RECT r = BarRect();
+  return GaugeLook(progress_, maxValue_, r.left, r.right);
+}
+
 void TCustomGaugeEx::SetProgress(uint32_t value) {
   if (value == progress_) return;
+  TGaugeLook before = Look();
   progress_ = value;
-  Repaint();
+  if (Look() != before) Repaint();
 }
 
 void TCustomGaugeEx::SetMaxValue(uint32_t value) {
   if (value == maxValue_) return;
+  TGaugeLook before = Look();
   maxValue_ = value;
-  Repaint();
+  if (Look() != before) Repaint();
 }
 
 void TCustomGaugeEx::SetBackColor(TColor value) {
@@ -62,7 +76,7 @@ void TCustomGaugeEx::FitFontToHeight() {
     SIZE extent{0, 0};
     GetTextExtentPoint32A(screen.dc(), "XX", 2, &extent);
     return int(extent.cy);
-  });
+  }, FontSearchStart(Height()));
   font.Height = gdi::PointsToHeight(size);
   Font = font;
   ParentFont = false;
@@ -102,9 +116,7 @@ void TCustomGaugeEx::Paint(HDC dc) {
   int w = Width(), h = Height();
   gdi::MemoryDC a(dc, w, h);
   ClearToBlack(a.dc());
-  RECT r{0, 0, w, h};
-  // The ring left outside R stays black: the frame.
-  if (borderStyle_ == TGaugeBorderStyle::bsSingle) InflateRect(&r, -1, -1);
+  RECT r = BarRect();
   std::exception_ptr failure;
   {
     TBltBitmap b;

@@ -39,7 +39,9 @@ public:
   explicit TCustomGaugeEx(TWinControl *parent);
 
   // Each setter does nothing for the value already held; otherwise it stores the value and
-  // repaints at once when the control is on screen.
+  // repaints at once when the control is on screen. A new progress or maximum that leaves the
+  // picture as it was (the bar's edge, its colour and the percentage) is stored without a
+  // repaint: on a wide gauge most ticks of a long run change none of them.
   int32_t MinValue() const { return minValue_; }
   void SetMinValue(int32_t value);
   uint32_t Progress() const { return progress_; }
@@ -55,8 +57,9 @@ public:
 
   uint8_t PercentDone() const { return GaugePercentDone(progress_, maxValue_); }
 
-  // Arial bold, at the largest size from 130 points down to 6 whose text "XX" is lower than the
-  // control (6 when none is). Called once the control has its final height.
+  // Arial bold, at the largest size from 130 points (more for a gauge taller than 100 pixels) down
+  // to 6 whose text "XX" is lower than the control (6 when none is). Called once the control has
+  // its final height.
   void FitFontToHeight();
   // The size in points that FitFontToHeight chose (0 before).
   int FontSize() const { return fontSize_; }
@@ -64,6 +67,8 @@ public:
   void Paint(HDC dc) override;
 
 private:
+  RECT BarRect() const;
+  TGaugeLook Look() const;
   void ClearToBlack(HDC dc) const;
   void PaintBar(HDC dc, const RECT &r) const;
   void PaintPercentText(TBltBitmap &b, const RECT &r) const;
