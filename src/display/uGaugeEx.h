@@ -9,26 +9,6 @@
 #include "display/uDisplayTables.h"
 #include "forms/uForms.h"
 
-// An off-screen bitmap with its drawing surface, which can take the size of another one.
-class TBltBitmap {
-public:
-  TBltBitmap() = default;
-  TBltBitmap(const TBltBitmap &) = delete;
-  TBltBitmap &operator=(const TBltBitmap &) = delete;
-
-  // Takes the template's width and height and fills itself with the window-frame colour.
-  void MakeLike(const gdi::MemoryDC &templ);
-  void MakeLike(const TBltBitmap &templ) { MakeLike(*templ.memory_); }
-
-  bool Allocated() const { return bool(memory_); }
-  HDC dc() const { return memory_ ? memory_->dc() : nullptr; }
-  int Width() const { return memory_ ? memory_->width() : 0; }
-  int Height() const { return memory_ ? memory_->height() : 0; }
-
-private:
-  std::unique_ptr<gdi::MemoryDC> memory_;
-};
-
 enum class TGaugeBorderStyle { bsNone, bsSingle };
 
 // A windowless, opaque control: it paints every pixel of its rectangle on its parent's surface.
@@ -69,9 +49,11 @@ public:
 private:
   RECT BarRect() const;
   TGaugeLook Look() const;
+  void ShowChange(const TGaugeLook &before, const TGaugeLook &after);
+  void Compose(HDC dc) const;
   void ClearToBlack(HDC dc) const;
   void PaintBar(HDC dc, const RECT &r) const;
-  void PaintPercentText(TBltBitmap &b, const RECT &r) const;
+  void PaintPercentText(HDC dc, const RECT &r) const;
 
   int32_t minValue_ = 0;
   uint32_t progress_ = 0;
@@ -80,4 +62,7 @@ private:
   TColor backColor_ = clWhite;
   bool showText_ = false;
   int fontSize_ = 0;
+  // The bitmap the picture is composed in, kept from one paint to the next: at full width it
+  // is megabytes, which the system would otherwise allocate and clear at every change.
+  std::unique_ptr<gdi::MemoryDC> picture_;
 };
