@@ -79,10 +79,6 @@ void TCustomGaugeEx::FitFontToHeight() {
   fontSize_ = size;
 }
 
-void TCustomGaugeEx::ClearToBlack(HDC dc) const {
-  gdi::FillSolid(dc, RECT{0, 0, Width(), Height()}, RGB(0, 0, 0));
-}
-
 void TCustomGaugeEx::PaintBar(HDC dc, const RECT &r) const {
   gdi::FillSolid(dc, r, ColorToRGB(backColor_));
   COLORREF bar = BarColors[size_t(BarColorIndex(PercentDone()))];
@@ -122,8 +118,14 @@ void TCustomGaugeEx::PaintPercentText(HDC dc, const RECT &r) const {
 }
 
 void TCustomGaugeEx::Compose(HDC dc) const {
-  ClearToBlack(dc);
   RECT r = BarRect();
+  // Black where the bar does not paint: the frame round it. Clearing the whole picture first
+  // would be one more pass over a bitmap of megabytes at full width.
+  int w = Width(), h = Height();
+  gdi::FillSolid(dc, RECT{0, 0, w, r.top}, RGB(0, 0, 0));
+  gdi::FillSolid(dc, RECT{0, r.bottom, w, h}, RGB(0, 0, 0));
+  gdi::FillSolid(dc, RECT{0, r.top, r.left, r.bottom}, RGB(0, 0, 0));
+  gdi::FillSolid(dc, RECT{r.right, r.top, w, r.bottom}, RGB(0, 0, 0));
   PaintBar(dc, r);
   if (showText_) PaintPercentText(dc, r);
 }

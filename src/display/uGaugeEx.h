@@ -51,7 +51,6 @@ private:
   TGaugeLook Look() const;
   void ShowChange(const TGaugeLook &before, const TGaugeLook &after);
   void Compose(HDC dc) const;
-  void ClearToBlack(HDC dc) const;
   void PaintBar(HDC dc, const RECT &r) const;
   void PaintPercentText(HDC dc, const RECT &r) const;
 
