@@ -7,20 +7,21 @@
 
 namespace {
 
-int CurrentDigitUnit() { return DigitUnitFor(AppConfig ? AppConfig->UserScreenSize : 1); }
+int DigitUnit(int u) {
+  return u > 0 ? u : DigitUnitFor(AppConfig ? AppConfig->UserScreenSize : 1);
+}
 
 }  // namespace
 
 // --- TSegment ----------------------------------------------------------------------------------
 
-TSegment::TSegment() : litColor_(RGB(0, 255, 0)) { BuildBitmaps(); }
+TSegment::TSegment(int u) : litColor_(RGB(0, 255, 0)) { BuildBitmaps(DigitUnit(u)); }
 
 HBITMAP TSegment::GetSegmentBitmap(int index) const {
   return index == 0 || index == 1 ? images_[index].get() : nullptr;
 }
 
-void TSegment::BuildBitmaps() {
-  int u = CurrentDigitUnit();
+void TSegment::BuildBitmaps(int u) {
   gdi::WindowDC screen(nullptr);
   for (int i = 0; i < 2; ++i) {
     auto image = static_cast<TSegmentImage>(i);
@@ -78,10 +79,10 @@ void TSegment::DrawSegment(HDC dc, int index, int x, int y) const {
 
 // --- TBoxNumber --------------------------------------------------------------------------------
 
-TBoxNumber::TBoxNumber(TWinControl *owner) : TGraphicControl(owner) {
+TBoxNumber::TBoxNumber(TWinControl *owner, int u)
+    : TGraphicControl(owner), unit_(DigitUnit(u)), segments_(unit_) {
   Opaque = true;
-  int u = CurrentDigitUnit();
-  SetBounds(10, 10, 8 * u, 16 * u);
+  SetBounds(10, 10, 8 * unit_, 16 * unit_);
 }
 
 void TBoxNumber::SetCurrentNumber(uint8_t value) {
@@ -94,7 +95,7 @@ void TBoxNumber::SetCurrentNumber(uint8_t value) {
 }
 
 void TBoxNumber::Paint(HDC dc) {
-  int u = CurrentDigitUnit();
+  int u = unit_;
   gdi::FillSolid(dc, RECT{0, 0, Width(), Height()}, RGB(0, 0, 0));
   uint8_t mask = DigitMasks[currentNumber_];  // the setter keeps it within 0..9
   for (size_t s = 0; s < SegmentPlaces.size(); ++s) {

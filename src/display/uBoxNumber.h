@@ -12,7 +12,8 @@
 // horizontal and a vertical hexagon in the lit colour on magenta, the transparent colour.
 class TSegment {
 public:
-  TSegment();
+  // u: the digit unit; 0 takes the one of AppConfig's display size.
+  explicit TSegment(int u = 0);
   TSegment(const TSegment &) = delete;
   TSegment &operator=(const TSegment &) = delete;
 
@@ -25,7 +26,7 @@ public:
   void DrawSegment(HDC dc, int index, int x, int y) const;
 
 private:
-  void BuildBitmaps();
+  void BuildBitmaps(int u);
 
   gdi::Bitmap images_[2];
   COLORREF litColor_;
@@ -45,7 +46,10 @@ private:
 class TBoxNumber : public TGraphicControl {
 public:
   // The owner becomes the parent; the control is 8u x 16u at (10, 10) until the owner moves it.
-  explicit TBoxNumber(TWinControl *owner);
+  // u: the digit unit, which a full-width display works out from its monitor; 0 takes the one of
+  // AppConfig's display size.
+  explicit TBoxNumber(TWinControl *owner, int u = 0);
+  int Unit() const { return unit_; }
 
   uint8_t CurrentNumber() const { return currentNumber_; }
   // The same digit again does nothing; a value above 9 is refused (the digit and the picture
@@ -56,6 +60,7 @@ public:
   const TSegment &Segments() const { return segments_; }
 
 private:
+  int unit_;
   uint8_t currentNumber_ = 0;
   TSegment segments_;
 };

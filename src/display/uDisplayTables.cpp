@@ -1,5 +1,6 @@
 #include "display/uDisplayTables.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -106,11 +107,70 @@ TDisplayPoint GaugeTextOrigin(int left, int top, int right, int bottom, int text
   return {(right - left + 1 - textWidth) / 2, (bottom - top + 1 - textHeight) / 2};
 }
 
-int FitFontSize(int height, const std::function<int(int size)> &measure) {
-  int size = 130;
+int FitFontSize(int height, const std::function<int(int size)> &measure, int start) {
+  int size = start;
   while (measure(size) >= height) {
     if (size - 1 <= 5) break;
     --size;
   }
   return size;
+}
+
+int FontSearchStart(int height) {
+  constexpr int tallestFixedGauge = 100, fixedStart = 130;
+  if (height <= tallestFixedGauge) return fixedStart;
+  return (fixedStart * height + tallestFixedGauge - 1) / tallestFixedGauge;
+}
+
+TGaugeLook GaugeLook(uint32_t progress, uint32_t maxValue, int left, int right) {
+  uint8_t percent = GaugePercentDone(progress, maxValue);
+  return {GaugeFillWidth(progress, maxValue, left, right), BarColorIndex(percent), percent};
+}
+
+// --- Full-width displays -----------------------------------------------------------------------
+
+bool IsFullWidthSize(int32_t userScreenSize) {
+  return userScreenSize >= FirstFullWidthSize && userScreenSize < FirstFullWidthSize + MaxMonitors;
+}
+
+std::vector<TMonitor> MonitorOrder(std::vector<TMonitor> monitors) {
+  std::stable_sort(monitors.begin(), monitors.end(), [](const TMonitor &a, const TMonitor &b) {
+    if (a.Primary != b.Primary) return a.Primary;
+    if (a.Rect.Left != b.Rect.Left) return a.Rect.Left < b.Rect.Left;
+    return a.Rect.Top < b.Rect.Top;
+  });
+  return monitors;
+}
+
+int FullWidthMonitor(int32_t userScreenSize, int monitorCount) {
+  int k = int(userScreenSize - FirstFullWidthSize);
+  return k >= 0 && k < monitorCount ? k : 0;
+}
+
+TWatchLayout FullWidthLayout(const TDisplayRect &monitor, int barHeight) {
+  int W = monitor.Width;
+  int g = std::max(0, (5 * W + 32) / 64);
+  int u = std::max(1, (W - 2) / 53);
+  // A monitor wider than it is tall by far (two screens' worth of width, say): smaller digits,
+  // so that the control bar still shows under the display.
+  while (u > 1 && 16 * u + g + 5 + barHeight > monitor.Height) --u;
+  // The row is 53u wide, centred; when even u = 1 is too wide it starts at the left.
+  int x0 = std::max(1, 1 + ((W - 2) - 53 * u) / 2);
+  TWatchLayout l;
+  l.Unit = u;
+  l.Window = {monitor.Left, monitor.Top, W, 16 * u + g + 5};
+  l.Panel = {1, 1, W - 2, 16 * u + 2};
+  l.Gauge = {1, l.Panel.Top + l.Panel.Height + 1, W - 2, g};
+  for (int p = 0; p < 6; ++p) l.Digits[p] = {x0 + 9 * u * p, 1, 8 * u, 16 * u};
+  l.ColonLeft = {x0 + 17 * u, x0 + 35 * u};
+  l.DotTop = {5 * u, 10 * u};
+  return l;
+}
+
+TWatchLayout DisplayLayout(int32_t userScreenSize, int fixedWidth,
+                           const std::vector<TMonitor> &orderedMonitors, int barHeight) {
+  if (!IsFullWidthSize(userScreenSize) || orderedMonitors.empty())
+    return WatchLayout(userScreenSize, fixedWidth);
+  int k = FullWidthMonitor(userScreenSize, int(orderedMonitors.size()));
+  return FullWidthLayout(orderedMonitors[size_t(k)].Rect, barHeight);
 }

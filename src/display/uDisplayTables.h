@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 // --- Display sizes -----------------------------------------------------------------------------
 
@@ -82,10 +83,42 @@ struct TWatchLayout {
   // the upper and lower dots; each dot fills a u x u square.
   std::array<int, 2> ColonLeft{};
   std::array<int, 2> DotTop{};
+  bool operator==(const TWatchLayout &) const = default;
 };
 
 // screenWidth: the window width W (TConfig::GetScreenWidth).
 TWatchLayout WatchLayout(int32_t userScreenSize, int screenWidth);
+
+// --- Full-width displays -----------------------------------------------------------------------
+
+// After the five fixed sizes, UserScreenSize 5 + k asks for a display across the whole width of
+// monitor k, the monitors taken in MonitorOrder. Past MaxMonitors a value is no display size.
+constexpr int32_t FirstFullWidthSize = ScreenSizeCount;
+constexpr int MaxMonitors = 16;
+bool IsFullWidthSize(int32_t userScreenSize);
+
+struct TMonitor {
+  TDisplayRect Rect;  // in virtual-screen pixels, as the program sees them
+  bool Primary = false;
+  bool operator==(const TMonitor &) const = default;
+};
+
+// The primary first, then the others by left edge, then by top edge.
+std::vector<TMonitor> MonitorOrder(std::vector<TMonitor> monitors);
+// The monitor (index in that order) that a full-width size shows on. One that is gone since the
+// setting was chosen (a projector unplugged) gives the primary, index 0.
+int FullWidthMonitor(int32_t userScreenSize, int monitorCount);
+
+// The display across the whole width of a monitor, at its top left corner, with barHeight pixels
+// of control bar under it: u = (W - 2) / 53, g = (5W + 32) / 64 (the fixed widths give back the
+// fixed tables' unit and gauge), the row of digits centred; u shrinks until the display and the
+// bar fit in the monitor's height.
+TWatchLayout FullWidthLayout(const TDisplayRect &monitor, int barHeight);
+
+// Whatever the setting asks for: a fixed size (fixedWidth = TConfig::GetScreenWidth) or a
+// full-width display on one of the ordered monitors (with none listed, the default fixed size).
+TWatchLayout DisplayLayout(int32_t userScreenSize, int fixedWidth,
+                           const std::vector<TMonitor> &orderedMonitors, int barHeight);
 
 // --- Gauge -------------------------------------------------------------------------------------
 
@@ -116,7 +149,20 @@ std::string GaugePercentText(uint8_t percentDone);
 TDisplayPoint GaugeTextOrigin(int left, int top, int right, int bottom, int textWidth,
                               int textHeight);
 
-// The font size that FitFontToHeight settles on: from 130 points down, the first size whose
+// The font size that FitFontToHeight settles on: from `start` points down, the first size whose
 // measured text height is below `height`; 6 when none down to 6 is. `measure` gives the height
 // of the text at a size.
-int FitFontSize(int height, const std::function<int(int size)> &measure);
+int FitFontSize(int height, const std::function<int(int size)> &measure, int start = 130);
+// Where that search starts for a gauge `height` pixels high: 130 points up to the tallest fixed
+// gauge (100 pixels), and as much more as the gauge is taller, so that a full-width gauge's text
+// can grow with it.
+int FontSearchStart(int height);
+
+// What the gauge shows: when a new progress leaves all three alone, its picture is the same.
+struct TGaugeLook {
+  int FillRight = 0;
+  int ColorIndex = 0;
+  uint8_t Percent = 0;
+  bool operator==(const TGaugeLook &) const = default;
+};
+TGaugeLook GaugeLook(uint32_t progress, uint32_t maxValue, int left, int right);

@@ -2,16 +2,8 @@
 
 #include "display/uGaugeEx.h"
 
+#include <algorithm>
 #include <exception>
-
-// --- TBltBitmap --------------------------------------------------------------------------------
-
-void TBltBitmap::MakeLike(const gdi::MemoryDC &templ) {
-  memory_.reset();
-  memory_ = std::make_unique<gdi::MemoryDC>(templ.dc(), templ.width(), templ.height());
-  RECT all{0, 0, templ.width(), templ.height()};
-  FillRect(memory_->dc(), &all, GetSysColorBrush(COLOR_WINDOWFRAME));
-}
 
 // --- TCustomGaugeEx ----------------------------------------------------------------------------
 
@@ -26,16 +18,34 @@ void TCustomGaugeEx::SetMinValue(int32_t value) {
   Repaint();
 }
 
+RECT TCustomGaugeEx::BarRect() const {
+  RECT r{0, 0, Width(), Height()};
+  // The ring left outside R stays black: the frame.
+  if (borderStyle_ == TGaugeBorderStyle::bsSingle) InflateRect(&r, -1, -1);
+  return r;
+}
+
+TGaugeLook TCustomGaugeEx::Look() const {
+  RECT r = BarRect();
+  return GaugeLook(progress_, maxValue_, r.left, r.right);
+}
+
 void TCustomGaugeEx::SetProgress(uint32_t value) {
   if (value == progress_) return;
+  TGaugeLook before = Look();
   progress_ = value;
-  Repaint();
+  ShowChange(before, Look());
 }
 
 void TCustomGaugeEx::SetMaxValue(uint32_t value) {
   if (value == maxValue_) return;
+  TGaugeLook before = Look();
   maxValue_ = value;
-  Repaint();
+  ShowChange(before, Look());
+}
+
+void TCustomGaugeEx::ShowChange(const TGaugeLook &before, const TGaugeLook &after) {
+  if (after != before) Repaint();
 }
 
 void TCustomGaugeEx::SetBackColor(TColor value) {
@@ -62,15 +72,11 @@ void TCustomGaugeEx::FitFontToHeight() {
     SIZE extent{0, 0};
     GetTextExtentPoint32A(screen.dc(), "XX", 2, &extent);
     return int(extent.cy);
-  });
+  }, FontSearchStart(Height()));
   font.Height = gdi::PointsToHeight(size);
   Font = font;
   ParentFont = false;
   fontSize_ = size;
-}
-
-void TCustomGaugeEx::ClearToBlack(HDC dc) const {
-  gdi::FillSolid(dc, RECT{0, 0, Width(), Height()}, RGB(0, 0, 0));
 }
 
 void TCustomGaugeEx::PaintBar(HDC dc, const RECT &r) const {
@@ -82,43 +88,61 @@ void TCustomGaugeEx::PaintBar(HDC dc, const RECT &r) const {
 }
 
 // White text on black, combined by exclusive-or: outside the glyphs the bar stays as it is,
-// under them its colours are inverted.
-void TCustomGaugeEx::PaintPercentText(TBltBitmap &b, const RECT &r) const {
-  TBltBitmap t;
-  t.MakeLike(b);
-  ClearToBlack(t.dc());
+// under them its colours are inverted. Only the box round the text is combined: elsewhere the
+// text's bitmap would be black, which leaves the bar as it is.
+void TCustomGaugeEx::PaintPercentText(HDC dc, const RECT &r) const {
   std::string text = GaugePercentText(PercentDone());
-  SetBkMode(t.dc(), TRANSPARENT);
-  gdi::Select font(t.dc(), FontHandle(EffectiveFont()));
-  SetTextColor(t.dc(), RGB(255, 255, 255));
+  HFONT font = FontHandle(EffectiveFont());
   SIZE extent{0, 0};
-  GetTextExtentPoint32A(t.dc(), text.c_str(), int(text.size()), &extent);
+  {
+    gdi::Select measure(dc, font);
+    GetTextExtentPoint32A(dc, text.c_str(), int(text.size()), &extent);
+  }
   TDisplayPoint at = GaugeTextOrigin(r.left, r.top, r.right, r.bottom, extent.cx, extent.cy);
-  ExtTextOutA(t.dc(), at.X, at.Y, ETO_CLIPPED, &r, text.c_str(), UINT(text.size()), nullptr);
-  BitBlt(b.dc(), 0, 0, b.Width(), b.Height(), t.dc(), 0, 0, SRCINVERT);
+  // Room for glyphs that reach past their cells (bold overhangs).
+  int pad = 2 + int(extent.cy) / 8;
+  RECT box{std::max(at.X - pad, int(r.left)), std::max(at.Y - pad, int(r.top)),
+           std::min(at.X + int(extent.cx) + pad, int(r.right)),
+           std::min(at.Y + int(extent.cy) + pad, int(r.bottom))};
+  if (box.right <= box.left || box.bottom <= box.top) return;
+  int w = box.right - box.left, h = box.bottom - box.top;
+  gdi::MemoryDC t(dc, w, h);
+  gdi::FillSolid(t.dc(), RECT{0, 0, w, h}, RGB(0, 0, 0));
+  SetBkMode(t.dc(), TRANSPARENT);
+  gdi::Select selFont(t.dc(), font);
+  SetTextColor(t.dc(), RGB(255, 255, 255));
+  RECT clip{r.left - box.left, r.top - box.top, r.right - box.left, r.bottom - box.top};
+  ExtTextOutA(t.dc(), at.X - box.left, at.Y - box.top, ETO_CLIPPED, &clip, text.c_str(),
+              UINT(text.size()), nullptr);
+  BitBlt(dc, box.left, box.top, w, h, t.dc(), 0, 0, SRCINVERT);
+}
+
+void TCustomGaugeEx::Compose(HDC dc) const {
+  RECT r = BarRect();
+  // Black where the bar does not paint: the frame round it. Clearing the whole picture first
+  // would be one more pass over a bitmap of megabytes at full width.
+  int w = Width(), h = Height();
+  gdi::FillSolid(dc, RECT{0, 0, w, r.top}, RGB(0, 0, 0));
+  gdi::FillSolid(dc, RECT{0, r.bottom, w, h}, RGB(0, 0, 0));
+  gdi::FillSolid(dc, RECT{0, r.top, r.left, r.bottom}, RGB(0, 0, 0));
+  gdi::FillSolid(dc, RECT{r.right, r.top, w, r.bottom}, RGB(0, 0, 0));
+  PaintBar(dc, r);
+  if (showText_) PaintPercentText(dc, r);
 }
 
 void TCustomGaugeEx::Paint(HDC dc) {
   int w = Width(), h = Height();
-  gdi::MemoryDC a(dc, w, h);
-  ClearToBlack(a.dc());
-  RECT r{0, 0, w, h};
-  // The ring left outside R stays black: the frame.
-  if (borderStyle_ == TGaugeBorderStyle::bsSingle) InflateRect(&r, -1, -1);
-  std::exception_ptr failure;
-  {
-    TBltBitmap b;
-    try {
-      b.MakeLike(a);
-      ClearToBlack(b.dc());
-      PaintBar(b.dc(), r);
-      if (showText_) PaintPercentText(b, r);
-    } catch (...) {
-      failure = std::current_exception();
-    }
-    // Whatever was composed reaches the screen before a failure goes on to the caller.
-    if (b.Allocated()) BitBlt(a.dc(), 0, 0, w, h, b.dc(), 0, 0, SRCCOPY);
+  if (!picture_ || picture_->width() != w || picture_->height() != h) {
+    picture_.reset();
+    picture_ = std::make_unique<gdi::MemoryDC>(dc, w, h);
   }
-  BitBlt(dc, 0, 0, w, h, a.dc(), 0, 0, SRCCOPY);
+  std::exception_ptr failure;
+  try {
+    Compose(picture_->dc());
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  // Whatever was composed reaches the screen before a failure goes on to the caller.
+  BitBlt(dc, 0, 0, w, h, picture_->dc(), 0, 0, SRCCOPY);
   if (failure) std::rethrow_exception(failure);
 }

@@ -9,26 +9,6 @@
 #include "display/uDisplayTables.h"
 #include "forms/uForms.h"
 
-// An off-screen bitmap with its drawing surface, which can take the size of another one.
-class TBltBitmap {
-public:
-  TBltBitmap() = default;
-  TBltBitmap(const TBltBitmap &) = delete;
-  TBltBitmap &operator=(const TBltBitmap &) = delete;
-
-  // Takes the template's width and height and fills itself with the window-frame colour.
-  void MakeLike(const gdi::MemoryDC &templ);
-  void MakeLike(const TBltBitmap &templ) { MakeLike(*templ.memory_); }
-
-  bool Allocated() const { return bool(memory_); }
-  HDC dc() const { return memory_ ? memory_->dc() : nullptr; }
-  int Width() const { return memory_ ? memory_->width() : 0; }
-  int Height() const { return memory_ ? memory_->height() : 0; }
-
-private:
-  std::unique_ptr<gdi::MemoryDC> memory_;
-};
-
 enum class TGaugeBorderStyle { bsNone, bsSingle };
 
 // A windowless, opaque control: it paints every pixel of its rectangle on its parent's surface.
@@ -39,7 +19,9 @@ public:
   explicit TCustomGaugeEx(TWinControl *parent);
 
   // Each setter does nothing for the value already held; otherwise it stores the value and
-  // repaints at once when the control is on screen.
+  // repaints at once when the control is on screen. A new progress or maximum that leaves the
+  // picture as it was (the bar's edge, its colour and the percentage) is stored without a
+  // repaint: on a wide gauge most ticks of a long run change none of them.
   int32_t MinValue() const { return minValue_; }
   void SetMinValue(int32_t value);
   uint32_t Progress() const { return progress_; }
@@ -55,8 +37,9 @@ public:
 
   uint8_t PercentDone() const { return GaugePercentDone(progress_, maxValue_); }
 
-  // Arial bold, at the largest size from 130 points down to 6 whose text "XX" is lower than the
-  // control (6 when none is). Called once the control has its final height.
+  // Arial bold, at the largest size from 130 points (more for a gauge taller than 100 pixels) down
+  // to 6 whose text "XX" is lower than the control (6 when none is). Called once the control has
+  // its final height.
   void FitFontToHeight();
   // The size in points that FitFontToHeight chose (0 before).
   int FontSize() const { return fontSize_; }
@@ -64,9 +47,12 @@ public:
   void Paint(HDC dc) override;
 
 private:
-  void ClearToBlack(HDC dc) const;
+  RECT BarRect() const;
+  TGaugeLook Look() const;
+  void ShowChange(const TGaugeLook &before, const TGaugeLook &after);
+  void Compose(HDC dc) const;
   void PaintBar(HDC dc, const RECT &r) const;
-  void PaintPercentText(TBltBitmap &b, const RECT &r) const;
+  void PaintPercentText(HDC dc, const RECT &r) const;
 
   int32_t minValue_ = 0;
   uint32_t progress_ = 0;
@@ -75,4 +61,7 @@ private:
   TColor backColor_ = clWhite;
   bool showText_ = false;
   int fontSize_ = 0;
+  // The bitmap the picture is composed in, kept from one paint to the next: at full width it
+  // is megabytes, which the system would otherwise allocate and clear at every change.
+  std::unique_ptr<gdi::MemoryDC> picture_;
 };

@@ -2,19 +2,26 @@
 
 #include "display/uWatchChrono.h"
 
+#include "display/uMonitors.h"
 #include "forms/uApplication.h"
 #include "settings/uConfig.h"
 #include "timing/uThreadContainer.h"
+
+static_assert(FirstFullWidthSize + MaxMonitors == TConfig::DisplaySizeEnd,
+              "the settings keep every display size the layout knows");
 
 TWatchChrono::TWatchChrono(TForm *owner) : TForm(owner) {
   LoadDesign("WATCHCHRONO");
 
   int32_t screenSize = AppConfig->UserScreenSize;
   int width = AppConfig->GetScreenWidth();
-  layout_ = WatchLayout(screenSize, width);
+  // A full-width display leaves room under it for its owner, the control bar.
+  int barHeight = owner ? owner->Height() : 0;
+  layout_ = DisplayLayout(screenSize, width, SystemMonitors(), barHeight);
   const TWatchLayout &l = layout_;
 
-  // A borderless window at the top left corner of the screen, above ordinary windows.
+  // A borderless window at the top left corner of the screen (or of the chosen monitor), above
+  // ordinary windows.
   BorderStyle = TBorderStyle::None;
   SetClientSize(l.Window.Width, l.Window.Height);
   SetBounds(l.Window.Left, l.Window.Top, l.Window.Width, l.Window.Height);
@@ -46,7 +53,7 @@ TWatchChrono::TWatchChrono(TForm *owner) : TForm(owner) {
   gauge_->SetMaxValue(AppConfig->TotalTime->GetTotalSeconds());
 
   for (size_t p = 0; p < digits_.size(); ++p) {
-    digits_[p] = Add<TBoxNumber>(this);
+    digits_[p] = Add<TBoxNumber>(this, l.Unit);
     digits_[p]->Name = "Digit" + std::to_string(p);
   }
   auto place = [&](int p) {

@@ -1,7 +1,7 @@
 // uWatchChrono - the giant display window of a run: HH:MM:SS in seven-segment digits on a black
 // panel with two red colons, and the progress gauge under them. Borderless, above ordinary
-// windows, at the top left corner of the screen, as wide as the chosen display size; it takes
-// no input.
+// windows, at the top left corner of the screen, as wide as the chosen display size (or across
+// the whole width of the chosen monitor, at its top left corner); it takes no input.
 #pragma once
 #include <windows.h>
 

@@ -79,6 +79,12 @@ void PointerMoved(HWND over) {
 
 void TApplication::ProcessMessage(MSG &msg) {
   if (msg.message == WM_MOUSEMOVE || msg.message == WM_NCMOUSEMOVE) PointerMoved(msg.hwnd);
+  // The program's own messages (a run's ticks, several a second) are neither keys nor dialog
+  // navigation: finding the active form for them would cost two calls to Wine's server each.
+  if (msg.message >= WM_USER && msg.message < 0xC000) {
+    DispatchMessageA(&msg);
+    return;
+  }
   if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) {
     if (TForm *f = ActiveForm()) {
       try {

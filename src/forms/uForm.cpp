@@ -317,6 +317,10 @@ LRESULT CALLBACK HintWatchEnds(HWND tip, UINT msg, WPARAM wParam, LPARAM lParam,
 }  // namespace
 
 void TForm::SetupHints() {
+  // A form that shows no hints needs no tooltip: its tools would subclass every window of the
+  // form, and each message to them would pay for it (under Wine, server calls: three per
+  // message to the giant display, three messages a second).
+  if (!ShowHint) return;
   tooltip_ = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
                              WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
                              CW_USEDEFAULT, CW_USEDEFAULT, handle_, nullptr,

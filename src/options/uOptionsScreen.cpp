@@ -2,6 +2,9 @@
 
 #include "options/uOptionsScreen.h"
 
+#include <algorithm>
+
+#include "display/uMonitors.h"
 #include "forms/uApplication.h"
 #include "options/uOptionsLogic.h"
 #include "settings/uConfig.h"
@@ -35,9 +38,30 @@ TOptionsScreen::TOptionsScreen(TForm *owner) : TForm(owner) {
     Centered = true;
 
   auto &sizes = Get<TComboBox>("SizeComboBox");
-  for (int i = 0; i < ScreenSizeCount; ++i) sizes.AddItem(ScreenSizeNames[i]);
-  sizes.SetItemIndex(SizeListIndex(AppConfig->UserScreenSize));
-  sizes.SetHint(ScreenSizeHint(GetSystemMetrics(SM_CXSCREEN)));
+  int monitors = int(SystemMonitors().size());
+  for (const std::string &entry : SizeListEntries(monitors)) sizes.AddItem(entry);
+  sizes.SetItemIndex(SizeListIndex(AppConfig->UserScreenSize, monitors));
+  sizes.SetHint(ScreenSizeHint(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)));
+}
+
+void TOptionsScreen::CreateHandle() {
+  TForm::CreateHandle();
+  // The list drops wider than the box when an entry ("Plein écran 2") would not fit in it.
+  auto &sizes = Get<TComboBox>("SizeComboBox");
+  HWND box = sizes.Handle();
+  gdi::WindowDC dc(box);
+  auto boxFont = reinterpret_cast<HGDIOBJ>(SendMessageA(box, WM_GETFONT, 0, 0));
+  gdi::Select font(dc.dc(), boxFont ? boxFont : GetStockObject(SYSTEM_FONT));
+  int widest = 0;
+  for (int i = 0; i < sizes.ItemCount(); ++i) {
+    std::string text = sizes.ItemText(i);
+    SIZE extent{0, 0};
+    GetTextExtentPoint32A(dc.dc(), text.c_str(), int(text.size()), &extent);
+    widest = std::max(widest, int(extent.cx));
+  }
+  // Room for the item's margins and the list's frame and scroll bar.
+  int needed = widest + 8 + 2 * GetSystemMetrics(SM_CXEDGE) + GetSystemMetrics(SM_CXVSCROLL);
+  if (needed > sizes.Width()) SendMessageA(box, CB_SETDROPPEDWIDTH, WPARAM(needed), 0);
 }
 
 bool TOptionsScreen::SoundFileExists(const std::string &path) {
@@ -107,8 +131,10 @@ void TOptionsScreen::ReadCurrentSound(TControl *) {
 }
 
 void TOptionsScreen::ChangeScreenSize(TControl *) {
-  int index = Get<TComboBox>("SizeComboBox").ItemIndex();
-  if (index >= 0 && index < ScreenSizeCount) AppConfig->UserScreenSize = index;
+  auto &sizes = Get<TComboBox>("SizeComboBox");
+  int index = sizes.ItemIndex();
+  // The entries after the five sizes are the full-width ones, 5 + k for monitor k.
+  if (index >= 0 && index < sizes.ItemCount()) AppConfig->UserScreenSize = index;
 }
 
 void TOptionsScreen::CloseOptionsScreen(TControl *) {

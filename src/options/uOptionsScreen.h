@@ -22,6 +22,9 @@ public:
   void ChangeScreenSize(TControl *Sender);
   void CloseOptionsScreen(TControl *Sender);
 
+  // Also sizes the size list's drop-down to its widest entry.
+  void CreateHandle() override;
+
   // A regular file of that name exists (a directory does not count).
   static bool SoundFileExists(const std::string &path);
 

@@ -34,7 +34,7 @@ int32_t TConfig::ScreenSizeForWidth(int width) {
 TConfig::TConfig() : TConfigAbstract(true) {
   Construct();
   // Values that only an edited registry can hold are brought into what the windows can show.
-  if (UserScreenSize < 0 || UserScreenSize > 4)
+  if (UserScreenSize < 0 || UserScreenSize >= DisplaySizeEnd)
     UserScreenSize = ScreenSizeForWidth(GetSystemMetrics(SM_CXSCREEN));
   if (TotalTime->GetTotalSeconds() > MaxDuration) *TotalTime->SecondsRef() = MaxDuration;
   SetBetaVersion(false);

@@ -24,6 +24,9 @@ public:
   int32_t TypeFinalSound = 0;
   int32_t TypeBeepSound = 0;
   int32_t UserScreenSize = 1;
+  // UserScreenSize 0 to 4 are the fixed display sizes, 5 + k a full-width display on monitor k
+  // (up to 16 monitors); any other value is no display size.
+  static constexpr int32_t DisplaySizeEnd = 5 + 16;
 
   // The longest duration the main window can enter: 24 h 59 min 59 s.
   static constexpr uint32_t MaxDuration = 89999;

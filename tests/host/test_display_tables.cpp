@@ -59,6 +59,84 @@ TEST(DisplayLayout, OutOfRangeSizesReadAsTheDefaultSizeNeverPastTheTables) {
   for (int32_t good = 0; good < 5; ++good) EXPECT_EQ(ScreenSizeIndex(good), good);
 }
 
+// --- Full-width displays -----------------------------------------------------------------------
+
+TEST(FullWidthLayout, TheFiveFixedWidthsGiveBackTheFixedUnitAndGauge) {
+  for (int s = 0; s < 5; ++s) {
+    int W = kScreenWidths[size_t(s)];
+    TWatchLayout l = FullWidthLayout({0, 0, W, 2000}, 60);
+    EXPECT_EQ(l.Unit, DigitUnitSize[size_t(s)]) << W;
+    EXPECT_EQ(l.Gauge.Height, GaugeHeight[size_t(s)]) << W;
+    EXPECT_EQ(l.Window, (TDisplayRect{0, 0, W, kWorked[size_t(s)].height})) << W;
+  }
+}
+
+TEST(FullWidthLayout, AProjectorBesideTheLaptop) {
+  // 1920 x 1080 to the right of a 1366-pixel laptop screen.
+  TWatchLayout l = FullWidthLayout({1366, 0, 1920, 1080}, 60);
+  EXPECT_EQ(l.Unit, 36);
+  EXPECT_EQ(l.Window, (TDisplayRect{1366, 0, 1920, 731}));
+  EXPECT_EQ(l.Panel, (TDisplayRect{1, 1, 1918, 578}));
+  EXPECT_EQ(l.Gauge, (TDisplayRect{1, 580, 1918, 150}));
+  const int lefts[6] = {6, 330, 654, 978, 1302, 1626};
+  for (int p = 0; p < 6; ++p) EXPECT_EQ(l.Digits[p], (TDisplayRect{lefts[p], 1, 288, 576})) << p;
+  EXPECT_EQ(l.ColonLeft, (std::array<int, 2>{618, 1266}));
+  EXPECT_EQ(l.DotTop, (std::array<int, 2>{180, 360}));
+
+  l = FullWidthLayout({0, 0, 3840, 2160}, 60);
+  EXPECT_EQ(l.Unit, 72);
+  EXPECT_EQ(l.Gauge.Height, 300);
+  EXPECT_EQ(l.Digits[0].Left, 12);
+  EXPECT_EQ(l.Window, (TDisplayRect{0, 0, 3840, 1457}));
+}
+
+TEST(FullWidthLayout, TheDigitsShrinkOnlyWhenTheControlBarWouldNotFit) {
+  // Portrait: the width decides, there is room to spare below.
+  TWatchLayout l = FullWidthLayout({0, 0, 1080, 1920}, 60);
+  EXPECT_EQ(l.Unit, 20);
+  EXPECT_EQ(l.Window, (TDisplayRect{0, 0, 1080, 16 * 20 + 84 + 5}));
+  EXPECT_EQ(l.Digits[0].Left, 10);
+  // Two screens' worth of width: u = 72 would leave the bar off the bottom.
+  l = FullWidthLayout({0, 0, 3840, 1080}, 60);
+  EXPECT_EQ(l.Unit, 44);
+  EXPECT_LE(l.Window.Height + 60, 1080);
+  EXPECT_GT(16 * 45 + 300 + 5 + 60, 1080) << "the largest unit that fits";
+  // Still centred: as much room left of digit 0 as right of digit 5.
+  EXPECT_EQ(l.Digits[0].Left - 1, (3840 - 1) - (l.Digits[5].Left + 8 * 44));
+  // A tiny screen: one pixel per unit, the row from the left, nothing negative.
+  l = FullWidthLayout({0, 0, 40, 30}, 60);
+  EXPECT_EQ(l.Unit, 1);
+  EXPECT_EQ(l.Digits[0].Left, 1);
+  EXPECT_EQ(l.Window, (TDisplayRect{0, 0, 40, 16 + 3 + 5}));
+}
+
+TEST(Monitors, PrimaryFirstThenByLeftThenByTop) {
+  TMonitor laptop{{0, 0, 1366, 768}, true};
+  TMonitor left{{-1920, 0, 1920, 1080}, false};
+  TMonitor lowRight{{1366, 500, 1280, 1024}, false};
+  TMonitor highRight{{1366, -524, 1280, 1024}, false};
+  std::vector<TMonitor> ordered = MonitorOrder({lowRight, left, highRight, laptop});
+  EXPECT_EQ(ordered, (std::vector<TMonitor>{laptop, left, highRight, lowRight}));
+}
+
+TEST(Monitors, EachSettingFindsItsLayoutAndAVanishedMonitorGivesThePrimary) {
+  std::vector<TMonitor> two = {{{0, 0, 1366, 768}, true}, {{1366, 0, 1920, 1080}, false}};
+  EXPECT_EQ(FullWidthMonitor(6, 2), 1);
+  EXPECT_EQ(DisplayLayout(6, 800, two, 60).Window, (TDisplayRect{1366, 0, 1920, 731}));
+  TWatchLayout primary = DisplayLayout(5, 800, two, 60);
+  EXPECT_EQ(primary.Window, (TDisplayRect{0, 0, 1366, 16 * 25 + 107 + 5}));
+  // The projector unplugged since the setting was chosen.
+  EXPECT_EQ(FullWidthMonitor(6, 1), 0);
+  EXPECT_EQ(DisplayLayout(6, 800, {two[0]}, 60), primary);
+  EXPECT_EQ(DisplayLayout(5 + MaxMonitors - 1, 800, two, 60), primary);
+  // The fixed sizes keep their tables whatever the monitors; a value past every monitor is no
+  // full-width size and reads as the default fixed size.
+  EXPECT_EQ(DisplayLayout(4, 1280, two, 60), WatchLayout(4, 1280));
+  EXPECT_FALSE(IsFullWidthSize(5 + MaxMonitors));
+  EXPECT_EQ(DisplayLayout(5 + MaxMonitors, 800, two, 60), WatchLayout(1, 800));
+  EXPECT_EQ(DisplayLayout(-1, 800, two, 60), WatchLayout(1, 800));
+}
+
 // --- Seven segments ----------------------------------------------------------------------------
 
 std::string LitSegments(int digit) {
@@ -230,6 +308,33 @@ TEST(GaugeArithmetic, FontSizeIsTheLargestWhoseTextIsLower) {
   measured.clear();
   EXPECT_EQ(FitFontSize(1000, linear), 130);
   EXPECT_EQ(measured.size(), 1u);
+}
+
+TEST(GaugeArithmetic, ATallerGaugeStartsItsFontSearchHigher) {
+  for (int h : {50, 63, 80, 90, 100}) EXPECT_EQ(FontSearchStart(h), 130) << h;
+  auto linear = [](int size) { return size + size / 8; };
+  // A 300-pixel gauge (3840 wide): the text grows past 130 points.
+  int start = FontSearchStart(300);
+  EXPECT_GE(start, 300);
+  int size = FitFontSize(300, linear, start);
+  EXPECT_LT(linear(size), 300);
+  EXPECT_GE(linear(size + 1), 300);
+  EXPECT_GT(size, 130);
+}
+
+TEST(GaugeArithmetic, TheLookChangesWithTheEdgeOrThePercentageOnly) {
+  // An hour on a 49-pixel bar: the edge moves every 73.5 s, the percentage every 36 s.
+  EXPECT_EQ(GaugeLook(74, 3600, 1, 49), GaugeLook(100, 3600, 1, 49));
+  EXPECT_NE(GaugeLook(107, 3600, 1, 49), GaugeLook(110, 3600, 1, 49)) << "percentage 2 to 3";
+  EXPECT_EQ(GaugeLook(107, 3600, 1, 49).FillRight, GaugeLook(110, 3600, 1, 49).FillRight);
+  EXPECT_NE(GaugeLook(899, 3600, 1, 49), GaugeLook(901, 3600, 1, 49)) << "colour at 25%";
+  EXPECT_EQ(GaugeLook(899, 3600, 1, 49).FillRight, GaugeLook(901, 3600, 1, 49).FillRight);
+  // An hour at 1920 wide changes the picture well under once a second.
+  int changes = 0;
+  for (uint32_t t = 1; t <= 3600; ++t)
+    changes += GaugeLook(t, 3600, 1, 1916) != GaugeLook(t - 1, 3600, 1, 1916);
+  EXPECT_LT(changes, 3600 * 6 / 10);
+  EXPECT_GE(changes, 1916);
 }
 
 }  // namespace

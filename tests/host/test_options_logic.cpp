@@ -1,6 +1,9 @@
 // What the options screen shows for a measured screen and for the stored settings.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "options/uOptionsLogic.h"
 
 namespace {
@@ -18,10 +21,39 @@ TEST(ScreenSizeNames, OnlyTheFiveKnownWidthsHaveAName) {
 }
 
 TEST(ScreenSizeHint, NamesTheMeasuredWidth) {
-  EXPECT_EQ(ScreenSizeHint(1024), "Taille réelle de l'écran: 1024x768 pixels");
-  // Only the width is measured: 1280 wide always reads 1280x1024.
-  EXPECT_EQ(ScreenSizeHint(1280), "Taille réelle de l'écran: 1280x1024 pixels");
-  EXPECT_EQ(ScreenSizeHint(1600), "Taille réelle de l'écran: Erreur de mesure !!! pixels");
+  EXPECT_EQ(ScreenSizeHint(1024, 768), "Taille réelle de l'écran: 1024x768 pixels");
+  // One of the five widths reads as its size's name: 1280 wide always reads 1280x1024.
+  EXPECT_EQ(ScreenSizeHint(1280, 800), "Taille réelle de l'écran: 1280x1024 pixels");
+  // Any other screen is no failed measure: it reads as its own size.
+  EXPECT_EQ(ScreenSizeHint(1600, 1200), "Taille réelle de l'écran: 1600x1200 pixels");
+  EXPECT_EQ(ScreenSizeHint(1080, 1920), "Taille réelle de l'écran: 1080x1920 pixels");
+}
+
+TEST(SizeList, FiveSizesThenOneFullWidthEntryPerMonitor) {
+  std::vector<std::string> five(ScreenSizeNames, ScreenSizeNames + 5);
+  EXPECT_EQ(SizeListEntries(0), five);
+  auto one = five;
+  one.push_back("Plein écran");
+  EXPECT_EQ(SizeListEntries(1), one);
+  auto two = five;
+  two.push_back("Plein écran 1");
+  two.push_back("Plein écran 2");
+  EXPECT_EQ(SizeListEntries(2), two);
+  EXPECT_EQ(SizeListEntries(40).size(), size_t(5 + MaxMonitors));
+  EXPECT_EQ(SizeListEntries(40).back(), "Plein écran " + std::to_string(MaxMonitors));
+}
+
+TEST(SizeList, AFullWidthSizeSelectsItsMonitorOrThePrimaryWhenItIsGone) {
+  EXPECT_EQ(SizeListIndex(5, 1), 5);
+  EXPECT_EQ(SizeListIndex(6, 2), 6);
+  // The projector of the last lesson is unplugged: the display shows on the primary.
+  EXPECT_EQ(SizeListIndex(6, 1), 5);
+  EXPECT_EQ(SizeListIndex(5 + MaxMonitors - 1, 2), 5);
+  // Past any monitor, or an edited value: no entry.
+  EXPECT_EQ(SizeListIndex(5 + MaxMonitors, 2), -1);
+  EXPECT_EQ(SizeListIndex(255, 2), -1);
+  EXPECT_EQ(SizeListIndex(-1, 2), -1);
+  EXPECT_EQ(SizeListIndex(3, 2), 3);
 }
 
 TEST(SoundListIndex, EverySourceOtherThanZeroIsTheFile) {

@@ -197,9 +197,11 @@ TEST_F(Options, TheDialogAsDesignedAndPlacedUnderItsOwner) {
     EXPECT_EQ(Sounds().ItemCount(), 2);
     EXPECT_EQ(Sounds().ItemText(0), "Son interne");
     EXPECT_EQ(Sounds().ItemText(1), "Son issu d'un fichier");
-    EXPECT_EQ(Sizes().ItemCount(), 5);
+    // The five sizes, then the full width of the one monitor.
+    EXPECT_EQ(Sizes().ItemCount(), 6);
     EXPECT_EQ(Sizes().ItemText(0), "640x480");
     EXPECT_EQ(Sizes().ItemText(4), "1280x1024");
+    EXPECT_EQ(Sizes().ItemText(5), "Plein écran");
     EXPECT_TRUE(Final().Checked());
     EXPECT_FALSE(Beep().Checked());
     EXPECT_EQ(d.CurrentSound, 0);
@@ -227,6 +229,8 @@ TEST_F(Options, SizeListHintNamesTheMeasuredScreen) {
   EXPECT_EQ(ShownIndex(Sizes()), 2);
   ChooseEntry(Sizes(), 4);
   EXPECT_EQ(AppConfig->UserScreenSize, 4);
+  ChooseEntry(Sizes(), 5);
+  EXPECT_EQ(AppConfig->UserScreenSize, 5);
 }
 
 // --- The final sound's file is gone --------------------------------------------------------------

@@ -9,7 +9,7 @@ using namespace testwin;
 
 namespace {
 
-TEST(OptionsOnAWideScreen, TheSizeHintReportsAFailedMeasure) {
+TEST(OptionsOnAWideScreen, TheSizeHintReportsTheScreensOwnSize) {
   ASSERT_EQ(GetSystemMetrics(SM_CXSCREEN), 1600);
   ResetRegistry();
   {
@@ -21,7 +21,7 @@ TEST(OptionsOnAWideScreen, TheSizeHintReportsAFailedMeasure) {
     TOptionsScreen dialog(&owner);
     dialog.CreateHandle();
     auto &sizes = dialog.Get<TComboBox>("SizeComboBox");
-    EXPECT_EQ(sizes.Hint(), "Taille réelle de l'écran: Erreur de mesure !!! pixels");
+    EXPECT_EQ(sizes.Hint(), "Taille réelle de l'écran: 1600x1200 pixels");
     // This screen's default display size is 800x600, and that is the entry shown.
     EXPECT_EQ(AppConfig->UserScreenSize, 1);
     EXPECT_EQ(SendMessageA(sizes.Handle(), CB_GETCURSEL, 0, 0), 1);

@@ -114,7 +114,8 @@ TEST_F(Settings, BooleanSevenReadsTrueAndSavesAsOne) {
 
 TEST_F(Settings, ValuesOnlyAnEditedRegistryHoldsAreBroughtIntoRange) {
   const std::string key = SettingsKey();
-  WriteDword(key, "UserScreenSize", 9);
+  // Past the five sizes and the full width of sixteen monitors.
+  WriteDword(key, "UserScreenSize", 5 + 16);
   WriteDword(key, "TotalTime", 400000);
   ConfigScope config;
   EXPECT_EQ(AppConfig->UserScreenSize, 2);
@@ -122,6 +123,14 @@ TEST_F(Settings, ValuesOnlyAnEditedRegistryHoldsAreBroughtIntoRange) {
   EXPECT_EQ(AppConfig->TotalTime->GetDigit(0), 2);
   AppConfig->UserScreenSize = 7;
   EXPECT_EQ(AppConfig->GetScreenWidth(), 800);
+}
+
+TEST_F(Settings, AFullWidthSizeIsKeptEvenWhenItsMonitorIsGone) {
+  // The projector of the last lesson (monitor 4) is not plugged in: the display will show on
+  // the primary, and the setting stays for the day it is back.
+  WriteDword(SettingsKey(), "UserScreenSize", 9);
+  ConfigScope config;
+  EXPECT_EQ(AppConfig->UserScreenSize, 9);
 }
 
 TEST_F(Settings, StringsOfAnyLengthAndTerminationReadSafely) {
