@@ -98,9 +98,11 @@ LRESULT TWatchChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SET_PROGRESS:
       gauge_->SetProgress(uint32_t(wParam));
       // Once a tick, back above another program's always-on-top window (a slideshow's, say),
-      // without taking the activation, and leaving the control bar where it is.
-      SetWindowPos(handle_, HWND_TOPMOST, 0, 0, 0, 0,
-                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+      // without taking the activation, and leaving the control bar where it is. Asking whether
+      // anything is above costs far less than restacking, which is rarely needed.
+      if (GetWindow(handle_, GW_HWNDPREV))
+        SetWindowPos(handle_, HWND_TOPMOST, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
       return 0;
     case WM_ACTIVATE:
       // The window never takes input: it gives way to the control bar that owns it.
