@@ -56,19 +56,27 @@ std::array<TDisplayPoint, 6> SegmentHexagon(TSegmentImage image, int u) {
   return v;
 }
 
-TWatchLayout WatchLayout(int32_t userScreenSize, int screenWidth) {
-  size_t i = size_t(ScreenSizeIndex(userScreenSize));
-  int u = DigitUnitSize[i], g = GaugeHeight[i], x0 = DigitOffset[i] + 1;
+namespace {
+
+// The display at (left, top), `width` wide, from its unit u, gauge height g and first digit x0.
+TWatchLayout LayoutFrom(int left, int top, int width, int u, int g, int x0) {
   TWatchLayout l;
   l.Unit = u;
-  l.Window = {0, 0, screenWidth, 16 * u + g + 5};
-  l.Panel = {1, 1, screenWidth - 2, 16 * u + 2};
-  l.Gauge = {1, l.Panel.Top + l.Panel.Height + 1, screenWidth - 2, g};
+  l.Window = {left, top, width, 16 * u + g + 5};
+  l.Panel = {1, 1, width - 2, 16 * u + 2};
+  l.Gauge = {1, l.Panel.Top + l.Panel.Height + 1, width - 2, g};
   for (int p = 0; p < 6; ++p) l.Digits[p] = {x0 + 9 * u * p, 1, 8 * u, 16 * u};
   // The colons fill the gaps after the hours and after the minutes.
   l.ColonLeft = {x0 + 17 * u, x0 + 35 * u};
   l.DotTop = {5 * u, 10 * u};
   return l;
+}
+
+}  // namespace
+
+TWatchLayout WatchLayout(int32_t userScreenSize, int screenWidth) {
+  size_t i = size_t(ScreenSizeIndex(userScreenSize));
+  return LayoutFrom(0, 0, screenWidth, DigitUnitSize[i], GaugeHeight[i], DigitOffset[i] + 1);
 }
 
 uint8_t GaugePercentDone(uint32_t progress, uint32_t maxValue) {
@@ -156,15 +164,7 @@ TWatchLayout FullWidthLayout(const TDisplayRect &monitor, int barHeight) {
   while (u > 1 && 16 * u + g + 5 + barHeight > monitor.Height) --u;
   // The row is 53u wide, centred; when even u = 1 is too wide it starts at the left.
   int x0 = std::max(1, 1 + ((W - 2) - 53 * u) / 2);
-  TWatchLayout l;
-  l.Unit = u;
-  l.Window = {monitor.Left, monitor.Top, W, 16 * u + g + 5};
-  l.Panel = {1, 1, W - 2, 16 * u + 2};
-  l.Gauge = {1, l.Panel.Top + l.Panel.Height + 1, W - 2, g};
-  for (int p = 0; p < 6; ++p) l.Digits[p] = {x0 + 9 * u * p, 1, 8 * u, 16 * u};
-  l.ColonLeft = {x0 + 17 * u, x0 + 35 * u};
-  l.DotTop = {5 * u, 10 * u};
-  return l;
+  return LayoutFrom(monitor.Left, monitor.Top, W, u, g, x0);
 }
 
 TWatchLayout DisplayLayout(int32_t userScreenSize, int fixedWidth,

@@ -36,6 +36,26 @@ TForm *TApplication::ActiveForm() const {
   return nullptr;
 }
 
+TMouseTracking CurrentMouseTracking() {
+  TRACKMOUSEEVENT query{};
+  query.cbSize = sizeof query;
+  query.dwFlags = TME_QUERY;
+  if (!TrackMouseEvent(&query) || !query.hwndTrack) return {};
+  return {query.hwndTrack, query.dwFlags & (TME_HOVER | TME_LEAVE | TME_NONCLIENT)};
+}
+
+void EndMouseTracking(const TMouseTracking &tracking) {
+  TRACKMOUSEEVENT cancel{};
+  cancel.cbSize = sizeof cancel;
+  cancel.dwFlags = TME_CANCEL | tracking.Flags;
+  cancel.hwndTrack = tracking.Window;
+  TrackMouseEvent(&cancel);
+}
+
+void MouseLeft(HWND window, bool nonClient) {
+  SendMessageA(window, nonClient ? WM_NCMOUSELEAVE : WM_MOUSELEAVE, 0, 0);
+}
+
 namespace {
 // Under Wine, a window that tracks the pointer's leaving has the pointer polled on a timer for as
 // long as the pointer rests on it: every millisecond for a button (which asks for a hover time of
@@ -49,29 +69,22 @@ bool untrackedNonClient = false;
 void CALLBACK PointerAtRest(HWND, UINT, UINT_PTR, DWORD) {
   KillTimer(nullptr, restTimer);
   restTimer = 0;
-  TRACKMOUSEEVENT current{};
-  current.cbSize = sizeof current;
-  current.dwFlags = TME_QUERY;
-  if (!TrackMouseEvent(&current) || !current.hwndTrack) return;
-  const DWORD tracking = current.dwFlags & (TME_HOVER | TME_LEAVE | TME_NONCLIENT);
-  if (tracking & TME_HOVER) {
+  TMouseTracking current = CurrentMouseTracking();
+  if (!current.Window) return;
+  if (current.Flags & TME_HOVER) {
     // A hover still to come (a long hover time): looked at again later.
     restTimer = SetTimer(nullptr, 0, 1000, PointerAtRest);
     return;
   }
-  if (!(tracking & TME_LEAVE)) return;
-  TRACKMOUSEEVENT cancel{};
-  cancel.cbSize = sizeof cancel;
-  cancel.dwFlags = TME_CANCEL | tracking;
-  cancel.hwndTrack = current.hwndTrack;
-  TrackMouseEvent(&cancel);
-  untracked = current.hwndTrack;
-  untrackedNonClient = (tracking & TME_NONCLIENT) != 0;
+  if (!(current.Flags & TME_LEAVE)) return;
+  EndMouseTracking(current);
+  untracked = current.Window;
+  untrackedNonClient = (current.Flags & TME_NONCLIENT) != 0;
 }
 
 void PointerMoved(HWND over) {
   if (untracked && over != untracked && IsWindow(untracked))
-    SendMessageA(untracked, untrackedNonClient ? WM_NCMOUSELEAVE : WM_MOUSELEAVE, 0, 0);
+    MouseLeft(untracked, untrackedNonClient);
   untracked = nullptr;
   restTimer = SetTimer(nullptr, restTimer, 1000, PointerAtRest);
 }

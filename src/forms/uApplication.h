@@ -74,3 +74,13 @@ public:
 
 // A message box owned by the active window; the texts are Windows-1252.
 int ShowMessageBox(const std::string &text, const std::string &caption, UINT flags);
+
+// The mouse tracking of this thread: the window and what it tracks (TME_HOVER, TME_LEAVE,
+// TME_NONCLIENT), or no window. Ending it does not tell the window; MouseLeft does.
+struct TMouseTracking {
+  HWND Window = nullptr;
+  DWORD Flags = 0;
+};
+TMouseTracking CurrentMouseTracking();
+void EndMouseTracking(const TMouseTracking &tracking);
+void MouseLeft(HWND window, bool nonClient);

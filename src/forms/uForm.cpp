@@ -490,29 +490,19 @@ namespace {
 // outlive the window: Wine watches a tracked window on a system timer until the pointer leaves
 // its rectangle, and a child of a hidden window keeps its own visible style, so a pointer resting
 // where a button of a hidden form was kept that timer (a 1 ms hover time) running for ever.
-void EndMouseTracking(HWND form) {
-  TRACKMOUSEEVENT current{};
-  current.cbSize = sizeof current;
-  current.dwFlags = TME_QUERY;
-  if (!TrackMouseEvent(&current)) return;
-  const DWORD tracking = current.dwFlags & (TME_HOVER | TME_LEAVE | TME_NONCLIENT);
-  HWND tracked = current.hwndTrack;
-  if (!tracked || !(tracking & (TME_HOVER | TME_LEAVE))) return;
-  if (tracked != form && !IsChild(form, tracked)) return;
-  TRACKMOUSEEVENT cancel{};
-  cancel.cbSize = sizeof cancel;
-  cancel.dwFlags = TME_CANCEL | tracking;
-  cancel.hwndTrack = tracked;
-  TrackMouseEvent(&cancel);
-  if (tracking & TME_LEAVE)
-    SendMessageA(tracked, (tracking & TME_NONCLIENT) ? WM_NCMOUSELEAVE : WM_MOUSELEAVE, 0, 0);
+void EndTrackingIn(HWND form) {
+  TMouseTracking current = CurrentMouseTracking();
+  if (!current.Window || !(current.Flags & (TME_HOVER | TME_LEAVE))) return;
+  if (current.Window != form && !IsChild(form, current.Window)) return;
+  EndMouseTracking(current);
+  if (current.Flags & TME_LEAVE) MouseLeft(current.Window, (current.Flags & TME_NONCLIENT) != 0);
 }
 }  // namespace
 
 LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_SHOWWINDOW:
-      if (!wParam) EndMouseTracking(handle_);
+      if (!wParam) EndTrackingIn(handle_);
       break;
     case WM_CLOSE:
       Close();
