@@ -32,8 +32,8 @@ TChronoClock::TInstant TSteadyClock::Now() {
       std::chrono::steady_clock::now().time_since_epoch());
 }
 
-void TSteadyClock::WaitUntil(std::unique_lock<std::mutex>& lock,
-                             std::condition_variable& wake, TInstant deadline) {
+void TSteadyClock::WaitUntil(std::unique_lock<TEngineMutex>& lock,
+                             TEngineCondition& wake, TInstant deadline) {
   if (deadline == NoDeadline) {
     wake.wait(lock);
     return;
@@ -72,7 +72,7 @@ void TWorkerThread::Join() {
 void TWorkerThread::Body(const TPriorityHook* hook) {
   if (hook != nullptr && *hook) (*hook)(FPriority);
   Started();
-  std::unique_lock<std::mutex> lock(FGate.Lock);
+  std::unique_lock<TEngineMutex> lock(FGate.Lock);
   for (;;) {
     while (!FReleased && !FGate.Stopping) FGo.wait(lock);
     // A release that meets the container's destruction is dropped: a
@@ -227,7 +227,7 @@ TMainThread::~TMainThread() { Shutdown(); }
 
 void TMainThread::Shutdown() noexcept {
   {
-    std::lock_guard<std::mutex> guard(FGate.Lock);
+    std::lock_guard<TEngineMutex> guard(FGate.Lock);
     FGate.Stopping = true;
   }
   FGate.Wake.notify_all();
@@ -241,7 +241,7 @@ void TMainThread::Shutdown() noexcept {
 }
 
 void TMainThread::Resume() {
-  std::lock_guard<std::mutex> guard(FGate.Lock);
+  std::lock_guard<TEngineMutex> guard(FGate.Lock);
   if (FRunEnded) return;
   if (!FStarted) {
     FStarted = true;
@@ -256,7 +256,7 @@ void TMainThread::Resume() {
 }
 
 void TMainThread::Suspend() {
-  std::lock_guard<std::mutex> guard(FGate.Lock);
+  std::lock_guard<TEngineMutex> guard(FGate.Lock);
   if (!FStarted || FPaused || FRunEnded) return;
   FPaused = true;
   FPauseStart = FClock.Now();
@@ -265,28 +265,31 @@ void TMainThread::Suspend() {
 }
 
 bool TMainThread::Suspended() const {
-  std::lock_guard<std::mutex> guard(FGate.Lock);
+  std::lock_guard<TEngineMutex> guard(FGate.Lock);
   return !FStarted || FPaused;
 }
 
 void TMainThread::Terminate() {
-  std::lock_guard<std::mutex> guard(FGate.Lock);
+  std::lock_guard<TEngineMutex> guard(FGate.Lock);
   FTerminateRequested = true;
 }
 
 bool TMainThread::WaitFor(unsigned timeoutMs) {
-  std::unique_lock<std::mutex> lock(FGate.Lock);
-  return FEnded.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                         [this] { return FRunEnded; });
+  const auto until =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  std::unique_lock<TEngineMutex> lock(FGate.Lock);
+  while (!FRunEnded && std::chrono::steady_clock::now() < until)
+    FEnded.wait_until(lock, until);
+  return FRunEnded;
 }
 
-bool TMainThread::WaitWhilePaused(std::unique_lock<std::mutex>& lock) {
+bool TMainThread::WaitWhilePaused(std::unique_lock<TEngineMutex>& lock) {
   while (FPaused && !FGate.Stopping)
     FClock.WaitUntil(lock, FGate.Wake, TChronoClock::NoDeadline);
   return !FGate.Stopping;
 }
 
-bool TMainThread::WaitScheduled(std::unique_lock<std::mutex>& lock,
+bool TMainThread::WaitScheduled(std::unique_lock<TEngineMutex>& lock,
                                 std::chrono::nanoseconds offset) {
   for (;;) {
     if (!WaitWhilePaused(lock)) return false;
@@ -298,7 +301,7 @@ bool TMainThread::WaitScheduled(std::unique_lock<std::mutex>& lock,
   }
 }
 
-bool TMainThread::WaitParked(std::unique_lock<std::mutex>& lock,
+bool TMainThread::WaitParked(std::unique_lock<TEngineMutex>& lock,
                              const TWorkerThread& worker) {
   while (!worker.Parked() && !FGate.Stopping) FGate.Wake.wait(lock);
   return !FGate.Stopping;
@@ -325,7 +328,7 @@ uint32_t TMainThread::TicksBehind(std::chrono::nanoseconds release) {
 // The snapshot of the tick under way is still to be posted: the jump is
 // merged into it, so that a unit that changed in either shows its new digits
 // and a beep due in either sounds once.
-bool TMainThread::CatchUp(std::unique_lock<std::mutex>& lock, uint32_t ticks) {
+bool TMainThread::CatchUp(std::unique_lock<TEngineMutex>& lock, uint32_t ticks) {
   const std::array<bool, 3> changed = SnapChanged;
   const bool beep = SnapBeep;
   TimeThread->Steps = ticks;
@@ -345,7 +348,7 @@ void TMainThread::EndRun() {
 
 void TMainThread::Execute() {
   if (FPriorityHook) FPriorityHook(TimeCriticalPriority);
-  std::unique_lock<std::mutex> lock(FGate.Lock);
+  std::unique_lock<TEngineMutex> lock(FGate.Lock);
   while (!FStarted && !FGate.Stopping) FGate.Wake.wait(lock);
 
   TimeThread->EndReached = false;

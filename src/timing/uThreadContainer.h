@@ -13,12 +13,13 @@
 
 #include <array>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
+
+#include "timing/uEngineSync.h"
 
 // Private window messages. The control bar (NavigWnd) receives the first
 // three with wParam = lParam = 0; the display window (WatchWnd) receives
@@ -64,16 +65,16 @@ class TChronoClock {
   // held when Now() has reached `deadline`, when `wake` is notified, or
   // spuriously: the caller always re-checks its state and the time. A
   // deadline of NoDeadline waits for a notification only.
-  virtual void WaitUntil(std::unique_lock<std::mutex>& lock,
-                         std::condition_variable& wake, TInstant deadline) = 0;
+  virtual void WaitUntil(std::unique_lock<TEngineMutex>& lock,
+                         TEngineCondition& wake, TInstant deadline) = 0;
 };
 
 // The production clock: std::chrono::steady_clock.
 class TSteadyClock final : public TChronoClock {
  public:
   TInstant Now() override;
-  void WaitUntil(std::unique_lock<std::mutex>& lock,
-                 std::condition_variable& wake, TInstant deadline) override;
+  void WaitUntil(std::unique_lock<TEngineMutex>& lock,
+                 TEngineCondition& wake, TInstant deadline) override;
 };
 
 // Posts one message to a window; never sends and never waits for the window.
@@ -93,8 +94,8 @@ using TPriorityHook = std::function<void(int priority)>;
 // One lock for a container and its two workers: every hand-over between them
 // goes through it, so each thread's writes are published to the next reader.
 struct TThreadGate {
-  std::mutex Lock;
-  std::condition_variable Wake;  // the container waits on this one
+  TEngineMutex Lock;
+  TEngineCondition Wake;  // the container waits on this one
   bool Stopping = false;         // the container is being destroyed
 };
 
@@ -125,7 +126,7 @@ class TWorkerThread {
 
   TThreadGate& FGate;
   const int FPriority;
-  std::condition_variable FGo;
+  TEngineCondition FGo;
   bool FReleased = false;  // released and not parked yet
   std::thread FThread;
 };
@@ -236,14 +237,14 @@ class TMainThread {
   using TInstant = TChronoClock::TInstant;
 
   void Execute();
-  bool WaitWhilePaused(std::unique_lock<std::mutex>& lock);
-  bool WaitScheduled(std::unique_lock<std::mutex>& lock,
+  bool WaitWhilePaused(std::unique_lock<TEngineMutex>& lock);
+  bool WaitScheduled(std::unique_lock<TEngineMutex>& lock,
                      std::chrono::nanoseconds offset);
-  bool WaitParked(std::unique_lock<std::mutex>& lock,
+  bool WaitParked(std::unique_lock<TEngineMutex>& lock,
                   const TWorkerThread& worker);
   void TakeSnapshot();
   uint32_t TicksBehind(std::chrono::nanoseconds release);
-  bool CatchUp(std::unique_lock<std::mutex>& lock, uint32_t ticks);
+  bool CatchUp(std::unique_lock<TEngineMutex>& lock, uint32_t ticks);
   void EndRun();
   void Shutdown() noexcept;
 
@@ -274,7 +275,7 @@ class TMainThread {
   TInstant FStart{};
   TInstant FPauseStart{};
   std::chrono::nanoseconds FPausedTotal{};
-  std::condition_variable FEnded;  // WaitFor's callers wait on this
+  TEngineCondition FEnded;  // WaitFor's callers wait on this
 
   std::thread FThread;
 };

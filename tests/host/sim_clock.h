@@ -42,8 +42,8 @@ class TSimClock final : public TChronoClock {
     return FNow;
   }
 
-  void WaitUntil(std::unique_lock<std::mutex>& lock,
-                 std::condition_variable& wake, TInstant deadline) override {
+  void WaitUntil(std::unique_lock<TEngineMutex>& lock, TEngineCondition& wake,
+                 TInstant deadline) override {
     std::function<void()> action;
     {
       std::lock_guard<std::mutex> guard(FMutex);
