@@ -90,8 +90,20 @@ void TBoxNumber::SetCurrentNumber(uint8_t value) {
   if (value > 9)
     throw ETavelinError(
         "Attention TBoxNumber.CurrentNumber est un nombre [0..9] et non un chiffre.");
+  // Only the segments that light up or go out are painted again: at full width a digit is
+  // hundreds of thousands of pixels, most of them the same from one second to the next. Painting
+  // a segment's whole box in full gives the same pixels as painting the whole digit would, since
+  // the segments that stay as they were draw the same there either way.
+  const uint8_t changed = DigitMasks[currentNumber_] ^ DigitMasks[value];
   currentNumber_ = value;
-  Repaint();
+  std::vector<RECT> parts;
+  for (size_t s = 0; s < SegmentPlaces.size(); ++s) {
+    if (!(changed & SegmentPlaces[s].Bit)) continue;
+    TDisplayPoint at = SegmentOrigin(int(s), unit_);
+    TDisplayPoint size = SegmentImageSize(SegmentPlaces[s].Image, unit_);
+    parts.push_back(RECT{at.X, at.Y, at.X + size.X, at.Y + size.Y});
+  }
+  Repaint(parts);
 }
 
 void TBoxNumber::Paint(HDC dc) {

@@ -45,7 +45,17 @@ void TCustomGaugeEx::SetMaxValue(uint32_t value) {
 }
 
 void TCustomGaugeEx::ShowChange(const TGaugeLook &before, const TGaugeLook &after) {
-  if (after != before) Repaint();
+  if (after == before) return;
+  if (after.ColorIndex != before.ColorIndex || after.Percent != before.Percent) {
+    Repaint();
+    return;
+  }
+  // Only the fill's edge moved: the columns between its two places are all that change, a few
+  // pixels wide where the whole gauge is megabytes at full width.
+  RECT r = BarRect();
+  RECT strip{std::max(std::min(before.FillRight, after.FillRight), int(r.left)), r.top,
+             std::min(std::max(before.FillRight, after.FillRight), int(r.right)), r.bottom};
+  if (strip.right > strip.left) Repaint({strip});
 }
 
 void TCustomGaugeEx::SetBackColor(TColor value) {
@@ -132,17 +142,30 @@ void TCustomGaugeEx::Compose(HDC dc) const {
 
 void TCustomGaugeEx::Paint(HDC dc) {
   int w = Width(), h = Height();
+  // Only what the screen is to receive is composed: the part of the gauge that is being painted,
+  // the rest of the picture may be out of date but never reaches the screen.
+  RECT box{0, 0, w, h};
+  RECT clip = box;
+  int kind = GetClipBox(dc, &clip);
+  if (kind == NULLREGION) return;
+  if (kind == ERROR) clip = box;
+  if (!IntersectRect(&box, &box, &clip)) return;
   if (!picture_ || picture_->width() != w || picture_->height() != h) {
     picture_.reset();
     picture_ = std::make_unique<gdi::MemoryDC>(dc, w, h);
   }
   std::exception_ptr failure;
-  try {
-    Compose(picture_->dc());
-  } catch (...) {
-    failure = std::current_exception();
+  {
+    gdi::SavedDC saved(picture_->dc());
+    IntersectClipRect(picture_->dc(), box.left, box.top, box.right, box.bottom);
+    try {
+      Compose(picture_->dc());
+    } catch (...) {
+      failure = std::current_exception();
+    }
   }
   // Whatever was composed reaches the screen before a failure goes on to the caller.
-  BitBlt(dc, 0, 0, w, h, picture_->dc(), 0, 0, SRCCOPY);
+  BitBlt(dc, box.left, box.top, box.right - box.left, box.bottom - box.top, picture_->dc(),
+         box.left, box.top, SRCCOPY);
   if (failure) std::rethrow_exception(failure);
 }

@@ -166,16 +166,31 @@ bool TGraphicControl::CanPaintNow() const {
   return visible_ && parent_ && parent_->HandleAllocated() && IsWindowVisible(parent_->Handle());
 }
 
-void TGraphicControl::Repaint() {
-  if (!CanPaintNow()) return;
+void TGraphicControl::Repaint() { Repaint({RECT{0, 0, width_, height_}}); }
+
+void TGraphicControl::Repaint(const std::vector<RECT> &parts) {
+  if (!CanPaintNow() || parts.empty()) return;
   if (!Opaque) {
-    Invalidate();
+    for (RECT r : parts) {
+      OffsetRect(&r, left_, top_);
+      InvalidateRect(parent_->Handle(), &r, FALSE);
+    }
     UpdateWindow(parent_->Handle());
     return;
   }
   gdi::WindowDC wdc(parent_->Handle());
   gdi::SavedDC saved(wdc.dc());
   IntersectClipRect(wdc.dc(), left_, top_, left_ + width_, top_ + height_);
+  if (parts.size() > 1 || parts[0].left > 0 || parts[0].top > 0 || parts[0].right < width_ ||
+      parts[0].bottom < height_) {
+    // Regions are in device units: the parent's client area, with no origin set yet.
+    gdi::Region clip(CreateRectRgn(0, 0, 0, 0));
+    for (const RECT &r : parts) {
+      gdi::Region part(CreateRectRgn(left_ + r.left, top_ + r.top, left_ + r.right, top_ + r.bottom));
+      CombineRgn(clip.get(), clip.get(), part.get(), RGN_OR);
+    }
+    ExtSelectClipRgn(wdc.dc(), clip.get(), RGN_AND);
+  }
   SetViewportOrgEx(wdc.dc(), left_, top_, nullptr);
   Paint(wdc.dc());
 }

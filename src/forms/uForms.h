@@ -107,6 +107,10 @@ public:
   virtual void Paint(HDC dc) = 0;
   // Paints at once on the parent's surface, without waiting for the window system.
   void Repaint();
+  // The same, limited to the given rectangles of the control: Paint's drawing outside them is
+  // clipped away. For a change that touches a small part of a large control, since every pixel
+  // painted is a pixel the window system then has to move.
+  void Repaint(const std::vector<RECT> &parts);
   void Invalidate();
   void SetBounds(int left, int top, int width, int height) override;
   void SetVisible(bool visible) override;

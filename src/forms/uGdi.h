@@ -50,6 +50,7 @@ using Pen = Owned<HPEN>;
 using Brush = Owned<HBRUSH>;
 using Font = Owned<HFONT>;
 using Bitmap = Owned<HBITMAP>;
+using Region = Owned<HRGN>;
 
 Pen MakePen(int style, int width, COLORREF color);
 Brush MakeBrush(COLORREF color);

@@ -196,15 +196,72 @@ TEST_F(DisplayControls, SameDigitPaintsNothingAnotherPaintsAtOnce) {
   box.SetCurrentNumber(4);
   EXPECT_EQ(box.paints, shown + 1) << "painted within the setter, not queued";
 
-  // And on the screen: garbage painted over the control stays when the same digit comes again.
+  // And on the screen: garbage painted over the control stays when the same digit comes again,
+  // and where a new digit lights the same segments as the old one.
   gdi::WindowDC wdc(host.Handle());
   gdi::FillSolid(wdc.dc(), box.BoundsRect(), RGB(0, 0, 255));
-  POINT g = SegmentCentre(6, 12);
+  POINT a = SegmentCentre(0, 12), g = SegmentCentre(6, 12), d = SegmentCentre(3, 12);
   box.SetCurrentNumber(4);
   EXPECT_EQ(GetPixel(wdc.dc(), box.Left() + g.x, box.Top() + g.y), RGB(0, 0, 255));
   box.SetCurrentNumber(8);
-  EXPECT_EQ(GetPixel(wdc.dc(), box.Left() + g.x, box.Top() + g.y), kGreen);
-  EXPECT_EQ(GetPixel(wdc.dc(), box.Left() + 4 * 12, box.Top() + 4 * 12), kBlack);
+  EXPECT_EQ(GetPixel(wdc.dc(), box.Left() + a.x, box.Top() + a.y), kGreen);
+  EXPECT_EQ(GetPixel(wdc.dc(), box.Left() + d.x, box.Top() + d.y), kGreen);
+  EXPECT_EQ(GetPixel(wdc.dc(), box.Left() + g.x, box.Top() + g.y), RGB(0, 0, 255))
+      << "4 and 8 both light g: it is not painted again";
+}
+
+// Every pixel of a w x h area of a DC, row by row.
+std::vector<COLORREF> Grab(HDC dc, int x, int y, int w, int h) {
+  Picture copy(w, h);
+  BitBlt(copy.dc(), 0, 0, w, h, dc, x, y, SRCCOPY);
+  BITMAPINFO bi{};
+  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  std::vector<COLORREF> px(size_t(w) * size_t(h));
+  HBITMAP bmp = HBITMAP(GetCurrentObject(copy.dc(), OBJ_BITMAP));
+  EXPECT_EQ(GetDIBits(copy.dc(), bmp, 0, UINT(h), px.data(), &bi, DIB_RGB_COLORS), h);
+  return px;
+}
+
+size_t Differences(const std::vector<COLORREF> &a, const std::vector<COLORREF> &b) {
+  size_t n = 0;
+  for (size_t i = 0; i < a.size() && i < b.size(); ++i) n += a[i] != b[i];
+  return n + (a.size() > b.size() ? a.size() - b.size() : b.size() - a.size());
+}
+
+// A change paints only what it changes; what is then on the screen must be what painting the
+// control whole would give, whatever came before.
+TEST_F(DisplayControls, APartialRepaintLeavesWhatAWholePaintWould) {
+  AppConfig->UserScreenSize = 0;
+  HostForm host;
+  TBoxNumber box(&host);
+  TCustomGaugeEx gauge(&host);
+  gauge.SetBounds(10, 250, 638, 50);
+  gauge.FitFontToHeight();
+  gauge.SetMaxValue(1000);
+  gauge.SetShowText(true);
+  host.Show();
+  Pump(50);
+  gdi::WindowDC wdc(host.Handle());
+  for (uint8_t from = 0; from < 10; ++from) {
+    for (uint8_t to = 0; to < 10; ++to) {
+      box.SetCurrentNumber(from);
+      box.SetCurrentNumber(to);
+      auto whole = Render(box);
+      ASSERT_EQ(Differences(Grab(wdc.dc(), box.Left(), box.Top(), box.Width(), box.Height()),
+                            Grab(whole->dc(), 0, 0, box.Width(), box.Height())),
+                0u)
+          << "digit " << int(from) << " then " << int(to);
+    }
+  }
+  // Up by ones, where the edge moves a pixel or none and the text changes every ten; then down.
+  for (uint32_t p : {0u, 1u, 2u, 3u, 9u, 10u, 11u, 249u, 250u, 251u, 252u, 999u, 1000u, 998u, 3u}) {
+    gauge.SetProgress(p);
+    auto whole = Render(gauge);
+    ASSERT_EQ(Differences(Grab(wdc.dc(), gauge.Left(), gauge.Top(), gauge.Width(), gauge.Height()),
+                          Grab(whole->dc(), 0, 0, gauge.Width(), gauge.Height())),
+              0u)
+        << "progress " << p;
+  }
 }
 
 // --- Progress gauge ----------------------------------------------------------------------------

@@ -268,7 +268,9 @@ TEST_F(DisplayWindow, SameDigitOrProgressPaintsNothing) {
   SendMessageA(Wnd(), WM_SET_DIGIT, 2, 0);
   {
     gdi::WindowDC wdc(Wnd());
-    EXPECT_EQ(GetPixel(wdc.dc(), gx, gy), kRed);
+    // The gauge is 2 pixels narrower than the window and starts at x 1; its bar starts at 1.
+    int edge = 1 + GaugeFillWidth(251, 300, 1, w.width - 3);
+    EXPECT_EQ(GetPixel(wdc.dc(), edge - 1, gy), kRed) << "the fill's new edge is painted";
     EXPECT_EQ(GetPixel(wdc.dc(), dx, dy), kBlack) << "0 has no middle segment";
     EXPECT_EQ(GetPixel(wdc.dc(), w.digitLefts[3] + 4 * w.u, dy), RGB(0, 0, 255))
         << "the other digits are left alone";
