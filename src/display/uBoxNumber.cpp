@@ -2,6 +2,8 @@
 
 #include "display/uBoxNumber.h"
 
+#include <map>
+
 #include "base/uErrors.h"
 #include "settings/uConfig.h"
 
@@ -77,10 +79,49 @@ void TSegment::DrawSegment(HDC dc, int index, int x, int y) const {
   SetTextColor(dc, fg);
 }
 
+// --- TDigitSheet -------------------------------------------------------------------------------
+
+std::shared_ptr<TDigitSheet> TDigitSheet::For(int u) {
+  // Only the user-interface thread draws, so the list needs no lock.
+  static std::map<int, std::weak_ptr<TDigitSheet>> sheets;
+  std::shared_ptr<TDigitSheet> sheet = sheets[u].lock();
+  if (!sheet) {
+    sheet = std::make_shared<TDigitSheet>(u);
+    sheets[u] = sheet;
+  }
+  return sheet;
+}
+
+TDigitSheet::TDigitSheet(int u) : unit_(u) {}
+
+void TDigitSheet::Draw(HDC dc, uint8_t value, const TSegment &segments) {
+  const int u = unit_, w = 8 * u, h = 16 * u;
+  if (!sheet_) {
+    gdi::WindowDC screen(nullptr);
+    sheet_ = std::make_unique<gdi::MemoryDC>(screen.dc(), 10 * w, h);
+  }
+  HDC sheet = sheet_->dc();
+  if (!drawn_[value]) {
+    gdi::SavedDC saved(sheet);
+    IntersectClipRect(sheet, value * w, 0, (value + 1) * w, h);
+    SetViewportOrgEx(sheet, value * w, 0, nullptr);
+    gdi::FillSolid(sheet, RECT{0, 0, w, h}, RGB(0, 0, 0));
+    uint8_t mask = DigitMasks[value];
+    for (size_t s = 0; s < SegmentPlaces.size(); ++s) {
+      if (!(mask & SegmentPlaces[s].Bit)) continue;
+      TDisplayPoint at = SegmentOrigin(int(s), u);
+      segments.DrawSegment(sheet, SegmentPlaces[s].Image, at.X, at.Y);
+    }
+    drawn_[value] = true;
+  }
+  BitBlt(dc, 0, 0, w, h, sheet, value * w, 0, SRCCOPY);
+}
+
 // --- TBoxNumber --------------------------------------------------------------------------------
 
 TBoxNumber::TBoxNumber(TWinControl *owner, int u)
-    : TGraphicControl(owner), unit_(DigitUnit(u)), segments_(unit_) {
+    : TGraphicControl(owner), unit_(DigitUnit(u)), segments_(unit_),
+      sheet_(TDigitSheet::For(unit_)) {
   Opaque = true;
   SetBounds(10, 10, 8 * unit_, 16 * unit_);
 }
@@ -107,12 +148,6 @@ void TBoxNumber::SetCurrentNumber(uint8_t value) {
 }
 
 void TBoxNumber::Paint(HDC dc) {
-  int u = unit_;
-  gdi::FillSolid(dc, RECT{0, 0, Width(), Height()}, RGB(0, 0, 0));
-  uint8_t mask = DigitMasks[currentNumber_];  // the setter keeps it within 0..9
-  for (size_t s = 0; s < SegmentPlaces.size(); ++s) {
-    if (!(mask & SegmentPlaces[s].Bit)) continue;
-    TDisplayPoint at = SegmentOrigin(int(s), u);
-    segments_.DrawSegment(dc, SegmentPlaces[s].Image, at.X, at.Y);
-  }
+  // The setter keeps the value within 0..9.
+  sheet_->Draw(dc, currentNumber_, segments_);
 }

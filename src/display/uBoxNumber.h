@@ -42,6 +42,23 @@ private:
   int sheetLeft_[2] = {0, 0};
 };
 
+// The ten digits of one unit, each drawn once when first shown and kept side by side in one
+// picture that every digit control of that unit shares while any of them lives. Showing a digit
+// is then one copy, where drawing it is a fill and two copies per segment: at full width a digit
+// is hundreds of thousands of pixels, changed every second.
+class TDigitSheet {
+public:
+  static std::shared_ptr<TDigitSheet> For(int u);
+  explicit TDigitSheet(int u);
+  // Digit `value` with its top left corner at (0, 0) of dc, drawn with `segments` the first time.
+  void Draw(HDC dc, uint8_t value, const TSegment &segments);
+
+private:
+  int unit_;
+  std::unique_ptr<gdi::MemoryDC> sheet_;
+  bool drawn_[10] = {};
+};
+
 // A windowless, opaque digit control: it paints straight on its parent's surface.
 class TBoxNumber : public TGraphicControl {
 public:
@@ -63,4 +80,5 @@ private:
   int unit_;
   uint8_t currentNumber_ = 0;
   TSegment segments_;
+  std::shared_ptr<TDigitSheet> sheet_;
 };
