@@ -58,10 +58,9 @@ void TWorkerThread::Start(const TPriorityHook* hook) {
 
 void TWorkerThread::Release() {
   FReleased = true;
+  ++FGate.Busy;
   FGo.notify_one();
 }
-
-bool TWorkerThread::Parked() const { return !FReleased; }
 
 void TWorkerThread::WakeToStop() { FGo.notify_all(); }
 
@@ -82,7 +81,7 @@ void TWorkerThread::Body(const TPriorityHook* hook) {
     Execute();
     lock.lock();
     FReleased = false;
-    FGate.Wake.notify_all();
+    if (--FGate.Busy == 0) FGate.Wake.notify_all();
   }
 }
 
@@ -301,9 +300,8 @@ bool TMainThread::WaitScheduled(std::unique_lock<TEngineMutex>& lock,
   }
 }
 
-bool TMainThread::WaitParked(std::unique_lock<TEngineMutex>& lock,
-                             const TWorkerThread& worker) {
-  while (!worker.Parked() && !FGate.Stopping) FGate.Wake.wait(lock);
+bool TMainThread::WaitIdle(std::unique_lock<TEngineMutex>& lock) {
+  while (FGate.Busy != 0 && !FGate.Stopping) FGate.Wake.wait(lock);
   return !FGate.Stopping;
 }
 
@@ -333,7 +331,7 @@ bool TMainThread::CatchUp(std::unique_lock<TEngineMutex>& lock, uint32_t ticks) 
   const bool beep = SnapBeep;
   TimeThread->Steps = ticks;
   TimeThread->Release();
-  if (!WaitParked(lock, *TimeThread)) return false;
+  if (!WaitIdle(lock)) return false;
   TimeThread->Steps = 1;
   TakeSnapshot();
   for (size_t u = 0; u < changed.size(); ++u) SnapChanged[u] = SnapChanged[u] || changed[u];
@@ -355,15 +353,18 @@ void TMainThread::Execute() {
   // Offset from the start of the current tick's release; deadlines are
   // absolute, so the time spent on hand-overs never accumulates.
   std::chrono::nanoseconds release{0};
-  // Each worker is waited for right after its release: both finish in
-  // microseconds, and the clock is only ever waited on while both are parked,
-  // which keeps a simulated clock deterministic.
+  // The workers finish in microseconds, and the clock is only ever waited on
+  // while both are parked, which keeps a simulated clock deterministic.
+  bool timeReleased = false;
   for (;;) {
+    if (!WaitIdle(lock)) return;
     if (!WaitWhilePaused(lock)) return;
     if (FTerminateRequested) break;
 
-    TimeThread->Release();
-    if (!WaitParked(lock, *TimeThread)) return;
+    if (!timeReleased) {
+      TimeThread->Release();
+      if (!WaitIdle(lock)) return;
+    }
 
     if (!WaitScheduled(lock, release + SnapshotDelay)) return;
     TakeSnapshot();
@@ -378,9 +379,15 @@ void TMainThread::Execute() {
     // to a window handling WM_RUN_FINISHED.
     if (last) EndRun();
     MessageThread->Release();
-    if (!WaitParked(lock, *MessageThread)) return;
-    if (last) return;
+    if (last) {
+      WaitIdle(lock);
+      return;
+    }
     release += TickLength;
+    // The next tick's arithmetic, beside this tick's posting. A pause or an
+    // end asked for by now holds it back, as it would at the top of the tick.
+    timeReleased = !FPaused && !FTerminateRequested;
+    if (timeReleased) TimeThread->Release();
   }
   EndRun();
 }

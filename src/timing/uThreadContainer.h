@@ -96,7 +96,10 @@ using TPriorityHook = std::function<void(int priority)>;
 struct TThreadGate {
   TEngineMutex Lock;
   TEngineCondition Wake;  // the container waits on this one
-  bool Stopping = false;         // the container is being destroyed
+  bool Stopping = false;  // the container is being destroyed
+  // Workers released and not parked again. The last one to park wakes the container, so that
+  // two workers running side by side cost it one wake-up, not two.
+  int Busy = 0;
 };
 
 // A worker is released once per tick by its container, does its work without
@@ -111,7 +114,6 @@ class TWorkerThread {
   // For the container only.
   void Start(const TPriorityHook* hook);
   void Release();       // caller holds the gate's lock
-  bool Parked() const;  // caller holds the gate's lock
   void WakeToStop();    // after Stopping was set
   void Join();
 
@@ -195,7 +197,8 @@ class TMessageThread final : public TWorkerThread {
 // Tick k releases the time thread at start + (k - 1) s, takes the snapshot
 // 500 ms after that release and has the message thread post the tick's
 // messages at start + k s; time spent paused is added to every later
-// deadline. A stall longer than a tick (a closed lid, a debugger, a machine
+// deadline. Tick k + 1's release goes with tick k's posting, unless a pause
+// or the end is already asked for: both workers then run side by side. A stall longer than a tick (a closed lid, a debugger, a machine
 // too busy to wake the container) is not made up tick by tick: the tick whose
 // messages are due folds in every tick due since, so that one set of messages
 // brings the display to the present, and the schedule goes on from there.
@@ -240,8 +243,7 @@ class TMainThread {
   bool WaitWhilePaused(std::unique_lock<TEngineMutex>& lock);
   bool WaitScheduled(std::unique_lock<TEngineMutex>& lock,
                      std::chrono::nanoseconds offset);
-  bool WaitParked(std::unique_lock<TEngineMutex>& lock,
-                  const TWorkerThread& worker);
+  bool WaitIdle(std::unique_lock<TEngineMutex>& lock);
   void TakeSnapshot();
   uint32_t TicksBehind(std::chrono::nanoseconds release);
   bool CatchUp(std::unique_lock<TEngineMutex>& lock, uint32_t ticks);
