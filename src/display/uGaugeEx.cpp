@@ -115,6 +115,9 @@ void TCustomGaugeEx::PaintPercentText(HDC dc, const RECT &r) const {
            std::min(at.X + int(extent.cx) + pad, int(r.right)),
            std::min(at.Y + int(extent.cy) + pad, int(r.bottom))};
   if (box.right <= box.left || box.bottom <= box.top) return;
+  // A repaint of the fill's edge away from the text leaves the text as it is.
+  RECT painted, overlap;
+  if (GetClipBox(dc, &painted) != ERROR && !IntersectRect(&overlap, &box, &painted)) return;
   int w = box.right - box.left, h = box.bottom - box.top;
   gdi::MemoryDC t(dc, w, h);
   gdi::FillSolid(t.dc(), RECT{0, 0, w, h}, RGB(0, 0, 0));

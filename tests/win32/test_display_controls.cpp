@@ -253,8 +253,10 @@ TEST_F(DisplayControls, APartialRepaintLeavesWhatAWholePaintWould) {
           << "digit " << int(from) << " then " << int(to);
     }
   }
-  // Up by ones, where the edge moves a pixel or none and the text changes every ten; then down.
-  for (uint32_t p : {0u, 1u, 2u, 3u, 9u, 10u, 11u, 249u, 250u, 251u, 252u, 999u, 1000u, 998u, 3u}) {
+  // Up by ones, where the edge moves a pixel or none and the text changes every ten, then under
+  // the text; then down.
+  for (uint32_t p : {0u, 1u, 2u, 3u, 9u, 10u, 11u, 249u, 250u, 251u, 252u, 500u, 501u, 502u, 503u,
+                     999u, 1000u, 998u, 3u}) {
     gauge.SetProgress(p);
     auto whole = Render(gauge);
     ASSERT_EQ(Differences(Grab(wdc.dc(), gauge.Left(), gauge.Top(), gauge.Width(), gauge.Height()),
