@@ -54,13 +54,25 @@ for p in /proc/[0-9]*; do
   [ "$(basename "$(readlink "$p/cwd" 2>/dev/null)")" = "$serverdir" ] && server=${p#/proc/}
 done
 [ -n "$prog" ] && [ -n "$server" ] || { echo "Tavelin.exe or its wineserver not found" >&2; exit 1; }
+# The scheduler's own count of each thread's time on a processor, in nanoseconds: utime and stime
+# come in hundredths of a second, too coarse for a program that takes a few of them a minute.
+runtimes() { for t in /proc/"$prog"/task/*; do echo "${t##*/} $(cut -d' ' -f1 "$t/schedstat")"; done; }
 hz=$(getconf CLK_TCK)
+runtimes >"$work/run0"
 p0=$(ticks "$prog") s0=$(ticks "$server") t0=$(date +%s.%N)
 sleep "$seconds"
 p1=$(ticks "$prog") s1=$(ticks "$server") t1=$(date +%s.%N)
+runtimes >"$work/run1"
 [ -n "$png" ] && import -window root "$png"
 awk -v p=$((p1 - p0)) -v s=$((s1 - s0)) -v hz="$hz" -v t0="$t0" -v t1="$t1" -v size="$size" \
     -v screen="$screen" 'BEGIN {
   m = (t1 - t0) / 60
   printf "size %s on %s, %.1f min of run: Tavelin.exe %.3f s/min, wineserver %.3f s/min, together %.3f s/min\n",
          size, screen, m, p / hz / m, s / hz / m, (p + s) / hz / m }'
+# Each thread that ran, in the order they were made: the user interface's first, then those of
+# the timing engine.
+join "$work/run0" "$work/run1" | awk -v t0="$t0" -v t1="$t1" '
+  { ms = ($3 - $2) / 1e6; total += ms; if (ms >= 0.05) parts = parts sprintf(" %.1f", ms) }
+  END { m = (t1 - t0) / 60
+        printf "Tavelin.exe by the scheduler: %.1f ms per minute of run (threads, ms in all:%s)\n",
+               total / m, parts }'
