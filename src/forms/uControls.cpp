@@ -171,10 +171,9 @@ void TGraphicControl::Repaint() { Repaint({RECT{0, 0, width_, height_}}); }
 void TGraphicControl::Repaint(const std::vector<RECT> &parts) {
   if (!CanPaintNow() || parts.empty()) return;
   if (!Opaque) {
-    for (RECT r : parts) {
-      OffsetRect(&r, left_, top_);
-      InvalidateRect(parent_->Handle(), &r, FALSE);
-    }
+    // What shows through such a control is the parent's to paint first: the whole of it goes
+    // through the window system.
+    Invalidate();
     UpdateWindow(parent_->Handle());
     return;
   }

@@ -87,15 +87,20 @@ POINT SegmentCentre(int s, int u) {
 TEST_F(DisplayControls, EachDigitLightsExactlyItsSegmentsAtTheSmallestAndLargestSize) {
   const char *lit[10] = {"abcdef", "bc",     "abdeg", "abcdg",   "bcfg",
                          "acdfg",  "acdefg", "abc",   "abcdefg", "abcdfg"};
-  for (int size : {0, 4}) {
-    AppConfig->UserScreenSize = size;
-    int u = DigitUnitSize[size_t(size)];
-    TBoxNumber box(nullptr);
-    ASSERT_EQ(box.Width(), 8 * u);
-    ASSERT_EQ(box.Height(), 16 * u);
-    EXPECT_EQ(box.Left(), 10);
-    EXPECT_EQ(box.Top(), 10);
-    for (uint8_t d = 0; d < 10; ++d) {
+  // Both sizes alive at once, each digit shown on one then the other: digits of different units
+  // never share their drawn figures.
+  AppConfig->UserScreenSize = 0;
+  TBoxNumber smallest(nullptr);
+  AppConfig->UserScreenSize = 4;
+  TBoxNumber largest(nullptr);
+  for (uint8_t d = 0; d < 10; ++d) {
+    for (int size : {0, 4}) {
+      int u = DigitUnitSize[size_t(size)];
+      TBoxNumber &box = size == 0 ? smallest : largest;
+      ASSERT_EQ(box.Width(), 8 * u);
+      ASSERT_EQ(box.Height(), 16 * u);
+      EXPECT_EQ(box.Left(), 10);
+      EXPECT_EQ(box.Top(), 10);
       box.SetCurrentNumber(d);
       auto pic = Render(box);
       std::string seen;
