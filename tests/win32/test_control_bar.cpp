@@ -384,7 +384,8 @@ TEST_F(ControlBar, DisplayComesBackAboveAnotherTopmostWindow) {
     TNavigChrono *bar = Bar();
     HWND display = bar->WatchChrono().Handle();
     Key(VK_SPACE);
-    STARTUPINFOA si{sizeof si};
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
     ASSERT_TRUE(CreateProcessA(helper.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr,
                                nullptr, &si, &pi));
     HWND cover = nullptr;
