@@ -234,9 +234,9 @@ void PressKey(HWND target, UINT vk, bool ctrl) {
   BYTE saved = state[VK_CONTROL];
   state[VK_CONTROL] = ctrl ? 0x80 : 0;
   SetKeyboardState(state);
-  MSG msg{target, WM_KEYDOWN, vk, 1, GetMessageTime(), {0, 0}};
+  MSG msg{target, WM_KEYDOWN, vk, 1, DWORD(GetMessageTime()), {0, 0}};
   Application.ProcessMessage(msg);
-  MSG up{target, WM_KEYUP, vk, LPARAM(0xC0000001), GetMessageTime(), {0, 0}};
+  MSG up{target, WM_KEYUP, vk, LPARAM(0xC0000001), DWORD(GetMessageTime()), {0, 0}};
   Application.ProcessMessage(up);
   state[VK_CONTROL] = saved;
   SetKeyboardState(state);
