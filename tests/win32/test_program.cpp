@@ -73,6 +73,20 @@ HWND WaitForWindow(DWORD pid, const char *cls, int ms) {
   return nullptr;
 }
 
+// The main window's top left corner on the screen.
+void ExpectFrameAt(HWND main, LONG left, LONG top) {
+  RECT frame;
+  GetWindowRect(main, &frame);
+  EXPECT_EQ(frame.left, left);
+  EXPECT_EQ(frame.top, top);
+}
+
+// The close box: the program saves and ends with code 0.
+void CloseAndExpectCleanExit(HWND main, Running &program) {
+  PostMessageA(main, WM_CLOSE, 0, 0);
+  EXPECT_EQ(program.WaitExit(10000), 0u);
+}
+
 TEST(Program, StartsShowsItsMainWindowAndSavesOnClose) {
   ResetRegistry();
   Running program;
@@ -93,13 +107,8 @@ TEST(Program, StartsShowsItsMainWindowAndSavesOnClose) {
   GetClientRect(main, &client);
   EXPECT_EQ(client.right, 287);
   EXPECT_EQ(client.bottom, 273);
-  RECT frame;
-  GetWindowRect(main, &frame);
-  EXPECT_EQ(frame.left, 393);
-  EXPECT_EQ(frame.top, 123);
-  // The close box: the program saves and ends with code 0.
-  PostMessageA(main, WM_CLOSE, 0, 0);
-  EXPECT_EQ(program.WaitExit(10000), 0u);
+  ExpectFrameAt(main, 393, 123);
+  CloseAndExpectCleanExit(main, program);
 
   const char *dwords[] = {"TotalTime", "InterBeepTime", "BeepActive", "TypeFinalSound",
                           "TypeBeepSound", "TypeInc", "UserScreenSize"};
@@ -126,11 +135,8 @@ TEST(Program, StartsShowsItsMainWindowAndSavesOnClose) {
   ASSERT_TRUE(again.Start());
   main = WaitForWindow(again.pi.dwProcessId, "TavelinWindow", 10000);
   ASSERT_NE(main, nullptr);
-  GetWindowRect(main, &frame);
-  EXPECT_EQ(frame.left, 40);
-  EXPECT_EQ(frame.top, 30);
-  PostMessageA(main, WM_CLOSE, 0, 0);
-  EXPECT_EQ(again.WaitExit(10000), 0u);
+  ExpectFrameAt(main, 40, 30);
+  CloseAndExpectCleanExit(main, again);
   ResetRegistry();
 }
 
@@ -158,12 +164,8 @@ TEST(Program, WrongTypedSettingIsReportedAndTheProgramGoesOn) {
   EXPECT_EQ(AnswerBox(program), "Type de données incorrect pour 'MainWindow'");
   HWND main = WaitForWindow(program.pi.dwProcessId, "TavelinWindow", 10000);
   ASSERT_NE(main, nullptr);
-  RECT frame;
-  GetWindowRect(main, &frame);
-  EXPECT_EQ(frame.left, 393);
-  EXPECT_EQ(frame.top, 123);
-  PostMessageA(main, WM_CLOSE, 0, 0);
-  EXPECT_EQ(program.WaitExit(10000), 0u);
+  ExpectFrameAt(main, 393, 123);
+  CloseAndExpectCleanExit(main, program);
   EXPECT_EQ(ReadValue(kKey, "TotalTime").type, DWORD(REG_DWORD));
   EXPECT_EQ(ReadValue(kKey, "TotalTime").Dword(), 300u);
   EXPECT_EQ(ReadValue(kKey, "MainWindow").data.size(), 44u);
@@ -173,8 +175,7 @@ TEST(Program, WrongTypedSettingIsReportedAndTheProgramGoesOn) {
   main = WaitForWindow(again.pi.dwProcessId, "TavelinWindow", 10000);
   ASSERT_NE(main, nullptr);
   EXPECT_EQ(WaitForWindow(again.pi.dwProcessId, "#32770", 200), nullptr);
-  PostMessageA(main, WM_CLOSE, 0, 0);
-  EXPECT_EQ(again.WaitExit(10000), 0u);
+  CloseAndExpectCleanExit(main, again);
   ResetRegistry();
 }
 
