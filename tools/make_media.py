@@ -210,6 +210,77 @@ class Glyph:
         return g
 
 
+def scale2x(g):
+    """Pixel art at twice its size (Scale2x): edges follow the diagonals instead of turning
+    into blocks, and no colour is made up."""
+    out = Glyph(2 * g.w, 2 * g.h)
+    px = g.px
+
+    def at(x, y):
+        x = min(max(x, 0), g.w - 1)
+        y = min(max(y, 0), g.h - 1)
+        return px[y][x]
+    for y in range(g.h):
+        for x in range(g.w):
+            p, a, b, c, d = at(x, y), at(x, y - 1), at(x + 1, y), at(x - 1, y), at(x, y + 1)
+            e0 = a if (c == a and c != d and a != b) else p
+            e1 = b if (a == b and a != c and b != d) else p
+            e2 = c if (d == c and d != b and c != a) else p
+            e3 = d if (b == d and b != a and d != c) else p
+            out.px[2 * y][2 * x], out.px[2 * y][2 * x + 1] = e0, e1
+            out.px[2 * y + 1][2 * x], out.px[2 * y + 1][2 * x + 1] = e2, e3
+    return out
+
+
+def scale3x(g):
+    """Pixel art at three times its size (Scale3x)."""
+    out = Glyph(3 * g.w, 3 * g.h)
+
+    def at(x, y):
+        x = min(max(x, 0), g.w - 1)
+        y = min(max(y, 0), g.h - 1)
+        return g.px[y][x]
+    for y in range(g.h):
+        for x in range(g.w):
+            A, B, C = at(x - 1, y - 1), at(x, y - 1), at(x + 1, y - 1)
+            D, E, F = at(x - 1, y), at(x, y), at(x + 1, y)
+            G, H, I = at(x - 1, y + 1), at(x, y + 1), at(x + 1, y + 1)
+            e = [E] * 9
+            if B != H and D != F:
+                e[0] = D if D == B else E
+                e[1] = B if (D == B and E != C) or (B == F and E != A) else E
+                e[2] = F if B == F else E
+                e[3] = D if (D == B and E != G) or (D == H and E != A) else E
+                e[5] = F if (B == F and E != I) or (H == F and E != C) else E
+                e[6] = D if D == H else E
+                e[7] = H if (D == H and E != I) or (H == F and E != G) else E
+                e[8] = F if H == F else E
+            for i in range(9):
+                out.px[3 * y + i // 3][3 * x + i % 3] = e[i]
+    return out
+
+
+def halved(g):
+    """Half the size, each pixel the commonest colour of its 2 x 2 block (the top left one on a
+    tie): hard edges stay hard."""
+    out = Glyph(g.w // 2, g.h // 2)
+    for y in range(out.h):
+        for x in range(out.w):
+            block = [g.px[2 * y][2 * x], g.px[2 * y][2 * x + 1],
+                     g.px[2 * y + 1][2 * x], g.px[2 * y + 1][2 * x + 1]]
+            out.px[y][x] = max(block, key=lambda c: (block.count(c), -block.index(c)))
+    return out
+
+
+def art_at(g, percent):
+    """Hand-placed pixel art at 100, 150 or 200 %."""
+    if percent == 150:
+        return halved(scale3x(g))
+    if percent == 200:
+        return scale2x(g)
+    return g
+
+
 def greyed(g):
     """Disabled look: same silhouette, lifted greys so it reads as inactive."""
     def grey(c):
@@ -284,9 +355,15 @@ def draw_horn_with_check(size):
     return g
 
 
-def draw_run32():
+def scaled_glyph(k):
+    """A 32-unit glyph canvas at k times its 32 px size."""
+    side = int(32 * k + 0.5)
+    return Glyph(side, side, k)
+
+
+def draw_run32(k=1.0):
     """Two green arrows chasing each other round a circle: start again."""
-    g = Glyph(32, 32)
+    g = scaled_glyph(k)
     cx, cy, r_out, r_in = 16.0, 16.0, 12.2, 8.2
     rm = (r_out + r_in) / 2.0
     for a_tail, a_end in ((196.0, 312.0), (16.0, 132.0)):
@@ -308,8 +385,8 @@ def draw_run32():
     return g
 
 
-def draw_pause32(bar, ink, hi=None):
-    g = Glyph(32, 32)
+def draw_pause32(bar, ink, hi=None, k=1.0):
+    g = scaled_glyph(k)
     for x0 in (7.0, 19.0):
         inside = g.stamp(sd_box(x0, 5.0, x0 + 6.0, 27.0, 1.2), bar, ink)
         if hi is not None:
@@ -322,9 +399,9 @@ DOOR_FRAME, DOOR_DARK, DOOR_PANEL, DOOR_PANEL_LO = (
 KNOB = (255, 222, 90)
 
 
-def draw_quit32():
+def draw_quit32(k=1.0):
     """Open door, panel swung towards us, a green arrow leaving through it."""
-    g = Glyph(32, 32)
+    g = scaled_glyph(k)
     g.stamp(sd_box(9.0, 1.5, 24.5, 30.5), DOOR_FRAME, INK)
     g.paint(sd_box(11.5, 4.0, 22.0, 30.5), DOOR_DARK)
     panel = sd_polygon([(11.0, 4.0), (11.0, 30.0), (1.5, 31.0), (1.5, 1.0)])
@@ -561,6 +638,7 @@ def letter(ch, x0):
 
 
 def banner_word(word="Tavelin", gap=4.0, kern=None):
+    # In design units: the 100 % banner's pixels.
     kern = kern or {("T", "a"): -4.5}
     parts, x = [], 0.0
     prev = None
@@ -579,8 +657,10 @@ def banner_word(word="Tavelin", gap=4.0, kern=None):
     return shapes
 
 
-def render_banner():
+def render_banner(scale=1.0):
+    """The banner at `scale` times its 100 % size; the shapes stay in 100 % units."""
     shapes = banner_word()
+    W, H = int(BANNER_W * scale + 0.5), int(BANNER_H * scale + 0.5)
     shadow_dx, shadow_dy = 2.5, 2.5
     line = 1.25                      # width of the dark rim around the letters
 
@@ -596,21 +676,21 @@ def render_banner():
     rim, shadow = (0, 66, 18), (0, 24, 6)
     n = 4
     img = []
-    for y in range(BANNER_H):
-        t = y / (BANNER_H - 1.0)
+    for y in range(H):
+        t = y / (H - 1.0)
         bg = mix(top, bottom, t)
-        if y == 1:
+        if 1 <= y < 1 + max(1, int(scale)):
             bg = mix(bg, (255, 255, 255), 0.18)
         row = []
-        for x in range(BANNER_W):
-            if x == 0 or y == 0 or x == BANNER_W - 1 or y == BANNER_H - 1:
+        for x in range(W):
+            if x == 0 or y == 0 or x == W - 1 or y == H - 1:
                 row.append((4, 44, 14))
                 continue
             cf = co = cs = 0
             for sy in range(n):
-                py = y + (sy + 0.5) / n
+                py = (y + (sy + 0.5) / n) / scale
                 for sx in range(n):
-                    px = x + (sx + 0.5) / n
+                    px = (x + (sx + 0.5) / n) / scale
                     d = dist(px, py)
                     if d < 0:
                         cf += 1
@@ -622,7 +702,7 @@ def render_banner():
             col = tuple(float(v) for v in bg)
             col = mix(col, shadow, 0.85 * cs / k)
             col = mix(col, rim, co / k)
-            ty = max(0.0, min(1.0, (y + 0.5 - CAP_TOP) / (BASE - CAP_TOP)))
+            ty = max(0.0, min(1.0, ((y + 0.5) / scale - CAP_TOP) / (BASE - CAP_TOP)))
             col = mix(col, mix(fill_top, fill_bottom, ty), cf / k)
             row.append(col)
         img.append(row)
@@ -981,14 +1061,40 @@ def main():
     }
     for base in ("glyph_run32", "glyph_chrono", "glyph_exit", "glyph_ok"):
         glyphs[base + "_dis.bmp"] = greyed(glyphs[base + ".bmp"])
+    # The same pictures for screens scaled to 150 and 200 %: shapes drawn again at the size,
+    # hand-placed art enlarged by rules that keep its edges.
+    for percent in (150, 200):
+        k = percent / 100.0
+        big = {
+            "glyph_beep24": draw_horn_with_check(int(24 * k + 0.5)),
+            "glyph_beep32": draw_horn_with_check(int(32 * k + 0.5)),
+            "glyph_run32": draw_run32(k),
+            "glyph_pause32": draw_pause32((48, 104, 232), (8, 24, 96), hi=(130, 176, 255), k=k),
+            "glyph_pause32_dis": draw_pause32((0, 0, 0), (0, 0, 0), k=k),
+            "glyph_quit32": draw_quit32(k),
+            "glyph_chrono": art_at(glyphs["glyph_chrono.bmp"], percent),
+            "glyph_exit": art_at(glyphs["glyph_exit.bmp"], percent),
+            "glyph_ok": art_at(glyphs["glyph_ok.bmp"], percent),
+        }
+        for base in ("glyph_run32", "glyph_chrono", "glyph_exit", "glyph_ok"):
+            big[base + "_dis"] = greyed(big[base])
+        for base, g in big.items():
+            glyphs["%s_%d.bmp" % (base, percent)] = g
     for name in sorted(glyphs):
         g = glyphs[name]
         check_bmp(write(name, bmp_bytes_24(g)), g.w, g.h, 24)
 
-    palette, rows = median_cut(render_banner())
-    check_bmp(write("banner.bmp", bmp_bytes_8(palette, rows)), BANNER_W, BANNER_H, 8)
+    for percent, suffix in ((100, ""), (150, "_150"), (200, "_200")):
+        k = percent / 100.0
+        palette, rows = median_cut(render_banner(k))
+        check_bmp(write("banner%s.bmp" % suffix, bmp_bytes_8(palette, rows)),
+                  int(BANNER_W * k + 0.5), int(BANNER_H * k + 0.5), 8)
 
-    check_icon(write("Tavelin.ico", ico_bytes([draw_icon(32), rgba_from_glyph(glyphs["glyph_chrono.bmp"])])), [32, 16])
+    # 32 and 16 px first, as they have always been; then the sizes of scaled screens (the about
+    # box shows the icon doubled: 64, 96 and 128 px).
+    icons = [draw_icon(32), rgba_from_glyph(glyphs["glyph_chrono.bmp"]),
+             rgba_from_glyph(glyphs["glyph_chrono_150.bmp"])] + [draw_icon(s) for s in (48, 64, 96, 128)]
+    check_icon(write("Tavelin.ico", ico_bytes(icons)), [32, 16, 24, 48, 64, 96, 128])
     check_cursor(write("crMail.cur", cur_bytes(draw_mail_cursor())))
 
     check_wav(write("beep.wav", wav_bytes(22050, synth_beep())), 22050, 11580, 11536)
