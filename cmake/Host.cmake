@@ -87,6 +87,12 @@ foreach(t IN LISTS WIN_TESTS)
   if(screen_line)
     string(REGEX REPLACE "^// screen: *" "" screen "${screen_line}")
   endif()
+  # And for another scaling, "// dpi: N": the screen's pixels per inch (96 unless told).
+  file(STRINGS ${t} dpi_line REGEX "^// dpi: ")
+  if(dpi_line)
+    string(REGEX REPLACE "^// dpi: *" "" dpi "${dpi_line}")
+    set(screen "${screen}@${dpi}")
+  endif()
   add_test(NAME wine.${tn}
            COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-test.sh ${WINE_TEMPLATE} ${screen}
                    ${WIN_BUILD_DIR}/${tn}.exe)

@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
 # wine-test.sh TEMPLATE SCREEN PROGRAM [ARGS...]: runs a Windows test program under Wine on a
 # fresh copy of the booted prefix and a private virtual screen; exits with the program's code.
-# SCREEN is WxHxD, or WxH+WxH... for several monitors side by side.
+# SCREEN is WxHxD, or WxH+WxH... for several monitors side by side, either followed by @DPI for
+# a screen scaled to DPI pixels per inch (LogPixels, which Wine hands every program).
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/wine-env.sh"
 template=$1 screen=$2 program=$3
 shift 3
+dpi=
+if [[ $screen == *@* ]]; then
+  dpi=${screen#*@}
+  screen=${screen%@*}
+fi
 work=$(mktemp -d /tmp/tavelin-test.XXXXXX)
 cp -a "$template" "$work/prefix"
 export WINEPREFIX=$work/prefix
@@ -59,6 +65,15 @@ REG
 else
   start_xvfb "$screen" || exit 1
   wine_desktop_registry "${screen%x*}"
+fi
+if [ -n "$dpi" ]; then
+  cat >>"$WINEPREFIX/user.reg" <<REG
+
+[Control Panel\\Desktop] 1700000000
+"LogPixels"=dword:$(printf %08x "$dpi")
+REG
+  # Wine reads the machine's value (the current hardware profile's fonts) before the user's.
+  sed -i "s/^\"LogPixels\"=dword:.*/\"LogPixels\"=dword:$(printf %08x "$dpi")/" "$WINEPREFIX/system.reg"
 fi
 wineserver -p >/dev/null 2>&1
 wine "$program" "$@" >"$work/out" 2>"$work/err"

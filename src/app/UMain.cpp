@@ -81,13 +81,13 @@ void TMain::BtnActivateBeepClick(TControl *Sender) {
   if (button.Tag == 1) {
     beepbox.SetVisible(true);
     button.Tag = 0;
-    cfgpanel.SetHeight(158);
+    cfgpanel.SetHeight(Scaled(158));
     button.SetHint("Désactiver les beep");
   } else {
     button.Tag = 1;
     beepbox.SetVisible(false);
     button.SetDown(false);
-    cfgpanel.SetHeight(110);
+    cfgpanel.SetHeight(Scaled(110));
     button.SetHint("Activer les beep");
   }
   AppConfig->SetBeepActive(beepbox.Visible());

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "forms/uScale.h"
+
 namespace {
 
 // The gauge's arithmetic is done on the x87's 64-bit significand. The x87 rounds to whatever
@@ -173,4 +175,15 @@ TWatchLayout DisplayLayout(int32_t userScreenSize, int fixedWidth,
     return WatchLayout(userScreenSize, fixedWidth);
   int k = FullWidthMonitor(userScreenSize, int(orderedMonitors.size()));
   return FullWidthLayout(orderedMonitors[size_t(k)].Rect, barHeight);
+}
+
+int ScaledFixedWidth(int fixedWidth, int dpi) { return ScaleLength(fixedWidth, dpi); }
+
+TWatchLayout ScaledDisplayLayout(int32_t userScreenSize, int fixedWidth, int dpi,
+                                 const std::vector<TMonitor> &orderedMonitors, int barHeight) {
+  bool fullWidth = IsFullWidthSize(userScreenSize) && !orderedMonitors.empty();
+  if (fullWidth || SaneDpi(dpi) == DesignDpi)
+    return DisplayLayout(userScreenSize, fixedWidth, orderedMonitors, barHeight);
+  int height = orderedMonitors.empty() ? 1 << 20 : orderedMonitors[0].Rect.Height;
+  return FullWidthLayout(TDisplayRect{0, 0, ScaledFixedWidth(fixedWidth, dpi), height}, barHeight);
 }

@@ -120,6 +120,18 @@ TWatchLayout FullWidthLayout(const TDisplayRect &monitor, int barHeight);
 TWatchLayout DisplayLayout(int32_t userScreenSize, int fixedWidth,
                            const std::vector<TMonitor> &orderedMonitors, int barHeight);
 
+// --- Scaled screens ----------------------------------------------------------------------------
+
+// A fixed display size stands for its width on a 96-DPI screen: on a screen of `dpi` it is
+// round(width * dpi / 96) physical pixels wide.
+int ScaledFixedWidth(int fixedWidth, int dpi);
+// DisplayLayout in the physical pixels of a screen of `dpi`: a fixed size is ScaledFixedWidth
+// wide at the top left corner of the screen, laid out by the full-width rule for that width
+// within the primary monitor's height (at 96 DPI, the fixed tables themselves); a full-width
+// display is the monitor's own width, whatever its scale.
+TWatchLayout ScaledDisplayLayout(int32_t userScreenSize, int fixedWidth, int dpi,
+                                 const std::vector<TMonitor> &orderedMonitors, int barHeight);
+
 // --- Gauge -------------------------------------------------------------------------------------
 
 // trunc((100 / maxValue) * progress) in extended precision, the quotient formed first, low 8

@@ -5,6 +5,7 @@
 #include <mmsystem.h>
 
 #include "forms/uApplication.h"
+#include "forms/uDpi.h"
 #include "settings/uConfig.h"
 #include "timing/uRunContainer.h"
 #include "timing/uSound.h"
@@ -38,6 +39,8 @@ TNavigChrono::TNavigChrono(TForm *owner) : TForm(owner) {
   FWatchChrono->CreateHandle();
   FThreadContainer = NewContainer();
   SetLeftTop(FWatchChrono->Left(), FWatchChrono->Top() + FWatchChrono->Height());
+  // Under the display, the bar takes the scale of the monitor it is now on.
+  if (int dpi = WindowDpi(Handle()); dpi != Dpi()) ChangeDpi(dpi, nullptr);
 }
 
 TNavigChrono::~TNavigChrono() {

@@ -4,6 +4,7 @@
 
 #include "display/uMonitors.h"
 #include "forms/uApplication.h"
+#include "forms/uDpi.h"
 #include "settings/uConfig.h"
 #include "timing/uThreadContainer.h"
 
@@ -17,7 +18,9 @@ TWatchChrono::TWatchChrono(TForm *owner) : TForm(owner) {
   int width = AppConfig->GetScreenWidth();
   // A full-width display leaves room under it for its owner, the control bar.
   int barHeight = owner ? owner->Height() : 0;
-  layout_ = DisplayLayout(screenSize, width, SystemMonitors(), barHeight);
+  // In the physical pixels of the screen: a fixed size grows with the primary monitor's scale.
+  layout_ = ScaledDisplayLayout(screenSize, width, PointDpi(POINT{0, 0}), SystemMonitors(),
+                                barHeight);
   const TWatchLayout &l = layout_;
 
   // A borderless window at the top left corner of the screen (or of the chosen monitor), above
@@ -120,3 +123,5 @@ LRESULT TWatchChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   }
   return TForm::WndProc(msg, wParam, lParam);
 }
+
+void TWatchChrono::ChangeDpi(int, const RECT *) {}

@@ -31,6 +31,8 @@ public:
   // WM_SET_DIGIT, WM_SET_PROGRESS, WM_ACTIVATE (consumed: the window disables itself while its
   // owner is visible) and WM_SETCURSOR (no pointer over the window).
   LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+  // Laid out in physical pixels, the display keeps its layout at another scale.
+  void ChangeDpi(int dpi, const RECT *suggested) override;
 
 private:
   void DrawColon(int colon);

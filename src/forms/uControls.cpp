@@ -7,6 +7,7 @@
 #include <map>
 
 #include "forms/uApplication.h"
+#include "forms/uDpi.h"
 #include "forms/uForms.h"
 #include "forms/uTransparent.h"
 
@@ -14,6 +15,12 @@ namespace {
 
 const char *const kObjectProp = "TavelinCtl";
 int nextControlId = 100;
+
+// The DPI of the form a control belongs to: its design's lengths are scaled to it.
+int FormDpi(const TControl *control) {
+  const TForm *form = control->OwnerForm();
+  return form ? form->Dpi() : DesignDpi;
+}
 
 HCURSOR StockCursor(LPCSTR id) { return LoadCursorA(nullptr, id); }
 
@@ -127,9 +134,11 @@ const TFontDesc &TControl::EffectiveFont() const {
 }
 
 void TControl::ApplyDesign(const TDesignItem &item) {
+  const int dpi = FormDpi(this);
   if (item.Has("rect")) {
     std::vector<int> r = item.GetInts("rect", 4);
-    SetBounds(r[0], r[1], r[2], r[3]);
+    SetBounds(ScaleLength(r[0], dpi), ScaleLength(r[1], dpi), ScaleLength(r[2], dpi),
+              ScaleLength(r[3], dpi));
   }
   Tag = item.GetInt("tag", Tag);
   hint_ = item.Get("hint", hint_);
@@ -141,6 +150,7 @@ void TControl::ApplyDesign(const TDesignItem &item) {
     Font.Name = item.Get("font", Font.Name);
     Font.Height = item.GetInt("fontheight", Font.Height);
     if (item.Has("fontsize")) Font.Height = gdi::PointsToHeight(item.GetInt("fontsize", 8));
+    if (item.Has("fontheight") || item.Has("fontsize")) Font.Height = ScaleLength(Font.Height, dpi);
     Font.Bold = item.GetBool("bold", Font.Bold);
     Font.Italic = item.GetBool("italic", Font.Italic);
     ParentFont = false;
@@ -156,6 +166,12 @@ void TControl::ApplyDesign(const TDesignItem &item) {
 
 void TControl::Click() {
   if (OnClick) OnClick(this);
+}
+
+void TControl::ScaleChanged(int fromDpi, int toDpi) {
+  auto to = [&](int length) { return RescaleLength(length, fromDpi, toDpi); };
+  if (!ParentFont) Font.Height = to(Font.Height);
+  SetBounds(to(left_), to(top_), to(width_), to(height_));
 }
 
 // --- TGraphicControl ---------------------------------------------------------------------------
@@ -566,7 +582,7 @@ void TGroupBox::PaintContent(HDC dc) {
   OffsetRect(&dark, -1, -1);
   FrameRect(dc, &dark, sh);
   if (!text_.empty()) {
-    RECT t{8, 0, 0, h};
+    RECT t{ScaleLength(8, FormDpi(this)), 0, 0, h};
     DrawTextA(dc, text_.c_str(), int(text_.size()), &t, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
     SetBkMode(dc, OPAQUE);
     SetBkColor(dc, ColorToRGB(EffectiveColor()));
@@ -590,6 +606,7 @@ void TLabel::ApplyDesign(const TDesignItem &item) {
 void TLabel::SetCaption(const std::string &caption) {
   Caption = caption;
   if (AutoSize) AdjustSize();
+  FitCaption();
   Invalidate();
 }
 
@@ -600,6 +617,41 @@ void TLabel::AdjustSize() {
   DrawTextA(screen.dc(), Caption.c_str(), int(Caption.size()), &r,
             DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
   SetBounds(left_, top_, r.right, r.bottom);
+}
+
+void TLabel::ScaleChanged(int fromDpi, int toDpi) {
+  TGraphicControl::ScaleChanged(fromDpi, toDpi);
+  if (AutoSize) AdjustSize();
+}
+
+void TLabel::FitCaption() {
+  const int dpi = FormDpi(this);
+  // A 96-DPI screen shows every design as it always was.
+  if (AutoSize || dpi == DesignDpi || !parent_) return;
+  auto textWidth = [this] {
+    gdi::WindowDC screen(nullptr);
+    gdi::Select font(screen.dc(), FontHandle(EffectiveFont()));
+    SIZE e{0, 0};
+    GetTextExtentPoint32A(screen.dc(), Caption.c_str(), int(Caption.size()), &e);
+    return int(e.cx);
+  };
+  int need = textWidth();
+  if (need <= width_) return;
+  // The room: up to the nearest control on the right at the same height, or the parent's edge.
+  int limit = parent_->Width() - ScaleLength(2, dpi);
+  if (auto *panel = dynamic_cast<TPanel *>(parent_)) limit -= panel->BorderWidth();
+  for (TControl *c : parent_->Children())
+    if (c != this && c->Visible() && c->Left() >= left_ + width_ - 1 && c->Top() < top_ + height_ &&
+        c->Top() + c->Height() > top_)
+      limit = std::min(limit, c->Left() - ScaleLength(2, dpi));
+  SetBounds(left_, top_, std::max(width_, std::min(need, limit - left_)), height_);
+  if (need <= width_) return;
+  TFontDesc font = EffectiveFont();
+  while (textWidth() > width_ && font.Height < -6) {
+    font.Height += 1;
+    Font = font;
+    ParentFont = false;
+  }
 }
 
 void TLabel::Paint(HDC dc) {
@@ -619,12 +671,19 @@ void TImage::ApplyDesign(const TDesignItem &item) {
 }
 
 void TImage::LoadFromResource(const char *name) {
-  bitmap_ = gdi::LoadBitmapResource(Application.Instance(), name);
+  bitmap_ = LoadScaledBitmap(Application.Instance(), name, FormDpi(this), true);
   if (!bitmap_) throw ETavelinError(std::string("Image introuvable: ") + name);
+  picture_ = name;
   Invalidate();
 }
 
+void TImage::ScaleChanged(int fromDpi, int toDpi) {
+  TGraphicControl::ScaleChanged(fromDpi, toDpi);
+  if (!picture_.empty()) LoadFromResource(picture_.c_str());
+}
+
 HBITMAP TImage::NewBitmap(int width, int height) {
+  picture_.clear();
   gdi::WindowDC screen(nullptr);
   bitmap_ = gdi::MakeCompatibleBitmap(screen.dc(), width, height);
   Invalidate();
@@ -758,7 +817,7 @@ TComboBox::TComboBox(TWinControl *parent) : TWinControl(parent) { Color = clWind
 void TComboBox::ApplyDesign(const TDesignItem &item) {
   TWinControl::ApplyDesign(item);
   TabOrder = item.GetInt("taborder", -1);
-  ItemHeight = item.GetInt("itemheight", ItemHeight);
+  ItemHeight = ScaleLength(item.GetInt("itemheight", ItemHeight), FormDpi(this));
   std::string items = item.Get("items", "");
   for (size_t start = 0; !items.empty() && start <= items.size();) {
     size_t bar = items.find('|', start);
@@ -778,6 +837,15 @@ void TComboBox::CreateWindowHandle() {
   SendMessageA(handle_, CB_SETITEMHEIGHT, 0, ItemHeight);
   for (const auto &s : items_) SendMessageA(handle_, CB_ADDSTRING, 0, LPARAM(s.c_str()));
   SendMessageA(handle_, CB_SETCURSEL, WPARAM(itemIndex_), 0);
+}
+
+void TComboBox::ScaleChanged(int fromDpi, int toDpi) {
+  ItemHeight = RescaleLength(ItemHeight, fromDpi, toDpi);
+  // The window of a combo box is taller than the box: it holds the dropped list.
+  TControl::ScaleChanged(fromDpi, toDpi);
+  if (!handle_) return;
+  MoveWindow(handle_, left_, top_, width_, height_ + RescaleLength(200, DesignDpi, toDpi), TRUE);
+  SendMessageA(handle_, CB_SETITEMHEIGHT, 0, ItemHeight);
 }
 
 void TComboBox::AddItem(const std::string &text) {
@@ -892,16 +960,34 @@ void TButton::ApplyDesign(const TDesignItem &item) {
 }
 
 void TButton::SetGlyphs(const char *normal, const char *disabled) {
-  glyph_ = gdi::LoadBitmapResource(Application.Instance(), normal);
-  if (!glyph_) throw ETavelinError(std::string("Image introuvable: ") + normal);
+  glyphName_ = normal;
+  glyphDisabledName_ = disabled ? disabled : "";
+  LoadGlyphs();
+}
+
+void TButton::LoadGlyphs() {
+  const int dpi = FormDpi(this);
+  // Enlarged beyond the largest picture, a glyph is laid on the face it shows on first.
+  COLORREF face = ColorToRGB(Flat && parent_ ? parent_->EffectiveColor() : clBtnFace);
+  auto load = [&](const std::string &name) {
+    gdi::Bitmap b = LoadScaledBitmap(Application.Instance(), name.c_str(), dpi, false,
+                                     RGB(255, 0, 255), face);
+    if (!b) throw ETavelinError("Image introuvable: " + name);
+    return b;
+  };
+  glyph_ = load(glyphName_);
   BITMAP bm;
   GetObjectA(glyph_.get(), sizeof bm, &bm);
   glyphW_ = bm.bmWidth;
   glyphH_ = bm.bmHeight;
-  if (disabled) {
-    glyphDisabled_ = gdi::LoadBitmapResource(Application.Instance(), disabled);
-    if (!glyphDisabled_) throw ETavelinError(std::string("Image introuvable: ") + disabled);
-  }
+  glyphDisabled_.Reset();
+  if (!glyphDisabledName_.empty()) glyphDisabled_ = load(glyphDisabledName_);
+}
+
+void TButton::ScaleChanged(int fromDpi, int toDpi) {
+  TWinControl::ScaleChanged(fromDpi, toDpi);
+  if (!glyphName_.empty()) LoadGlyphs();
+  Invalidate();
 }
 
 namespace {
@@ -1017,7 +1103,8 @@ bool TButton::DrawItem(const DRAWITEMSTRUCT &item) {
     DrawTextA(dc, text_.c_str(), int(text_.size()), &calc, DT_CALCRECT | DT_SINGLELINE);
     textSize = SIZE{calc.right, calc.bottom};
   }
-  int spacing = (glyph_ && !text_.empty()) ? 4 : 0;
+  const int dpi = FormDpi(this);
+  int spacing = (glyph_ && !text_.empty()) ? ScaleLength(4, dpi) : 0;
   int total = (glyph_ ? glyphW_ : 0) + spacing + textSize.cx;
   int x = (r.right - r.left - total) / 2 + (sunken ? 1 : 0);
   int offset = sunken ? 1 : 0;
@@ -1041,7 +1128,7 @@ bool TButton::DrawItem(const DRAWITEMSTRUCT &item) {
   }
   if ((item.itemState & ODS_FOCUS) && !Flat) {
     RECT fr = r;
-    InflateRect(&fr, -4, -4);
+    InflateRect(&fr, -ScaleLength(4, dpi), -ScaleLength(4, dpi));
     DrawFocusRect(dc, &fr);
   }
   return true;

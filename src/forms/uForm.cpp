@@ -6,6 +6,7 @@
 #include <climits>
 
 #include "forms/uApplication.h"
+#include "forms/uDpi.h"
 #include "forms/uForms.h"
 #include "base/uText.h"
 
@@ -82,15 +83,17 @@ void TForm::LoadDesignText(const std::string &utf8Text, const std::string &desig
   const TDesignItem &f = design.Form();
   Name = f.Name;
   text_ = f.Get("caption", "");
+  std::vector<int> pos = f.Has("pos") ? f.GetInts("pos", 2) : std::vector<int>{0, 0};
+  // The design is for a 96-DPI screen: everything in it grows with the monitor's scale.
+  dpi_ = InitialDpi(pos[0], pos[1]);
   if (f.Has("client")) {
     std::vector<int> c = f.GetInts("client", 2);
-    designClientW_ = c[0];
-    designClientH_ = c[1];
+    designClientW_ = Scaled(c[0]);
+    designClientH_ = Scaled(c[1]);
   }
   if (f.Has("pos")) {
-    std::vector<int> p = f.GetInts("pos", 2);
-    left_ = p[0];
-    top_ = p[1];
+    left_ = Scaled(pos[0]);
+    top_ = Scaled(pos[1]);
   }
   BorderStyle = ParseBorder(f.Get("border", "single"));
   std::string icons = f.Get("icons", "system");
@@ -100,6 +103,7 @@ void TForm::LoadDesignText(const std::string &utf8Text, const std::string &desig
   Font.Name = f.Get("font", Font.Name);
   Font.Height = f.GetInt("fontheight", Font.Height);
   if (f.Has("fontsize")) Font.Height = gdi::PointsToHeight(f.GetInt("fontsize", 8));
+  Font.Height = Scaled(Font.Height);
   if (f.Has("color")) Color = ParseColor(f.Get("color"));
   hint_ = f.Get("hint", "");
   ShowHint = f.GetBool("showhint", false);
@@ -140,6 +144,8 @@ void TForm::LoadDesignText(const std::string &utf8Text, const std::string &desig
     PopupMenu = FindMenu(popup);
     if (!PopupMenu) throw ETavelinError("Menu introuvable: " + popup);
   }
+  for (const auto &c : components_)
+    if (auto *label = dynamic_cast<TLabel *>(c.get())) label->FitCaption();
 }
 
 TControl *TForm::CreateControl(const TDesignItem &item) {
@@ -190,6 +196,58 @@ void TForm::AddMenuItem(const TDesignItem &item) {
 
 bool TForm::Resizable() const { return BorderStyle == TBorderStyle::Sizeable; }
 
+int TForm::Scaled(int length) const { return ScaleLength(length, dpi_); }
+
+// An owned form opens over its owner, on the owner's monitor; any other where its design puts it.
+int TForm::InitialDpi(int designLeft, int designTop) const {
+  if (owner_ && owner_->HandleAllocated()) return WindowDpi(owner_->Handle());
+  if (owner_) return owner_->Dpi();
+  return PointDpi(POINT{designLeft, designTop});
+}
+
+void TForm::ChangeDpi(int dpi, const RECT *suggested) {
+  dpi = SaneDpi(dpi);
+  int from = dpi_;
+  if (dpi != from) {
+    dpi_ = dpi;
+    Font.Height = RescaleLength(Font.Height, from, dpi);
+    designClientW_ = RescaleLength(designClientW_, from, dpi);
+    designClientH_ = RescaleLength(designClientH_, from, dpi);
+    for (const auto &c : components_) c->ScaleChanged(from, dpi);
+    for (const auto &c : components_)
+      if (auto *label = dynamic_cast<TLabel *>(c.get())) label->FitCaption();
+    ApplyFont();
+    for (const auto &c : components_)
+      if (auto *w = dynamic_cast<TWinControl *>(c.get())) {
+        w->ApplyFont();
+        w->Invalidate();
+      }
+    // The tips of windowless controls cover rectangles that have just moved.
+    if (tooltip_) {
+      DestroyWindow(tooltip_);
+      tooltip_ = nullptr;
+      SetupHints();
+    }
+  }
+  if (!handle_) return;
+  if (suggested)
+    SetWindowPos(handle_, nullptr, suggested->left, suggested->top,
+                 suggested->right - suggested->left, suggested->bottom - suggested->top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  // The client area is the design's at the new scale, whatever frame the window has there (the
+  // suggestion already gives it where the system scales frames per monitor).
+  RECT window, client;
+  GetWindowRect(handle_, &window);
+  GetClientRect(handle_, &client);
+  if (designClientW_ > 0 && designClientH_ > 0 && !IsZoomed(handle_) &&
+      (client.right != designClientW_ || client.bottom != designClientH_))
+    SetWindowPos(handle_, nullptr, 0, 0,
+                 window.right - window.left + designClientW_ - client.right,
+                 window.bottom - window.top + designClientH_ - client.bottom,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  InvalidateRect(handle_, nullptr, FALSE);
+}
+
 void TForm::CreateHandle() {
   if (handle_) return;
   CreateWindowHandle();
@@ -221,7 +279,7 @@ void TForm::CreateWindowHandle() {
   if (StayOnTop) ex |= WS_EX_TOPMOST;
   if (AppWindow) ex |= WS_EX_APPWINDOW;
   RECT r{0, 0, designClientW_, designClientH_};
-  AdjustWindowRectEx(&r, style, FALSE, ex);
+  AdjustWindowRectForDpi(r, style, ex, dpi_);
   width_ = r.right - r.left;
   height_ = r.bottom - r.top;
   if (Centered) {
@@ -265,8 +323,8 @@ void TForm::SetClientSize(int width, int height) {
   designClientH_ = height;
   if (!handle_) return;
   RECT r{0, 0, width, height};
-  AdjustWindowRectEx(&r, DWORD(GetWindowLongA(handle_, GWL_STYLE)), FALSE,
-                     DWORD(GetWindowLongA(handle_, GWL_EXSTYLE)));
+  AdjustWindowRectForDpi(r, DWORD(GetWindowLongA(handle_, GWL_STYLE)),
+                         DWORD(GetWindowLongA(handle_, GWL_EXSTYLE)), dpi_);
   SetWindowPos(handle_, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
@@ -506,6 +564,9 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_CLOSE:
       Close();
+      return 0;
+    case WM_DPICHANGED:
+      ChangeDpi(HIWORD(wParam), reinterpret_cast<const RECT *>(lParam));
       return 0;
     case CM_RELEASE:
       delete this;

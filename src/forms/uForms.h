@@ -90,6 +90,8 @@ public:
 
   virtual void ApplyDesign(const TDesignItem &item);
   virtual void Click();
+  // The form went from one DPI to another: place, size and own font follow.
+  virtual void ScaleChanged(int fromDpi, int toDpi);
 
 protected:
   TWinControl *parent_;
@@ -232,6 +234,10 @@ public:
   void SetCaption(const std::string &caption);
   void Paint(HDC dc) override;
   void AdjustSize();
+  void ScaleChanged(int fromDpi, int toDpi) override;
+  // On a scaled screen, a caption wider than the label (text does not grow exactly with the
+  // scale) widens it into the free room on its right, and takes a smaller font if it must.
+  void FitCaption();
 };
 
 // A picture: a bitmap drawn at the control's top-left corner. Its bitmap may be drawn into.
@@ -244,9 +250,11 @@ public:
   // A blank bitmap of the control's size, to draw into.
   HBITMAP NewBitmap(int width, int height);
   HBITMAP Bitmap() const { return bitmap_.get(); }
+  void ScaleChanged(int fromDpi, int toDpi) override;
 
 private:
   gdi::Bitmap bitmap_;
+  std::string picture_;  // the resource it was loaded from, drawn again at another scale
 };
 
 // --- Standard controls -------------------------------------------------------------------------
@@ -319,6 +327,7 @@ public:
   int ItemCount() const { return int(items_.size()); }
   std::string ItemText(int index) const { return items_.at(size_t(index)); }
   void HandleCommand(WORD code) override;
+  void ScaleChanged(int fromDpi, int toDpi) override;
 
 protected:
   void CreateWindowHandle() override;
@@ -376,14 +385,18 @@ public:
   bool DrawItem(const DRAWITEMSTRUCT &item) override;
   void Click() override;
   bool HasGlyph() const { return bool(glyph_); }
+  HBITMAP Glyph() const { return glyph_.get(); }
+  void ScaleChanged(int fromDpi, int toDpi) override;
 
 protected:
   void CreateWindowHandle() override;
 
 private:
   void DrawGlyph(HDC dc, int x, int y, bool disabled);
+  void LoadGlyphs();
   gdi::Bitmap glyph_;
   gdi::Bitmap glyphDisabled_;
+  std::string glyphName_, glyphDisabledName_;
   int glyphW_ = 0, glyphH_ = 0;
   bool down_ = false;
 };
@@ -484,6 +497,14 @@ public:
   // Resizable frames keep their size in a saved placement; fixed ones only their place.
   bool Resizable() const;
 
+  // The DPI of the monitor the form is on (the one it is to show on, before its window exists).
+  int Dpi() const { return dpi_; }
+  // A length of a placement rule, given for a 96-DPI screen, in the form's pixels.
+  int Scaled(int length) const;
+  // The form goes to a monitor of another DPI: fonts, controls and pictures are scaled again and
+  // the window takes the rectangle the system suggests (none: it keeps its place).
+  virtual void ChangeDpi(int dpi, const RECT *suggested);
+
   // Shows the window; a window shown without activation leaves the active window as it is.
   void Show(bool activate = true);
   void Hide();
@@ -520,6 +541,7 @@ private:
   void BuildMenu(const TDesignItem &item);
   void AddMenuItem(const TDesignItem &item);
   void OrderTabs(TWinControl *container);
+  int InitialDpi(int designLeft, int designTop) const;
   void CreateChildHandles(TWinControl *container);
   void DoClose();
 
@@ -530,6 +552,7 @@ private:
   std::vector<std::pair<std::string, TCloseEvent>> closeHandlers_;
   bool modal_ = false;
   int designClientW_ = 0, designClientH_ = 0;
+  int dpi_ = 96;
   HWND tooltip_ = nullptr;
   UINT nextMenuId_ = 1000;
 };

@@ -78,4 +78,8 @@ void FillSolid(HDC dc, const RECT &r, COLORREF color) {
   SetBkColor(dc, old);
 }
 
+HICON LoadSharedIcon(HINSTANCE module, const char *name, int size) {
+  return static_cast<HICON>(LoadImageA(module, name, IMAGE_ICON, size, size, LR_SHARED));
+}
+
 }  // namespace gdi

@@ -150,4 +150,8 @@ private:
 
 void FillSolid(HDC dc, const RECT &r, COLORREF color);
 
+// An icon of the resources at a size, drawn from its nearest picture. Shared: the system keeps it
+// for the life of the program, so it is never destroyed and never counted.
+HICON LoadSharedIcon(HINSTANCE module, const char *name, int size);
+
 }  // namespace gdi

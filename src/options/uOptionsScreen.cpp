@@ -33,7 +33,7 @@ TOptionsScreen::TOptionsScreen(TForm *owner) : TForm(owner) {
 
   // Below the main window by its width, as the dialog has always been placed.
   if (owner)
-    SetLeftTop(owner->Left(), owner->Top() + owner->Width() + 4);
+    SetLeftTop(owner->Left(), owner->Top() + owner->Width() + Scaled(4));
   else
     Centered = true;
 

@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include "forms/uApplication.h"
+#include "forms/uScale.h"
 #include "settings/uAboutText.h"
 #include "settings/uConfigAbstract.h"
 
@@ -58,6 +59,11 @@ TFontDesc TAboutBox::TextFont() {
   return TFontDesc{"arial", gdi::PointsToHeight(8), false, false, clWindowText};
 }
 
+TFontDesc TAboutBox::ScaledFont(TFontDesc font) const {
+  font.Height = Scaled(font.Height);
+  return font;
+}
+
 std::string TAboutBox::DefaultInfoAddPath() {
   const std::string &exe = Application.ExeName();
   size_t slash = exe.find_last_of("\\/");
@@ -78,10 +84,17 @@ TAboutBox::TAboutBox(TForm *owner, TInfoVersion *info) try
   ShowHint = true;
   OnClose = [](TForm *, TCloseAction &action) { action = caFree; };
 
-  Font = TitleFont();
-  int titleWidth = TextWidth(Font, Application.Title());
-  Font = TextFont();
-  int authorWidth = TextWidth(Font, AboutAuthorLine(info_->GetInfo(CompanyName)));
+  // The box is laid out for a 96-DPI screen and scaled; the texts are measured in the fonts
+  // they are painted in, and their widths taken back to 96-DPI units rounded up, so that they fit.
+  auto designWidth = [this](const TFontDesc &font, const std::string &text) {
+    int w = TextWidth(ScaledFont(font), text);
+    int back = UnscaleLength(w, Dpi());
+    return ScaleLength(back, Dpi()) < w ? back + 1 : back;
+  };
+  Font = ScaledFont(TitleFont());
+  int titleWidth = designWidth(TitleFont(), Application.Title());
+  Font = ScaledFont(TextFont());
+  int authorWidth = designWidth(TextFont(), AboutAuthorLine(info_->GetInfo(CompanyName)));
   TAboutSize size = AboutBoxSize(titleWidth, authorWidth, Present(eMail), Present(URL));
 
   TFontDesc linkFont = Font;
@@ -91,7 +104,7 @@ TAboutBox::TAboutBox(TForm *owner, TInfoVersion *info) try
     mail_->Name = "LabelMail";
     mail_->Font = linkFont;
     mail_->ParentFont = false;
-    mail_->SetLeftTop(40, 96);
+    mail_->SetLeftTop(Scaled(40), Scaled(96));
     mail_->SetHint("Contacter l'auteur");
     mail_->Cursor = Application.Cursor(MailCursorId);
     mail_->OnClick = [this](TControl *sender) { SendMail(sender); };
@@ -102,7 +115,7 @@ TAboutBox::TAboutBox(TForm *owner, TInfoVersion *info) try
     web_->Name = "LabelURL";
     web_->Font = linkFont;
     web_->ParentFont = false;
-    web_->SetLeftTop(40, 112);
+    web_->SetLeftTop(Scaled(40), Scaled(112));
     web_->SetHint("Site de l'auteur");
     web_->Cursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_HAND));
     web_->OnClick = [this](TControl *sender) { ShowURL(sender); };
@@ -111,7 +124,7 @@ TAboutBox::TAboutBox(TForm *owner, TInfoVersion *info) try
 
   memo_ = Add<TMemo>(this);
   memo_->Name = "MemoInfo";
-  memo_->SetBounds(0, size.Height - 90, size.Width, 60);
+  memo_->SetBounds(0, Scaled(size.Height - 90), Scaled(size.Width), Scaled(60));
   memo_->Border = false;
   memo_->Color = clBtnFace;
   memo_->WordWrap = true;
@@ -121,14 +134,14 @@ TAboutBox::TAboutBox(TForm *owner, TInfoVersion *info) try
 
   ok_ = Add<TButton>(this);
   ok_->Name = "BtnOk";
-  ok_->SetBounds(size.Width - 76, size.Height - 26, 75, 25);
+  ok_->SetBounds(Scaled(size.Width - 76), Scaled(size.Height - 26), Scaled(75), Scaled(25));
   ok_->SetText("&Ok");
   ok_->TabOrder = 0;
   ok_->Cancel = true;
   CancelButton = ok_;
   ok_->OnClick = [this](TControl *) { Close(); };
 
-  SetClientSize(size.Width, size.Height);
+  SetClientSize(Scaled(size.Width), Scaled(size.Height));
   BuildIconPicture();
   Application.EndBusy();
 } catch (...) {
@@ -150,6 +163,18 @@ void TAboutBox::BuildIconPicture() {
     if (!GetObjectA(color ? color.get() : mask.get(), sizeof bm, &bm)) throw ETavelinError("icône");
     int w = bm.bmWidth, h = color ? bm.bmHeight : bm.bmHeight / 2;
     gdi::WindowDC screen(nullptr);
+    if (Dpi() != DesignDpi) {
+      // Drawn from the icon's own larger pictures, at twice the scaled icon size.
+      int side = 2 * Scaled(32);
+      HICON large = gdi::LoadSharedIcon(Application.Instance(), "MAINICON", side);
+      if (!large) throw ETavelinError("icône");
+      icon_ = gdi::MakeCompatibleBitmap(screen.dc(), side, side);
+      gdi::BitmapDC picture(icon_.get());
+      gdi::FillSolid(picture.dc(), RECT{0, 0, side, side}, ColorToRGB(clBtnFace));
+      if (!DrawIconEx(picture.dc(), 0, 0, large, side, side, 0, nullptr, DI_NORMAL))
+        throw ETavelinError("icône");
+      return;
+    }
     gdi::MemoryDC scratch(screen.dc(), w, h);
     gdi::FillSolid(scratch.dc(), RECT{0, 0, w, h}, ColorToRGB(clBtnFace));
     if (!DrawIconEx(scratch.dc(), 0, 0, icon, w, h, 0, nullptr, DI_NORMAL))
@@ -175,23 +200,25 @@ void TAboutBox::Paint(HDC dc) {
     BITMAP bm{};
     GetObjectA(icon_.get(), sizeof bm, &bm);
     gdi::BitmapDC picture(icon_.get());
-    BitBlt(dc, 8, 8, bm.bmWidth, bm.bmHeight, picture.dc(), 0, 0, SRCCOPY);
+    BitBlt(dc, Scaled(8), Scaled(8), bm.bmWidth, bm.bmHeight, picture.dc(), 0, 0, SRCCOPY);
   }
   if (!info_) return;
   SetBkMode(dc, OPAQUE);
   SetBkColor(dc, ColorToRGB(clBtnFace));
   SetTextColor(dc, ColorToRGB(clWindowText));
-  auto text = [dc](int x, int y, const std::string &s) { TextOutA(dc, x, y, s.c_str(), int(s.size())); };
+  auto text = [this, dc](int x, int y, const std::string &s) {
+    TextOutA(dc, Scaled(x), Scaled(y), s.c_str(), int(s.size()));
+  };
   {
-    gdi::Select font(dc, FontHandle(TitleFont()));
+    gdi::Select font(dc, FontHandle(ScaledFont(TitleFont())));
     text(80, 8, Application.Title());
   }
   {
-    gdi::Select font(dc, FontHandle(VersionFont()));
+    gdi::Select font(dc, FontHandle(ScaledFont(VersionFont())));
     text(80, 40, AboutVersionLine(info_->GetInfo(InfoMajor), info_->GetInfo(InfoMinor),
                                   info_->GetInfo(InfoRelease), info_->GetInfo(InfoBeta)));
   }
-  gdi::Select font(dc, FontHandle(TextFont()));
+  gdi::Select font(dc, FontHandle(ScaledFont(TextFont())));
   text(8, 80, AboutAuthorLine(info_->GetInfo(CompanyName)));
   if (Present(eMail)) text(8, 96, "eMail:");
   if (Present(URL)) text(8, 112, "URL:");

@@ -49,6 +49,8 @@ public:
   static TFontDesc TitleFont();    // 16 points, bold and italic
   static TFontDesc VersionFont();  // 14 points, italic
   static TFontDesc TextFont();     // 8 points
+  // One of those fonts at the box's scale.
+  TFontDesc ScaledFont(TFontDesc font) const;
 
 protected:
   void Paint(HDC dc) override;

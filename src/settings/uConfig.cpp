@@ -5,6 +5,7 @@
 #include <commdlg.h>
 
 #include "forms/uApplication.h"
+#include "forms/uDpi.h"
 #include "forms/uForms.h"
 
 TConfig *AppConfig = nullptr;
@@ -18,6 +19,10 @@ void CreateAppConfig() {
 void ReleaseAppConfig() {
   delete AppConfig;
   AppConfig = nullptr;
+}
+
+int TConfig::PrimaryWidthAt100() {
+  return UnscaleLength(GetSystemMetrics(SM_CXSCREEN), PointDpi(POINT{0, 0}));
 }
 
 int32_t TConfig::ScreenSizeForWidth(int width) {
@@ -35,7 +40,7 @@ TConfig::TConfig() : TConfigAbstract(true) {
   Construct();
   // Values that only an edited registry can hold are brought into what the windows can show.
   if (UserScreenSize < 0 || UserScreenSize >= DisplaySizeEnd)
-    UserScreenSize = ScreenSizeForWidth(GetSystemMetrics(SM_CXSCREEN));
+    UserScreenSize = ScreenSizeForWidth(PrimaryWidthAt100());
   if (TotalTime->GetTotalSeconds() > MaxDuration) *TotalTime->SecondsRef() = MaxDuration;
   SetBetaVersion(false);
   TotalTime->SetTotalSeconds(TotalTime->GetTotalSeconds());
@@ -52,7 +57,7 @@ TConfig::TConfig() : TConfigAbstract(true) {
 void TConfig::DefineFields() {
   TotalTime = std::make_unique<TTimeTavelin>();
   InterBeepTime = std::make_unique<TTimeTavelin>();
-  int32_t screenSize = ScreenSizeForWidth(GetSystemMetrics(SM_CXSCREEN));
+  int32_t screenSize = ScreenSizeForWidth(PrimaryWidthAt100());
   using F = TConfigFieldType;
   RegisterFields({
       MakeFieldDescRec("TotalTime", F::fdInteger, TotalTime->SecondsRef(), 0, int32_t(300)),

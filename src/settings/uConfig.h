@@ -44,6 +44,8 @@ public:
 
   // The display size that a screen of this width suggests (any other width gives 1).
   static int32_t ScreenSizeForWidth(int width);
+  // The primary screen's width as a 96-DPI screen would have it (its pixels over its scale).
+  static int PrimaryWidthAt100();
 
   // The system's open-file dialog; tests put their own chooser here.
   // Returns true with the chosen path when the user confirms.

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "forms/uDesign.h"
+#include "forms/uScale.h"
 
 namespace {
 
@@ -16,6 +17,34 @@ std::string ErrorOf(const std::string &text) {
     return e.what();
   }
   return "";
+}
+
+TEST(Scale, LengthsRoundAsMulDivDoes) {
+  EXPECT_EQ(ScaleLength(287, 96), 287);
+  EXPECT_EQ(ScaleLength(287, 144), 431);  // 430.5: halves away from zero
+  EXPECT_EQ(ScaleLength(273, 144), 410);
+  EXPECT_EQ(ScaleLength(-11, 144), -17);  // a font's character height
+  EXPECT_EQ(ScaleLength(-11, 120), -14);
+  EXPECT_EQ(ScaleLength(205, 120), 256);  // 256.25
+  EXPECT_EQ(ScaleLength(38, 192), 76);
+  EXPECT_EQ(UnscaleLength(1920, 144), 1280);
+  EXPECT_EQ(UnscaleLength(1366, 120), 1093);  // 1092.8
+  EXPECT_EQ(RescaleLength(152, 144, 192), 203);
+  EXPECT_EQ(RescaleLength(203, 192, 144), 152);
+  // A DPI no monitor has reads as 96, never as a division by zero.
+  EXPECT_EQ(ScaleLength(100, 0), 100);
+  EXPECT_EQ(RescaleLength(100, -5, 192), 200);
+}
+
+TEST(Scale, ThePictureOfTheNearestScaleAtOrAbove) {
+  EXPECT_EQ(PictureScale(96), 100);
+  EXPECT_EQ(PictureScale(72), 100);
+  EXPECT_EQ(PictureScale(97), 150);
+  EXPECT_EQ(PictureScale(120), 150);
+  EXPECT_EQ(PictureScale(144), 150);
+  EXPECT_EQ(PictureScale(145), 200);
+  EXPECT_EQ(PictureScale(192), 200);
+  EXPECT_EQ(PictureScale(288), 200);  // enlarged smoothly from there
 }
 
 TEST(Design, ItemsPropertiesAndContinuations) {

@@ -137,6 +137,31 @@ TEST(Monitors, EachSettingFindsItsLayoutAndAVanishedMonitorGivesThePrimary) {
   EXPECT_EQ(DisplayLayout(-1, 800, two, 60), WatchLayout(1, 800));
 }
 
+TEST(ScaledScreens, AFixedSizeIsItsWidthTimesTheScaleByTheFullWidthRule) {
+  std::vector<TMonitor> one = {{{0, 0, 1920, 1080}, true}};
+  // 96 DPI: the fixed tables, digit offsets included (the full-width rule centres the row).
+  for (int k = 0; k < ScreenSizeCount; ++k) {
+    int W = std::array{640, 800, 1024, 1152, 1280}[size_t(k)];
+    EXPECT_EQ(ScaledDisplayLayout(k, W, 96, one, 60), WatchLayout(k, W)) << k;
+  }
+  // 150 %: 1024 becomes 1536, laid out as a full-width display of that width.
+  EXPECT_EQ(ScaledFixedWidth(1024, 144), 1536);
+  TWatchLayout l = ScaledDisplayLayout(2, 1024, 144, one, 60);
+  EXPECT_EQ(l, FullWidthLayout({0, 0, 1536, 1080}, 60));
+  EXPECT_EQ(l.Window, (TDisplayRect{0, 0, 1536, 16 * 28 + 120 + 5}));
+  // round(W * s): 800 at 125 % is 1000, 1152 at 175 % is 2016, 640 at 110 % is 706.67.
+  EXPECT_EQ(ScaledDisplayLayout(1, 800, 120, one, 60).Window.Width, 1000);
+  EXPECT_EQ(ScaledDisplayLayout(3, 1152, 168, {{{0, 0, 3840, 2160}, true}}, 60).Window.Width, 2016);
+  EXPECT_EQ(ScaledFixedWidth(640, 106), 707);
+  // Within the primary's height, the bar under it: 1280 at 200 % on a 2560 x 1440 screen.
+  l = ScaledDisplayLayout(4, 1280, 192, {{{0, 0, 2560, 1440}, true}}, 120);
+  EXPECT_EQ(l.Window.Width, 2560);
+  EXPECT_LE(l.Window.Height + 120, 1440);
+  // A full-width display keeps its monitor's width whatever the scale.
+  EXPECT_EQ(ScaledDisplayLayout(5, 800, 144, one, 60), DisplayLayout(5, 800, one, 60));
+  EXPECT_EQ(ScaledDisplayLayout(5, 800, 144, one, 60).Window.Width, 1920);
+}
+
 // --- Seven segments ----------------------------------------------------------------------------
 
 std::string LitSegments(int digit) {
