@@ -252,4 +252,49 @@ TEST_F(ScaledForms, AMoveToAnotherScaleScalesTheWindowAgain) {
   EXPECT_TRUE(SamePicture(close.Glyph(), "GLYPH_EXIT" + Suffix(kDpi)));
 }
 
+// The bar moved to a monitor of another scale in the middle of a run: it is scaled again, the
+// display (in physical pixels) stays as it is, and the count goes on.
+TEST_F(ScaledForms, TheBarScalesAgainAndTheRunGoesOn) {
+  const int other = kDpi == 192 ? 120 : 192;
+  AppConfig->TotalTime->SetTotalSeconds(3600);
+  AppConfig->SetTypeInc(1);
+  AppConfig->SetBeepActive(false);
+  auto bar = [] { return dynamic_cast<TNavigChrono *>(Application.ActiveForm()); };
+  auto shown = [](TNavigChrono &b) {
+    std::string s;
+    for (int p = 0; p < 6; ++p) s += char('0' + b.WatchChrono().Digit(p).CurrentNumber());
+    return s;
+  };
+  SoundRecorder quiet;
+  Scenario s;
+  s.Then(150, [&] {
+     ASSERT_NE(bar(), nullptr);
+     Click(bar()->Get<TButton>("BtnRun"));
+   })
+      .Then(10, [&] {
+        TNavigChrono &b = *bar();
+        EXPECT_TRUE(PumpUntil([&] { return shown(b) != "010000"; }, 3000));
+        RECT watchBefore, watchAfter, r;
+        GetWindowRect(b.WatchChrono().Handle(), &watchBefore);
+        GetWindowRect(b.Handle(), &r);
+        r.right = r.left + S(346, other) + 40;
+        r.bottom = r.top + S(38, other) + 40;
+        SendMessageA(b.Handle(), WM_DPICHANGED, MAKEWPARAM(other, other), LPARAM(&r));
+        ExpectScaledClient(b.Handle(), 346, 38, other, "control bar after the move");
+        auto &run = b.Get<TButton>("BtnRun");
+        EXPECT_NEAR(run.Width(), 38 * other / 96.0, 1.0);
+        EXPECT_TRUE(SamePicture(run.Glyph(), "GLYPH_RUN32" + Suffix(other)));
+        EXPECT_EQ(CaptionsThatDoNotFit(b), std::vector<std::string>{});
+        GetWindowRect(b.WatchChrono().Handle(), &watchAfter);
+        EXPECT_TRUE(EqualRect(&watchBefore, &watchAfter));
+        std::string before = shown(b);
+        EXPECT_TRUE(PumpUntil([&] { return shown(b) != before; }, 3000)) << "the run goes on";
+        EXPECT_FALSE(IsWindowEnabled(run.Handle()));
+        b.Close();
+      });
+  s.Start();
+  Click(main_->Get<TButton>("BtnShowChrono"));
+  EXPECT_TRUE(s.Finished());
+}
+
 }  // namespace scaled
