@@ -63,6 +63,8 @@ p0=$(ticks "$prog") s0=$(ticks "$server") t0=$(date +%s.%N)
 sleep "$seconds"
 p1=$(ticks "$prog") s1=$(ticks "$server") t1=$(date +%s.%N)
 runtimes >"$work/run1"
+rss=$(awk '/^VmRSS:/ {print $2}' "/proc/$prog/status")
+hwm=$(awk '/^VmHWM:/ {print $2}' "/proc/$prog/status")
 [ -n "$png" ] && import -window root "$png"
 awk -v p=$((p1 - p0)) -v s=$((s1 - s0)) -v hz="$hz" -v t0="$t0" -v t1="$t1" -v size="$size" \
     -v screen="$screen" 'BEGIN {
@@ -76,3 +78,4 @@ join "$work/run0" "$work/run1" | awk -v t0="$t0" -v t1="$t1" '
   END { m = (t1 - t0) / 60
         printf "Tavelin.exe by the scheduler: %.1f ms per minute of run (threads, ms in all:%s)\n",
                total / m, parts }'
+echo "Tavelin.exe resident: $((rss / 1024)) MB now, $((hwm / 1024)) MB at most"

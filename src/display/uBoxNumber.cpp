@@ -79,6 +79,17 @@ void TSegment::DrawSegment(HDC dc, int index, int x, int y) const {
   SetTextColor(dc, fg);
 }
 
+std::shared_ptr<TSegment> TSegment::For(int u) {
+  // Only the user-interface thread makes digits, so the list needs no lock.
+  static std::map<int, std::weak_ptr<TSegment>> shared;
+  std::shared_ptr<TSegment> segments = shared[u].lock();
+  if (!segments) {
+    segments = std::make_shared<TSegment>(u);
+    shared[u] = segments;
+  }
+  return segments;
+}
+
 // --- TDigitSheet -------------------------------------------------------------------------------
 
 std::shared_ptr<TDigitSheet> TDigitSheet::For(int u) {
@@ -97,30 +108,49 @@ TDigitSheet::TDigitSheet(int u) : unit_(u) {}
 void TDigitSheet::Draw(HDC dc, uint8_t value, const TSegment &segments) {
   const int u = unit_, w = 8 * u, h = 16 * u;
   if (!sheet_) {
-    gdi::WindowDC screen(nullptr);
-    sheet_ = std::make_unique<gdi::MemoryDC>(screen.dc(), 10 * w, h);
+    sheet_ = gdi::Bitmap(CreateBitmap(10 * w, h, 1, 1, nullptr));
+    if (!sheet_) throw ETavelinError("Ressources graphiques épuisées (bitmap)");
+    sheetDC_ = std::make_unique<gdi::BitmapDC>(sheet_.get());
   }
-  HDC sheet = sheet_->dc();
+  HDC sheet = sheetDC_->dc();
   if (!drawn_[value]) {
-    gdi::SavedDC saved(sheet);
-    IntersectClipRect(sheet, value * w, 0, (value + 1) * w, h);
-    SetViewportOrgEx(sheet, value * w, 0, nullptr);
-    gdi::FillSolid(sheet, RECT{0, 0, w, h}, RGB(0, 0, 0));
-    uint8_t mask = DigitMasks[value];
-    for (size_t s = 0; s < SegmentPlaces.size(); ++s) {
-      if (!(mask & SegmentPlaces[s].Bit)) continue;
-      TDisplayPoint at = SegmentOrigin(int(s), u);
-      segments.DrawSegment(sheet, SegmentPlaces[s].Image, at.X, at.Y);
+    // All ten at once, when the first is shown (the display opening), rather than one by one in
+    // the first seconds of a run: each is drawn in colour, then kept as its lit pixels.
+    gdi::MemoryDC scratch(dc, w, h);
+    lit_ = segments.LitColor();
+    for (uint8_t digit = 0; digit < 10; ++digit) {
+      if (drawn_[digit]) continue;
+      gdi::FillSolid(scratch.dc(), RECT{0, 0, w, h}, RGB(0, 0, 0));
+      uint8_t mask = DigitMasks[digit];
+      for (size_t s = 0; s < SegmentPlaces.size(); ++s) {
+        if (!(mask & SegmentPlaces[s].Bit)) continue;
+        TDisplayPoint at = SegmentOrigin(int(s), u);
+        segments.DrawSegment(scratch.dc(), SegmentPlaces[s].Image, at.X, at.Y);
+      }
+      COLORREF bk = SetBkColor(scratch.dc(), lit_);
+      BitBlt(sheet, digit * w, 0, w, h, scratch.dc(), 0, 0, SRCCOPY);
+      SetBkColor(scratch.dc(), bk);
+      drawn_[digit] = true;
     }
-    drawn_[value] = true;
   }
-  BitBlt(dc, 0, 0, w, h, sheet, value * w, 0, SRCCOPY);
+  // One bit a pixel to colour: set bits take the background colour, clear ones the text colour.
+  // Only the part being painted is converted (the segments that changed, as a rule).
+  RECT part{0, 0, w, h}, clip;
+  int kind = GetClipBox(dc, &clip);
+  if (kind == NULLREGION) return;
+  if (kind != ERROR && !IntersectRect(&part, &part, &clip)) return;
+  COLORREF bk = SetBkColor(dc, lit_);
+  COLORREF fg = SetTextColor(dc, RGB(0, 0, 0));
+  BitBlt(dc, part.left, part.top, part.right - part.left, part.bottom - part.top, sheet,
+         value * w + part.left, part.top, SRCCOPY);
+  SetBkColor(dc, bk);
+  SetTextColor(dc, fg);
 }
 
 // --- TBoxNumber --------------------------------------------------------------------------------
 
 TBoxNumber::TBoxNumber(TWinControl *owner, int u)
-    : TGraphicControl(owner), unit_(DigitUnit(u)), segments_(unit_),
+    : TGraphicControl(owner), unit_(DigitUnit(u)), segments_(TSegment::For(unit_)),
       sheet_(TDigitSheet::For(unit_)) {
   Opaque = true;
   SetBounds(10, 10, 8 * unit_, 16 * unit_);
@@ -149,5 +179,5 @@ void TBoxNumber::SetCurrentNumber(uint8_t value) {
 
 void TBoxNumber::Paint(HDC dc) {
   // The setter keeps the value within 0..9.
-  sheet_->Draw(dc, currentNumber_, segments_);
+  sheet_->Draw(dc, currentNumber_, *segments_);
 }

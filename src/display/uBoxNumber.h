@@ -19,6 +19,9 @@ public:
 
   static constexpr COLORREF TransparentColor = RGB(255, 0, 255);
 
+  // The images of one unit, shared by every digit control of that unit while any of them lives.
+  static std::shared_ptr<TSegment> For(int u);
+
   // 0: horizontal image, 1: vertical image.
   HBITMAP GetSegmentBitmap(int index) const;
   COLORREF LitColor() const { return litColor_; }
@@ -42,20 +45,26 @@ private:
   int sheetLeft_[2] = {0, 0};
 };
 
-// The ten digits of one unit, each drawn once when first shown and kept side by side in one
+// The ten digits of one unit, drawn once when the first is shown and kept side by side in one
 // picture that every digit control of that unit shares while any of them lives. Showing a digit
 // is then one copy, where drawing it is a fill and two copies per segment: at full width a digit
-// is hundreds of thousands of pixels, changed every second.
+// is hundreds of thousands of pixels, changed every second. A digit is lit colour on black and
+// nothing else, so the picture holds one bit a pixel (set where lit): at full width on a 4K
+// screen that is under a megabyte where true colour took 26.
 class TDigitSheet {
 public:
   static std::shared_ptr<TDigitSheet> For(int u);
   explicit TDigitSheet(int u);
   // Digit `value` with its top left corner at (0, 0) of dc, drawn with `segments` the first time.
   void Draw(HDC dc, uint8_t value, const TSegment &segments);
+  // The picture of the ten digits (none before the first is drawn).
+  HBITMAP Picture() const { return sheet_.get(); }
 
 private:
   int unit_;
-  std::unique_ptr<gdi::MemoryDC> sheet_;
+  std::unique_ptr<gdi::BitmapDC> sheetDC_;
+  gdi::Bitmap sheet_;
+  COLORREF lit_ = RGB(0, 255, 0);
   bool drawn_[10] = {};
 };
 
@@ -74,11 +83,12 @@ public:
   void SetCurrentNumber(uint8_t value);
 
   void Paint(HDC dc) override;
-  const TSegment &Segments() const { return segments_; }
+  const TSegment &Segments() const { return *segments_; }
+  const TDigitSheet &Sheet() const { return *sheet_; }
 
 private:
   int unit_;
   uint8_t currentNumber_ = 0;
-  TSegment segments_;
+  std::shared_ptr<TSegment> segments_;
   std::shared_ptr<TDigitSheet> sheet_;
 };

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <vector>
 
 // --- TCustomGaugeEx ----------------------------------------------------------------------------
 
@@ -46,16 +47,49 @@ void TCustomGaugeEx::SetMaxValue(uint32_t value) {
 
 void TCustomGaugeEx::ShowChange(const TGaugeLook &before, const TGaugeLook &after) {
   if (after == before) return;
-  if (after.ColorIndex != before.ColorIndex || after.Percent != before.Percent) {
+  if (after.ColorIndex != before.ColorIndex) {
     Repaint();
     return;
   }
   // Only the fill's edge moved: the columns between its two places are all that change, a few
   // pixels wide where the whole gauge is megabytes at full width.
   RECT r = BarRect();
+  std::vector<RECT> parts;
   RECT strip{std::max(std::min(before.FillRight, after.FillRight), int(r.left)), r.top,
              std::min(std::max(before.FillRight, after.FillRight), int(r.right)), r.bottom};
-  if (strip.right > strip.left) Repaint({strip});
+  if (strip.right > strip.left) parts.push_back(strip);
+  // A new percentage in the same colour: beyond the edge, only where the texts stand changes.
+  if (after.Percent != before.Percent && showText_) {
+    RECT old = TextBox(before.Percent), now = TextBox(after.Percent), both;
+    UnionRect(&both, &old, &now);
+    if (!IsRectEmpty(&both)) parts.push_back(both);
+  }
+  if (!parts.empty()) Repaint(parts);
+}
+
+RECT TCustomGaugeEx::TextBox(HDC dc, uint8_t percent, const RECT &r, TDisplayPoint &at,
+                             SIZE &extent) const {
+  std::string text = GaugePercentText(percent);
+  {
+    gdi::Select measure(dc, FontHandle(EffectiveFont()));
+    extent = SIZE{0, 0};
+    GetTextExtentPoint32A(dc, text.c_str(), int(text.size()), &extent);
+  }
+  at = GaugeTextOrigin(r.left, r.top, r.right, r.bottom, extent.cx, extent.cy);
+  // Room for glyphs that reach past their cells (bold overhangs).
+  int pad = 2 + int(extent.cy) / 8;
+  RECT box{std::max(at.X - pad, int(r.left)), std::max(at.Y - pad, int(r.top)),
+           std::min(at.X + int(extent.cx) + pad, int(r.right)),
+           std::min(at.Y + int(extent.cy) + pad, int(r.bottom))};
+  if (box.right <= box.left || box.bottom <= box.top) return RECT{0, 0, 0, 0};
+  return box;
+}
+
+RECT TCustomGaugeEx::TextBox(uint8_t percent) const {
+  gdi::WindowDC screen(nullptr);
+  TDisplayPoint at;
+  SIZE extent;
+  return TextBox(screen.dc(), percent, BarRect(), at, extent);
 }
 
 void TCustomGaugeEx::SetBackColor(TColor value) {
@@ -104,16 +138,8 @@ void TCustomGaugeEx::PaintPercentText(HDC dc, const RECT &r) const {
   std::string text = GaugePercentText(PercentDone());
   HFONT font = FontHandle(EffectiveFont());
   SIZE extent{0, 0};
-  {
-    gdi::Select measure(dc, font);
-    GetTextExtentPoint32A(dc, text.c_str(), int(text.size()), &extent);
-  }
-  TDisplayPoint at = GaugeTextOrigin(r.left, r.top, r.right, r.bottom, extent.cx, extent.cy);
-  // Room for glyphs that reach past their cells (bold overhangs).
-  int pad = 2 + int(extent.cy) / 8;
-  RECT box{std::max(at.X - pad, int(r.left)), std::max(at.Y - pad, int(r.top)),
-           std::min(at.X + int(extent.cx) + pad, int(r.right)),
-           std::min(at.Y + int(extent.cy) + pad, int(r.bottom))};
+  TDisplayPoint at;
+  RECT box = TextBox(dc, PercentDone(), r, at, extent);
   if (box.right <= box.left || box.bottom <= box.top) return;
   // A repaint of the fill's edge away from the text leaves the text as it is.
   RECT painted, overlap;
@@ -143,10 +169,38 @@ void TCustomGaugeEx::Compose(HDC dc) const {
   if (showText_) PaintPercentText(dc, r);
 }
 
+namespace {
+
+// The rectangles of a DC's clipping inside `box`, in the DC's logical units: a paint of a few
+// separate parts (the fill's edge, the text) composes each, never the box that spans them.
+std::vector<RECT> ClipRects(HDC dc, const RECT &box) {
+  gdi::Region clip(CreateRectRgn(0, 0, 0, 0));
+  if (GetClipRgn(dc, clip.get()) != 1) return {box};
+  POINT origin{0, 0};
+  GetViewportOrgEx(dc, &origin);
+  OffsetRgn(clip.get(), -origin.x, -origin.y);
+  DWORD size = GetRegionData(clip.get(), 0, nullptr);
+  std::vector<char> bytes(size);
+  if (size == 0 || !GetRegionData(clip.get(), size, reinterpret_cast<RGNDATA *>(bytes.data())))
+    return {box};
+  const auto *data = reinterpret_cast<const RGNDATA *>(bytes.data());
+  const auto *rects = reinterpret_cast<const RECT *>(data->Buffer);
+  // Many bands (a region with curves) are better composed as one box.
+  if (data->rdh.nCount > 8) return {box};
+  std::vector<RECT> out;
+  for (DWORD i = 0; i < data->rdh.nCount; ++i) {
+    RECT part;
+    if (IntersectRect(&part, &rects[i], &box)) out.push_back(part);
+  }
+  return out;
+}
+
+}  // namespace
+
 void TCustomGaugeEx::Paint(HDC dc) {
   int w = Width(), h = Height();
-  // Only what the screen is to receive is composed: the part of the gauge that is being painted,
-  // the rest of the picture may be out of date but never reaches the screen.
+  // Only what the screen is to receive is composed: the parts of the gauge that are being
+  // painted, the rest of the picture may be out of date but never reaches the screen.
   RECT box{0, 0, w, h};
   RECT clip = box;
   int kind = GetClipBox(dc, &clip);
@@ -157,18 +211,21 @@ void TCustomGaugeEx::Paint(HDC dc) {
     picture_.reset();
     picture_ = std::make_unique<gdi::MemoryDC>(dc, w, h);
   }
+  std::vector<RECT> parts = kind == COMPLEXREGION ? ClipRects(dc, box) : std::vector<RECT>{box};
   std::exception_ptr failure;
-  {
-    gdi::SavedDC saved(picture_->dc());
-    IntersectClipRect(picture_->dc(), box.left, box.top, box.right, box.bottom);
-    try {
-      Compose(picture_->dc());
-    } catch (...) {
-      failure = std::current_exception();
+  for (const RECT &part : parts) {
+    {
+      gdi::SavedDC saved(picture_->dc());
+      IntersectClipRect(picture_->dc(), part.left, part.top, part.right, part.bottom);
+      try {
+        Compose(picture_->dc());
+      } catch (...) {
+        failure = std::current_exception();
+      }
     }
+    // Whatever was composed reaches the screen before a failure goes on to the caller.
+    BitBlt(dc, part.left, part.top, part.right - part.left, part.bottom - part.top,
+           picture_->dc(), part.left, part.top, SRCCOPY);
+    if (failure) std::rethrow_exception(failure);
   }
-  // Whatever was composed reaches the screen before a failure goes on to the caller.
-  BitBlt(dc, box.left, box.top, box.right - box.left, box.bottom - box.top, picture_->dc(),
-         box.left, box.top, SRCCOPY);
-  if (failure) std::rethrow_exception(failure);
 }

@@ -53,6 +53,10 @@ private:
   void Compose(HDC dc) const;
   void PaintBar(HDC dc, const RECT &r) const;
   void PaintPercentText(HDC dc, const RECT &r) const;
+  // The box round the percentage's text (glyph overhangs included) in the bar rectangle r, with
+  // the text's place and size; empty when the text has no room.
+  RECT TextBox(HDC dc, uint8_t percent, const RECT &r, TDisplayPoint &at, SIZE &extent) const;
+  RECT TextBox(uint8_t percent) const;
 
   int32_t minValue_ = 0;
   uint32_t progress_ = 0;

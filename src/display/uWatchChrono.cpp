@@ -34,10 +34,9 @@ TWatchChrono::TWatchChrono(TForm *owner) : TForm(owner) {
   panel_ = Add<TImage>(this);
   panel_->Name = "DigitPanel";
   panel_->SetBounds(l.Panel.Left, l.Panel.Top, l.Panel.Width, l.Panel.Height);
-  {
-    gdi::BitmapDC canvas(panel_->NewBitmap(l.Panel.Width, l.Panel.Height));
-    gdi::FillSolid(canvas.dc(), RECT{0, 0, l.Panel.Width, l.Panel.Height}, RGB(0, 0, 0));
-  }
+  // Black with red dots and nothing else: two colours, a bit a pixel (17 MB less at full width
+  // on a 4K screen than in true colour).
+  panel_->NewTwoColourBitmap(l.Panel.Width, l.Panel.Height, RGB(0, 0, 0), RGB(255, 0, 0));
 
   gauge_ = Add<TCustomGaugeEx>(this);
   gauge_->Name = "Gauge";

@@ -690,6 +690,13 @@ HBITMAP TImage::NewBitmap(int width, int height) {
   return bitmap_.get();
 }
 
+HBITMAP TImage::NewTwoColourBitmap(int width, int height, COLORREF zero, COLORREF one) {
+  picture_.clear();
+  bitmap_ = gdi::MakeTwoColourBitmap(width, height, zero, one);
+  Invalidate();
+  return bitmap_.get();
+}
+
 void TImage::Paint(HDC dc) {
   if (!bitmap_) return;
   BITMAP bm;

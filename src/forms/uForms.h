@@ -249,6 +249,8 @@ public:
   void LoadFromResource(const char *name);
   // A blank bitmap of the control's size, to draw into.
   HBITMAP NewBitmap(int width, int height);
+  // The same, for a picture of two colours only (cleared to the first).
+  HBITMAP NewTwoColourBitmap(int width, int height, COLORREF zero, COLORREF one);
   HBITMAP Bitmap() const { return bitmap_.get(); }
   void ScaleChanged(int fromDpi, int toDpi) override;
 

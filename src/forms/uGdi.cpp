@@ -31,6 +31,27 @@ Bitmap MakeCompatibleBitmap(HDC dc, int width, int height) {
   return Bitmap(b);
 }
 
+Bitmap MakeTwoColourBitmap(int width, int height, COLORREF zero, COLORREF one) {
+  struct {
+    BITMAPINFOHEADER header;
+    RGBQUAD colours[2];
+  } info{};
+  info.header.biSize = sizeof info.header;
+  info.header.biWidth = width > 0 ? width : 1;
+  info.header.biHeight = height > 0 ? height : 1;
+  info.header.biPlanes = 1;
+  info.header.biBitCount = 1;
+  info.header.biClrUsed = 2;
+  info.colours[0] = RGBQUAD{GetBValue(zero), GetGValue(zero), GetRValue(zero), 0};
+  info.colours[1] = RGBQUAD{GetBValue(one), GetGValue(one), GetRValue(one), 0};
+  void *bits = nullptr;
+  HBITMAP b = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO *>(&info), DIB_RGB_COLORS,
+                               &bits, nullptr, 0);
+  if (!b) throw ETavelinError("Ressources graphiques épuisées (bitmap)");
+  // A new section is all zero bits: the first colour.
+  return Bitmap(b);
+}
+
 Bitmap LoadBitmapResource(HINSTANCE module, const char *name) {
   return Bitmap(static_cast<HBITMAP>(
       LoadImageA(module, name, IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));

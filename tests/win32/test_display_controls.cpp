@@ -476,6 +476,62 @@ TEST_F(DisplayControls, GaugeSettersRepaintOnlyOnChange) {
   EXPECT_EQ(GetPixel(wdc.dc(), 10, 260), kBlack);
 }
 
+// A new percentage in the same colour: the fill's edge and the place of the text are painted
+// again, nothing else (at full width the rest is megabytes).
+TEST_F(DisplayControls, GaugeRepaintsOnlyTheEdgeAndTheTextForANewPercentage) {
+  HostForm host;
+  TCustomGaugeEx g(&host);
+  g.SetBounds(10, 250, 638, 80);
+  g.SetMaxValue(1000);
+  g.SetShowText(true);
+  g.FitFontToHeight();
+  g.SetProgress(100);
+  host.Show();
+  Pump(50);
+  gdi::WindowDC wdc(host.Handle());
+  gdi::FillSolid(wdc.dc(), g.BoundsRect(), RGB(0, 0, 255));
+  g.SetProgress(110);  // 10% to 11%, still dark green
+  int edge = 10 + GaugeFillWidth(110, 1000, 1, 637);
+  EXPECT_EQ(GetPixel(wdc.dc(), edge - 2, 290), kDarkGreen) << "the new part of the fill";
+  EXPECT_EQ(GetPixel(wdc.dc(), 10 + 5, 290), RGB(0, 0, 255)) << "the fill as it was";
+  EXPECT_EQ(GetPixel(wdc.dc(), 10 + 600, 290), RGB(0, 0, 255)) << "the ground as it was";
+  // Round the middle, where "11%" stands, the gauge is itself again: no blue left there.
+  int blue = 0;
+  for (int x = 10 + 300; x < 10 + 340; ++x) blue += GetPixel(wdc.dc(), x, 290) == RGB(0, 0, 255);
+  EXPECT_EQ(blue, 0);
+  g.SetProgress(250);  // a new colour: the whole bar
+  EXPECT_EQ(GetPixel(wdc.dc(), 10 + 5, 290), RGB(0, 255, 0));
+  EXPECT_EQ(GetPixel(wdc.dc(), 10 + 600, 290), RGB(255, 255, 255)) << "the ground, white";
+}
+
+// Digits of one unit share their segment pictures and the sheet of the ten digits, which holds
+// one bit a pixel: a full-width display on a 4K screen would otherwise take tens of megabytes.
+TEST_F(DisplayControls, DigitsOfOneUnitShareTheirPicturesOfOneBitAPixel) {
+  HostForm host;
+  TBoxNumber a(&host, 20), b(&host, 20), c(&host, 21);
+  EXPECT_EQ(&a.Segments(), &b.Segments());
+  EXPECT_NE(&a.Segments(), &c.Segments());
+  EXPECT_EQ(&a.Sheet(), &b.Sheet());
+  a.SetLeftTop(0, 0);
+  b.SetLeftTop(200, 0);
+  c.SetLeftTop(400, 0);
+  host.Show();
+  a.SetCurrentNumber(8);
+  b.SetCurrentNumber(3);
+  Pump(50);
+  ASSERT_NE(a.Sheet().Picture(), nullptr);
+  BITMAP bm{};
+  GetObjectA(a.Sheet().Picture(), sizeof bm, &bm);
+  EXPECT_EQ(bm.bmBitsPixel, 1);
+  EXPECT_EQ(bm.bmWidth, 10 * 8 * 20);
+  // Still green on black, exactly: segment g of the 8, and the ground beside it.
+  gdi::WindowDC wdc(host.Handle());
+  EXPECT_EQ(GetPixel(wdc.dc(), 4 * 20, 8 * 20), kGreen);
+  EXPECT_EQ(GetPixel(wdc.dc(), 4 * 20, 4 * 20), kBlack);
+  EXPECT_EQ(GetPixel(wdc.dc(), 200 + 4 * 20, 8 * 20), kGreen);
+  EXPECT_EQ(GetPixel(wdc.dc(), 200 + 1, 5 * 20), kBlack) << "no segment f in a 3";
+}
+
 // --- Cost ----------------------------------------------------------------------------------------
 
 double Microseconds(LONGLONG ticks) {
