@@ -1,9 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <iterator>
+#include <ostream>
 #include <string>
+#include <vector>
 
 #include "settings/uConfigTypes.h"
+
+void PrintTo(const TScreenRect &r, std::ostream *os) {
+  *os << "(" << r.Left << ", " << r.Top << ")-(" << r.Right << ", " << r.Bottom << ")";
+}
 
 namespace {
 
@@ -90,6 +96,36 @@ TEST(ConfigTypes, PlacementRecordKeepsEachOfItsFourNumbersInItsOwnPlace) {
   EXPECT_EQ(back.Height, 0x0A0B0C0D);
   EXPECT_EQ(back.Width, 0x21324354);
   EXPECT_EQ(back.WindowState, 1);
+}
+
+// A window of 291 x 297 with a caption band of 26 pixels, saved on monitors that may be gone.
+TEST(ConfigTypes, ARestoredWindowCanAlwaysBeTakenByItsCaption) {
+  const std::vector<TScreenRect> screen = {{0, 0, 1024, 768}};
+  auto at = [](int32_t left, int32_t top, int32_t w = 291, int32_t h = 297) {
+    return TScreenRect{left, top, left + w, top + h};
+  };
+  // Grazing the screen: the caption above it, or a corner of a few pixels.
+  EXPECT_EQ(PlaceOnScreen(at(-280, -40), 26, screen), at(0, 0));
+  EXPECT_EQ(PlaceOnScreen(at(1000, 760), 26, screen), at(733, 471));
+  // The caption whole in height over 97 pixels (a third of 291) stays; over 96 it does not.
+  EXPECT_EQ(PlaceOnScreen(at(-194, 0), 26, screen), at(-194, 0));
+  EXPECT_EQ(PlaceOnScreen(at(-195, 100), 26, screen), at(0, 100));
+  EXPECT_EQ(PlaceOnScreen(at(900, 742), 26, screen), at(900, 742));
+  EXPECT_EQ(PlaceOnScreen(at(900, 743), 26, screen), at(733, 471));
+  EXPECT_EQ(PlaceOnScreen(at(300, -1), 26, screen), at(300, 0));
+  // A wide window needs no more than 100 pixels of its caption.
+  EXPECT_EQ(PlaceOnScreen(at(-800, 50, 900, 300), 26, screen), at(-800, 50, 900, 300));
+  // Larger than the work area: reduced to it.
+  EXPECT_EQ(PlaceOnScreen(at(-50, -30, 1200, 900), 26, screen), at(0, 0, 1024, 768));
+
+  // Two monitors, the first with a taskbar at its bottom: the caption may lie on either, and a
+  // window that must move goes to the one holding most of it, or the nearest.
+  const std::vector<TScreenRect> two = {{0, 0, 1024, 728}, {1024, 0, 2944, 1080}};
+  EXPECT_EQ(PlaceOnScreen(at(900, 702), 26, two), at(900, 702));
+  EXPECT_EQ(PlaceOnScreen(at(1900, 1070), 26, two), at(1900, 783));
+  EXPECT_EQ(PlaceOnScreen(at(800, 720), 26, two), at(1024, 720));
+  EXPECT_EQ(PlaceOnScreen(at(3100, -500), 26, two), at(2653, 0));
+  EXPECT_EQ(PlaceOnScreen(at(-900, 800), 26, two), at(0, 431));
 }
 
 TEST(ConfigTypes, PlacementNamesAreCutToTwentyCharacters) {
