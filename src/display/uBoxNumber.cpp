@@ -103,30 +103,52 @@ std::shared_ptr<TDigitSheet> TDigitSheet::For(int u) {
   return sheet;
 }
 
-TDigitSheet::TDigitSheet(int u) : unit_(u) {}
+TDigitSheet::TDigitSheet(int u) : unit_(u) {
+  // Made with the digits that share it, drawn when the first of them is shown.
+  const int w = 8 * u, h = 16 * u;
+  try {
+    sheet_ = gdi::Bitmap(CreateBitmap(10 * w, h, 1, 1, nullptr));
+    if (!sheet_) throw ETavelinError("Ressources graphiques épuisées (bitmap)");
+    sheetDC_ = std::make_unique<gdi::BitmapDC>(sheet_.get());
+  } catch (const ETavelinError &) {
+    // Ten digits side by side can be more than the system gives in one picture on a very
+    // large monitor. Asking again at every tick would fail at every tick: the digits are
+    // drawn where they are shown instead, slower but the same.
+    sheet_.Reset();
+    unavailable_ = true;
+  }
+}
 
 void TDigitSheet::Draw(HDC dc, uint8_t value, const TSegment &segments) {
   const int u = unit_, w = 8 * u, h = 16 * u;
   if (!sheet_) {
-    sheet_ = gdi::Bitmap(CreateBitmap(10 * w, h, 1, 1, nullptr));
-    if (!sheet_) throw ETavelinError("Ressources graphiques épuisées (bitmap)");
-    sheetDC_ = std::make_unique<gdi::BitmapDC>(sheet_.get());
+    gdi::SavedDC saved(dc);
+    IntersectClipRect(dc, 0, 0, w, h);
+    DrawFigure(dc, value, segments);
+    return;
   }
   HDC sheet = sheetDC_->dc();
   if (!drawn_[value]) {
     // All ten at once, when the first is shown (the display opening), rather than one by one in
     // the first seconds of a run: each is drawn in colour, then kept as its lit pixels.
-    gdi::MemoryDC scratch(dc, w, h);
+    std::unique_ptr<gdi::MemoryDC> made;
+    try {
+      made = std::make_unique<gdi::MemoryDC>(dc, w, h);
+    } catch (const ETavelinError &) {
+      // Not even one digit in colour: drawn in place from now on.
+      sheetDC_.reset();
+      sheet_.Reset();
+      unavailable_ = true;
+      gdi::SavedDC saved(dc);
+      IntersectClipRect(dc, 0, 0, w, h);
+      DrawFigure(dc, value, segments);
+      return;
+    }
+    gdi::MemoryDC &scratch = *made;
     lit_ = segments.LitColor();
     for (uint8_t digit = 0; digit < 10; ++digit) {
       if (drawn_[digit]) continue;
-      gdi::FillSolid(scratch.dc(), RECT{0, 0, w, h}, RGB(0, 0, 0));
-      uint8_t mask = DigitMasks[digit];
-      for (size_t s = 0; s < SegmentPlaces.size(); ++s) {
-        if (!(mask & SegmentPlaces[s].Bit)) continue;
-        TDisplayPoint at = SegmentOrigin(int(s), u);
-        segments.DrawSegment(scratch.dc(), SegmentPlaces[s].Image, at.X, at.Y);
-      }
+      DrawFigure(scratch.dc(), digit, segments);
       COLORREF bk = SetBkColor(scratch.dc(), lit_);
       BitBlt(sheet, digit * w, 0, w, h, scratch.dc(), 0, 0, SRCCOPY);
       SetBkColor(scratch.dc(), bk);
@@ -145,6 +167,17 @@ void TDigitSheet::Draw(HDC dc, uint8_t value, const TSegment &segments) {
          value * w + part.left, part.top, SRCCOPY);
   SetBkColor(dc, bk);
   SetTextColor(dc, fg);
+}
+
+void TDigitSheet::DrawFigure(HDC dc, uint8_t value, const TSegment &segments) const {
+  const int u = unit_;
+  gdi::FillSolid(dc, RECT{0, 0, 8 * u, 16 * u}, RGB(0, 0, 0));
+  uint8_t mask = DigitMasks[value];
+  for (size_t s = 0; s < SegmentPlaces.size(); ++s) {
+    if (!(mask & SegmentPlaces[s].Bit)) continue;
+    TDisplayPoint at = SegmentOrigin(int(s), u);
+    segments.DrawSegment(dc, SegmentPlaces[s].Image, at.X, at.Y);
+  }
 }
 
 // --- TBoxNumber --------------------------------------------------------------------------------

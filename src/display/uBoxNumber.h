@@ -57,15 +57,19 @@ public:
   explicit TDigitSheet(int u);
   // Digit `value` with its top left corner at (0, 0) of dc, drawn with `segments` the first time.
   void Draw(HDC dc, uint8_t value, const TSegment &segments);
-  // The picture of the ten digits (none before the first is drawn).
+  // The picture of the ten digits (none when it could not be made).
   HBITMAP Picture() const { return sheet_.get(); }
 
 private:
+  // Digit `value` with its top left corner at (0, 0) of dc, black ground included.
+  void DrawFigure(HDC dc, uint8_t value, const TSegment &segments) const;
+
   int unit_;
   std::unique_ptr<gdi::BitmapDC> sheetDC_;
   gdi::Bitmap sheet_;
   COLORREF lit_ = RGB(0, 255, 0);
   bool drawn_[10] = {};
+  bool unavailable_ = false;  // the sheet could not be made: digits are drawn in place
 };
 
 // A windowless, opaque digit control: it paints straight on its parent's surface.
