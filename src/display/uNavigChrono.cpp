@@ -4,6 +4,7 @@
 
 #include <mmsystem.h>
 
+#include "display/uMonitors.h"
 #include "forms/uApplication.h"
 #include "settings/uConfig.h"
 #include "timing/uRunContainer.h"
@@ -37,10 +38,11 @@ TNavigChrono::TNavigChrono(TForm *owner) : TForm(owner) {
   Get<TButton>("BtnBeep").SetDown(AppConfig->BeepActive);
   FWatchChrono->CreateHandle();
   FThreadContainer = NewContainer();
-  SetLeftTop(FWatchChrono->Left(), FWatchChrono->Top() + FWatchChrono->Height());
+  PlaceUnderDisplay();
 }
 
 TNavigChrono::~TNavigChrono() {
+  Application.SetFrontWindow(nullptr, nullptr);
   // The threads go before the windows they post to.
   FThreadContainer.reset();
   FWatchChrono.reset();
@@ -69,6 +71,39 @@ void TNavigChrono::ShowNavigChrono(TControl *) {
   // click on it never makes it the active window.
   FWatchChrono->Show(false);
   EnableWindow(FWatchChrono->Handle(), FALSE);
+  Application.SetFrontWindow(FWatchChrono->Handle(),
+                             [this](SIZE box) { return BoxPlaceFor(box); });
+}
+
+void TNavigChrono::PlaceUnderDisplay() {
+  std::vector<TMonitor> monitors = CurrentMonitors();
+  const TDisplayRect &display = FWatchChrono->Layout().Window;
+  const TMonitor &m = monitors[size_t(MonitorHolding(monitors, display.Left, display.Top))];
+  TDisplayPoint at = BarPlace(display, Width(), Height(), WorkArea(m));
+  // Moved only when it must: the system tells every window of a new work area, and a window
+  // that moves may be what makes it new again.
+  RECT now;
+  if (!HandleAllocated() || !GetWindowRect(Handle(), &now) || now.left != at.X || now.top != at.Y)
+    SetLeftTop(at.X, at.Y);
+}
+
+void TNavigChrono::ScreensChanged() {
+  FWatchChrono->LayOutAgain(Height());
+  PlaceUnderDisplay();
+}
+
+POINT TNavigChrono::BoxPlaceFor(SIZE box) const {
+  TWatchLayout display = FWatchChrono->Layout();
+  RECT r;
+  GetWindowRect(FWatchChrono->Handle(), &r);
+  display.Window = {r.left, r.top, r.right - r.left, r.bottom - r.top};
+  GetWindowRect(Handle(), &r);
+  TDisplayRect bar{r.left, r.top, r.right - r.left, r.bottom - r.top};
+  std::vector<TMonitor> monitors = CurrentMonitors();
+  const TMonitor &m = monitors[size_t(MonitorHolding(monitors, display.Window.Left,
+                                                     display.Window.Top))];
+  TDisplayPoint at = BoxPlace(box.cx, box.cy, display, bar, m.Rect, WorkArea(m));
+  return {at.X, at.Y};
 }
 
 void TNavigChrono::LaunchChrono(TControl *) {
@@ -152,7 +187,14 @@ LRESULT TNavigChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_RUN_FINISHED:
       RunFinished();
       return 0;
+    case WM_DISPLAYCHANGE:
+      ScreensChanged();
+      break;
+    case WM_SETTINGCHANGE:
+      if (wParam == SPI_SETWORKAREA) ScreensChanged();
+      break;
     default:
-      return TForm::WndProc(msg, wParam, lParam);
+      break;
   }
+  return TForm::WndProc(msg, wParam, lParam);
 }

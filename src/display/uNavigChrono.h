@@ -35,6 +35,12 @@ public:
 
 private:
   void RunFinished();
+  // Under the display, inside the work area of its monitor.
+  void PlaceUnderDisplay();
+  // The monitors or their work areas changed: the display is laid out again for them.
+  void ScreensChanged();
+  // Where a box of ours stands during a run, so as to leave the run in view.
+  POINT BoxPlaceFor(SIZE box) const;
   void ShowBeepText();
   std::unique_ptr<TMainThread> NewContainer();
 

@@ -28,12 +28,21 @@ public:
   // The black backdrop of the digits, carrying the colons in its bitmap.
   TImage &DigitPanel() const { return *panel_; }
 
+  // Where everything stands, as last laid out.
+  const TWatchLayout &Layout() const { return layout_; }
+  // Lays the window out again for the monitors as they are now, with barHeight pixels of control
+  // bar under a full-width display: the screens changed during a run. The window, the digits'
+  // values and the gauge's progress stay; digits of another size are made anew.
+  void LayOutAgain(int barHeight);
+
   // WM_SET_DIGIT, WM_SET_PROGRESS, WM_ACTIVATE (consumed: the window disables itself while its
   // owner is visible) and WM_SETCURSOR (no pointer over the window).
   LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
 private:
   void DrawColon(int colon);
+  // Back on top when another program's window is drawn over it, under the windows of ours.
+  void StayInFront();
 
   TWatchLayout layout_;
   TImage *panel_ = nullptr;

@@ -186,6 +186,10 @@ void TForm::AddMenuItem(const TDesignItem &item) {
   menu->Items.push_back(std::move(mi));
 }
 
+void TForm::RemoveComponent(TControl *control) {
+  std::erase_if(components_, [control](const auto &c) { return c.get() == control; });
+}
+
 // --- Window ------------------------------------------------------------------------------------
 
 bool TForm::Resizable() const { return BorderStyle == TBorderStyle::Sizeable; }
@@ -398,8 +402,14 @@ int TForm::ShowModal() {
       // The owner comes back before this form hides, so that it is activated again.
       if (owner) EnableWindow(owner, TRUE);
       form->Hide();
+      if (aboveFront && !form->StayOnTop)
+        SetWindowPos(form->Handle(), HWND_NOTOPMOST, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
-  } restore{this, ownerWnd};
+    bool aboveFront;
+  } restore{this, ownerWnd, Application.FrontWindow() != nullptr};
+  // Over a run's display, the user must see this window, and answer it.
+  Application.BringAboveFront(handle_);
   Show();
   MSG msg;
   while (true) {

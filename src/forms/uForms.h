@@ -460,6 +460,8 @@ public:
     components_.push_back(std::move(c));
     return raw;
   }
+  // Frees a control that the form owns (one made by Add), such as one that a new layout replaces.
+  void RemoveComponent(TControl *control);
   TPopupMenu *FindMenu(const std::string &name) const;
 
   std::string Caption() const { return Text(); }

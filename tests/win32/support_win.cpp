@@ -2,7 +2,9 @@
 
 #include "support_win.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <map>
 
 #include "settings/uConfigTypes.h"
@@ -164,6 +166,69 @@ void MessageBoxWatcher::Run() {
     }
     Sleep(20);
   }
+}
+
+namespace {
+BOOL CALLBACK AddWindow(HWND w, LPARAM list) {
+  reinterpret_cast<std::vector<HWND> *>(list)->push_back(w);
+  return TRUE;
+}
+}  // namespace
+
+HWND OpenMessageBox() {
+  Found f{GetCurrentProcessId()};
+  EnumWindows(FindBox, reinterpret_cast<LPARAM>(&f));
+  return f.box;
+}
+
+void WhenBoxOpens(std::function<void(HWND box)> step, HWND besides, int timeoutMs) {
+  HWND box = OpenMessageBox();
+  if (box == besides) box = nullptr;
+  if (box || timeoutMs <= 0) {
+    step(box);
+    return;
+  }
+  Later(50, [step = std::move(step), besides, timeoutMs]() mutable {
+    WhenBoxOpens(std::move(step), besides, timeoutMs - 50);
+  });
+}
+
+std::string BoxText(HWND box) {
+  char text[1024] = {};
+  GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+  return text;
+}
+
+void ExpectInFrontOfTheRun(HWND box, HWND display, HWND bar) {
+  ASSERT_NE(box, nullptr);
+  // The window order, from the top, as Windows draws it.
+  std::vector<HWND> order;
+  EnumWindows(AddWindow, reinterpret_cast<LPARAM>(&order));
+  auto at = [&](HWND w) { return std::find(order.begin(), order.end(), w) - order.begin(); };
+  EXPECT_LT(at(box), at(display)) << "the box before the display";
+  EXPECT_TRUE(GetWindowLongA(display, GWL_EXSTYLE) & WS_EX_TOPMOST) << "the display stays topmost";
+  RECT b, d, c;
+  GetWindowRect(box, &b);
+  GetWindowRect(display, &d);
+  GetWindowRect(bar, &c);
+  EXPECT_GE(b.top, d.bottom) << "the digits in view";
+  EXPECT_GE(b.top, c.bottom) << "the bar in view";
+  HMONITOR monitor = MonitorFromWindow(display, MONITOR_DEFAULTTONEAREST);
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  GetMonitorInfoA(monitor, &info);
+  EXPECT_LE(b.bottom, info.rcWork.bottom);
+  EXPECT_LE(std::abs((b.left + b.right) - (info.rcMonitor.left + info.rcMonitor.right)), 1)
+      << "centred on the monitor's width";
+  EXPECT_EQ(GetActiveWindow(), box);
+  HWND focus = GetFocus();
+  EXPECT_TRUE(focus == box || IsChild(box, focus));
+}
+
+void PressEnter() {
+  HWND to = GetFocus();
+  PostMessageA(to, WM_KEYDOWN, VK_RETURN, 1);
+  PostMessageA(to, WM_KEYUP, VK_RETURN, LPARAM(0xC0000001));
 }
 
 ExceptionCatcher::ExceptionCatcher() {

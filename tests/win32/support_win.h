@@ -81,6 +81,20 @@ private:
   std::thread thread_;
 };
 
+// The message box of this process on the screen, or null.
+HWND OpenMessageBox();
+// Runs `step` with the message box as soon as one other than `besides` opens (from the box's own
+// loop, like any Later step); after `timeoutMs` without one, runs it with null.
+void WhenBoxOpens(std::function<void(HWND box)> step, HWND besides = nullptr,
+                  int timeoutMs = 10000);
+// The text of a message box.
+std::string BoxText(HWND box);
+// A box of ours during a run: above the display in the window order, under the display and the
+// bar on the screen, centred on the monitor's width, active and holding the keyboard focus.
+void ExpectInFrontOfTheRun(HWND box, HWND display, HWND bar);
+// Enter, as the keyboard sends it to the window with the focus.
+void PressEnter();
+
 // What the application's exception handler would have shown, instead of a message box.
 class ExceptionCatcher {
 public:

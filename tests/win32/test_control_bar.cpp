@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include "app/UMain.h"
+#include "display/uMonitors.h"
 #include "display/uNavigChrono.h"
 #include "support_win.h"
 #include "timing/uRunContainer.h"
@@ -88,6 +89,7 @@ protected:
   void TearDown() override {
     ExecutionStateProc = &SetThreadExecutionState;
     RunContainerMaker = &CreateRunContainer;
+    MonitorsProc = &SystemMonitors;
     recorder_.reset();
     MainWindowTest::TearDown();
   }
@@ -442,6 +444,186 @@ TEST_F(ControlBar, ThePointerAtRestIsNotWatched) {
   RunBar(s);
   EXPECT_TRUE(stillTracked == nullptr ||
               (stillTracked != main_->Handle() && !IsChild(main_->Handle(), stillTracked)));
+}
+
+// The end of a run at size 2: the end box stands above the topmost display and under the run,
+// ticks leave it there, and Enter answers it. The error that follows (the next run cannot be
+// prepared) is shown the same way; when both are gone, the display is topmost as before.
+TEST_F(ControlBar, TheBoxesOfARunStandInFrontOfTheDisplayAndUnderIt) {
+  AppConfig->UserScreenSize = 2;
+  AppConfig->TotalTime->SetTotalSeconds(1);
+  AppConfig->SetBeepActive(false);
+  std::vector<std::string> answered;
+  std::unique_ptr<MessageBoxWatcher> rescue;
+  Scenario s;
+  s.Then(100, [&] {
+     TNavigChrono *bar = Bar();
+     ASSERT_NE(bar, nullptr);
+     HWND display = bar->WatchChrono().Handle(), barWnd = bar->Handle();
+     Click(bar->Get<TButton>("BtnRun"));
+     RunContainerMaker = &NoMoreThreads;
+     WhenBoxOpens([&answered, display, barWnd](HWND endBox) {
+       ASSERT_NE(endBox, nullptr);
+       EXPECT_EQ(BoxText(endBox), "Le chronométrage est terminé...");
+       ExpectInFrontOfTheRun(endBox, display, barWnd);
+       for (int tick = 1; tick <= 3; ++tick) SendMessageA(display, WM_SET_PROGRESS, tick, 0);
+       EXPECT_TRUE(Above(endBox, display)) << "the ticks leave the box above the display";
+       answered.push_back(BoxText(endBox));
+       PressEnter();
+       WhenBoxOpens(
+           [&answered, display, barWnd](HWND error) {
+             ASSERT_NE(error, nullptr);
+             ExpectInFrontOfTheRun(error, display, barWnd);
+             answered.push_back(BoxText(error));
+             PressEnter();
+           },
+           endBox);
+     });
+   })
+      .Then(4000, [&] {
+        // A box still open is a failure; the watcher answers it so that the test ends.
+        EXPECT_EQ(OpenMessageBox(), nullptr) << "Enter answered every box";
+        rescue = std::make_unique<MessageBoxWatcher>();
+        EXPECT_EQ(answered, (std::vector<std::string>{"Le chronométrage est terminé...",
+                                                      "Plus aucune tâche possible"}));
+        TNavigChrono *bar = Bar();
+        ASSERT_NE(bar, nullptr);
+        HWND display = bar->WatchChrono().Handle();
+        EXPECT_TRUE(GetWindowLongA(display, GWL_EXSTYLE) & WS_EX_TOPMOST);
+        EXPECT_TRUE(Above(display, bar->Handle()));
+        EXPECT_EQ(Application.FrontWindow(), display);
+        Later(300, [bar] { Click(bar->Get<TButton>("BtnQuit")); });
+      });
+  RunBar(s);
+  EXPECT_EQ(Application.FrontWindow(), nullptr) << "no front window once the bar is gone";
+}
+
+// Another program's always-on-top window, started for the length of a test.
+class Cover {
+public:
+  explicit Cover(const std::string &args) {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string helper = path;
+    helper = helper.substr(0, helper.find_last_of('\\') + 1) + "helper_cover.exe";
+    std::string line = "\"" + helper + "\" " + args;
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    if (!CreateProcessA(helper.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &si, &pi_))
+      return;
+    PumpUntil(
+        [&] {
+          for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "TavelinTestCover", nullptr));) {
+            DWORD process = 0;
+            GetWindowThreadProcessId(w, &process);
+            if (process == pi_.dwProcessId) wnd_ = w;
+          }
+          return wnd_ != nullptr;
+        },
+        10000);
+  }
+  ~Cover() {
+    if (!pi_.hProcess) return;
+    if (wnd_) PostMessageA(wnd_, WM_CLOSE, 0, 0);
+    WaitForSingleObject(pi_.hProcess, 5000);
+    CloseHandle(pi_.hProcess);
+    CloseHandle(pi_.hThread);
+  }
+  HWND Handle() const { return wnd_; }
+
+private:
+  PROCESS_INFORMATION pi_{};
+  HWND wnd_ = nullptr;
+};
+
+// How often the display was restacked: the z-order changes it was asked for.
+int &Restacks() {
+  static int count = 0;
+  return count;
+}
+HWND restackWatched = nullptr;
+LRESULT CALLBACK CountRestacks(int code, WPARAM wParam, LPARAM lParam) {
+  const auto *m = reinterpret_cast<const CWPSTRUCT *>(lParam);
+  if (code == HC_ACTION && m->hwnd == restackWatched && m->message == WM_WINDOWPOSCHANGING &&
+      !(reinterpret_cast<const WINDOWPOS *>(m->lParam)->flags & SWP_NOZORDER))
+    ++Restacks();
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// Windows above the display that show nothing over it (a hidden one, one elsewhere on the
+// screen) leave the ticks without a restack; one drawn over it is overtaken, but never above a
+// box of ours.
+TEST_F(ControlBar, OnlyAWindowDrawnOverTheDisplayRestacksIt) {
+  AppConfig->TotalTime->SetTotalSeconds(3600);
+  HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, CountRestacks, nullptr, GetCurrentThreadId());
+  Scenario s;
+  s.Then(100, [&] {
+    TNavigChrono *bar = Bar();
+    HWND display = bar->WatchChrono().Handle();
+    restackWatched = display;
+    Key(VK_SPACE);
+    {
+      Cover hidden("0 0 400 300 hidden");
+      Cover aside("700 600 200 100");
+      ASSERT_TRUE(hidden.Handle() && aside.Handle());
+      ASSERT_TRUE(Above(hidden.Handle(), display));
+      ASSERT_TRUE(Above(aside.Handle(), display));
+      Restacks() = 0;
+      Pump(1500);
+      EXPECT_EQ(Restacks(), 0) << "nothing is drawn over the display";
+    }
+    // A box of ours is up, then another program's window comes over the display and the box.
+    Later(100, [display] {
+      HWND box = OpenMessageBox();
+      Cover over("0 0 400 300");
+      EXPECT_TRUE(Above(over.Handle(), display));
+      for (int tick = 1; tick <= 3; ++tick) SendMessageA(display, WM_SET_PROGRESS, tick, 0);
+      EXPECT_TRUE(Above(display, over.Handle())) << "the display came back above the other";
+      EXPECT_TRUE(Above(box, display)) << "and stayed under the box";
+      if (box) SendMessageA(box, WM_COMMAND, IDOK, 0);
+    });
+    ShowMessageBox("Essai", "Information", MB_OK);
+    restackWatched = nullptr;
+    SetForegroundWindow(bar->Handle());
+    Click(bar->Get<TButton>("BtnQuit"));
+  });
+  RunBar(s);
+  UnhookWindowsHookEx(hook);
+}
+
+// A taskbar docked at the left of the screen: the bar moves right of it, under the display.
+std::vector<TMonitor> LeftTaskbar() { return {{{0, 0, 1024, 768}, true, {60, 0, 964, 768}}}; }
+
+TEST_F(ControlBar, AChangeOfTheWorkAreaMovesTheBarIntoIt) {
+  Scenario s;
+  s.Then(100, [&] {
+    TNavigChrono *bar = Bar();
+    HWND display = bar->WatchChrono().Handle();
+    RECT before, r;
+    GetWindowRect(display, &before);
+    GetWindowRect(bar->Handle(), &r);
+    EXPECT_EQ(r.left, 0);
+    EXPECT_EQ(r.top, before.bottom);
+    MonitorsProc = &LeftTaskbar;
+    // Another setting changing moves nothing.
+    SendMessageA(bar->Handle(), WM_SETTINGCHANGE, SPI_SETDESKWALLPAPER, 0);
+    GetWindowRect(bar->Handle(), &r);
+    EXPECT_EQ(r.left, 0);
+    SendMessageA(bar->Handle(), WM_SETTINGCHANGE, SPI_SETWORKAREA, 0);
+    GetWindowRect(bar->Handle(), &r);
+    EXPECT_EQ(r.left, 60);
+    EXPECT_EQ(r.top, before.bottom) << "still right under the display";
+    RECT after;
+    GetWindowRect(display, &after);
+    EXPECT_TRUE(EqualRect(&before, &after)) << "a fixed size stays where it is";
+    MonitorsProc = &SystemMonitors;
+    SendMessageA(bar->Handle(), WM_SETTINGCHANGE, SPI_SETWORKAREA, 0);
+    GetWindowRect(bar->Handle(), &r);
+    EXPECT_EQ(r.left, 0);
+    Click(bar->Get<TButton>("BtnQuit"));
+  });
+  RunBar(s);
 }
 
 }  // namespace
