@@ -402,14 +402,14 @@ int TForm::ShowModal() {
       // The owner comes back before this form hides, so that it is activated again.
       if (owner) EnableWindow(owner, TRUE);
       form->Hide();
-      if (aboveFront && !form->StayOnTop)
-        SetWindowPos(form->Handle(), HWND_NOTOPMOST, 0, 0, 0, 0,
-                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
-    bool aboveFront;
-  } restore{this, ownerWnd, Application.FrontWindow() != nullptr};
-  // Over a run's display, the user must see this window, and answer it.
-  Application.BringAboveFront(handle_);
+  } restore{this, ownerWnd};
+  // Over a run's display, the user must see this window, and answer it. Without one it is an
+  // ordinary window again (the system may have made it topmost with its owner's other windows).
+  if (Application.FrontWindow())
+    Application.BringAboveFront(handle_);
+  else if (!StayOnTop && (GetWindowLongA(handle_, GWL_EXSTYLE) & WS_EX_TOPMOST))
+    SetWindowPos(handle_, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   Show();
   MSG msg;
   while (true) {

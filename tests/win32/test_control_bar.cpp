@@ -626,4 +626,27 @@ TEST_F(ControlBar, AChangeOfTheWorkAreaMovesTheBarIntoIt) {
   RunBar(s);
 }
 
+// A modal window of ours opened during a run stands above the display and under the run.
+TEST_F(ControlBar, AModalWindowDuringARunStandsInFrontOfTheDisplay) {
+  Scenario s;
+  s.Then(100, [&] {
+    TNavigChrono *bar = Bar();
+    HWND display = bar->WatchChrono().Handle();
+    TForm dialog(bar);
+    dialog.LoadDesignText("form Dialog client=200,80 pos=300,100 caption=Dialog", "Dialog");
+    dialog.CreateHandle();
+    bool checked = false;
+    Later(200, [&] {
+      ExpectInFrontOfTheRun(dialog.Handle(), display, bar->Handle());
+      EXPECT_TRUE(GetWindowLongA(dialog.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+      checked = true;
+      dialog.ModalResult = mrOk;
+    });
+    EXPECT_EQ(dialog.ShowModal(), mrOk);
+    EXPECT_TRUE(checked);
+    Click(bar->Get<TButton>("BtnQuit"));
+  });
+  RunBar(s);
+}
+
 }  // namespace
