@@ -80,8 +80,7 @@ void TNavigChrono::PlaceUnderDisplay() {
   const TDisplayRect &display = FWatchChrono->Layout().Window;
   const TMonitor &m = monitors[size_t(MonitorHolding(monitors, display.Left, display.Top))];
   TDisplayPoint at = BarPlace(display, Width(), Height(), WorkArea(m));
-  // Moved only when it must: the system tells every window of a new work area, and a window
-  // that moves may be what makes it new again.
+  // Moved only when it stands elsewhere: most changes of the screens leave it where it is.
   RECT now;
   if (!HandleAllocated() || !GetWindowRect(Handle(), &now) || now.left != at.X || now.top != at.Y)
     SetLeftTop(at.X, at.Y);

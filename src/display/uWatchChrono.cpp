@@ -131,7 +131,7 @@ void TWatchChrono::LayOutAgain(int barHeight) {
   TWatchLayout l = DisplayLayout(AppConfig->UserScreenSize, AppConfig->GetScreenWidth(),
                                  CurrentMonitors(), barHeight);
   // The system may have moved the window itself when the screens changed: it goes back to its
-  // place even when nothing else moves (and only then, since moving tells other windows).
+  // place even when nothing else moves.
   RECT now;
   GetWindowRect(handle_, &now);
   if (now.left != l.Window.Left || now.top != l.Window.Top ||
