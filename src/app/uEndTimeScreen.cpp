@@ -34,7 +34,7 @@ int TEndTimeScreen::EndMinute() const {
 }
 
 void TEndTimeScreen::ConfirmEndTime(TControl *) {
-  uint32_t left = SecondsUntilEnd(EndMinute(), LocalMsOfDay());
+  uint32_t left = RunUntilEnd(EndMinute(), LocalMsOfDay()).Seconds;
   if (left == 0) {
     ShowMessageBox("L'heure de fin est déjà passée.", "Avertissement", MB_OK | MB_ICONWARNING);
     return;

@@ -78,13 +78,15 @@ void TNavigChrono::ShowTotalText() {
 void TNavigChrono::SetEndTime(int endMinute) {
   FEndMinute = endMinute >= 0 && endMinute < MinutesPerDay ? endMinute : -1;
   FEndStarted = false;
+  FEndLead = {};
   ShowTotalText();
 }
 
 // The total becomes the time left until the end, so that the final sound comes at that time of
 // day; the display and the threads are prepared again for it.
 bool TNavigChrono::StartAtEndTime() {
-  uint32_t total = SecondsUntilEnd(FEndMinute, LocalMsOfDay());
+  TRunToEnd run = RunUntilEnd(FEndMinute, LocalMsOfDay());
+  uint32_t total = run.Seconds;
   if (total == 0) {
     ShowMessageBox("L'heure de fin est déjà passée.", "Avertissement", MB_OK | MB_ICONWARNING);
     return false;
@@ -94,6 +96,7 @@ bool TNavigChrono::StartAtEndTime() {
   FWatchChrono->Gauge().SetMaxValue(total);
   FWatchChrono->ResetDigits();
   FEndStarted = true;
+  FEndLead = run.Lead;
   return true;
 }
 
@@ -115,7 +118,8 @@ void TNavigChrono::LaunchChrono(TControl *) {
   if (FEndMinute >= 0 && !FEndStarted && !StartAtEndTime()) return;
   Get<TButton>("BtnPause").SetEnabled(true);
   Get<TButton>("BtnRun").SetEnabled(false);
-  FThreadContainer->Resume();
+  // Only the first start of a run takes the lead that puts its end on the minute.
+  FThreadContainer->Resume(FEndLead);
   if (FEndMinute >= 0) ShowTotalText();
 }
 

@@ -67,4 +67,5 @@ private:
   std::unique_ptr<TMainThread> FThreadContainer;
   int FEndMinute = -1;
   bool FEndStarted = false;  // the total has been worked out from the end
+  std::chrono::nanoseconds FEndLead{};
 };

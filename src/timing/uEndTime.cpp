@@ -9,13 +9,11 @@ int EndMinuteAfter(int64_t nowMs, uint32_t durationSeconds) {
   return static_cast<int>(minute % MinutesPerDay);
 }
 
-uint32_t SecondsUntilEnd(int endMinute, int64_t nowMs) {
+TRunToEnd RunUntilEnd(int endMinute, int64_t nowMs) {
   const int64_t left = int64_t{endMinute} * 60'000 - nowMs;
-  if (left <= 0) return 0;
-  // Nearest, so that the end sounds within half a second of the minute; a
-  // run of 0 seconds would never end at all.
-  const int64_t seconds = (left + 500) / 1000;
-  return static_cast<uint32_t>(seconds < 1 ? 1 : seconds);
+  if (left <= 0) return {};
+  const int64_t seconds = (left + 999) / 1000;
+  return {static_cast<uint32_t>(seconds), std::chrono::milliseconds(seconds * 1000 - left)};
 }
 
 std::string EndTimeText(int endMinute, std::chrono::nanoseconds paused) {

@@ -17,9 +17,15 @@ constexpr int MinutesPerDay = 24 * 60;
 // would reach, rounded up to the next whole minute (past midnight it wraps).
 int EndMinuteAfter(int64_t nowMs, uint32_t durationSeconds);
 
-// Whole seconds from `nowMs` to the start of `endMinute` today, rounded to
-// the nearest second and at least 1; 0 when that minute has come or gone.
-uint32_t SecondsUntilEnd(int endMinute, int64_t nowMs);
+// A run from `nowMs` to the start of `endMinute` today: its whole seconds
+// (the time left, rounded up), and how far into its first second it starts so
+// that its last second ends on the minute. No seconds when that minute has
+// come or gone.
+struct TRunToEnd {
+  uint32_t Seconds = 0;
+  std::chrono::milliseconds Lead{};  // 0 to 999 ms
+};
+TRunToEnd RunUntilEnd(int endMinute, int64_t nowMs);
 
 // "Fin à 10 h 45": the minute the wall clock will show when a run ending at
 // `endMinute` ends, once `paused` has pushed it later.

@@ -249,12 +249,14 @@ void TMainThread::Shutdown() noexcept {
   MessageThread.reset();
 }
 
-void TMainThread::Resume() {
+void TMainThread::Resume(std::chrono::nanoseconds lead) {
   std::lock_guard<TEngineMutex> guard(FGate.Lock);
   if (FRunEnded) return;
   if (!FStarted) {
     FStarted = true;
-    FStart = FClock.Now();
+    // A lead of a second or more would fold the first ticks into one.
+    FStart = FClock.Now() - std::clamp(lead, std::chrono::nanoseconds{0},
+                                       TickLength - std::chrono::nanoseconds{1});
   } else if (FPaused) {
     FPausedTotal += FClock.Now() - FPauseStart;
     FPaused = false;

@@ -237,8 +237,11 @@ class TMainThread {
   TMainThread& operator=(const TMainThread&) = delete;
 
   // Starts the run, or continues it after a pause. Does nothing once the run
-  // has ended.
-  void Resume();
+  // has ended. A start may be `lead` (under a second) into the first second,
+  // as if it had come that much earlier: a run that must end at an instant
+  // of the wall clock starts part-way through its first second. A
+  // continuation ignores it.
+  void Resume(std::chrono::nanoseconds lead = {});
   // Freezes the schedule where it stands. A tick already under way on a
   // worker is finished; nothing more is released until Resume.
   void Suspend();

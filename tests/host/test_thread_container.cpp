@@ -513,19 +513,26 @@ constexpr int64_t At(int h, int m, int s, int ms = 0) {
 }
 constexpr int Minute(int h, int m) { return h * 60 + m; }
 
+// Seconds and lead of a run to an end; a run of no seconds is an end that has come.
+std::pair<uint32_t, int64_t> Until(int endMinute, int64_t now) {
+  const TRunToEnd run = RunUntilEnd(endMinute, now);
+  return {run.Seconds, run.Lead.count()};
+}
+
 TEST(EndTime, SecondsLeftAroundMidnightAndInTheLastSecond) {
-  EXPECT_EQ(SecondsUntilEnd(Minute(10, 45), At(10, 43, 0)), 120u);
-  EXPECT_EQ(SecondsUntilEnd(Minute(10, 45), At(10, 44, 58, 400)), 2u);  // 1.6 s: the nearest
-  EXPECT_EQ(SecondsUntilEnd(Minute(10, 45), At(10, 44, 59, 400)), 1u);
-  EXPECT_EQ(SecondsUntilEnd(Minute(10, 45), At(10, 44, 59, 999)), 1u);  // never a run of 0
-  EXPECT_EQ(SecondsUntilEnd(Minute(10, 45), At(10, 45, 0)), 0u);        // now: passed
-  EXPECT_EQ(SecondsUntilEnd(Minute(10, 45), At(10, 45, 0, 1)), 0u);
+  using R = std::pair<uint32_t, int64_t>;
+  EXPECT_EQ(Until(Minute(10, 45), At(10, 43, 0)), R(120, 0));
+  EXPECT_EQ(Until(Minute(10, 45), At(10, 44, 58, 400)), R(2, 400));
+  EXPECT_EQ(Until(Minute(10, 45), At(10, 44, 59, 400)), R(1, 400));
+  EXPECT_EQ(Until(Minute(10, 45), At(10, 44, 59, 999)), R(1, 999));  // never a run of 0
+  EXPECT_EQ(Until(Minute(10, 45), At(10, 45, 0)).first, 0u);         // now: passed
+  EXPECT_EQ(Until(Minute(10, 45), At(10, 45, 0, 1)).first, 0u);
   // Today's minutes only: after midnight they start again, before it they end at 23:59.
-  EXPECT_EQ(SecondsUntilEnd(Minute(0, 1), At(0, 0, 0)), 60u);
-  EXPECT_EQ(SecondsUntilEnd(Minute(0, 0), At(0, 0, 0)), 0u);
-  EXPECT_EQ(SecondsUntilEnd(Minute(23, 59), At(23, 58, 59, 500)), 1u);
-  EXPECT_EQ(SecondsUntilEnd(Minute(23, 59), At(0, 0, 0)), 86340u);
-  EXPECT_EQ(SecondsUntilEnd(Minute(0, 5), At(23, 59, 30)), 0u);
+  EXPECT_EQ(Until(Minute(0, 1), At(0, 0, 0)), R(60, 0));
+  EXPECT_EQ(Until(Minute(0, 0), At(0, 0, 0)).first, 0u);
+  EXPECT_EQ(Until(Minute(23, 59), At(23, 58, 59, 500)), R(1, 500));
+  EXPECT_EQ(Until(Minute(23, 59), At(0, 0, 0, 1)), R(86340, 1));
+  EXPECT_EQ(Until(Minute(0, 5), At(23, 59, 30)).first, 0u);
 
   // The dialog opens on the end of a run of the current duration, rounded up to the minute.
   EXPECT_EQ(EndMinuteAfter(At(10, 30, 0), 900), Minute(10, 45));
@@ -534,8 +541,9 @@ TEST(EndTime, SecondsLeftAroundMidnightAndInTheLastSecond) {
   EXPECT_EQ(EndMinuteAfter(At(23, 59, 59, 999), 0), Minute(0, 0));
 }
 
-// The total worked out from the wall clock, run on the engine's clock: the final sound comes
-// within half a second of the minute chosen, a second at most in its very last second.
+// The total worked out from the wall clock, run on the engine's clock from its lead: the final
+// sound comes on the minute chosen, and every second in between on a whole second of the wall
+// clock, the display's seconds turning with it.
 TEST(EndTime, ARunOfTheSecondsLeftEndsAtThatTimeOfDay) {
   for (int64_t now : {At(10, 43, 0), At(10, 44, 57, 300), At(10, 44, 57, 700),
                       At(10, 44, 59, 999), At(23, 58, 10, 250)}) {
@@ -543,17 +551,19 @@ TEST(EndTime, ARunOfTheSecondsLeftEndsAtThatTimeOfDay) {
     const int end = now < At(12, 0, 0) ? Minute(10, 45) : Minute(23, 59);
     TSimClock clock;
     TRecordingPoster poster(clock);
-    TMainThread run(NavigWnd, WatchWnd, {SecondsUntilEnd(end, now), 0, Down, {}}, clock,
-                    poster);
-    run.Resume();
+    const TRunToEnd toEnd = RunUntilEnd(end, now);
+    TMainThread run(NavigWnd, WatchWnd, {toEnd.Seconds, 0, Down, {}}, clock, poster);
+    run.Resume(toEnd.Lead);
     ASSERT_TRUE(poster.WaitForMsg(WM_RUN_FINISHED));
     const auto posted = poster.Posted();
     const int64_t finalAt =
         now + std::chrono::duration_cast<std::chrono::milliseconds>(posted.back().At - clock.Start())
                   .count();
-    const int64_t error = finalAt - int64_t{end} * 60'000;
-    EXPECT_GE(error, now % 1000 == 999 ? 0 : -500);
-    EXPECT_LE(error, now % 1000 == 999 ? 999 : 500);
+    EXPECT_EQ(finalAt, int64_t{end} * 60'000);
+    for (const TPosted& p : posted)
+      ASSERT_EQ((now + std::chrono::duration_cast<std::chrono::milliseconds>(p.At - clock.Start())
+                           .count()) % 1000,
+                0);
   }
 }
 
@@ -561,7 +571,7 @@ TEST(EndTime, ARunOfTheSecondsLeftEndsAtThatTimeOfDay) {
 // follows it; a pause under way counts as far as it has gone.
 TEST_F(ThreadContainerSim, PausesMoveTheEnd) {
   const int end = Minute(10, 45);
-  Build(SecondsUntilEnd(end, At(10, 43, 0)), 0, Down);
+  Build(RunUntilEnd(end, At(10, 43, 0)).Seconds, 0, Down);
   EXPECT_EQ(EndTimeText(end, Run->PausedTotal()), "Fin à 10 h 45");
   RunUntil(30500ms);
   Clock.Advance(50s);
