@@ -624,21 +624,6 @@ TEST_F(ThreadContainerSim, CountDownGoesOnUpwardsBeyondItsEndUntilTerminated) {
     EXPECT_EQ(beyond[j].At - Clock.Start(), std::chrono::seconds(6 + j)) << "second " << j + 1;
 }
 
-TEST_F(ThreadContainerSim, CountUpGoesOnPastItsTotal) {
-  Build(58, 0, Up, false, true);
-  Clock.At(61500ms, [this] { Run->Terminate(); });
-  Run->Resume();
-  ASSERT_TRUE(Poster.WaitForMsg(WM_RUN_FINISHED));
-  WaitForCount(ExpectedRun(58, 0, false, false, 58).size() + 1 + 6);
-  Run.reset();
-  const auto beyond = AfterTheEnd(Poster.Posted());
-  TDisplay d;
-  for (const TMsg& m : Poster.Messages()) d.Apply(m);
-  EXPECT_EQ(d.Text(), "00:01:02");
-  ASSERT_EQ(beyond.size(), 6u);  // 59, then 1:00 (three digits), 1:01, 1:02
-  EXPECT_EQ(beyond.back().At - Clock.Start(), 62s);
-}
-
 // The count beyond the end stops on 23:59:59, the most the display shows, and the run is then
 // over: nothing more is posted, whatever the time.
 TEST_F(ThreadContainerSim, CountBeyondTheEndStopsAt235959) {
