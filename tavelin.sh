@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Tavelin on a Debian machine: installs what is missing, builds, then runs the program or the tests.
-#   ./tavelin.sh run    builds and starts Tavelin under Wine (on a virtual screen when there is
-#                       no display: a screenshot of the main window is saved, then it is closed)
+#   ./tavelin.sh run    builds Tavelin.exe alone and starts it under Wine (on a virtual screen when
+#                       there is no display: a screenshot of the main window is saved, then it is
+#                       closed)
 #   ./tavelin.sh test   builds and runs every test, natively and under Wine
 #   ./tavelin.sh package  builds Tavelin.exe if needed, then its Windows Installer package
 #                       dist/Tavelin-<version>.msi and the portable dist/Tavelin-<version>.zip
@@ -35,11 +36,21 @@ build() {
   cmake --build "$top/build"
 }
 
+# Only what running needs: Tavelin.exe, in the same directory and with the same settings as the
+# cross build that "test" drives, which builds every test and the sanitizer builds besides.
+build_program() {
+  cmake -S "$top" -B "$top/build/win" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake --build "$top/build/win" --target Tavelin
+}
+
 run() {
   . "$top/scripts/wine-env.sh"
   export WINEPREFIX=${WINEPREFIX:-$top/build/wine-run}
   local exe=$top/build/win/Tavelin.exe
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+    [ -f "$WINEPREFIX/user.reg" ] || "$top/scripts/wine-prefix.sh" "$WINEPREFIX" >/dev/null
+    wine_caption_font
     exec wine "$exe"
   fi
   "$top/scripts/screenshot-main.sh" "$exe" "$top/build/screenshots/main-window.png"
@@ -52,7 +63,7 @@ package() {
 }
 
 case "${1:-}" in
-  run) install_packages "${packages[@]}"; build; run ;;
+  run) install_packages "${packages[@]}"; build_program; run ;;
   test) install_packages "${packages[@]}" "${package_tools[@]}"; build; cd "$top/build"
         ctest --output-on-failure -j2 ;;
   package) install_packages "${packages[@]}" "${package_tools[@]}"; package ;;

@@ -9,6 +9,7 @@ exe=$1 png=$2
 mkdir -p "$(dirname "$png")"
 export WINEPREFIX=${WINEPREFIX:-$(dirname "$png")/../wine-run}
 [ -f "$WINEPREFIX/user.reg" ] || "$here/wine-prefix.sh" "$WINEPREFIX" >/dev/null
+wine_caption_font || exit 1
 log=$(mktemp)
 trap 'wineserver -k >/dev/null 2>&1; stop_xvfb; rm -f "$log"' EXIT
 start_xvfb 1024x768x24 || exit 1

@@ -11,6 +11,7 @@ work=$(mktemp -d /tmp/tavelin-shots.XXXXXX)
 export WINEPREFIX=$work/prefix
 trap 'wineserver -k >/dev/null 2>&1; stop_xvfb; rm -rf "$work"' EXIT
 "$here/wine-prefix.sh" "$WINEPREFIX" >/dev/null
+wine_caption_font || exit 1
 start_xvfb 1024x768x24 || exit 1
 wineserver -p >/dev/null 2>&1
 key='HKCU\Software\Fenwright\Tavelin\1'

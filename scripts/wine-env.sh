@@ -37,3 +37,16 @@ wine_desktop_registry() {
 "Default"="$1"
 REG
 }
+
+# wine_caption_font: Wine draws a caption's buttons (the close box) with the Marlett symbol font;
+# without it they show as letters ("r" for the close box). fonts-wine ships one, in
+# /usr/share/wine/fonts, but Debian's Wine looks for its own fonts in /usr/share/fonts, so the
+# prefix gets a copy in its Fonts folder, which Wine reads when it starts.
+wine_caption_font() {
+  local font
+  font=$(dpkg -L fonts-wine 2>/dev/null | grep -i '/marlett\.ttf$' | head -n 1)
+  [ -n "$font" ] || font=/usr/share/wine/fonts/marlett.ttf
+  [ -f "$font" ] || { echo "marlett.ttf not found: install fonts-wine" >&2; return 1; }
+  mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
+  cp -f "$font" "$WINEPREFIX/drive_c/windows/Fonts/marlett.ttf"
+}

@@ -108,25 +108,43 @@ TDigitSheet::TDigitSheet(int u) : unit_(u) {}
 
 void TDigitSheet::Draw(HDC dc, uint8_t value, const TSegment &segments) {
   const int u = unit_, w = 8 * u, h = 16 * u;
-  if (!sheet_) {
+  if (!sheet_ && !unavailable_) {
     gdi::WindowDC screen(nullptr);
-    sheet_ = std::make_unique<gdi::MemoryDC>(screen.dc(), 10 * w, h);
+    try {
+      sheet_ = std::make_unique<gdi::MemoryDC>(screen.dc(), 10 * w, h);
+    } catch (const ETavelinError &) {
+      // Ten digits side by side can be more than the system gives in one picture on a very
+      // large monitor. Asking again at every tick would fail at every tick: the digits are
+      // drawn where they are shown instead, slower but the same.
+      unavailable_ = true;
+    }
+  }
+  if (!sheet_) {
+    gdi::SavedDC saved(dc);
+    IntersectClipRect(dc, 0, 0, w, h);
+    DrawFigure(dc, value, segments);
+    return;
   }
   HDC sheet = sheet_->dc();
   if (!drawn_[value]) {
     gdi::SavedDC saved(sheet);
     IntersectClipRect(sheet, value * w, 0, (value + 1) * w, h);
     SetViewportOrgEx(sheet, value * w, 0, nullptr);
-    gdi::FillSolid(sheet, RECT{0, 0, w, h}, RGB(0, 0, 0));
-    uint8_t mask = DigitMasks[value];
-    for (size_t s = 0; s < SegmentPlaces.size(); ++s) {
-      if (!(mask & SegmentPlaces[s].Bit)) continue;
-      TDisplayPoint at = SegmentOrigin(int(s), u);
-      segments.DrawSegment(sheet, SegmentPlaces[s].Image, at.X, at.Y);
-    }
+    DrawFigure(sheet, value, segments);
     drawn_[value] = true;
   }
   BitBlt(dc, 0, 0, w, h, sheet, value * w, 0, SRCCOPY);
+}
+
+void TDigitSheet::DrawFigure(HDC dc, uint8_t value, const TSegment &segments) const {
+  const int u = unit_;
+  gdi::FillSolid(dc, RECT{0, 0, 8 * u, 16 * u}, RGB(0, 0, 0));
+  uint8_t mask = DigitMasks[value];
+  for (size_t s = 0; s < SegmentPlaces.size(); ++s) {
+    if (!(mask & SegmentPlaces[s].Bit)) continue;
+    TDisplayPoint at = SegmentOrigin(int(s), u);
+    segments.DrawSegment(dc, SegmentPlaces[s].Image, at.X, at.Y);
+  }
 }
 
 // --- TBoxNumber --------------------------------------------------------------------------------

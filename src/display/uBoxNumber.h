@@ -56,9 +56,13 @@ public:
   void Draw(HDC dc, uint8_t value, const TSegment &segments);
 
 private:
+  // Digit `value` with its top left corner at (0, 0) of dc, black ground included.
+  void DrawFigure(HDC dc, uint8_t value, const TSegment &segments) const;
+
   int unit_;
   std::unique_ptr<gdi::MemoryDC> sheet_;
   bool drawn_[10] = {};
+  bool unavailable_ = false;  // the sheet could not be made: digits are drawn in place
 };
 
 // A windowless, opaque digit control: it paints straight on its parent's surface.

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <exception>
 
+#include "base/uErrors.h"
+
 // --- TCustomGaugeEx ----------------------------------------------------------------------------
 
 TCustomGaugeEx::TCustomGaugeEx(TWinControl *parent) : TGraphicControl(parent) {
@@ -155,7 +157,22 @@ void TCustomGaugeEx::Paint(HDC dc) {
   if (!IntersectRect(&box, &box, &clip)) return;
   if (!picture_ || picture_->width() != w || picture_->height() != h) {
     picture_.reset();
-    picture_ = std::make_unique<gdi::MemoryDC>(dc, w, h);
+    // A picture that could not be made at this size is not asked for again at every tick
+    // (each failure would be one more error box): the gauge is then composed on the screen.
+    if (w != failedWidth_ || h != failedHeight_) {
+      try {
+        picture_ = std::make_unique<gdi::MemoryDC>(dc, w, h);
+      } catch (const ETavelinError &) {
+        failedWidth_ = w;
+        failedHeight_ = h;
+      }
+    }
+    if (!picture_) {
+      gdi::SavedDC saved(dc);
+      IntersectClipRect(dc, box.left, box.top, box.right, box.bottom);
+      Compose(dc);
+      return;
+    }
   }
   std::exception_ptr failure;
   {

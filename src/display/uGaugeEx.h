@@ -64,4 +64,5 @@ private:
   // The bitmap the picture is composed in, kept from one paint to the next: at full width it
   // is megabytes, which the system would otherwise allocate and clear at every change.
   std::unique_ptr<gdi::MemoryDC> picture_;
+  int failedWidth_ = -1, failedHeight_ = -1;  // the size at which the picture could not be made
 };

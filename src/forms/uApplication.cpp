@@ -19,6 +19,7 @@ void TApplication::Initialize(HINSTANCE instance) {
                                            ICC_WIN95_CLASSES};
   InitCommonControlsEx(&icc);
   terminated_ = false;
+  EndTrackingAtRest = RunningUnderWine();
 }
 
 void TApplication::SetExeNameForTests(const std::string &path) {
@@ -42,6 +43,11 @@ TMouseTracking CurrentMouseTracking() {
   query.dwFlags = TME_QUERY;
   if (!TrackMouseEvent(&query) || !query.hwndTrack) return {};
   return {query.hwndTrack, query.dwFlags & (TME_HOVER | TME_LEAVE | TME_NONCLIENT)};
+}
+
+bool RunningUnderWine() {
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
 void EndMouseTracking(const TMouseTracking &tracking) {
@@ -69,6 +75,7 @@ bool untrackedNonClient = false;
 void CALLBACK PointerAtRest(HWND, UINT, UINT_PTR, DWORD) {
   KillTimer(nullptr, restTimer);
   restTimer = 0;
+  if (!Application.EndTrackingAtRest) return;
   TMouseTracking current = CurrentMouseTracking();
   if (!current.Window) return;
   if (current.Flags & TME_HOVER) {
@@ -91,7 +98,8 @@ void PointerMoved(HWND over) {
 }  // namespace
 
 void TApplication::ProcessMessage(MSG &msg) {
-  if (msg.message == WM_MOUSEMOVE || msg.message == WM_NCMOUSEMOVE) PointerMoved(msg.hwnd);
+  if ((msg.message == WM_MOUSEMOVE || msg.message == WM_NCMOUSEMOVE) && EndTrackingAtRest)
+    PointerMoved(msg.hwnd);
   // The program's own messages (a run's ticks, several a second) are neither keys nor dialog
   // navigation: finding the active form for them would cost two calls to Wine's server each.
   if (msg.message >= WM_USER && msg.message < 0xC000) {

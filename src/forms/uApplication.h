@@ -50,6 +50,13 @@ public:
   // The form whose window is active, to route keys to its shortcuts and dialog navigation.
   TForm *ActiveForm() const;
 
+  // Wine polls the pointer for as long as a window tracks it, and a tooltip for as long as the
+  // pointer rests on its tool: there, the tracking ends a second after the pointer's last move
+  // over our windows, and a hidden tip's watch ends too. On Windows the system's tracking is
+  // left alone, since a control that stops tracking is never told that the pointer left it.
+  // Set by Initialize: under Wine only.
+  bool EndTrackingAtRest = false;
+
 private:
   HINSTANCE instance_ = nullptr;
   std::string exeName_;
@@ -82,5 +89,7 @@ struct TMouseTracking {
   DWORD Flags = 0;
 };
 TMouseTracking CurrentMouseTracking();
+// True under Wine, whose ntdll exports wine_get_version; never on Windows.
+bool RunningUnderWine();
 void EndMouseTracking(const TMouseTracking &tracking);
 void MouseLeft(HWND window, bool nonClient);

@@ -278,15 +278,24 @@ namespace {
 // the first is that watch: the tooltip is then told that the pointer has left every tool (a move
 // relayed from a window that is none of them), which ends it. The next move over the control
 // starts the tip's delay again.
+// Only the tooltip's leave timer is that watch (its number in the system's tooltips and in
+// Wine's); its other timers, the delay before a tip shows above all, pass untouched.
+constexpr UINT_PTR TipLeaveTimer = 3;
+
 LRESULT CALLBACK HintWatchEnds(HWND tip, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                DWORD_PTR data) {
   auto *lastTick = reinterpret_cast<POINT *>(data);
   constexpr POINT nowhere{INT_MIN, INT_MIN};
   switch (msg) {
     case WM_TIMER:
-      if (!IsWindowVisible(tip)) {
-        POINT at;
-        GetCursorPos(&at);
+      if (wParam == TipLeaveTimer && !IsWindowVisible(tip)) {
+        POINT at{};
+        // No pointer to be had (the secure desktop, a locked session): nothing is known of
+        // where it rests, and the watch goes on as the tooltip runs it.
+        if (!GetCursorPos(&at)) {
+          *lastTick = nowhere;
+          break;
+        }
         if (at.x == lastTick->x && at.y == lastTick->y) {
           *lastTick = nowhere;
           MSG away{};
@@ -326,9 +335,12 @@ void TForm::SetupHints() {
                              CW_USEDEFAULT, CW_USEDEFAULT, handle_, nullptr,
                              Application.Instance(), nullptr);
   if (!tooltip_) return;
-  auto *lastTick = new POINT{INT_MIN, INT_MIN};
-  if (!SetWindowSubclass(tooltip_, HintWatchEnds, 1, reinterpret_cast<DWORD_PTR>(lastTick)))
-    delete lastTick;
+  // The watch saves Wine's polling; on Windows the tip is left to behave as the system makes it.
+  if (Application.EndTrackingAtRest) {
+    auto *lastTick = new POINT{INT_MIN, INT_MIN};
+    if (!SetWindowSubclass(tooltip_, HintWatchEnds, 1, reinterpret_cast<DWORD_PTR>(lastTick)))
+      delete lastTick;
+  }
   SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, 600);
   auto addWindow = [this](HWND wnd) {
     TOOLINFOA ti{};
@@ -437,7 +449,7 @@ void TForm::Close() {
     Application.Terminate();
     return;
   }
-  if (action == caFree)
+  if (action == caFree && !HeldByCaller)
     Release();
   else
     Hide();

@@ -48,7 +48,14 @@ MemoryDC::MemoryDC(HDC reference, int width, int height) : width_(width), height
   dc_ = CreateCompatibleDC(reference);
   if (!dc_) throw ETavelinError("Ressources graphiques épuisées (DC)");
   NoteCreated();
-  bitmap_ = MakeCompatibleBitmap(reference, width, height);
+  try {
+    bitmap_ = MakeCompatibleBitmap(reference, width, height);
+  } catch (...) {
+    // No destructor runs for an object whose constructor throws: the DC goes here.
+    DeleteDC(dc_);
+    NoteFreed();
+    throw;
+  }
   previous_ = SelectObject(dc_, bitmap_.get());
 }
 

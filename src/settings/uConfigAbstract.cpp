@@ -3,6 +3,7 @@
 #include "settings/uConfigAbstract.h"
 
 #include <cstdio>
+#include <vector>
 
 #include "forms/uApplication.h"
 #include "forms/uForms.h"
@@ -271,6 +272,34 @@ bool VisibleOnSomeMonitor(const RECT &r) {
   EnumDisplayMonitors(nullptr, nullptr, CheckMonitor, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
+
+BOOL CALLBACK AddWorkArea(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  if (GetMonitorInfoA(monitor, &info))
+    reinterpret_cast<std::vector<TScreenRect> *>(data)->push_back(
+        {info.rcWork.left, info.rcWork.top, info.rcWork.right, info.rcWork.bottom});
+  return TRUE;
+}
+
+std::vector<TScreenRect> WorkAreas() {
+  std::vector<TScreenRect> areas;
+  EnumDisplayMonitors(nullptr, nullptr, AddWorkArea, reinterpret_cast<LPARAM>(&areas));
+  return areas;
+}
+
+// From the window's top edge to its caption's bottom: what must show to take it with the mouse.
+int CaptionBandHeight(const TForm &window) {
+  int band = 0;
+  if (window.HandleAllocated()) {
+    RECT frame{0, 0, 0, 0};
+    HWND h = window.Handle();
+    AdjustWindowRectEx(&frame, DWORD(GetWindowLongA(h, GWL_STYLE)), FALSE,
+                       DWORD(GetWindowLongA(h, GWL_EXSTYLE)));
+    band = -frame.top;
+  }
+  return band > 0 ? band : GetSystemMetrics(SM_CYCAPTION) + GetSystemMetrics(SM_CYFIXEDFRAME);
+}
 }  // namespace
 
 void TConfigAbstract::LoadWindowSetting(uint8_t kind, TForm *form, int32_t index) {
@@ -296,7 +325,10 @@ void TConfigAbstract::LoadWindowSetting(uint8_t kind, TForm *form, int32_t index
   int height = window->Resizable() && rec.WindowState == 0 && rec.Height > 0 ? rec.Height : window->Height();
   RECT target{rec.Left, rec.Top, rec.Left + width, rec.Top + height};
   if (!VisibleOnSomeMonitor(target)) return;
-  window->SetBounds(rec.Left, rec.Top, width, height);
+  // Saved on a monitor that is gone, a window may only graze the screens of now.
+  TScreenRect placed = PlaceOnScreen({rec.Left, rec.Top, rec.Left + width, rec.Top + height},
+                                     CaptionBandHeight(*window), WorkAreas());
+  window->SetBounds(placed.Left, placed.Top, placed.Right - placed.Left, placed.Bottom - placed.Top);
   if (window->HandleAllocated() && window->Resizable() && rec.WindowState != 0)
     ShowWindow(window->Handle(), rec.WindowState == 1 ? SW_MINIMIZE : SW_MAXIMIZE);
 }

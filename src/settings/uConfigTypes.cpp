@@ -1,5 +1,6 @@
 #include "settings/uConfigTypes.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -76,6 +77,51 @@ bool TWindowSettingRec::Unpack(const uint8_t *bytes, size_t size, TWindowSetting
   out.Width = GetInt32(bytes + 36);
   out.WindowState = bytes[40];
   return true;
+}
+
+namespace {
+int64_t Overlap(int32_t a0, int32_t a1, int32_t b0, int32_t b1) {
+  return std::max<int64_t>(0, int64_t(std::min(a1, b1)) - std::max(a0, b0));
+}
+// How far apart two ranges lie: 0 when they touch or overlap.
+int64_t Gap(int32_t a0, int32_t a1, int32_t b0, int32_t b1) {
+  return std::max<int64_t>({0, int64_t(b0) - a1, int64_t(a0) - b1});
+}
+}  // namespace
+
+TScreenRect PlaceOnScreen(const TScreenRect &window, int32_t captionHeight,
+                          const std::vector<TScreenRect> &workAreas) {
+  if (workAreas.empty()) return window;
+  const int32_t width = window.Right - window.Left, height = window.Bottom - window.Top;
+  const int32_t band = std::clamp(captionHeight, 1, std::max(height, 1));
+  const int64_t wanted = std::min<int64_t>(width / 3, 100);
+  for (const TScreenRect &w : workAreas)
+    if (window.Top >= w.Top && window.Top + band <= w.Bottom &&
+        Overlap(window.Left, window.Right, w.Left, w.Right) >= std::max<int64_t>(wanted, 1))
+      return window;
+
+  const TScreenRect *nearest = &workAreas.front();
+  int64_t bestArea = -1, bestGap = 0;
+  for (const TScreenRect &w : workAreas) {
+    const int64_t area = Overlap(window.Left, window.Right, w.Left, w.Right) *
+                         Overlap(window.Top, window.Bottom, w.Top, w.Bottom);
+    const int64_t dx = Gap(window.Left, window.Right, w.Left, w.Right);
+    const int64_t dy = Gap(window.Top, window.Bottom, w.Top, w.Bottom);
+    const int64_t gap = dx * dx + dy * dy;
+    if (area > bestArea || (area == 0 && bestArea == 0 && gap < bestGap)) {
+      nearest = &w;
+      bestArea = area;
+      bestGap = gap;
+    }
+  }
+  const TScreenRect &w = *nearest;
+  const int32_t fitW = std::min(width, w.Right - w.Left), fitH = std::min(height, w.Bottom - w.Top);
+  TScreenRect placed;
+  placed.Left = std::clamp(window.Left, w.Left, w.Right - fitW);
+  placed.Top = std::clamp(window.Top, w.Top, w.Bottom - fitH);
+  placed.Right = placed.Left + fitW;
+  placed.Bottom = placed.Top + fitH;
+  return placed;
 }
 
 std::string WindowSettingName(TWindowKind kind, const std::string &componentName, int32_t index) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <variant>
+#include <vector>
 
 #include "base/uErrors.h"
 #include "base/uText.h"
@@ -53,6 +54,20 @@ struct TWindowSettingRec {
   // False when the bytes cannot be a placement (fewer than 44).
   static bool Unpack(const uint8_t *bytes, size_t size, TWindowSettingRec &out);
 };
+
+// A rectangle in screen pixels, its right and bottom edges excluded.
+struct TScreenRect {
+  int32_t Left = 0, Top = 0, Right = 0, Bottom = 0;
+  bool operator==(const TScreenRect &) const = default;
+};
+
+// Where a window saved at `window` comes back on the monitors of now, given their work areas.
+// It stays where it was when its caption (the top `captionHeight` pixels) shows whole in height
+// on one work area, over a third of the window's width or 100 pixels, whichever is less: enough
+// to take it with the mouse. Otherwise it moves entirely into the work area that holds most of
+// it (the nearest when none does), keeping its size, or the work area's if that is smaller.
+TScreenRect PlaceOnScreen(const TScreenRect &window, int32_t captionHeight,
+                          const std::vector<TScreenRect> &workAreas);
 
 // The value name under which a placement is kept: names are cut to 20 characters.
 std::string WindowSettingName(TWindowKind kind, const std::string &componentName, int32_t index);

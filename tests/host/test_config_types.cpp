@@ -1,6 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <ostream>
+#include <string>
+#include <vector>
+
 #include "settings/uConfigTypes.h"
+
+void PrintTo(const TScreenRect &r, std::ostream *os) {
+  *os << "(" << r.Left << ", " << r.Top << ")-(" << r.Right << ", " << r.Bottom << ")";
+}
 
 namespace {
 
@@ -59,6 +68,66 @@ TEST(ConfigTypes, PlacementRecordIsFortyFourBytesLittleEndian) {
   EXPECT_FALSE(TWindowSettingRec::Unpack(b.data(), 43, back));
 }
 
+// Four distinct values, each with its four bytes distinct, so that a field written to or read
+// from another's offset, or a byte order mixed up, shows.
+TEST(ConfigTypes, PlacementRecordKeepsEachOfItsFourNumbersInItsOwnPlace) {
+  TWindowSettingRec rec;
+  rec.Name = "Options";
+  rec.Top = 0x11223344;
+  rec.Left = -0x55667788;  // 0xAA998878
+  rec.Height = 0x0A0B0C0D;
+  rec.Width = 0x21324354;
+  rec.WindowState = 1;
+  auto b = rec.Pack();
+  const struct {
+    size_t at;
+    uint32_t bytes;
+  } fields[] = {{24, 0x11223344u}, {28, 0xAA998878u}, {32, 0x0A0B0C0Du}, {36, 0x21324354u}};
+  for (const auto &f : fields)
+    for (size_t i = 0; i < 4; ++i)
+      EXPECT_EQ(b[f.at + i], uint8_t(f.bytes >> (8 * i))) << "byte " << f.at + i;
+  EXPECT_EQ(b[40], 1);
+
+  TWindowSettingRec back;
+  ASSERT_TRUE(TWindowSettingRec::Unpack(b.data(), b.size(), back));
+  EXPECT_EQ(back.Name, "Options");
+  EXPECT_EQ(back.Top, 0x11223344);
+  EXPECT_EQ(back.Left, -0x55667788);
+  EXPECT_EQ(back.Height, 0x0A0B0C0D);
+  EXPECT_EQ(back.Width, 0x21324354);
+  EXPECT_EQ(back.WindowState, 1);
+}
+
+// A window of 291 x 297 with a caption band of 26 pixels, saved on monitors that may be gone.
+TEST(ConfigTypes, ARestoredWindowCanAlwaysBeTakenByItsCaption) {
+  const std::vector<TScreenRect> screen = {{0, 0, 1024, 768}};
+  auto at = [](int32_t left, int32_t top, int32_t w = 291, int32_t h = 297) {
+    return TScreenRect{left, top, left + w, top + h};
+  };
+  // Grazing the screen: the caption above it, or a corner of a few pixels.
+  EXPECT_EQ(PlaceOnScreen(at(-280, -40), 26, screen), at(0, 0));
+  EXPECT_EQ(PlaceOnScreen(at(1000, 760), 26, screen), at(733, 471));
+  // The caption whole in height over 97 pixels (a third of 291) stays; over 96 it does not.
+  EXPECT_EQ(PlaceOnScreen(at(-194, 0), 26, screen), at(-194, 0));
+  EXPECT_EQ(PlaceOnScreen(at(-195, 100), 26, screen), at(0, 100));
+  EXPECT_EQ(PlaceOnScreen(at(900, 742), 26, screen), at(900, 742));
+  EXPECT_EQ(PlaceOnScreen(at(900, 743), 26, screen), at(733, 471));
+  EXPECT_EQ(PlaceOnScreen(at(300, -1), 26, screen), at(300, 0));
+  // A wide window needs no more than 100 pixels of its caption.
+  EXPECT_EQ(PlaceOnScreen(at(-800, 50, 900, 300), 26, screen), at(-800, 50, 900, 300));
+  // Larger than the work area: reduced to it.
+  EXPECT_EQ(PlaceOnScreen(at(-50, -30, 1200, 900), 26, screen), at(0, 0, 1024, 768));
+
+  // Two monitors, the first with a taskbar at its bottom: the caption may lie on either, and a
+  // window that must move goes to the one holding most of it, or the nearest.
+  const std::vector<TScreenRect> two = {{0, 0, 1024, 728}, {1024, 0, 2944, 1080}};
+  EXPECT_EQ(PlaceOnScreen(at(900, 702), 26, two), at(900, 702));
+  EXPECT_EQ(PlaceOnScreen(at(1900, 1070), 26, two), at(1900, 783));
+  EXPECT_EQ(PlaceOnScreen(at(800, 720), 26, two), at(1024, 720));
+  EXPECT_EQ(PlaceOnScreen(at(3100, -500), 26, two), at(2653, 0));
+  EXPECT_EQ(PlaceOnScreen(at(-900, 800), 26, two), at(0, 431));
+}
+
 TEST(ConfigTypes, PlacementNamesAreCutToTwentyCharacters) {
   EXPECT_EQ(WindowSettingName(wkMainWindow, "ignored", 0), "MainWindow");
   EXPECT_EQ(WindowSettingName(wkByName, "ABCDEFGHIJKLMNOPQRSTUVWXY", 0), "ABCDEFGHIJKLMNOPQRST");
@@ -114,6 +183,31 @@ TEST(ConfigTypes, Utf8BecomesWindows1252) {
   EXPECT_EQ(Utf8ToCp1252("\xE2\x82\xAC \xC5\x93"), "\x80 \x9C");  // € œ
   EXPECT_EQ(Utf8ToCp1252("a\xE4\xB8\x80z"), "a?z");         // not in the code page
   EXPECT_EQ(Utf8ToCp1252("\xC3"), "?");                     // cut short
+}
+
+// The 27 characters of the code page's 0x80-0x9F range that are not Latin-1, each one alone and
+// all of them in one text; the five unused bytes of the range have no character.
+TEST(ConfigTypes, EveryWindows1252SpecialCharacterHasItsByte) {
+  const struct {
+    const char8_t *utf8;
+    unsigned char byte;
+  } table[] = {
+      {u8"€", 0x80}, {u8"‚", 0x82}, {u8"ƒ", 0x83}, {u8"„", 0x84}, {u8"…", 0x85}, {u8"†", 0x86},
+      {u8"‡", 0x87}, {u8"ˆ", 0x88}, {u8"‰", 0x89}, {u8"Š", 0x8A}, {u8"‹", 0x8B}, {u8"Œ", 0x8C},
+      {u8"Ž", 0x8E}, {u8"‘", 0x91}, {u8"’", 0x92}, {u8"“", 0x93}, {u8"”", 0x94}, {u8"•", 0x95},
+      {u8"–", 0x96}, {u8"—", 0x97}, {u8"˜", 0x98}, {u8"™", 0x99}, {u8"š", 0x9A}, {u8"›", 0x9B},
+      {u8"œ", 0x9C}, {u8"ž", 0x9E}, {u8"Ÿ", 0x9F}};
+  ASSERT_EQ(std::size(table), 27u);
+  std::string all, allBytes;
+  for (const auto &t : table) {
+    std::string utf8(reinterpret_cast<const char *>(t.utf8));
+    all += utf8;
+    allBytes += char(t.byte);
+    EXPECT_EQ(Utf8ToCp1252(utf8), std::string(1, char(t.byte))) << utf8;
+  }
+  EXPECT_EQ(Utf8ToCp1252(all), allBytes);
+  for (const char *unused : {"\xC2\x81", "\xC2\x8D", "\xC2\x8F", "\xC2\x90", "\xC2\x9D"})
+    EXPECT_EQ(Utf8ToCp1252(unused), "?") << int(static_cast<unsigned char>(unused[1]));
 }
 
 }  // namespace

@@ -336,6 +336,48 @@ TEST_F(ThreadContainerSim, StallJumpsToThePresentWithOneSetOfMessages) {
   EXPECT_EQ(poster.Posted().back().At - clock.Start(), 603200ms);
 }
 
+// A stall that begins just after the snapshot of a tick that changed the
+// minutes (or the hours) and was due to beep: the jump over it changes neither
+// and passes no multiple of the interval, so only the pending tick knows that
+// they must be posted. A count-up stalled 40 s at 59.2 s shows 00:01:39.
+TEST_F(ThreadContainerSim, StallAfterATickThatChangedMinutesOrHoursKeepsItsDigitsAndBeep) {
+  Build(200, 60, Up, true);
+  Clock.At(59200ms, [this] { Clock.Advance(40s); });
+  RunToEnd();
+  Run.reset();
+
+  const auto whole = SplitTicks(ExpectedRun(200, 60, false, true, 200));
+  std::vector<TMsg> expected;
+  for (uint32_t k = 1; k <= 59; ++k) expected.insert(expected.end(), whole[k - 1].begin(), whole[k - 1].end());
+  // 00:00:59 to 00:01:39.
+  for (const TMsg& m : {Progress(99), Digit(5, 9), Digit(4, 3), Digit(3, 1), Beep()})
+    expected.push_back(m);
+  for (uint32_t k = 100; k <= 200; ++k)
+    expected.insert(expected.end(), whole[k - 1].begin(), whole[k - 1].end());
+  EXPECT_EQ(Poster.Messages(), expected);
+  EXPECT_EQ(DisplayAfterRun(0).Text(), "00:03:20");
+  ExpectPostedOnSchedule([](uint32_t k) { return k == 99 ? 200ms : 0ms; });
+
+  // The same just before the first hour: 00:59:59 to 01:00:39.
+  TSimClock clock;
+  TRecordingPoster poster(clock);
+  TMainThread run(NavigWnd, WatchWnd, {3700, 0, Up, {}}, clock, poster);
+  clock.At(3599200ms, [&] { clock.Advance(40s); });
+  run.Resume();
+  ASSERT_TRUE(poster.WaitForMsg(WM_RUN_FINISHED));
+  ASSERT_TRUE(run.WaitFor(1000));
+  const auto ticks = SplitTicks(poster.Messages());
+  ASSERT_EQ(ticks.size(), 3700u - 39u);
+  EXPECT_EQ(ticks[3599], (std::vector<TMsg>{Progress(3639), Digit(5, 9), Digit(4, 3),
+                                           Digit(3, 0), Digit(2, 0), Digit(1, 1)}));
+  TDisplay shown;
+  for (const TMsg& m : poster.Messages()) {
+    shown.Apply(m);
+    if (m == Progress(3640)) EXPECT_EQ(shown.Text(), "01:00:39");
+  }
+  EXPECT_EQ(shown.Text(), "01:01:40");
+}
+
 // ---------------------------------------------------------------- open-ended
 
 TEST_F(ThreadContainerSim, ZeroTotalRunsOpenEndedInBothDirections) {

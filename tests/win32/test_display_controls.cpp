@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "base/uErrors.h"
 #include "display/uBoxNumber.h"
@@ -269,6 +270,42 @@ TEST_F(DisplayControls, APartialRepaintLeavesWhatAWholePaintWould) {
               0u)
         << "progress " << p;
   }
+}
+
+// On a very large monitor a picture of ten digits side by side, or of a whole gauge, can be more
+// than the system gives (here about 2 GB, past what a 32-bit process holds). The control then
+// draws where it is shown, at every paint, asking for that picture once and leaking nothing.
+TEST_F(DisplayControls, APictureThatCannotBeMadeIsDrawnInPlaceAndAskedForOnce) {
+  const int u = 640;  // ten digits: 51200 x 10240 pixels
+  TBoxNumber digit(nullptr, u);
+  digit.SetCurrentNumber(7);
+  TCustomGaugeEx gauge(nullptr);
+  gauge.SetBounds(0, 0, 8000000, 60);
+  gauge.SetMaxValue(100);
+  gauge.SetProgress(50);
+  const long live = gdi::LiveObjects();
+  std::vector<long> made;  // the objects that each paint made
+  // The pixel at p of the control, seen through a small picture moved under it.
+  auto pixel = [&](TGraphicControl &c, POINT p) {
+    Picture pic(8, 8);
+    SetViewportOrgEx(pic.dc(), 4 - p.x, 4 - p.y, nullptr);
+    long before = gdi::CreatedTotal();
+    c.Paint(pic.dc());
+    made.push_back(gdi::CreatedTotal() - before);
+    SetViewportOrgEx(pic.dc(), 0, 0, nullptr);
+    return pic.At(4, 4);
+  };
+  // 7 lights a, b and c.
+  EXPECT_EQ(pixel(digit, SegmentCentre(0, u)), kGreen);
+  EXPECT_EQ(pixel(digit, SegmentCentre(1, u)), kGreen);
+  EXPECT_EQ(pixel(digit, SegmentCentre(5, u)), kBlack);
+  EXPECT_EQ(pixel(digit, POINT{4 * u, 12 * u}), kBlack);
+  EXPECT_EQ(pixel(gauge, POINT{10, 30}), kYellow);
+  EXPECT_EQ(pixel(gauge, POINT{7999990, 30}), RGB(255, 255, 255));
+  EXPECT_EQ(pixel(gauge, POINT{4000000, 0}), kBlack);
+  ASSERT_EQ(made.size(), 7u);
+  for (size_t i : {1u, 2u, 3u, 5u, 6u}) EXPECT_EQ(made[i], 0) << "paint " << i << " asked again";
+  EXPECT_EQ(gdi::LiveObjects(), live);
 }
 
 // --- Progress gauge ----------------------------------------------------------------------------

@@ -1,6 +1,8 @@
 // The main window driven through its controls, with the real registry.
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include "app/UMain.h"
 #include "support_win.h"
 
@@ -449,6 +451,66 @@ TEST(Framework, DesignFaultsAreFoundWhenLoading) {
             std::string::npos);
   EXPECT_NE(errorOf("form F\nitem I parent=M caption=x\n").find("Menu introuvable"),
             std::string::npos);
+}
+
+// A form held by whoever made it, closed outside a modal loop with the action caFree: it hides
+// and stays alive for its holder, who alone frees it.
+TEST(Framework, AHeldFormClosedWithoutAModalLoopIsFreedByItsHolderAlone) {
+  struct Held : TForm {
+    bool *gone;
+    explicit Held(bool *g) : TForm(nullptr), gone(g) {}
+    ~Held() override { *gone = true; }
+  };
+  bool gone = false;
+  auto *form = new Held(&gone);
+  form->HeldByCaller = true;
+  form->RegisterCloseHandler("close", [](TForm *, TCloseAction &action) { action = caFree; });
+  form->LoadDesignText("form Held client=100,50 OnClose=close\n", "Held");
+  form->Show();
+  form->Close();
+  Pump(50);
+  EXPECT_FALSE(gone) << "freed behind its holder's back";
+  if (gone) return;
+  EXPECT_FALSE(IsWindowVisible(form->Handle()));
+  delete form;
+  EXPECT_TRUE(gone);
+}
+
+struct TipSearch {
+  HWND owner, tip = nullptr;
+};
+BOOL CALLBACK FindTip(HWND w, LPARAM data) {
+  auto *f = reinterpret_cast<TipSearch *>(data);
+  char cls[64] = {};
+  GetClassNameA(w, cls, sizeof cls);
+  if (_stricmp(cls, TOOLTIPS_CLASSA) == 0 && GetWindow(w, GW_OWNER) == f->owner) f->tip = w;
+  return f->tip == nullptr;
+}
+
+// The watch that ends a hidden tip's polling counts the ticks of the tooltip's leave timer
+// alone: two ticks of the delay before a tip shows, with the pointer resting on a control that
+// has a hint, show the tip.
+TEST(Framework, TheDelayBeforeATipIsNeverTakenForItsWatch) {
+  ASSERT_TRUE(Application.EndTrackingAtRest);  // the watch is there under Wine only
+  TForm form(nullptr);
+  form.RegisterHandler("none", [](TControl *) {});
+  form.LoadDesignText("form Tips client=200,100 pos=100,100 showhint=true\n"
+                      "button B rect=20,20,120,40 caption=B hint=Astuce OnClick=none\n",
+                      "Tips");
+  form.Show();
+  Pump(50);
+  TipSearch find{form.Handle()};
+  EnumThreadWindows(GetCurrentThreadId(), FindTip, reinterpret_cast<LPARAM>(&find));
+  ASSERT_NE(find.tip, nullptr);
+  RECT r;
+  GetWindowRect(form.Get<TButton>("B").Handle(), &r);
+  SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+  // No pumping: the tooltip hears of the pointer only through the ticks sent here.
+  constexpr WPARAM showDelay = 1;
+  SendMessageA(find.tip, WM_TIMER, showDelay, 0);
+  SendMessageA(find.tip, WM_TIMER, showDelay, 0);
+  EXPECT_TRUE(IsWindowVisible(find.tip));
+  form.Hide();
 }
 
 TEST(Framework, GdiObjectsDoNotAccumulate) {

@@ -140,6 +140,43 @@ TEST(Program, StartsShowsItsMainWindowAndSavesOnClose) {
   ResetRegistry();
 }
 
+// Saved on a monitor that is gone, the main window would only graze this 1024 x 768 screen: its
+// caption above it, or a corner of a few pixels at the bottom right. It comes back whole in the
+// work area, its size kept, where the mouse can take it by its caption.
+TEST(Program, AMainWindowThatWouldOnlyGrazeTheScreenComesBackWholeOnIt) {
+  RECT work;
+  ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0));
+  const POINT saved[] = {{-280, -40}, {1000, 760}};
+  for (POINT at : saved) {
+    SCOPED_TRACE(std::to_string(at.x) + ", " + std::to_string(at.y));
+    ResetRegistry();
+    TWindowSettingRec rec;
+    rec.Name = "MainWindow";
+    rec.Left = at.x;
+    rec.Top = at.y;
+    auto bytes = rec.Pack();
+    WriteRaw(kKey, "MainWindow", REG_BINARY, bytes.data(), 44);
+    Running program;
+    ASSERT_TRUE(program.Start());
+    HWND main = WaitForWindow(program.pi.dwProcessId, "TavelinWindow", 10000);
+    ASSERT_NE(main, nullptr);
+    RECT frame, client;
+    GetWindowRect(main, &frame);
+    GetClientRect(main, &client);
+    EXPECT_EQ(client.right, 287);
+    EXPECT_EQ(client.bottom, 273);
+    if (at.x < 0) {
+      EXPECT_EQ(frame.left, work.left);
+      EXPECT_EQ(frame.top, work.top);
+    } else {
+      EXPECT_EQ(frame.right, work.right);
+      EXPECT_EQ(frame.bottom, work.bottom);
+    }
+    CloseAndExpectCleanExit(main, program);
+  }
+  ResetRegistry();
+}
+
 // Answers the next message box of the program, returning its text.
 std::string AnswerBox(Running &program) {
   HWND box = WaitForWindow(program.pi.dwProcessId, "#32770", 10000);
