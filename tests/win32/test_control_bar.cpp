@@ -545,6 +545,39 @@ TEST_F(ControlBarTimed, ARunEndsAtTheTimeOfDayChosen) {
   EXPECT_EQ(main_->EndMinute(), -1);
 }
 
+// The same on the system's own clock, with an end two to three minutes ahead: the run takes the
+// time left as its total, and its seconds turn with the wall clock's, whose next whole minute is
+// the end. (Waiting for the end itself is left to the test above.)
+TEST_F(ControlBarTimed, OnTheSystemClockTheSecondsTurnWithTheWallClock) {
+  auto now = [] {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    return TimeOfDay(t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
+  };
+  if (now() > TimeOfDay(23, 56, 0)) GTEST_SKIP() << "too close to midnight";
+  const int end = int(now() / 60'000 + 3);
+  ChooseEnd(end / 60, end % 60);
+  int64_t pressed = 0, turned = 0;
+  Scenario s;
+  s.Then(100, [&] {
+    TNavigChrono *bar = Bar();
+    pressed = now();
+    Click(bar->Get<TButton>("BtnRun"));
+    const std::string before = Shown(*bar);
+    EXPECT_TRUE(PumpUntil([&] { return Shown(*bar) != before; }, 2500));
+    turned = now();
+    Click(bar->Get<TButton>("BtnQuit"));
+  });
+  RunBar(s);
+  const int64_t left = end * 60'000 - pressed;
+  const uint32_t total = AppConfig->TotalTime->GetTotalSeconds();
+  EXPECT_GE(int64_t(total) * 1000, left - 100);
+  EXPECT_LE(int64_t(total) * 1000, left + 1000);
+  std::printf("Run pressed at %lld ms into a second; the first second turned %lld ms into one\n",
+              (long long)(pressed % 1000), (long long)(turned % 1000));
+  EXPECT_LT(turned % 1000, 200);
+}
+
 TEST_F(ControlBarTimed, AnEndPassedBeforeRunIsRefusedAndTheBarStaysAsItWas) {
   FakeLocalClock wall(TimeOfDay(10, 44, 58));
   ChooseEnd(10, 45);
