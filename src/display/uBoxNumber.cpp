@@ -17,7 +17,7 @@ int DigitUnit(int u) {
 
 // --- TSegment ----------------------------------------------------------------------------------
 
-TSegment::TSegment(int u) : litColor_(RGB(0, 255, 0)) { BuildBitmaps(DigitUnit(u)); }
+TSegment::TSegment(int u, COLORREF lit) : litColor_(lit) { BuildBitmaps(DigitUnit(u)); }
 
 HBITMAP TSegment::GetSegmentBitmap(int index) const {
   return index == 0 || index == 1 ? images_[index].get() : nullptr;
@@ -88,6 +88,18 @@ std::shared_ptr<TDigitSheet> TDigitSheet::For(int u) {
   if (!sheet) {
     sheet = std::make_shared<TDigitSheet>(u);
     sheets[u] = sheet;
+  }
+  return sheet;
+}
+
+std::shared_ptr<TDigitSheet> TDigitSheet::For(int u, COLORREF lit) {
+  if (lit == RGB(0, 255, 0)) return For(u);
+  // A sheet remembers the digits it has drawn, so each colour has sheets of its own.
+  static std::map<std::pair<int, COLORREF>, std::weak_ptr<TDigitSheet>> sheets;
+  std::shared_ptr<TDigitSheet> sheet = sheets[{u, lit}].lock();
+  if (!sheet) {
+    sheet = std::make_shared<TDigitSheet>(u);
+    sheets[{u, lit}] = sheet;
   }
   return sheet;
 }
@@ -167,5 +179,18 @@ void TBoxNumber::SetCurrentNumber(uint8_t value) {
 
 void TBoxNumber::Paint(HDC dc) {
   // The setter keeps the value within 0..9.
-  sheet_->Draw(dc, currentNumber_, segments_);
+  if (overtime_)
+    overtimeSheet_->Draw(dc, currentNumber_, *overtimeSegments_);
+  else
+    sheet_->Draw(dc, currentNumber_, segments_);
+}
+
+void TBoxNumber::SetOvertime(bool overtime) {
+  if (overtime == overtime_) return;
+  if (overtime && !overtimeSegments_) {
+    overtimeSegments_ = std::make_unique<TSegment>(unit_, OvertimeColor);
+    overtimeSheet_ = TDigitSheet::For(unit_, OvertimeColor);
+  }
+  overtime_ = overtime;
+  Repaint();
 }

@@ -13,7 +13,7 @@
 class TSegment {
 public:
   // u: the digit unit; 0 takes the one of AppConfig's display size.
-  explicit TSegment(int u = 0);
+  explicit TSegment(int u = 0, COLORREF lit = RGB(0, 255, 0));
   TSegment(const TSegment &) = delete;
   TSegment &operator=(const TSegment &) = delete;
 
@@ -49,6 +49,8 @@ private:
 class TDigitSheet {
 public:
   static std::shared_ptr<TDigitSheet> For(int u);
+  // The same for segments of another lit colour than the usual green.
+  static std::shared_ptr<TDigitSheet> For(int u, COLORREF lit);
   explicit TDigitSheet(int u);
   // Digit `value` with its top left corner at (0, 0) of dc, drawn with `segments` the first time.
   void Draw(HDC dc, uint8_t value, const TSegment &segments);
@@ -80,9 +82,18 @@ public:
   void Paint(HDC dc) override;
   const TSegment &Segments() const { return segments_; }
 
+  // Red segments on the same black, for the time beyond the end of a run; repainted at once.
+  // Their pictures are made the first time they are asked for.
+  static constexpr COLORREF OvertimeColor = RGB(255, 0, 0);
+  bool Overtime() const { return overtime_; }
+  void SetOvertime(bool overtime);
+
 private:
   int unit_;
   uint8_t currentNumber_ = 0;
   TSegment segments_;
   std::shared_ptr<TDigitSheet> sheet_;
+  bool overtime_ = false;
+  std::unique_ptr<TSegment> overtimeSegments_;
+  std::shared_ptr<TDigitSheet> overtimeSheet_;
 };

@@ -7,10 +7,18 @@
 #include "display/uMonitors.h"
 #include "forms/uApplication.h"
 #include "settings/uConfig.h"
+#include "timing/uEndTime.h"
 #include "timing/uRunContainer.h"
 #include "timing/uSound.h"
 
 TExecutionStateProc ExecutionStateProc = &SetThreadExecutionState;
+TLocalTimeProc LocalTimeProc = &GetLocalTime;
+
+int64_t LocalMsOfDay() {
+  SYSTEMTIME t{};
+  LocalTimeProc(&t);
+  return ((int64_t{t.wHour} * 60 + t.wMinute) * 60 + t.wSecond) * 1000 + t.wMilliseconds;
+}
 
 TNavigChrono::TNavigChrono(TForm *owner) : TForm(owner) {
   THourglass busy;
@@ -33,7 +41,7 @@ TNavigChrono::TNavigChrono(TForm *owner) : TForm(owner) {
   if (mainWindow) mainWindow->Hide();
   FWatchChrono = std::make_unique<TWatchChrono>(this);
   Get<TButton>("BtnPause").SetEnabled(false);
-  Get<TPanel>("TotalTime").SetCaption("Temps Total: " + AppConfig->TotalTime->AsText());
+  ShowTotalText();
   ShowBeepText();
   Get<TButton>("BtnBeep").SetDown(AppConfig->BeepActive);
   FWatchChrono->CreateHandle();
@@ -58,6 +66,40 @@ TNavigChrono::TKeepAwake::~TKeepAwake() { ExecutionStateProc(ES_CONTINUOUS); }
 
 std::unique_ptr<TMainThread> TNavigChrono::NewContainer() {
   return RunContainerMaker(Handle(), FWatchChrono->Handle());
+}
+
+void TNavigChrono::ShowTotalText() {
+  // The end follows the pauses, which push it later.
+  Get<TPanel>("TotalTime").SetCaption(
+      FEndMinute < 0 ? "Temps Total: " + AppConfig->TotalTime->AsText()
+                     : EndTimeText(FEndMinute, FThreadContainer && FEndStarted
+                                                   ? FThreadContainer->PausedTotal()
+                                                   : std::chrono::nanoseconds{}));
+}
+
+void TNavigChrono::SetEndTime(int endMinute) {
+  FEndMinute = endMinute >= 0 && endMinute < MinutesPerDay ? endMinute : -1;
+  FEndStarted = false;
+  FEndLead = {};
+  ShowTotalText();
+}
+
+// The total becomes the time left until the end, so that the final sound comes at that time of
+// day; the display and the threads are prepared again for it.
+bool TNavigChrono::StartAtEndTime() {
+  TRunToEnd run = RunUntilEnd(FEndMinute, LocalMsOfDay());
+  uint32_t total = run.Seconds;
+  if (total == 0) {
+    ShowMessageBox("L'heure de fin est déjà passée.", "Avertissement", MB_OK | MB_ICONWARNING);
+    return false;
+  }
+  AppConfig->TotalTime->SetTotalSeconds(total);
+  FThreadContainer = NewContainer();
+  FWatchChrono->Gauge().SetMaxValue(total);
+  FWatchChrono->ResetDigits();
+  FEndStarted = true;
+  FEndLead = run.Lead;
+  return true;
 }
 
 void TNavigChrono::ShowBeepText() {
@@ -107,9 +149,12 @@ POINT TNavigChrono::BoxPlaceFor(SIZE box) const {
 
 void TNavigChrono::LaunchChrono(TControl *) {
   if (!FThreadContainer) return;  // the next run could not be prepared
+  if (FEndMinute >= 0 && !FEndStarted && !StartAtEndTime()) return;
   Get<TButton>("BtnPause").SetEnabled(true);
   Get<TButton>("BtnRun").SetEnabled(false);
-  FThreadContainer->Resume();
+  // Only the first start of a run takes the lead that puts its end on the minute.
+  FThreadContainer->Resume(FEndLead);
+  if (FEndMinute >= 0) ShowTotalText();
 }
 
 void TNavigChrono::PauseChrono(TControl *) {
@@ -139,8 +184,10 @@ void TNavigChrono::CloseNavigChrono(TForm *, TCloseAction &Action) {
 }
 
 void TNavigChrono::RunFinished() {
-  if (FThreadContainer) FThreadContainer->Terminate();
+  // A run counting beyond its end goes on while the box is up.
+  if (FThreadContainer && !FThreadContainer->CountsOvertime()) FThreadContainer->Terminate();
   ShowMessageBox("Le chronométrage est terminé...", "Information", MB_OK | MB_ICONINFORMATION);
+  if (FThreadContainer) FThreadContainer->Terminate();
   if (FThreadContainer) FThreadContainer->WaitFor(500);
   // The next run is prepared before the finished one goes, so that a failure leaves no button
   // that would act on nothing: the bar then offers only to close.
@@ -154,10 +201,17 @@ void TNavigChrono::RunFinished() {
     throw;
   }
   FThreadContainer = std::move(fresh);
+  // The finished run posts nothing more; what it posted before it went must not land on the
+  // display once it is reset.
+  MSG late;
+  while (PeekMessageA(&late, FWatchChrono->Handle(), WM_SET_DIGIT, WM_SET_OVERTIME, PM_REMOVE)) {
+  }
   Get<TButton>("BtnPause").SetEnabled(false);
   Get<TButton>("BtnRun").SetEnabled(true);
   FWatchChrono->Gauge().SetProgress(0);
   FWatchChrono->ResetDigits();
+  // An end time is for one run.
+  if (FEndMinute >= 0) SetEndTime(-1);
 }
 
 bool TNavigChrono::HandleKey(const MSG &msg) {

@@ -169,6 +169,11 @@ void TWatchChrono::ResetDigits() {
   const TTimeTavelin &total = *AppConfig->TotalTime;
   bool countUp = AppConfig->TypeInc == 0;
   for (uint8_t p = 0; p < 6; ++p) digits_[p]->SetCurrentNumber(countUp ? 0 : total.GetDigit(p));
+  ShowOvertime(false);
+}
+
+void TWatchChrono::ShowOvertime(bool overtime) {
+  for (TBoxNumber *digit : digits_) digit->SetOvertime(overtime);
 }
 
 LRESULT TWatchChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -176,6 +181,9 @@ LRESULT TWatchChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SET_DIGIT:
       // The timing threads send positions 0 to 5 only; anything else is not ours to show.
       if (wParam < digits_.size()) digits_[wParam]->SetCurrentNumber(uint8_t(lParam & 0xFF));
+      return 0;
+    case WM_SET_OVERTIME:
+      ShowOvertime(true);
       return 0;
     case WM_SET_PROGRESS:
       gauge_->SetProgress(uint32_t(wParam));

@@ -19,8 +19,11 @@ public:
   // starting value; its platform window is made when it is first shown (or by CreateHandle).
   explicit TWatchChrono(TForm *owner);
 
-  // The starting value of a run: 00:00:00 counting up, the total duration counting down.
+  // The starting value of a run: 00:00:00 counting up, the total duration counting down; in
+  // the usual green.
   void ResetDigits();
+  // Red digits: the time beyond the end of a run (WM_SET_OVERTIME); ResetDigits ends it.
+  void ShowOvertime(bool overtime);
 
   TCustomGaugeEx &Gauge() const { return *gauge_; }
   // Positions 0 to 5: hours tens and units, minutes tens and units, seconds tens and units.

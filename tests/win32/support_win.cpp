@@ -114,7 +114,8 @@ void MainWindowTest::TearDown() {
   ResetRegistry();
 }
 
-MessageBoxWatcher::MessageBoxWatcher() : thread_([this] { Run(); }) {}
+MessageBoxWatcher::MessageBoxWatcher(int answerAfterMs)
+    : answerAfterMs_(answerAfterMs), thread_([this] { Run(); }) {}
 
 MessageBoxWatcher::~MessageBoxWatcher() {
   stop_ = true;
@@ -151,13 +152,15 @@ void MessageBoxWatcher::Run() {
     Found f{GetCurrentProcessId()};
     EnumWindows(FindBox, reinterpret_cast<LPARAM>(&f));
     if (f.box) {
+      auto shownAt = std::chrono::steady_clock::now();
       char caption[256] = {}, text[1024] = {};
       GetWindowTextA(f.box, caption, sizeof caption);
       GetDlgItemTextA(f.box, 0xFFFF, text, sizeof text);
       {
         std::lock_guard<std::mutex> lock(mutex_);
-        boxes_.push_back({caption, text});
+        boxes_.push_back({caption, text, shownAt});
       }
+      if (answerAfterMs_ > 0) std::this_thread::sleep_until(shownAt + std::chrono::milliseconds(answerAfterMs_));
       // The first button of a message box is OK (IDOK) or the only one.
       HWND button = FindWindowExA(f.box, nullptr, "Button", nullptr);
       if (button) PostMessageA(button, BM_CLICK, 0, 0);
@@ -292,6 +295,49 @@ SoundRecorder::SoundRecorder() : saved_(PlaySoundProc) {
 }
 
 SoundRecorder::~SoundRecorder() { PlaySoundProc = saved_; }
+
+namespace {
+int64_t fakeBaseMs = 0;
+std::chrono::steady_clock::time_point fakeBaseAt;
+void WINAPI FakeLocalTime(LPSYSTEMTIME time) {
+  int64_t ms = FakeLocalClock::At(std::chrono::steady_clock::now());
+  *time = SYSTEMTIME{};
+  time->wYear = 2026;
+  time->wMonth = 12;
+  time->wDay = 7;
+  time->wHour = WORD(ms / 3'600'000);
+  time->wMinute = WORD(ms / 60'000 % 60);
+  time->wSecond = WORD(ms / 1000 % 60);
+  time->wMilliseconds = WORD(ms % 1000);
+}
+}  // namespace
+
+FakeLocalClock::FakeLocalClock(int64_t msOfDay) {
+  fakeBaseMs = msOfDay;
+  fakeBaseAt = std::chrono::steady_clock::now();
+  LocalTimeProc = &FakeLocalTime;
+}
+FakeLocalClock::~FakeLocalClock() { LocalTimeProc = &GetLocalTime; }
+int64_t FakeLocalClock::At(std::chrono::steady_clock::time_point when) {
+  auto since = std::chrono::duration_cast<std::chrono::milliseconds>(when - fakeBaseAt).count();
+  return ((fakeBaseMs + since) % 86'400'000 + 86'400'000) % 86'400'000;
+}
+void FakeLocalClock::Shift(int64_t ms) { fakeBaseMs += ms; }
+
+TMenuItem *MenuItemByText(TForm &form, const std::string &caption) {
+  if (!form.PopupMenu) return nullptr;
+  for (const auto &item : form.PopupMenu->Items)
+    if (item->Caption == caption) return item.get();
+  return nullptr;
+}
+
+TForm *FormByCaption(const std::string &caption) {
+  HWND wnd = FindWindowA(nullptr, caption.c_str());
+  DWORD pid = 0;
+  if (wnd) GetWindowThreadProcessId(wnd, &pid);
+  if (pid != GetCurrentProcessId()) return nullptr;
+  return dynamic_cast<TForm *>(TWinControl::FromHandle(wnd));
+}
 
 void PressKey(HWND target, UINT vk, bool ctrl) {
   BYTE state[256];

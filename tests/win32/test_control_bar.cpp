@@ -669,3 +669,209 @@ TEST_F(ControlBar, OnWindowsThePointerAtRestStaysTrackedUntilItLeaves) {
 }
 
 }  // namespace
+
+namespace {
+
+// --- A run that ends at a time of day, and the time beyond the end ----------------------------
+
+// The final sound's request, timed.
+std::chrono::steady_clock::time_point finalSoundAt;
+BOOL WINAPI TimeFinalSound(LPCSTR sound, HMODULE, DWORD) {
+  if (sound && std::string(sound) == "fin") finalSoundAt = Clock::now();
+  return TRUE;
+}
+
+class ControlBarTimed : public ControlBar {
+protected:
+  // Chooses the end in the dialog, from its menu entry, as the user does.
+  void ChooseEnd(int hour, int minute) {
+    Later(50, [&, hour, minute] {
+      TForm *dialog = FormByCaption(main_->Caption() + " - Heure de fin");
+      ASSERT_NE(dialog, nullptr);
+      TypeText(dialog->Get<TSpinEdit>("SpinEndHour"), std::to_string(hour));
+      TypeText(dialog->Get<TSpinEdit>("SpinEndMin"), std::to_string(minute));
+      SendMessageA(FindWindowExA(dialog->Handle(), nullptr, "Button", "OK"), BM_CLICK, 0, 0);
+    });
+    MenuItemByText(*main_, "&Heure de fin...")->OnClick(main_.get());
+    ASSERT_EQ(main_->EndMinute(), hour * 60 + minute);
+  }
+};
+
+// The wall clock is set three seconds before the end so that the test is short; it goes on at
+// the real pace, and the run is measured against it.
+TEST_F(ControlBarTimed, ARunEndsAtTheTimeOfDayChosen) {
+  FakeLocalClock wall(TimeOfDay(10, 44, 56, 700));
+  ChooseEnd(10, 45);
+  PlaySoundProc = &TimeFinalSound;
+  finalSoundAt = {};
+  MessageBoxWatcher boxes;
+  Scenario s;
+  s.Then(100, [&] {
+     TNavigChrono *bar = Bar();
+     EXPECT_EQ(bar->Get<TPanel>("TotalTime").Caption(), "Fin à 10 h 45");
+     Click(bar->Get<TButton>("BtnRun"));
+     // The time left when Run was pressed, some 3.2 s, in whole seconds: the run starts part-way
+     // through its first one.
+     uint32_t total = AppConfig->TotalTime->GetTotalSeconds();
+     EXPECT_TRUE(total == 4 || total == 3) << total;
+     EXPECT_EQ(Shown(*bar), "00:00:0" + std::to_string(total));
+     EXPECT_EQ(bar->WatchChrono().Gauge().MaxValue(), total);
+   })
+      .Then(10, [&] {
+        TNavigChrono *bar = Bar();
+        // A failure goes on to the quit button, so that the bar never stays up.
+        EXPECT_TRUE(PumpUntil([&] { return !boxes.Boxes().empty() && Enabled(*bar, "BtnRun"); },
+                              10000));
+        const auto box = boxes.Boxes().empty() ? MessageBoxWatcher::Box{} : boxes.Boxes()[0];
+        EXPECT_EQ(box.text, "Le chronométrage est terminé...");
+        int64_t soundAt = FakeLocalClock::At(finalSoundAt) - TimeOfDay(10, 45, 0);
+        int64_t boxAt = FakeLocalClock::At(box.shownAt) - TimeOfDay(10, 45, 0);
+        std::printf("Final sound %+lld ms and box %+lld ms from 10:45:00\n", (long long)soundAt,
+                    (long long)boxAt);
+        EXPECT_LT(std::abs(soundAt), 500);
+        EXPECT_LT(std::abs(boxAt), 1000);
+        // The end time was for that run: the bar shows the total again, kept for the next one.
+        EXPECT_EQ(bar->EndMinute(), -1);
+        EXPECT_EQ(bar->Get<TPanel>("TotalTime").Caption(),
+                  "Temps Total: " + AppConfig->TotalTime->AsText());
+        EXPECT_EQ(Shown(*bar), "00:00:0" + std::to_string(AppConfig->TotalTime->GetTotalSeconds()));
+        Click(bar->Get<TButton>("BtnQuit"));
+      });
+  RunBar(s);
+  EXPECT_EQ(main_->EndMinute(), -1);
+}
+
+// The same on the system's own clock, with an end two to three minutes ahead: the run takes the
+// time left as its total, and its seconds turn with the wall clock's, whose next whole minute is
+// the end. (Waiting for the end itself is left to the test above.)
+TEST_F(ControlBarTimed, OnTheSystemClockTheSecondsTurnWithTheWallClock) {
+  auto now = [] {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    return TimeOfDay(t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
+  };
+  if (now() > TimeOfDay(23, 56, 0)) GTEST_SKIP() << "too close to midnight";
+  const int end = int(now() / 60'000 + 3);
+  ChooseEnd(end / 60, end % 60);
+  int64_t pressed = 0, turned = 0;
+  Scenario s;
+  s.Then(100, [&] {
+    TNavigChrono *bar = Bar();
+    pressed = now();
+    Click(bar->Get<TButton>("BtnRun"));
+    const std::string before = Shown(*bar);
+    EXPECT_TRUE(PumpUntil([&] { return Shown(*bar) != before; }, 2500));
+    turned = now();
+    Click(bar->Get<TButton>("BtnQuit"));
+  });
+  RunBar(s);
+  const int64_t left = end * 60'000 - pressed;
+  const uint32_t total = AppConfig->TotalTime->GetTotalSeconds();
+  EXPECT_GE(int64_t(total) * 1000, left - 100);
+  EXPECT_LE(int64_t(total) * 1000, left + 1000);
+  std::printf("Run pressed at %lld ms into a second; the first second turned %lld ms into one\n",
+              (long long)(pressed % 1000), (long long)(turned % 1000));
+  EXPECT_LT(turned % 1000, 200);
+}
+
+TEST_F(ControlBarTimed, AnEndPassedBeforeRunIsRefusedAndTheBarStaysAsItWas) {
+  FakeLocalClock wall(TimeOfDay(10, 44, 58));
+  ChooseEnd(10, 45);
+  MessageBoxWatcher boxes;
+  Scenario s;
+  s.Then(100, [&] {
+    TNavigChrono *bar = Bar();
+    std::string before = Shown(*bar);
+    wall.Shift(3000);
+    Click(bar->Get<TButton>("BtnRun"));
+    EXPECT_TRUE(PumpUntil([&] { return !boxes.Boxes().empty(); }, 3000));
+    const auto box = boxes.Boxes().empty() ? MessageBoxWatcher::Box{} : boxes.Boxes()[0];
+    EXPECT_EQ(box.caption, "Avertissement");
+    EXPECT_EQ(box.text, "L'heure de fin est déjà passée.");
+    EXPECT_TRUE(Enabled(*bar, "BtnRun"));
+    EXPECT_FALSE(Enabled(*bar, "BtnPause"));
+    EXPECT_TRUE(bar->ThreadContainer()->Suspended());
+    Pump(1200);
+    EXPECT_EQ(Shown(*bar), before);
+    EXPECT_EQ(bar->Get<TPanel>("TotalTime").Caption(), "Fin à 10 h 45");
+    Click(bar->Get<TButton>("BtnQuit"));
+  });
+  RunBar(s);
+}
+
+// The next run's container is made after the end box and before the finished one goes: what the
+// finished one posts in that moment is posted here, late.
+int containersMade = 0;
+std::unique_ptr<TMainThread> ContainerAfterALateCount(HWND navig, HWND watch) {
+  if (++containersMade == 2) {
+    PostMessageA(watch, WM_SET_OVERTIME, 0, 0);
+    PostMessageA(watch, WM_SET_DIGIT, 5, 7);
+  }
+  return CreateRunContainer(navig, watch);
+}
+
+// The colour of digit `p` where its segment g (the middle one, lit for 2 to 6, 8, 9) is.
+COLORREF MiddleSegment(TNavigChrono &bar, int p) {
+  TBoxNumber &digit = bar.WatchChrono().Digit(p);
+  gdi::WindowDC screen(nullptr);
+  gdi::MemoryDC mem(screen.dc(), digit.Width(), digit.Height());
+  digit.Paint(mem.dc());
+  return GetPixel(mem.dc(), digit.Width() / 2, digit.Height() / 2);
+}
+
+TEST_F(ControlBarTimed, BeyondTheEndTheDigitsCountOnInRedWhileTheBoxIsUp) {
+  AppConfig->CountOvertime = true;
+  AppConfig->SetTypeInc(1);
+  AppConfig->TotalTime->SetTotalSeconds(3);
+  AppConfig->InterBeepTime->SetTotalSeconds(1);
+  AppConfig->SetBeepActive(true);
+  containersMade = 0;
+  RunContainerMaker = &ContainerAfterALateCount;
+  MessageBoxWatcher boxes(3600);
+  std::string shown2, shown3;
+  COLORREF colour3 = 0;
+  uint32_t progress3 = 0;
+  // Looks at the display while the box is up, from the box's own loop.
+  std::function<void()> watch = [&] {
+    if (boxes.Boxes().empty()) return Later(10, watch);
+    const auto since = Clock::now() - boxes.Boxes()[0].shownAt;
+    Later(int(2700 - std::chrono::duration_cast<std::chrono::milliseconds>(since).count()), [&] {
+      shown2 = Shown(*Bar());
+      Later(600, [&] {
+        TNavigChrono *bar = Bar();
+        shown3 = Shown(*bar);
+        colour3 = MiddleSegment(*bar, 5);
+        progress3 = bar->WatchChrono().Gauge().Progress();
+      });
+    });
+  };
+  Scenario s;
+  s.Then(100, [&] {
+     TNavigChrono *bar = Bar();
+     EXPECT_EQ(MiddleSegment(*bar, 5), RGB(0, 255, 0));  // 3, green
+     Click(bar->Get<TButton>("BtnRun"));
+     Later(10, watch);
+   })
+      .Then(10, [&] {
+        TNavigChrono *bar = Bar();
+        EXPECT_TRUE(PumpUntil([&] { return !boxes.Boxes().empty() && Enabled(*bar, "BtnRun"); },
+                              15000));
+        EXPECT_EQ(shown2, "00:00:02");
+        EXPECT_EQ(shown3, "00:00:03");
+        EXPECT_EQ(colour3, RGB(255, 0, 0));
+        EXPECT_EQ(progress3, 3u);  // full
+        EXPECT_EQ(Sounds(), (std::vector<std::string>{"beep@res", "beep@res", "beep@res", "fin@res"}));
+        // OK resets the display as after any run, and nothing of the count comes after it.
+        EXPECT_EQ(containersMade, 2);
+        Pump(1500);
+        EXPECT_EQ(Shown(*bar), "00:00:03");
+        EXPECT_EQ(MiddleSegment(*bar, 5), RGB(0, 255, 0));
+        for (int p = 0; p < 6; ++p) EXPECT_FALSE(bar->WatchChrono().Digit(p).Overtime()) << p;
+        EXPECT_EQ(bar->WatchChrono().Gauge().Progress(), 0u);
+        EXPECT_TRUE(bar->ThreadContainer()->Suspended());
+        Click(bar->Get<TButton>("BtnQuit"));
+      });
+  RunBar(s);
+}
+
+}  // namespace
