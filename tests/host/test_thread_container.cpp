@@ -373,7 +373,9 @@ TEST_F(ThreadContainerSim, StallAfterATickThatChangedMinutesOrHoursKeepsItsDigit
   TDisplay shown;
   for (const TMsg& m : poster.Messages()) {
     shown.Apply(m);
-    if (m == Progress(3640)) EXPECT_EQ(shown.Text(), "01:00:39");
+    if (m == Progress(3640)) {
+      EXPECT_EQ(shown.Text(), "01:00:39");
+    }
   }
   EXPECT_EQ(shown.Text(), "01:01:40");
 }
