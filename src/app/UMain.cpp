@@ -2,6 +2,9 @@
 
 #include "app/UMain.h"
 
+#include <utility>
+
+#include "app/uEndTimeScreen.h"
 #include "display/uNavigChrono.h"
 #include "forms/uApplication.h"
 #include "options/uOptionsScreen.h"
@@ -17,6 +20,8 @@ TMain::TMain() : TForm(nullptr) {
   Bind("BtnActivateBeepClick", &TMain::BtnActivateBeepClick);
   Bind("LaunchChrono", &TMain::LaunchChrono);
   Bind("showOptionScreen", &TMain::showOptionScreen);
+  Bind("showEndTimeScreen", &TMain::showEndTimeScreen);
+  Bind("switchCountOvertime", &TMain::switchCountOvertime);
   Bind("showAboutBox", &TMain::showAboutBox);
   Bind("closeApppl", &TMain::closeApppl);
   Bind("setfocusControl", &TMain::setfocusControl);
@@ -32,6 +37,8 @@ TMain::TMain() : TForm(nullptr) {
   beep.SetDown(AppConfig->BeepActive);
   beep.Tag = AppConfig->BeepActive ? 1 : 0;
   BtnActivateBeepClick(&beep);
+  if (TMenuItem *overtime = FindMenu("MainPopup")->Find("MPCountOvertime"))
+    overtime->Checked = AppConfig->CountOvertime;
 }
 
 void TMain::FormShow(TControl *) {
@@ -53,6 +60,7 @@ void TMain::changeTotalTime(TControl *Sender) {
   if (Sender->Tag < 1 || Sender->Tag > 3) return;
   auto *box = dynamic_cast<TSpinEdit *>(Sender);
   if (!box) return;
+  endMinute_ = -1;  // the duration typed in wins over an end time chosen before
   AppConfig->TotalTime->SetTimePart(uint8_t(Sender->Tag - 1), uint8_t(box->Value()));
 }
 
@@ -96,9 +104,12 @@ void TMain::BtnActivateBeepClick(TControl *Sender) {
 }
 
 void TMain::LaunchChrono(TControl *) {
+  // An end time is for the next control bar only, whatever happens to it.
+  const int endMinute = std::exchange(endMinute_, -1);
   std::unique_ptr<TNavigChrono> bar;
   try {
     bar = std::make_unique<TNavigChrono>(this);
+    bar->SetEndTime(endMinute);
     bar->HeldByCaller = true;  // freed here, once, whatever its close handler asks
     bar->ShowModal();
   } catch (...) {
@@ -114,6 +125,28 @@ void TMain::showOptionScreen(TControl *) {
   // Freed when its modal loop returns, also when an exception leaves it.
   auto options = std::make_unique<TOptionsScreen>(this);
   options->ShowModal();
+}
+
+void TMain::showEndTimeScreen(TControl *) {
+  auto dialog = std::make_unique<TEndTimeScreen>(this);
+  if (dialog->ShowModal() != mrOk) return;
+  // A count-down of the time left, which the boxes show as they would any duration; the end is
+  // remembered after them, since a change of theirs forgets it.
+  Get<TComboBox>("Combosens").SetItemIndex(1);
+  AppConfig->SetTypeInc(1);
+  TTimeTavelin left;
+  left.SetTotalSeconds(dialog->SecondsLeft());
+  Get<TSpinEdit>("SpinChour").SetValue(left.GetTimePart(0));
+  Get<TSpinEdit>("SpinCmin").SetValue(left.GetTimePart(1));
+  Get<TSpinEdit>("SpinCsec").SetValue(left.GetTimePart(2));
+  AppConfig->TotalTime->SetTotalSeconds(left.GetTotalSeconds());
+  endMinute_ = dialog->EndMinute();
+}
+
+void TMain::switchCountOvertime(TControl *) {
+  AppConfig->CountOvertime = !AppConfig->CountOvertime;
+  if (TMenuItem *overtime = FindMenu("MainPopup")->Find("MPCountOvertime"))
+    overtime->Checked = AppConfig->CountOvertime;
 }
 
 void TMain::showAboutBox(TControl *) { AppConfig->InfoVersion->ShowAbout(); }

@@ -17,7 +17,7 @@ int DigitUnit(int u) {
 
 // --- TSegment ----------------------------------------------------------------------------------
 
-TSegment::TSegment(int u) : litColor_(RGB(0, 255, 0)) { BuildBitmaps(DigitUnit(u)); }
+TSegment::TSegment(int u, COLORREF lit) : litColor_(lit) { BuildBitmaps(DigitUnit(u)); }
 
 HBITMAP TSegment::GetSegmentBitmap(int index) const {
   return index == 0 || index == 1 ? images_[index].get() : nullptr;
@@ -79,13 +79,13 @@ void TSegment::DrawSegment(HDC dc, int index, int x, int y) const {
   SetTextColor(dc, fg);
 }
 
-std::shared_ptr<TSegment> TSegment::For(int u) {
+std::shared_ptr<TSegment> TSegment::For(int u, COLORREF lit) {
   // Only the user-interface thread makes digits, so the list needs no lock.
-  static std::map<int, std::weak_ptr<TSegment>> shared;
-  std::shared_ptr<TSegment> segments = shared[u].lock();
+  static std::map<std::pair<int, COLORREF>, std::weak_ptr<TSegment>> shared;
+  std::shared_ptr<TSegment> segments = shared[{u, lit}].lock();
   if (!segments) {
-    segments = std::make_shared<TSegment>(u);
-    shared[u] = segments;
+    segments = std::make_shared<TSegment>(u, lit);
+    shared[{u, lit}] = segments;
   }
   return segments;
 }
@@ -101,6 +101,11 @@ std::shared_ptr<TDigitSheet> TDigitSheet::For(int u) {
     sheets[u] = sheet;
   }
   return sheet;
+}
+
+std::shared_ptr<TDigitSheet> TDigitSheet::For(int u, COLORREF) {
+  // The sheet keeps which pixels are lit, not their colour: one serves every colour.
+  return For(u);
 }
 
 TDigitSheet::TDigitSheet(int u) : unit_(u) {
@@ -145,11 +150,10 @@ void TDigitSheet::Draw(HDC dc, uint8_t value, const TSegment &segments) {
       return;
     }
     gdi::MemoryDC &scratch = *made;
-    lit_ = segments.LitColor();
     for (uint8_t digit = 0; digit < 10; ++digit) {
       if (drawn_[digit]) continue;
       DrawFigure(scratch.dc(), digit, segments);
-      COLORREF bk = SetBkColor(scratch.dc(), lit_);
+      COLORREF bk = SetBkColor(scratch.dc(), segments.LitColor());
       BitBlt(sheet, digit * w, 0, w, h, scratch.dc(), 0, 0, SRCCOPY);
       SetBkColor(scratch.dc(), bk);
       drawn_[digit] = true;
@@ -161,7 +165,7 @@ void TDigitSheet::Draw(HDC dc, uint8_t value, const TSegment &segments) {
   int kind = GetClipBox(dc, &clip);
   if (kind == NULLREGION) return;
   if (kind != ERROR && !IntersectRect(&part, &part, &clip)) return;
-  COLORREF bk = SetBkColor(dc, lit_);
+  COLORREF bk = SetBkColor(dc, segments.LitColor());
   COLORREF fg = SetTextColor(dc, RGB(0, 0, 0));
   BitBlt(dc, part.left, part.top, part.right - part.left, part.bottom - part.top, sheet,
          value * w + part.left, part.top, SRCCOPY);
@@ -212,5 +216,15 @@ void TBoxNumber::SetCurrentNumber(uint8_t value) {
 
 void TBoxNumber::Paint(HDC dc) {
   // The setter keeps the value within 0..9.
-  sheet_->Draw(dc, currentNumber_, *segments_);
+  if (overtime_)
+    sheet_->Draw(dc, currentNumber_, *overtimeSegments_);
+  else
+    sheet_->Draw(dc, currentNumber_, *segments_);
+}
+
+void TBoxNumber::SetOvertime(bool overtime) {
+  if (overtime == overtime_) return;
+  if (overtime && !overtimeSegments_) overtimeSegments_ = TSegment::For(unit_, OvertimeColor);
+  overtime_ = overtime;
+  Repaint();
 }

@@ -13,14 +13,14 @@
 class TSegment {
 public:
   // u: the digit unit; 0 takes the one of AppConfig's display size.
-  explicit TSegment(int u = 0);
+  explicit TSegment(int u = 0, COLORREF lit = RGB(0, 255, 0));
   TSegment(const TSegment &) = delete;
   TSegment &operator=(const TSegment &) = delete;
 
   static constexpr COLORREF TransparentColor = RGB(255, 0, 255);
 
   // The images of one unit, shared by every digit control of that unit while any of them lives.
-  static std::shared_ptr<TSegment> For(int u);
+  static std::shared_ptr<TSegment> For(int u, COLORREF lit = RGB(0, 255, 0));
 
   // 0: horizontal image, 1: vertical image.
   HBITMAP GetSegmentBitmap(int index) const;
@@ -54,6 +54,8 @@ private:
 class TDigitSheet {
 public:
   static std::shared_ptr<TDigitSheet> For(int u);
+  // The same for segments of another lit colour than the usual green.
+  static std::shared_ptr<TDigitSheet> For(int u, COLORREF lit);
   explicit TDigitSheet(int u);
   // Digit `value` with its top left corner at (0, 0) of dc, drawn with `segments` the first time.
   void Draw(HDC dc, uint8_t value, const TSegment &segments);
@@ -67,7 +69,6 @@ private:
   int unit_;
   std::unique_ptr<gdi::BitmapDC> sheetDC_;
   gdi::Bitmap sheet_;
-  COLORREF lit_ = RGB(0, 255, 0);
   bool drawn_[10] = {};
   bool unavailable_ = false;  // the sheet could not be made: digits are drawn in place
 };
@@ -90,9 +91,17 @@ public:
   const TSegment &Segments() const { return *segments_; }
   const TDigitSheet &Sheet() const { return *sheet_; }
 
+  // Red segments on the same black, for the time beyond the end of a run; repainted at once.
+  // Their pictures are made the first time they are asked for.
+  static constexpr COLORREF OvertimeColor = RGB(255, 0, 0);
+  bool Overtime() const { return overtime_; }
+  void SetOvertime(bool overtime);
+
 private:
   int unit_;
   uint8_t currentNumber_ = 0;
   std::shared_ptr<TSegment> segments_;
   std::shared_ptr<TDigitSheet> sheet_;
+  bool overtime_ = false;
+  std::shared_ptr<TSegment> overtimeSegments_;
 };

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <compare>
 #include <cstdio>
+#include <cstdlib>
 
 #include "forms/uScale.h"
 
@@ -157,13 +159,33 @@ int FullWidthMonitor(int32_t userScreenSize, int monitorCount) {
   return k >= 0 && k < monitorCount ? k : 0;
 }
 
+TDisplayRect WorkArea(const TMonitor &monitor) {
+  const TDisplayRect &w = monitor.Work;
+  return w.Width > 0 && w.Height > 0 ? w : monitor.Rect;
+}
+
+int MonitorHolding(const std::vector<TMonitor> &monitors, int x, int y) {
+  for (size_t i = 0; i < monitors.size(); ++i) {
+    const TDisplayRect &r = monitors[i].Rect;
+    if (x >= r.Left && x < r.Left + r.Width && y >= r.Top && y < r.Top + r.Height) return int(i);
+  }
+  return 0;
+}
+
 TWatchLayout FullWidthLayout(const TDisplayRect &monitor, int barHeight) {
+  return FullWidthLayout(monitor, monitor, barHeight);
+}
+
+TWatchLayout FullWidthLayout(const TDisplayRect &monitor, const TDisplayRect &workArea,
+                             int barHeight) {
   int W = monitor.Width;
   int g = std::max(0, (5 * W + 32) / 64);
   int u = std::max(1, (W - 2) / 53);
-  // A monitor wider than it is tall by far (two screens' worth of width, say): smaller digits,
-  // so that the control bar still shows under the display.
-  while (u > 1 && 16 * u + g + 5 + barHeight > monitor.Height) --u;
+  // A monitor wider than it is tall by far (two screens' worth of width, say), or one whose
+  // taskbar takes its bottom: smaller digits, so that the control bar still shows under the
+  // display, above the taskbar.
+  int room = workArea.Top + workArea.Height - monitor.Top;
+  while (u > 1 && 16 * u + g + 5 + barHeight > room) --u;
   // The row is 53u wide, centred; when even u = 1 is too wide it starts at the left.
   int x0 = std::max(1, 1 + ((W - 2) - 53 * u) / 2);
   return LayoutFrom(monitor.Left, monitor.Top, W, u, g, x0);
@@ -174,7 +196,69 @@ TWatchLayout DisplayLayout(int32_t userScreenSize, int fixedWidth,
   if (!IsFullWidthSize(userScreenSize) || orderedMonitors.empty())
     return WatchLayout(userScreenSize, fixedWidth);
   int k = FullWidthMonitor(userScreenSize, int(orderedMonitors.size()));
-  return FullWidthLayout(orderedMonitors[size_t(k)].Rect, barHeight);
+  const TMonitor &m = orderedMonitors[size_t(k)];
+  return FullWidthLayout(m.Rect, WorkArea(m), barHeight);
+}
+
+namespace {
+// v moved as little as it takes to lie within [low, high]; low when even that is too narrow.
+int Within(int v, int low, int high) { return std::max(low, std::min(v, high)); }
+
+int Overlap(int a, int aLength, int b, int bLength) {
+  return std::max(0, std::min(a + aLength, b + bLength) - std::max(a, b));
+}
+}  // namespace
+
+TDisplayPoint BarPlace(const TDisplayRect &display, int barWidth, int barHeight,
+                       const TDisplayRect &workArea) {
+  const TDisplayRect &w = workArea;
+  return {Within(display.Left, w.Left, w.Left + w.Width - barWidth),
+          Within(display.Top + display.Height, w.Top, w.Top + w.Height - barHeight)};
+}
+
+TDisplayPoint BoxPlace(int width, int height, const TWatchLayout &display, const TDisplayRect &bar,
+                       const TDisplayRect &monitor, const TDisplayRect &workArea) {
+  const TDisplayRect &w = workArea, &d = display.Window;
+  const int right = w.Left + w.Width - width, bottom = w.Top + w.Height - height;
+  const int centred = Within(monitor.Left + (monitor.Width - width) / 2, w.Left, right);
+  const int below = std::max({d.Top + d.Height, bar.Top + bar.Height, w.Top});
+  if (bottom >= below) return {centred, below + (bottom - below) / 2};
+
+  // No room under the run: the digits are what must stay in view.
+  std::vector<int> lefts = {centred, w.Left, right, d.Left + d.Width, d.Left - width};
+  std::vector<int> tops = {bottom, w.Top, d.Top + d.Height};
+  for (const TDisplayRect &digit : display.Digits) {
+    lefts.push_back(d.Left + digit.Left + digit.Width);
+    lefts.push_back(d.Left + digit.Left - width);
+    tops.push_back(d.Top + digit.Top + digit.Height);
+    tops.push_back(d.Top + digit.Top - height);
+  }
+  struct Cost {
+    int digits = 0;
+    long long pixels = 0;
+    int raised = 0, aside = 0;
+    auto operator<=>(const Cost &) const = default;
+  };
+  TDisplayPoint best{centred, bottom};
+  Cost bestCost{7, 0, 0, 0};
+  for (int x : lefts)
+    for (int y : tops) {
+      x = Within(x, w.Left, right);
+      y = Within(y, w.Top, bottom);
+      Cost c{0, 0, bottom - y, std::abs(x - centred)};
+      for (const TDisplayRect &digit : display.Digits) {
+        long long covered =
+            1LL * Overlap(x, width, d.Left + digit.Left, digit.Width) *
+            Overlap(y, height, d.Top + digit.Top, digit.Height);
+        if (covered > 0) ++c.digits;
+        c.pixels += covered;
+      }
+      if (c < bestCost) {
+        bestCost = c;
+        best = {x, y};
+      }
+    }
+  return best;
 }
 
 int ScaledFixedWidth(int fixedWidth, int dpi) { return ScaleLength(fixedWidth, dpi); }
@@ -184,6 +268,9 @@ TWatchLayout ScaledDisplayLayout(int32_t userScreenSize, int fixedWidth, int dpi
   bool fullWidth = IsFullWidthSize(userScreenSize) && !orderedMonitors.empty();
   if (fullWidth || SaneDpi(dpi) == DesignDpi)
     return DisplayLayout(userScreenSize, fixedWidth, orderedMonitors, barHeight);
-  int height = orderedMonitors.empty() ? 1 << 20 : orderedMonitors[0].Rect.Height;
-  return FullWidthLayout(TDisplayRect{0, 0, ScaledFixedWidth(fixedWidth, dpi), height}, barHeight);
+  TDisplayRect display{0, 0, ScaledFixedWidth(fixedWidth, dpi), 1 << 20};
+  if (orderedMonitors.empty()) return FullWidthLayout(display, barHeight);
+  // The bar still shows under it, above the primary's taskbar.
+  display.Height = orderedMonitors[0].Rect.Height;
+  return FullWidthLayout(display, WorkArea(orderedMonitors[0]), barHeight);
 }

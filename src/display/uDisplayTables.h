@@ -100,8 +100,13 @@ bool IsFullWidthSize(int32_t userScreenSize);
 struct TMonitor {
   TDisplayRect Rect;  // in virtual-screen pixels, as the program sees them
   bool Primary = false;
+  // What the taskbar and other docked bars leave free; left empty, the whole monitor.
+  TDisplayRect Work = {};
   bool operator==(const TMonitor &) const = default;
 };
+TDisplayRect WorkArea(const TMonitor &monitor);
+// The monitor (index in the list) holding the point; the first one when none does.
+int MonitorHolding(const std::vector<TMonitor> &monitors, int x, int y);
 
 // The primary first, then the others by left edge, then by top edge.
 std::vector<TMonitor> MonitorOrder(std::vector<TMonitor> monitors);
@@ -114,11 +119,27 @@ int FullWidthMonitor(int32_t userScreenSize, int monitorCount);
 // fixed tables' unit and gauge), the row of digits centred; u shrinks until the display and the
 // bar fit in the monitor's height.
 TWatchLayout FullWidthLayout(const TDisplayRect &monitor, int barHeight);
+// The same on a monitor with a taskbar: the display still starts at the monitor's top left
+// corner, and u shrinks until the display and the bar end within the work area.
+TWatchLayout FullWidthLayout(const TDisplayRect &monitor, const TDisplayRect &workArea,
+                             int barHeight);
 
 // Whatever the setting asks for: a fixed size (fixedWidth = TConfig::GetScreenWidth) or a
 // full-width display on one of the ordered monitors (with none listed, the default fixed size).
 TWatchLayout DisplayLayout(int32_t userScreenSize, int fixedWidth,
                            const std::vector<TMonitor> &orderedMonitors, int barHeight);
+
+// The control bar's top left corner: right under the display and left-aligned with it, moved
+// only as far as it takes to lie inside the work area.
+TDisplayPoint BarPlace(const TDisplayRect &display, int barWidth, int barHeight,
+                       const TDisplayRect &workArea);
+
+// Where a box of ours (width x height) stands while a run shows, in screen pixels: under the
+// display and the bar, centred on the monitor's width and in the room left below them, when the
+// work area has that room. Otherwise inside the work area where it covers the fewest digits, then
+// the fewest of their pixels, then lowest, nearest the middle. `display` is placed on the screen.
+TDisplayPoint BoxPlace(int width, int height, const TWatchLayout &display, const TDisplayRect &bar,
+                       const TDisplayRect &monitor, const TDisplayRect &workArea);
 
 // --- Scaled screens ----------------------------------------------------------------------------
 

@@ -8,10 +8,11 @@ BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM list) {
   MONITORINFO info{};
   info.cbSize = sizeof info;
   if (GetMonitorInfoA(monitor, &info)) {
-    const RECT &r = info.rcMonitor;
-    reinterpret_cast<std::vector<TMonitor> *>(list)->push_back(
-        {{r.left, r.top, r.right - r.left, r.bottom - r.top},
-         (info.dwFlags & MONITORINFOF_PRIMARY) != 0});
+    const RECT &r = info.rcMonitor, &w = info.rcWork;
+    TMonitor m{{r.left, r.top, r.right - r.left, r.bottom - r.top},
+               (info.dwFlags & MONITORINFOF_PRIMARY) != 0};
+    if (!EqualRect(&r, &w)) m.Work = {w.left, w.top, w.right - w.left, w.bottom - w.top};
+    reinterpret_cast<std::vector<TMonitor> *>(list)->push_back(m);
   }
   return TRUE;
 }
@@ -25,4 +26,11 @@ std::vector<TMonitor> SystemMonitors() {
     monitors.push_back(
         {{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}, true});
   return MonitorOrder(std::move(monitors));
+}
+
+TMonitorsProc MonitorsProc = &SystemMonitors;
+
+std::vector<TMonitor> CurrentMonitors() {
+  std::vector<TMonitor> monitors = MonitorsProc();
+  return monitors.empty() ? SystemMonitors() : monitors;
 }

@@ -9,3 +9,9 @@
 // size list and the full-width settings use: the primary first, then by left edge, then by top
 // edge. Never empty: when the system lists none, the primary screen's size stands for it.
 std::vector<TMonitor> SystemMonitors();
+
+// Where the display finds the monitors: SystemMonitors, or a list that a test makes up. An empty
+// list reads as SystemMonitors' own.
+using TMonitorsProc = std::vector<TMonitor> (*)();
+extern TMonitorsProc MonitorsProc;
+std::vector<TMonitor> CurrentMonitors();

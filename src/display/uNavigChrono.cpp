@@ -4,13 +4,22 @@
 
 #include <mmsystem.h>
 
+#include "display/uMonitors.h"
 #include "forms/uApplication.h"
 #include "forms/uDpi.h"
 #include "settings/uConfig.h"
+#include "timing/uEndTime.h"
 #include "timing/uRunContainer.h"
 #include "timing/uSound.h"
 
 TExecutionStateProc ExecutionStateProc = &SetThreadExecutionState;
+TLocalTimeProc LocalTimeProc = &GetLocalTime;
+
+int64_t LocalMsOfDay() {
+  SYSTEMTIME t{};
+  LocalTimeProc(&t);
+  return ((int64_t{t.wHour} * 60 + t.wMinute) * 60 + t.wSecond) * 1000 + t.wMilliseconds;
+}
 
 TNavigChrono::TNavigChrono(TForm *owner) : TForm(owner) {
   THourglass busy;
@@ -33,17 +42,21 @@ TNavigChrono::TNavigChrono(TForm *owner) : TForm(owner) {
   if (mainWindow) mainWindow->Hide();
   FWatchChrono = std::make_unique<TWatchChrono>(this);
   Get<TButton>("BtnPause").SetEnabled(false);
-  Get<TPanel>("TotalTime").SetCaption("Temps Total: " + AppConfig->TotalTime->AsText());
+  ShowTotalText();
   ShowBeepText();
   Get<TButton>("BtnBeep").SetDown(AppConfig->BeepActive);
   FWatchChrono->CreateHandle();
   FThreadContainer = NewContainer();
-  SetLeftTop(FWatchChrono->Left(), FWatchChrono->Top() + FWatchChrono->Height());
+  PlaceUnderDisplay();
   // Under the display, the bar takes the scale of the monitor it is now on.
-  if (int dpi = WindowDpi(Handle()); dpi != Dpi()) ChangeDpi(dpi, nullptr);
+  if (int dpi = WindowDpi(Handle()); dpi != Dpi()) {
+    ChangeDpi(dpi, nullptr);
+    PlaceUnderDisplay();
+  }
 }
 
 TNavigChrono::~TNavigChrono() {
+  Application.SetFrontWindow(nullptr, nullptr);
   // The threads go before the windows they post to.
   FThreadContainer.reset();
   FWatchChrono.reset();
@@ -61,6 +74,40 @@ std::unique_ptr<TMainThread> TNavigChrono::NewContainer() {
   return RunContainerMaker(Handle(), FWatchChrono->Handle());
 }
 
+void TNavigChrono::ShowTotalText() {
+  // The end follows the pauses, which push it later.
+  Get<TPanel>("TotalTime").SetCaption(
+      FEndMinute < 0 ? "Temps Total: " + AppConfig->TotalTime->AsText()
+                     : EndTimeText(FEndMinute, FThreadContainer && FEndStarted
+                                                   ? FThreadContainer->PausedTotal()
+                                                   : std::chrono::nanoseconds{}));
+}
+
+void TNavigChrono::SetEndTime(int endMinute) {
+  FEndMinute = endMinute >= 0 && endMinute < MinutesPerDay ? endMinute : -1;
+  FEndStarted = false;
+  FEndLead = {};
+  ShowTotalText();
+}
+
+// The total becomes the time left until the end, so that the final sound comes at that time of
+// day; the display and the threads are prepared again for it.
+bool TNavigChrono::StartAtEndTime() {
+  TRunToEnd run = RunUntilEnd(FEndMinute, LocalMsOfDay());
+  uint32_t total = run.Seconds;
+  if (total == 0) {
+    ShowMessageBox("L'heure de fin est déjà passée.", "Avertissement", MB_OK | MB_ICONWARNING);
+    return false;
+  }
+  AppConfig->TotalTime->SetTotalSeconds(total);
+  FThreadContainer = NewContainer();
+  FWatchChrono->Gauge().SetMaxValue(total);
+  FWatchChrono->ResetDigits();
+  FEndStarted = true;
+  FEndLead = run.Lead;
+  return true;
+}
+
 void TNavigChrono::ShowBeepText() {
   Get<TPanel>("BeepTime").SetCaption(AppConfig->BeepActive
                                          ? "inter beep: " + AppConfig->InterBeepTime->AsText()
@@ -72,13 +119,48 @@ void TNavigChrono::ShowNavigChrono(TControl *) {
   // click on it never makes it the active window.
   FWatchChrono->Show(false);
   EnableWindow(FWatchChrono->Handle(), FALSE);
+  Application.SetFrontWindow(FWatchChrono->Handle(),
+                             [this](SIZE box) { return BoxPlaceFor(box); });
+}
+
+void TNavigChrono::PlaceUnderDisplay() {
+  std::vector<TMonitor> monitors = CurrentMonitors();
+  const TDisplayRect &display = FWatchChrono->Layout().Window;
+  const TMonitor &m = monitors[size_t(MonitorHolding(monitors, display.Left, display.Top))];
+  TDisplayPoint at = BarPlace(display, Width(), Height(), WorkArea(m));
+  // Moved only when it stands elsewhere: most changes of the screens leave it where it is.
+  RECT now;
+  if (!HandleAllocated() || !GetWindowRect(Handle(), &now) || now.left != at.X || now.top != at.Y)
+    SetLeftTop(at.X, at.Y);
+}
+
+void TNavigChrono::ScreensChanged() {
+  FWatchChrono->LayOutAgain(Height());
+  PlaceUnderDisplay();
+}
+
+POINT TNavigChrono::BoxPlaceFor(SIZE box) const {
+  TWatchLayout display = FWatchChrono->Layout();
+  RECT r;
+  GetWindowRect(FWatchChrono->Handle(), &r);
+  display.Window = {r.left, r.top, r.right - r.left, r.bottom - r.top};
+  GetWindowRect(Handle(), &r);
+  TDisplayRect bar{r.left, r.top, r.right - r.left, r.bottom - r.top};
+  std::vector<TMonitor> monitors = CurrentMonitors();
+  const TMonitor &m = monitors[size_t(MonitorHolding(monitors, display.Window.Left,
+                                                     display.Window.Top))];
+  TDisplayPoint at = BoxPlace(box.cx, box.cy, display, bar, m.Rect, WorkArea(m));
+  return {at.X, at.Y};
 }
 
 void TNavigChrono::LaunchChrono(TControl *) {
   if (!FThreadContainer) return;  // the next run could not be prepared
+  if (FEndMinute >= 0 && !FEndStarted && !StartAtEndTime()) return;
   Get<TButton>("BtnPause").SetEnabled(true);
   Get<TButton>("BtnRun").SetEnabled(false);
-  FThreadContainer->Resume();
+  // Only the first start of a run takes the lead that puts its end on the minute.
+  FThreadContainer->Resume(FEndLead);
+  if (FEndMinute >= 0) ShowTotalText();
 }
 
 void TNavigChrono::PauseChrono(TControl *) {
@@ -108,8 +190,10 @@ void TNavigChrono::CloseNavigChrono(TForm *, TCloseAction &Action) {
 }
 
 void TNavigChrono::RunFinished() {
-  if (FThreadContainer) FThreadContainer->Terminate();
+  // A run counting beyond its end goes on while the box is up.
+  if (FThreadContainer && !FThreadContainer->CountsOvertime()) FThreadContainer->Terminate();
   ShowMessageBox("Le chronométrage est terminé...", "Information", MB_OK | MB_ICONINFORMATION);
+  if (FThreadContainer) FThreadContainer->Terminate();
   if (FThreadContainer) FThreadContainer->WaitFor(500);
   // The next run is prepared before the finished one goes, so that a failure leaves no button
   // that would act on nothing: the bar then offers only to close.
@@ -123,10 +207,17 @@ void TNavigChrono::RunFinished() {
     throw;
   }
   FThreadContainer = std::move(fresh);
+  // The finished run posts nothing more; what it posted before it went must not land on the
+  // display once it is reset.
+  MSG late;
+  while (PeekMessageA(&late, FWatchChrono->Handle(), WM_SET_DIGIT, WM_SET_OVERTIME, PM_REMOVE)) {
+  }
   Get<TButton>("BtnPause").SetEnabled(false);
   Get<TButton>("BtnRun").SetEnabled(true);
   FWatchChrono->Gauge().SetProgress(0);
   FWatchChrono->ResetDigits();
+  // An end time is for one run.
+  if (FEndMinute >= 0) SetEndTime(-1);
 }
 
 bool TNavigChrono::HandleKey(const MSG &msg) {
@@ -155,7 +246,14 @@ LRESULT TNavigChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_RUN_FINISHED:
       RunFinished();
       return 0;
+    case WM_DISPLAYCHANGE:
+      ScreensChanged();
+      break;
+    case WM_SETTINGCHANGE:
+      if (wParam == SPI_SETWORKAREA) ScreensChanged();
+      break;
     default:
-      return TForm::WndProc(msg, wParam, lParam);
+      break;
   }
+  return TForm::WndProc(msg, wParam, lParam);
 }

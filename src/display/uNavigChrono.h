@@ -11,6 +11,13 @@
 using TExecutionStateProc = EXECUTION_STATE(WINAPI *)(EXECUTION_STATE state);
 extern TExecutionStateProc ExecutionStateProc;
 
+// The local wall clock (GetLocalTime), by which an end time is chosen and turned into a duration;
+// tests put another clock here.
+using TLocalTimeProc = void(WINAPI *)(LPSYSTEMTIME time);
+extern TLocalTimeProc LocalTimeProc;
+// Milliseconds since local midnight, by LocalTimeProc.
+int64_t LocalMsOfDay();
+
 // The small window from which a run is driven: it hides the main window, owns the giant display
 // and the run's thread container, plays the sounds the threads ask for, and brings the main
 // window back when it closes.
@@ -30,13 +37,26 @@ public:
   // Space starts, pauses and continues the run; B switches the beeps.
   bool HandleKey(const MSG &msg) override;
 
+  // The next run ends at this minute of the day (local time): its total is worked out when Run
+  // is first pressed, and the bar shows the end instead of the total. -1: an ordinary run.
+  void SetEndTime(int endMinute);
+  int EndMinute() const { return FEndMinute; }
+
   TWatchChrono &WatchChrono() const { return *FWatchChrono; }
   TMainThread *ThreadContainer() const { return FThreadContainer.get(); }
 
 private:
   void RunFinished();
+  // Under the display, inside the work area of its monitor.
+  void PlaceUnderDisplay();
+  // The monitors or their work areas changed: the display is laid out again for them.
+  void ScreensChanged();
+  // Where a box of ours stands during a run, so as to leave the run in view.
+  POINT BoxPlaceFor(SIZE box) const;
   void ShowBeepText();
   std::unique_ptr<TMainThread> NewContainer();
+  bool StartAtEndTime();
+  void ShowTotalText();
 
   // While the control bar is up the system timer ticks every millisecond, so that the run's
   // deadlines are met to the millisecond rather than to the default 15.6 ms.
@@ -51,4 +71,7 @@ private:
   } FKeepAwake;
   std::unique_ptr<TWatchChrono> FWatchChrono;
   std::unique_ptr<TMainThread> FThreadContainer;
+  int FEndMinute = -1;
+  bool FEndStarted = false;  // the total has been worked out from the end
+  std::chrono::nanoseconds FEndLead{};
 };

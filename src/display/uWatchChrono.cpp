@@ -2,6 +2,8 @@
 
 #include "display/uWatchChrono.h"
 
+#include <vector>
+
 #include "display/uMonitors.h"
 #include "forms/uApplication.h"
 #include "forms/uDpi.h"
@@ -19,8 +21,8 @@ TWatchChrono::TWatchChrono(TForm *owner) : TForm(owner) {
   // A full-width display leaves room under it for its owner, the control bar.
   int barHeight = owner ? owner->Height() : 0;
   // In the physical pixels of the screen: a fixed size grows with the primary monitor's scale.
-  layout_ = ScaledDisplayLayout(screenSize, width, PointDpi(POINT{0, 0}), SystemMonitors(),
-                                barHeight);
+  layoutDpi_ = PointDpi(POINT{0, 0});
+  layout_ = ScaledDisplayLayout(screenSize, width, layoutDpi_, CurrentMonitors(), barHeight);
   const TWatchLayout &l = layout_;
 
   // A borderless window at the top left corner of the screen (or of the chosen monitor), above
@@ -85,10 +87,92 @@ void TWatchChrono::DrawColon(int colon) {
   panel_->Invalidate();
 }
 
+namespace {
+// Windows keeps some windows visible but cloaked (never drawn); they cover nothing.
+bool Cloaked(HWND wnd) {
+  using TGetAttribute = HRESULT(WINAPI *)(HWND, DWORD, void *, DWORD);
+  static const auto getAttribute = [] {
+    HMODULE dwm = LoadLibraryA("dwmapi.dll");
+    return dwm ? reinterpret_cast<TGetAttribute>(
+                     reinterpret_cast<void *>(GetProcAddress(dwm, "DwmGetWindowAttribute")))
+               : nullptr;
+  }();
+  constexpr DWORD cloakedAttribute = 14;  // DWMWA_CLOAKED
+  DWORD cloaked = 0;
+  return getAttribute && SUCCEEDED(getAttribute(wnd, cloakedAttribute, &cloaked, sizeof cloaked)) &&
+         cloaked != 0;
+}
+}  // namespace
+
+void TWatchChrono::StayInFront() {
+  // Above the display stand windows that show nothing over it: hidden ones (every tooltip made
+  // after it), and others elsewhere on the screen. Only another program's window drawn over it
+  // counts. The windows of ours above it (a box) stay above it, in their order.
+  RECT mine, theirs, both;
+  GetWindowRect(handle_, &mine);
+  const DWORD self = GetCurrentProcessId();
+  bool covered = false;
+  std::vector<HWND> ours;  // the nearest first
+  for (HWND w = GetWindow(handle_, GW_HWNDPREV); w; w = GetWindow(w, GW_HWNDPREV)) {
+    if (!IsWindowVisible(w)) continue;
+    DWORD process = 0;
+    GetWindowThreadProcessId(w, &process);
+    if (process == self)
+      ours.push_back(w);
+    else if (!covered && GetWindowRect(w, &theirs) && IntersectRect(&both, &mine, &theirs) &&
+             !Cloaked(w))
+      covered = true;
+  }
+  if (!covered) return;
+  const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
+  SetWindowPos(handle_, HWND_TOPMOST, 0, 0, 0, 0, flags);
+  for (HWND w : ours) SetWindowPos(w, HWND_TOPMOST, 0, 0, 0, 0, flags);
+}
+
+void TWatchChrono::LayOutAgain(int barHeight) {
+  TWatchLayout l = ScaledDisplayLayout(AppConfig->UserScreenSize, AppConfig->GetScreenWidth(),
+                                       layoutDpi_, CurrentMonitors(), barHeight);
+  // The system may have moved the window itself when the screens changed: it goes back to its
+  // place even when nothing else moves.
+  RECT now;
+  GetWindowRect(handle_, &now);
+  if (now.left != l.Window.Left || now.top != l.Window.Top ||
+      now.right - now.left != l.Window.Width || now.bottom - now.top != l.Window.Height)
+    SetBounds(l.Window.Left, l.Window.Top, l.Window.Width, l.Window.Height);
+  if (l == layout_) return;
+  layout_ = l;
+  SetClientSize(l.Window.Width, l.Window.Height);
+
+  panel_->SetBounds(l.Panel.Left, l.Panel.Top, l.Panel.Width, l.Panel.Height);
+  panel_->NewTwoColourBitmap(l.Panel.Width, l.Panel.Height, RGB(0, 0, 0), RGB(255, 0, 0));
+  DrawColon(0);
+  DrawColon(1);
+  gauge_->SetBounds(l.Gauge.Left, l.Gauge.Top, l.Gauge.Width, l.Gauge.Height);
+  gauge_->FitFontToHeight();
+
+  for (size_t p = 0; p < digits_.size(); ++p) {
+    if (digits_[p]->Unit() != l.Unit) {
+      uint8_t shown = digits_[p]->CurrentNumber();
+      std::string name = digits_[p]->Name;
+      RemoveComponent(digits_[p]);
+      digits_[p] = Add<TBoxNumber>(this, l.Unit);
+      digits_[p]->Name = name;
+      digits_[p]->SetCurrentNumber(shown);
+    }
+    digits_[p]->SetLeftTop(l.Digits[p].Left, l.Digits[p].Top);
+  }
+  Invalidate();
+}
+
 void TWatchChrono::ResetDigits() {
   const TTimeTavelin &total = *AppConfig->TotalTime;
   bool countUp = AppConfig->TypeInc == 0;
   for (uint8_t p = 0; p < 6; ++p) digits_[p]->SetCurrentNumber(countUp ? 0 : total.GetDigit(p));
+  ShowOvertime(false);
+}
+
+void TWatchChrono::ShowOvertime(bool overtime) {
+  for (TBoxNumber *digit : digits_) digit->SetOvertime(overtime);
 }
 
 LRESULT TWatchChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -97,14 +181,15 @@ LRESULT TWatchChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       // The timing threads send positions 0 to 5 only; anything else is not ours to show.
       if (wParam < digits_.size()) digits_[wParam]->SetCurrentNumber(uint8_t(lParam & 0xFF));
       return 0;
+    case WM_SET_OVERTIME:
+      ShowOvertime(true);
+      return 0;
     case WM_SET_PROGRESS:
       gauge_->SetProgress(uint32_t(wParam));
       // Once a tick, back above another program's always-on-top window (a slideshow's, say),
-      // without taking the activation, and leaving the control bar where it is. Asking whether
-      // anything is above costs far less than restacking, which is rarely needed.
-      if (GetWindow(handle_, GW_HWNDPREV))
-        SetWindowPos(handle_, HWND_TOPMOST, 0, 0, 0, 0,
-                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+      // without taking the activation, and leaving the control bar where it is. Looking at what
+      // is above costs far less than restacking, which is rarely needed.
+      StayInFront();
       return 0;
     case WM_ACTIVATE:
       // The window never takes input: it gives way to the control bar that owns it.
@@ -123,4 +208,12 @@ LRESULT TWatchChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   return TForm::WndProc(msg, wParam, lParam);
 }
 
-void TWatchChrono::ChangeDpi(int, const RECT *) {}
+// A fixed size grows with the scale of the screen it shows on: the display is laid out again for
+// the new one (a full-width display keeps its monitor's width). Its children are in physical
+// pixels, never scaled as a design's are.
+void TWatchChrono::ChangeDpi(int dpi, const RECT *) {
+  dpi = SaneDpi(dpi);
+  if (dpi == layoutDpi_) return;
+  layoutDpi_ = dpi;
+  if (HandleAllocated()) LayOutAgain(Owner() ? Owner()->Height() : 0);
+}

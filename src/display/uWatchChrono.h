@@ -19,14 +19,24 @@ public:
   // starting value; its platform window is made when it is first shown (or by CreateHandle).
   explicit TWatchChrono(TForm *owner);
 
-  // The starting value of a run: 00:00:00 counting up, the total duration counting down.
+  // The starting value of a run: 00:00:00 counting up, the total duration counting down; in
+  // the usual green.
   void ResetDigits();
+  // Red digits: the time beyond the end of a run (WM_SET_OVERTIME); ResetDigits ends it.
+  void ShowOvertime(bool overtime);
 
   TCustomGaugeEx &Gauge() const { return *gauge_; }
   // Positions 0 to 5: hours tens and units, minutes tens and units, seconds tens and units.
   TBoxNumber &Digit(int position) const { return *digits_.at(size_t(position)); }
   // The black backdrop of the digits, carrying the colons in its bitmap.
   TImage &DigitPanel() const { return *panel_; }
+
+  // Where everything stands, as last laid out.
+  const TWatchLayout &Layout() const { return layout_; }
+  // Lays the window out again for the monitors as they are now, with barHeight pixels of control
+  // bar under a full-width display: the screens changed during a run. The window, the digits'
+  // values and the gauge's progress stay; digits of another size are made anew.
+  void LayOutAgain(int barHeight);
 
   // WM_SET_DIGIT, WM_SET_PROGRESS, WM_ACTIVATE (consumed: the window disables itself while its
   // owner is visible) and WM_SETCURSOR (no pointer over the window).
@@ -36,8 +46,11 @@ public:
 
 private:
   void DrawColon(int colon);
+  // Back on top when another program's window is drawn over it, under the windows of ours.
+  void StayInFront();
 
   TWatchLayout layout_;
+  int layoutDpi_ = 96;  // the scale the display is laid out for
   TImage *panel_ = nullptr;
   TCustomGaugeEx *gauge_ = nullptr;
   std::array<TBoxNumber *, 6> digits_{};

@@ -2,6 +2,8 @@
 
 #include "forms/uApplication.h"
 
+#include <cstring>
+
 #include "forms/uForms.h"
 #include "base/uText.h"
 
@@ -188,7 +190,51 @@ HCURSOR TApplication::Cursor(int id) const {
   return it == cursors_.end() ? nullptr : it->second;
 }
 
+void TApplication::SetFrontWindow(HWND front, TBoxPlacer placer) {
+  front_ = front;
+  frontPlacer_ = front ? std::move(placer) : nullptr;
+}
+
+HWND TApplication::FrontWindow() const {
+  return front_ && IsWindow(front_) && IsWindowVisible(front_) ? front_ : nullptr;
+}
+
+void TApplication::BringAboveFront(HWND wnd) {
+  if (!wnd || !FrontWindow()) return;
+  RECT r;
+  GetWindowRect(wnd, &r);
+  POINT at{r.left, r.top};
+  if (frontPlacer_) at = frontPlacer_(SIZE{r.right - r.left, r.bottom - r.top});
+  SetWindowPos(wnd, HWND_TOPMOST, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+namespace {
+// The message box places itself (centred on its owner) before it is shown and activated: its
+// activation is where it is moved, once.
+bool boxToPlace = false;
+
+LRESULT CALLBACK PlaceBox(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_ACTIVATE && boxToPlace) {
+    HWND wnd = reinterpret_cast<HWND>(wParam);
+    char cls[16] = {};
+    GetClassNameA(wnd, cls, sizeof cls);
+    if (strcmp(cls, "#32770") == 0) {
+      boxToPlace = false;
+      Application.BringAboveFront(wnd);
+    }
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+}  // namespace
+
 int ShowMessageBox(const std::string &text, const std::string &caption, UINT flags) {
   HWND owner = GetActiveWindow();
-  return MessageBoxA(owner, text.c_str(), caption.c_str(), owner ? flags : flags | MB_TASKMODAL);
+  if (!owner) flags |= MB_TASKMODAL;
+  if (!Application.FrontWindow()) return MessageBoxA(owner, text.c_str(), caption.c_str(), flags);
+  HHOOK hook = SetWindowsHookExA(WH_CBT, PlaceBox, nullptr, GetCurrentThreadId());
+  boxToPlace = true;
+  int answer = MessageBoxA(owner, text.c_str(), caption.c_str(), flags | MB_TOPMOST);
+  boxToPlace = false;
+  if (hook) UnhookWindowsHookEx(hook);
+  return answer;
 }

@@ -50,6 +50,19 @@ public:
   // The form whose window is active, to route keys to its shortcuts and dialog navigation.
   TForm *ActiveForm() const;
 
+  // A window of ours that stands above every other program's (the giant display of a run, which
+  // is topmost), and where it wants our boxes to stand (their size in, their top left corner
+  // out) so as to leave in view what it shows. None: a null window.
+  using TBoxPlacer = std::function<POINT(SIZE box)>;
+  void SetFrontWindow(HWND front, TBoxPlacer placer);
+  // The front window while it shows, else null.
+  HWND FrontWindow() const;
+  // A box or modal window of ours goes above the front window, where that asks, while it shows.
+  // Windows keeps an owned window above its owner only within the same band: no window outside
+  // the topmost band is ever drawn above a topmost one, so the box is made topmost itself. The
+  // front window keeps its place, so that another program's window still cannot come over it.
+  void BringAboveFront(HWND wnd);
+
   // Wine polls the pointer for as long as a window tracks it, and a tooltip for as long as the
   // pointer rests on its tool: there, the tracking ends a second after the pointer's last move
   // over our windows, and a hidden tip's watch ends too. On Windows the system's tracking is
@@ -66,6 +79,8 @@ private:
   bool terminated_ = false;
   int busy_ = 0;
   std::map<int, HCURSOR> cursors_;
+  HWND front_ = nullptr;
+  TBoxPlacer frontPlacer_;
 };
 
 extern TApplication Application;
@@ -79,7 +94,8 @@ public:
   THourglass &operator=(const THourglass &) = delete;
 };
 
-// A message box owned by the active window; the texts are Windows-1252.
+// A message box owned by the active window; the texts are Windows-1252. While a front window
+// shows, the box stands above it, where it asks.
 int ShowMessageBox(const std::string &text, const std::string &caption, UINT flags);
 
 // The mouse tracking of this thread: the window and what it tracks (TME_HOVER, TME_LEAVE,

@@ -1143,7 +1143,7 @@ bool TButton::DrawItem(const DRAWITEMSTRUCT &item) {
 
 // --- Popup menu --------------------------------------------------------------------------------
 
-void TPopupMenu::Popup(HWND owner, POINT screen, TControl *sender) {
+HMENU TPopupMenu::CreateMenuHandle() const {
   HMENU menu = CreatePopupMenu();
   for (const auto &item : Items) {
     if (item->Caption == "-") {
@@ -1152,8 +1152,13 @@ void TPopupMenu::Popup(HWND owner, POINT screen, TControl *sender) {
     }
     std::string caption = item->Caption;
     if (!item->ShortCutText.empty()) caption += "\t" + item->ShortCutText;
-    AppendMenuA(menu, MF_STRING, item->Id, caption.c_str());
+    AppendMenuA(menu, MF_STRING | (item->Checked ? MF_CHECKED : 0), item->Id, caption.c_str());
   }
+  return menu;
+}
+
+void TPopupMenu::Popup(HWND owner, POINT screen, TControl *sender) {
+  HMENU menu = CreateMenuHandle();
   SetForegroundWindow(owner);
   UINT chosen = UINT(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN,
                                     screen.x, screen.y, 0, owner, nullptr));

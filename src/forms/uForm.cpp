@@ -192,6 +192,10 @@ void TForm::AddMenuItem(const TDesignItem &item) {
   menu->Items.push_back(std::move(mi));
 }
 
+void TForm::RemoveComponent(TControl *control) {
+  std::erase_if(components_, [control](const auto &c) { return c.get() == control; });
+}
+
 // --- Window ------------------------------------------------------------------------------------
 
 bool TForm::Resizable() const { return BorderStyle == TBorderStyle::Sizeable; }
@@ -470,6 +474,12 @@ int TForm::ShowModal() {
       form->Hide();
     }
   } restore{this, ownerWnd};
+  // Over a run's display, the user must see this window, and answer it. Without one it is an
+  // ordinary window again (the system may have made it topmost with its owner's other windows).
+  if (Application.FrontWindow())
+    Application.BringAboveFront(handle_);
+  else if (!StayOnTop && (GetWindowLongA(handle_, GWL_EXSTYLE) & WS_EX_TOPMOST))
+    SetWindowPos(handle_, HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   Show();
   MSG msg;
   while (true) {

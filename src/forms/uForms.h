@@ -412,6 +412,7 @@ struct TMenuItem {
   std::string ShortCutText;
   TNotifyEvent OnClick;
   UINT Id = 0;
+  bool Checked = false;  // shown with a check mark
 };
 
 class TPopupMenu {
@@ -420,6 +421,8 @@ public:
   std::vector<std::unique_ptr<TMenuItem>> Items;
   // Shows the menu at a screen point; runs the chosen item's handler.
   void Popup(HWND owner, POINT screen, TControl *sender);
+  // The menu as Popup shows it; the caller destroys it.
+  HMENU CreateMenuHandle() const;
   // Ctrl+key shortcuts of the items; true when one ran.
   bool HandleShortCut(UINT key, TControl *sender);
   TMenuItem *Find(const std::string &name) const;
@@ -475,6 +478,8 @@ public:
     components_.push_back(std::move(c));
     return raw;
   }
+  // Frees a control that the form owns (one made by Add), such as one that a new layout replaces.
+  void RemoveComponent(TControl *control);
   TPopupMenu *FindMenu(const std::string &name) const;
 
   std::string Caption() const { return Text(); }

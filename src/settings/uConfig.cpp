@@ -69,6 +69,7 @@ void TConfig::DefineFields() {
       MakeFieldDescRec("IntermediateBeepPath", F::fdString, &IntermediateBeepPath, 0, std::string()),
       MakeFieldDescRec("TypeInc", F::fdInteger, &TypeInc, 0, int32_t(0)),
       MakeFieldDescRec("UserScreenSize", F::fdInteger, &UserScreenSize, 0, screenSize),
+      MakeFieldDescRec("CountOvertime", F::fdBoolean, &CountOvertime, 0, false),
   });
 }
 

@@ -24,6 +24,8 @@ public:
   int32_t TypeFinalSound = 0;
   int32_t TypeBeepSound = 0;
   int32_t UserScreenSize = 1;
+  // At the end of a run the display goes on, in red, with the time beyond the end.
+  bool CountOvertime = false;
   // UserScreenSize 0 to 4 are the fixed display sizes, 5 + k a full-width display on monitor k
   // (up to 16 monitors); any other value is no display size.
   static constexpr int32_t DisplaySizeEnd = 5 + 16;

@@ -34,6 +34,7 @@ std::unique_ptr<TMainThread> CreateRunContainer(HWND navigWnd, HWND watchWnd) {
   settings.TotalSeconds = AppConfig->TotalTime->GetTotalSeconds();
   settings.InterBeepSeconds = AppConfig->InterBeepTime->GetTotalSeconds();
   settings.TypeInc = AppConfig->TypeInc;
+  settings.CountOvertime = AppConfig->CountOvertime;
   // The control bar switches the beeps during a run; the time thread reads the switch anew at
   // every tick.
   settings.BeepActive = [] { return AppConfig->ReadBeepActive(); };

@@ -102,6 +102,12 @@ TTimeThread::TTimeThread(TThreadGate& gate, const TRunSettings& settings)
   PartChanged = {true, true, true};
 }
 
+void TTimeThread::EnterOvertime() {
+  Direction = 1;
+  BeepInterval = 0;
+  EndReached = false;
+}
+
 void TTimeThread::Advance() {
   Elapsed += Steps;
   // Unsigned wrap-around does the subtraction of a count-down.
@@ -174,7 +180,9 @@ void TMessageThread::Started() {
 
 void TMessageThread::Execute() {
   const uint32_t elapsed = *ElapsedSrc;
-  FPoster.Post(WatchWnd, WM_SET_PROGRESS, elapsed, 0);
+  // Beyond the end the gauge stays full.
+  const bool overtime = OvertimeSrc != nullptr && *OvertimeSrc;
+  if (!overtime) FPoster.Post(WatchWnd, WM_SET_PROGRESS, elapsed, 0);
   for (int u = 2; u >= 0; --u) {
     if (!ChangedSrc[u]) continue;
     const uint8_t part = PartsSrc[u];
@@ -187,7 +195,8 @@ void TMessageThread::Execute() {
     }
   }
   if (*BeepSrc) FPoster.Post(NavigWnd, WM_PLAY_BEEP, 0, 0);
-  if (IsLastTick(FSettings, elapsed)) {
+  if (!overtime && IsLastTick(FSettings, elapsed)) {
+    if (FSettings.CountOvertime) FPoster.Post(WatchWnd, WM_SET_OVERTIME, 0, 0);
     FPoster.Post(NavigWnd, WM_PLAY_FINAL, 0, 0);
     FPoster.Post(NavigWnd, WM_RUN_FINISHED, 0, 0);
   }
@@ -209,6 +218,7 @@ TMainThread::TMainThread(uintptr_t navigWnd, uintptr_t watchWnd,
                                                    FSettings, FPoster);
   MessageThread->BindSnapshot(&SnapBeep, SnapParts.data(), SnapChanged.data(),
                               &SnapElapsed);
+  MessageThread->OvertimeSrc = &SnapOvertime;
   // Every thread parks before doing anything, so the order in which they
   // start does not show; the container comes last so that it never sees a
   // worker that is not there yet.
@@ -239,12 +249,14 @@ void TMainThread::Shutdown() noexcept {
   MessageThread.reset();
 }
 
-void TMainThread::Resume() {
+void TMainThread::Resume(std::chrono::nanoseconds lead) {
   std::lock_guard<TEngineMutex> guard(FGate.Lock);
   if (FRunEnded) return;
   if (!FStarted) {
     FStarted = true;
-    FStart = FClock.Now();
+    // A lead of a second or more would fold the first ticks into one.
+    FStart = FClock.Now() - std::clamp(lead, std::chrono::nanoseconds{0},
+                                       TickLength - std::chrono::nanoseconds{1});
   } else if (FPaused) {
     FPausedTotal += FClock.Now() - FPauseStart;
     FPaused = false;
@@ -282,6 +294,13 @@ bool TMainThread::WaitFor(unsigned timeoutMs) {
   return FRunEnded;
 }
 
+std::chrono::nanoseconds TMainThread::PausedTotal() const {
+  std::lock_guard<TEngineMutex> guard(FGate.Lock);
+  std::chrono::nanoseconds paused = FPausedTotal;
+  if (FPaused) paused += FClock.Now() - FPauseStart;
+  return paused;
+}
+
 bool TMainThread::WaitWhilePaused(std::unique_lock<TEngineMutex>& lock) {
   while (FPaused && !FGate.Stopping)
     FClock.WaitUntil(lock, FGate.Wake, TChronoClock::NoDeadline);
@@ -310,6 +329,7 @@ void TMainThread::TakeSnapshot() {
   SnapParts = TimeThread->TimeParts;
   SnapBeep = TimeThread->BeepDue;
   SnapElapsed = TimeThread->Elapsed;
+  SnapOvertime = FOvertime;
 }
 
 uint32_t TMainThread::TicksBehind(std::chrono::nanoseconds release) {
@@ -318,7 +338,10 @@ uint32_t TMainThread::TicksBehind(std::chrono::nanoseconds release) {
   if (late < TickLength || TimeThread->EndReached) return 0;
   uint64_t behind = static_cast<uint64_t>(late / TickLength);
   // Never past the end: a run whose end went by during the stall ends once.
-  if (FSettings.TotalSeconds != 0)
+  // Beyond the end, never past the last value counted.
+  if (FOvertime)
+    behind = std::min<uint64_t>(behind, OvertimeLimit - TimeThread->ShownSeconds);
+  else if (FSettings.TotalSeconds != 0)
     behind = std::min<uint64_t>(behind, FSettings.TotalSeconds - TimeThread->Elapsed);
   return static_cast<uint32_t>(std::min<uint64_t>(behind, UINT32_MAX));
 }
@@ -379,7 +402,15 @@ void TMainThread::Execute() {
     // to a window handling WM_RUN_FINISHED.
     if (last) EndRun();
     MessageThread->Release();
-    if (last) {
+    if (last && FSettings.CountOvertime) {
+      // The same schedule goes on beyond the end; the time thread is parked.
+      TimeThread->EnterOvertime();
+      FOvertime = true;
+    } else if (last) {
+      WaitIdle(lock);
+      return;
+    }
+    if (FOvertime && TimeThread->ShownSeconds >= OvertimeLimit) {
       WaitIdle(lock);
       return;
     }

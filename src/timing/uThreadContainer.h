@@ -30,6 +30,13 @@ constexpr unsigned WM_PLAY_BEEP = 0x5410;
 constexpr unsigned WM_PLAY_FINAL = 0x5411;
 constexpr unsigned WM_SET_DIGIT = 0x5421;
 constexpr unsigned WM_SET_PROGRESS = 0x5422;
+// To the display window, with the last tick of a run that goes on counting
+// the time beyond its end: the digits that follow are that time (wParam =
+// lParam = 0).
+constexpr unsigned WM_SET_OVERTIME = 0x5423;
+
+// The time beyond the end is counted up to 23:59:59 on the display, no further.
+constexpr uint32_t OvertimeLimit = 86399;
 
 // Values handed to the priority hook; they are the Win32 levels
 // THREAD_PRIORITY_TIME_CRITICAL and THREAD_PRIORITY_HIGHEST.
@@ -45,6 +52,11 @@ struct TRunSettings {
   uint32_t InterBeepSeconds = 0;  // 0: no beep at all
   int32_t TypeInc = 0;            // 0 counts up ("Positif"), otherwise down
   std::function<bool()> BeepActive;
+  // After the last tick the run goes on, on the same schedule, showing the
+  // time beyond the end (counting up from 00:00:00 after a count-down, on
+  // past the total after a count-up), without progress or beeps, until it is
+  // terminated or the display reaches OvertimeLimit.
+  bool CountOvertime = false;
 };
 
 // Monotonic time and interruptible waits. Every wait of the engine that is
@@ -154,6 +166,8 @@ class TTimeThread final : public TWorkerThread {
   uint32_t Steps = 1;
 
   void SetElapsed(uint32_t value) { Elapsed = value; }
+  // From the next tick on, counts the time beyond the end: upwards, silent.
+  void EnterOvertime();
   void Advance();
   void SplitShown();
 
@@ -172,6 +186,8 @@ class TMessageThread final : public TWorkerThread {
 
   void BindSnapshot(const bool* beepSrc, const uint8_t* partsSrc,
                     const bool* changedSrc, const uint32_t* elapsedSrc);
+  // The tick counts the time beyond the end: its digits only.
+  const bool* OvertimeSrc = nullptr;
 
   const bool* BeepSrc = nullptr;
   const bool* ChangedSrc = nullptr;    // three flags: hours, minutes, seconds
@@ -221,8 +237,11 @@ class TMainThread {
   TMainThread& operator=(const TMainThread&) = delete;
 
   // Starts the run, or continues it after a pause. Does nothing once the run
-  // has ended.
-  void Resume();
+  // has ended. A start may be `lead` (under a second) into the first second,
+  // as if it had come that much earlier: a run that must end at an instant
+  // of the wall clock starts part-way through its first second. A
+  // continuation ignores it.
+  void Resume(std::chrono::nanoseconds lead = {});
   // Freezes the schedule where it stands. A tick already under way on a
   // worker is finished; nothing more is released until Resume.
   void Suspend();
@@ -235,6 +254,12 @@ class TMainThread {
   // it has ended. The end is recorded before WM_RUN_FINISHED is posted, so a
   // window handling that message gets true at once.
   bool WaitFor(unsigned timeoutMs);
+  // Whether the run goes on past its end (see TRunSettings::CountOvertime):
+  // its window then terminates it when it is done with the end.
+  bool CountsOvertime() const { return FSettings.CountOvertime; }
+  // Time spent paused since the start, a pause under way included: what the
+  // end of the run has moved by.
+  std::chrono::nanoseconds PausedTotal() const;
 
  private:
   using TInstant = TChronoClock::TInstant;
@@ -267,6 +292,7 @@ class TMainThread {
   std::array<uint8_t, 3> SnapParts{};
   bool SnapBeep = false;
   uint32_t SnapElapsed = 0;
+  bool SnapOvertime = false;
   std::unique_ptr<TMessageThread> MessageThread;
 
   // Run state, guarded by FGate.Lock.
@@ -274,6 +300,7 @@ class TMainThread {
   bool FPaused = false;
   bool FTerminateRequested = false;
   bool FRunEnded = false;
+  bool FOvertime = false;  // past the last tick, counting beyond the end
   TInstant FStart{};
   TInstant FPauseStart{};
   std::chrono::nanoseconds FPausedTotal{};

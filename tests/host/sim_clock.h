@@ -120,6 +120,7 @@ inline std::string MsgName(unsigned msg) {
     case WM_PLAY_FINAL: return "PLAY_FINAL";
     case WM_SET_DIGIT: return "SET_DIGIT";
     case WM_SET_PROGRESS: return "SET_PROGRESS";
+    case WM_SET_OVERTIME: return "SET_OVERTIME";
     default: return "msg " + std::to_string(msg);
   }
 }
@@ -197,6 +198,7 @@ inline TMsg Digit(unsigned position, int value) {
 inline TMsg Beep() { return {NavigWnd, WM_PLAY_BEEP, 0, 0}; }
 inline TMsg Final() { return {NavigWnd, WM_PLAY_FINAL, 0, 0}; }
 inline TMsg Finished() { return {NavigWnd, WM_RUN_FINISHED, 0, 0}; }
+inline TMsg Overtime() { return {WatchWnd, WM_SET_OVERTIME, 0, 0}; }
 
 // The six display digits of a number of seconds, hours held in 8 bits as the
 // display's starting value is.

@@ -122,6 +122,8 @@ TEST(Monitors, PrimaryFirstThenByLeftThenByTop) {
 TEST(Monitors, EachSettingFindsItsLayoutAndAVanishedMonitorGivesThePrimary) {
   std::vector<TMonitor> two = {{{0, 0, 1366, 768}, true}, {{1366, 0, 1920, 1080}, false}};
   EXPECT_EQ(FullWidthMonitor(6, 2), 1);
+  EXPECT_EQ(MonitorHolding(two, 1366, 0), 1);
+  EXPECT_EQ(MonitorHolding(two, 100, 900), 0) << "below the laptop: nowhere, the first";
   EXPECT_EQ(DisplayLayout(6, 800, two, 60).Window, (TDisplayRect{1366, 0, 1920, 731}));
   TWatchLayout primary = DisplayLayout(5, 800, two, 60);
   EXPECT_EQ(primary.Window, (TDisplayRect{0, 0, 1366, 16 * 25 + 107 + 5}));
@@ -153,13 +155,104 @@ TEST(ScaledScreens, AFixedSizeIsItsWidthTimesTheScaleByTheFullWidthRule) {
   EXPECT_EQ(ScaledDisplayLayout(1, 800, 120, one, 60).Window.Width, 1000);
   EXPECT_EQ(ScaledDisplayLayout(3, 1152, 168, {{{0, 0, 3840, 2160}, true}}, 60).Window.Width, 2016);
   EXPECT_EQ(ScaledFixedWidth(640, 106), 707);
-  // Within the primary's height, the bar under it: 1280 at 200 % on a 2560 x 1440 screen.
-  l = ScaledDisplayLayout(4, 1280, 192, {{{0, 0, 2560, 1440}, true}}, 120);
+  // The bar under it, above the primary's taskbar: 1280 at 200 % is 2560 wide, and u = 48
+  // (973 pixels high) would push a 120-pixel bar past 1040.
+  std::vector<TMonitor> taskbar = {{{0, 0, 1920, 1080}, true, {0, 0, 1920, 1040}}};
+  l = ScaledDisplayLayout(4, 1280, 192, taskbar, 120);
   EXPECT_EQ(l.Window.Width, 2560);
-  EXPECT_LE(l.Window.Height + 120, 1440);
+  EXPECT_LT(l.Unit, 48);
+  EXPECT_LE(l.Window.Height + 120, 1040);
   // A full-width display keeps its monitor's width whatever the scale.
   EXPECT_EQ(ScaledDisplayLayout(5, 800, 144, one, 60), DisplayLayout(5, 800, one, 60));
   EXPECT_EQ(ScaledDisplayLayout(5, 800, 144, one, 60).Window.Width, 1920);
+}
+
+// A taskbar takes the bottom of the monitor: the bar must end above it.
+TEST(FullWidthLayout, TheDisplayAndTheBarEndWithinTheWorkArea) {
+  struct Case {
+    TDisplayRect monitor, work;
+    int unit;
+  };
+  const Case cases[] = {
+      {{0, 0, 3840, 1080}, {0, 0, 3840, 1040}, 42},           // u = 44 would reach 1085
+      {{0, 0, 5120, 1440}, {0, 0, 5120, 1392}, 57},           // g = 400
+      {{1920, 0, 2560, 1080}, {1920, 0, 2560, 1032}, 47},     // beside the primary
+      {{0, 0, 3840, 1080}, {0, 40, 3840, 1040}, 44},          // a taskbar at the top: covered
+      {{0, 0, 1920, 1080}, {120, 0, 1800, 1080}, 36},         // one at the left: the width stays
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(std::to_string(c.monitor.Width) + " wide, work area to " +
+                 std::to_string(c.work.Top + c.work.Height));
+    TWatchLayout l = FullWidthLayout(c.monitor, c.work, 60);
+    EXPECT_EQ(l.Unit, c.unit);
+    EXPECT_EQ(l.Window.Left, c.monitor.Left);
+    EXPECT_EQ(l.Window.Top, c.monitor.Top);
+    EXPECT_EQ(l.Window.Width, c.monitor.Width);
+    EXPECT_LE(l.Window.Top + l.Window.Height + 60, c.work.Top + c.work.Height);
+    if (l.Unit < (c.monitor.Width - 2) / 53) {
+      EXPECT_GT(16 * (l.Unit + 1) + l.Gauge.Height + 5 + 60, c.work.Top + c.work.Height)
+          << "the largest unit that fits";
+    }
+    TDisplayPoint bar = BarPlace(l.Window, 352, 60, c.work);
+    EXPECT_GE(bar.X, c.work.Left);
+    EXPECT_LE(bar.Y + 60, c.work.Top + c.work.Height);
+  }
+  // With a work area as large as the monitor, the fit is the monitor's.
+  EXPECT_EQ(FullWidthLayout({0, 0, 3840, 1080}, {0, 0, 3840, 1080}, 60),
+            FullWidthLayout({0, 0, 3840, 1080}, 60));
+  // The settings' layout takes the monitor's work area; one left empty is the whole monitor.
+  TMonitor wide{{0, 0, 3840, 1080}, true, {0, 0, 3840, 1040}};
+  EXPECT_EQ(WorkArea(wide), (TDisplayRect{0, 0, 3840, 1040}));
+  EXPECT_EQ(WorkArea(TMonitor{{0, 0, 3840, 1080}, true}), (TDisplayRect{0, 0, 3840, 1080}));
+  EXPECT_EQ(DisplayLayout(5, 800, {wide}, 60).Unit, 42);
+}
+
+TEST(BarPlace, UnderTheDisplayAndInsideTheWorkArea) {
+  // A taskbar at the left of the monitor: the bar moves right of it, still under the display.
+  EXPECT_EQ(BarPlace({0, 0, 1920, 731}, 352, 65, {62, 0, 1858, 1080}), (TDisplayPoint{62, 731}));
+  // A display too tall for the work area: the bar rises onto it rather than under the taskbar.
+  EXPECT_EQ(BarPlace({0, 0, 1280, 489}, 352, 65, {0, 0, 1024, 520}), (TDisplayPoint{0, 455}));
+  // The five sizes at the top left corner of a screen with no taskbar: right under the display.
+  for (int s = 0; s < 5; ++s) {
+    TWatchLayout l = WatchLayout(s, kScreenWidths[size_t(s)]);
+    EXPECT_EQ(BarPlace(l.Window, 352, 65, {0, 0, 1280, 1024}), (TDisplayPoint{0, l.Window.Height}));
+  }
+}
+
+// --- Boxes during a run ------------------------------------------------------------------------
+
+// How many digits of the display the box covers.
+int DigitsUnder(TDisplayPoint at, int w, int h, const TWatchLayout &l) {
+  int n = 0;
+  for (const TDisplayRect &d : l.Digits) {
+    int left = l.Window.Left + d.Left, top = l.Window.Top + d.Top;
+    if (at.X < left + d.Width && left < at.X + w && at.Y < top + d.Height && top < at.Y + h) ++n;
+  }
+  return n;
+}
+
+TEST(BoxPlace, UnderTheRunWhenThereIsRoomElseOverTheFewestDigits) {
+  // The end box, 229 x 105, under a full-width display and its bar on 1920 x 1080.
+  TWatchLayout full = FullWidthLayout({0, 0, 1920, 1080}, 65);
+  TDisplayRect bar{0, 731, 352, 65};
+  TDisplayPoint at = BoxPlace(229, 105, full, bar, {0, 0, 1920, 1080}, {0, 0, 1920, 1080});
+  EXPECT_EQ(at, (TDisplayPoint{(1920 - 229) / 2, 796 + (1080 - 105 - 796) / 2}))
+      << "centred, in the middle of the room left below";
+  // Room under the digits but not under the bar: over the gauge, as low as it goes.
+  at = BoxPlace(229, 105, full, bar, {0, 0, 1920, 1080}, {0, 0, 1920, 800});
+  EXPECT_EQ(at, (TDisplayPoint{845, 800 - 105}));
+  // A work area no taller than the digits: one digit covered, no more, inside the work area.
+  at = BoxPlace(229, 105, full, bar, {0, 0, 1920, 1080}, {0, 0, 1920, 300});
+  EXPECT_EQ(DigitsUnder(at, 229, 105, full), 1);
+  EXPECT_LE(at.Y + 105, 300);
+  // A box wider than the gaps, on a fixed display narrower than the monitor: beside it.
+  TWatchLayout small = WatchLayout(0, 640);
+  at = BoxPlace(300, 250, small, {0, 247, 352, 65}, {0, 0, 1024, 300}, {0, 0, 1024, 300});
+  EXPECT_EQ(DigitsUnder(at, 300, 250, small), 0);
+  EXPECT_LE(at.X + 300, 1024);
+  // A box larger than the work area: its top left corner stays on the screen.
+  EXPECT_EQ(BoxPlace(2000, 1200, full, bar, {0, 0, 1920, 1080}, {0, 0, 1920, 1040}),
+            (TDisplayPoint{0, 0}));
 }
 
 // --- Seven segments ----------------------------------------------------------------------------

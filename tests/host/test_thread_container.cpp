@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "sim_clock.h"
+#include "timing/uEndTime.h"
 #include "timing/uThreadContainer.h"
 
 using namespace tavelin_test;
@@ -26,12 +27,14 @@ class ThreadContainerSim : public ::testing::Test {
   std::atomic<int> BeepReads{0};
   std::unique_ptr<TMainThread> Run;  // last: goes before the clock and poster
 
-  void Build(uint32_t total, uint32_t interval, int32_t typeInc, bool beeps = false) {
+  void Build(uint32_t total, uint32_t interval, int32_t typeInc, bool beeps = false,
+             bool overtime = false) {
     Beeps = beeps;
     TRunSettings settings{total, interval, typeInc, [this] {
                             ++BeepReads;
                             return Beeps.load();
                           }};
+    settings.CountOvertime = overtime;
     Run = std::make_unique<TMainThread>(NavigWnd, WatchWnd, settings, Clock, Poster);
   }
 
@@ -50,6 +53,13 @@ class ThreadContainerSim : public ::testing::Test {
   }
 
   std::vector<std::vector<TMsg>> Ticks() const { return SplitTicks(Poster.Messages()); }
+
+  // Waits in real time until `n` messages have been posted, then a little more, so that a
+  // message too many would be seen.
+  void WaitForCount(size_t n) {
+    for (int i = 0; i < 500 && Poster.Count() < n; ++i) std::this_thread::sleep_for(10ms);
+    std::this_thread::sleep_for(30ms);
+  }
 
   TDisplay DisplayAfterRun(uint32_t start) const {
     TDisplay d(start);
@@ -363,7 +373,9 @@ TEST_F(ThreadContainerSim, StallAfterATickThatChangedMinutesOrHoursKeepsItsDigit
   TDisplay shown;
   for (const TMsg& m : poster.Messages()) {
     shown.Apply(m);
-    if (m == Progress(3640)) EXPECT_EQ(shown.Text(), "01:00:39");
+    if (m == Progress(3640)) {
+      EXPECT_EQ(shown.Text(), "01:00:39");
+    }
   }
   EXPECT_EQ(shown.Text(), "01:01:40");
 }
@@ -532,6 +544,183 @@ TEST(ThreadContainerSteady, FirstSecondIsNeverShownEarly) {
   const auto posted = poster.Posted();
   ASSERT_EQ(posted.size(), 4u);
   EXPECT_GE(posted.front().At - before, 1s);
+}
+
+}  // namespace
+
+namespace {
+
+// ---------------------------------------------------------------- end time
+
+constexpr int64_t At(int h, int m, int s, int ms = 0) {
+  return ((int64_t{h} * 60 + m) * 60 + s) * 1000 + ms;
+}
+constexpr int Minute(int h, int m) { return h * 60 + m; }
+
+// Seconds and lead of a run to an end; a run of no seconds is an end that has come.
+std::pair<uint32_t, int64_t> Until(int endMinute, int64_t now) {
+  const TRunToEnd run = RunUntilEnd(endMinute, now);
+  return {run.Seconds, run.Lead.count()};
+}
+
+TEST(EndTime, SecondsLeftAroundMidnightAndInTheLastSecond) {
+  using R = std::pair<uint32_t, int64_t>;
+  EXPECT_EQ(Until(Minute(10, 45), At(10, 43, 0)), R(120, 0));
+  EXPECT_EQ(Until(Minute(10, 45), At(10, 44, 58, 400)), R(2, 400));
+  EXPECT_EQ(Until(Minute(10, 45), At(10, 44, 59, 400)), R(1, 400));
+  EXPECT_EQ(Until(Minute(10, 45), At(10, 44, 59, 999)), R(1, 999));  // never a run of 0
+  EXPECT_EQ(Until(Minute(10, 45), At(10, 45, 0)).first, 0u);         // now: passed
+  EXPECT_EQ(Until(Minute(10, 45), At(10, 45, 0, 1)).first, 0u);
+  // Today's minutes only: after midnight they start again, before it they end at 23:59.
+  EXPECT_EQ(Until(Minute(0, 1), At(0, 0, 0)), R(60, 0));
+  EXPECT_EQ(Until(Minute(0, 0), At(0, 0, 0)).first, 0u);
+  EXPECT_EQ(Until(Minute(23, 59), At(23, 58, 59, 500)), R(1, 500));
+  EXPECT_EQ(Until(Minute(23, 59), At(0, 0, 0, 1)), R(86340, 1));
+  EXPECT_EQ(Until(Minute(0, 5), At(23, 59, 30)).first, 0u);
+
+  // The dialog opens on the end of a run of the current duration, rounded up to the minute.
+  EXPECT_EQ(EndMinuteAfter(At(10, 30, 0), 900), Minute(10, 45));
+  EXPECT_EQ(EndMinuteAfter(At(10, 30, 0, 1), 900), Minute(10, 46));
+  EXPECT_EQ(EndMinuteAfter(At(23, 58, 30), 300), Minute(0, 4));
+  EXPECT_EQ(EndMinuteAfter(At(23, 59, 59, 999), 0), Minute(0, 0));
+}
+
+// The total worked out from the wall clock, run on the engine's clock from its lead: the final
+// sound comes on the minute chosen, and every second in between on a whole second of the wall
+// clock, the display's seconds turning with it.
+TEST(EndTime, ARunOfTheSecondsLeftEndsAtThatTimeOfDay) {
+  for (int64_t now : {At(10, 43, 0), At(10, 44, 57, 300), At(10, 44, 57, 700),
+                      At(10, 44, 59, 999), At(23, 58, 10, 250)}) {
+    SCOPED_TRACE(now);
+    const int end = now < At(12, 0, 0) ? Minute(10, 45) : Minute(23, 59);
+    TSimClock clock;
+    TRecordingPoster poster(clock);
+    const TRunToEnd toEnd = RunUntilEnd(end, now);
+    TMainThread run(NavigWnd, WatchWnd, {toEnd.Seconds, 0, Down, {}}, clock, poster);
+    run.Resume(toEnd.Lead);
+    ASSERT_TRUE(poster.WaitForMsg(WM_RUN_FINISHED));
+    const auto posted = poster.Posted();
+    const int64_t finalAt =
+        now + std::chrono::duration_cast<std::chrono::milliseconds>(posted.back().At - clock.Start())
+                  .count();
+    EXPECT_EQ(finalAt, int64_t{end} * 60'000);
+    for (const TPosted& p : posted)
+      ASSERT_EQ((now + std::chrono::duration_cast<std::chrono::milliseconds>(p.At - clock.Start())
+                           .count()) % 1000,
+                0);
+  }
+}
+
+// A pause pushes the end later by its length, on the engine's own schedule, and the end shown
+// follows it; a pause under way counts as far as it has gone.
+TEST_F(ThreadContainerSim, PausesMoveTheEnd) {
+  const int end = Minute(10, 45);
+  Build(RunUntilEnd(end, At(10, 43, 0)).Seconds, 0, Down);
+  EXPECT_EQ(EndTimeText(end, Run->PausedTotal()), "Fin à 10 h 45");
+  RunUntil(30500ms);
+  Clock.Advance(50s);
+  EXPECT_EQ(Run->PausedTotal(), 50s);
+  EXPECT_EQ(EndTimeText(end, Run->PausedTotal()), "Fin à 10 h 45");  // 10:45:50
+  Clock.Advance(40s);
+  Clock.At(190s + 200ms, [this] { Run->Suspend(); });
+  Clock.At(210s + 200ms, [this] { Run->Resume(); });
+  Run->Resume();
+  ASSERT_TRUE(Poster.WaitForMsg(WM_RUN_FINISHED));
+  EXPECT_EQ(Run->PausedTotal(), 110s);
+  EXPECT_EQ(EndTimeText(end, Run->PausedTotal()), "Fin à 10 h 46");
+  // The final sound comes at 10:43 + 120 s + the pauses: 10:46:50, the minute shown.
+  EXPECT_EQ(Poster.Posted().back().At - Clock.Start(), 230s);
+  EXPECT_EQ(Poster.Messages(), ExpectedRun(120, 0, true, false, 120));
+
+  EXPECT_EQ(EndTimeText(Minute(9, 5), 0s), "Fin à 9 h 05");
+  EXPECT_EQ(EndTimeText(Minute(23, 59), 61s), "Fin à 0 h 00");
+  EXPECT_EQ(EndTimeText(Minute(23, 59), 121s), "Fin à 0 h 01");
+}
+
+// ---------------------------------------------------------------- beyond the end
+
+// The messages of the ticks after the end: the digits only, each tick on its schedule.
+std::vector<TPosted> AfterTheEnd(const std::vector<TPosted>& all) {
+  auto end = std::find_if(all.begin(), all.end(),
+                          [](const TPosted& p) { return p.M == Finished(); });
+  return end == all.end() ? std::vector<TPosted>{} : std::vector<TPosted>(end + 1, all.end());
+}
+
+TEST_F(ThreadContainerSim, CountDownGoesOnUpwardsBeyondItsEndUntilTerminated) {
+  Build(5, 2, Down, true, true);
+  // Once ended, a run is not paused: the count beyond the end goes on.
+  Clock.At(7200ms, [this] { Run->Suspend(); });
+  Clock.At(8500ms, [this] { Run->Terminate(); });
+  std::vector<TMsg> expected = ExpectedRun(5, 2, true, true, 5);
+  // The display turns red with the last tick, before the final sound and the box.
+  expected.insert(expected.end() - 2, Overtime());
+  // 00:00:01 to 00:00:04, silent although 6 and 8 are multiples of the interval.
+  for (int s = 1; s <= 4; ++s) expected.push_back(Digit(5, s));
+  Run->Resume();
+  ASSERT_TRUE(Poster.WaitForMsg(WM_RUN_FINISHED));
+  ASSERT_TRUE(Run->WaitFor(1000));
+  WaitForCount(expected.size());
+  Run.reset();
+  EXPECT_EQ(Poster.Messages(), expected);
+  const auto beyond = AfterTheEnd(Poster.Posted());
+  ASSERT_EQ(beyond.size(), 4u);
+  for (size_t j = 0; j < beyond.size(); ++j)
+    EXPECT_EQ(beyond[j].At - Clock.Start(), std::chrono::seconds(6 + j)) << "second " << j + 1;
+}
+
+// The count beyond the end stops on 23:59:59, the most the display shows, and the run is then
+// over: nothing more is posted, whatever the time.
+TEST_F(ThreadContainerSim, CountBeyondTheEndStopsAt235959) {
+  for (int32_t typeInc : {Down, Up}) {
+    SCOPED_TRACE(typeInc);
+    const uint32_t total = typeInc == Down ? 10 : OvertimeLimit - 5;
+    TSimClock clock;
+    TRecordingPoster poster(clock);
+    TRunSettings settings{total, 0, typeInc, {}};
+    settings.CountOvertime = true;
+    auto run = std::make_unique<TMainThread>(NavigWnd, WatchWnd, settings, clock, poster);
+    run->Resume();
+    ASSERT_TRUE(poster.WaitForMsg(WM_RUN_FINISHED));
+    // An engine still counting would wait on the clock again and run this.
+    std::atomic<bool> waitedOn{false};
+    clock.At(std::chrono::seconds(total + OvertimeLimit + 5), [&] { waitedOn = true; });
+    size_t count = 0;
+    for (int i = 0; i < 600; ++i) {
+      std::this_thread::sleep_for(100ms);
+      if (poster.Count() == count) break;
+      count = poster.Count();
+    }
+    EXPECT_FALSE(waitedOn.load()) << "nothing after 23:59:59";
+    run.reset();
+    TDisplay d(typeInc == Down ? total : 0);
+    for (const TMsg& m : poster.Messages()) d.Apply(m);
+    EXPECT_EQ(d.Text(), "23:59:59");
+    const uint32_t beyond = typeInc == Down ? OvertimeLimit : 5;
+    EXPECT_EQ(poster.Posted().back().At - clock.Start(), std::chrono::seconds(total + beyond));
+  }
+}
+
+// A stall beyond the end jumps to the present with one set of digits, as during the run.
+TEST_F(ThreadContainerSim, StallBeyondTheEndJumpsToThePresent) {
+  Build(5, 0, Down, false, true);
+  Clock.At(7200ms, [this] { Clock.Advance(600s); });
+  Clock.At(608500ms, [this] { Run->Terminate(); });
+  Run->Resume();
+  ASSERT_TRUE(Poster.WaitForMsg(WM_RUN_FINISHED));
+  WaitForCount(ExpectedRun(5, 0, true, false, 5).size() + 1 + 7);
+  Run.reset();
+  const auto beyond = AfterTheEnd(Poster.Posted());
+  // 00:00:01, 00:00:02, then at 607.2 s one set for 00:10:02, then 00:10:03 at 608 s and
+  // 00:10:04, released before the end was asked for.
+  ASSERT_EQ(beyond.size(), 7u);
+  TDisplay d(5);
+  for (const TMsg& m : Poster.Messages()) d.Apply(m);
+  EXPECT_EQ(d.Text(), "00:10:04");
+  for (size_t j = 2; j < 5; ++j) EXPECT_EQ(beyond[j].At - Clock.Start(), 607200ms);
+  EXPECT_EQ((std::vector<TMsg>{beyond[2].M, beyond[3].M, beyond[4].M}),
+            (std::vector<TMsg>{Digit(5, 2), Digit(3, 0), Digit(2, 1)}));
+  EXPECT_EQ(beyond[5].At - Clock.Start(), 608s);
+  EXPECT_EQ(beyond[6].At - Clock.Start(), 609s);
 }
 
 }  // namespace

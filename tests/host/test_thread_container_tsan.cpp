@@ -116,6 +116,47 @@ TEST(ThreadContainerConcurrency, DestroyAtRandomInstantsStopsAtOnce) {
   }
 }
 
+// Beyond the end the engine goes on while the window that got the end asks
+// for pauses (refused now), the time paused and the end of the count from
+// another thread, then destroys it: the digits go on counting up, one second
+// at a time, and nothing else is posted.
+TEST(ThreadContainerConcurrency, CountBeyondTheEndWithRequestsFromAnotherThread) {
+  TSimClock clock;
+  TRecordingPoster poster(clock);
+  TRunSettings settings{3, 1, 1, [] { return true; }};
+  settings.CountOvertime = true;
+  auto run = std::make_unique<TMainThread>(NavigWnd, WatchWnd, settings, clock, poster);
+  run->Resume();
+  ASSERT_TRUE(poster.WaitForMsg(WM_RUN_FINISHED));
+  std::atomic<bool> storming{true};
+  std::thread other([&] {
+    while (storming) {
+      run->Suspend();
+      EXPECT_FALSE(run->Suspended());
+      run->Resume();
+      EXPECT_EQ(run->PausedTotal(), std::chrono::nanoseconds{0});
+    }
+    run->Terminate();
+  });
+  std::this_thread::sleep_for(50ms);
+  storming = false;
+  other.join();
+  run.reset();
+
+  const std::vector<TMsg> got = poster.Messages();
+  const auto end = std::find(got.begin(), got.end(), TMsg{NavigWnd, WM_RUN_FINISHED, 0, 0});
+  ASSERT_NE(end, got.end());
+  TDisplay shown;
+  uint32_t seconds = 0;
+  for (auto m = end + 1; m != got.end(); ++m) {
+    ASSERT_EQ(m->Msg, WM_SET_DIGIT);
+    shown.Apply(*m);
+    if (m->WParam == 5) ++seconds;
+  }
+  EXPECT_GT(seconds, 10u);
+  EXPECT_EQ(shown.Text(), TDisplay(seconds).Text());
+}
+
 // On the production clock a container waits for whole seconds: destruction
 // must cut those waits short rather than sit them out.
 TEST(ThreadContainerConcurrency, SteadyClockWaitsAreCutShortByDestruction) {

@@ -1,18 +1,27 @@
 // Another program's always-on-top window, as a slideshow puts up: it covers the top left corner
 // of the screen, takes the activation, and stays until it is closed (or for 30 seconds).
+// Arguments "left top width height [hidden]" put it elsewhere, or keep it hidden and inactive.
 #include <windows.h>
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+#include <cstdio>
+#include <cstring>
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR args, int) {
+  int left = 0, top = 0, width = 400, height = 300;
+  char hidden[16] = {};
+  if (args) std::sscanf(args, "%d %d %d %d %15s", &left, &top, &width, &height, hidden);
+  const bool visible = std::strcmp(hidden, "hidden") != 0;
   WNDCLASSA wc{};
   wc.lpfnWndProc = DefWindowProcA;
   wc.hInstance = instance;
   wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
   wc.lpszClassName = "TavelinTestCover";
   RegisterClassA(&wc);
-  HWND wnd = CreateWindowExA(WS_EX_TOPMOST, wc.lpszClassName, "Cover", WS_POPUP | WS_VISIBLE, 0,
-                             0, 400, 300, nullptr, nullptr, instance, nullptr);
+  HWND wnd = CreateWindowExA(WS_EX_TOPMOST, wc.lpszClassName, "Cover",
+                             WS_POPUP | (visible ? WS_VISIBLE : 0), left, top, width, height,
+                             nullptr, nullptr, instance, nullptr);
   if (!wnd) return 1;
-  SetForegroundWindow(wnd);
+  if (visible) SetForegroundWindow(wnd);
   SetTimer(wnd, 1, 30000, nullptr);
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {

@@ -2,7 +2,9 @@
 
 #include "support_win.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <map>
 
 #include "settings/uConfigTypes.h"
@@ -112,7 +114,8 @@ void MainWindowTest::TearDown() {
   ResetRegistry();
 }
 
-MessageBoxWatcher::MessageBoxWatcher() : thread_([this] { Run(); }) {}
+MessageBoxWatcher::MessageBoxWatcher(int answerAfterMs)
+    : answerAfterMs_(answerAfterMs), thread_([this] { Run(); }) {}
 
 MessageBoxWatcher::~MessageBoxWatcher() {
   stop_ = true;
@@ -149,13 +152,15 @@ void MessageBoxWatcher::Run() {
     Found f{GetCurrentProcessId()};
     EnumWindows(FindBox, reinterpret_cast<LPARAM>(&f));
     if (f.box) {
+      auto shownAt = std::chrono::steady_clock::now();
       char caption[256] = {}, text[1024] = {};
       GetWindowTextA(f.box, caption, sizeof caption);
       GetDlgItemTextA(f.box, 0xFFFF, text, sizeof text);
       {
         std::lock_guard<std::mutex> lock(mutex_);
-        boxes_.push_back({caption, text});
+        boxes_.push_back({caption, text, shownAt});
       }
+      if (answerAfterMs_ > 0) std::this_thread::sleep_until(shownAt + std::chrono::milliseconds(answerAfterMs_));
       // The first button of a message box is OK (IDOK) or the only one.
       HWND button = FindWindowExA(f.box, nullptr, "Button", nullptr);
       if (button) PostMessageA(button, BM_CLICK, 0, 0);
@@ -164,6 +169,69 @@ void MessageBoxWatcher::Run() {
     }
     Sleep(20);
   }
+}
+
+namespace {
+BOOL CALLBACK AddWindow(HWND w, LPARAM list) {
+  reinterpret_cast<std::vector<HWND> *>(list)->push_back(w);
+  return TRUE;
+}
+}  // namespace
+
+HWND OpenMessageBox() {
+  Found f{GetCurrentProcessId()};
+  EnumWindows(FindBox, reinterpret_cast<LPARAM>(&f));
+  return f.box;
+}
+
+void WhenBoxOpens(std::function<void(HWND box)> step, HWND besides, int timeoutMs) {
+  HWND box = OpenMessageBox();
+  if (box == besides) box = nullptr;
+  if (box || timeoutMs <= 0) {
+    step(box);
+    return;
+  }
+  Later(50, [step = std::move(step), besides, timeoutMs]() mutable {
+    WhenBoxOpens(std::move(step), besides, timeoutMs - 50);
+  });
+}
+
+std::string BoxText(HWND box) {
+  char text[1024] = {};
+  GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+  return text;
+}
+
+void ExpectInFrontOfTheRun(HWND box, HWND display, HWND bar) {
+  ASSERT_NE(box, nullptr);
+  // The window order, from the top, as Windows draws it.
+  std::vector<HWND> order;
+  EnumWindows(AddWindow, reinterpret_cast<LPARAM>(&order));
+  auto at = [&](HWND w) { return std::find(order.begin(), order.end(), w) - order.begin(); };
+  EXPECT_LT(at(box), at(display)) << "the box before the display";
+  EXPECT_TRUE(GetWindowLongA(display, GWL_EXSTYLE) & WS_EX_TOPMOST) << "the display stays topmost";
+  RECT b, d, c;
+  GetWindowRect(box, &b);
+  GetWindowRect(display, &d);
+  GetWindowRect(bar, &c);
+  EXPECT_GE(b.top, d.bottom) << "the digits in view";
+  EXPECT_GE(b.top, c.bottom) << "the bar in view";
+  HMONITOR monitor = MonitorFromWindow(display, MONITOR_DEFAULTTONEAREST);
+  MONITORINFO info{};
+  info.cbSize = sizeof info;
+  GetMonitorInfoA(monitor, &info);
+  EXPECT_LE(b.bottom, info.rcWork.bottom);
+  EXPECT_LE(std::abs((b.left + b.right) - (info.rcMonitor.left + info.rcMonitor.right)), 1)
+      << "centred on the monitor's width";
+  EXPECT_EQ(GetActiveWindow(), box);
+  HWND focus = GetFocus();
+  EXPECT_TRUE(focus == box || IsChild(box, focus));
+}
+
+void PressEnter() {
+  HWND to = GetFocus();
+  PostMessageA(to, WM_KEYDOWN, VK_RETURN, 1);
+  PostMessageA(to, WM_KEYUP, VK_RETURN, LPARAM(0xC0000001));
 }
 
 ExceptionCatcher::ExceptionCatcher() {
@@ -227,6 +295,49 @@ SoundRecorder::SoundRecorder() : saved_(PlaySoundProc) {
 }
 
 SoundRecorder::~SoundRecorder() { PlaySoundProc = saved_; }
+
+namespace {
+int64_t fakeBaseMs = 0;
+std::chrono::steady_clock::time_point fakeBaseAt;
+void WINAPI FakeLocalTime(LPSYSTEMTIME time) {
+  int64_t ms = FakeLocalClock::At(std::chrono::steady_clock::now());
+  *time = SYSTEMTIME{};
+  time->wYear = 2026;
+  time->wMonth = 12;
+  time->wDay = 7;
+  time->wHour = WORD(ms / 3'600'000);
+  time->wMinute = WORD(ms / 60'000 % 60);
+  time->wSecond = WORD(ms / 1000 % 60);
+  time->wMilliseconds = WORD(ms % 1000);
+}
+}  // namespace
+
+FakeLocalClock::FakeLocalClock(int64_t msOfDay) {
+  fakeBaseMs = msOfDay;
+  fakeBaseAt = std::chrono::steady_clock::now();
+  LocalTimeProc = &FakeLocalTime;
+}
+FakeLocalClock::~FakeLocalClock() { LocalTimeProc = &GetLocalTime; }
+int64_t FakeLocalClock::At(std::chrono::steady_clock::time_point when) {
+  auto since = std::chrono::duration_cast<std::chrono::milliseconds>(when - fakeBaseAt).count();
+  return ((fakeBaseMs + since) % 86'400'000 + 86'400'000) % 86'400'000;
+}
+void FakeLocalClock::Shift(int64_t ms) { fakeBaseMs += ms; }
+
+TMenuItem *MenuItemByText(TForm &form, const std::string &caption) {
+  if (!form.PopupMenu) return nullptr;
+  for (const auto &item : form.PopupMenu->Items)
+    if (item->Caption == caption) return item.get();
+  return nullptr;
+}
+
+TForm *FormByCaption(const std::string &caption) {
+  HWND wnd = FindWindowA(nullptr, caption.c_str());
+  DWORD pid = 0;
+  if (wnd) GetWindowThreadProcessId(wnd, &pid);
+  if (pid != GetCurrentProcessId()) return nullptr;
+  return dynamic_cast<TForm *>(TWinControl::FromHandle(wnd));
+}
 
 void PressKey(HWND target, UINT vk, bool ctrl) {
   BYTE state[256];

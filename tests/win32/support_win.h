@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "app/UMain.h"
+#include "display/uNavigChrono.h"
 #include "forms/uApplication.h"
 #include "forms/uForms.h"
 #include "settings/uConfig.h"
@@ -63,23 +65,40 @@ protected:
   std::unique_ptr<TMain> main_;
 };
 
-// Answers every message box of this process with its first button, keeping caption and text.
+// Answers every message box of this process with its first button, keeping caption and text;
+// `answerAfterMs` after the box showed (at once by default).
 class MessageBoxWatcher {
 public:
-  MessageBoxWatcher();
+  explicit MessageBoxWatcher(int answerAfterMs = 0);
   ~MessageBoxWatcher();
   struct Box {
     std::string caption, text;
+    std::chrono::steady_clock::time_point shownAt;  // when the watcher first saw it
   };
   std::vector<Box> Boxes();
 
 private:
   void Run();
+  const int answerAfterMs_;
   std::atomic<bool> stop_{false};
   std::mutex mutex_;
   std::vector<Box> boxes_;
   std::thread thread_;
 };
+
+// The message box of this process on the screen, or null.
+HWND OpenMessageBox();
+// Runs `step` with the message box as soon as one other than `besides` opens (from the box's own
+// loop, like any Later step); after `timeoutMs` without one, runs it with null.
+void WhenBoxOpens(std::function<void(HWND box)> step, HWND besides = nullptr,
+                  int timeoutMs = 10000);
+// The text of a message box.
+std::string BoxText(HWND box);
+// A box of ours during a run: above the display in the window order, under the display and the
+// bar on the screen, centred on the monitor's width, active and holding the keyboard focus.
+void ExpectInFrontOfTheRun(HWND box, HWND display, HWND bar);
+// Enter, as the keyboard sends it to the window with the focus.
+void PressEnter();
 
 // What the application's exception handler would have shown, instead of a message box.
 class ExceptionCatcher {
@@ -124,6 +143,26 @@ public:
 private:
   TPlaySoundProc saved_;
 };
+
+// The program's local wall clock, reading `msOfDay` (milliseconds since midnight) now and going
+// on at the real pace, for as long as it lives.
+class FakeLocalClock {
+public:
+  explicit FakeLocalClock(int64_t msOfDay);
+  ~FakeLocalClock();
+  // The time of day it reads at a moment of the steady clock.
+  static int64_t At(std::chrono::steady_clock::time_point when);
+  // Moves it on (or back) at once.
+  void Shift(int64_t ms);
+};
+constexpr int64_t TimeOfDay(int h, int m, int s, int ms = 0) {
+  return ((int64_t{h} * 60 + m) * 60 + s) * 1000 + ms;
+}
+
+// The item of a form's pop-up menu that reads `caption`, or nullptr.
+TMenuItem *MenuItemByText(TForm &form, const std::string &caption);
+// A top-level window of this process by its caption, as the form that it is (or nullptr).
+TForm *FormByCaption(const std::string &caption);
 
 // A key press as the user makes it, through the application's key handling.
 void PressKey(HWND target, UINT vk, bool ctrl = false);

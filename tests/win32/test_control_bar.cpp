@@ -5,6 +5,7 @@
 #include <chrono>
 
 #include "app/UMain.h"
+#include "display/uMonitors.h"
 #include "display/uNavigChrono.h"
 #include "support_win.h"
 #include "timing/uRunContainer.h"
@@ -88,6 +89,7 @@ protected:
   void TearDown() override {
     ExecutionStateProc = &SetThreadExecutionState;
     RunContainerMaker = &CreateRunContainer;
+    MonitorsProc = &SystemMonitors;
     recorder_.reset();
     MainWindowTest::TearDown();
   }
@@ -444,6 +446,200 @@ TEST_F(ControlBar, ThePointerAtRestIsNotWatched) {
               (stillTracked != main_->Handle() && !IsChild(main_->Handle(), stillTracked)));
 }
 
+// The end of a run at size 2: the end box stands above the topmost display and under the run,
+// ticks leave it there, and Enter answers it. The error that follows (the next run cannot be
+// prepared) is shown the same way; when both are gone, the display is topmost as before.
+TEST_F(ControlBar, TheBoxesOfARunStandInFrontOfTheDisplayAndUnderIt) {
+  AppConfig->UserScreenSize = 2;
+  AppConfig->TotalTime->SetTotalSeconds(1);
+  AppConfig->SetBeepActive(false);
+  std::vector<std::string> answered;
+  std::unique_ptr<MessageBoxWatcher> rescue;
+  Scenario s;
+  s.Then(100, [&] {
+     TNavigChrono *bar = Bar();
+     ASSERT_NE(bar, nullptr);
+     HWND display = bar->WatchChrono().Handle(), barWnd = bar->Handle();
+     Click(bar->Get<TButton>("BtnRun"));
+     RunContainerMaker = &NoMoreThreads;
+     WhenBoxOpens([&answered, display, barWnd](HWND endBox) {
+       ASSERT_NE(endBox, nullptr);
+       EXPECT_EQ(BoxText(endBox), "Le chronométrage est terminé...");
+       ExpectInFrontOfTheRun(endBox, display, barWnd);
+       for (int tick = 1; tick <= 3; ++tick) SendMessageA(display, WM_SET_PROGRESS, tick, 0);
+       EXPECT_TRUE(Above(endBox, display)) << "the ticks leave the box above the display";
+       answered.push_back(BoxText(endBox));
+       PressEnter();
+       WhenBoxOpens(
+           [&answered, display, barWnd](HWND error) {
+             ASSERT_NE(error, nullptr);
+             ExpectInFrontOfTheRun(error, display, barWnd);
+             answered.push_back(BoxText(error));
+             PressEnter();
+           },
+           endBox);
+     });
+   })
+      .Then(4000, [&] {
+        // A box still open is a failure; the watcher answers it so that the test ends.
+        EXPECT_EQ(OpenMessageBox(), nullptr) << "Enter answered every box";
+        rescue = std::make_unique<MessageBoxWatcher>();
+        EXPECT_EQ(answered, (std::vector<std::string>{"Le chronométrage est terminé...",
+                                                      "Plus aucune tâche possible"}));
+        TNavigChrono *bar = Bar();
+        ASSERT_NE(bar, nullptr);
+        HWND display = bar->WatchChrono().Handle();
+        EXPECT_TRUE(GetWindowLongA(display, GWL_EXSTYLE) & WS_EX_TOPMOST);
+        EXPECT_TRUE(Above(display, bar->Handle()));
+        EXPECT_EQ(Application.FrontWindow(), display);
+        Later(300, [bar] { Click(bar->Get<TButton>("BtnQuit")); });
+      });
+  RunBar(s);
+  EXPECT_EQ(Application.FrontWindow(), nullptr) << "no front window once the bar is gone";
+}
+
+// Another program's always-on-top window, started for the length of a test.
+class Cover {
+public:
+  explicit Cover(const std::string &args) {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string helper = path;
+    helper = helper.substr(0, helper.find_last_of('\\') + 1) + "helper_cover.exe";
+    std::string line = "\"" + helper + "\" " + args;
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    if (!CreateProcessA(helper.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &si, &pi_))
+      return;
+    PumpUntil(
+        [&] {
+          for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "TavelinTestCover", nullptr));) {
+            DWORD process = 0;
+            GetWindowThreadProcessId(w, &process);
+            if (process == pi_.dwProcessId) wnd_ = w;
+          }
+          return wnd_ != nullptr;
+        },
+        10000);
+  }
+  ~Cover() {
+    if (!pi_.hProcess) return;
+    if (wnd_) PostMessageA(wnd_, WM_CLOSE, 0, 0);
+    WaitForSingleObject(pi_.hProcess, 5000);
+    CloseHandle(pi_.hProcess);
+    CloseHandle(pi_.hThread);
+  }
+  HWND Handle() const { return wnd_; }
+
+private:
+  PROCESS_INFORMATION pi_{};
+  HWND wnd_ = nullptr;
+};
+
+// How often the display was restacked: the z-order changes it was asked for.
+int &Restacks() {
+  static int count = 0;
+  return count;
+}
+HWND restackWatched = nullptr;
+LRESULT CALLBACK CountRestacks(int code, WPARAM wParam, LPARAM lParam) {
+  const auto *m = reinterpret_cast<const CWPSTRUCT *>(lParam);
+  if (code == HC_ACTION && m->hwnd == restackWatched && m->message == WM_WINDOWPOSCHANGING &&
+      !(reinterpret_cast<const WINDOWPOS *>(m->lParam)->flags & SWP_NOZORDER))
+    ++Restacks();
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// Windows above the display that show nothing over it (a hidden one, one elsewhere on the
+// screen) leave the ticks without a restack; one drawn over it is overtaken, but never above a
+// box of ours.
+TEST_F(ControlBar, OnlyAWindowDrawnOverTheDisplayRestacksIt) {
+  AppConfig->TotalTime->SetTotalSeconds(3600);
+  HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, CountRestacks, nullptr, GetCurrentThreadId());
+  Scenario s;
+  s.Then(100, [&] {
+    TNavigChrono *bar = Bar();
+    HWND display = bar->WatchChrono().Handle();
+    restackWatched = display;
+    Key(VK_SPACE);
+    {
+      Cover hidden("0 0 400 300 hidden");
+      Cover aside("700 600 200 100");
+      ASSERT_TRUE(hidden.Handle() && aside.Handle());
+      ASSERT_TRUE(Above(hidden.Handle(), display));
+      ASSERT_TRUE(Above(aside.Handle(), display));
+      Restacks() = 0;
+      Pump(1500);
+      EXPECT_EQ(Restacks(), 0) << "nothing is drawn over the display";
+    }
+    // A box of ours is up, then another program's window comes over the display and the box.
+    Later(100, [display] {
+      HWND box = OpenMessageBox();
+      Cover over("0 0 400 300");
+      EXPECT_TRUE(Above(over.Handle(), display));
+      for (int tick = 1; tick <= 3; ++tick) SendMessageA(display, WM_SET_PROGRESS, tick, 0);
+      EXPECT_TRUE(Above(display, over.Handle())) << "the display came back above the other";
+      EXPECT_TRUE(Above(box, display)) << "and stayed under the box";
+      if (box) SendMessageA(box, WM_COMMAND, IDOK, 0);
+    });
+    ShowMessageBox("Essai", "Information", MB_OK);
+    restackWatched = nullptr;
+    SetForegroundWindow(bar->Handle());
+    Click(bar->Get<TButton>("BtnQuit"));
+  });
+  RunBar(s);
+  UnhookWindowsHookEx(hook);
+}
+
+// A taskbar docked at the left of the screen: the bar moves right of it, under the display.
+std::vector<TMonitor> LeftTaskbar() { return {{{0, 0, 1024, 768}, true, {60, 0, 964, 768}}}; }
+
+TEST_F(ControlBar, AChangeOfTheWorkAreaMovesTheBarIntoIt) {
+  Scenario s;
+  s.Then(100, [&] {
+    TNavigChrono *bar = Bar();
+    RECT before, r;
+    GetWindowRect(bar->WatchChrono().Handle(), &before);
+    MonitorsProc = &LeftTaskbar;
+    // Another setting changing moves nothing; the work area's change moves the bar.
+    SendMessageA(bar->Handle(), WM_SETTINGCHANGE, SPI_SETDESKWALLPAPER, 0);
+    GetWindowRect(bar->Handle(), &r);
+    EXPECT_EQ(r.left, 0);
+    SendMessageA(bar->Handle(), WM_SETTINGCHANGE, SPI_SETWORKAREA, 0);
+    GetWindowRect(bar->Handle(), &r);
+    EXPECT_EQ(r.left, 60);
+    EXPECT_EQ(r.top, before.bottom) << "still right under the display";
+    GetWindowRect(bar->WatchChrono().Handle(), &r);
+    EXPECT_TRUE(EqualRect(&before, &r)) << "a fixed size stays where it is";
+    Click(bar->Get<TButton>("BtnQuit"));
+  });
+  RunBar(s);
+}
+
+// A modal window of ours opened during a run stands above the display and under the run.
+TEST_F(ControlBar, AModalWindowDuringARunStandsInFrontOfTheDisplay) {
+  Scenario s;
+  s.Then(100, [&] {
+    TNavigChrono *bar = Bar();
+    HWND display = bar->WatchChrono().Handle();
+    TForm dialog(bar);
+    dialog.LoadDesignText("form Dialog client=200,80 pos=300,100 caption=Dialog", "Dialog");
+    dialog.CreateHandle();
+    bool checked = false;
+    Later(200, [&] {
+      ExpectInFrontOfTheRun(dialog.Handle(), display, bar->Handle());
+      EXPECT_TRUE(GetWindowLongA(dialog.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+      checked = true;
+      dialog.ModalResult = mrOk;
+    });
+    EXPECT_EQ(dialog.ShowModal(), mrOk);
+    EXPECT_TRUE(checked);
+    Click(bar->Get<TButton>("BtnQuit"));
+  });
+  RunBar(s);
+}
+
 // On Windows the tracking is the system's: the pointer resting on a button leaves it tracked for
 // as long as it rests there, and the button is told when the pointer leaves, for the desktop as
 // for another program, so that its hot look goes as it came.
@@ -470,6 +666,212 @@ TEST_F(ControlBar, OnWindowsThePointerAtRestStaysTrackedUntilItLeaves) {
   GetWindowRect(main_->Handle(), &frame);
   SetCursorPos(frame.right + 50, frame.bottom + 50);
   EXPECT_TRUE(PumpUntil([&] { return tracked() == nullptr; }, 2000));
+}
+
+}  // namespace
+
+namespace {
+
+// --- A run that ends at a time of day, and the time beyond the end ----------------------------
+
+// The final sound's request, timed.
+std::chrono::steady_clock::time_point finalSoundAt;
+BOOL WINAPI TimeFinalSound(LPCSTR sound, HMODULE, DWORD) {
+  if (sound && std::string(sound) == "fin") finalSoundAt = Clock::now();
+  return TRUE;
+}
+
+class ControlBarTimed : public ControlBar {
+protected:
+  // Chooses the end in the dialog, from its menu entry, as the user does.
+  void ChooseEnd(int hour, int minute) {
+    Later(50, [&, hour, minute] {
+      TForm *dialog = FormByCaption(main_->Caption() + " - Heure de fin");
+      ASSERT_NE(dialog, nullptr);
+      TypeText(dialog->Get<TSpinEdit>("SpinEndHour"), std::to_string(hour));
+      TypeText(dialog->Get<TSpinEdit>("SpinEndMin"), std::to_string(minute));
+      SendMessageA(FindWindowExA(dialog->Handle(), nullptr, "Button", "OK"), BM_CLICK, 0, 0);
+    });
+    MenuItemByText(*main_, "&Heure de fin...")->OnClick(main_.get());
+    ASSERT_EQ(main_->EndMinute(), hour * 60 + minute);
+  }
+};
+
+// The wall clock is set three seconds before the end so that the test is short; it goes on at
+// the real pace, and the run is measured against it.
+TEST_F(ControlBarTimed, ARunEndsAtTheTimeOfDayChosen) {
+  FakeLocalClock wall(TimeOfDay(10, 44, 56, 700));
+  ChooseEnd(10, 45);
+  PlaySoundProc = &TimeFinalSound;
+  finalSoundAt = {};
+  MessageBoxWatcher boxes;
+  Scenario s;
+  s.Then(100, [&] {
+     TNavigChrono *bar = Bar();
+     EXPECT_EQ(bar->Get<TPanel>("TotalTime").Caption(), "Fin à 10 h 45");
+     Click(bar->Get<TButton>("BtnRun"));
+     // The time left when Run was pressed, some 3.2 s, in whole seconds: the run starts part-way
+     // through its first one.
+     uint32_t total = AppConfig->TotalTime->GetTotalSeconds();
+     EXPECT_TRUE(total == 4 || total == 3) << total;
+     EXPECT_EQ(Shown(*bar), "00:00:0" + std::to_string(total));
+     EXPECT_EQ(bar->WatchChrono().Gauge().MaxValue(), total);
+   })
+      .Then(10, [&] {
+        TNavigChrono *bar = Bar();
+        // A failure goes on to the quit button, so that the bar never stays up.
+        EXPECT_TRUE(PumpUntil([&] { return !boxes.Boxes().empty() && Enabled(*bar, "BtnRun"); },
+                              10000));
+        const auto box = boxes.Boxes().empty() ? MessageBoxWatcher::Box{} : boxes.Boxes()[0];
+        EXPECT_EQ(box.text, "Le chronométrage est terminé...");
+        int64_t soundAt = FakeLocalClock::At(finalSoundAt) - TimeOfDay(10, 45, 0);
+        int64_t boxAt = FakeLocalClock::At(box.shownAt) - TimeOfDay(10, 45, 0);
+        std::printf("Final sound %+lld ms and box %+lld ms from 10:45:00\n", (long long)soundAt,
+                    (long long)boxAt);
+        EXPECT_LT(std::abs(soundAt), 500);
+        EXPECT_LT(std::abs(boxAt), 1000);
+        // The end time was for that run: the bar shows the total again, kept for the next one.
+        EXPECT_EQ(bar->EndMinute(), -1);
+        EXPECT_EQ(bar->Get<TPanel>("TotalTime").Caption(),
+                  "Temps Total: " + AppConfig->TotalTime->AsText());
+        EXPECT_EQ(Shown(*bar), "00:00:0" + std::to_string(AppConfig->TotalTime->GetTotalSeconds()));
+        Click(bar->Get<TButton>("BtnQuit"));
+      });
+  RunBar(s);
+  EXPECT_EQ(main_->EndMinute(), -1);
+}
+
+// The same on the system's own clock, with an end two to three minutes ahead: the run takes the
+// time left as its total, and its seconds turn with the wall clock's, whose next whole minute is
+// the end. (Waiting for the end itself is left to the test above.)
+TEST_F(ControlBarTimed, OnTheSystemClockTheSecondsTurnWithTheWallClock) {
+  auto now = [] {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    return TimeOfDay(t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
+  };
+  if (now() > TimeOfDay(23, 56, 0)) GTEST_SKIP() << "too close to midnight";
+  const int end = int(now() / 60'000 + 3);
+  ChooseEnd(end / 60, end % 60);
+  int64_t pressed = 0, turned = 0;
+  Scenario s;
+  s.Then(100, [&] {
+    TNavigChrono *bar = Bar();
+    pressed = now();
+    Click(bar->Get<TButton>("BtnRun"));
+    const std::string before = Shown(*bar);
+    EXPECT_TRUE(PumpUntil([&] { return Shown(*bar) != before; }, 2500));
+    turned = now();
+    Click(bar->Get<TButton>("BtnQuit"));
+  });
+  RunBar(s);
+  const int64_t left = end * 60'000 - pressed;
+  const uint32_t total = AppConfig->TotalTime->GetTotalSeconds();
+  EXPECT_GE(int64_t(total) * 1000, left - 100);
+  EXPECT_LE(int64_t(total) * 1000, left + 1000);
+  std::printf("Run pressed at %lld ms into a second; the first second turned %lld ms into one\n",
+              (long long)(pressed % 1000), (long long)(turned % 1000));
+  EXPECT_LT(turned % 1000, 200);
+}
+
+TEST_F(ControlBarTimed, AnEndPassedBeforeRunIsRefusedAndTheBarStaysAsItWas) {
+  FakeLocalClock wall(TimeOfDay(10, 44, 58));
+  ChooseEnd(10, 45);
+  MessageBoxWatcher boxes;
+  Scenario s;
+  s.Then(100, [&] {
+    TNavigChrono *bar = Bar();
+    std::string before = Shown(*bar);
+    wall.Shift(3000);
+    Click(bar->Get<TButton>("BtnRun"));
+    EXPECT_TRUE(PumpUntil([&] { return !boxes.Boxes().empty(); }, 3000));
+    const auto box = boxes.Boxes().empty() ? MessageBoxWatcher::Box{} : boxes.Boxes()[0];
+    EXPECT_EQ(box.caption, "Avertissement");
+    EXPECT_EQ(box.text, "L'heure de fin est déjà passée.");
+    EXPECT_TRUE(Enabled(*bar, "BtnRun"));
+    EXPECT_FALSE(Enabled(*bar, "BtnPause"));
+    EXPECT_TRUE(bar->ThreadContainer()->Suspended());
+    Pump(1200);
+    EXPECT_EQ(Shown(*bar), before);
+    EXPECT_EQ(bar->Get<TPanel>("TotalTime").Caption(), "Fin à 10 h 45");
+    Click(bar->Get<TButton>("BtnQuit"));
+  });
+  RunBar(s);
+}
+
+// The next run's container is made after the end box and before the finished one goes: what the
+// finished one posts in that moment is posted here, late.
+int containersMade = 0;
+std::unique_ptr<TMainThread> ContainerAfterALateCount(HWND navig, HWND watch) {
+  if (++containersMade == 2) {
+    PostMessageA(watch, WM_SET_OVERTIME, 0, 0);
+    PostMessageA(watch, WM_SET_DIGIT, 5, 7);
+  }
+  return CreateRunContainer(navig, watch);
+}
+
+// The colour of digit `p` where its segment g (the middle one, lit for 2 to 6, 8, 9) is.
+COLORREF MiddleSegment(TNavigChrono &bar, int p) {
+  TBoxNumber &digit = bar.WatchChrono().Digit(p);
+  gdi::WindowDC screen(nullptr);
+  gdi::MemoryDC mem(screen.dc(), digit.Width(), digit.Height());
+  digit.Paint(mem.dc());
+  return GetPixel(mem.dc(), digit.Width() / 2, digit.Height() / 2);
+}
+
+TEST_F(ControlBarTimed, BeyondTheEndTheDigitsCountOnInRedWhileTheBoxIsUp) {
+  AppConfig->CountOvertime = true;
+  AppConfig->SetTypeInc(1);
+  AppConfig->TotalTime->SetTotalSeconds(3);
+  AppConfig->InterBeepTime->SetTotalSeconds(1);
+  AppConfig->SetBeepActive(true);
+  containersMade = 0;
+  RunContainerMaker = &ContainerAfterALateCount;
+  MessageBoxWatcher boxes(3600);
+  std::string shown2, shown3;
+  COLORREF colour3 = 0;
+  uint32_t progress3 = 0;
+  // Looks at the display while the box is up, from the box's own loop.
+  std::function<void()> watch = [&] {
+    if (boxes.Boxes().empty()) return Later(10, watch);
+    const auto since = Clock::now() - boxes.Boxes()[0].shownAt;
+    Later(int(2700 - std::chrono::duration_cast<std::chrono::milliseconds>(since).count()), [&] {
+      shown2 = Shown(*Bar());
+      Later(600, [&] {
+        TNavigChrono *bar = Bar();
+        shown3 = Shown(*bar);
+        colour3 = MiddleSegment(*bar, 5);
+        progress3 = bar->WatchChrono().Gauge().Progress();
+      });
+    });
+  };
+  Scenario s;
+  s.Then(100, [&] {
+     TNavigChrono *bar = Bar();
+     EXPECT_EQ(MiddleSegment(*bar, 5), RGB(0, 255, 0));  // 3, green
+     Click(bar->Get<TButton>("BtnRun"));
+     Later(10, watch);
+   })
+      .Then(10, [&] {
+        TNavigChrono *bar = Bar();
+        EXPECT_TRUE(PumpUntil([&] { return !boxes.Boxes().empty() && Enabled(*bar, "BtnRun"); },
+                              15000));
+        EXPECT_EQ(shown2, "00:00:02");
+        EXPECT_EQ(shown3, "00:00:03");
+        EXPECT_EQ(colour3, RGB(255, 0, 0));
+        EXPECT_EQ(progress3, 3u);  // full
+        EXPECT_EQ(Sounds(), (std::vector<std::string>{"beep@res", "beep@res", "beep@res", "fin@res"}));
+        // OK resets the display as after any run, and nothing of the count comes after it.
+        EXPECT_EQ(containersMade, 2);
+        Pump(1500);
+        EXPECT_EQ(Shown(*bar), "00:00:03");
+        EXPECT_EQ(MiddleSegment(*bar, 5), RGB(0, 255, 0));
+        for (int p = 0; p < 6; ++p) EXPECT_FALSE(bar->WatchChrono().Digit(p).Overtime()) << p;
+        EXPECT_EQ(bar->WatchChrono().Gauge().Progress(), 0u);
+        EXPECT_TRUE(bar->ThreadContainer()->Suspended());
+        Click(bar->Get<TButton>("BtnQuit"));
+      });
+  RunBar(s);
 }
 
 }  // namespace

@@ -89,6 +89,43 @@ TEST_F(FullWidth, TheDisplaySpansTheScreenWithTheBarUnderIt) {
   EXPECT_TRUE(checked);
 }
 
+// The end box of a run across the screen: measured at first entirely inside the display, it
+// stands above the display in the window order and under the display and the bar on the screen.
+TEST_F(FullWidth, TheEndBoxStandsInFrontOfTheDisplayAndUnderIt) {
+  AppConfig->UserScreenSize = 5;
+  AppConfig->TotalTime->SetTotalSeconds(1);
+  AppConfig->SetBeepActive(false);
+  SoundRecorder sounds;
+  bool answered = false, checked = false;
+  std::unique_ptr<MessageBoxWatcher> rescue;
+  Later(150, [&] {
+    TNavigChrono *bar = Bar();
+    ASSERT_NE(bar, nullptr);
+    HWND display = bar->WatchChrono().Handle(), barWnd = bar->Handle();
+    Click(bar->Get<TButton>("BtnRun"));
+    WhenBoxOpens([&answered, display, barWnd](HWND box) {
+      ASSERT_NE(box, nullptr);
+      EXPECT_EQ(BoxText(box), "Le chronométrage est terminé...");
+      ExpectInFrontOfTheRun(box, display, barWnd);
+      answered = true;
+      PressEnter();
+    });
+    Later(4000, [&, bar] {
+      // A box still open is a failure; the watcher answers it so that the test ends.
+      EXPECT_EQ(OpenMessageBox(), nullptr) << "Enter answered the box";
+      rescue = std::make_unique<MessageBoxWatcher>();
+      EXPECT_TRUE(answered);
+      checked = true;
+      Later(300, [bar] {
+        EXPECT_TRUE(IsWindowEnabled(bar->Get<TButton>("BtnRun").Handle()));
+        bar->Close();
+      });
+    });
+  });
+  Click(main_->Get<TButton>("BtnShowChrono"));
+  EXPECT_TRUE(checked);
+}
+
 TEST_F(FullWidth, TheOptionsOfferItAndNameTheScreen) {
   MessageBoxWatcher boxes;
   TOptionsScreen dialog(main_.get());

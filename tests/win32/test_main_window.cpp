@@ -188,14 +188,179 @@ TEST_F(MainWindow, FocusIsRemembered) {
 TEST_F(MainWindow, MenuHasItsItemsAndShortcut) {
   TPopupMenu *menu = main_->FindMenu("MainPopup");
   ASSERT_NE(menu, nullptr);
-  ASSERT_EQ(menu->Items.size(), 5u);
+  ASSERT_EQ(menu->Items.size(), 7u);
   EXPECT_EQ(menu->Items[0]->Caption, "&Options");
   EXPECT_EQ(menu->Items[1]->Caption, "&Lancer le Chrono");
-  EXPECT_EQ(menu->Items[2]->Caption, "A &Propos");
-  EXPECT_EQ(menu->Items[3]->Caption, "-");
-  EXPECT_EQ(menu->Items[4]->Caption, "Quitter");
-  EXPECT_EQ(menu->Items[4]->ShortCutText, "Ctrl+X");
+  EXPECT_EQ(menu->Items[2]->Caption, "&Heure de fin...");
+  EXPECT_EQ(menu->Items[3]->Caption, "Compter le &dépassement");
+  EXPECT_EQ(menu->Items[4]->Caption, "A &Propos");
+  EXPECT_EQ(menu->Items[5]->Caption, "-");
+  EXPECT_EQ(menu->Items[6]->Caption, "Quitter");
+  EXPECT_EQ(menu->Items[6]->ShortCutText, "Ctrl+X");
   EXPECT_EQ(main_->PopupMenu, menu);
+}
+
+// The menu as it pops up: the count beyond the end is a checked entry when it is on, and a
+// choice of it switches it and the setting that the main window's closing saves.
+TEST_F(MainWindow, CountOvertimeIsACheckedEntryAndASetting) {
+  TMenuItem *item = MenuItemByText(*main_, "Compter le &dépassement");
+  ASSERT_NE(item, nullptr);
+  auto state = [&] {
+    HMENU menu = main_->PopupMenu->CreateMenuHandle();
+    char text[64] = {};
+    GetMenuStringA(menu, item->Id, text, sizeof text, MF_BYCOMMAND);
+    EXPECT_STREQ(text, "Compter le &dépassement");
+    UINT flags = GetMenuState(menu, item->Id, MF_BYCOMMAND);
+    DestroyMenu(menu);
+    return (flags & MF_CHECKED) != 0;
+  };
+  EXPECT_FALSE(AppConfig->CountOvertime);
+  EXPECT_FALSE(state());
+  item->OnClick(main_.get());
+  EXPECT_TRUE(AppConfig->CountOvertime);
+  EXPECT_TRUE(state());
+  Click(main_->Get<TButton>("BtnClose"));
+  EXPECT_EQ(ReadValue(SettingsKey(), "CountOvertime").Dword(), 1u);
+  item->OnClick(main_.get());
+  EXPECT_FALSE(AppConfig->CountOvertime);
+  EXPECT_FALSE(state());
+}
+
+class MainWindowCountingOvertime : public MainWindow {
+  void PrepareRegistry() override { WriteDword(SettingsKey(), "CountOvertime", 1); }
+};
+
+TEST_F(MainWindowCountingOvertime, StartsWithTheEntryChecked) {
+  EXPECT_TRUE(MenuItemByText(*main_, "Compter le &dépassement")->Checked);
+}
+
+// --- The end time dialog, found by its texts ----------------------------------------------------
+
+class EndTimeDialog : public MainWindow {
+protected:
+  // Opens the dialog from its menu entry and runs `step` on it once it is up; the step is
+  // expected to close it.
+  void Open(std::function<void(TForm &dialog)> step) {
+    TMenuItem *item = MenuItemByText(*main_, "&Heure de fin...");
+    ASSERT_NE(item, nullptr);
+    bool ran = false;
+    Later(50, [&] {
+      TForm *dialog = FormByCaption(main_->Caption() + " - Heure de fin");
+      ASSERT_NE(dialog, nullptr);
+      ran = true;
+      EXPECT_FALSE(IsWindowEnabled(main_->Handle()));  // modal
+      step(*dialog);
+      if (dialog->Modal() && dialog->ModalResult == mrNone) {
+        ADD_FAILURE() << "the dialog is still open";
+        dialog->ModalResult = mrCancel;
+      }
+    });
+    item->OnClick(main_.get());
+    EXPECT_TRUE(ran);
+    EXPECT_TRUE(IsWindowEnabled(main_->Handle()));
+  }
+  static HWND ButtonByText(TForm &dialog, const char *text) {
+    return FindWindowExA(dialog.Handle(), nullptr, "Button", text);
+  }
+  static void Press(TForm &dialog, const char *text) {
+    HWND button = ButtonByText(dialog, text);
+    ASSERT_NE(button, nullptr) << text;
+    SendMessageA(button, BM_CLICK, 0, 0);
+    Pump(20);
+  }
+  static void SetEnd(TForm &dialog, int hour, int minute) {
+    TypeText(dialog.Get<TSpinEdit>("SpinEndHour"), std::to_string(hour));
+    TypeText(dialog.Get<TSpinEdit>("SpinEndMin"), std::to_string(minute));
+  }
+  static std::vector<int> End(TForm &dialog) {
+    return {dialog.Get<TSpinEdit>("SpinEndHour").Value(), dialog.Get<TSpinEdit>("SpinEndMin").Value()};
+  }
+};
+
+TEST_F(EndTimeDialog, OpensOnTheEndOfTheDurationAndCancelChangesNothing) {
+  FakeLocalClock wall(TimeOfDay(10, 31, 20));
+  Open([&](TForm &dialog) {
+    EXPECT_EQ(dialog.Find<TLabel>("LabelEnd")->Caption, "Fin du chronométrage à");
+    EXPECT_NE(ButtonByText(dialog, "OK"), nullptr);
+    EXPECT_NE(ButtonByText(dialog, "Annuler"), nullptr);
+    EXPECT_EQ(dialog.Get<TSpinEdit>("SpinEndHour").MaxValue, 23);
+    EXPECT_EQ(dialog.Get<TSpinEdit>("SpinEndMin").MaxValue, 59);
+    EXPECT_NE(dialog.Get<TSpinEdit>("SpinEndHour").UpDownHandle(), nullptr);
+    // 10:31:20 and the default 5 minutes: 10:36:20, rounded up.
+    EXPECT_EQ(End(dialog), (std::vector<int>{10, 37}));
+    SetEnd(dialog, 11, 0);
+    PressKey(dialog.Get<TSpinEdit>("SpinEndMin").Handle(), VK_ESCAPE);
+  });
+  EXPECT_EQ(main_->EndMinute(), -1);
+  EXPECT_EQ(AppConfig->TotalTime->GetTotalSeconds(), 300u);
+  EXPECT_EQ(AppConfig->TypeInc, 0);
+}
+
+TEST_F(EndTimeDialog, OkMakesACountDownOfTheTimeLeftUntilADurationBoxChanges) {
+  FakeLocalClock wall(TimeOfDay(10, 31, 20));
+  Open([&](TForm &dialog) {
+    SetEnd(dialog, 10, 45);
+    PressKey(dialog.Get<TSpinEdit>("SpinEndMin").Handle(), VK_RETURN);  // OK is the default
+  });
+  EXPECT_EQ(main_->EndMinute(), 10 * 60 + 45);
+  EXPECT_EQ(main_->Get<TComboBox>("Combosens").ItemIndex(), 1);
+  EXPECT_EQ(AppConfig->TypeInc, 1);
+  EXPECT_EQ(Values("SpinChour", "SpinCmin", "SpinCsec"), (std::vector<int>{0, 13, 40}));
+  EXPECT_EQ(AppConfig->TotalTime->GetTotalSeconds(), 13u * 60 + 40);
+  SetBox("SpinCsec", 41);
+  EXPECT_EQ(main_->EndMinute(), -1);
+  EXPECT_EQ(AppConfig->TotalTime->GetTotalSeconds(), 13u * 60 + 41);
+}
+
+TEST_F(EndTimeDialog, ATimeNowOrPastIsRefusedAndTheDialogStays) {
+  FakeLocalClock wall(TimeOfDay(10, 31, 20));
+  MessageBoxWatcher boxes;
+  Open([&](TForm &dialog) {
+    for (int minute : {31, 30}) {
+      SetEnd(dialog, 10, minute);
+      Press(dialog, "OK");
+      ASSERT_TRUE(PumpUntil([&] { return boxes.Boxes().size() == size_t(32 - minute); }, 3000));
+      EXPECT_EQ(dialog.ModalResult, mrNone);  // still open
+    }
+    Press(dialog, "Annuler");
+  });
+  auto seen = boxes.Boxes();
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].caption, "Avertissement");
+  EXPECT_EQ(seen[0].text, "L'heure de fin est déjà passée.");
+  EXPECT_EQ(main_->EndMinute(), -1);
+  EXPECT_EQ(AppConfig->TotalTime->GetTotalSeconds(), 300u);
+}
+
+// The program's own clock, the local time of the system: an end two minutes ahead leaves the
+// time from now until then, to the second.
+TEST_F(EndTimeDialog, TheRealClockGivesTheTimeLeft) {
+  auto now = [] {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    return TimeOfDay(t.wHour, t.wMinute, t.wSecond, t.wMilliseconds);
+  };
+  // Not across midnight, where the end would be tomorrow.
+  if (now() > TimeOfDay(23, 56, 0)) GTEST_SKIP() << "too close to midnight";
+  int64_t before = 0, after = 0;
+  int end = 0;
+  Open([&](TForm &dialog) {
+    before = now();
+    // The default: now and the 5 minutes of the duration, rounded up.
+    int opened = End(dialog)[0] * 60 + End(dialog)[1];
+    EXPECT_GE(opened * 60'000, before + 300'000 - 60'000);
+    EXPECT_LE(opened * 60'000, before + 300'000 + 60'000);
+    end = int((before + 120'000) / 60'000 + 1);
+    SetEnd(dialog, end / 60, end % 60);
+    Press(dialog, "OK");
+    after = now();
+  });
+  EXPECT_EQ(main_->EndMinute(), end);
+  int64_t left = int64_t(AppConfig->TotalTime->GetTotalSeconds()) * 1000;
+  EXPECT_GE(left, end * 60'000 - after - 1000);
+  EXPECT_LE(left, end * 60'000 - before + 1000);
+  EXPECT_GE(left, 120'000);
+  EXPECT_LE(left, 181'000);
 }
 
 // Every way of closing the main window saves its place and every setting.

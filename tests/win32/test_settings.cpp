@@ -112,6 +112,37 @@ TEST_F(Settings, BooleanSevenReadsTrueAndSavesAsOne) {
   EXPECT_EQ(ReadValue(key, "BeepActive").Dword(), 1u);
 }
 
+// The count beyond the end is a boolean like the beep switch: created off, kept, mended.
+TEST_F(Settings, CountOvertimeRoundTrip) {
+  const std::string key = SettingsKey();
+  {
+    ConfigScope config;
+    RegValue v = ReadValue(key, "CountOvertime");
+    ASSERT_TRUE(v.exists);
+    EXPECT_EQ(v.type, DWORD(REG_DWORD));
+    EXPECT_EQ(v.Dword(), 0u);
+    EXPECT_FALSE(AppConfig->CountOvertime);
+    AppConfig->CountOvertime = true;
+    AppConfig->Save();
+  }
+  EXPECT_EQ(ReadValue(key, "CountOvertime").Dword(), 1u);
+  {
+    ConfigScope config;
+    EXPECT_TRUE(AppConfig->CountOvertime);
+  }
+  WriteString(key, "CountOvertime", "oui");
+  {
+    ExceptionCatcher shown;
+    ConfigScope config;
+    EXPECT_EQ(shown.messages,
+              std::vector<std::string>{"Type de données incorrect pour 'CountOvertime'"});
+    EXPECT_FALSE(AppConfig->CountOvertime);
+    AppConfig->Save();
+  }
+  EXPECT_EQ(ReadValue(key, "CountOvertime").type, DWORD(REG_DWORD));
+  EXPECT_EQ(ReadValue(key, "CountOvertime").Dword(), 0u);
+}
+
 TEST_F(Settings, ValuesOnlyAnEditedRegistryHoldsAreBroughtIntoRange) {
   const std::string key = SettingsKey();
   // Past the five sizes and the full width of sixteen monitors.
