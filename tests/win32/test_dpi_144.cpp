@@ -67,6 +67,26 @@ TEST_F(PhysicalPixels, AFixedSizeIsItsWidthTimesTheScale) {
   });
 }
 
+// Moved to a monitor of 125 %, the display of size 2 is 1280 pixels wide there, with digits of
+// the full-width rule for that width; what it shows stays.
+TEST_F(PhysicalPixels, AFixedSizeIsLaidOutAgainAtANewScale) {
+  AppConfig->UserScreenSize = 2;
+  AppConfig->TotalTime->SetTotalSeconds(3723);
+  AppConfig->SetTypeInc(1);
+  WithBar([](TNavigChrono &bar) {
+    TWatchChrono &watch = bar.WatchChrono();
+    RECT r{0, 0, 1280, 400};
+    SendMessageA(watch.Handle(), WM_DPICHANGED, MAKEWPARAM(120, 120), LPARAM(&r));
+    GetWindowRect(watch.Handle(), &r);
+    EXPECT_EQ(r.right - r.left, 1280);
+    EXPECT_EQ(watch.Layout(), FullWidthLayout(TDisplayRect{0, 0, 1280, 1080}, bar.Height()));
+    EXPECT_EQ(watch.Digit(0).Unit(), 24);
+    std::string shown;
+    for (int p = 0; p < 6; ++p) shown += char('0' + watch.Digit(p).CurrentNumber());
+    EXPECT_EQ(shown, "010203");
+  });
+}
+
 TEST_F(PhysicalPixels, FullWidthKeepsThePhysicalWidthAndTheBarIsScaled) {
   AppConfig->UserScreenSize = 5;
   WithBar([](TNavigChrono &bar) {
