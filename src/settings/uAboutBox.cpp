@@ -189,6 +189,11 @@ void TAboutBox::BuildIconPicture() {
   }
 }
 
+void TAboutBox::ChangeDpi(int dpi, const RECT *suggested) {
+  TSingleForm::ChangeDpi(dpi, suggested);
+  if (icon_) BuildIconPicture();
+}
+
 void TAboutBox::ReleaseIcon() {
   info_ = nullptr;
   icon_.Reset();

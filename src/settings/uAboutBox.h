@@ -52,6 +52,9 @@ public:
   // One of those fonts at the box's scale.
   TFontDesc ScaledFont(TFontDesc font) const;
 
+  // The icon is drawn again for the new scale; texts and controls follow the form.
+  void ChangeDpi(int dpi, const RECT *suggested) override;
+
 protected:
   void Paint(HDC dc) override;
   LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;

@@ -245,6 +245,16 @@ TEST_F(ScaledForms, AMoveToAnotherScaleScalesTheWindowAgain) {
   EXPECT_TRUE(SamePicture(close.Glyph(), "GLYPH_EXIT" + Suffix(other)));
   EXPECT_EQ(CaptionsThatDoNotFit(*main_), std::vector<std::string>{});
 
+  // The about box draws its icon again, twice the icon at the new scale.
+  TInfoVersion info(nullptr);
+  TAboutBox about(main_.get(), &info);
+  about.CreateHandle();
+  SendMessageA(about.Handle(), WM_DPICHANGED, MAKEWPARAM(other, other), 0);
+  ExpectScaledClient(about.Handle(), 250, 208, other, "about box after the move");
+  BITMAP icon{};
+  GetObjectA(about.IconPicture(), sizeof icon, &icon);
+  EXPECT_EQ(icon.bmWidth, 2 * S(32, other));
+
   // And back: the sizes of the start again.
   SendMessageA(main_->Handle(), WM_DPICHANGED, MAKEWPARAM(kDpi, kDpi), 0);
   EXPECT_EQ(main_->Dpi(), kDpi);
