@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "forms/uScale.h"
+#include "base/uScale.h"
 
 namespace {
 

@@ -193,8 +193,10 @@ void TNavigChrono::RunFinished() {
   // A run counting beyond its end goes on while the box is up.
   if (FThreadContainer && !FThreadContainer->CountsOvertime()) FThreadContainer->Terminate();
   ShowMessageBox("Le chronométrage est terminé...", "Information", MB_OK | MB_ICONINFORMATION);
-  if (FThreadContainer) FThreadContainer->Terminate();
-  if (FThreadContainer) FThreadContainer->WaitFor(500);
+  if (FThreadContainer) {
+    FThreadContainer->Terminate();
+    FThreadContainer->WaitFor(500);
+  }
   // The next run is prepared before the finished one goes, so that a failure leaves no button
   // that would act on nothing: the bar then offers only to close.
   std::unique_ptr<TMainThread> fresh;

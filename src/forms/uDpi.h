@@ -3,7 +3,7 @@
 #pragma once
 #include <windows.h>
 
-#include "forms/uScale.h"
+#include "base/uScale.h"
 
 // The screen's pixels per inch as the device caps give them (the system DPI).
 int SystemDpi();

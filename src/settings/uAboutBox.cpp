@@ -5,7 +5,7 @@
 #include <shellapi.h>
 
 #include "forms/uApplication.h"
-#include "forms/uScale.h"
+#include "base/uScale.h"
 #include "settings/uAboutText.h"
 #include "settings/uConfigAbstract.h"
 

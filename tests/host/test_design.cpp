@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "forms/uDesign.h"
-#include "forms/uScale.h"
+#include "base/uScale.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "forms/uScale.h"
+#include "base/uScale.h"
 
 #include <cstdint>
 
