@@ -216,15 +216,12 @@ void TBoxNumber::SetCurrentNumber(uint8_t value) {
 
 void TBoxNumber::Paint(HDC dc) {
   // The setter keeps the value within 0..9.
-  if (overtime_)
-    sheet_->Draw(dc, currentNumber_, *overtimeSegments_);
-  else
-    sheet_->Draw(dc, currentNumber_, *segments_);
+  sheet_->Draw(dc, currentNumber_, litSegments_ ? *litSegments_ : *segments_);
 }
 
-void TBoxNumber::SetOvertime(bool overtime) {
-  if (overtime == overtime_) return;
-  if (overtime && !overtimeSegments_) overtimeSegments_ = TSegment::For(unit_, OvertimeColor);
-  overtime_ = overtime;
+void TBoxNumber::SetLitColor(COLORREF lit) {
+  if (lit == litColor_) return;
+  litSegments_ = lit == NormalColor ? nullptr : TSegment::For(unit_, lit);
+  litColor_ = lit;
   Repaint();
 }

@@ -94,14 +94,19 @@ public:
   // Red segments on the same black, for the time beyond the end of a run; repainted at once.
   // Their pictures are made the first time they are asked for.
   static constexpr COLORREF OvertimeColor = RGB(255, 0, 0);
-  bool Overtime() const { return overtime_; }
-  void SetOvertime(bool overtime);
+  bool Overtime() const { return litColor_ == OvertimeColor; }
+  void SetOvertime(bool overtime) { SetLitColor(overtime ? OvertimeColor : NormalColor); }
+  // Amber (orange on black), for the last minutes before an end.
+  static constexpr COLORREF NormalColor = RGB(0, 255, 0);
+  static constexpr COLORREF WarningColor = RGB(255, 160, 0);
+  COLORREF LitColor() const { return litColor_; }
+  void SetLitColor(COLORREF lit);
 
 private:
   int unit_;
   uint8_t currentNumber_ = 0;
   std::shared_ptr<TSegment> segments_;
   std::shared_ptr<TDigitSheet> sheet_;
-  bool overtime_ = false;
-  std::shared_ptr<TSegment> overtimeSegments_;
+  COLORREF litColor_ = NormalColor;
+  std::shared_ptr<TSegment> litSegments_;  // in litColor_ when it is not the usual green
 };

@@ -83,6 +83,15 @@ TWatchLayout WatchLayout(int32_t userScreenSize, int screenWidth) {
   return LayoutFrom(0, 0, screenWidth, DigitUnitSize[i], GaugeHeight[i], DigitOffset[i] + 1);
 }
 
+int ClockBandHeight(int gaugeHeight) { return (gaugeHeight + 1) / 2; }
+
+TWatchLayout WithClockBand(TWatchLayout l) {
+  const int h = ClockBandHeight(l.Gauge.Height);
+  l.Band = {l.Gauge.Left, l.Gauge.Top + l.Gauge.Height, l.Gauge.Width, h};
+  l.Window.Height += h;
+  return l;
+}
+
 uint8_t GaugePercentDone(uint32_t progress, uint32_t maxValue) {
   if (maxValue == 0) return 0;
   ExtendedPrecision extended;
@@ -177,7 +186,7 @@ TWatchLayout FullWidthLayout(const TDisplayRect &monitor, int barHeight) {
 }
 
 TWatchLayout FullWidthLayout(const TDisplayRect &monitor, const TDisplayRect &workArea,
-                             int barHeight) {
+                             int barHeight, bool clockBand) {
   int W = monitor.Width;
   int g = std::max(0, (5 * W + 32) / 64);
   int u = std::max(1, (W - 2) / 53);
@@ -185,19 +194,24 @@ TWatchLayout FullWidthLayout(const TDisplayRect &monitor, const TDisplayRect &wo
   // taskbar takes its bottom: smaller digits, so that the control bar still shows under the
   // display, above the taskbar.
   int room = workArea.Top + workArea.Height - monitor.Top;
-  while (u > 1 && 16 * u + g + 5 + barHeight > room) --u;
+  const int band = clockBand ? ClockBandHeight(g) : 0;
+  while (u > 1 && 16 * u + g + 5 + band + barHeight > room) --u;
   // The row is 53u wide, centred; when even u = 1 is too wide it starts at the left.
   int x0 = std::max(1, 1 + ((W - 2) - 53 * u) / 2);
-  return LayoutFrom(monitor.Left, monitor.Top, W, u, g, x0);
+  TWatchLayout l = LayoutFrom(monitor.Left, monitor.Top, W, u, g, x0);
+  return clockBand ? WithClockBand(l) : l;
 }
 
 TWatchLayout DisplayLayout(int32_t userScreenSize, int fixedWidth,
-                           const std::vector<TMonitor> &orderedMonitors, int barHeight) {
-  if (!IsFullWidthSize(userScreenSize) || orderedMonitors.empty())
-    return WatchLayout(userScreenSize, fixedWidth);
+                           const std::vector<TMonitor> &orderedMonitors, int barHeight,
+                           bool clockBand) {
+  if (!IsFullWidthSize(userScreenSize) || orderedMonitors.empty()) {
+    TWatchLayout l = WatchLayout(userScreenSize, fixedWidth);
+    return clockBand ? WithClockBand(l) : l;
+  }
   int k = FullWidthMonitor(userScreenSize, int(orderedMonitors.size()));
   const TMonitor &m = orderedMonitors[size_t(k)];
-  return FullWidthLayout(m.Rect, WorkArea(m), barHeight);
+  return FullWidthLayout(m.Rect, WorkArea(m), barHeight, clockBand);
 }
 
 namespace {
@@ -264,13 +278,14 @@ TDisplayPoint BoxPlace(int width, int height, const TWatchLayout &display, const
 int ScaledFixedWidth(int fixedWidth, int dpi) { return ScaleLength(fixedWidth, dpi); }
 
 TWatchLayout ScaledDisplayLayout(int32_t userScreenSize, int fixedWidth, int dpi,
-                                 const std::vector<TMonitor> &orderedMonitors, int barHeight) {
+                                 const std::vector<TMonitor> &orderedMonitors, int barHeight,
+                                 bool clockBand) {
   bool fullWidth = IsFullWidthSize(userScreenSize) && !orderedMonitors.empty();
   if (fullWidth || SaneDpi(dpi) == DesignDpi)
-    return DisplayLayout(userScreenSize, fixedWidth, orderedMonitors, barHeight);
+    return DisplayLayout(userScreenSize, fixedWidth, orderedMonitors, barHeight, clockBand);
   TDisplayRect display{0, 0, ScaledFixedWidth(fixedWidth, dpi), 1 << 20};
-  if (orderedMonitors.empty()) return FullWidthLayout(display, barHeight);
+  if (orderedMonitors.empty()) return FullWidthLayout(display, display, barHeight, clockBand);
   // The bar still shows under it, above the primary's taskbar.
   display.Height = orderedMonitors[0].Rect.Height;
-  return FullWidthLayout(display, WorkArea(orderedMonitors[0]), barHeight);
+  return FullWidthLayout(display, WorkArea(orderedMonitors[0]), barHeight, clockBand);
 }

@@ -79,6 +79,7 @@ struct TWatchLayout {
   TDisplayRect Panel;      // digit panel, in the window
   TDisplayRect Gauge;      // in the window
   TDisplayRect Digits[6];  // positions 0 to 5, in the window
+  TDisplayRect Band;       // the time of day and the ends, under the gauge; empty when not shown
   // The colon dots, in the digit panel's bitmap: left edges of the two colons and top edges of
   // the upper and lower dots; each dot fills a u x u square.
   std::array<int, 2> ColonLeft{};
@@ -88,6 +89,11 @@ struct TWatchLayout {
 
 // screenWidth: the window width W (TConfig::GetScreenWidth).
 TWatchLayout WatchLayout(int32_t userScreenSize, int screenWidth);
+
+// The band that reads the time of day and the ends: under the gauge, as wide, half as high
+// (rounded up); the window grows by its height.
+int ClockBandHeight(int gaugeHeight);
+TWatchLayout WithClockBand(TWatchLayout layout);
 
 // --- Full-width displays -----------------------------------------------------------------------
 
@@ -122,12 +128,15 @@ TWatchLayout FullWidthLayout(const TDisplayRect &monitor, int barHeight);
 // The same on a monitor with a taskbar: the display still starts at the monitor's top left
 // corner, and u shrinks until the display and the bar end within the work area.
 TWatchLayout FullWidthLayout(const TDisplayRect &monitor, const TDisplayRect &workArea,
-                             int barHeight);
+                             int barHeight, bool clockBand = false);
 
 // Whatever the setting asks for: a fixed size (fixedWidth = TConfig::GetScreenWidth) or a
 // full-width display on one of the ordered monitors (with none listed, the default fixed size).
+// With clockBand, the band under the gauge: a fixed size grows by it, a full-width display makes
+// room for it above the bar.
 TWatchLayout DisplayLayout(int32_t userScreenSize, int fixedWidth,
-                           const std::vector<TMonitor> &orderedMonitors, int barHeight);
+                           const std::vector<TMonitor> &orderedMonitors, int barHeight,
+                           bool clockBand = false);
 
 // The control bar's top left corner: right under the display and left-aligned with it, moved
 // only as far as it takes to lie inside the work area.
@@ -151,7 +160,8 @@ int ScaledFixedWidth(int fixedWidth, int dpi);
 // within the primary monitor's height (at 96 DPI, the fixed tables themselves); a full-width
 // display is the monitor's own width, whatever its scale.
 TWatchLayout ScaledDisplayLayout(int32_t userScreenSize, int fixedWidth, int dpi,
-                                 const std::vector<TMonitor> &orderedMonitors, int barHeight);
+                                 const std::vector<TMonitor> &orderedMonitors, int barHeight,
+                                 bool clockBand = false);
 
 // --- Gauge -------------------------------------------------------------------------------------
 

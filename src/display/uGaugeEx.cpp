@@ -61,17 +61,48 @@ void TCustomGaugeEx::ShowChange(const TGaugeLook &before, const TGaugeLook &afte
              std::min(std::max(before.FillRight, after.FillRight), int(r.right)), r.bottom};
   if (strip.right > strip.left) parts.push_back(strip);
   // A new percentage in the same colour: beyond the edge, only where the texts stand changes.
-  if (after.Percent != before.Percent && showText_) {
-    RECT old = TextBox(before.Percent), now = TextBox(after.Percent), both;
+  if (after.Percent != before.Percent && showText_ && caption_.empty()) {
+    RECT old = TextBox(ShownText(before.Percent)), now = TextBox(ShownText(after.Percent)), both;
     UnionRect(&both, &old, &now);
     if (!IsRectEmpty(&both)) parts.push_back(both);
   }
   if (!parts.empty()) Repaint(parts);
 }
 
-RECT TCustomGaugeEx::TextBox(HDC dc, uint8_t percent, const RECT &r, TDisplayPoint &at,
+std::string TCustomGaugeEx::ShownText(uint8_t percent) const {
+  return caption_.empty() ? GaugePercentText(percent) : caption_;
+}
+
+void TCustomGaugeEx::SetCaption(const std::string &text) {
+  if (text == caption_) return;
+  RECT old = showText_ ? TextBox(ShownText(PercentDone())) : RECT{};
+  caption_ = text;
+  if (!showText_) return;
+  RECT now = TextBox(ShownText(PercentDone())), both;
+  UnionRect(&both, &old, &now);
+  if (!IsRectEmpty(&both)) Repaint(std::vector<RECT>{both});
+}
+
+RECT TCustomGaugeEx::MarkRect() const {
+  RECT r = BarRect();
+  if (mark_ == 0 || maxValue_ == 0 || mark_ >= maxValue_) return RECT{0, 0, 0, 0};
+  // Two pixels at least, wider on a wide gauge, so that it reads from the back of the room.
+  int x = GaugeFillWidth(mark_, maxValue_, r.left, r.right);
+  int half = std::max(1, int(r.right - r.left) / 800);
+  return RECT{std::max(x - half, int(r.left)), r.top, std::min(x + half, int(r.right)), r.bottom};
+}
+
+void TCustomGaugeEx::SetMark(uint32_t value) {
+  if (value == mark_) return;
+  RECT old = MarkRect();
+  mark_ = value;
+  RECT now = MarkRect(), both;
+  UnionRect(&both, &old, &now);
+  if (!IsRectEmpty(&both)) Repaint(std::vector<RECT>{both});
+}
+
+RECT TCustomGaugeEx::TextBox(HDC dc, const std::string &text, const RECT &r, TDisplayPoint &at,
                              SIZE &extent) const {
-  std::string text = GaugePercentText(percent);
   {
     gdi::Select measure(dc, FontHandle(EffectiveFont()));
     extent = SIZE{0, 0};
@@ -87,11 +118,11 @@ RECT TCustomGaugeEx::TextBox(HDC dc, uint8_t percent, const RECT &r, TDisplayPoi
   return box;
 }
 
-RECT TCustomGaugeEx::TextBox(uint8_t percent) const {
+RECT TCustomGaugeEx::TextBox(const std::string &text) const {
   gdi::WindowDC screen(nullptr);
   TDisplayPoint at;
   SIZE extent;
-  return TextBox(screen.dc(), percent, BarRect(), at, extent);
+  return TextBox(screen.dc(), text, BarRect(), at, extent);
 }
 
 void TCustomGaugeEx::SetBackColor(TColor value) {
@@ -131,17 +162,19 @@ void TCustomGaugeEx::PaintBar(HDC dc, const RECT &r) const {
   // The fill width is the bar's right edge, counted from the control's left, not from R's.
   int right = GaugeFillWidth(progress_, maxValue_, r.left, r.right);
   if (right > 0) gdi::FillSolid(dc, RECT{r.left, r.top, right, r.bottom}, bar);
+  RECT mark = MarkRect();
+  if (!IsRectEmpty(&mark)) gdi::FillSolid(dc, mark, RGB(0, 0, 0));
 }
 
 // White text on black, combined by exclusive-or: outside the glyphs the bar stays as it is,
 // under them its colours are inverted. Only the box round the text is combined: elsewhere the
 // text's bitmap would be black, which leaves the bar as it is.
 void TCustomGaugeEx::PaintPercentText(HDC dc, const RECT &r) const {
-  std::string text = GaugePercentText(PercentDone());
+  std::string text = ShownText(PercentDone());
   HFONT font = FontHandle(EffectiveFont());
   SIZE extent{0, 0};
   TDisplayPoint at;
-  RECT box = TextBox(dc, PercentDone(), r, at, extent);
+  RECT box = TextBox(dc, text, r, at, extent);
   if (box.right <= box.left || box.bottom <= box.top) return;
   // A repaint of the fill's edge away from the text leaves the text as it is.
   RECT painted, overlap;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "display/uDisplayTables.h"
 #include "forms/uForms.h"
@@ -37,6 +38,14 @@ public:
 
   uint8_t PercentDone() const { return GaugePercentDone(progress_, maxValue_); }
 
+  // A text in place of the percentage (a warning); empty: the percentage again.
+  const std::string &Caption() const { return caption_; }
+  void SetCaption(const std::string &text);
+  // A thin line across the bar where the progress reaches `value` (the normal end of a run with
+  // extra time); 0: none.
+  uint32_t Mark() const { return mark_; }
+  void SetMark(uint32_t value);
+
   // Arial bold, at the largest size from 130 points (more for a gauge taller than 100 pixels) down
   // to 6 whose text "XX" is lower than the control (6 when none is). Called once the control has
   // its final height.
@@ -55,8 +64,11 @@ private:
   void PaintPercentText(HDC dc, const RECT &r) const;
   // The box round the percentage's text (glyph overhangs included) in the bar rectangle r, with
   // the text's place and size; empty when the text has no room.
-  RECT TextBox(HDC dc, uint8_t percent, const RECT &r, TDisplayPoint &at, SIZE &extent) const;
-  RECT TextBox(uint8_t percent) const;
+  RECT TextBox(HDC dc, const std::string &text, const RECT &r, TDisplayPoint &at,
+               SIZE &extent) const;
+  RECT TextBox(const std::string &text) const;
+  std::string ShownText(uint8_t percent) const;
+  RECT MarkRect() const;
 
   int32_t minValue_ = 0;
   uint32_t progress_ = 0;
@@ -64,6 +76,8 @@ private:
   TGaugeBorderStyle borderStyle_ = TGaugeBorderStyle::bsSingle;
   TColor backColor_ = clWhite;
   bool showText_ = false;
+  std::string caption_;
+  uint32_t mark_ = 0;
   int fontSize_ = 0;
   // The bitmap the picture is composed in, kept from one paint to the next: at full width it
   // is megabytes, which the system would otherwise allocate and clear at every change.

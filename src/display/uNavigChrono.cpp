@@ -4,13 +4,26 @@
 
 #include <mmsystem.h>
 
+#include <cstdio>
+
 #include "display/uMonitors.h"
 #include "forms/uApplication.h"
 #include "forms/uDpi.h"
 #include "settings/uConfig.h"
 #include "timing/uEndTime.h"
+#include "timing/uExamPlan.h"
 #include "timing/uRunContainer.h"
 #include "timing/uSound.h"
+
+namespace {
+// "0:45:00": the short form that leaves room for a second total.
+std::string ShortDuration(uint32_t seconds) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%u:%02u:%02u", seconds / 3600, seconds / 60 % 60, seconds % 60);
+  return text;
+}
+constexpr UINT_PTR ClockBandTimer = 1;
+}  // namespace
 
 TExecutionStateProc ExecutionStateProc = &SetThreadExecutionState;
 TLocalTimeProc LocalTimeProc = &GetLocalTime;
@@ -47,6 +60,8 @@ TNavigChrono::TNavigChrono(TForm *owner) : TForm(owner) {
   Get<TButton>("BtnBeep").SetDown(AppConfig->BeepActive);
   FWatchChrono->CreateHandle();
   FThreadContainer = NewContainer();
+  FWatchChrono->SetRunLength(AppConfig->TotalTime->GetTotalSeconds(), ExtraSeconds());
+  ShowClockBand();
   PlaceUnderDisplay();
   // Under the display, the bar takes the scale of the monitor it is now on.
   if (int dpi = WindowDpi(Handle()); dpi != Dpi()) {
@@ -57,6 +72,8 @@ TNavigChrono::TNavigChrono(TForm *owner) : TForm(owner) {
 
 TNavigChrono::~TNavigChrono() {
   Application.SetFrontWindow(nullptr, nullptr);
+  RunsToTimeOfDay = false;
+  if (HandleAllocated()) KillTimer(Handle(), ClockBandTimer);
   // The threads go before the windows they post to.
   FThreadContainer.reset();
   FWatchChrono.reset();
@@ -74,20 +91,57 @@ std::unique_ptr<TMainThread> TNavigChrono::NewContainer() {
   return RunContainerMaker(Handle(), FWatchChrono->Handle());
 }
 
+uint32_t TNavigChrono::ExtraSeconds() const {
+  if (FEndMinute < 0 || FEndStarted)
+    return ExtraSecondsFor(AppConfig->TotalTime->GetTotalSeconds(), FEndMinute >= 0);
+  // Not started yet: from the time left now.
+  return ExtraSecondsFor(RunUntilEnd(FEndMinute, LocalMsOfDay()).Seconds, true);
+}
+
 void TNavigChrono::ShowTotalText() {
   // The end follows the pauses, which push it later.
-  Get<TPanel>("TotalTime").SetCaption(
-      FEndMinute < 0 ? "Temps Total: " + AppConfig->TotalTime->AsText()
-                     : EndTimeText(FEndMinute, FThreadContainer && FEndStarted
-                                                   ? FThreadContainer->PausedTotal()
-                                                   : std::chrono::nanoseconds{}));
+  const std::chrono::nanoseconds paused = FThreadContainer && FEndStarted
+                                              ? FThreadContainer->PausedTotal()
+                                              : std::chrono::nanoseconds{};
+  const uint32_t extra = ExtraSeconds();
+  std::string text;
+  if (FEndMinute < 0) {
+    const uint32_t total = AppConfig->TotalTime->GetTotalSeconds();
+    text = extra == 0 ? "Temps Total: " + AppConfig->TotalTime->AsText()
+                      : "Temps Total: " + ShortDuration(total) + " · " +
+                            ShortDuration(total + extra);
+  } else {
+    text = EndTimeText(FEndMinute, paused);
+    if (extra != 0) {
+      const int64_t endMs = int64_t{FEndMinute} * 60'000 +
+                            std::chrono::duration_cast<std::chrono::milliseconds>(paused).count() +
+                            int64_t{extra} * 1000;
+      text += " · " + MinuteText(int(endMs / 60'000));
+    }
+  }
+  Get<TPanel>("TotalTime").SetCaption(text);
+}
+
+void TNavigChrono::ShowClockBand() {
+  TClockBand *band = FWatchChrono->Band();
+  if (!band) return;
+  TClockBandRun run;
+  run.Started = FRunStarted;
+  run.StartMs = FStartMs;
+  run.TotalSeconds = AppConfig->TotalTime->GetTotalSeconds();
+  run.ExtraSeconds = ExtraSeconds();
+  run.EndMinute = FEndMinute;
+  if (FRunStarted && FThreadContainer) run.Paused = FThreadContainer->PausedTotal();
+  band->SetText(ClockBandText(LocalMsOfDay(), run));
 }
 
 void TNavigChrono::SetEndTime(int endMinute) {
   FEndMinute = endMinute >= 0 && endMinute < MinutesPerDay ? endMinute : -1;
   FEndStarted = false;
   FEndLead = {};
+  RunsToTimeOfDay = false;
   ShowTotalText();
+  ShowClockBand();
 }
 
 // The total becomes the time left until the end, so that the final sound comes at that time of
@@ -100,8 +154,9 @@ bool TNavigChrono::StartAtEndTime() {
     return false;
   }
   AppConfig->TotalTime->SetTotalSeconds(total);
+  RunsToTimeOfDay = true;
   FThreadContainer = NewContainer();
-  FWatchChrono->Gauge().SetMaxValue(total);
+  FWatchChrono->SetRunLength(total, ExtraSecondsFor(total, true));
   FWatchChrono->ResetDigits();
   FEndStarted = true;
   FEndLead = run.Lead;
@@ -121,6 +176,9 @@ void TNavigChrono::ShowNavigChrono(TControl *) {
   EnableWindow(FWatchChrono->Handle(), FALSE);
   Application.SetFrontWindow(FWatchChrono->Handle(),
                              [this](SIZE box) { return BoxPlaceFor(box); });
+  // The band follows the wall clock, paused or not: it is looked at every second and painted
+  // only when its text changes.
+  if (FWatchChrono->Band()) SetTimer(Handle(), ClockBandTimer, 1000, nullptr);
 }
 
 void TNavigChrono::PlaceUnderDisplay() {
@@ -158,9 +216,14 @@ void TNavigChrono::LaunchChrono(TControl *) {
   if (FEndMinute >= 0 && !FEndStarted && !StartAtEndTime()) return;
   Get<TButton>("BtnPause").SetEnabled(true);
   Get<TButton>("BtnRun").SetEnabled(false);
+  if (!FRunStarted) {
+    FRunStarted = true;
+    FStartMs = LocalMsOfDay();
+  }
   // Only the first start of a run takes the lead that puts its end on the minute.
   FThreadContainer->Resume(FEndLead);
   if (FEndMinute >= 0) ShowTotalText();
+  ShowClockBand();
 }
 
 void TNavigChrono::PauseChrono(TControl *) {
@@ -168,6 +231,7 @@ void TNavigChrono::PauseChrono(TControl *) {
   FThreadContainer->Suspend();
   Get<TButton>("BtnPause").SetEnabled(false);
   Get<TButton>("BtnRun").SetEnabled(true);
+  ShowClockBand();
 }
 
 void TNavigChrono::ChangeBeepConfig(TControl *) {
@@ -218,8 +282,11 @@ void TNavigChrono::RunFinished() {
   Get<TButton>("BtnRun").SetEnabled(true);
   FWatchChrono->Gauge().SetProgress(0);
   FWatchChrono->ResetDigits();
+  FRunStarted = false;
   // An end time is for one run.
   if (FEndMinute >= 0) SetEndTime(-1);
+  FWatchChrono->SetRunLength(AppConfig->TotalTime->GetTotalSeconds(), ExtraSeconds());
+  ShowClockBand();
 }
 
 bool TNavigChrono::HandleKey(const MSG &msg) {
@@ -245,6 +312,15 @@ LRESULT TNavigChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_PLAY_FINAL:
       PlayFinalSound();
       return 0;
+    case WM_PLAY_WARNING:
+      PlayWarnSound();
+      return 0;
+    case WM_TIMER:
+      if (wParam == ClockBandTimer) {
+        ShowClockBand();
+        return 0;
+      }
+      break;
     case WM_RUN_FINISHED:
       RunFinished();
       return 0;

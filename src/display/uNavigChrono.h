@@ -57,6 +57,10 @@ private:
   std::unique_ptr<TMainThread> NewContainer();
   bool StartAtEndTime();
   void ShowTotalText();
+  // The band under the gauge, when there is one: the time of day and the ends as they are now.
+  void ShowClockBand();
+  // The run's extra time (tiers-temps), as it is or as it would be if started now.
+  uint32_t ExtraSeconds() const;
 
   // While the control bar is up the system timer ticks every millisecond, so that the run's
   // deadlines are met to the millisecond rather than to the default 15.6 ms.
@@ -74,4 +78,6 @@ private:
   int FEndMinute = -1;
   bool FEndStarted = false;  // the total has been worked out from the end
   std::chrono::nanoseconds FEndLead{};
+  bool FRunStarted = false;  // Run pressed since the bar opened or the last run ended
+  int64_t FStartMs = 0;      // when, on the local wall clock
 };

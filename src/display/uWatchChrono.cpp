@@ -22,7 +22,8 @@ TWatchChrono::TWatchChrono(TForm *owner) : TForm(owner) {
   int barHeight = owner ? owner->Height() : 0;
   // In the physical pixels of the screen: a fixed size grows with the primary monitor's scale.
   layoutDpi_ = PointDpi(POINT{0, 0});
-  layout_ = ScaledDisplayLayout(screenSize, width, layoutDpi_, CurrentMonitors(), barHeight);
+  layout_ = ScaledDisplayLayout(screenSize, width, layoutDpi_, CurrentMonitors(), barHeight,
+                                AppConfig->ShowClock);
   const TWatchLayout &l = layout_;
 
   // A borderless window at the top left corner of the screen (or of the chosen monitor), above
@@ -55,6 +56,13 @@ TWatchChrono::TWatchChrono(TForm *owner) : TForm(owner) {
   gauge_->SetMinValue(0);
   gauge_->SetProgress(0);
   gauge_->SetMaxValue(AppConfig->TotalTime->GetTotalSeconds());
+
+  if (l.Band.Height > 0) {
+    band_ = Add<TClockBand>(this);
+    band_->Name = "ClockBand";
+    band_->SetBounds(l.Band.Left, l.Band.Top, l.Band.Width, l.Band.Height);
+    band_->FitFont();
+  }
 
   for (size_t p = 0; p < digits_.size(); ++p) {
     digits_[p] = Add<TBoxNumber>(this, l.Unit);
@@ -131,7 +139,7 @@ void TWatchChrono::StayInFront() {
 
 void TWatchChrono::LayOutAgain(int barHeight) {
   TWatchLayout l = ScaledDisplayLayout(AppConfig->UserScreenSize, AppConfig->GetScreenWidth(),
-                                       layoutDpi_, CurrentMonitors(), barHeight);
+                                       layoutDpi_, CurrentMonitors(), barHeight, band_ != nullptr);
   // The system may have moved the window itself when the screens changed: it goes back to its
   // place even when nothing else moves.
   RECT now;
@@ -149,6 +157,10 @@ void TWatchChrono::LayOutAgain(int barHeight) {
   DrawColon(1);
   gauge_->SetBounds(l.Gauge.Left, l.Gauge.Top, l.Gauge.Width, l.Gauge.Height);
   gauge_->FitFontToHeight();
+  if (band_) {
+    band_->SetBounds(l.Band.Left, l.Band.Top, l.Band.Width, l.Band.Height);
+    band_->FitFont();
+  }
 
   for (size_t p = 0; p < digits_.size(); ++p) {
     if (digits_[p]->Unit() != l.Unit) {
@@ -161,18 +173,46 @@ void TWatchChrono::LayOutAgain(int barHeight) {
     }
     digits_[p]->SetLeftTop(l.Digits[p].Left, l.Digits[p].Top);
   }
+  // Digits made anew take the colour of the ones they replace.
+  ShowDigitColour();
   Invalidate();
 }
 
 void TWatchChrono::ResetDigits() {
   const TTimeTavelin &total = *AppConfig->TotalTime;
   bool countUp = AppConfig->TypeInc == 0;
+  overtime_ = amber_ = false;
+  ShowDigitColour();
   for (uint8_t p = 0; p < 6; ++p) digits_[p]->SetCurrentNumber(countUp ? 0 : total.GetDigit(p));
-  ShowOvertime(false);
+  ShowWarning({});
+}
+
+void TWatchChrono::ShowDigitColour() {
+  const COLORREF lit = overtime_ ? TBoxNumber::OvertimeColor
+                       : amber_  ? TBoxNumber::WarningColor
+                                 : TBoxNumber::NormalColor;
+  for (TBoxNumber *digit : digits_) digit->SetLitColor(lit);
 }
 
 void TWatchChrono::ShowOvertime(bool overtime) {
-  for (TBoxNumber *digit : digits_) digit->SetOvertime(overtime);
+  overtime_ = overtime;
+  ShowDigitColour();
+}
+
+void TWatchChrono::ShowAmber(bool amber) {
+  amber_ = amber;
+  ShowDigitColour();
+}
+
+void TWatchChrono::ShowWarning(const std::string &text) {
+  constexpr uint32_t warningSeconds = 10;
+  warningUntil_ = text.empty() ? 0 : gauge_->Progress() + warningSeconds;
+  gauge_->SetCaption(text);
+}
+
+void TWatchChrono::SetRunLength(uint32_t totalSeconds, uint32_t extraSeconds) {
+  gauge_->SetMaxValue(totalSeconds + extraSeconds);
+  gauge_->SetMark(extraSeconds != 0 ? totalSeconds : 0);
 }
 
 LRESULT TWatchChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -184,8 +224,16 @@ LRESULT TWatchChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SET_OVERTIME:
       ShowOvertime(true);
       return 0;
+    case WM_SET_AMBER:
+      ShowAmber(wParam != 0);
+      return 0;
+    case WM_SET_WARNING:
+      if (lParam == LPARAM(TExamEventKind::Warning) || lParam == LPARAM(TExamEventKind::NormalEnd))
+        ShowWarning(ExamEventText({TExamEventKind(lParam), uint32_t(wParam)}));
+      return 0;
     case WM_SET_PROGRESS:
       gauge_->SetProgress(uint32_t(wParam));
+      if (warningUntil_ != 0 && uint32_t(wParam) >= warningUntil_) ShowWarning({});
       // Once a tick, back above another program's always-on-top window (a slideshow's, say),
       // without taking the activation, and leaving the control bar where it is. Looking at what
       // is above costs far less than restacking, which is rarely needed.

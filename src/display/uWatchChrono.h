@@ -8,6 +8,7 @@
 #include <array>
 
 #include "display/uBoxNumber.h"
+#include "display/uClockBand.h"
 #include "display/uDisplayTables.h"
 #include "display/uGaugeEx.h"
 #include "forms/uForms.h"
@@ -24,6 +25,15 @@ public:
   void ResetDigits();
   // Red digits: the time beyond the end of a run (WM_SET_OVERTIME); ResetDigits ends it.
   void ShowOvertime(bool overtime);
+  // Amber digits: the last minutes before an end (WM_SET_AMBER). Red wins over it.
+  void ShowAmber(bool amber);
+  // For ten seconds of the run, a warning's text in place of the gauge's percentage.
+  void ShowWarning(const std::string &text);
+  // The gauge runs over the whole run, extra time included, with a mark at the normal end.
+  void SetRunLength(uint32_t totalSeconds, uint32_t extraSeconds);
+
+  // The band under the gauge (none unless the settings ask for it).
+  TClockBand *Band() const { return band_; }
 
   TCustomGaugeEx &Gauge() const { return *gauge_; }
   // Positions 0 to 5: hours tens and units, minutes tens and units, seconds tens and units.
@@ -46,6 +56,7 @@ public:
 
 private:
   void DrawColon(int colon);
+  void ShowDigitColour();
   // Back on top when another program's window is drawn over it, under the windows of ours.
   void StayInFront();
 
@@ -54,4 +65,7 @@ private:
   TImage *panel_ = nullptr;
   TCustomGaugeEx *gauge_ = nullptr;
   std::array<TBoxNumber *, 6> digits_{};
+  TClockBand *band_ = nullptr;
+  bool overtime_ = false, amber_ = false;
+  uint32_t warningUntil_ = 0;  // the progress at which a warning's text gives way again
 };

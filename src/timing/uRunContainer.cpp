@@ -29,9 +29,17 @@ TWindowPoster &Poster() {
 
 }  // namespace
 
+bool RunsToTimeOfDay = false;
+
+uint32_t ExtraSecondsFor(uint32_t totalSeconds, bool toTimeOfDay) {
+  return AppConfig->ExtraThird ? ExtraThirdSeconds(totalSeconds, toTimeOfDay) : 0;
+}
+
 std::unique_ptr<TMainThread> CreateRunContainer(HWND navigWnd, HWND watchWnd) {
   TRunSettings settings;
   settings.TotalSeconds = AppConfig->TotalTime->GetTotalSeconds();
+  settings.ExtraSeconds = ExtraSecondsFor(settings.TotalSeconds, RunsToTimeOfDay);
+  settings.WarnMinutes = AppConfig->WarnMinuteList();
   settings.InterBeepSeconds = AppConfig->InterBeepTime->GetTotalSeconds();
   settings.TypeInc = AppConfig->TypeInc;
   settings.CountOvertime = AppConfig->CountOvertime;

@@ -16,8 +16,13 @@ bool CountsDown(const TRunSettings& settings) {
   return settings.TypeInc != 0 && settings.TotalSeconds != 0;
 }
 
+// With extra time, the run ends for good at its extended end.
+uint32_t RunLength(const TRunSettings& settings) {
+  return settings.TotalSeconds == 0 ? 0 : settings.TotalSeconds + settings.ExtraSeconds;
+}
+
 bool IsLastTick(const TRunSettings& settings, uint32_t elapsed) {
-  return settings.TotalSeconds != 0 && elapsed == settings.TotalSeconds;
+  return settings.TotalSeconds != 0 && elapsed == RunLength(settings);
 }
 
 }  // namespace
@@ -88,7 +93,9 @@ void TWorkerThread::Body(const TPriorityHook* hook) {
 // ---------------------------------------------------------------- time thread
 
 TTimeThread::TTimeThread(TThreadGate& gate, const TRunSettings& settings)
-    : TWorkerThread(gate, HighestPriority), FSettings(settings) {
+    : TWorkerThread(gate, HighestPriority),
+      FSettings(settings),
+      FPlan(settings.TotalSeconds, settings.ExtraSeconds, settings.WarnMinutes) {
   BeepInterval = settings.InterBeepSeconds;
   SetElapsed(0);
   if (CountsDown(settings)) {
@@ -109,9 +116,14 @@ void TTimeThread::EnterOvertime() {
 }
 
 void TTimeThread::Advance() {
+  const uint32_t before = Elapsed;
   Elapsed += Steps;
   // Unsigned wrap-around does the subtraction of a count-down.
   ShownSeconds += Steps * static_cast<uint32_t>(static_cast<int32_t>(Direction));
+  // Past the normal end a count-down shows the time left to the extended one.
+  const uint32_t normalEnd = FSettings.TotalSeconds;
+  if (Direction < 0 && FSettings.ExtraSeconds != 0 && before < normalEnd && Elapsed >= normalEnd)
+    ShownSeconds += FSettings.ExtraSeconds;
   SplitShown();
 }
 
@@ -140,7 +152,11 @@ void TTimeThread::Execute() {
   const bool onInterval =
       BeepInterval != 0 && Elapsed / BeepInterval != before / BeepInterval;
   const bool active = FSettings.BeepActive ? FSettings.BeepActive() : false;
-  BeepDue = onInterval && active;
+  // Beyond the end there is nothing more to warn of: every event lies within the run.
+  Event = FPlan.LatestEvent(before, Elapsed);
+  Amber = FPlan.AmberAt(Elapsed);
+  // The warning's sound stands in for a beep due on the same tick.
+  BeepDue = onInterval && active && Event.Kind == TExamEventKind::None;
   if (IsLastTick(FSettings, Elapsed)) EndReached = true;
 }
 
@@ -180,9 +196,14 @@ void TMessageThread::Started() {
 
 void TMessageThread::Execute() {
   const uint32_t elapsed = *ElapsedSrc;
-  // Beyond the end the gauge stays full.
+  // Beyond the end the gauge stays full, and the digits red.
   const bool overtime = OvertimeSrc != nullptr && *OvertimeSrc;
   if (!overtime) FPoster.Post(WatchWnd, WM_SET_PROGRESS, elapsed, 0);
+  // The colour first, so that the tick's new digits are painted in it at once.
+  if (const bool amber = AmberSrc != nullptr && *AmberSrc; !overtime && amber != LastAmber) {
+    FPoster.Post(WatchWnd, WM_SET_AMBER, amber ? 1 : 0, 0);
+    LastAmber = amber;
+  }
   for (int u = 2; u >= 0; --u) {
     if (!ChangedSrc[u]) continue;
     const uint8_t part = PartsSrc[u];
@@ -193,6 +214,11 @@ void TMessageThread::Execute() {
       FPoster.Post(WatchWnd, WM_SET_DIGIT, static_cast<uintptr_t>(2 * u), tens);
       LastTens[u] = tens;
     }
+  }
+  const TExamEvent event = EventSrc != nullptr ? *EventSrc : TExamEvent{};
+  if (event.Kind != TExamEventKind::None) {
+    FPoster.Post(WatchWnd, WM_SET_WARNING, event.Minutes, static_cast<intptr_t>(event.Kind));
+    FPoster.Post(NavigWnd, WM_PLAY_WARNING, 0, 0);
   }
   if (*BeepSrc) FPoster.Post(NavigWnd, WM_PLAY_BEEP, 0, 0);
   if (!overtime && IsLastTick(FSettings, elapsed)) {
@@ -219,6 +245,8 @@ TMainThread::TMainThread(uintptr_t navigWnd, uintptr_t watchWnd,
   MessageThread->BindSnapshot(&SnapBeep, SnapParts.data(), SnapChanged.data(),
                               &SnapElapsed);
   MessageThread->OvertimeSrc = &SnapOvertime;
+  MessageThread->EventSrc = &SnapEvent;
+  MessageThread->AmberSrc = &SnapAmber;
   // Every thread parks before doing anything, so the order in which they
   // start does not show; the container comes last so that it never sees a
   // worker that is not there yet.
@@ -330,6 +358,8 @@ void TMainThread::TakeSnapshot() {
   SnapBeep = TimeThread->BeepDue;
   SnapElapsed = TimeThread->Elapsed;
   SnapOvertime = FOvertime;
+  SnapEvent = TimeThread->Event;
+  SnapAmber = TimeThread->Amber;
 }
 
 uint32_t TMainThread::TicksBehind(std::chrono::nanoseconds release) {
@@ -342,7 +372,7 @@ uint32_t TMainThread::TicksBehind(std::chrono::nanoseconds release) {
   if (FOvertime)
     behind = std::min<uint64_t>(behind, OvertimeLimit - TimeThread->ShownSeconds);
   else if (FSettings.TotalSeconds != 0)
-    behind = std::min<uint64_t>(behind, FSettings.TotalSeconds - TimeThread->Elapsed);
+    behind = std::min<uint64_t>(behind, RunLength(FSettings) - TimeThread->Elapsed);
   return static_cast<uint32_t>(std::min<uint64_t>(behind, UINT32_MAX));
 }
 
@@ -352,13 +382,16 @@ uint32_t TMainThread::TicksBehind(std::chrono::nanoseconds release) {
 bool TMainThread::CatchUp(std::unique_lock<TEngineMutex>& lock, uint32_t ticks) {
   const std::array<bool, 3> changed = SnapChanged;
   const bool beep = SnapBeep;
+  const TExamEvent event = SnapEvent;
   TimeThread->Steps = ticks;
   TimeThread->Release();
   if (!WaitIdle(lock)) return false;
   TimeThread->Steps = 1;
   TakeSnapshot();
   for (size_t u = 0; u < changed.size(); ++u) SnapChanged[u] = SnapChanged[u] || changed[u];
-  SnapBeep = SnapBeep || beep;
+  // One sound: the latest warning's, which a beep gives way to.
+  if (SnapEvent.Kind == TExamEventKind::None) SnapEvent = event;
+  SnapBeep = (SnapBeep || beep) && SnapEvent.Kind == TExamEventKind::None;
   return true;
 }
 

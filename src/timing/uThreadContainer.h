@@ -18,8 +18,10 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "timing/uEngineSync.h"
+#include "timing/uExamPlan.h"
 
 // Private window messages. The control bar (NavigWnd) receives the first
 // three with wParam = lParam = 0; the display window (WatchWnd) receives
@@ -34,6 +36,15 @@ constexpr unsigned WM_SET_PROGRESS = 0x5422;
 // the time beyond its end: the digits that follow are that time (wParam =
 // lParam = 0).
 constexpr unsigned WM_SET_OVERTIME = 0x5423;
+// To the display window: a warning before an end, or the normal end of a run with extra time,
+// came with this tick (wParam its minutes, lParam a TExamEventKind); its text replaces the
+// percentage for a while.
+constexpr unsigned WM_SET_WARNING = 0x5424;
+// To the display window: the digits turn amber (wParam 1), from the smallest warning until the
+// end they count to, or green again (wParam 0).
+constexpr unsigned WM_SET_AMBER = 0x5425;
+// To the control bar: the warning sound, in place of a beep due on the same tick.
+constexpr unsigned WM_PLAY_WARNING = 0x5412;
 
 // The time beyond the end is counted up to 23:59:59 on the display, no further.
 constexpr uint32_t OvertimeLimit = 86399;
@@ -57,6 +68,11 @@ struct TRunSettings {
   // past the total after a count-up), without progress or beeps, until it is
   // terminated or the display reaches OvertimeLimit.
   bool CountOvertime = false;
+  // Tiers-temps: the run goes on this long after its total (its normal end), to its extended
+  // end, where it ends for good; a count-down then shows the time left to the extended end.
+  uint32_t ExtraSeconds = 0;
+  // Warnings, in minutes before each end (see TExamPlan).
+  std::vector<uint32_t> WarnMinutes{};
 };
 
 // Monotonic time and interruptible waits. Every wait of the engine that is
@@ -157,6 +173,8 @@ class TTimeThread final : public TWorkerThread {
   uint32_t Elapsed = 0;                   // ticks counted since the start
   std::array<uint8_t, 3> TimeParts{};     // 0 hours, 1 minutes, 2 seconds
   bool BeepDue = false;
+  TExamEvent Event;                       // the latest warning or normal end of the tick
+  bool Amber = false;                     // the digits' colour after the tick
   bool EndReached = false;
   uint32_t ShownSeconds = 0;              // the value on the display
   std::array<bool, 3> PartChanged{};      // same indexes as TimeParts
@@ -176,6 +194,7 @@ class TTimeThread final : public TWorkerThread {
 
  private:
   const TRunSettings& FSettings;
+  const TExamPlan FPlan;
 };
 
 // Turns the container's snapshot of a tick into posted messages.
@@ -188,6 +207,8 @@ class TMessageThread final : public TWorkerThread {
                     const bool* changedSrc, const uint32_t* elapsedSrc);
   // The tick counts the time beyond the end: its digits only.
   const bool* OvertimeSrc = nullptr;
+  const TExamEvent* EventSrc = nullptr;
+  const bool* AmberSrc = nullptr;
 
   const bool* BeepSrc = nullptr;
   const bool* ChangedSrc = nullptr;    // three flags: hours, minutes, seconds
@@ -206,6 +227,7 @@ class TMessageThread final : public TWorkerThread {
   // Tens digit last put on the display for hours, minutes, seconds; starts
   // from what the display shows before the first tick.
   std::array<uint8_t, 3> LastTens{};
+  bool LastAmber = false;
 };
 
 // The container: one run, from its first Resume to its last tick.
@@ -293,6 +315,8 @@ class TMainThread {
   bool SnapBeep = false;
   uint32_t SnapElapsed = 0;
   bool SnapOvertime = false;
+  TExamEvent SnapEvent;
+  bool SnapAmber = false;
   std::unique_ptr<TMessageThread> MessageThread;
 
   // Run state, guarded by FGate.Lock.

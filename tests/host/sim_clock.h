@@ -121,6 +121,9 @@ inline std::string MsgName(unsigned msg) {
     case WM_SET_DIGIT: return "SET_DIGIT";
     case WM_SET_PROGRESS: return "SET_PROGRESS";
     case WM_SET_OVERTIME: return "SET_OVERTIME";
+    case WM_SET_WARNING: return "SET_WARNING";
+    case WM_SET_AMBER: return "SET_AMBER";
+    case WM_PLAY_WARNING: return "PLAY_WARNING";
     default: return "msg " + std::to_string(msg);
   }
 }
@@ -199,6 +202,12 @@ inline TMsg Beep() { return {NavigWnd, WM_PLAY_BEEP, 0, 0}; }
 inline TMsg Final() { return {NavigWnd, WM_PLAY_FINAL, 0, 0}; }
 inline TMsg Finished() { return {NavigWnd, WM_RUN_FINISHED, 0, 0}; }
 inline TMsg Overtime() { return {WatchWnd, WM_SET_OVERTIME, 0, 0}; }
+// minutes 0: the normal end of a run with extra time.
+inline TMsg Warning(unsigned minutes) {
+  return {WatchWnd, WM_SET_WARNING, minutes, minutes == 0 ? 2 : 1};
+}
+inline TMsg WarnSound() { return {NavigWnd, WM_PLAY_WARNING, 0, 0}; }
+inline TMsg Amber(bool on) { return {WatchWnd, WM_SET_AMBER, on ? 1u : 0u, 0}; }
 
 // The six display digits of a number of seconds, hours held in 8 bits as the
 // display's starting value is.

@@ -438,3 +438,26 @@ TEST(GaugeArithmetic, TheLookChangesWithTheEdgeOrThePercentageOnly) {
 }
 
 }  // namespace
+
+// The band under the gauge: half the gauge's height, as wide, the window growing by it at a
+// fixed size; at full width the display, the band and the bar still end within the work area.
+TEST(ClockBandLayout, UnderTheGaugeAndWithinTheWorkArea) {
+  for (int k = 0; k < ScreenSizeCount; ++k) {
+    const TWatchLayout plain = WatchLayout(k, 1024), l = DisplayLayout(k, 1024, {}, 60, true);
+    EXPECT_EQ(l.Band, (TDisplayRect{plain.Gauge.Left, plain.Gauge.Top + plain.Gauge.Height,
+                                    plain.Gauge.Width, (plain.Gauge.Height + 1) / 2}))
+        << k;
+    EXPECT_EQ(l.Window.Height, plain.Window.Height + l.Band.Height) << k;
+    EXPECT_EQ(plain.Band, TDisplayRect{}) << k;
+  }
+  for (const TMonitor &m : {TMonitor{{0, 0, 1920, 1080}, true, {0, 0, 1920, 1040}},
+                            TMonitor{{0, 0, 3840, 1080}, true, {0, 0, 3840, 1040}},
+                            TMonitor{{0, 0, 1024, 768}, true}}) {
+    const TWatchLayout l = DisplayLayout(5, 800, {m}, 60, true);
+    SCOPED_TRACE(m.Rect.Width);
+    EXPECT_GT(l.Band.Height, 0);
+    EXPECT_EQ(l.Band.Top, l.Gauge.Top + l.Gauge.Height);
+    EXPECT_LE(l.Window.Top + l.Window.Height + 60, WorkArea(m).Top + WorkArea(m).Height);
+    EXPECT_LE(l.Unit, DisplayLayout(5, 800, {m}, 60).Unit);
+  }
+}

@@ -720,3 +720,131 @@ TEST_F(ThreadContainerSim, StallBeyondTheEndJumpsToThePresent) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------- exam clock
+
+namespace {
+// The messages of the exam clock (warnings, their sound, the colour) and of the end, by tick.
+std::map<uint32_t, std::vector<TMsg>> ExamTicks(const std::vector<TMsg>& all) {
+  std::map<uint32_t, std::vector<TMsg>> out;
+  for (const auto& tick : SplitTicks(all))
+    for (const TMsg& m : tick)
+      if (m.Msg == WM_SET_WARNING || m.Msg == WM_PLAY_WARNING || m.Msg == WM_SET_AMBER ||
+          m.Msg == WM_PLAY_BEEP)
+        out[static_cast<uint32_t>(tick.front().WParam)].push_back(m);
+  return out;
+}
+}  // namespace
+
+// Warnings at 2 and 1 min of a 3-min run (3 min is no warning for it), beeps every minute: on
+// those seconds the warning sound stands in for the beep, in both directions, and the digits turn
+// amber from the smallest warning on.
+TEST(ExamClock, WarningsOnTheirSecondInBothDirections) {
+  for (int32_t direction : {Up, Down}) {
+    SCOPED_TRACE(direction);
+    TSimClock clock;
+    TRecordingPoster poster(clock);
+    TRunSettings settings{180, 60, direction, [] { return true; }};
+    settings.WarnMinutes = {3, 2, 1};
+    TMainThread run(NavigWnd, WatchWnd, settings, clock, poster);
+    run.Resume();
+    ASSERT_TRUE(poster.WaitForMsg(WM_RUN_FINISHED));
+    const std::map<uint32_t, std::vector<TMsg>> expected = {
+        {60, {Warning(2), WarnSound()}},
+        {120, {Amber(true), Warning(1), WarnSound()}},
+        {180, {Beep()}}};
+    EXPECT_EQ(ExamTicks(poster.Messages()), expected);
+  }
+}
+
+// A stall over every warning (a sleep, say): one sound, the latest warning's text and colour.
+TEST_F(ThreadContainerSim, StallOverSeveralWarningsGivesOneSoundAndTheLatest) {
+  TRunSettings settings{600, 0, Down, {}};
+  settings.WarnMinutes = {5, 3, 1};
+  Run = std::make_unique<TMainThread>(NavigWnd, WatchWnd, settings, Clock, Poster);
+  Clock.At(3200ms, [this] { Clock.Advance(550s); });
+  RunToEnd();
+  const std::map<uint32_t, std::vector<TMsg>> expected = {
+      {553, {Amber(true), Warning(1), WarnSound()}}};
+  EXPECT_EQ(ExamTicks(Poster.Messages()), expected);
+  EXPECT_EQ(DisplayAfterRun(600).Text(), "00:00:00");
+}
+
+// Tiers-temps on a 6-s run: 2 s more. A count-down shows the time left to the normal end, then,
+// with the warning sound and "Fin du temps normal", the time left to the extended end, which is
+// the run's end; a count-up shows the elapsed time throughout.
+TEST(ExamClock, ExtraTimeRunsToTheExtendedEnd) {
+  for (int32_t direction : {Up, Down}) {
+    SCOPED_TRACE(direction);
+    TSimClock clock;
+    TRecordingPoster poster(clock);
+    TRunSettings settings{6, 0, direction, {}};
+    settings.ExtraSeconds = ExtraThirdSeconds(6, false);
+    TMainThread run(NavigWnd, WatchWnd, settings, clock, poster);
+    run.Resume();
+    ASSERT_TRUE(poster.WaitForMsg(WM_RUN_FINISHED));
+    std::vector<uint32_t> shown;
+    TDisplay d(direction == Up ? 0 : 6);
+    for (const auto& tick : SplitTicks(poster.Messages())) {
+      for (const TMsg& m : tick) d.Apply(m);
+      shown.push_back(uint32_t(std::stoi(d.Text().substr(6))));
+    }
+    const std::vector<uint32_t> up{1, 2, 3, 4, 5, 6, 7, 8}, down{5, 4, 3, 2, 1, 2, 1, 0};
+    EXPECT_EQ(shown, direction == Up ? up : down);
+    const std::map<uint32_t, std::vector<TMsg>> expected = {{6, {Warning(0), WarnSound()}}};
+    EXPECT_EQ(ExamTicks(poster.Messages()), expected);
+    EXPECT_EQ(poster.Posted().back().At - clock.Start(), 8s);
+  }
+}
+
+// An hour with 20 min of extra time and warnings at 30 and 10 min: until the normal end they
+// count to it; after it, to the extended end, where 30 min no longer fits.
+TEST(ExamClock, PlanOfEventsAndColoursWithExtraTime) {
+  const TExamPlan plan(3600, ExtraThirdSeconds(3600, false), {30, 10});
+  ASSERT_EQ(plan.Length(), 4800u);
+  struct Case {
+    uint32_t before, after;
+    TExamEvent event;
+  };
+  for (const Case& c : std::vector<Case>{{1799, 1800, {TExamEventKind::Warning, 30}},
+                                         {1800, 2999, {}},
+                                         {2999, 3000, {TExamEventKind::Warning, 10}},
+                                         {0, 3599, {TExamEventKind::Warning, 10}},
+                                         {3599, 3600, {TExamEventKind::NormalEnd, 0}},
+                                         {0, 4199, {TExamEventKind::NormalEnd, 0}},
+                                         {4199, 4200, {TExamEventKind::Warning, 10}},
+                                         {4200, 4800, {}}})
+    EXPECT_EQ(plan.LatestEvent(c.before, c.after), c.event) << c.before << ".." << c.after;
+  std::vector<uint32_t> turns;  // the seconds at which the colour changes
+  for (uint32_t e = 1; e <= 4800; ++e)
+    if (plan.AmberAt(e) != plan.AmberAt(e - 1)) turns.push_back(e);
+  EXPECT_EQ(turns, (std::vector<uint32_t>{3000, 3600, 4200}));
+  EXPECT_EQ(plan.EndAt(3599), 3600u);
+  EXPECT_EQ(plan.EndAt(3600), 4800u);
+  EXPECT_EQ(ExamEventText({TExamEventKind::Warning, 1}), "Plus que 1 min");
+  // A third, rounded up to the second, or to the minute for a run to a time of day.
+  for (auto [total, minutes, extra] : std::vector<std::tuple<uint32_t, bool, uint32_t>>{
+           {6, false, 2}, {7, false, 3}, {3600, false, 1200}, {3000, true, 1020},
+           {2701, true, 960}, {0, false, 0}})
+    EXPECT_EQ(ExtraThirdSeconds(total, minutes), extra) << total;
+}
+
+TEST(ExamClock, BandReadsTheTimeOfDayAndTheEnds) {
+  TClockBandRun run;
+  run.TotalSeconds = 45 * 60;
+  // Before Run: the end that a run started now would have.
+  EXPECT_EQ(ClockBandText(At(8, 59, 40), run), "Il est 8 h 59   Fin 9 h 44");
+  run.Started = true;
+  run.StartMs = At(9, 0, 10);
+  run.ExtraSeconds = ExtraThirdSeconds(run.TotalSeconds, false);
+  run.Paused = 5min;
+  EXPECT_EQ(ClockBandText(At(9, 12, 0), run),
+            "Il est 9 h 12   Début 9 h 00   Fin 9 h 50   Tiers-temps 10 h 05");
+  // To a time of day, past midnight; an open-ended run has no end.
+  run.EndMinute = Minute(0, 8);
+  run.ExtraSeconds = 180;
+  run.Paused = {};
+  EXPECT_EQ(ClockBandText(At(23, 58, 0), run),
+            "Il est 23 h 58   Début 9 h 00   Fin 0 h 08   Tiers-temps 0 h 11");
+  EXPECT_EQ(ClockBandText(At(10, 0, 0), TClockBandRun{}), "Il est 10 h 00");
+}

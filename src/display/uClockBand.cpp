@@ -1,0 +1,50 @@
+#include <windows.h>
+
+#include "display/uClockBand.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+// The longest the band reads: every part, with the widest hours.
+constexpr const char *LongestText = "Il est 23 h 59   Début 23 h 59   Fin 23 h 59   Tiers-temps 23 h 59";
+}  // namespace
+
+TClockBand::TClockBand(TWinControl *parent) : TGraphicControl(parent) {
+  Opaque = true;
+  SetBounds(0, 0, 100, 20);
+}
+
+void TClockBand::SetText(const std::string &text) {
+  if (text == text_) return;
+  text_ = text;
+  Repaint();
+}
+
+void TClockBand::FitFont() {
+  gdi::WindowDC screen(nullptr);
+  // From three quarters of the band's height down, until the longest text fits its width.
+  const int width = Width() - Height() / 2;
+  int height = std::max(6, Height() * 3 / 4);
+  for (; height > 6; height -= std::max(1, height / 20)) {
+    gdi::Font trial = gdi::MakeFont("arial", -height, true, false);
+    gdi::Select sel(screen.dc(), trial.get());
+    SIZE extent{0, 0};
+    GetTextExtentPoint32A(screen.dc(), LongestText, int(strlen(LongestText)), &extent);
+    if (extent.cx <= width) break;
+  }
+  fontHeight_ = height;
+  font_ = gdi::MakeFont("arial", -height, true, false);
+  Repaint();
+}
+
+void TClockBand::Paint(HDC dc) {
+  RECT r{0, 0, Width(), Height()};
+  gdi::FillSolid(dc, r, RGB(0, 0, 0));
+  if (text_.empty() || !font_) return;
+  gdi::Select sel(dc, font_.get());
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, RGB(255, 255, 255));
+  DrawTextA(dc, text_.c_str(), int(text_.size()), &r,
+            DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+}
