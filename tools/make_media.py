@@ -853,6 +853,31 @@ def synth_fin(rate=11025, count=20463):
     return to_u8([0.86 * v / peak for v in raw])
 
 
+def synth_warn(rate=22050, count=15435):
+    """Two rising pairs of short notes (A5 then E6), reedy rather than pure:
+    the odd partials of a square wave carry across a classroom where a sine
+    fades into the noise. Neither the single long beep nor the falling
+    chime of the end."""
+    notes = ((0.00, 880.0), (0.15, 1318.5), (0.36, 880.0), (0.51, 1318.5))
+    length, attack, release = 0.13, 0.005, 0.03
+    partials = ((1, 1.0), (3, 0.30), (5, 0.12), (7, 0.05))
+    raw = [0.0] * count
+    for start, f0 in notes:
+        s0, n = int(start * rate), int(length * rate)
+        for k in range(n):
+            t = k / float(rate)
+            if t < attack:
+                env = 0.5 - 0.5 * math.cos(math.pi * t / attack)
+            elif t > length - release:
+                env = 0.5 - 0.5 * math.cos(math.pi * (length - t) / release)
+            else:
+                env = 1.0
+            v = sum(a * math.sin(2 * math.pi * f0 * m * t) for m, a in partials)
+            raw[s0 + k] += env * v
+    peak = max(abs(v) for v in raw)
+    return to_u8([0.8 * v / peak for v in raw])
+
+
 # ---------------------------------------------------------------------------
 # File writers
 # ---------------------------------------------------------------------------
@@ -1099,6 +1124,7 @@ def main():
 
     check_wav(write("beep.wav", wav_bytes(22050, synth_beep())), 22050, 11580, 11536)
     check_wav(write("fin.wav", wav_bytes(11025, synth_fin())), 11025, 20507, 20463)
+    check_wav(write("warn.wav", wav_bytes(22050, synth_warn())), 22050, 15479, 15435)
 
     for name in sorted(os.listdir(OUT)):
         print("%-24s %7d bytes" % (name, os.path.getsize(os.path.join(OUT, name))))

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/uEndTimeScreen.h"
+#include "app/uExamScreen.h"
 #include "display/uNavigChrono.h"
 #include "forms/uApplication.h"
 #include "options/uOptionsScreen.h"
@@ -22,6 +23,7 @@ TMain::TMain() : TForm(nullptr) {
   Bind("showOptionScreen", &TMain::showOptionScreen);
   Bind("showEndTimeScreen", &TMain::showEndTimeScreen);
   Bind("switchCountOvertime", &TMain::switchCountOvertime);
+  Bind("showExamScreen", &TMain::showExamScreen);
   Bind("showAboutBox", &TMain::showAboutBox);
   Bind("closeApppl", &TMain::closeApppl);
   Bind("setfocusControl", &TMain::setfocusControl);
@@ -147,6 +149,12 @@ void TMain::switchCountOvertime(TControl *) {
   AppConfig->CountOvertime = !AppConfig->CountOvertime;
   if (TMenuItem *overtime = FindMenu("MainPopup")->Find("MPCountOvertime"))
     overtime->Checked = AppConfig->CountOvertime;
+}
+
+void TMain::showExamScreen(TControl *) {
+  // Its OK stores and saves the settings itself; freed also when an exception leaves its loop.
+  auto dialog = std::make_unique<TExamScreen>(this);
+  dialog->ShowModal();
 }
 
 void TMain::showAboutBox(TControl *) { AppConfig->InfoVersion->ShowAbout(); }

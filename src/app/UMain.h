@@ -18,6 +18,7 @@ public:
   void showOptionScreen(TControl *Sender);
   void showEndTimeScreen(TControl *Sender);
   void switchCountOvertime(TControl *Sender);
+  void showExamScreen(TControl *Sender);
   void showAboutBox(TControl *Sender);
   void closeApppl(TControl *Sender);
   void setfocusControl(TControl *Sender);

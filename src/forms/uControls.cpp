@@ -883,7 +883,7 @@ void TComboBox::HandleCommand(WORD code) {
   }
 }
 
-// --- Radio button and static text --------------------------------------------------------------
+// --- Radio button, check box and static text ----------------------------------------------------
 
 TRadioButton::TRadioButton(TWinControl *parent) : TWinControl(parent) {}
 
@@ -916,6 +916,37 @@ void TRadioButton::HandleCommand(WORD code) {
 }
 
 HBRUSH TRadioButton::ControlColor(HDC dc) {
+  SetBkColor(dc, ColorToRGB(parent_->EffectiveColor()));
+  return parent_->BackgroundBrush();
+}
+
+TCheckBox::TCheckBox(TWinControl *parent) : TWinControl(parent) {}
+
+void TCheckBox::ApplyDesign(const TDesignItem &item) {
+  TWinControl::ApplyDesign(item);
+  TabOrder = item.GetInt("taborder", -1);
+  text_ = item.Get("caption", "");
+  checked_ = item.GetBool("checked", false);
+}
+
+void TCheckBox::CreateWindowHandle() {
+  CreateStandard("BUTTON", WS_TABSTOP | BS_AUTOCHECKBOX, 0, text_);
+  SendMessageA(handle_, BM_SETCHECK, checked_ ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void TCheckBox::SetChecked(bool checked) {
+  checked_ = checked;
+  if (handle_) SendMessageA(handle_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void TCheckBox::HandleCommand(WORD code) {
+  if (code != BN_CLICKED) return;
+  // The system has ticked or cleared the box already (a click, or the space bar).
+  checked_ = SendMessageA(handle_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  Click();
+}
+
+HBRUSH TCheckBox::ControlColor(HDC dc) {
   SetBkColor(dc, ColorToRGB(parent_->EffectiveColor()));
   return parent_->BackgroundBrush();
 }

@@ -161,6 +161,7 @@ TControl *TForm::CreateControl(const TDesignItem &item) {
   else if (k == "spinedit") c = Add<TSpinEdit>(parent);
   else if (k == "combobox") c = Add<TComboBox>(parent);
   else if (k == "radiobutton") c = Add<TRadioButton>(parent);
+  else if (k == "checkbox") c = Add<TCheckBox>(parent);
   else if (k == "statictext") c = Add<TStaticText>(parent);
   else if (k == "memo") c = Add<TMemo>(parent);
   else if (k == "button") c = Add<TButton>(parent);

@@ -356,6 +356,23 @@ private:
   bool checked_ = false;
 };
 
+// A box ticked or not. The user's click switches it and runs its click; SetChecked does not.
+class TCheckBox : public TWinControl {
+public:
+  explicit TCheckBox(TWinControl *parent);
+  void ApplyDesign(const TDesignItem &item) override;
+  bool Checked() const { return checked_; }
+  void SetChecked(bool checked);
+  void HandleCommand(WORD code) override;
+  HBRUSH ControlColor(HDC dc) override;
+
+protected:
+  void CreateWindowHandle() override;
+
+private:
+  bool checked_ = false;
+};
+
 class TStaticText : public TWinControl {
 public:
   explicit TStaticText(TWinControl *parent);

@@ -75,11 +75,14 @@ void TOptionsScreen::SelectSound(TControl *Sender) {
   auto &sounds = Get<TComboBox>("SoundComboBox");
   if (CurrentSound == 0) sounds.SetItemIndex(SoundListIndex(AppConfig->TypeFinalSound));
   if (CurrentSound == 1) sounds.SetItemIndex(SoundListIndex(AppConfig->TypeBeepSound));
+  if (CurrentSound == 2) sounds.SetItemIndex(SoundListIndex(AppConfig->TypeWarnSound));
   ChangeTypeSound(&sounds);
 }
 
 void TOptionsScreen::SetCurrentSoundType(int32_t listIndex) {
-  int32_t &type = CurrentSound == 0 ? AppConfig->TypeFinalSound : AppConfig->TypeBeepSound;
+  int32_t &type = CurrentSound == 0   ? AppConfig->TypeFinalSound
+                  : CurrentSound == 2 ? AppConfig->TypeWarnSound
+                                      : AppConfig->TypeBeepSound;
   // A stored source other than 0 and 1 already plays the file: it becomes 1 without offering the
   // file chooser, which only a change of source opens.
   if (listIndex == 1 && type != 0) {
@@ -88,6 +91,8 @@ void TOptionsScreen::SetCurrentSoundType(int32_t listIndex) {
   }
   if (CurrentSound == 0)
     AppConfig->SetTypeFinalSound(listIndex);
+  else if (CurrentSound == 2)
+    AppConfig->SetTypeWarnSound(listIndex);
   else
     AppConfig->SetTypeBeepSound(listIndex);
 }
@@ -99,14 +104,16 @@ void TOptionsScreen::FallBackToInternalSound() {
 }
 
 void TOptionsScreen::ChangeTypeSound(TControl *) {
-  if (CurrentSound != 0 && CurrentSound != 1) return;
+  if (CurrentSound < 0 || CurrentSound > 2) return;
   auto &file = Get<TStaticText>("StaticFile");
   int i = Get<TComboBox>("SoundComboBox").ItemIndex();
   if (i != 0 && i != 1) return;  // the list has these two entries only
 
   file.SetVisible(i != 0);
   SetCurrentSoundType(i);
-  file.SetText(CurrentSound == 0 ? AppConfig->FinalBeepPath : AppConfig->IntermediateBeepPath);
+  file.SetText(CurrentSound == 0   ? AppConfig->FinalBeepPath
+               : CurrentSound == 2 ? AppConfig->WarnSoundPath
+                                   : AppConfig->IntermediateBeepPath);
 
   if (i == 1) {
     std::string path = file.Text();
@@ -122,12 +129,13 @@ void TOptionsScreen::ChangeTypeSound(TControl *) {
 }
 
 void TOptionsScreen::WantSelectFile(TControl *) {
-  if (CurrentSound == 0 || CurrentSound == 1) AppConfig->SelectSoundFile(CurrentSound);
+  if (CurrentSound >= 0 && CurrentSound <= 2) AppConfig->SelectSoundFile(CurrentSound);
 }
 
 void TOptionsScreen::ReadCurrentSound(TControl *) {
   if (CurrentSound == 0) PlayFinalSound();
   if (CurrentSound == 1) PlayBeepSound();
+  if (CurrentSound == 2) PlayWarnSound();
 }
 
 void TOptionsScreen::ChangeScreenSize(TControl *) {

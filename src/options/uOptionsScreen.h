@@ -12,7 +12,8 @@ public:
   // owner: the main window, whose caption and place the dialog follows.
   explicit TOptionsScreen(TForm *owner);
 
-  // The sound being edited: 0 the final sound, 1 the beep (the Tag of the radio button).
+  // The sound being edited: 0 the final sound, 1 the beep, 2 the warning before the end (the Tag
+  // of the radio button).
   int32_t CurrentSound = 0;
 
   void SelectSound(TControl *Sender);

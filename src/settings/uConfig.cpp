@@ -42,6 +42,7 @@ TConfig::TConfig() : TConfigAbstract(true) {
   if (UserScreenSize < 0 || UserScreenSize >= DisplaySizeEnd)
     UserScreenSize = ScreenSizeForWidth(PrimaryWidthAt100());
   if (TotalTime->GetTotalSeconds() > MaxDuration) *TotalTime->SecondsRef() = MaxDuration;
+  HealExamSettings();
   SetBetaVersion(false);
   TotalTime->SetTotalSeconds(TotalTime->GetTotalSeconds());
   InterBeepTime->SetTotalSeconds(InterBeepTime->GetTotalSeconds());
@@ -71,6 +72,37 @@ void TConfig::DefineFields() {
       MakeFieldDescRec("UserScreenSize", F::fdInteger, &UserScreenSize, 0, screenSize),
       MakeFieldDescRec("CountOvertime", F::fdBoolean, &CountOvertime, 0, false),
   });
+  DefineExamFields();
+}
+
+// --- Exams -------------------------------------------------------------------------------------
+
+void TConfig::DefineExamFields() {
+  using F = TConfigFieldType;
+  RegisterFields({
+      MakeFieldDescRec("WarnMinutes", F::fdString, &WarnMinutes, 0, std::string()),
+      MakeFieldDescRec("ExtraThird", F::fdBoolean, &ExtraThird, 0, false),
+      MakeFieldDescRec("ShowClock", F::fdBoolean, &ShowClock, 0, false),
+      MakeFieldDescRec("TypeWarnSound", F::fdInteger, &TypeWarnSound, 0, int32_t(0)),
+      MakeFieldDescRec("WarnSoundPath", F::fdString, &WarnSoundPath, 0, std::string()),
+  });
+}
+
+void TConfig::HealExamSettings() {
+  bool valid = true;
+  WarnMinutes = HealWarnMinutes(WarnMinutes, valid);
+  // Told like a value of the wrong type, and for the same reason: the next save mends it.
+  if (!valid)
+    Application.HandleException(
+        EInvalidDataType(FormatMessage1("Type de données incorrect pour '%s'", "WarnMinutes")));
+}
+
+std::vector<uint32_t> TConfig::WarnMinuteList() const { return WarnMinuteValues(WarnMinutes); }
+
+void TConfig::SetTypeWarnSound(int32_t value) {
+  if (value == TypeWarnSound) return;
+  TypeWarnSound = value;
+  if (value == 1) SelectSoundFile(2);
 }
 
 void TConfig::SetBeepActive(bool active) {
@@ -94,8 +126,12 @@ void TConfig::SetTypeBeepSound(int32_t value) {
 }
 
 void TConfig::SelectSoundFile(int32_t which) {
-  std::string label = which == 0 ? "Son final" : "son des beeps";
-  std::string &target = which == 0 ? FinalBeepPath : IntermediateBeepPath;
+  std::string label = which == 0   ? "Son final"
+                      : which == 2 ? "son d'avertissement"
+                                   : "son des beeps";
+  std::string &target = which == 0   ? FinalBeepPath
+                        : which == 2 ? WarnSoundPath
+                                     : IntermediateBeepPath;
   std::string chosen;
   if (FileChooser && FileChooser("Sélectionnez le fichier pour le " + label, target, chosen))
     target = chosen;

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "settings/uConfigAbstract.h"
 #include "timing/uChronoType.h"
@@ -33,6 +34,20 @@ public:
   // The longest duration the main window can enter: 24 h 59 min 59 s.
   static constexpr uint32_t MaxDuration = 89999;
 
+  // --- Exams: warnings before the end, extra time, the clock under the display -----------------
+  // The warnings in minutes before the end, "30 10 5" (largest first), empty for none.
+  std::string WarnMinutes;
+  // A third more time for the candidates who are granted it.
+  bool ExtraThird = false;
+  // The time of day and the end shown under the display.
+  bool ShowClock = false;
+  // The warning's sound: 0 built in, 1 the WAV file WarnSoundPath.
+  int32_t TypeWarnSound = 0;
+  std::string WarnSoundPath;
+  // WarnMinutes as numbers: largest first, at most three, each 1 to 999.
+  std::vector<uint32_t> WarnMinuteList() const;
+  void SetTypeWarnSound(int32_t value);
+
   void DefineFields() override;
   void SetBeepActive(bool active);
   // The timing threads read the beep switch while the user interface may change it.
@@ -40,6 +55,7 @@ public:
   void SetTypeInc(int32_t value) { TypeInc = value; }
   void SetTypeFinalSound(int32_t value);
   void SetTypeBeepSound(int32_t value);
+  // which: 0 the final sound, 1 the beep, 2 the warning.
   void SelectSoundFile(int32_t which);
   void Save() { SaveSettings(); }
   int32_t GetScreenWidth() const;
@@ -56,6 +72,10 @@ public:
   static TFileChooser FileChooser;
   static bool SystemFileChooser(const std::string &title, const std::string &initial,
                                 std::string &chosen);
+
+private:
+  void DefineExamFields();
+  void HealExamSettings();
 };
 
 extern TConfig *AppConfig;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <utility>
 
 TConfigFieldsRec MakeFieldDescRec(const std::string &Name, TConfigFieldType FieldType, void *Data,
                                   int32_t Size, const TConfigDefault &Default) {
@@ -157,4 +159,62 @@ void BuildTitleText(uint8_t kind, const std::string &title, const std::string &m
 std::string VersionKeyFrom(const std::string &productVersion, const std::string &infoMajor) {
   size_t dot = productVersion.find('.');
   return dot == std::string::npos ? infoMajor : productVersion.substr(0, dot);
+}
+
+namespace {
+// The words of a text between spaces or tabs.
+std::vector<std::string> Words(const std::string &text) {
+  std::vector<std::string> words;
+  std::string word;
+  for (char c : text + ' ') {
+    if (c == ' ' || c == '\t') {
+      if (!word.empty()) words.push_back(word);
+      word.clear();
+    } else {
+      word += c;
+    }
+  }
+  return words;
+}
+
+bool IsWholeNumber(const std::string &word) {
+  return !word.empty() &&
+         std::all_of(word.begin(), word.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A whole number's value, or MaxWarnMinute + 1 for any larger one, however many digits it has.
+uint32_t CappedValue(const std::string &digits) {
+  size_t first = digits.find_first_not_of('0');
+  if (first == std::string::npos) return 0;
+  if (digits.size() - first > 3) return MaxWarnMinute + 1;
+  return uint32_t(std::stoul(digits.substr(first)));
+}
+
+// Whole numbers 1 to 999, each once, largest first, at most three.
+std::vector<uint32_t> KeptMinutes(std::vector<uint32_t> minutes) {
+  std::erase_if(minutes, [](uint32_t m) { return m < 1 || m > MaxWarnMinute; });
+  std::sort(minutes.begin(), minutes.end(), std::greater<>());
+  minutes.erase(std::unique(minutes.begin(), minutes.end()), minutes.end());
+  if (minutes.size() > MaxWarnings) minutes.resize(MaxWarnings);
+  return minutes;
+}
+}  // namespace
+
+std::string WarnMinutesText(const std::vector<uint32_t> &minutes) {
+  std::string text;
+  for (uint32_t m : KeptMinutes(minutes)) text += (text.empty() ? "" : " ") + std::to_string(m);
+  return text;
+}
+
+std::vector<uint32_t> WarnMinuteValues(const std::string &text) {
+  std::vector<uint32_t> minutes;
+  for (const std::string &word : Words(text))
+    if (IsWholeNumber(word)) minutes.push_back(CappedValue(word));
+  return KeptMinutes(std::move(minutes));
+}
+
+std::string HealWarnMinutes(const std::string &text, bool &wasValid) {
+  std::vector<std::string> words = Words(text);
+  wasValid = std::all_of(words.begin(), words.end(), IsWholeNumber);
+  return wasValid ? WarnMinutesText(WarnMinuteValues(text)) : std::string();
 }

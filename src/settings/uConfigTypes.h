@@ -83,3 +83,16 @@ void BuildTitleText(uint8_t kind, const std::string &title, const std::string &m
 // The registry key level of the major version: the text before the first "." of the product
 // version, or the major file version part when the product version has none.
 std::string VersionKeyFrom(const std::string &productVersion, const std::string &infoMajor);
+
+// The warnings before the end of a run, in minutes, as the registry keeps them: "30 10 5", largest
+// first, single spaces, empty for none.
+constexpr uint32_t MaxWarnMinute = 999;
+constexpr size_t MaxWarnings = 3;
+// The warnings a text keeps: its whole numbers 1 to 999, each once, largest first, at most three
+// (the largest). Any other word is left out.
+std::vector<uint32_t> WarnMinuteValues(const std::string &text);
+// The stored text of some minutes (zeros for unused boxes, repeats, any order), kept as above.
+std::string WarnMinutesText(const std::vector<uint32_t> &minutes);
+// The stored text brought into that form. A word that is no whole number makes the whole text
+// a bad value: wasValid is false and the result is empty, no warning at all.
+std::string HealWarnMinutes(const std::string &text, bool &wasValid);

@@ -30,3 +30,5 @@ void Play(int32_t source, const std::string &path, const char *resourceName) {
 void PlayFinalSound() { Play(AppConfig->TypeFinalSound, AppConfig->FinalBeepPath, "fin"); }
 
 void PlayBeepSound() { Play(AppConfig->TypeBeepSound, AppConfig->IntermediateBeepPath, "beep"); }
+
+void PlayWarnSound() { Play(AppConfig->TypeWarnSound, AppConfig->WarnSoundPath, "warn"); }

@@ -1,8 +1,9 @@
 #pragma once
 #include <windows.h>
 
-// The program's two sounds, each from its own resources or from the WAV file the user chose.
-// Both return at once: the sound plays in the background, a new one cutting off the one playing.
+// The program's three sounds (the end, the beep, the warning before the end), each from its own
+// resources or from the WAV file the user chose.
+// Each returns at once: the sound plays in the background, a new one cutting off the one playing.
 
 // The platform's player (PlaySoundA); tests put a recorder here.
 using TPlaySoundProc = BOOL(WINAPI *)(LPCSTR sound, HMODULE module, DWORD flags);
@@ -14,3 +15,4 @@ constexpr DWORD SoundResourceFlags = 0x40005;  // SND_RESOURCE | SND_ASYNC
 
 void PlayFinalSound();
 void PlayBeepSound();
+void PlayWarnSound();

@@ -188,15 +188,16 @@ TEST_F(MainWindow, FocusIsRemembered) {
 TEST_F(MainWindow, MenuHasItsItemsAndShortcut) {
   TPopupMenu *menu = main_->FindMenu("MainPopup");
   ASSERT_NE(menu, nullptr);
-  ASSERT_EQ(menu->Items.size(), 7u);
+  ASSERT_EQ(menu->Items.size(), 8u);
   EXPECT_EQ(menu->Items[0]->Caption, "&Options");
   EXPECT_EQ(menu->Items[1]->Caption, "&Lancer le Chrono");
   EXPECT_EQ(menu->Items[2]->Caption, "&Heure de fin...");
   EXPECT_EQ(menu->Items[3]->Caption, "Compter le &dépassement");
-  EXPECT_EQ(menu->Items[4]->Caption, "A &Propos");
-  EXPECT_EQ(menu->Items[5]->Caption, "-");
-  EXPECT_EQ(menu->Items[6]->Caption, "Quitter");
-  EXPECT_EQ(menu->Items[6]->ShortCutText, "Ctrl+X");
+  EXPECT_EQ(menu->Items[4]->Caption, "&Examen...");
+  EXPECT_EQ(menu->Items[5]->Caption, "A &Propos");
+  EXPECT_EQ(menu->Items[6]->Caption, "-");
+  EXPECT_EQ(menu->Items[7]->Caption, "Quitter");
+  EXPECT_EQ(menu->Items[7]->ShortCutText, "Ctrl+X");
   EXPECT_EQ(main_->PopupMenu, menu);
 }
 
@@ -229,18 +230,19 @@ TEST_F(MainWindowCountingOvertime, StartsWithTheEntryChecked) {
   EXPECT_TRUE(MenuItemByText(*main_, "Compter le &dépassement")->Checked);
 }
 
-// --- The end time dialog, found by its texts ----------------------------------------------------
+// --- The dialogs of the menu, found by their texts ----------------------------------------------
 
-class EndTimeDialog : public MainWindow {
+class MenuDialog : public MainWindow {
 protected:
   // Opens the dialog from its menu entry and runs `step` on it once it is up; the step is
   // expected to close it.
-  void Open(std::function<void(TForm &dialog)> step) {
-    TMenuItem *item = MenuItemByText(*main_, "&Heure de fin...");
+  void OpenFromMenu(const char *entry, const char *captionEnd,
+                    std::function<void(TForm &dialog)> step) {
+    TMenuItem *item = MenuItemByText(*main_, entry);
     ASSERT_NE(item, nullptr);
     bool ran = false;
     Later(50, [&] {
-      TForm *dialog = FormByCaption(main_->Caption() + " - Heure de fin");
+      TForm *dialog = FormByCaption(main_->Caption() + captionEnd);
       ASSERT_NE(dialog, nullptr);
       ran = true;
       EXPECT_FALSE(IsWindowEnabled(main_->Handle()));  // modal
@@ -262,6 +264,13 @@ protected:
     ASSERT_NE(button, nullptr) << text;
     SendMessageA(button, BM_CLICK, 0, 0);
     Pump(20);
+  }
+};
+
+class EndTimeDialog : public MenuDialog {
+protected:
+  void Open(std::function<void(TForm &dialog)> step) {
+    OpenFromMenu("&Heure de fin...", " - Heure de fin", std::move(step));
   }
   static void SetEnd(TForm &dialog, int hour, int minute) {
     TypeText(dialog.Get<TSpinEdit>("SpinEndHour"), std::to_string(hour));
@@ -321,6 +330,52 @@ TEST_F(EndTimeDialog, ATimeNowOrPastIsRefusedAndTheDialogStays) {
   EXPECT_EQ(seen[0].text, "L'heure de fin est déjà passée.");
   EXPECT_EQ(main_->EndMinute(), -1);
   EXPECT_EQ(AppConfig->TotalTime->GetTotalSeconds(), 300u);
+}
+
+// The exam dialog shows the stored settings, largest warning first; Escape leaves them as they
+// were, OK stores what the boxes and the ticks say and saves it.
+class ExamDialog : public MenuDialog {
+  void PrepareRegistry() override {
+    WriteString(SettingsKey(), "WarnMinutes", "5 30");
+    WriteDword(SettingsKey(), "ExtraThird", 1);
+  }
+};
+
+TEST_F(ExamDialog, ShowsTheStoredSettingsAndOnlyOkStoresAndSavesThem) {
+  auto boxes = [](TForm &d) {
+    return std::vector<int>{d.Get<TSpinEdit>("SpinWarn1").Value(),
+                            d.Get<TSpinEdit>("SpinWarn2").Value(),
+                            d.Get<TSpinEdit>("SpinWarn3").Value()};
+  };
+  const char *third = "Tiers-temps (un tiers de temps en plus)";
+  const char *clock = "Afficher l'heure et la fin sous le chronomètre";
+  OpenFromMenu("&Examen...", " - Examen", [&](TForm &d) {
+    EXPECT_EQ(d.Get<TLabel>("LabelWarn").Caption, "Avertir à");
+    EXPECT_EQ(d.Get<TLabel>("LabelWarnEnd").Caption, "min de la fin");
+    EXPECT_NE(ButtonByText(d, "OK"), nullptr);
+    EXPECT_EQ(boxes(d), (std::vector<int>{30, 5, 0}));
+    EXPECT_EQ(d.Get<TSpinEdit>("SpinWarn3").MaxValue, 999);
+    EXPECT_NE(d.Get<TSpinEdit>("SpinWarn3").UpDownHandle(), nullptr);
+    EXPECT_EQ(SendMessageA(ButtonByText(d, third), BM_GETCHECK, 0, 0), BST_CHECKED);
+    EXPECT_EQ(SendMessageA(ButtonByText(d, clock), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    TypeText(d.Get<TSpinEdit>("SpinWarn3"), "10");
+    Press(d, clock);
+    Press(d, "Annuler");
+  });
+  EXPECT_EQ(AppConfig->WarnMinutes, "30 5");
+  EXPECT_FALSE(AppConfig->ShowClock);
+  OpenFromMenu("&Examen...", " - Examen", [&](TForm &d) {
+    EXPECT_EQ(boxes(d), (std::vector<int>{30, 5, 0}));
+    TypeText(d.Get<TSpinEdit>("SpinWarn1"), "0");
+    TypeText(d.Get<TSpinEdit>("SpinWarn3"), "1500");  // taken as the box's limit
+    Press(d, third);
+    Press(d, clock);
+    PressKey(d.Get<TSpinEdit>("SpinWarn3").Handle(), VK_RETURN);  // OK is the default
+  });
+  EXPECT_EQ(AppConfig->WarnMinuteList(), (std::vector<uint32_t>{999, 5}));
+  EXPECT_EQ(ReadValue(SettingsKey(), "WarnMinutes").String(), "999 5");
+  EXPECT_EQ(ReadValue(SettingsKey(), "ExtraThird").Dword(), 0u);
+  EXPECT_EQ(ReadValue(SettingsKey(), "ShowClock").Dword(), 1u);
 }
 
 // Every way of closing the main window saves its place and every setting.
