@@ -36,6 +36,10 @@ uint32_t ExtraSecondsFor(uint32_t totalSeconds, bool toTimeOfDay) {
 }
 
 std::unique_ptr<TMainThread> CreateRunContainer(HWND navigWnd, HWND watchWnd) {
+  return CreateRunContainer(navigWnd, watchWnd, Clock());
+}
+
+std::unique_ptr<TMainThread> CreateRunContainer(HWND navigWnd, HWND watchWnd, TChronoClock &clock) {
   TRunSettings settings;
   settings.TotalSeconds = AppConfig->TotalTime->GetTotalSeconds();
   settings.ExtraSeconds = ExtraSecondsFor(settings.TotalSeconds, RunsToTimeOfDay);
@@ -49,7 +53,7 @@ std::unique_ptr<TMainThread> CreateRunContainer(HWND navigWnd, HWND watchWnd) {
   try {
     return std::make_unique<TMainThread>(
         reinterpret_cast<uintptr_t>(navigWnd), reinterpret_cast<uintptr_t>(watchWnd),
-        std::move(settings), Clock(), Poster(),
+        std::move(settings), clock, Poster(),
         [](int priority) { SetThreadPriority(GetCurrentThread(), priority); });
   } catch (const std::system_error &) {
     throw ETavelinError("Impossible de préparer le chronométrage: le système refuse d'en créer "

@@ -9,6 +9,8 @@
 // A run's thread container as the windows use it: the settings taken from AppConfig now, the
 // steady clock, messages posted with PostMessageA and the threads' Windows priorities.
 std::unique_ptr<TMainThread> CreateRunContainer(HWND navigWnd, HWND watchWnd);
+// The same on another clock (tests run minutes of a run in seconds).
+std::unique_ptr<TMainThread> CreateRunContainer(HWND navigWnd, HWND watchWnd, TChronoClock &clock);
 
 // Whether the containers made from now on run to a time of day: their extra time (tiers-temps)
 // is then rounded up to whole minutes, so that the extended end falls on a minute as the normal

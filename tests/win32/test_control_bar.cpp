@@ -858,3 +858,146 @@ TEST_F(ControlBarTimed, BeyondTheEndTheDigitsCountOnInRedWhileTheBoxIsUp) {
 }
 
 }  // namespace
+
+namespace {
+
+// The steady clock twenty times faster: two minutes of a run in six seconds.
+class TFastClock final : public TChronoClock {
+public:
+  static constexpr int Pace = 20;
+  TInstant Now() override { return (Clock::now() - origin_) * Pace; }
+  void WaitUntil(std::unique_lock<TEngineMutex> &lock, TEngineCondition &wake,
+                 TInstant deadline) override {
+    if (deadline == NoDeadline) return wake.wait(lock);
+    wake.wait_until(lock, origin_ + std::chrono::duration_cast<Clock::duration>(deadline / Pace));
+  }
+
+private:
+  Clock::time_point origin_ = Clock::now();
+};
+
+std::unique_ptr<TMainThread> FastRun(HWND navig, HWND watch) {
+  static TFastClock clock;
+  return CreateRunContainer(navig, watch, clock);
+}
+
+}  // namespace
+
+// A 2-min count-down with a warning at 1 min: from 00:01:00 on the digits are amber and the gauge
+// reads "Plus que 1 min"; the warning's sound comes once, in place of the beep due then.
+TEST_F(ControlBarTimed, TheDigitsTurnAmberAtTheWarning) {
+  AppConfig->SetTypeInc(1);
+  AppConfig->TotalTime->SetTotalSeconds(120);
+  AppConfig->InterBeepTime->SetTotalSeconds(60);
+  AppConfig->SetBeepActive(true);
+  AppConfig->WarnMinutes = "1";
+  RunContainerMaker = &FastRun;
+  MessageBoxWatcher boxes;
+  struct Sample {
+    std::string shown;
+    COLORREF lit;
+    std::string caption;
+  };
+  std::vector<Sample> samples;
+  std::function<void()> sample = [&] {
+    if (!boxes.Boxes().empty()) return;
+    TNavigChrono &bar = *Bar();
+    samples.push_back({Shown(bar), bar.WatchChrono().Digit(5).LitColor(),
+                       bar.WatchChrono().Gauge().Caption()});
+    Later(5, sample);
+  };
+  Scenario s;
+  s.Then(100, [&] {
+     Click(Bar()->Get<TButton>("BtnRun"));
+     Later(5, sample);
+   }).Then(10, [&] {
+    TNavigChrono *bar = Bar();
+    EXPECT_TRUE(PumpUntil([&] { return !boxes.Boxes().empty() && Enabled(*bar, "BtnRun"); }, 20000));
+    bool sawGreen = false, sawAmber = false, sawText = false;
+    for (const Sample &x : samples) {
+      // A sample may fall between a tick's colour and its digits: 00:01:01 is either.
+      if (x.shown > "00:01:01") {
+        EXPECT_EQ(x.lit, TBoxNumber::NormalColor) << x.shown;
+        EXPECT_EQ(x.caption, "") << x.shown;
+      } else if (x.shown <= "00:01:00") {
+        EXPECT_EQ(x.lit, TBoxNumber::WarningColor) << x.shown;
+      }
+      sawGreen |= x.lit == TBoxNumber::NormalColor;
+      sawAmber |= x.lit == TBoxNumber::WarningColor;
+      sawText |= x.caption == "Plus que 1 min";
+    }
+    EXPECT_TRUE(sawGreen && sawAmber && sawText);
+    EXPECT_EQ(Sounds(), (std::vector<std::string>{"warn@res", "beep@res", "fin@res"}));
+    // The next run starts green, with its percentage.
+    EXPECT_EQ(bar->WatchChrono().Digit(5).LitColor(), TBoxNumber::NormalColor);
+    EXPECT_EQ(bar->WatchChrono().Gauge().Caption(), "");
+    Click(bar->Get<TButton>("BtnQuit"));
+  });
+  RunBar(s);
+}
+
+// Tiers-temps on a 6-s count-down: the gauge runs over 8 s with a mark at 6, "Fin du temps normal"
+// and the warning's sound at 6 s, the end box at 8 s.
+TEST_F(ControlBarTimed, ATiersTempsRunEndsAThirdLater) {
+  AppConfig->SetTypeInc(1);
+  AppConfig->TotalTime->SetTotalSeconds(6);
+  AppConfig->ExtraThird = true;
+  MessageBoxWatcher boxes;
+  Clock::time_point runAt;
+  std::string captionAt7;
+  Scenario s;
+  s.Then(100, [&] {
+     TNavigChrono *bar = Bar();
+     EXPECT_EQ(bar->WatchChrono().Gauge().MaxValue(), 8u);
+     EXPECT_EQ(bar->WatchChrono().Gauge().Mark(), 6u);
+     EXPECT_EQ(bar->Get<TPanel>("TotalTime").Caption(), "Temps Total: 0:00:06 · 0:00:08");
+     Click(bar->Get<TButton>("BtnRun"));
+     runAt = Clock::now();
+     Later(7000, [&] { captionAt7 = Bar()->WatchChrono().Gauge().Caption(); });
+   }).Then(10, [&] {
+    TNavigChrono *bar = Bar();
+    EXPECT_TRUE(PumpUntil([&] { return !boxes.Boxes().empty() && Enabled(*bar, "BtnRun"); }, 15000));
+    const auto box = boxes.Boxes().empty() ? MessageBoxWatcher::Box{} : boxes.Boxes()[0];
+    const auto boxAfter = std::chrono::duration_cast<std::chrono::milliseconds>(box.shownAt - runAt);
+    EXPECT_GT(boxAfter.count(), 7700);
+    EXPECT_LT(boxAfter.count(), 9000);
+    EXPECT_EQ(captionAt7, "Fin du temps normal");
+    EXPECT_EQ(Sounds(), (std::vector<std::string>{"warn@res", "fin@res"}));
+    Click(bar->Get<TButton>("BtnQuit"));
+  });
+  RunBar(s);
+}
+
+// The band under the gauge at a fixed size and at full width: the time of day read, the bar under
+// the band and, at full width, all of it within the work area.
+TEST_F(ControlBar, TheClockBandStandsUnderTheGaugeAndTheBarUnderIt) {
+  AppConfig->ShowClock = true;
+  AppConfig->TotalTime->SetTotalSeconds(45 * 60);
+  for (int32_t size : {2, FirstFullWidthSize}) {
+    SCOPED_TRACE(size);
+    AppConfig->UserScreenSize = size;
+    Scenario s;
+    s.Then(100, [&] {
+      TNavigChrono *bar = Bar();
+      TWatchChrono &display = bar->WatchChrono();
+      ASSERT_NE(display.Band(), nullptr);
+      EXPECT_EQ(display.Band()->Text().rfind("Il est ", 0), 0u) << display.Band()->Text();
+      EXPECT_NE(display.Band()->Text().find("   Fin "), std::string::npos);
+      EXPECT_EQ(display.Band()->Top(), display.Gauge().Top() + display.Gauge().Height());
+      EXPECT_GE(display.Band()->Height(), display.Gauge().Height() / 2);
+      RECT d, b;
+      GetWindowRect(display.Handle(), &d);
+      GetWindowRect(bar->Handle(), &b);
+      EXPECT_GE(d.bottom - d.top, display.Band()->Top() + display.Band()->Height());
+      EXPECT_GE(b.top, d.bottom);
+      MONITORINFO m{};
+      m.cbSize = sizeof m;
+      GetMonitorInfoA(MonitorFromWindow(display.Handle(), MONITOR_DEFAULTTOPRIMARY), &m);
+      if (size == FirstFullWidthSize) {
+        EXPECT_LE(b.bottom, m.rcWork.bottom);
+      }
+      Click(bar->Get<TButton>("BtnQuit"));
+    });
+    RunBar(s);
+  }
+}
