@@ -233,7 +233,6 @@ TEST(Program, ARunKilledMidwayIsOfferedAtTheNextStartAndNonForgetsIt) {
   GetLocalTime(&runAt);
   PostMessageA(FindWindowExA(bar, nullptr, "Button", nullptr), BM_CLICK, 0, 0);  // Run
   for (int i = 0; i < 300 && !ReadValue(kKey, "RunState").exists; ++i) Sleep(10);
-  Sleep(500);
   TerminateProcess(program.pi.hProcess, 1);
   EXPECT_EQ(program.WaitExit(5000), 1u);
   EXPECT_EQ(ReadValue(kKey, "RunState").data.size(), 64u);
@@ -242,14 +241,12 @@ TEST(Program, ARunKilledMidwayIsOfferedAtTheNextStartAndNonForgetsIt) {
   ASSERT_TRUE(again.Start());
   HWND box = WaitForWindow(again.pi.dwProcessId, "#32770", 10000);
   ASSERT_NE(box, nullptr);
-  char text[256] = {};
+  char text[256] = {}, expected[96];
   GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-  char expected[96];
-  std::snprintf(expected, sizeof expected, "Un chronométrage a été interrompu à %d h %02d. Le reprendre ?",
+  std::snprintf(expected, 96, "Un chronométrage a été interrompu à %d h %02d. Le reprendre ?",
                 runAt.wHour, runAt.wMinute);
   EXPECT_STREQ(text, expected);
-  // Nothing of the program shows before the answer.
-  EXPECT_EQ(WaitForWindow(again.pi.dwProcessId, "TavelinWindow", 1), nullptr);
+  EXPECT_EQ(WaitForWindow(again.pi.dwProcessId, "TavelinWindow", 1), nullptr);  // not yet
   PostMessageA(box, WM_COMMAND, IDNO, 0);
   main = WaitForWindow(again.pi.dwProcessId, "TavelinWindow", 10000);
   ASSERT_NE(main, nullptr);
