@@ -720,10 +720,6 @@ TEST_F(ThreadContainerSim, StallBeyondTheEndJumpsToThePresent) {
   EXPECT_EQ(beyond[6].At - Clock.Start(), 609s);
 }
 
-}  // namespace
-
-namespace {
-
 // ---------------------------------------------------------------- taken up, woken, moved
 
 // Taken up 600.3 s into a 20-minute count-down, 20 s paused before: one silent set of messages
@@ -755,8 +751,9 @@ TEST_F(ThreadContainerSim, ARunTakenUpShowsItsPlaceAtOnceAndGoesOnFromThere) {
 // the next tick shows the new time left in one step, and the run ends on the moved end; an end
 // already passed comes with that tick.
 TEST_F(ThreadContainerSim, AMovedEndShowsTheNewTimeLeftInOneStep) {
-  for (const auto& [total, shown, endsAt] : {std::tuple{300u, "00:04:49", 300}, {900u, "00:14:49", 900},
-                                             {5u, "00:00:00", 11}}) {
+  const std::tuple<uint32_t, const char*, int> cases[] = {
+      {300, "00:04:49", 300}, {900, "00:14:49", 900}, {5, "00:00:00", 11}};
+  for (const auto& [total, shown, endsAt] : cases) {
     SCOPED_TRACE(total);
     TSimClock clock;
     TRecordingPoster poster(clock);
