@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/UMain.h"
+#include "app/uTakeUp.h"
 #include "forms/uApplication.h"
 #include "settings/uConfig.h"
 
@@ -18,11 +19,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   }
   int result = 0;
   try {
+    // A run left open by a Tavelin that did not close: its settings are the main window's.
+    const std::optional<TRunRecord> interrupted = FindInterruptedRun(true);
     auto mainWindow = std::make_unique<TMain>();
     Main = mainWindow.get();
     Application.SetMainForm(Main);
     Main->CreateHandle();
     AppConfig->LoadWindowSetting(wkMainWindow, nullptr, 0);
+    if (interrupted) TakeUpRun(*interrupted);
     result = Application.Run();
     Main = nullptr;
   } catch (...) {

@@ -13,6 +13,7 @@
 #include "timing/uEndTime.h"
 #include "timing/uExamPlan.h"
 #include "timing/uRunContainer.h"
+#include "timing/uRunKeeper.h"
 #include "timing/uSound.h"
 
 namespace {
@@ -195,6 +196,91 @@ void TNavigChrono::PlaceUnderDisplay() {
 void TNavigChrono::ScreensChanged() {
   FWatchChrono->LayOutAgain(Height());
   PlaceUnderDisplay();
+  KeepRunRecord();
+}
+
+void TNavigChrono::KeepRunRecord() {
+  if (!FRunOpen || !FThreadContainer) return;
+  FRecord.TotalSeconds = AppConfig->TotalTime->GetTotalSeconds();
+  FRecord.InterBeepSeconds = AppConfig->InterBeepTime->GetTotalSeconds();
+  FRecord.TypeInc = AppConfig->TypeInc != 0;
+  FRecord.BeepActive = AppConfig->BeepActive;
+  FRecord.EndMinute = FEndMinute;
+  FRecord.ExtraThird = AppConfig->ExtraThird;
+  FRecord.ExtraSeconds = ExtraSeconds();
+  FRecord.UserScreenSize = AppConfig->UserScreenSize;
+  FRecord.CountOvertime = AppConfig->CountOvertime;
+  PlaceRunRecord(FRecord, FThreadContainer->Place(), UtcMsNow());
+  // The record is the run's safety net, not the run: a registry that refuses it leaves the run
+  // going as it is.
+  try {
+    WriteRunRecord(FRecord);
+  } catch (const ETavelinError &) {
+  }
+}
+
+void TNavigChrono::ForgetRunRecord() {
+  if (!FRunOpen) return;
+  FRunOpen = false;
+  RegisterRunRestart(false);
+  RemoveRunRecord();
+}
+
+void TNavigChrono::TakeUp(const TRunRecord &record) {
+  FEndMinute = record.EndMinute;
+  FEndStarted = FEndMinute >= 0;
+  FEndLead = {};
+  if (FEndStarted && record.ExtraThird) {
+    // Its extended end on a whole minute, as when it started.
+    RunsToTimeOfDay = true;
+    FThreadContainer = NewContainer();
+  }
+  FWatchChrono->SetRunLength(record.TotalSeconds, ExtraSeconds());
+  const int64_t now = UtcMsNow();
+  FRunStarted = true;
+  FStartMs = ((LocalMsOfDay() - (now - record.StartUtcMs)) % MsPerDay + MsPerDay) % MsPerDay;
+  const TRunPlace place = RunPlaceAt(record, now);
+  FThreadContainer->ResumeAt(place);
+  Get<TButton>("BtnPause").SetEnabled(!place.Paused);
+  Get<TButton>("BtnRun").SetEnabled(place.Paused);
+  ShowTotalText();
+  FRunOpen = true;
+  RegisterRunRestart(true);
+  // A run to a time of day ends at that time, whatever the clock did meanwhile.
+  ClockChanged();
+  ShowClockBand();
+}
+
+void TNavigChrono::ClockChanged() {
+  if (!FRunOpen || !FThreadContainer) return;
+  // Once the end has come (the count beyond it going on), there is no end left to move.
+  if (FEndMinute >= 0 && FEndStarted && !FThreadContainer->WaitFor(0)) {
+    using std::chrono::duration_cast;
+    using std::chrono::milliseconds;
+    const TRunPlace place = FThreadContainer->Place();
+    // The end, pushed later by the pauses, as the wall clock reads it now: the nearer way
+    // round midnight.
+    const int64_t end = int64_t{FEndMinute} * 60'000 +
+                        duration_cast<milliseconds>(place.PausedBefore + place.PausedFor).count();
+    int64_t left = ((end - LocalMsOfDay()) % MsPerDay + MsPerDay) % MsPerDay;
+    if (left > MsPerDay / 2) left -= MsPerDay;
+    const int64_t at = duration_cast<milliseconds>(place.RunTime).count() + left;
+    const uint32_t total = at < 1000 ? 1 : uint32_t((at + 500) / 1000);
+    if (total != AppConfig->TotalTime->GetTotalSeconds()) {
+      FThreadContainer->MoveEnd(total);
+      AppConfig->TotalTime->SetTotalSeconds(total);
+      FWatchChrono->SetRunLength(total, ExtraSeconds());
+    }
+  }
+  // A duration keeps its length: only its place on the wall clock moves.
+  KeepRunRecord();
+}
+
+void TNavigChrono::ComputerResumed() {
+  if (!FRunOpen || !FThreadContainer) return;
+  // The monotonic clock may have stood still during the sleep (Wine's does); the wall clock has
+  // not. Where the monotonic clock counted it, the run is already in its place.
+  FThreadContainer->CatchUpTo(RunPlaceAt(FRecord, UtcMsNow()).RunTime);
 }
 
 POINT TNavigChrono::BoxPlaceFor(SIZE box) const {
@@ -224,6 +310,11 @@ void TNavigChrono::LaunchChrono(TControl *) {
   FThreadContainer->Resume(FEndLead);
   if (FEndMinute >= 0) ShowTotalText();
   ShowClockBand();
+  if (!FRunOpen) {
+    FRunOpen = true;
+    RegisterRunRestart(true);
+  }
+  KeepRunRecord();
 }
 
 void TNavigChrono::PauseChrono(TControl *) {
@@ -232,11 +323,13 @@ void TNavigChrono::PauseChrono(TControl *) {
   Get<TButton>("BtnPause").SetEnabled(false);
   Get<TButton>("BtnRun").SetEnabled(true);
   ShowClockBand();
+  KeepRunRecord();
 }
 
 void TNavigChrono::ChangeBeepConfig(TControl *) {
   AppConfig->SetBeepActive(Get<TButton>("BtnBeep").Down());
   ShowBeepText();
+  KeepRunRecord();
 }
 
 void TNavigChrono::WantCloseNavig(TControl *) { Close(); }
@@ -248,6 +341,9 @@ void TNavigChrono::CloseNavigChrono(TForm *, TCloseAction &Action) {
     FThreadContainer->Terminate();
     FThreadContainer->WaitFor(500);
   }
+  // Closed by the user, the run is over; closed by the end of the session, it is taken up at the
+  // next start.
+  if (!FSessionEnding) ForgetRunRecord();
   if (TForm *mainWindow = Application.MainForm()) mainWindow->Show();
   Action = caFree;
   FThreadContainer.reset();
@@ -257,6 +353,7 @@ void TNavigChrono::RunFinished() {
   // A run counting beyond its end goes on while the box is up.
   if (FThreadContainer && !FThreadContainer->CountsOvertime()) FThreadContainer->Terminate();
   ShowMessageBox("Le chronométrage est terminé...", "Information", MB_OK | MB_ICONINFORMATION);
+  ForgetRunRecord();
   if (FThreadContainer) {
     FThreadContainer->Terminate();
     FThreadContainer->WaitFor(500);
@@ -327,6 +424,18 @@ LRESULT TNavigChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_DISPLAYCHANGE:
       ScreensChanged();
       break;
+    case WM_TIMECHANGE:
+      ClockChanged();
+      break;
+    case WM_POWERBROADCAST:
+      if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND) ComputerResumed();
+      break;
+    case WM_QUERYENDSESSION:
+      // A run never holds up a logoff or a shutdown: its record stays for the next start.
+      return TRUE;
+    case WM_ENDSESSION:
+      if (wParam) FSessionEnding = true;
+      return 0;
     case WM_SETTINGCHANGE:
       if (wParam == SPI_SETWORKAREA) ScreensChanged();
       break;

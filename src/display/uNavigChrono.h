@@ -5,6 +5,7 @@
 
 #include "display/uWatchChrono.h"
 #include "forms/uForms.h"
+#include "timing/uRunRecord.h"
 #include "timing/uThreadContainer.h"
 
 // The platform's SetThreadExecutionState; tests put a recorder here (Wine does not act on it).
@@ -42,6 +43,10 @@ public:
   void SetEndTime(int endMinute);
   int EndMinute() const { return FEndMinute; }
 
+  // Instead of Run: takes up the run of a record left by a Tavelin that ended without closing
+  // it, where the wall clock says it stands now. AppConfig holds the record's settings already.
+  void TakeUp(const TRunRecord &record);
+
   TWatchChrono &WatchChrono() const { return *FWatchChrono; }
   TMainThread *ThreadContainer() const { return FThreadContainer.get(); }
 
@@ -61,6 +66,14 @@ private:
   void ShowClockBand();
   // The run's extra time (tiers-temps), as it is or as it would be if started now.
   uint32_t ExtraSeconds() const;
+  // The record of the open run, written on its events (never on a tick) so that a Tavelin that
+  // ends without closing the bar leaves it for the next start; forgotten when the run ends.
+  void KeepRunRecord();
+  void ForgetRunRecord();
+  // WM_TIMECHANGE: a run to a time of day follows the wall clock; any run's record does.
+  void ClockChanged();
+  // The computer woke up: the run takes its place from the wall clock.
+  void ComputerResumed();
 
   // While the control bar is up the system timer ticks every millisecond, so that the run's
   // deadlines are met to the millisecond rather than to the default 15.6 ms.
@@ -80,4 +93,7 @@ private:
   std::chrono::nanoseconds FEndLead{};
   bool FRunStarted = false;  // Run pressed since the bar opened or the last run ended
   int64_t FStartMs = 0;      // when, on the local wall clock
+  TRunRecord FRecord;          // as last written
+  bool FRunOpen = false;       // from Run to the end of the run or the bar's closing
+  bool FSessionEnding = false;  // logoff or shutdown: the record stays
 };

@@ -119,3 +119,9 @@ void TRegistryAccess::WriteInteger(const std::string &name, int32_t value) {
 void TRegistryAccess::WriteBinary(const std::string &name, const void *data, size_t size) {
   Write(name, REG_BINARY, data, DWORD(size));
 }
+
+void TRegistryAccess::DeleteValue(const std::string &name) {
+  if (!key_) SetFailed(name);
+  LONG r = RegDeleteValueA(key_, name.c_str());
+  if (r != ERROR_SUCCESS && r != ERROR_FILE_NOT_FOUND) SetFailed(name);
+}

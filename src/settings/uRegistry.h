@@ -39,6 +39,8 @@ public:
   void WriteInteger(const std::string &name, int32_t value);
   void WriteBool(const std::string &name, bool value) { WriteInteger(name, value ? 1 : 0); }
   void WriteBinary(const std::string &name, const void *data, size_t size);
+  // No value of that name afterwards; one that was not there is no failure.
+  void DeleteValue(const std::string &name);
 
 private:
   [[noreturn]] static void InvalidType(const std::string &name);

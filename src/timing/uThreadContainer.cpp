@@ -115,6 +115,10 @@ void TTimeThread::EnterOvertime() {
   EndReached = false;
 }
 
+void TTimeThread::Replan() {
+  FPlan = TExamPlan(FSettings.TotalSeconds, FSettings.ExtraSeconds, FSettings.WarnMinutes);
+}
+
 void TTimeThread::Advance() {
   const uint32_t before = Elapsed;
   Elapsed += Steps;
@@ -329,6 +333,55 @@ std::chrono::nanoseconds TMainThread::PausedTotal() const {
   return paused;
 }
 
+TRunPlace TMainThread::Place() const {
+  std::lock_guard<TEngineMutex> guard(FGate.Lock);
+  TRunPlace place;
+  if (!FStarted) return place;
+  const TInstant now = FClock.Now();
+  place.Paused = FPaused;
+  place.PausedBefore = FPausedTotal;
+  if (FPaused) place.PausedFor = now - FPauseStart;
+  place.RunTime = (FPaused ? FPauseStart : now) - FStart - FPausedTotal;
+  return place;
+}
+
+void TMainThread::ResumeAt(const TRunPlace& place) {
+  std::lock_guard<TEngineMutex> guard(FGate.Lock);
+  if (FStarted || FRunEnded) return;
+  const std::chrono::nanoseconds zero{0};
+  const std::chrono::nanoseconds runTime = std::max(place.RunTime, zero);
+  uint64_t ticks = static_cast<uint64_t>(runTime / TickLength);
+  // The end itself is left to the schedule, so that it comes with its sound as always.
+  if (FSettings.TotalSeconds != 0)
+    ticks = std::min<uint64_t>(ticks, RunLength(FSettings) - 1);
+  FPlaceTicks = static_cast<uint32_t>(std::min<uint64_t>(ticks, UINT32_MAX));
+  FStarted = true;
+  FPaused = place.Paused;
+  FPausedTotal = std::max(place.PausedBefore, zero);
+  FPauseStart = FClock.Now() - (place.Paused ? std::max(place.PausedFor, zero) : zero);
+  FStart = FPauseStart - runTime - FPausedTotal;
+  FGate.Wake.notify_all();
+}
+
+void TMainThread::CatchUpTo(std::chrono::nanoseconds runTime) {
+  std::lock_guard<TEngineMutex> guard(FGate.Lock);
+  if (!FStarted || FPaused) return;
+  const std::chrono::nanoseconds behind = runTime - (FClock.Now() - FStart - FPausedTotal);
+  if (behind <= std::chrono::nanoseconds{0}) return;
+  // Every deadline is reckoned from the start: an earlier start makes the ticks due since
+  // overdue, and the next one folds them in.
+  FStart -= behind;
+  FGate.Wake.notify_all();
+}
+
+void TMainThread::MoveEnd(uint32_t totalSeconds) {
+  std::lock_guard<TEngineMutex> guard(FGate.Lock);
+  // An open-ended run has no end to move, and moving one to 0 would make it open-ended.
+  if (totalSeconds == 0 || FSettings.TotalSeconds == 0) return;
+  FMovedTotal = totalSeconds;
+  FMoveEnd = true;
+}
+
 bool TMainThread::WaitWhilePaused(std::unique_lock<TEngineMutex>& lock) {
   while (FPaused && !FGate.Stopping)
     FClock.WaitUntil(lock, FGate.Wake, TChronoClock::NoDeadline);
@@ -395,6 +448,40 @@ bool TMainThread::CatchUp(std::unique_lock<TEngineMutex>& lock, uint32_t ticks) 
   return true;
 }
 
+// A run taken up: one set of messages from the starting value to its place. It is silent: the
+// beeps it passes belonged to the run that was interrupted.
+bool TMainThread::PlaceRun(std::unique_lock<TEngineMutex>& lock) {
+  TimeThread->Steps = FPlaceTicks;
+  TimeThread->Release();
+  if (!WaitIdle(lock)) return false;
+  TimeThread->Steps = 1;
+  TakeSnapshot();
+  SnapBeep = false;
+  SnapEvent = {};  // its colour stays
+  MessageThread->Release();
+  return true;
+}
+
+// Between the time thread's tick and its snapshot, both workers parked: the tick is brought to
+// the moved end before it is posted. A unit changed by either the tick or the move is posted.
+void TMainThread::ApplyMovedEnd() {
+  if (!FMoveEnd) return;
+  FMoveEnd = false;
+  if (FOvertime) return;
+  const uint32_t total = std::max(FMovedTotal, TimeThread->Elapsed);
+  if (TimeThread->Direction < 0) {
+    const std::array<bool, 3> changed = TimeThread->PartChanged;
+    // Unsigned wrap-around gives a shorter count-down too.
+    TimeThread->ShownSeconds += total - FSettings.TotalSeconds;
+    TimeThread->SplitShown();
+    for (size_t u = 0; u < changed.size(); ++u)
+      TimeThread->PartChanged[u] = TimeThread->PartChanged[u] || changed[u];
+  }
+  FSettings.TotalSeconds = total;
+  TimeThread->Replan();
+  TimeThread->EndReached = IsLastTick(FSettings, TimeThread->Elapsed);
+}
+
 void TMainThread::EndRun() {
   FRunEnded = true;
   FEnded.notify_all();
@@ -412,6 +499,10 @@ void TMainThread::Execute() {
   // The workers finish in microseconds, and the clock is only ever waited on
   // while both are parked, which keeps a simulated clock deterministic.
   bool timeReleased = false;
+  if (FPlaceTicks != 0) {
+    if (!PlaceRun(lock)) return;
+    release = FPlaceTicks * TickLength;
+  }
   for (;;) {
     if (!WaitIdle(lock)) return;
     if (!WaitWhilePaused(lock)) return;
@@ -423,6 +514,7 @@ void TMainThread::Execute() {
     }
 
     if (!WaitScheduled(lock, release + SnapshotDelay)) return;
+    ApplyMovedEnd();
     TakeSnapshot();
 
     if (!WaitScheduled(lock, release + TickLength)) return;

@@ -22,6 +22,7 @@
 
 #include "timing/uEngineSync.h"
 #include "timing/uExamPlan.h"
+#include "timing/uRunRecord.h"
 
 // Private window messages. The control bar (NavigWnd) receives the first
 // three with wParam = lParam = 0; the display window (WatchWnd) receives
@@ -188,13 +189,16 @@ class TTimeThread final : public TWorkerThread {
   void EnterOvertime();
   void Advance();
   void SplitShown();
+  // The run's total moved (a run to a time of day, after a clock change): its warnings and
+  // normal end move with it. Only while parked.
+  void Replan();
 
  protected:
   void Execute() override;
 
  private:
   const TRunSettings& FSettings;
-  const TExamPlan FPlan;
+  TExamPlan FPlan;
 };
 
 // Turns the container's snapshot of a tick into posted messages.
@@ -283,6 +287,24 @@ class TMainThread {
   // end of the run has moved by.
   std::chrono::nanoseconds PausedTotal() const;
 
+  // Where the run stands now; all zero before it starts.
+  TRunPlace Place() const;
+  // Instead of the first Resume: takes up a run that stood at `place` when
+  // another container (of another process, say) stopped counting it, as if it
+  // had gone on all along. One silent set of messages brings the display from
+  // the starting value to the run's place at once; a paused place then stays
+  // paused, showing its time, until Resume.
+  void ResumeAt(const TRunPlace& place);
+  // A run that the wall clock puts at `runTime` while this container counts
+  // less (a monotonic clock that stood still while the computer slept) jumps
+  // there as after a stall: one set of messages, one beep at most, an end
+  // passed meanwhile once. A run is never moved back, and a paused one stays.
+  void CatchUpTo(std::chrono::nanoseconds runTime);
+  // Moves the end of a run that has one to `totalSeconds` of run time, from
+  // the next tick on: a count-down's value follows in one step, and an end
+  // that has already passed comes at that tick. Beyond the end, nothing moves.
+  void MoveEnd(uint32_t totalSeconds);
+
  private:
   using TInstant = TChronoClock::TInstant;
 
@@ -294,12 +316,15 @@ class TMainThread {
   void TakeSnapshot();
   uint32_t TicksBehind(std::chrono::nanoseconds release);
   bool CatchUp(std::unique_lock<TEngineMutex>& lock, uint32_t ticks);
+  bool PlaceRun(std::unique_lock<TEngineMutex>& lock);
+  void ApplyMovedEnd();
   void EndRun();
   void Shutdown() noexcept;
 
-  // Fixed for the life of the container; declared first because the workers
-  // keep references to them.
-  const TRunSettings FSettings;
+  // Declared first because the workers keep references to them. The settings
+  // are fixed for the life of the container, except TotalSeconds, which
+  // MoveEnd changes on the container's thread while both workers are parked.
+  TRunSettings FSettings;
   TChronoClock& FClock;
   TMessagePoster& FPoster;
   const TPriorityHook FPriorityHook;
@@ -328,6 +353,9 @@ class TMainThread {
   TInstant FStart{};
   TInstant FPauseStart{};
   std::chrono::nanoseconds FPausedTotal{};
+  uint32_t FPlaceTicks = 0;   // ResumeAt: the ticks the first set of messages covers
+  bool FMoveEnd = false;      // MoveEnd: FMovedTotal waits for the next tick
+  uint32_t FMovedTotal = 0;
   TEngineCondition FEnded;  // WaitFor's callers wait on this
 
   std::thread FThread;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <set>
 #include <thread>
+#include <tuple>
 
 #include "sim_clock.h"
 #include "timing/uEndTime.h"
@@ -717,6 +718,57 @@ TEST_F(ThreadContainerSim, StallBeyondTheEndJumpsToThePresent) {
             (std::vector<TMsg>{Digit(5, 2), Digit(3, 0), Digit(2, 1)}));
   EXPECT_EQ(beyond[5].At - Clock.Start(), 608s);
   EXPECT_EQ(beyond[6].At - Clock.Start(), 609s);
+}
+
+// ---------------------------------------------------------------- taken up, woken, moved
+
+// Taken up 600.3 s into a 20-minute count-down, 20 s paused before: one silent set of messages
+// shows 00:10:00 at once, the next second 0.7 s later. Paused (5 s ago), it shows its place and
+// waits; continued at 10 s, it goes on 0.7 s later.
+TEST_F(ThreadContainerSim, ARunTakenUpShowsItsPlaceAtOnceAndGoesOnFromThere) {
+  const std::vector<TMsg> placed = {Progress(600), Digit(5, 0), Digit(3, 0), Digit(2, 1)};
+  for (bool paused : {false, true}) {
+    SCOPED_TRACE(paused);
+    TSimClock clock;
+    TRecordingPoster poster(clock);
+    TMainThread run(NavigWnd, WatchWnd, {1200, 30, Down, [] { return true; }}, clock, poster);
+    const std::chrono::nanoseconds resumed = paused ? 10s : 0s;
+    if (paused) clock.At(resumed, [&] { run.Resume(); });
+    clock.At(resumed + 1s, [&] { run.Suspend(); });
+    run.ResumeAt({600300ms, 20s, paused, paused ? 5s : 0s});
+    ASSERT_TRUE(clock.WaitBlocked());
+    std::vector<TMsg> expected = placed;
+    for (const TMsg& m : {Progress(601), Digit(5, 9), Digit(4, 5), Digit(3, 9), Digit(2, 0)})
+      expected.push_back(m);
+    EXPECT_EQ(poster.Messages(), expected);
+    for (size_t i = 0; i < poster.Count(); ++i)
+      EXPECT_EQ(poster.Posted()[i].At - clock.Start(), i < placed.size() ? 0ns : resumed + 700ms);
+    EXPECT_EQ(run.Place().PausedBefore, paused ? 35s : 20s);
+  }
+}
+
+// The clock of a run to a time of day set back or on during tick 11 of a 10-minute count-down:
+// the next tick shows the new time left in one step, and the run ends on the moved end; an end
+// already passed comes with that tick.
+TEST_F(ThreadContainerSim, AMovedEndShowsTheNewTimeLeftInOneStep) {
+  const std::tuple<uint32_t, const char*, int> cases[] = {
+      {300, "00:04:49", 300}, {900, "00:14:49", 900}, {5, "00:00:00", 11}};
+  for (const auto& [total, shown, endsAt] : cases) {
+    SCOPED_TRACE(total);
+    TSimClock clock;
+    TRecordingPoster poster(clock);
+    TMainThread run(NavigWnd, WatchWnd, {600, 0, Down, {}}, clock, poster);
+    clock.At(10200ms, [&, total = total] { run.MoveEnd(total); });
+    run.Resume();
+    ASSERT_TRUE(poster.WaitForMsg(WM_RUN_FINISHED));
+    const auto ticks = SplitTicks(poster.Messages());
+    ASSERT_EQ(ticks.size(), size_t(endsAt));
+    TDisplay d(600);
+    for (size_t k = 0; k <= 10; ++k)
+      for (const TMsg& m : ticks[k]) d.Apply(m);
+    EXPECT_EQ(d.Text(), shown);
+    EXPECT_EQ(poster.Posted().back().At - clock.Start(), std::chrono::seconds(endsAt));
+  }
 }
 
 }  // namespace

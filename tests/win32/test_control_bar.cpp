@@ -7,10 +7,12 @@
 #include <set>
 
 #include "app/UMain.h"
+#include "app/uTakeUp.h"
 #include "display/uMonitors.h"
 #include "display/uNavigChrono.h"
 #include "support_win.h"
 #include "timing/uRunContainer.h"
+#include "timing/uRunKeeper.h"
 #include "timing/uSound.h"
 
 using namespace testwin;
@@ -90,6 +92,7 @@ protected:
   }
   void TearDown() override {
     ExecutionStateProc = &SetThreadExecutionState;
+    UtcTimeProc = &GetSystemTimeAsFileTime;
     RunContainerMaker = &CreateRunContainer;
     MonitorsProc = &SystemMonitors;
     recorder_.reset();
@@ -856,6 +859,98 @@ TEST_F(ControlBarTimed, BeyondTheEndTheDigitsCountOnInRedWhileTheBoxIsUp) {
         EXPECT_TRUE(bar->ThreadContainer()->Suspended());
         Click(bar->Get<TButton>("BtnQuit"));
       });
+  RunBar(s);
+}
+
+// ---------------------------------------------------------------- a run that nothing ends by accident
+
+// The UTC wall clock, `utcShiftMs` ahead of the system's.
+int64_t utcShiftMs = 0;
+void WINAPI ShiftedUtc(LPFILETIME time) {
+  GetSystemTimeAsFileTime(time);
+  uint64_t t = (uint64_t{time->dwHighDateTime} << 32 | time->dwLowDateTime) + utcShiftMs * 10'000;
+  *time = {DWORD(t), DWORD(t >> 32)};
+}
+
+// A 20-minute count-down started 603.4 s ago, whose Tavelin went (its record last written) a
+// minute ago, is offered back and taken up on its place; one whose end came meanwhile is told.
+TEST_F(ControlBar, AtStartAnInterruptedRunIsTakenUpWhereTheWallClockPutsIt) {
+  const int64_t now = UtcMsNow();
+  TRunRecord run{1200, 45, now - 1'500'000, 0, 0, now - 1'200'000, -1, 0, 2, 1, true};
+  WriteRunRecord(run);
+  MessageBoxWatcher boxes;
+  EXPECT_FALSE(FindInterruptedRun(true));
+  EXPECT_FALSE(ReadValue(SettingsKey(), "RunState").exists);
+  run.StartUtcMs = now - 603'400;
+  run.SavedUtcMs = now - 60'000;
+  WriteRunRecord(run);
+  const std::optional<TRunRecord> found = FindInterruptedRun(true);
+  ASSERT_TRUE(found);
+  ASSERT_EQ(boxes.Boxes().size(), 2u);
+  EXPECT_EQ(boxes.Boxes()[0].text,
+            "Le chronométrage interrompu s'est terminé à " + LocalHourText(now - 300'000) + ".");
+  EXPECT_EQ(boxes.Boxes()[1].caption, AppConfig->GetTitleText(1));
+  EXPECT_EQ(boxes.Boxes()[1].text, "Un chronométrage a été interrompu à " +
+                                       LocalHourText(now - 60'000) + ". Le reprendre ?");
+  std::string shown;
+  int64_t left = 0;
+  Scenario s;
+  s.Then(100, [&] {
+    TNavigChrono *bar = Bar();
+    shown = Shown(*bar);
+    left = 1200 - (UtcMsNow() - run.StartUtcMs) / 1000;
+    EXPECT_EQ(bar->Get<TPanel>("BeepTime").Caption(), "inter beep: 0 H 00 min 45 sec");
+    Click(bar->Get<TButton>("BtnQuit"));
+  });
+  s.Start();
+  TakeUpRun(*found);
+  // The second that the wall clock gives, or the one before if it has only just turned.
+  const int shownLeft = std::stoi(shown.substr(3, 2)) * 60 + std::stoi(shown.substr(6, 2));
+  EXPECT_TRUE(shownLeft == left || shownLeft == left + 1) << shown << " for " << left << " s";
+  EXPECT_FALSE(ReadValue(SettingsKey(), "RunState").exists);
+}
+
+// Ten minutes of sleep on a clock that did not count them (Wine's): on waking, the display is ten
+// minutes further in one step. The record lives from Run to the quit button.
+TEST_F(ControlBar, OnWakingTheRunTakesItsPlaceFromTheWallClock) {
+  AppConfig->TotalTime->SetTotalSeconds(3600);
+  AppConfig->SetTypeInc(1);
+  utcShiftMs = 0;
+  UtcTimeProc = &ShiftedUtc;
+  std::string woken;
+  Scenario s;
+  s.Then(100, [&] {
+    TNavigChrono *bar = Bar();
+    Click(bar->Get<TButton>("BtnRun"));
+    EXPECT_EQ(ReadValue(SettingsKey(), "RunState").data.size(), RunRecordSize);
+    EXPECT_TRUE(PumpUntil([&] { return Shown(*bar) == "00:59:59"; }, 2000));
+    utcShiftMs = 600'000;
+    SendMessageA(bar->Handle(), WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+    EXPECT_TRUE(PumpUntil([&] { return Shown(*bar) != "00:59:59"; }, 1000));
+    woken = Shown(*bar);
+    Click(bar->Get<TButton>("BtnQuit"));
+  });
+  RunBar(s);
+  EXPECT_EQ(woken.substr(0, 5), "00:49") << woken;
+  EXPECT_FALSE(ReadValue(SettingsKey(), "RunState").exists);
+}
+
+// The clock set five minutes on during a run to 10:45 chosen at 10:30: the count-down shows ten
+// minutes left at the next second, and the gauge's scale follows.
+TEST_F(ControlBarTimed, SettingTheClockMovesARunToATimeOfDay) {
+  FakeLocalClock wall(TimeOfDay(10, 30, 0));
+  ChooseEnd(10, 45);
+  Scenario s;
+  s.Then(100, [&] {
+    TNavigChrono *bar = Bar();
+    Click(bar->Get<TButton>("BtnRun"));
+    EXPECT_TRUE(PumpUntil([&] { return Shown(*bar).substr(0, 5) == "00:14"; }, 2000));
+    wall.Shift(300'000);
+    SendMessageA(bar->Handle(), WM_TIMECHANGE, 0, 0);
+    EXPECT_TRUE(PumpUntil([&] { return Shown(*bar).substr(0, 5) == "00:09"; }, 1500)) << Shown(*bar);
+    EXPECT_NEAR(bar->WatchChrono().Gauge().MaxValue(), 600, 2);
+    Click(bar->Get<TButton>("BtnQuit"));
+  });
   RunBar(s);
 }
 

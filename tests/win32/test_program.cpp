@@ -216,4 +216,43 @@ TEST(Program, WrongTypedSettingIsReportedAndTheProgramGoesOn) {
   ResetRegistry();
 }
 
+// Killed in the middle of a run, the program leaves the run's record; the next start asks before
+// its main window shows, and "Non" removes the record.
+TEST(Program, ARunKilledMidwayIsOfferedAtTheNextStartAndNonForgetsIt) {
+  ResetRegistry();
+  Running program;
+  ASSERT_TRUE(program.Start());
+  HWND main = WaitForWindow(program.pi.dwProcessId, "TavelinWindow", 10000);
+  ASSERT_NE(main, nullptr);
+  PostMessageA(FindWindowExA(main, nullptr, "Button", "Tavelin"), BM_CLICK, 0, 0);
+  HWND bar = nullptr;
+  for (int i = 0; i < 500 && !bar; ++i, Sleep(10))
+    bar = FindWindowA("TavelinWindow", "Tavelin 1.0 - Dialogue de visualisation");
+  ASSERT_NE(bar, nullptr);
+  SYSTEMTIME runAt;
+  GetLocalTime(&runAt);
+  PostMessageA(FindWindowExA(bar, nullptr, "Button", nullptr), BM_CLICK, 0, 0);  // Run
+  for (int i = 0; i < 300 && !ReadValue(kKey, "RunState").exists; ++i) Sleep(10);
+  TerminateProcess(program.pi.hProcess, 1);
+  EXPECT_EQ(program.WaitExit(5000), 1u);
+  EXPECT_EQ(ReadValue(kKey, "RunState").data.size(), 64u);
+
+  Running again;
+  ASSERT_TRUE(again.Start());
+  HWND box = WaitForWindow(again.pi.dwProcessId, "#32770", 10000);
+  ASSERT_NE(box, nullptr);
+  char text[256] = {}, expected[96];
+  GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
+  std::snprintf(expected, 96, "Un chronométrage a été interrompu à %d h %02d. Le reprendre ?",
+                runAt.wHour, runAt.wMinute);
+  EXPECT_STREQ(text, expected);
+  EXPECT_EQ(WaitForWindow(again.pi.dwProcessId, "TavelinWindow", 1), nullptr);  // not yet
+  PostMessageA(box, WM_COMMAND, IDNO, 0);
+  main = WaitForWindow(again.pi.dwProcessId, "TavelinWindow", 10000);
+  ASSERT_NE(main, nullptr);
+  EXPECT_FALSE(ReadValue(kKey, "RunState").exists);
+  CloseAndExpectCleanExit(main, again);
+  ResetRegistry();
+}
+
 }  // namespace

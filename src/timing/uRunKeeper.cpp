@@ -1,0 +1,98 @@
+#include <windows.h>
+
+#include "timing/uRunKeeper.h"
+
+#include <cstdio>
+
+#include "settings/uConfig.h"
+#include "settings/uRegistry.h"
+
+static_assert(RunRecordScreenSizes == TConfig::DisplaySizeEnd,
+              "a record holds the display sizes of the settings");
+
+TUtcTimeProc UtcTimeProc = &GetSystemTimeAsFileTime;
+
+namespace {
+
+// From 1601-01-01 to 1970-01-01, in the 100 ns units of a FILETIME.
+constexpr int64_t UnixEpochAsFileTime = 116'444'736'000'000'000;
+
+template <class Proc>
+Proc Kernel32Proc(const char *name) {
+  // kernel32 is in every process already: nothing is loaded, from anywhere.
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  return kernel ? reinterpret_cast<Proc>(reinterpret_cast<void *>(GetProcAddress(kernel, name)))
+                : nullptr;
+}
+
+}  // namespace
+
+TRegisterRestartProc RegisterRestartProc =
+    Kernel32Proc<TRegisterRestartProc>("RegisterApplicationRestart");
+TUnregisterRestartProc UnregisterRestartProc =
+    Kernel32Proc<TUnregisterRestartProc>("UnregisterApplicationRestart");
+
+int64_t UtcMsNow() {
+  FILETIME ft{};
+  UtcTimeProc(&ft);
+  ULARGE_INTEGER ticks;
+  ticks.LowPart = ft.dwLowDateTime;
+  ticks.HighPart = ft.dwHighDateTime;
+  return (int64_t(ticks.QuadPart) - UnixEpochAsFileTime) / 10'000;
+}
+
+std::string LocalHourText(int64_t utcMs) {
+  ULARGE_INTEGER ticks;
+  ticks.QuadPart = uint64_t(utcMs * 10'000 + UnixEpochAsFileTime);
+  FILETIME utc{ticks.LowPart, ticks.HighPart};
+  SYSTEMTIME universal{}, local{};
+  // The time zone's rule for that day, not today's: a summer instant read in winter keeps its hour.
+  if (!FileTimeToSystemTime(&utc, &universal) ||
+      !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local))
+    local = universal;
+  char text[16];
+  std::snprintf(text, sizeof text, "%d h %02d", local.wHour, local.wMinute);
+  return text;
+}
+
+void WriteRunRecord(const TRunRecord &record) {
+  const TRunRecordBytes bytes = PackRunRecord(record);
+  TRegistryAccess registry(HKEY_CURRENT_USER);
+  registry.OpenKey(AppConfig->RegistryKey, true);
+  TKeyScope close(registry);
+  registry.WriteBinary(RunStateValue, bytes.data(), bytes.size());
+}
+
+std::optional<std::vector<uint8_t>> ReadRunRecord() {
+  TRegistryAccess registry(HKEY_CURRENT_USER);
+  if (!registry.OpenKeyReadOnly(AppConfig->RegistryKey)) return std::nullopt;
+  TKeyScope close(registry);
+  if (!registry.ValueExists(RunStateValue)) return std::nullopt;
+  std::vector<uint8_t> bytes(RunRecordSize);
+  try {
+    bytes.resize(registry.ReadBinary(RunStateValue, bytes.data(), bytes.size()));
+  } catch (const ETavelinError &) {
+    bytes.clear();
+  }
+  return bytes;
+}
+
+void RemoveRunRecord() {
+  TRegistryAccess registry(HKEY_CURRENT_USER);
+  if (!registry.OpenKey(AppConfig->RegistryKey, false)) return;
+  TKeyScope close(registry);
+  // A record that stays is asked about at the next start, nothing worse.
+  try {
+    registry.DeleteValue(RunStateValue);
+  } catch (const ETavelinError &) {
+  }
+}
+
+void RegisterRunRestart(bool open) {
+  // Not after a crash or a hang: the next start asks the user instead of taking the run up.
+  constexpr DWORD RestartNoCrash = 1, RestartNoHang = 2;
+  if (open && RegisterRestartProc)
+    RegisterRestartProc(L"/reprendre", RestartNoCrash | RestartNoHang);
+  else if (!open && UnregisterRestartProc)
+    UnregisterRestartProc();
+}

@@ -1,0 +1,40 @@
+// uRunKeeper - the Windows side of a run's record: the UTC wall clock, the RunState value in the
+// settings' key, and the system's restart of the program after an update.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "timing/uRunRecord.h"
+
+// The wall clock in UTC (GetSystemTimeAsFileTime); tests put another clock here.
+using TUtcTimeProc = void(WINAPI *)(LPFILETIME time);
+extern TUtcTimeProc UtcTimeProc;
+// Milliseconds since 1970-01-01 UTC, by UtcTimeProc.
+int64_t UtcMsNow();
+// "10 h 12": the local time of day of a UTC instant.
+std::string LocalHourText(int64_t utcMs);
+
+// The registry value that holds the record.
+constexpr const char *RunStateValue = "RunState";
+
+// Writes the record into AppConfig's key, replacing the last one.
+void WriteRunRecord(const TRunRecord &record);
+// The stored bytes, as stored; nothing when there is no record. A value of another type, or too
+// large for a record, is read as no bytes at all, so that it is refused and removed.
+std::optional<std::vector<uint8_t>> ReadRunRecord();
+// Best effort: never throws.
+void RemoveRunRecord();
+
+// While a run is open, Windows restarts the program with /reprendre after an update that needs
+// the computer restarted. Absent before Vista, where this does nothing.
+void RegisterRunRestart(bool open);
+// The system's RegisterApplicationRestart and UnregisterApplicationRestart, looked up in
+// kernel32 (null where it has none); tests put recorders here.
+using TRegisterRestartProc = HRESULT(WINAPI *)(PCWSTR commandLine, DWORD flags);
+using TUnregisterRestartProc = HRESULT(WINAPI *)();
+extern TRegisterRestartProc RegisterRestartProc;
+extern TUnregisterRestartProc UnregisterRestartProc;
