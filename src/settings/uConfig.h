@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "settings/uCommandLine.h"
 #include "settings/uConfigAbstract.h"
 #include "timing/uChronoType.h"
 
@@ -56,6 +57,12 @@ public:
   static TFileChooser FileChooser;
   static bool SystemFileChooser(const std::string &title, const std::string &initial,
                                 std::string &chosen);
+
+  // --- The command line -----------------------------------------------------------------------
+  // Its values, for this session only, before any window reads them. secondsToEnd: the time left
+  // until its end time (0 for none); such a run counts down unless a direction is given, as the
+  // end-time dialog has it.
+  void ApplyCommandLine(const TCommandLine &line, uint32_t secondsToEnd);
 };
 
 extern TConfig *AppConfig;
