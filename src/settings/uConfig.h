@@ -45,6 +45,12 @@ public:
   void Save() { SaveSettings(); }
   int32_t GetScreenWidth() const;
 
+  // --- The command line -----------------------------------------------------------------------
+  // Its values, for this session only, before any window reads them. secondsToEnd: the time left
+  // until its end time (0 for none); such a run counts down unless a direction is given, as the
+  // end-time dialog has it.
+  void ApplyCommandLine(const TCommandLine &line, uint32_t secondsToEnd);
+
   // The display size that a screen of this width suggests (any other width gives 1).
   static int32_t ScreenSizeForWidth(int width);
   // The primary screen's width as a 96-DPI screen would have it (its pixels over its scale).
@@ -57,12 +63,6 @@ public:
   static TFileChooser FileChooser;
   static bool SystemFileChooser(const std::string &title, const std::string &initial,
                                 std::string &chosen);
-
-  // --- The command line -----------------------------------------------------------------------
-  // Its values, for this session only, before any window reads them. secondsToEnd: the time left
-  // until its end time (0 for none); such a run counts down unless a direction is given, as the
-  // end-time dialog has it.
-  void ApplyCommandLine(const TCommandLine &line, uint32_t secondsToEnd);
 };
 
 extern TConfig *AppConfig;

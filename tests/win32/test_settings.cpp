@@ -125,6 +125,27 @@ TEST_F(Settings, CountOvertimeIsSavedAndLoadedAgain) {
   EXPECT_TRUE(AppConfig->CountOvertime);
 }
 
+TEST_F(Settings, ValuesOnlyAnEditedRegistryHoldsAreBroughtIntoRange) {
+  const std::string key = SettingsKey();
+  // Past the five sizes and the full width of sixteen monitors.
+  WriteDword(key, "UserScreenSize", 5 + 16);
+  WriteDword(key, "TotalTime", 400000);
+  ConfigScope config;
+  EXPECT_EQ(AppConfig->UserScreenSize, 2);
+  EXPECT_EQ(AppConfig->TotalTime->GetTotalSeconds(), 89999u);
+  EXPECT_EQ(AppConfig->TotalTime->GetDigit(0), 2);
+  AppConfig->UserScreenSize = 7;
+  EXPECT_EQ(AppConfig->GetScreenWidth(), 800);
+}
+
+TEST_F(Settings, AFullWidthSizeIsKeptEvenWhenItsMonitorIsGone) {
+  // The projector of the last lesson (monitor 4) is not plugged in: the display will show on
+  // the primary, and the setting stays for the day it is back.
+  WriteDword(SettingsKey(), "UserScreenSize", 9);
+  ConfigScope config;
+  EXPECT_EQ(AppConfig->UserScreenSize, 9);
+}
+
 // The command line's values are the session's alone: saves write the stored ones back, until a
 // window changes one; from then on that one is saved as usual, even back at the session's value.
 TEST_F(Settings, ACommandLineValueIsSavedOnlyOnceAWindowHasChangedIt) {
@@ -151,27 +172,6 @@ TEST_F(Settings, ACommandLineValueIsSavedOnlyOnceAWindowHasChangedIt) {
     EXPECT_EQ(ReadValue(key, "InterBeepTime").Dword(), 30u);
     EXPECT_EQ(ReadValue(key, "BeepActive").Dword(), 0u);
   }
-}
-
-TEST_F(Settings, ValuesOnlyAnEditedRegistryHoldsAreBroughtIntoRange) {
-  const std::string key = SettingsKey();
-  // Past the five sizes and the full width of sixteen monitors.
-  WriteDword(key, "UserScreenSize", 5 + 16);
-  WriteDword(key, "TotalTime", 400000);
-  ConfigScope config;
-  EXPECT_EQ(AppConfig->UserScreenSize, 2);
-  EXPECT_EQ(AppConfig->TotalTime->GetTotalSeconds(), 89999u);
-  EXPECT_EQ(AppConfig->TotalTime->GetDigit(0), 2);
-  AppConfig->UserScreenSize = 7;
-  EXPECT_EQ(AppConfig->GetScreenWidth(), 800);
-}
-
-TEST_F(Settings, AFullWidthSizeIsKeptEvenWhenItsMonitorIsGone) {
-  // The projector of the last lesson (monitor 4) is not plugged in: the display will show on
-  // the primary, and the setting stays for the day it is back.
-  WriteDword(SettingsKey(), "UserScreenSize", 9);
-  ConfigScope config;
-  EXPECT_EQ(AppConfig->UserScreenSize, 9);
 }
 
 TEST_F(Settings, StringsOfAnyLengthAndTerminationReadSafely) {
