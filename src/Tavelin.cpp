@@ -1,14 +1,33 @@
 #include <windows.h>
 
+#include <cstdlib>
 #include <memory>
 
 #include "app/UMain.h"
 #include "app/uTakeUp.h"
+#include "display/uNavigChrono.h"
 #include "forms/uApplication.h"
+#include "settings/uCommandLine.h"
 #include "settings/uConfig.h"
+#include "timing/uEndTime.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   Application.Initialize(instance);
+  // The command line is read before the settings, so that a word it cannot read stops the
+  // program with nothing stored changed (not even the defaults of a first start).
+  TCommandLine line;
+  try {
+    line = ParseCommandLine(std::vector<std::string>(__argv + 1, __argv + __argc));
+  } catch (const ECommandLine &e) {
+    MessageBoxA(nullptr, (e.what() + std::string("\n\n") + CommandLineHelp()).c_str(),
+                Application.Title().c_str(), MB_OK | MB_ICONWARNING);
+    return 1;
+  }
+  if (line.Help) {
+    MessageBoxA(nullptr, CommandLineHelp().c_str(), Application.Title().c_str(),
+                MB_OK | MB_ICONINFORMATION);
+    return 0;
+  }
   // Every setting is in memory before any window exists; a store that cannot be read stops the
   // program with its message, not with a crash.
   try {
@@ -19,14 +38,22 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   }
   int result = 0;
   try {
-    // A run left open by a Tavelin that did not close: its settings are the main window's.
-    const std::optional<TRunRecord> interrupted = FindInterruptedRun(true);
+    // A run left open by a Tavelin that did not close: its settings are the main window's, and
+    // it goes before the command line's (/reprendre takes it up without asking).
+    const std::optional<TRunRecord> interrupted = FindInterruptedRun(!line.Resume);
+    // An end time becomes a duration once, from the wall clock, as the end-time dialog does.
+    uint32_t secondsToEnd =
+        line.EndMinute >= 0 ? RunUntilEnd(line.EndMinute, LocalMsOfDay()).Seconds : 0;
+    if (!interrupted) AppConfig->ApplyCommandLine(line, secondsToEnd);
     auto mainWindow = std::make_unique<TMain>();
     Main = mainWindow.get();
     Application.SetMainForm(Main);
     Main->CreateHandle();
     AppConfig->LoadWindowSetting(wkMainWindow, nullptr, 0);
-    if (interrupted) TakeUpRun(*interrupted);
+    if (interrupted)
+      TakeUpRun(*interrupted);
+    else
+      Main->StartFromCommandLine(line, secondsToEnd);
     result = Application.Run();
     Main = nullptr;
   } catch (...) {

@@ -13,6 +13,12 @@
 
 TMain *Main = nullptr;
 
+namespace {
+// Posted to the main window so that they act from the message loop, once a window is up.
+constexpr UINT WM_COMMAND_LINE_START = WM_APP + 0x120;
+constexpr UINT WM_START_RUN_NOW = WM_APP + 0x121;
+}  // namespace
+
 TMain::TMain() : TForm(nullptr) {
   Bind("FormShow", &TMain::FormShow);
   Bind("changeTotalTime", &TMain::changeTotalTime);
@@ -108,14 +114,24 @@ void TMain::BtnActivateBeepClick(TControl *Sender) {
 void TMain::LaunchChrono(TControl *) {
   // An end time is for the next control bar only, whatever happens to it.
   const int endMinute = std::exchange(endMinute_, -1);
+  const bool endFromCommandLine = std::exchange(endFromCommandLine_, false) && endMinute >= 0;
   std::unique_ptr<TNavigChrono> bar;
   try {
     bar = std::make_unique<TNavigChrono>(this);
     bar->SetEndTime(endMinute);
     bar->HeldByCaller = true;  // freed here, once, whatever its close handler asks
+    bar_ = bar.get();
+    if (std::exchange(startAtOnce_, false)) PostMessageA(Handle(), WM_START_RUN_NOW, 0, 0);
     bar->ShowModal();
+    bar_ = nullptr;
+    // The run worked its duration out from the end again as it started: still the session's.
+    if (endFromCommandLine) {
+      AppConfig->FollowSessionValue("TotalTime");
+      AppConfig->FollowSessionValue("InterBeepTime");
+    }
   } catch (...) {
     // The control bar goes all the same, and the main window stays usable.
+    bar_ = nullptr;
     bar.reset();
     EnableWindow(Handle(), TRUE);
     if (!Visible()) Show();
@@ -143,6 +159,7 @@ void TMain::showEndTimeScreen(TControl *) {
   Get<TSpinEdit>("SpinCsec").SetValue(left.GetTimePart(2));
   AppConfig->TotalTime->SetTotalSeconds(left.GetTotalSeconds());
   endMinute_ = dialog->EndMinute();
+  endFromCommandLine_ = false;
 }
 
 void TMain::switchCountOvertime(TControl *) {
@@ -174,5 +191,43 @@ void TMain::Paint(HDC dc) {
   for (int top = 0; top < h; top += band, blue -= 4) {
     RECT r{0, top, client.right, top + band};
     gdi::FillSolid(dc, r, RGB(0, 0, blue));
+  }
+}
+
+void TMain::StartFromCommandLine(const TCommandLine &line, uint32_t secondsToEnd) {
+  commandLineEnd_ = line.EndMinute;
+  commandLineEndGone_ = line.EndMinute >= 0 && secondsToEnd == 0;
+  commandLineLaunch_ = line.Launch;
+  if (commandLineEnd_ >= 0 || commandLineLaunch_)
+    PostMessageA(Handle(), WM_COMMAND_LINE_START, 0, 0);
+}
+
+void TMain::CommandLineStart() {
+  // Neither that end nor a run of the stored duration: the user chooses again.
+  if (commandLineEndGone_) {
+    ShowMessageBox("L'heure de fin est déjà passée.", "Avertissement", MB_OK | MB_ICONWARNING);
+    return;
+  }
+  // Set after the first show, whose filling of the boxes would forget it.
+  if (commandLineEnd_ >= 0) {
+    endMinute_ = commandLineEnd_;
+    endFromCommandLine_ = true;
+  }
+  if (commandLineLaunch_) {
+    startAtOnce_ = true;
+    LaunchChrono(nullptr);
+  }
+}
+
+LRESULT TMain::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_COMMAND_LINE_START:
+      CommandLineStart();
+      return 0;
+    case WM_START_RUN_NOW:
+      if (bar_) bar_->LaunchChrono(nullptr);
+      return 0;
+    default:
+      return TForm::WndProc(msg, wParam, lParam);
   }
 }

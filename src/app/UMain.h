@@ -2,6 +2,9 @@
 #include <windows.h>
 
 #include "forms/uForms.h"
+#include "settings/uCommandLine.h"
+
+class TNavigChrono;
 
 // The main window, where a run is prepared: every edit goes straight into AppConfig.
 class TMain : public TForm {
@@ -23,6 +26,11 @@ public:
   void closeApppl(TControl *Sender);
   void setfocusControl(TControl *Sender);
 
+  // What the command line asks once the window has first shown: its end time for the next run
+  // (secondsToEnd 0: that time has gone), and the run started at once.
+  void StartFromCommandLine(const TCommandLine &line, uint32_t secondsToEnd);
+  LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
   TWinControl *LastFocused() const { return lastFocused_; }
   // The minute of the day at which the next run ends (local time), -1 for none. Chosen in the
   // end-time dialog; a change of the duration, and the next control bar, forget it.
@@ -34,6 +42,14 @@ protected:
 private:
   TWinControl *lastFocused_ = nullptr;
   int endMinute_ = -1;
+
+  void CommandLineStart();
+  int commandLineEnd_ = -1;
+  bool commandLineEndGone_ = false;
+  bool commandLineLaunch_ = false;
+  bool endFromCommandLine_ = false;  // endMinute_ is the command line's
+  bool startAtOnce_ = false;         // the next control bar starts its run as it opens
+  TNavigChrono *bar_ = nullptr;      // the control bar while it is up
 };
 
 extern TMain *Main;

@@ -167,3 +167,26 @@ int32_t TConfig::GetScreenWidth() const {
     default: return 800;
   }
 }
+
+// --- The command line --------------------------------------------------------------------------
+
+void TConfig::ApplyCommandLine(const TCommandLine &line, uint32_t secondsToEnd) {
+  if (line.TotalSeconds) HoldForSession("TotalTime", int32_t(*line.TotalSeconds));
+  if (secondsToEnd > 0) {
+    HoldForSession("TotalTime", int32_t(secondsToEnd));
+    if (!line.TypeInc) HoldForSession("TypeInc", int32_t(1));
+  }
+  if (line.TypeInc) HoldForSession("TypeInc", *line.TypeInc);
+  if (line.BeepActive) HoldForSession("BeepActive", *line.BeepActive);
+  if (line.InterBeepSeconds) HoldForSession("InterBeepTime", int32_t(*line.InterBeepSeconds));
+  if (line.UserScreenSize) HoldForSession("UserScreenSize", *line.UserScreenSize);
+  if (line.CountOvertime) HoldForSession("CountOvertime", true);
+  if (line.ExtraThird) HoldForSession("ExtraThird", true);
+  // The main window brings the interval within the duration when it shows them: brought there
+  // now, the interval is the session's too, and the stored one stays as it was.
+  if ((HeldForSession("TotalTime") || HeldForSession("InterBeepTime")) &&
+      InterBeepTime->GetTotalSeconds() > TotalTime->GetTotalSeconds())
+    HoldForSession("InterBeepTime", int32_t(TotalTime->GetTotalSeconds()));
+  TotalTime->SetTotalSeconds(TotalTime->GetTotalSeconds());
+  InterBeepTime->SetTotalSeconds(InterBeepTime->GetTotalSeconds());
+}

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "settings/uCommandLine.h"
 #include "settings/uConfigAbstract.h"
 #include "timing/uChronoType.h"
 
@@ -59,6 +60,12 @@ public:
   void SelectSoundFile(int32_t which);
   void Save() { SaveSettings(); }
   int32_t GetScreenWidth() const;
+
+  // --- The command line -----------------------------------------------------------------------
+  // Its values, for this session only, before any window reads them. secondsToEnd: the time left
+  // until its end time (0 for none); such a run counts down unless a direction is given, as the
+  // end-time dialog has it.
+  void ApplyCommandLine(const TCommandLine &line, uint32_t secondsToEnd);
 
   // The display size that a screen of this width suggests (any other width gives 1).
   static int32_t ScreenSizeForWidth(int width);

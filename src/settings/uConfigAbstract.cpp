@@ -2,6 +2,7 @@
 
 #include "settings/uConfigAbstract.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -180,11 +181,12 @@ void TConfigAbstract::SaveSettings() {
   registry_->OpenKey(RegistryKey, true);
   TKeyScope close(*registry_);
   for (const auto &f : Fields) {
+    const void *data = ValueToSave(*f);
     switch (f->FieldType) {
-      case TConfigFieldType::fdString: registry_->WriteString(f->Name, *static_cast<std::string *>(f->Data)); break;
-      case TConfigFieldType::fdInteger: registry_->WriteInteger(f->Name, *static_cast<int32_t *>(f->Data)); break;
-      case TConfigFieldType::fdBoolean: registry_->WriteBool(f->Name, *static_cast<bool *>(f->Data)); break;
-      case TConfigFieldType::fdBinary: registry_->WriteBinary(f->Name, f->Data, size_t(f->Size)); break;
+      case TConfigFieldType::fdString: registry_->WriteString(f->Name, *static_cast<const std::string *>(data)); break;
+      case TConfigFieldType::fdInteger: registry_->WriteInteger(f->Name, *static_cast<const int32_t *>(data)); break;
+      case TConfigFieldType::fdBoolean: registry_->WriteBool(f->Name, *static_cast<const bool *>(data)); break;
+      case TConfigFieldType::fdBinary: registry_->WriteBinary(f->Name, data, size_t(f->Size)); break;
       default: break;
     }
   }
@@ -343,4 +345,65 @@ std::string TConfigAbstract::GetTitleText(uint8_t kind) const {
 
 std::string TConfigAbstract::GetVersionKey() const {
   return VersionKeyFrom(InfoVersion->GetInfo(ProductVersion), InfoVersion->GetInfo(InfoMajor));
+}
+
+// --- Values for this session only ------------------------------------------------------------
+
+namespace {
+
+TConfigDefault CurrentValue(const TConfigField &f) {
+  switch (f.FieldType) {
+    case TConfigFieldType::fdString: return *static_cast<const std::string *>(f.Data);
+    case TConfigFieldType::fdInteger: return *static_cast<const int32_t *>(f.Data);
+    case TConfigFieldType::fdBoolean: return *static_cast<const bool *>(f.Data);
+    default:
+      throw ETavelinError("TConfigAbstract.HoldForSession: Champ sans valeur simple: " + f.Name);
+  }
+}
+
+}  // namespace
+
+TConfigField &TConfigAbstract::FieldNamed(const std::string &name) const {
+  for (const auto &f : Fields)
+    if (f->Name == name) return *f;
+  throw ETavelinError("TConfigAbstract.HoldForSession: Champ inconnu: " + name);
+}
+
+void TConfigAbstract::HoldForSession(const std::string &name, const TConfigDefault &value) {
+  TConfigField &f = FieldNamed(name);
+  TConfigDefault stored = CurrentValue(f);
+  switch (f.FieldType) {
+    case TConfigFieldType::fdString: *static_cast<std::string *>(f.Data) = DefaultAsText(value); break;
+    case TConfigFieldType::fdInteger: *static_cast<int32_t *>(f.Data) = DefaultAsInteger(value); break;
+    default: *static_cast<bool *>(f.Data) = DefaultAsBoolean(value); break;
+  }
+  for (auto &held : session_)
+    if (held.Field == &f) {  // held twice: the store still holds what it held the first time
+      held.Session = CurrentValue(f);
+      return;
+    }
+  session_.push_back({&f, std::move(stored), CurrentValue(f)});
+}
+
+void TConfigAbstract::FollowSessionValue(const std::string &name) {
+  const TConfigField &f = FieldNamed(name);
+  for (auto &held : session_)
+    if (held.Field == &f) held.Session = CurrentValue(f);
+}
+
+bool TConfigAbstract::HeldForSession(const std::string &name) const {
+  const TConfigField &f = FieldNamed(name);
+  return std::any_of(session_.begin(), session_.end(),
+                     [&](const TSessionValue &held) { return held.Field == &f; });
+}
+
+const void *TConfigAbstract::ValueToSave(const TConfigField &field) {
+  for (auto held = session_.begin(); held != session_.end(); ++held) {
+    if (held->Field != &field) continue;
+    if (CurrentValue(field) == held->Session)
+      return std::visit([](const auto &stored) -> const void * { return &stored; }, held->Stored);
+    session_.erase(held);  // changed in a window: the user's value from now on
+    break;
+  }
+  return field.Data;
 }

@@ -118,6 +118,16 @@ public:
   std::string GetVersionKey() const;
   void SetBetaVersion(bool beta) { BetaVersion = beta; }
 
+  // --- Values for this session only ----------------------------------------------------------
+  // A value given for this session (by the command line) stands in for the stored one: a save
+  // writes the stored value back for as long as the field still holds the session's, and saves
+  // the field as usual from the first save that finds it changed (by the user, in a window).
+  void HoldForSession(const std::string &name, const TConfigDefault &value);
+  // The program itself moved a held value on (a run to an end time works its duration out again
+  // when it starts): the new value is still the session's. Nothing for a field not held.
+  void FollowSessionValue(const std::string &name);
+  bool HeldForSession(const std::string &name) const;
+
 protected:
   // Defines and loads the fields: the subclass calls it first thing, so that its own
   // construction works on loaded values.
@@ -126,4 +136,13 @@ protected:
 private:
   TForm *PlacementWindow(uint8_t kind, TForm *form, const char *who) const;
   std::unique_ptr<TRegistryAccess> registry_;
+
+  struct TSessionValue {
+    const TConfigField *Field;
+    TConfigDefault Stored, Session;
+  };
+  std::vector<TSessionValue> session_;
+  TConfigField &FieldNamed(const std::string &name) const;
+  // What a save writes for the field: its variable, or the stored value that it stands in for.
+  const void *ValueToSave(const TConfigField &field);
 };

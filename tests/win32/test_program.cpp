@@ -22,10 +22,10 @@ std::string ProgramPath() {
 
 struct Running {
   PROCESS_INFORMATION pi{};
-  bool Start() {
+  bool Start(const std::string &switches = "") {
     STARTUPINFOA si{};
     si.cb = sizeof si;
-    std::string cmd = "\"" + ProgramPath() + "\"";
+    std::string cmd = "\"" + ProgramPath() + "\" " + switches;
     return CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
                           &pi);
   }
@@ -48,6 +48,7 @@ struct Search {
   DWORD pid;
   const char *cls;
   HWND found = nullptr;
+  const char *caption = nullptr;  // any
 };
 
 BOOL CALLBACK FindTop(HWND wnd, LPARAM data) {
@@ -56,16 +57,19 @@ BOOL CALLBACK FindTop(HWND wnd, LPARAM data) {
   GetWindowThreadProcessId(wnd, &pid);
   char cls[64] = {};
   GetClassNameA(wnd, cls, sizeof cls);
-  if (pid == s->pid && IsWindowVisible(wnd) && strcmp(cls, s->cls) == 0) {
+  char text[128] = {};
+  if (s->caption) GetWindowTextA(wnd, text, sizeof text);
+  if (pid == s->pid && IsWindowVisible(wnd) && strcmp(cls, s->cls) == 0 &&
+      (!s->caption || strcmp(text, s->caption) == 0)) {
     s->found = wnd;
     return FALSE;
   }
   return TRUE;
 }
 
-HWND WaitForWindow(DWORD pid, const char *cls, int ms) {
+HWND WaitForWindow(DWORD pid, const char *cls, int ms, const char *caption = nullptr) {
   for (int waited = 0; waited < ms; waited += 5) {
-    Search s{pid, cls};
+    Search s{pid, cls, nullptr, caption};
     EnumWindows(FindTop, reinterpret_cast<LPARAM>(&s));
     if (s.found) return s.found;
     Sleep(5);
@@ -181,7 +185,7 @@ TEST(Program, AMainWindowThatWouldOnlyGrazeTheScreenComesBackWholeOnIt) {
 std::string AnswerBox(Running &program) {
   HWND box = WaitForWindow(program.pi.dwProcessId, "#32770", 10000);
   if (!box) return "";
-  char text[256] = {};
+  char text[2048] = {};
   GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
   PostMessageA(box, WM_COMMAND, IDOK, 0);
   for (int i = 0; i < 200 && IsWindow(box); ++i) Sleep(10);
@@ -253,6 +257,47 @@ TEST(Program, ARunKilledMidwayIsOfferedAtTheNextStartAndNonForgetsIt) {
   EXPECT_FALSE(ReadValue(kKey, "RunState").exists);
   CloseAndExpectCleanExit(main, again);
   ResetRegistry();
+}
+
+// A shortcut's run: it starts as the bar opens, nobody pressing Run, and it lasts the command
+// line's five seconds; the stored duration stays as it was once the program has saved on closing.
+TEST(Program, ACommandLineRunStartsAtOnceAndLeavesTheStoredDurationAsItWas) {
+  ResetRegistry();
+  WriteDword(kKey, "TotalTime", 600);
+  Running program;
+  auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(program.Start("/duree:0:00:05 -LANCER"));
+  EXPECT_EQ(AnswerBox(program), "Le chronométrage est terminé...");
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  HWND bar = WaitForWindow(program.pi.dwProcessId, "TavelinWindow", 5000,
+                           "Tavelin 1.0 - Dialogue de visualisation");
+  ASSERT_NE(bar, nullptr);
+  PostMessageA(bar, WM_CLOSE, 0, 0);
+  HWND main = WaitForWindow(program.pi.dwProcessId, "TavelinWindow", 5000, "Tavelin 1.0");
+  ASSERT_NE(main, nullptr);
+  CloseAndExpectCleanExit(main, program);
+  EXPECT_EQ(ReadValue(kKey, "TotalTime").Dword(), 600u);
+  ResetRegistry();
+}
+
+// /? and a word Tavelin cannot read show the list of switches, the wrong word named first, and
+// end the program before the settings are read: the registry stays empty.
+TEST(Program, HelpAndAWrongSwitchShowTheSwitchesAndEndWithNothingStored) {
+  const struct {
+    const char *switches, *firstLine;
+    DWORD exitCode;
+  } cases[] = {{"/?", "Tavelin accepte ces options", 0},
+               {"/duree:5 /taille:7", "Valeur incorrecte: /taille:7\n\nTavelin accepte", 1}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.switches);
+    ResetRegistry();
+    Running program;
+    ASSERT_TRUE(program.Start(c.switches));
+    std::string text = AnswerBox(program);
+    EXPECT_EQ(text.rfind(c.firstLine, 0), 0u) << text;
+    EXPECT_EQ(program.WaitExit(10000), c.exitCode);
+    EXPECT_FALSE(ReadValue(kKey, "TotalTime").exists);
+  }
 }
 
 }  // namespace

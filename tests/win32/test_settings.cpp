@@ -172,6 +172,34 @@ TEST_F(Settings, AFullWidthSizeIsKeptEvenWhenItsMonitorIsGone) {
   EXPECT_EQ(AppConfig->UserScreenSize, 9);
 }
 
+// The command line's values are the session's alone: saves write the stored ones back, until a
+// window changes one; from then on that one is saved as usual, even back at the session's value.
+TEST_F(Settings, ACommandLineValueIsSavedOnlyOnceAWindowHasChangedIt) {
+  const std::string key = SettingsKey();
+  WriteDword(key, "UserScreenSize", 1);
+  ConfigScope config;
+  TCommandLine line;
+  line.TotalSeconds = 5;
+  line.BeepActive = true;
+  line.UserScreenSize = 4;
+  AppConfig->ApplyCommandLine(line, 0);
+  EXPECT_EQ(AppConfig->TotalTime->GetTimePart(2), 5);
+  EXPECT_EQ(AppConfig->InterBeepTime->GetTotalSeconds(), 5u);  // within the duration, as shown
+  EXPECT_TRUE(AppConfig->BeepActive);
+  const struct {
+    int32_t screenSize;  // as a window leaves it before the save
+    uint32_t saved;
+  } saves[] = {{4, 1}, {2, 2}, {4, 4}};
+  for (const auto &save : saves) {
+    AppConfig->UserScreenSize = save.screenSize;
+    AppConfig->Save();
+    EXPECT_EQ(ReadValue(key, "UserScreenSize").Dword(), save.saved) << save.screenSize;
+    EXPECT_EQ(ReadValue(key, "TotalTime").Dword(), 300u);
+    EXPECT_EQ(ReadValue(key, "InterBeepTime").Dword(), 30u);
+    EXPECT_EQ(ReadValue(key, "BeepActive").Dword(), 0u);
+  }
+}
+
 TEST_F(Settings, StringsOfAnyLengthAndTerminationReadSafely) {
   const std::string key = SettingsKey();
   std::string longPath(5000, 'x');

@@ -1,0 +1,175 @@
+#include "settings/uCommandLine.h"
+
+#include <algorithm>
+#include <string_view>
+
+namespace {
+
+// What the main window's boxes can enter: 24 h 59 min 59 s at most, so 1499 whole minutes.
+constexpr uint32_t MaxHours = 24, MaxMinutes = 24 * 60 + 59;
+constexpr int32_t FixedSizes = 5, MaxMonitors = 16;
+
+using TValue = std::optional<std::string_view>;
+
+// Digits only, at most maxDigits of them.
+std::optional<uint32_t> Number(std::string_view text, size_t maxDigits) {
+  if (text.empty() || text.size() > maxDigits) return {};
+  uint32_t n = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return {};
+    n = n * 10 + uint32_t(c - '0');
+  }
+  return n;
+}
+
+std::vector<std::string_view> Split(std::string_view text, char separator) {
+  std::vector<std::string_view> parts;
+  for (size_t at; (at = text.find(separator)) != std::string_view::npos;
+       text.remove_prefix(at + 1))
+    parts.push_back(text.substr(0, at));
+  parts.push_back(text);
+  return parts;
+}
+
+// MM:SS, minutes first; the seconds alone are kept under a minute.
+std::optional<uint32_t> MinutesSeconds(std::string_view minutes, std::string_view seconds) {
+  auto m = Number(minutes, 4), s = Number(seconds, 2);
+  if (!m || !s || *m > MaxMinutes || *s > 59) return {};
+  return *m * 60 + *s;
+}
+
+// H:MM:SS, or a number of minutes alone.
+std::optional<uint32_t> Duration(std::string_view text) {
+  auto parts = Split(text, ':');
+  if (parts.size() == 1) return MinutesSeconds(parts[0], "0");
+  if (parts.size() != 3) return {};
+  auto h = Number(parts[0], 2), m = Number(parts[1], 2), s = Number(parts[2], 2);
+  if (!h || !m || !s || *h > MaxHours || *m > 59 || *s > 59) return {};
+  return (*h * 60 + *m) * 60 + *s;
+}
+
+// 10h45, 10h or 10:45, as a minute of the day.
+std::optional<int> TimeOfDay(std::string_view text) {
+  size_t mark = text.find_first_of("hH:");
+  if (mark == std::string_view::npos) return {};
+  auto h = Number(text.substr(0, mark), 2);
+  std::string_view after = text.substr(mark + 1);
+  auto m = after.empty() && text[mark] != ':' ? std::optional<uint32_t>(0) : Number(after, 2);
+  if (!h || !m || *h > 23 || *m > 59) return {};
+  return int(*h * 60 + *m);
+}
+
+struct TSwitch {
+  const char *Name;
+  enum { NoValue, NeedsValue, MayHaveValue } Value;
+  int Group;  // switches of one group exclude each other (and a switch itself)
+  bool (*Apply)(TCommandLine &line, TValue value);  // false: a value it cannot read
+};
+
+const TSwitch Switches[] = {
+    {"duree", TSwitch::NeedsValue, 1,
+     [](TCommandLine &l, TValue v) {
+       l.TotalSeconds = Duration(*v);
+       return l.TotalSeconds.has_value();
+     }},
+    {"fin", TSwitch::NeedsValue, 1,
+     [](TCommandLine &l, TValue v) {
+       auto minute = TimeOfDay(*v);
+       l.EndMinute = minute.value_or(-1);
+       return minute.has_value();
+     }},
+    {"positif", TSwitch::NoValue, 2, [](TCommandLine &l, TValue) {
+       l.TypeInc = 0;
+       return true;
+     }},
+    {"negatif", TSwitch::NoValue, 2, [](TCommandLine &l, TValue) {
+       l.TypeInc = 1;
+       return true;
+     }},
+    {"bip", TSwitch::MayHaveValue, 3,
+     [](TCommandLine &l, TValue v) {
+       l.BeepActive = true;
+       if (!v) return true;
+       auto parts = Split(*v, ':');
+       if (parts.size() == 2) l.InterBeepSeconds = MinutesSeconds(parts[0], parts[1]);
+       return l.InterBeepSeconds.value_or(0) > 0;
+     }},
+    {"sansbip", TSwitch::NoValue, 3,
+     [](TCommandLine &l, TValue) {
+       l.BeepActive = false;
+       return true;
+     }},
+    {"taille", TSwitch::NeedsValue, 4,
+     [](TCommandLine &l, TValue v) {
+       auto k = Number(*v, 1);
+       if (!k || *k < 1 || *k > uint32_t(FixedSizes)) return false;
+       l.UserScreenSize = int32_t(*k) - 1;
+       return true;
+     }},
+    {"plein", TSwitch::MayHaveValue, 4,
+     [](TCommandLine &l, TValue v) {
+       auto n = v ? Number(*v, 2) : std::optional<uint32_t>(1);
+       if (!n || *n < 1 || *n > uint32_t(MaxMonitors)) return false;
+       l.UserScreenSize = FixedSizes + int32_t(*n) - 1;
+       return true;
+     }},
+    {"tiers-temps", TSwitch::NoValue, 5, [](TCommandLine &l, TValue) { return l.ExtraThird = true; }},
+    {"depassement", TSwitch::NoValue, 6,
+     [](TCommandLine &l, TValue) { return l.CountOvertime = true; }},
+    {"lancer", TSwitch::NoValue, 7, [](TCommandLine &l, TValue) { return l.Launch = true; }},
+    {"reprendre", TSwitch::NoValue, 8, [](TCommandLine &l, TValue) { return l.Resume = true; }},
+    {"?", TSwitch::NoValue, 9, [](TCommandLine &l, TValue) { return l.Help = true; }},
+};
+
+}  // namespace
+
+TCommandLine ParseCommandLine(const std::vector<std::string> &words) {
+  TCommandLine line;
+  std::vector<std::pair<int, const std::string *>> given;  // group, word
+  for (const std::string &word : words) {
+    if (word.size() < 2 || (word[0] != '/' && word[0] != '-'))
+      throw ECommandLine(FormatMessage1("Option inconnue: %s", word));
+    std::string_view rest = std::string_view(word).substr(1);
+    size_t colon = rest.find(':');
+    std::string name(rest.substr(0, colon));
+    std::transform(name.begin(), name.end(), name.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
+    TValue value;
+    if (colon != std::string_view::npos) value = rest.substr(colon + 1);
+    auto s = std::find_if(std::begin(Switches), std::end(Switches),
+                          [&](const TSwitch &each) { return name == each.Name; });
+    if (s == std::end(Switches)) throw ECommandLine(FormatMessage1("Option inconnue: %s", word));
+    bool valueFits = s->Value == TSwitch::MayHaveValue ||
+                     (s->Value == TSwitch::NeedsValue) == value.has_value();
+    if (!valueFits || !s->Apply(line, value))
+      throw ECommandLine(FormatMessage1("Valeur incorrecte: %s", word));
+    for (const auto &[group, other] : given)
+      if (group == s->Group)
+        throw ECommandLine(word + " ne va pas avec " + *other);
+    given.emplace_back(s->Group, &word);
+  }
+  return line;
+}
+
+std::string CommandLineHelp() {
+  return "Tavelin accepte ces options (majuscules ou minuscules, / ou -):\n"
+         "\n"
+         "/duree:H:MM:SS ou /duree:MM (en minutes): la durée\n"
+         "/fin:10h45: chronométrage jusqu'à cette heure\n"
+         "/positif ou /negatif: le sens du chronométrage\n"
+         "/bip:MM:SS: beeps activés, à cet intervalle\n"
+         "/sansbip: beeps désactivés\n"
+         "/taille:1 à /taille:5: affichage de 640x480 à 1280x1024\n"
+         "/plein ou /plein:N: plein écran (sur l'écran N)\n"
+         "/tiers-temps: tiers-temps\n"
+         "/depassement: compter le dépassement\n"
+         "/lancer: lancer le chrono aussitôt\n"
+         "/reprendre: reprendre le chronométrage interrompu\n"
+         "/?: cette aide\n"
+         "\n"
+         "Ces valeurs ne valent que pour cette fois: les réglages enregistrés ne changent pas.\n"
+         "\n"
+         "Exemples:\n"
+         "Tavelin.exe /duree:1:30:00 /negatif /bip:15:00 /lancer\n"
+         "Tavelin.exe /fin:10h45 /plein:2 /depassement";
+}

@@ -1,0 +1,37 @@
+#pragma once
+// The switches a shortcut can give Tavelin: what each asks of this session, read from the words
+// of the command line. The values hold for this session only (see TConfig::ApplyCommandLine).
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/uErrors.h"
+
+struct TCommandLine {
+  std::optional<uint32_t> TotalSeconds = {};      // /duree
+  int EndMinute = -1;                             // /fin: the minute of the day, -1 for none
+  std::optional<int32_t> TypeInc = {};            // /positif 0, /negatif 1
+  std::optional<bool> BeepActive = {};            // /bip on, /sansbip off
+  std::optional<uint32_t> InterBeepSeconds = {};  // /bip:MM:SS
+  std::optional<int32_t> UserScreenSize = {};     // /taille:k k-1, /plein:N 5+N-1
+  bool ExtraThird = false;                        // /tiers-temps
+  bool CountOvertime = false;                     // /depassement
+  bool Launch = false;                            // /lancer
+  bool Resume = false;                            // /reprendre
+  bool Help = false;                              // /?
+  bool operator==(const TCommandLine &) const = default;
+};
+
+// A word of the command line that Tavelin cannot read; the message names it.
+class ECommandLine : public ETavelinError {
+public:
+  using ETavelinError::ETavelinError;
+};
+
+// The words after the program's name. Names are read in any case, "-" as well as "/", and a
+// value follows ":". A switch given twice, or with one it contradicts, is an error too.
+TCommandLine ParseCommandLine(const std::vector<std::string> &words);
+
+// Every switch, one a line, with two examples: the text of the box that /? shows.
+std::string CommandLineHelp();

@@ -1,0 +1,78 @@
+// The switches of a shortcut, read into what they ask of the session.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "settings/uCommandLine.h"
+
+namespace {
+
+using Words = std::vector<std::string>;
+
+TEST(CommandLine, EverySwitchReadsInAnyCaseAfterEitherMark) {
+  const struct {
+    Words words;
+    TCommandLine expected;
+  } cases[] = {
+      {{}, {}},
+      {{"/duree:1:30:05"}, {.TotalSeconds = 5405}},
+      {{"-DUREE:45"}, {.TotalSeconds = 2700}},
+      {{"/duree:24:59:59"}, {.TotalSeconds = 89999}},
+      {{"/Fin:10h45"}, {.EndMinute = 645}},
+      {{"/fin:8H"}, {.EndMinute = 480}},
+      {{"/fin:23:59"}, {.EndMinute = 1439}},
+      {{"/positif"}, {.TypeInc = 0}},
+      {{"/bip"}, {.BeepActive = true}},
+      {{"/sansbip"}, {.BeepActive = false}},
+      {{"/Taille:5"}, {.UserScreenSize = 4}},
+      {{"/plein"}, {.UserScreenSize = 5}},
+      {{"-plein:16"}, {.UserScreenSize = 20}},
+      {{"/Tiers-Temps", "/depassement", "/reprendre", "-?"},
+       {.ExtraThird = true, .CountOvertime = true, .Resume = true, .Help = true}},
+      {{"/duree:90", "-NEGATIF", "/bip:15:00", "/plein:2", "/lancer"},
+       {.TotalSeconds = 5400, .TypeInc = 1, .BeepActive = true, .InterBeepSeconds = 900,
+        .UserScreenSize = 6, .Launch = true}},
+  };
+  for (const auto &c : cases)
+    EXPECT_TRUE(ParseCommandLine(c.words) == c.expected) << testing::PrintToString(c.words);
+  // The box lists every switch that is read.
+  const std::string help = CommandLineHelp();
+  for (const char *name : {"/duree:", "/fin:", "/positif", "/negatif", "/bip:", "/sansbip",
+                           "/taille:", "/plein", "/tiers-temps", "/depassement", "/lancer",
+                           "/reprendre", "/?"})
+    EXPECT_NE(help.find(name), std::string::npos) << name;
+}
+
+TEST(CommandLine, TheFirstWordItCannotReadIsNamed) {
+  const struct {
+    Words words;
+    const char *message;
+  } cases[] = {
+      {{"/xyz"}, "Option inconnue: /xyz"},
+      {{"duree:5"}, "Option inconnue: duree:5"},
+      {{"/lancer", "/durée:5", "/taille:9"}, "Option inconnue: /durée:5"},
+      {{"/duree"}, "Valeur incorrecte: /duree"},
+      {{"/lancer:1"}, "Valeur incorrecte: /lancer:1"},
+      {{"/duree:25:00:00"}, "Valeur incorrecte: /duree:25:00:00"},
+      {{"/duree:1:30"}, "Valeur incorrecte: /duree:1:30"},
+      {{"/duree:1500"}, "Valeur incorrecte: /duree:1500"},
+      {{"/fin:24h00"}, "Valeur incorrecte: /fin:24h00"},
+      {{"/bip:0:00"}, "Valeur incorrecte: /bip:0:00"},
+      {{"/taille:6"}, "Valeur incorrecte: /taille:6"},
+      {{"/positif", "/negatif"}, "/negatif ne va pas avec /positif"},
+      {{"/fin:10h", "/duree:5"}, "/duree:5 ne va pas avec /fin:10h"},
+      {{"/plein", "/taille:2"}, "/taille:2 ne va pas avec /plein"},
+      {{"/lancer", "/LANCER"}, "/LANCER ne va pas avec /lancer"},
+  };
+  for (const auto &c : cases) {
+    try {
+      ParseCommandLine(c.words);
+      ADD_FAILURE() << "read without error: " << c.message;
+    } catch (const ECommandLine &e) {
+      EXPECT_STREQ(e.what(), c.message);
+    }
+  }
+}
+
+}  // namespace
