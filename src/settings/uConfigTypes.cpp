@@ -202,7 +202,10 @@ std::vector<uint32_t> KeptMinutes(std::vector<uint32_t> minutes) {
 
 std::string WarnMinutesText(const std::vector<uint32_t> &minutes) {
   std::string text;
-  for (uint32_t m : KeptMinutes(minutes)) text += (text.empty() ? "" : " ") + std::to_string(m);
+  for (uint32_t m : KeptMinutes(minutes)) {
+    if (!text.empty()) text += ' ';
+    text += std::to_string(m);
+  }
   return text;
 }
 

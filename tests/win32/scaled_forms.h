@@ -204,7 +204,6 @@ TEST_F(ScaledForms, EveryCaptionFits) {
 
 TEST_F(ScaledForms, TheExamDialogIsItsDesignTimesTheScaleAndItsCaptionsFit) {
   TExamScreen exam(main_.get());
-  EXPECT_EQ(exam.Dpi(), kDpi);
   ExpectScaledClient(exam.Handle(), 290, 128, kDpi, "exam");
   EXPECT_EQ(CaptionsThatDoNotFit(exam), std::vector<std::string>{});
 }

