@@ -11,6 +11,10 @@ int RescaleLength(int length, int fromDpi, int toDpi) {
   return int(q);
 }
 
+int RescaleFromDesign(int now, int last, int design, int designDpi, int fromDpi, int toDpi) {
+  return now == last ? RescaleLength(design, designDpi, toDpi) : RescaleLength(now, fromDpi, toDpi);
+}
+
 int ScaleLength(int length, int dpi) { return RescaleLength(length, DesignDpi, dpi); }
 
 int UnscaleLength(int length, int dpi) { return RescaleLength(length, dpi, DesignDpi); }

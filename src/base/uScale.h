@@ -11,6 +11,11 @@ int ScaleLength(int length, int dpi);
 int UnscaleLength(int length, int dpi);
 // A length of one scale taken to another (a window moving to a monitor of another scaling).
 int RescaleLength(int length, int fromDpi, int toDpi);
+// A length of a design, last scaled to `last` and standing at `now`, taken from one scale to
+// another: from the design (`design` at `designDpi`) again while it stands as scaled, so that no
+// rounding drifts over several changes (96 -> 120 -> 144 -> 96 gives the design back); from
+// where it stands when the program has changed it since.
+int RescaleFromDesign(int now, int last, int design, int designDpi, int fromDpi, int toDpi);
 // The pictures come in 100, 150 and 200 %: the smallest of them at or above the scale, and
 // 200 beyond it (that picture is then enlarged smoothly).
 int PictureScale(int dpi);

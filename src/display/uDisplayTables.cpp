@@ -172,23 +172,32 @@ int MonitorHolding(const std::vector<TMonitor> &monitors, int x, int y) {
   return 0;
 }
 
-TWatchLayout FullWidthLayout(const TDisplayRect &monitor, int barHeight) {
-  return FullWidthLayout(monitor, monitor, barHeight);
-}
-
-TWatchLayout FullWidthLayout(const TDisplayRect &monitor, const TDisplayRect &workArea,
-                             int barHeight) {
-  int W = monitor.Width;
+namespace {
+// The display as wide as `area`, at its top left corner, with the control bar under it above
+// `bottom`.
+TWatchLayout LayoutAcross(const TDisplayRect &area, int bottom, int barHeight) {
+  int W = area.Width;
   int g = std::max(0, (5 * W + 32) / 64);
   int u = std::max(1, (W - 2) / 53);
   // A monitor wider than it is tall by far (two screens' worth of width, say), or one whose
   // taskbar takes its bottom: smaller digits, so that the control bar still shows under the
   // display, above the taskbar.
-  int room = workArea.Top + workArea.Height - monitor.Top;
+  int room = bottom - area.Top;
   while (u > 1 && 16 * u + g + 5 + barHeight > room) --u;
   // The row is 53u wide, centred; when even u = 1 is too wide it starts at the left.
   int x0 = std::max(1, 1 + ((W - 2) - 53 * u) / 2);
-  return LayoutFrom(monitor.Left, monitor.Top, W, u, g, x0);
+  return LayoutFrom(area.Left, area.Top, W, u, g, x0);
+}
+}  // namespace
+
+TWatchLayout FullWidthLayout(const TDisplayRect &monitor, int barHeight) {
+  return LayoutAcross(monitor, monitor.Top + monitor.Height, barHeight);
+}
+
+TWatchLayout FullWidthLayout(const TDisplayRect &, const TDisplayRect &workArea, int barHeight) {
+  // A taskbar is topmost too: one docked at the top or left that the display covered would be
+  // fought over at every tick.
+  return LayoutAcross(workArea, workArea.Top + workArea.Height, barHeight);
 }
 
 TWatchLayout DisplayLayout(int32_t userScreenSize, int fixedWidth,
@@ -271,6 +280,6 @@ TWatchLayout ScaledDisplayLayout(int32_t userScreenSize, int fixedWidth, int dpi
   TDisplayRect display{0, 0, ScaledFixedWidth(fixedWidth, dpi), 1 << 20};
   if (orderedMonitors.empty()) return FullWidthLayout(display, barHeight);
   // The bar still shows under it, above the primary's taskbar.
-  display.Height = orderedMonitors[0].Rect.Height;
-  return FullWidthLayout(display, WorkArea(orderedMonitors[0]), barHeight);
+  const TDisplayRect work = WorkArea(orderedMonitors[0]);
+  return LayoutAcross(display, work.Top + work.Height, barHeight);
 }

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <array>
+#include <functional>
 
 #include "display/uBoxNumber.h"
 #include "display/uDisplayTables.h"
@@ -24,6 +25,9 @@ public:
   void ResetDigits();
   // Red digits: the time beyond the end of a run (WM_SET_OVERTIME); ResetDigits ends it.
   void ShowOvertime(bool overtime);
+  // The colour of the digits' lit segments, which every layout keeps.
+  COLORREF DigitColor() const { return digitColor_; }
+  void SetDigitColor(COLORREF lit);
 
   TCustomGaugeEx &Gauge() const { return *gauge_; }
   // Positions 0 to 5: hours tens and units, minutes tens and units, seconds tens and units.
@@ -43,6 +47,9 @@ public:
   LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
   // Laid out in physical pixels, the display keeps its layout at another scale.
   void ChangeDpi(int dpi, const RECT *suggested) override;
+  // Called once the window was laid out again at another scale (the control bar then goes
+  // back under it).
+  std::function<void()> OnLaidOutAgain;
 
 private:
   void DrawColon(int colon);
@@ -54,4 +61,6 @@ private:
   TImage *panel_ = nullptr;
   TCustomGaugeEx *gauge_ = nullptr;
   std::array<TBoxNumber *, 6> digits_{};
+  COLORREF digitColor_ = TBoxNumber::UsualColor;
+  bool countingBeyond_ = false;  // beyond the end of the run
 };

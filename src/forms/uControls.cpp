@@ -8,6 +8,7 @@
 
 #include "forms/uApplication.h"
 #include "forms/uDpi.h"
+#include "forms/uScaledPicture.h"
 #include "forms/uForms.h"
 #include "forms/uTransparent.h"
 
@@ -139,6 +140,9 @@ void TControl::ApplyDesign(const TDesignItem &item) {
     std::vector<int> r = item.GetInts("rect", 4);
     SetBounds(ScaleLength(r[0], dpi), ScaleLength(r[1], dpi), ScaleLength(r[2], dpi),
               ScaleLength(r[3], dpi));
+    design_ = {r[0], r[1], r[2], r[3]};
+    scaled_ = {left_, top_, width_, height_};
+    designed_ = true;
   }
   Tag = item.GetInt("tag", Tag);
   hint_ = item.Get("hint", hint_);
@@ -154,6 +158,8 @@ void TControl::ApplyDesign(const TDesignItem &item) {
     Font.Bold = item.GetBool("bold", Font.Bold);
     Font.Italic = item.GetBool("italic", Font.Italic);
     ParentFont = false;
+    designFontHeight_ = scaledFontHeight_ = Font.Height;
+    designFontDpi_ = dpi;
   }
   if (item.Has("fontcolor")) {
     if (ParentFont) Font = EffectiveFont();
@@ -169,9 +175,19 @@ void TControl::Click() {
 }
 
 void TControl::ScaleChanged(int fromDpi, int toDpi) {
-  auto to = [&](int length) { return RescaleLength(length, fromDpi, toDpi); };
-  if (!ParentFont) Font.Height = to(Font.Height);
-  SetBounds(to(left_), to(top_), to(width_), to(height_));
+  if (!ParentFont) {
+    Font.Height = designFontDpi_ ? RescaleFromDesign(Font.Height, scaledFontHeight_,
+                                                     designFontHeight_, designFontDpi_, fromDpi,
+                                                     toDpi)
+                                 : RescaleLength(Font.Height, fromDpi, toDpi);
+    scaledFontHeight_ = Font.Height;
+  }
+  std::array<int, 4> now{left_, top_, width_, height_};
+  for (size_t i = 0; i < now.size(); ++i)
+    now[i] = designed_ ? RescaleFromDesign(now[i], scaled_[i], design_[i], DesignDpi, fromDpi, toDpi)
+                       : RescaleLength(now[i], fromDpi, toDpi);
+  SetBounds(now[0], now[1], now[2], now[3]);
+  scaled_ = now;
 }
 
 // --- TGraphicControl ---------------------------------------------------------------------------
@@ -620,11 +636,22 @@ void TLabel::AdjustSize() {
 }
 
 void TLabel::ScaleChanged(int fromDpi, int toDpi) {
+  // A fit holds for the scale it was chosen at: the next one starts from the design.
+  UndoFit();
   TGraphicControl::ScaleChanged(fromDpi, toDpi);
   if (AutoSize) AdjustSize();
 }
 
+void TLabel::UndoFit() {
+  if (!fitted_) return;
+  fitted_ = false;
+  Font = unfitFont_;
+  ParentFont = unfitParentFont_;
+  SetBounds(left_, top_, unfitWidth_, height_);
+}
+
 void TLabel::FitCaption() {
+  UndoFit();
   const int dpi = FormDpi(this);
   // A 96-DPI screen shows every design as it always was.
   if (AutoSize || dpi == DesignDpi || !parent_) return;
@@ -637,6 +664,10 @@ void TLabel::FitCaption() {
   };
   int need = textWidth();
   if (need <= width_) return;
+  fitted_ = true;
+  unfitWidth_ = width_;
+  unfitFont_ = Font;
+  unfitParentFont_ = ParentFont;
   // The room: up to the nearest control on the right at the same height, or the parent's edge.
   int limit = parent_->Width() - ScaleLength(2, dpi);
   if (auto *panel = dynamic_cast<TPanel *>(parent_)) limit -= panel->BorderWidth();
@@ -824,7 +855,8 @@ TComboBox::TComboBox(TWinControl *parent) : TWinControl(parent) { Color = clWind
 void TComboBox::ApplyDesign(const TDesignItem &item) {
   TWinControl::ApplyDesign(item);
   TabOrder = item.GetInt("taborder", -1);
-  ItemHeight = ScaleLength(item.GetInt("itemheight", ItemHeight), FormDpi(this));
+  designItemHeight_ = item.GetInt("itemheight", designItemHeight_);
+  ItemHeight = ScaleLength(designItemHeight_, FormDpi(this));
   std::string items = item.Get("items", "");
   for (size_t start = 0; !items.empty() && start <= items.size();) {
     size_t bar = items.find('|', start);
@@ -838,7 +870,8 @@ void TComboBox::ApplyDesign(const TDesignItem &item) {
 
 void TComboBox::CreateWindowHandle() {
   int h = height_;
-  height_ = h + 200;  // the height of a combo box window includes its dropped list
+  // The height of a combo box window includes its dropped list.
+  height_ = h + ScaleLength(200, FormDpi(this));
   CreateStandard("COMBOBOX", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, "");
   height_ = h;
   SendMessageA(handle_, CB_SETITEMHEIGHT, 0, ItemHeight);
@@ -847,7 +880,7 @@ void TComboBox::CreateWindowHandle() {
 }
 
 void TComboBox::ScaleChanged(int fromDpi, int toDpi) {
-  ItemHeight = RescaleLength(ItemHeight, fromDpi, toDpi);
+  ItemHeight = ScaleLength(designItemHeight_, toDpi);
   // The window of a combo box is taller than the box: it holds the dropped list.
   TControl::ScaleChanged(fromDpi, toDpi);
   if (!handle_) return;

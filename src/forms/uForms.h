@@ -3,6 +3,7 @@
 
 #include <commctrl.h>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
@@ -99,6 +100,13 @@ protected:
   bool visible_ = true;
   bool enabled_ = true;
   std::string hint_;
+
+private:
+  // What the design gave (place and size at 96 DPI, own font height at designFontDpi_) and what
+  // the last scale made of it: each scale starts again from the design.
+  std::array<int, 4> design_{}, scaled_{};
+  bool designed_ = false;
+  int designFontHeight_ = 0, designFontDpi_ = 0, scaledFontHeight_ = 0;
 };
 
 // A control without a window of its own: it paints on its parent's surface.
@@ -238,6 +246,14 @@ public:
   // On a scaled screen, a caption wider than the label (text does not grow exactly with the
   // scale) widens it into the free room on its right, and takes a smaller font if it must.
   void FitCaption();
+
+private:
+  // The label as it was before FitCaption, which chose for one scale and one caption only.
+  void UndoFit();
+  bool fitted_ = false;
+  int unfitWidth_ = 0;
+  TFontDesc unfitFont_;
+  bool unfitParentFont_ = true;
 };
 
 // A picture: a bitmap drawn at the control's top-left corner. Its bitmap may be drawn into.
@@ -337,6 +353,7 @@ protected:
 private:
   std::vector<std::string> items_;
   int itemIndex_ = -1;
+  int designItemHeight_ = 14;  // at 96 DPI
 };
 
 class TRadioButton : public TWinControl {
@@ -559,6 +576,8 @@ private:
   std::vector<std::pair<std::string, TCloseEvent>> closeHandlers_;
   bool modal_ = false;
   int designClientW_ = 0, designClientH_ = 0;
+  // The design's client size and font height at 96 DPI, and what the last scale made of them.
+  std::array<int, 3> formDesign_{}, formScaled_{};
   int dpi_ = 96;
   HWND tooltip_ = nullptr;
   UINT nextMenuId_ = 1000;

@@ -36,6 +36,21 @@ TEST(Scale, LengthsRoundAsMulDivDoes) {
   EXPECT_EQ(RescaleLength(100, -5, 192), 200);
 }
 
+// Each scale starts again from the design: no length drifts over several changes (96 -> 120 ->
+// 144 -> 168 -> 96 by plain rescaling turns a 2 into a 3), while one that the program changed
+// follows the scale from where it stands.
+TEST(Scale, ADesignLengthComesBackWholeAfterSeveralScales) {
+  for (int design = -40; design <= 300; ++design) {
+    int now = design, from = DesignDpi;
+    for (int to : {120, 144, 168, 96}) {
+      now = RescaleFromDesign(now, now, design, DesignDpi, from, to);
+      from = to;
+    }
+    ASSERT_EQ(now, design);
+  }
+  EXPECT_EQ(RescaleFromDesign(50, 40, 32, DesignDpi, 120, 144), 60);
+}
+
 TEST(Scale, ThePictureOfTheNearestScaleAtOrAbove) {
   EXPECT_EQ(PictureScale(96), 100);
   EXPECT_EQ(PictureScale(72), 100);

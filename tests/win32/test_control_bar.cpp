@@ -439,6 +439,27 @@ TEST_F(ControlBar, DisplayComesBackAboveAnotherTopmostWindow) {
   RunBar(s);
 }
 
+// Beyond the end of a run no progress comes: the display comes back above such a window all the
+// same, at the next second.
+TEST_F(ControlBar, BeyondTheEndTheDisplayComesBackAboveAnotherTopmostWindowToo) {
+  Scenario s;
+  s.Then(100, [&] {
+    TNavigChrono *bar = Bar();
+    HWND display = bar->WatchChrono().Handle();
+    SendMessageA(display, WM_SET_OVERTIME, 0, 0);
+    {
+      Cover cover("");
+      ASSERT_NE(cover.Handle(), nullptr);
+      ASSERT_TRUE(PumpUntil([&] { return Above(cover.Handle(), display); }, 2000));
+      SendMessageA(display, WM_SET_DIGIT, 5, 1);
+      EXPECT_TRUE(Above(display, cover.Handle()));
+    }
+    SetForegroundWindow(bar->Handle());
+    Click(bar->Get<TButton>("BtnQuit"));
+  });
+  RunBar(s);
+}
+
 // Under Wine a window tracking the pointer's leaving has the pointer polled for as long as it rests
 // there. Resting on the Tavelin button, the pointer is soon tracked no more; a move makes the
 // button track it again; and once the bar has hidden the main window, nothing of that hidden

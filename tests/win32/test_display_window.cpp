@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "display/uWatchChrono.h"
+#include "forms/uSystemLib.h"
 #include "support_win.h"
 #include "timing/uThreadContainer.h"
 
@@ -386,6 +387,30 @@ TEST_F(DisplayWindow, GdiObjectsAreTheSameAfterOneAndAfterTwentyWindows) {
   EXPECT_EQ(afterTwenty, afterOne);
   std::printf("[ gdi      ] live objects: %ld before, %ld after 1 window, %ld after 20 more\n",
               before, afterOne, afterTwenty);
+}
+
+// A library of the system's is looked up in the system folder only: one of that name beside the
+// documents of a lesson, in the current folder, is never loaded (shcore.dll is absent from
+// Windows 7, where such a file would otherwise be taken).
+TEST(SystemLibraries, AFileOfThatNameInTheCurrentFolderIsNeverLoaded) {
+  wchar_t system[MAX_PATH], dir[MAX_PATH], dwm[MAX_PATH + 16];
+  ASSERT_GT(GetSystemDirectoryW(system, MAX_PATH), 0u);
+  ASSERT_GT(GetTempPathW(MAX_PATH, dir), 0u);
+  wsprintfW(dwm, L"%s\\dwmapi.dll", system);
+  const std::wstring planted = std::wstring(dir) + L"tavelinplant.dll";
+  ASSERT_TRUE(CopyFileW(dwm, planted.c_str(), FALSE));
+  wchar_t before[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, before);
+  SetCurrentDirectoryW(dir);
+  EXPECT_EQ(SystemProc(L"tavelinplant.dll", "DwmGetWindowAttribute"), nullptr);
+  EXPECT_EQ(GetModuleHandleW(L"tavelinplant.dll"), nullptr) << "loaded from the current folder";
+  // What a search of the current folder would have found.
+  HMODULE found = LoadLibraryW(L"tavelinplant.dll");
+  EXPECT_NE(found, nullptr);
+  if (found) FreeLibrary(found);
+  EXPECT_NE(SystemProc(L"dwmapi.dll", "DwmGetWindowAttribute"), nullptr);
+  SetCurrentDirectoryW(before);
+  DeleteFileW(planted.c_str());
 }
 
 }  // namespace
