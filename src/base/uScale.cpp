@@ -11,8 +11,13 @@ int RescaleLength(int length, int fromDpi, int toDpi) {
   return int(q);
 }
 
-int RescaleFromDesign(int now, int last, int design, int designDpi, int fromDpi, int toDpi) {
-  return now == last ? RescaleLength(design, designDpi, toDpi) : RescaleLength(now, fromDpi, toDpi);
+int TScaledLength::Rescale(int now, int fromDpi, int toDpi) {
+  if (now != Last) {
+    Base = now;
+    BaseDpi = fromDpi;
+  }
+  Last = RescaleLength(Base, BaseDpi, toDpi);
+  return Last;
 }
 
 int ScaleLength(int length, int dpi) { return RescaleLength(length, DesignDpi, dpi); }

@@ -140,9 +140,8 @@ void TControl::ApplyDesign(const TDesignItem &item) {
     std::vector<int> r = item.GetInts("rect", 4);
     SetBounds(ScaleLength(r[0], dpi), ScaleLength(r[1], dpi), ScaleLength(r[2], dpi),
               ScaleLength(r[3], dpi));
-    design_ = {r[0], r[1], r[2], r[3]};
-    scaled_ = {left_, top_, width_, height_};
-    designed_ = true;
+    const int now[4] = {left_, top_, width_, height_};
+    for (size_t i = 0; i < scaledRect_.size(); ++i) scaledRect_[i] = {r[i], DesignDpi, now[i]};
   }
   Tag = item.GetInt("tag", Tag);
   hint_ = item.Get("hint", hint_);
@@ -158,8 +157,7 @@ void TControl::ApplyDesign(const TDesignItem &item) {
     Font.Bold = item.GetBool("bold", Font.Bold);
     Font.Italic = item.GetBool("italic", Font.Italic);
     ParentFont = false;
-    designFontHeight_ = scaledFontHeight_ = Font.Height;
-    designFontDpi_ = dpi;
+    scaledFont_ = {Font.Height, dpi, Font.Height};
   }
   if (item.Has("fontcolor")) {
     if (ParentFont) Font = EffectiveFont();
@@ -175,19 +173,11 @@ void TControl::Click() {
 }
 
 void TControl::ScaleChanged(int fromDpi, int toDpi) {
-  if (!ParentFont) {
-    Font.Height = designFontDpi_ ? RescaleFromDesign(Font.Height, scaledFontHeight_,
-                                                     designFontHeight_, designFontDpi_, fromDpi,
-                                                     toDpi)
-                                 : RescaleLength(Font.Height, fromDpi, toDpi);
-    scaledFontHeight_ = Font.Height;
-  }
-  std::array<int, 4> now{left_, top_, width_, height_};
-  for (size_t i = 0; i < now.size(); ++i)
-    now[i] = designed_ ? RescaleFromDesign(now[i], scaled_[i], design_[i], DesignDpi, fromDpi, toDpi)
-                       : RescaleLength(now[i], fromDpi, toDpi);
-  SetBounds(now[0], now[1], now[2], now[3]);
-  scaled_ = now;
+  if (!ParentFont) Font.Height = scaledFont_.Rescale(Font.Height, fromDpi, toDpi);
+  SetBounds(scaledRect_[0].Rescale(left_, fromDpi, toDpi),
+            scaledRect_[1].Rescale(top_, fromDpi, toDpi),
+            scaledRect_[2].Rescale(width_, fromDpi, toDpi),
+            scaledRect_[3].Rescale(height_, fromDpi, toDpi));
 }
 
 // --- TGraphicControl ---------------------------------------------------------------------------

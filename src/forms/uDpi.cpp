@@ -48,7 +48,8 @@ void AdjustWindowRectForDpi(RECT &rect, DWORD style, DWORD exStyle, int dpi) {
 }
 
 int SystemMetricForDpi(int index, int dpi) {
-  static const auto proc = SystemFunction<MetricForDpiProc>(L"user32.dll", "GetSystemMetricsForDpi");
+  static const auto proc =
+      SystemFunction<MetricForDpiProc>(L"user32.dll", "GetSystemMetricsForDpi");
   dpi = SaneDpi(dpi);
   if (proc) return proc(index, UINT(dpi));
   return RescaleLength(GetSystemMetrics(index), SystemDpi(), dpi);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/uScale.h"
 #include "forms/uDesign.h"
 #include "forms/uGdi.h"
 
@@ -102,11 +103,9 @@ protected:
   std::string hint_;
 
 private:
-  // What the design gave (place and size at 96 DPI, own font height at designFontDpi_) and what
-  // the last scale made of it: each scale starts again from the design.
-  std::array<int, 4> design_{}, scaled_{};
-  bool designed_ = false;
-  int designFontHeight_ = 0, designFontDpi_ = 0, scaledFontHeight_ = 0;
+  // Place, size and own font height as the design gave them: each scale starts again from them.
+  std::array<TScaledLength, 4> scaledRect_;
+  TScaledLength scaledFont_;
 };
 
 // A control without a window of its own: it paints on its parent's surface.
@@ -576,8 +575,8 @@ private:
   std::vector<std::pair<std::string, TCloseEvent>> closeHandlers_;
   bool modal_ = false;
   int designClientW_ = 0, designClientH_ = 0;
-  // The design's client size and font height at 96 DPI, and what the last scale made of them.
-  std::array<int, 3> formDesign_{}, formScaled_{};
+  // The design's client size and font height, which each scale starts again from.
+  std::array<TScaledLength, 3> scaledForm_;
   int dpi_ = 96;
   HWND tooltip_ = nullptr;
   UINT nextMenuId_ = 1000;

@@ -328,7 +328,8 @@ void TConfigAbstract::LoadWindowSetting(uint8_t kind, TForm *form, int32_t index
   if (!VisibleOnSomeMonitor(target)) return;
   // Back on a monitor of another scale, the window takes that scale before it shows: its size
   // and its caption's band are those of the new scale.
-  if (int dpi = MonitorDpi(MonitorFromRect(&target, MONITOR_DEFAULTTONEAREST)); dpi != window->Dpi()) {
+  if (int dpi = MonitorDpi(MonitorFromRect(&target, MONITOR_DEFAULTTONEAREST));
+      dpi != window->Dpi()) {
     window->ChangeDpi(dpi, nullptr);
     if (!(window->Resizable() && rec.WindowState == 0 && rec.Width > 0)) width = window->Width();
     if (!(window->Resizable() && rec.WindowState == 0 && rec.Height > 0)) height = window->Height();
