@@ -4,7 +4,6 @@
 #include <fstream>
 #include <set>
 #include <sstream>
-#include <vector>
 
 #include "forms/uDesign.h"
 #include "base/uScale.h"
@@ -38,8 +37,7 @@ TEST(Scale, LengthsRoundAsMulDivDoes) {
 }
 
 // Each scale starts again from the design: no length drifts over several changes (96 -> 120 ->
-// 144 -> 168 -> 96 by plain rescaling turns a 2 into a 3). A length the program set in between
-// (a panel shortened at 144 DPI) is the base from then on.
+// 144 -> 168 -> 96 by plain rescaling turns a 2 into a 3).
 TEST(Scale, ADesignLengthComesBackWholeAfterSeveralScales) {
   for (int design = -40; design <= 300; ++design) {
     TScaledLength length{design, DesignDpi, design};
@@ -50,14 +48,6 @@ TEST(Scale, ADesignLengthComesBackWholeAfterSeveralScales) {
     }
     ASSERT_EQ(now, design);
   }
-  TScaledLength panel{158, DesignDpi, 237};
-  std::vector<int> seen;
-  int now = 165, from = 144;  // set by the program to 110 at 144 DPI
-  for (int to : {192, 168, 120, 144}) {
-    seen.push_back(now = panel.Rescale(now, from, to));
-    from = to;
-  }
-  EXPECT_EQ(seen, (std::vector<int>{220, 193, 138, 165}));
 }
 
 TEST(Scale, ThePictureOfTheNearestScaleAtOrAbove) {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <set>
 #include <thread>
+#include <tuple>
 
 #include "sim_clock.h"
 #include "timing/uEndTime.h"
@@ -570,44 +571,33 @@ TEST(EndTime, SecondsLeftAroundMidnightAndInTheLastSecond) {
   EXPECT_EQ(Until(Minute(10, 45), At(10, 44, 59, 999)), R(1, 999));  // never a run of 0
   EXPECT_EQ(Until(Minute(10, 45), At(10, 45, 0)).first, 0u);         // now: passed
   EXPECT_EQ(Until(Minute(10, 45), At(10, 45, 0, 1)).first, 0u);
-  // Up to 12 hours ahead an end is to come, past midnight or not; within the 12 hours behind
-  // it has passed.
+  // Up to 12 hours ahead an end is to come, past midnight or not; within the 12 behind, passed.
   struct Case {
     int end;
     int64_t now;
     R run;
   };
-  for (const Case& c : {Case{Minute(0, 8), At(23, 58, 0), R(600, 0)},
-                        Case{Minute(0, 5), At(23, 59, 30), R(330, 0)},
-                        Case{Minute(0, 1), At(0, 0, 0), R(60, 0)},
-                        Case{Minute(23, 59), At(23, 58, 59, 500), R(1, 500)},
-                        Case{Minute(0, 0), At(0, 0, 0), R(0, 0)},
-                        Case{Minute(23, 59), At(0, 0, 0, 1), R(0, 0)},
-                        Case{Minute(23, 58), At(23, 58, 30), R(0, 0)},
-                        Case{Minute(11, 59), At(23, 59, 0), R(43200, 0)},
-                        Case{Minute(12, 0), At(23, 59, 0), R(0, 0)},
-                        Case{Minute(12, 0), At(0, 0, 0), R(43200, 0)},
-                        Case{Minute(12, 1), At(0, 0, 0), R(0, 0)}}) {
-    SCOPED_TRACE(std::to_string(c.end) + " at " + std::to_string(c.now));
-    EXPECT_EQ(Until(c.end, c.now), c.run);
-  }
+  for (const Case& c :
+       {Case{Minute(0, 8), At(23, 58, 0), R(600, 0)}, Case{Minute(0, 5), At(23, 59, 30), R(330, 0)},
+        Case{Minute(0, 1), At(0, 0, 0), R(60, 0)}, Case{Minute(0, 0), At(0, 0, 0), R(0, 0)},
+        Case{Minute(23, 59), At(23, 58, 59, 500), R(1, 500)},
+        Case{Minute(23, 59), At(0, 0, 0, 1), R(0, 0)},
+        Case{Minute(23, 58), At(23, 58, 30), R(0, 0)},
+        Case{Minute(11, 59), At(23, 59, 0), R(43200, 0)},
+        Case{Minute(12, 0), At(23, 59, 0), R(0, 0)}, Case{Minute(12, 0), At(0, 0, 0), R(43200, 0)},
+        Case{Minute(12, 1), At(0, 0, 0), R(0, 0)}})
+    EXPECT_EQ(Until(c.end, c.now), c.run) << c.end << " at " << c.now;
 
-  // The dialog opens on the end of a run of the current duration, rounded up to the minute,
-  // and never on one that it would refuse.
-  struct Proposal {
-    int64_t now;
-    uint32_t duration;
-    int end;
-  };
-  for (const Proposal& p : {Proposal{At(10, 30, 0), 900, Minute(10, 45)},
-                            Proposal{At(10, 30, 0, 1), 900, Minute(10, 46)},
-                            Proposal{At(23, 58, 30), 300, Minute(0, 4)},
-                            Proposal{At(10, 0, 0), 0, Minute(10, 1)},
-                            Proposal{At(10, 30, 0), 13 * 3600, Minute(22, 30)},
-                            Proposal{At(23, 30, 0, 500), 20 * 3600, Minute(11, 30)}}) {
-    SCOPED_TRACE(std::to_string(p.now) + " + " + std::to_string(p.duration) + " s");
-    EXPECT_EQ(EndMinuteAfter(p.now, p.duration), p.end);
-    EXPECT_NE(Until(EndMinuteAfter(p.now, p.duration), p.now).first, 0u);
+  // The dialog opens on the end of a run of the current duration, rounded up to the minute, and
+  // never on one that it would refuse (a run of nothing, a run of more than 12 hours).
+  for (auto [now, duration, end] : {std::tuple{At(10, 30, 0), 900u, Minute(10, 45)},
+                                    {At(10, 30, 0, 1), 900u, Minute(10, 46)},
+                                    {At(23, 58, 30), 300u, Minute(0, 4)},
+                                    {At(10, 0, 0), 0u, Minute(10, 1)},
+                                    {At(10, 30, 0), 13 * 3600u, Minute(22, 30)},
+                                    {At(23, 30, 0, 500), 20 * 3600u, Minute(11, 30)}}) {
+    EXPECT_EQ(EndMinuteAfter(now, duration), end) << now << " + " << duration << " s";
+    EXPECT_NE(Until(EndMinuteAfter(now, duration), now).first, 0u) << now << " + " << duration;
   }
 }
 

@@ -389,23 +389,20 @@ TEST_F(DisplayWindow, GdiObjectsAreTheSameAfterOneAndAfterTwentyWindows) {
               before, afterOne, afterTwenty);
 }
 
-// A library of the system's is looked up in the system folder only: one of that name beside the
-// documents of a lesson, in the current folder, is never loaded (shcore.dll is absent from
-// Windows 7, where such a file would otherwise be taken).
+// A library of the system's comes from the system folder only: one of that name beside a
+// lesson's documents, in the current folder, is never loaded (shcore.dll is absent on Windows 7).
 TEST(SystemLibraries, AFileOfThatNameInTheCurrentFolderIsNeverLoaded) {
-  wchar_t system[MAX_PATH], dir[MAX_PATH], dwm[MAX_PATH + 16];
+  wchar_t system[MAX_PATH], dir[MAX_PATH], before[MAX_PATH];
   ASSERT_GT(GetSystemDirectoryW(system, MAX_PATH), 0u);
   ASSERT_GT(GetTempPathW(MAX_PATH, dir), 0u);
-  wsprintfW(dwm, L"%s\\dwmapi.dll", system);
   const std::wstring planted = std::wstring(dir) + L"tavelinplant.dll";
-  ASSERT_TRUE(CopyFileW(dwm, planted.c_str(), FALSE));
-  wchar_t before[MAX_PATH];
+  const std::wstring dwm = std::wstring(system) + L"\\dwmapi.dll";
+  ASSERT_TRUE(CopyFileW(dwm.c_str(), planted.c_str(), FALSE));
   GetCurrentDirectoryW(MAX_PATH, before);
   SetCurrentDirectoryW(dir);
   EXPECT_EQ(SystemProc(L"tavelinplant.dll", "DwmGetWindowAttribute"), nullptr);
   EXPECT_EQ(GetModuleHandleW(L"tavelinplant.dll"), nullptr) << "loaded from the current folder";
-  // What a search of the current folder would have found.
-  HMODULE found = LoadLibraryW(L"tavelinplant.dll");
+  HMODULE found = LoadLibraryW(L"tavelinplant.dll");  // what a search there would have found
   EXPECT_NE(found, nullptr);
   if (found) FreeLibrary(found);
   EXPECT_NE(SystemProc(L"dwmapi.dll", "DwmGetWindowAttribute"), nullptr);
