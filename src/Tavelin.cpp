@@ -5,11 +5,11 @@
 
 #include "app/UMain.h"
 #include "app/uTakeUp.h"
-#include "display/uNavigChrono.h"
 #include "forms/uApplication.h"
 #include "settings/uCommandLine.h"
 #include "settings/uConfig.h"
 #include "timing/uEndTime.h"
+#include "timing/uWallClock.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   Application.Initialize(instance);

@@ -10,6 +10,7 @@
 #include "forms/uApplication.h"
 #include "options/uOptionsScreen.h"
 #include "settings/uConfig.h"
+#include "timing/uEndTime.h"
 
 TMain *Main = nullptr;
 
@@ -205,7 +206,7 @@ void TMain::StartFromCommandLine(const TCommandLine &line, uint32_t secondsToEnd
 void TMain::CommandLineStart() {
   // Neither that end nor a run of the stored duration: the user chooses again.
   if (commandLineEndGone_) {
-    ShowMessageBox("L'heure de fin est déjà passée.", "Avertissement", MB_OK | MB_ICONWARNING);
+    ShowMessageBox(EndPassedText, "Avertissement", MB_OK | MB_ICONWARNING);
     return;
   }
   // Set after the first show, whose filling of the boxes would forget it.

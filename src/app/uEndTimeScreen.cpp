@@ -4,10 +4,10 @@
 
 #include <algorithm>
 
-#include "display/uNavigChrono.h"
 #include "forms/uApplication.h"
 #include "settings/uConfig.h"
 #include "timing/uEndTime.h"
+#include "timing/uWallClock.h"
 
 TEndTimeScreen::TEndTimeScreen(TForm *owner) : TForm(owner) {
   Bind("ConfirmEndTime", &TEndTimeScreen::ConfirmEndTime);
@@ -36,11 +36,8 @@ int TEndTimeScreen::EndMinute() const {
 }
 
 void TEndTimeScreen::ConfirmEndTime(TControl *) {
-  uint32_t left = RunUntilEnd(EndMinute(), LocalMsOfDay()).Seconds;
-  if (left == 0) {
-    ShowMessageBox("L'heure de fin est déjà passée.", "Avertissement", MB_OK | MB_ICONWARNING);
-    return;
-  }
+  uint32_t left = RunUntilEndNow(EndMinute()).Seconds;
+  if (left == 0) return;
   secondsLeft_ = left;
   ModalResult = mrOk;
 }

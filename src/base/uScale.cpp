@@ -11,6 +11,15 @@ int RescaleLength(int length, int fromDpi, int toDpi) {
   return int(q);
 }
 
+int TScaledLength::Rescale(int now, int fromDpi, int toDpi) {
+  if (now != Last) {
+    Base = now;
+    BaseDpi = fromDpi;
+  }
+  Last = RescaleLength(Base, BaseDpi, toDpi);
+  return Last;
+}
+
 int ScaleLength(int length, int dpi) { return RescaleLength(length, DesignDpi, dpi); }
 
 int UnscaleLength(int length, int dpi) { return RescaleLength(length, dpi, DesignDpi); }

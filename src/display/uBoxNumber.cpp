@@ -103,11 +103,6 @@ std::shared_ptr<TDigitSheet> TDigitSheet::For(int u) {
   return sheet;
 }
 
-std::shared_ptr<TDigitSheet> TDigitSheet::For(int u, COLORREF) {
-  // The sheet keeps which pixels are lit, not their colour: one serves every colour.
-  return For(u);
-}
-
 TDigitSheet::TDigitSheet(int u) : unit_(u) {
   // Made with the digits that share it, drawn when the first of them is shown.
   const int w = 8 * u, h = 16 * u;
@@ -119,8 +114,8 @@ TDigitSheet::TDigitSheet(int u) : unit_(u) {
     // Ten digits side by side can be more than the system gives in one picture on a very
     // large monitor. Asking again at every tick would fail at every tick: the digits are
     // drawn where they are shown instead, slower but the same.
+    sheetDC_.reset();
     sheet_.Reset();
-    unavailable_ = true;
   }
 }
 
@@ -143,7 +138,6 @@ void TDigitSheet::Draw(HDC dc, uint8_t value, const TSegment &segments) {
       // Not even one digit in colour: drawn in place from now on.
       sheetDC_.reset();
       sheet_.Reset();
-      unavailable_ = true;
       gdi::SavedDC saved(dc);
       IntersectClipRect(dc, 0, 0, w, h);
       DrawFigure(dc, value, segments);
@@ -216,12 +210,11 @@ void TBoxNumber::SetCurrentNumber(uint8_t value) {
 
 void TBoxNumber::Paint(HDC dc) {
   // The setter keeps the value within 0..9.
-  sheet_->Draw(dc, currentNumber_, litSegments_ ? *litSegments_ : *segments_);
+  sheet_->Draw(dc, currentNumber_, *segments_);
 }
 
 void TBoxNumber::SetLitColor(COLORREF lit) {
-  if (lit == litColor_) return;
-  litSegments_ = lit == NormalColor ? nullptr : TSegment::For(unit_, lit);
-  litColor_ = lit;
+  if (lit == LitColor()) return;
+  segments_ = TSegment::For(unit_, lit);
   Repaint();
 }

@@ -53,9 +53,8 @@ private:
 // screen that is under a megabyte where true colour took 26.
 class TDigitSheet {
 public:
+  // The sheet keeps which pixels are lit, not their colour: one serves every colour.
   static std::shared_ptr<TDigitSheet> For(int u);
-  // The same for segments of another lit colour than the usual green.
-  static std::shared_ptr<TDigitSheet> For(int u, COLORREF lit);
   explicit TDigitSheet(int u);
   // Digit `value` with its top left corner at (0, 0) of dc, drawn with `segments` the first time.
   void Draw(HDC dc, uint8_t value, const TSegment &segments);
@@ -67,10 +66,11 @@ private:
   void DrawFigure(HDC dc, uint8_t value, const TSegment &segments) const;
 
   int unit_;
+  // Declared before its DC, so destroyed after it: Windows refuses to delete a picture still
+  // selected into a DC, and it would leak at every close.
+  gdi::Bitmap sheet_;  // none when it could not be made: digits are then drawn in place
   std::unique_ptr<gdi::BitmapDC> sheetDC_;
-  gdi::Bitmap sheet_;
   bool drawn_[10] = {};
-  bool unavailable_ = false;  // the sheet could not be made: digits are drawn in place
 };
 
 // A windowless, opaque digit control: it paints straight on its parent's surface.
@@ -91,22 +91,19 @@ public:
   const TSegment &Segments() const { return *segments_; }
   const TDigitSheet &Sheet() const { return *sheet_; }
 
-  // Red segments on the same black, for the time beyond the end of a run; repainted at once.
-  // Their pictures are made the first time they are asked for.
+  // The colour of the lit segments on the same black: green, red for the time beyond the end
+  // of a run. Another colour repaints at once; its pictures are made the first time it is asked.
+  static constexpr COLORREF UsualColor = RGB(0, 255, 0);
   static constexpr COLORREF OvertimeColor = RGB(255, 0, 0);
-  bool Overtime() const { return litColor_ == OvertimeColor; }
-  void SetOvertime(bool overtime) { SetLitColor(overtime ? OvertimeColor : NormalColor); }
   // Amber (orange on black), for the last minutes before an end.
-  static constexpr COLORREF NormalColor = RGB(0, 255, 0);
   static constexpr COLORREF WarningColor = RGB(255, 160, 0);
-  COLORREF LitColor() const { return litColor_; }
+  COLORREF LitColor() const { return segments_->LitColor(); }
   void SetLitColor(COLORREF lit);
+  bool Overtime() const { return LitColor() == OvertimeColor; }
 
 private:
   int unit_;
   uint8_t currentNumber_ = 0;
   std::shared_ptr<TSegment> segments_;
   std::shared_ptr<TDigitSheet> sheet_;
-  COLORREF litColor_ = NormalColor;
-  std::shared_ptr<TSegment> litSegments_;  // in litColor_ when it is not the usual green
 };

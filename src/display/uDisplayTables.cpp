@@ -181,25 +181,35 @@ int MonitorHolding(const std::vector<TMonitor> &monitors, int x, int y) {
   return 0;
 }
 
-TWatchLayout FullWidthLayout(const TDisplayRect &monitor, int barHeight) {
-  return FullWidthLayout(monitor, monitor, barHeight);
-}
-
-TWatchLayout FullWidthLayout(const TDisplayRect &monitor, const TDisplayRect &workArea,
-                             int barHeight, bool clockBand) {
-  int W = monitor.Width;
+namespace {
+// The display as wide as `area`, at its top left corner, with the control bar under it above
+// `bottom`, and the band under the gauge when asked for.
+TWatchLayout LayoutAcross(const TDisplayRect &area, int bottom, int barHeight, bool clockBand) {
+  int W = area.Width;
   int g = std::max(0, (5 * W + 32) / 64);
   int u = std::max(1, (W - 2) / 53);
   // A monitor wider than it is tall by far (two screens' worth of width, say), or one whose
   // taskbar takes its bottom: smaller digits, so that the control bar still shows under the
   // display, above the taskbar.
-  int room = workArea.Top + workArea.Height - monitor.Top;
+  int room = bottom - area.Top;
   const int band = clockBand ? ClockBandHeight(g) : 0;
   while (u > 1 && 16 * u + g + 5 + band + barHeight > room) --u;
   // The row is 53u wide, centred; when even u = 1 is too wide it starts at the left.
   int x0 = std::max(1, 1 + ((W - 2) - 53 * u) / 2);
-  TWatchLayout l = LayoutFrom(monitor.Left, monitor.Top, W, u, g, x0);
+  TWatchLayout l = LayoutFrom(area.Left, area.Top, W, u, g, x0);
   return clockBand ? WithClockBand(l) : l;
+}
+}  // namespace
+
+TWatchLayout FullWidthLayout(const TDisplayRect &monitor, int barHeight) {
+  return LayoutAcross(monitor, monitor.Top + monitor.Height, barHeight, false);
+}
+
+TWatchLayout FullWidthLayout(const TDisplayRect &, const TDisplayRect &workArea, int barHeight,
+                             bool clockBand) {
+  // A taskbar is topmost too: one docked at the top or left that the display covered would be
+  // fought over at every tick.
+  return LayoutAcross(workArea, workArea.Top + workArea.Height, barHeight, clockBand);
 }
 
 TWatchLayout DisplayLayout(int32_t userScreenSize, int fixedWidth,
@@ -284,8 +294,9 @@ TWatchLayout ScaledDisplayLayout(int32_t userScreenSize, int fixedWidth, int dpi
   if (fullWidth || SaneDpi(dpi) == DesignDpi)
     return DisplayLayout(userScreenSize, fixedWidth, orderedMonitors, barHeight, clockBand);
   TDisplayRect display{0, 0, ScaledFixedWidth(fixedWidth, dpi), 1 << 20};
-  if (orderedMonitors.empty()) return FullWidthLayout(display, display, barHeight, clockBand);
+  if (orderedMonitors.empty())
+    return LayoutAcross(display, display.Top + display.Height, barHeight, clockBand);
   // The bar still shows under it, above the primary's taskbar.
-  display.Height = orderedMonitors[0].Rect.Height;
-  return FullWidthLayout(display, WorkArea(orderedMonitors[0]), barHeight, clockBand);
+  const TDisplayRect work = WorkArea(orderedMonitors[0]);
+  return LayoutAcross(display, work.Top + work.Height, barHeight, clockBand);
 }

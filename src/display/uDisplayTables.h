@@ -125,8 +125,8 @@ int FullWidthMonitor(int32_t userScreenSize, int monitorCount);
 // fixed tables' unit and gauge), the row of digits centred; u shrinks until the display and the
 // bar fit in the monitor's height.
 TWatchLayout FullWidthLayout(const TDisplayRect &monitor, int barHeight);
-// The same on a monitor with a taskbar: the display still starts at the monitor's top left
-// corner, and u shrinks until the display and the bar end within the work area.
+// The same on a monitor with a taskbar: the display spans the work area from its top left
+// corner, and u shrinks until the display and the bar end within it.
 TWatchLayout FullWidthLayout(const TDisplayRect &monitor, const TDisplayRect &workArea,
                              int barHeight, bool clockBand = false);
 

@@ -15,6 +15,7 @@
 #include "timing/uRunContainer.h"
 #include "timing/uRunKeeper.h"
 #include "timing/uSound.h"
+#include "timing/uWallClock.h"
 
 namespace {
 // "0:45:00": the short form that leaves room for a second total.
@@ -27,14 +28,6 @@ constexpr UINT_PTR ClockBandTimer = 1;
 }  // namespace
 
 TExecutionStateProc ExecutionStateProc = &SetThreadExecutionState;
-TLocalTimeProc LocalTimeProc = &GetLocalTime;
-
-int64_t LocalMsOfDay() {
-  SYSTEMTIME t{};
-  LocalTimeProc(&t);
-  return ((int64_t{t.wHour} * 60 + t.wMinute) * 60 + t.wSecond) * 1000 + t.wMilliseconds;
-}
-
 TNavigChrono::TNavigChrono(TForm *owner) : TForm(owner) {
   THourglass busy;
   Bind("ShowNavigChrono", &TNavigChrono::ShowNavigChrono);
@@ -60,15 +53,18 @@ TNavigChrono::TNavigChrono(TForm *owner) : TForm(owner) {
   ShowBeepText();
   Get<TButton>("BtnBeep").SetDown(AppConfig->BeepActive);
   FWatchChrono->CreateHandle();
+  FWatchChrono->OnLaidOutAgain = [this] { PlaceUnderDisplay(); };
   FThreadContainer = NewContainer();
   FWatchChrono->SetRunLength(AppConfig->TotalTime->GetTotalSeconds(), ExtraSeconds());
   ShowClockBand();
   PlaceUnderDisplay();
   // Under the display, the bar takes the scale of the monitor it is now on.
-  if (int dpi = WindowDpi(Handle()); dpi != Dpi()) {
-    ChangeDpi(dpi, nullptr);
-    PlaceUnderDisplay();
-  }
+  if (int dpi = WindowDpi(Handle()); dpi != Dpi()) ChangeDpi(dpi, nullptr);
+}
+
+void TNavigChrono::ChangeDpi(int dpi, const RECT *suggested) {
+  TForm::ChangeDpi(dpi, suggested);
+  if (FWatchChrono && FWatchChrono->HandleAllocated()) ScreensChanged();
 }
 
 TNavigChrono::~TNavigChrono() {
@@ -148,12 +144,9 @@ void TNavigChrono::SetEndTime(int endMinute) {
 // The total becomes the time left until the end, so that the final sound comes at that time of
 // day; the display and the threads are prepared again for it.
 bool TNavigChrono::StartAtEndTime() {
-  TRunToEnd run = RunUntilEnd(FEndMinute, LocalMsOfDay());
+  TRunToEnd run = RunUntilEndNow(FEndMinute);
   uint32_t total = run.Seconds;
-  if (total == 0) {
-    ShowMessageBox("L'heure de fin est déjà passée.", "Avertissement", MB_OK | MB_ICONWARNING);
-    return false;
-  }
+  if (total == 0) return false;
   AppConfig->TotalTime->SetTotalSeconds(total);
   RunsToTimeOfDay = true;
   FThreadContainer = NewContainer();

@@ -12,13 +12,6 @@
 using TExecutionStateProc = EXECUTION_STATE(WINAPI *)(EXECUTION_STATE state);
 extern TExecutionStateProc ExecutionStateProc;
 
-// The local wall clock (GetLocalTime), by which an end time is chosen and turned into a duration;
-// tests put another clock here.
-using TLocalTimeProc = void(WINAPI *)(LPSYSTEMTIME time);
-extern TLocalTimeProc LocalTimeProc;
-// Milliseconds since local midnight, by LocalTimeProc.
-int64_t LocalMsOfDay();
-
 // The small window from which a run is driven: it hides the main window, owns the giant display
 // and the run's thread container, plays the sounds the threads ask for, and brings the main
 // window back when it closes.
@@ -35,6 +28,8 @@ public:
   void CloseNavigChrono(TForm *Sender, TCloseAction &Action);
 
   LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
+  // Scaled again, the bar is a new height: the display is laid out for it, the bar under it.
+  void ChangeDpi(int dpi, const RECT *suggested) override;
   // Space starts, pauses and continues the run; B switches the beeps.
   bool HandleKey(const MSG &msg) override;
 

@@ -7,6 +7,7 @@
 #include "display/uMonitors.h"
 #include "forms/uApplication.h"
 #include "forms/uDpi.h"
+#include "forms/uSystemLib.h"
 #include "settings/uConfig.h"
 #include "timing/uThreadContainer.h"
 
@@ -99,12 +100,8 @@ namespace {
 // Windows keeps some windows visible but cloaked (never drawn); they cover nothing.
 bool Cloaked(HWND wnd) {
   using TGetAttribute = HRESULT(WINAPI *)(HWND, DWORD, void *, DWORD);
-  static const auto getAttribute = [] {
-    HMODULE dwm = LoadLibraryA("dwmapi.dll");
-    return dwm ? reinterpret_cast<TGetAttribute>(
-                     reinterpret_cast<void *>(GetProcAddress(dwm, "DwmGetWindowAttribute")))
-               : nullptr;
-  }();
+  static const auto getAttribute =
+      SystemFunction<TGetAttribute>(L"dwmapi.dll", "DwmGetWindowAttribute");
   constexpr DWORD cloakedAttribute = 14;  // DWMWA_CLOAKED
   DWORD cloaked = 0;
   return getAttribute && SUCCEEDED(getAttribute(wnd, cloakedAttribute, &cloaked, sizeof cloaked)) &&
@@ -169,12 +166,11 @@ void TWatchChrono::LayOutAgain(int barHeight) {
       RemoveComponent(digits_[p]);
       digits_[p] = Add<TBoxNumber>(this, l.Unit);
       digits_[p]->Name = name;
+      digits_[p]->SetLitColor(DigitColor());
       digits_[p]->SetCurrentNumber(shown);
     }
     digits_[p]->SetLeftTop(l.Digits[p].Left, l.Digits[p].Top);
   }
-  // Digits made anew take the colour of the ones they replace.
-  ShowDigitColour();
   Invalidate();
 }
 
@@ -187,11 +183,14 @@ void TWatchChrono::ResetDigits() {
   ShowWarning({});
 }
 
+COLORREF TWatchChrono::DigitColor() const {
+  return overtime_ ? TBoxNumber::OvertimeColor
+         : amber_  ? TBoxNumber::WarningColor
+                   : TBoxNumber::UsualColor;
+}
+
 void TWatchChrono::ShowDigitColour() {
-  const COLORREF lit = overtime_ ? TBoxNumber::OvertimeColor
-                       : amber_  ? TBoxNumber::WarningColor
-                                 : TBoxNumber::NormalColor;
-  for (TBoxNumber *digit : digits_) digit->SetLitColor(lit);
+  for (TBoxNumber *digit : digits_) digit->SetLitColor(DigitColor());
 }
 
 void TWatchChrono::ShowOvertime(bool overtime) {
@@ -220,6 +219,8 @@ LRESULT TWatchChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SET_DIGIT:
       // The timing threads send positions 0 to 5 only; anything else is not ours to show.
       if (wParam < digits_.size()) digits_[wParam]->SetCurrentNumber(uint8_t(lParam & 0xFF));
+      // Beyond the end no progress comes: the seconds, which turn at every tick, restack instead.
+      if (overtime_ && wParam == digits_.size() - 1) StayInFront();
       return 0;
     case WM_SET_OVERTIME:
       ShowOvertime(true);
@@ -263,5 +264,7 @@ void TWatchChrono::ChangeDpi(int dpi, const RECT *) {
   dpi = SaneDpi(dpi);
   if (dpi == layoutDpi_) return;
   layoutDpi_ = dpi;
-  if (HandleAllocated()) LayOutAgain(Owner() ? Owner()->Height() : 0);
+  if (!HandleAllocated()) return;
+  LayOutAgain(Owner() ? Owner()->Height() : 0);
+  if (OnLaidOutAgain) OnLaidOutAgain();
 }

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <array>
+#include <functional>
 
 #include "display/uBoxNumber.h"
 #include "display/uClockBand.h"
@@ -27,6 +28,8 @@ public:
   void ShowOvertime(bool overtime);
   // Amber digits: the last minutes before an end (WM_SET_AMBER). Red wins over it.
   void ShowAmber(bool amber);
+  // The colour of the digits' lit segments, which every layout keeps.
+  COLORREF DigitColor() const;
   // For ten seconds of the run, a warning's text in place of the gauge's percentage.
   void ShowWarning(const std::string &text);
   // The gauge runs over the whole run, extra time included, with a mark at the normal end.
@@ -53,6 +56,9 @@ public:
   LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
   // Laid out in physical pixels, the display keeps its layout at another scale.
   void ChangeDpi(int dpi, const RECT *suggested) override;
+  // Called once the window was laid out again at another scale (the control bar then goes
+  // back under it).
+  std::function<void()> OnLaidOutAgain;
 
 private:
   void DrawColon(int colon);

@@ -220,7 +220,12 @@ LRESULT CALLBACK PlaceBox(int code, WPARAM wParam, LPARAM lParam) {
     GetClassNameA(wnd, cls, sizeof cls);
     if (strcmp(cls, "#32770") == 0) {
       boxToPlace = false;
-      Application.BringAboveFront(wnd);
+      // No exception may cross back into Windows: a box that cannot be placed stays where the
+      // system put it, and still says what it has to say.
+      try {
+        Application.BringAboveFront(wnd);
+      } catch (...) {
+      }
     }
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);

@@ -8,6 +8,7 @@
 
 #include "forms/uApplication.h"
 #include "forms/uDpi.h"
+#include "forms/uScaledPicture.h"
 #include "forms/uForms.h"
 #include "forms/uTransparent.h"
 
@@ -139,6 +140,8 @@ void TControl::ApplyDesign(const TDesignItem &item) {
     std::vector<int> r = item.GetInts("rect", 4);
     SetBounds(ScaleLength(r[0], dpi), ScaleLength(r[1], dpi), ScaleLength(r[2], dpi),
               ScaleLength(r[3], dpi));
+    const int now[4] = {left_, top_, width_, height_};
+    for (size_t i = 0; i < scaledRect_.size(); ++i) scaledRect_[i] = {r[i], DesignDpi, now[i]};
   }
   Tag = item.GetInt("tag", Tag);
   hint_ = item.Get("hint", hint_);
@@ -154,6 +157,7 @@ void TControl::ApplyDesign(const TDesignItem &item) {
     Font.Bold = item.GetBool("bold", Font.Bold);
     Font.Italic = item.GetBool("italic", Font.Italic);
     ParentFont = false;
+    scaledFont_ = {Font.Height, dpi, Font.Height};
   }
   if (item.Has("fontcolor")) {
     if (ParentFont) Font = EffectiveFont();
@@ -169,9 +173,11 @@ void TControl::Click() {
 }
 
 void TControl::ScaleChanged(int fromDpi, int toDpi) {
-  auto to = [&](int length) { return RescaleLength(length, fromDpi, toDpi); };
-  if (!ParentFont) Font.Height = to(Font.Height);
-  SetBounds(to(left_), to(top_), to(width_), to(height_));
+  if (!ParentFont) Font.Height = scaledFont_.Rescale(Font.Height, fromDpi, toDpi);
+  SetBounds(scaledRect_[0].Rescale(left_, fromDpi, toDpi),
+            scaledRect_[1].Rescale(top_, fromDpi, toDpi),
+            scaledRect_[2].Rescale(width_, fromDpi, toDpi),
+            scaledRect_[3].Rescale(height_, fromDpi, toDpi));
 }
 
 // --- TGraphicControl ---------------------------------------------------------------------------
@@ -620,11 +626,22 @@ void TLabel::AdjustSize() {
 }
 
 void TLabel::ScaleChanged(int fromDpi, int toDpi) {
+  // A fit holds for the scale it was chosen at: the next one starts from the design.
+  UndoFit();
   TGraphicControl::ScaleChanged(fromDpi, toDpi);
   if (AutoSize) AdjustSize();
 }
 
+void TLabel::UndoFit() {
+  if (!fitted_) return;
+  fitted_ = false;
+  Font = unfitFont_;
+  ParentFont = unfitParentFont_;
+  SetBounds(left_, top_, unfitWidth_, height_);
+}
+
 void TLabel::FitCaption() {
+  UndoFit();
   const int dpi = FormDpi(this);
   // A 96-DPI screen shows every design as it always was.
   if (AutoSize || dpi == DesignDpi || !parent_) return;
@@ -637,6 +654,10 @@ void TLabel::FitCaption() {
   };
   int need = textWidth();
   if (need <= width_) return;
+  fitted_ = true;
+  unfitWidth_ = width_;
+  unfitFont_ = Font;
+  unfitParentFont_ = ParentFont;
   // The room: up to the nearest control on the right at the same height, or the parent's edge.
   int limit = parent_->Width() - ScaleLength(2, dpi);
   if (auto *panel = dynamic_cast<TPanel *>(parent_)) limit -= panel->BorderWidth();
@@ -824,7 +845,8 @@ TComboBox::TComboBox(TWinControl *parent) : TWinControl(parent) { Color = clWind
 void TComboBox::ApplyDesign(const TDesignItem &item) {
   TWinControl::ApplyDesign(item);
   TabOrder = item.GetInt("taborder", -1);
-  ItemHeight = ScaleLength(item.GetInt("itemheight", ItemHeight), FormDpi(this));
+  designItemHeight_ = item.GetInt("itemheight", designItemHeight_);
+  ItemHeight = ScaleLength(designItemHeight_, FormDpi(this));
   std::string items = item.Get("items", "");
   for (size_t start = 0; !items.empty() && start <= items.size();) {
     size_t bar = items.find('|', start);
@@ -838,7 +860,8 @@ void TComboBox::ApplyDesign(const TDesignItem &item) {
 
 void TComboBox::CreateWindowHandle() {
   int h = height_;
-  height_ = h + 200;  // the height of a combo box window includes its dropped list
+  // The height of a combo box window includes its dropped list.
+  height_ = h + ScaleLength(200, FormDpi(this));
   CreateStandard("COMBOBOX", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, "");
   height_ = h;
   SendMessageA(handle_, CB_SETITEMHEIGHT, 0, ItemHeight);
@@ -847,7 +870,7 @@ void TComboBox::CreateWindowHandle() {
 }
 
 void TComboBox::ScaleChanged(int fromDpi, int toDpi) {
-  ItemHeight = RescaleLength(ItemHeight, fromDpi, toDpi);
+  ItemHeight = ScaleLength(designItemHeight_, toDpi);
   // The window of a combo box is taller than the box: it holds the dropped list.
   TControl::ScaleChanged(fromDpi, toDpi);
   if (!handle_) return;

@@ -103,7 +103,13 @@ void TForm::LoadDesignText(const std::string &utf8Text, const std::string &desig
   Font.Name = f.Get("font", Font.Name);
   Font.Height = f.GetInt("fontheight", Font.Height);
   if (f.Has("fontsize")) Font.Height = gdi::PointsToHeight(f.GetInt("fontsize", 8));
+  scaledForm_[2] = {Font.Height, DesignDpi, Scaled(Font.Height)};
   Font.Height = Scaled(Font.Height);
+  if (f.Has("client")) {
+    std::vector<int> c = f.GetInts("client", 2);
+    scaledForm_[0] = {c[0], DesignDpi, designClientW_};
+    scaledForm_[1] = {c[1], DesignDpi, designClientH_};
+  }
   if (f.Has("color")) Color = ParseColor(f.Get("color"));
   hint_ = f.Get("hint", "");
   ShowHint = f.GetBool("showhint", false);
@@ -215,9 +221,9 @@ void TForm::ChangeDpi(int dpi, const RECT *suggested) {
   int from = dpi_;
   if (dpi != from) {
     dpi_ = dpi;
-    Font.Height = RescaleLength(Font.Height, from, dpi);
-    designClientW_ = RescaleLength(designClientW_, from, dpi);
-    designClientH_ = RescaleLength(designClientH_, from, dpi);
+    designClientW_ = scaledForm_[0].Rescale(designClientW_, from, dpi);
+    designClientH_ = scaledForm_[1].Rescale(designClientH_, from, dpi);
+    Font.Height = scaledForm_[2].Rescale(Font.Height, from, dpi);
     for (const auto &c : components_) c->ScaleChanged(from, dpi);
     for (const auto &c : components_)
       if (auto *label = dynamic_cast<TLabel *>(c.get())) label->FitCaption();

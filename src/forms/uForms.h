@@ -3,11 +3,13 @@
 
 #include <commctrl.h>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "base/uScale.h"
 #include "forms/uDesign.h"
 #include "forms/uGdi.h"
 
@@ -99,6 +101,11 @@ protected:
   bool visible_ = true;
   bool enabled_ = true;
   std::string hint_;
+
+private:
+  // Place, size and own font height as the design gave them: each scale starts again from them.
+  std::array<TScaledLength, 4> scaledRect_;
+  TScaledLength scaledFont_;
 };
 
 // A control without a window of its own: it paints on its parent's surface.
@@ -238,6 +245,14 @@ public:
   // On a scaled screen, a caption wider than the label (text does not grow exactly with the
   // scale) widens it into the free room on its right, and takes a smaller font if it must.
   void FitCaption();
+
+private:
+  // The label as it was before FitCaption, which chose for one scale and one caption only.
+  void UndoFit();
+  bool fitted_ = false;
+  int unfitWidth_ = 0;
+  TFontDesc unfitFont_;
+  bool unfitParentFont_ = true;
 };
 
 // A picture: a bitmap drawn at the control's top-left corner. Its bitmap may be drawn into.
@@ -337,6 +352,7 @@ protected:
 private:
   std::vector<std::string> items_;
   int itemIndex_ = -1;
+  int designItemHeight_ = 14;  // at 96 DPI
 };
 
 class TRadioButton : public TWinControl {
@@ -576,6 +592,8 @@ private:
   std::vector<std::pair<std::string, TCloseEvent>> closeHandlers_;
   bool modal_ = false;
   int designClientW_ = 0, designClientH_ = 0;
+  // The design's client size and font height, which each scale starts again from.
+  std::array<TScaledLength, 3> scaledForm_;
   int dpi_ = 96;
   HWND tooltip_ = nullptr;
   UINT nextMenuId_ = 1000;

@@ -2,7 +2,10 @@
 
 #include "forms/uGdi.h"
 
+#include <algorithm>
 #include <atomic>
+#include <mutex>
+#include <vector>
 
 #include "base/uErrors.h"
 
@@ -11,7 +14,41 @@ namespace gdi {
 namespace {
 std::atomic<long> live{0};
 std::atomic<long> created{0};
+
+std::atomic<TMisuseHandler> misuseHandler{nullptr};
+// The memory DCs alive now: few at a time, so a list does.
+std::mutex dcsLock;
+std::vector<HDC> ownDCs;
+
+void OwnDC(HDC dc) {
+  std::lock_guard<std::mutex> hold(dcsLock);
+  ownDCs.push_back(dc);
+}
+
+void DisownDC(HDC dc) {
+  std::lock_guard<std::mutex> hold(dcsLock);
+  auto it = std::find(ownDCs.begin(), ownDCs.end(), dc);
+  if (it != ownDCs.end()) ownDCs.erase(it);
+}
 }  // namespace
+
+void SetMisuseHandler(TMisuseHandler handler) { misuseHandler = handler; }
+
+void NoteDeleting(HGDIOBJ object) {
+  TMisuseHandler handler = misuseHandler;
+  if (!handler) return;
+  const DWORD type = GetObjectType(object);
+  if (type != OBJ_BITMAP && type != OBJ_PEN && type != OBJ_BRUSH && type != OBJ_FONT) return;
+  bool selected = false;
+  {
+    std::lock_guard<std::mutex> hold(dcsLock);
+    for (HDC dc : ownDCs)
+      if (GetCurrentObject(dc, UINT(type)) == object) selected = true;
+  }
+  if (selected)
+    handler("a GDI object is deleted while still selected into a DC of ours: Windows refuses "
+            "and the object leaks");
+}
 
 long LiveObjects() { return live.load(); }
 long CreatedTotal() { return created.load(); }
@@ -78,11 +115,13 @@ MemoryDC::MemoryDC(HDC reference, int width, int height) : width_(width), height
     throw;
   }
   previous_ = SelectObject(dc_, bitmap_.get());
+  OwnDC(dc_);
 }
 
 MemoryDC::~MemoryDC() {
   SelectObject(dc_, previous_);
   bitmap_.Reset();
+  DisownDC(dc_);
   DeleteDC(dc_);
   NoteFreed();
 }
@@ -92,10 +131,12 @@ BitmapDC::BitmapDC(HBITMAP bitmap) {
   if (!dc_) throw ETavelinError("Ressources graphiques épuisées (DC)");
   NoteCreated();
   previous_ = SelectObject(dc_, bitmap);
+  OwnDC(dc_);
 }
 
 BitmapDC::~BitmapDC() {
   SelectObject(dc_, previous_);
+  DisownDC(dc_);
   DeleteDC(dc_);
   NoteFreed();
 }

@@ -13,6 +13,15 @@ long CreatedTotal();  // ever created
 void NoteCreated();
 void NoteFreed();
 
+// Windows refuses to delete an object that is still selected into a DC, and the object then
+// leaks; Wine deletes it anyway, so the tests would never see the leak. Given a handler (the test
+// build installs one), the owners below report every deletion of an object that one of our DCs
+// still holds.
+using TMisuseHandler = void (*)(const char *what);
+void SetMisuseHandler(TMisuseHandler handler);
+// Checks `object` against the DCs we own, just before it is deleted.
+void NoteDeleting(HGDIOBJ object);
+
 // An owned GDI object (pen, brush, font, bitmap, region).
 template <class H>
 class Owned {
@@ -34,6 +43,7 @@ public:
   ~Owned() { Reset(); }
   void Reset() {
     if (h_) {
+      NoteDeleting(h_);
       DeleteObject(h_);
       NoteFreed();
       h_ = nullptr;

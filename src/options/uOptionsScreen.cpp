@@ -6,6 +6,7 @@
 
 #include "display/uMonitors.h"
 #include "forms/uApplication.h"
+#include "forms/uDpi.h"
 #include "options/uOptionsLogic.h"
 #include "settings/uConfig.h"
 #include "timing/uChronoType.h"
@@ -46,6 +47,15 @@ TOptionsScreen::TOptionsScreen(TForm *owner) : TForm(owner) {
 
 void TOptionsScreen::CreateHandle() {
   TForm::CreateHandle();
+  FitSizeList();
+}
+
+void TOptionsScreen::ChangeDpi(int dpi, const RECT *suggested) {
+  TForm::ChangeDpi(dpi, suggested);
+  if (HandleAllocated()) FitSizeList();
+}
+
+void TOptionsScreen::FitSizeList() {
   // The list drops wider than the box when an entry ("Plein écran 2") would not fit in it.
   auto &sizes = Get<TComboBox>("SizeComboBox");
   HWND box = sizes.Handle();
@@ -60,8 +70,11 @@ void TOptionsScreen::CreateHandle() {
     widest = std::max(widest, int(extent.cx));
   }
   // Room for the item's margins and the list's frame and scroll bar.
-  int needed = widest + 8 + 2 * GetSystemMetrics(SM_CXEDGE) + GetSystemMetrics(SM_CXVSCROLL);
-  if (needed > sizes.Width()) SendMessageA(box, CB_SETDROPPEDWIDTH, WPARAM(needed), 0);
+  const int dpi = Dpi();
+  int needed = widest + Scaled(8) + 2 * SystemMetricForDpi(SM_CXEDGE, dpi) +
+               SystemMetricForDpi(SM_CXVSCROLL, dpi);
+  // Never narrower than the box (the least the list drops to), at any scale.
+  SendMessageA(box, CB_SETDROPPEDWIDTH, WPARAM(std::max(needed, sizes.Width())), 0);
 }
 
 bool TOptionsScreen::SoundFileExists(const std::string &path) {

@@ -23,13 +23,15 @@ public:
   void ChangeScreenSize(TControl *Sender);
   void CloseOptionsScreen(TControl *Sender);
 
-  // Also sizes the size list's drop-down to its widest entry.
+  // Also sizes the size list's drop-down to its widest entry, again at each scale.
   void CreateHandle() override;
+  void ChangeDpi(int dpi, const RECT *suggested) override;
 
   // A regular file of that name exists (a directory does not count).
   static bool SoundFileExists(const std::string &path);
 
 private:
+  void FitSizeList();
   void SetCurrentSoundType(int32_t listIndex);
   void FallBackToInternalSound();
 };

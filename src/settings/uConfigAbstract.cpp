@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "forms/uApplication.h"
+#include "forms/uDpi.h"
 #include "forms/uForms.h"
 
 const char *const InfoKeyNames[13] = {
@@ -296,8 +297,8 @@ int CaptionBandHeight(const TForm &window) {
   if (window.HandleAllocated()) {
     RECT frame{0, 0, 0, 0};
     HWND h = window.Handle();
-    AdjustWindowRectEx(&frame, DWORD(GetWindowLongA(h, GWL_STYLE)), FALSE,
-                       DWORD(GetWindowLongA(h, GWL_EXSTYLE)));
+    AdjustWindowRectForDpi(frame, DWORD(GetWindowLongA(h, GWL_STYLE)),
+                           DWORD(GetWindowLongA(h, GWL_EXSTYLE)), window.Dpi());
     band = -frame.top;
   }
   return band > 0 ? band : GetSystemMetrics(SM_CYCAPTION) + GetSystemMetrics(SM_CYFIXEDFRAME);
@@ -327,6 +328,14 @@ void TConfigAbstract::LoadWindowSetting(uint8_t kind, TForm *form, int32_t index
   int height = window->Resizable() && rec.WindowState == 0 && rec.Height > 0 ? rec.Height : window->Height();
   RECT target{rec.Left, rec.Top, rec.Left + width, rec.Top + height};
   if (!VisibleOnSomeMonitor(target)) return;
+  // Back on a monitor of another scale, the window takes that scale before it shows: its size
+  // and its caption's band are those of the new scale.
+  if (int dpi = MonitorDpi(MonitorFromRect(&target, MONITOR_DEFAULTTONEAREST));
+      dpi != window->Dpi()) {
+    window->ChangeDpi(dpi, nullptr);
+    if (!(window->Resizable() && rec.WindowState == 0 && rec.Width > 0)) width = window->Width();
+    if (!(window->Resizable() && rec.WindowState == 0 && rec.Height > 0)) height = window->Height();
+  }
   // Saved on a monitor that is gone, a window may only graze the screens of now.
   TScreenRect placed = PlaceOnScreen({rec.Left, rec.Top, rec.Left + width, rec.Top + height},
                                      CaptionBandHeight(*window), WorkAreas());

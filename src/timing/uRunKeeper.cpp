@@ -2,20 +2,13 @@
 
 #include "timing/uRunKeeper.h"
 
-#include <cstdio>
-
 #include "settings/uConfig.h"
 #include "settings/uRegistry.h"
 
 static_assert(RunRecordScreenSizes == TConfig::DisplaySizeEnd,
               "a record holds the display sizes of the settings");
 
-TUtcTimeProc UtcTimeProc = &GetSystemTimeAsFileTime;
-
 namespace {
-
-// From 1601-01-01 to 1970-01-01, in the 100 ns units of a FILETIME.
-constexpr int64_t UnixEpochAsFileTime = 116'444'736'000'000'000;
 
 template <class Proc>
 Proc Kernel32Proc(const char *name) {
@@ -31,29 +24,6 @@ TRegisterRestartProc RegisterRestartProc =
     Kernel32Proc<TRegisterRestartProc>("RegisterApplicationRestart");
 TUnregisterRestartProc UnregisterRestartProc =
     Kernel32Proc<TUnregisterRestartProc>("UnregisterApplicationRestart");
-
-int64_t UtcMsNow() {
-  FILETIME ft{};
-  UtcTimeProc(&ft);
-  ULARGE_INTEGER ticks;
-  ticks.LowPart = ft.dwLowDateTime;
-  ticks.HighPart = ft.dwHighDateTime;
-  return (int64_t(ticks.QuadPart) - UnixEpochAsFileTime) / 10'000;
-}
-
-std::string LocalHourText(int64_t utcMs) {
-  ULARGE_INTEGER ticks;
-  ticks.QuadPart = uint64_t(utcMs * 10'000 + UnixEpochAsFileTime);
-  FILETIME utc{ticks.LowPart, ticks.HighPart};
-  SYSTEMTIME universal{}, local{};
-  // The time zone's rule for that day, not today's: a summer instant read in winter keeps its hour.
-  if (!FileTimeToSystemTime(&utc, &universal) ||
-      !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local))
-    local = universal;
-  char text[16];
-  std::snprintf(text, sizeof text, "%d h %02d", local.wHour, local.wMinute);
-  return text;
-}
 
 void WriteRunRecord(const TRunRecord &record) {
   const TRunRecordBytes bytes = PackRunRecord(record);

@@ -1,5 +1,4 @@
-// uRunKeeper - the Windows side of a run's record: the UTC wall clock, the RunState value in the
-// settings' key, and the system's restart of the program after an update.
+// uRunKeeper - the Windows side of a run's record: the RunState value in the settings' key, and the system's restart of the program after an update.
 #pragma once
 #include <windows.h>
 
@@ -9,14 +8,8 @@
 #include <vector>
 
 #include "timing/uRunRecord.h"
+#include "timing/uWallClock.h"
 
-// The wall clock in UTC (GetSystemTimeAsFileTime); tests put another clock here.
-using TUtcTimeProc = void(WINAPI *)(LPFILETIME time);
-extern TUtcTimeProc UtcTimeProc;
-// Milliseconds since 1970-01-01 UTC, by UtcTimeProc.
-int64_t UtcMsNow();
-// "10 h 12": the local time of day of a UTC instant.
-std::string LocalHourText(int64_t utcMs);
 
 // The registry value that holds the record.
 constexpr const char *RunStateValue = "RunState";

@@ -176,17 +176,17 @@ TEST(FullWidthLayout, TheDisplayAndTheBarEndWithinTheWorkArea) {
   const Case cases[] = {
       {{0, 0, 3840, 1080}, {0, 0, 3840, 1040}, 42},           // u = 44 would reach 1085
       {{1920, 0, 2560, 1080}, {1920, 0, 2560, 1032}, 47},     // beside the primary
-      {{0, 0, 3840, 1080}, {0, 40, 3840, 1040}, 44},          // a taskbar at the top: covered
-      {{0, 0, 1920, 1080}, {120, 0, 1800, 1080}, 36},         // one at the left: the width stays
+      {{0, 0, 3840, 1080}, {0, 40, 3840, 1040}, 42},          // a taskbar at the top: under it
+      {{0, 0, 1920, 1080}, {120, 0, 1800, 1080}, 33},         // one at the left: right of it
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(std::to_string(c.monitor.Width) + " wide, work area to " +
                  std::to_string(c.work.Top + c.work.Height));
     TWatchLayout l = FullWidthLayout(c.monitor, c.work, 60);
     EXPECT_EQ(l.Unit, c.unit);
-    EXPECT_EQ(l.Window.Left, c.monitor.Left);
-    EXPECT_EQ(l.Window.Top, c.monitor.Top);
-    EXPECT_EQ(l.Window.Width, c.monitor.Width);
+    EXPECT_EQ(l.Window.Left, c.work.Left);
+    EXPECT_EQ(l.Window.Top, c.work.Top);
+    EXPECT_EQ(l.Window.Width, c.work.Width);
     EXPECT_LE(l.Window.Top + l.Window.Height + 60, c.work.Top + c.work.Height);
   }
   // The settings' layout takes the monitor's work area.
@@ -304,15 +304,24 @@ TEST(SevenSegments, ImagesAndPlacesFitTheDigit) {
 // --- Gauge arithmetic --------------------------------------------------------------------------
 
 TEST(GaugeArithmetic, PercentAndColourByQuarters) {
+  // Red, green and blue as the screen shows them; the table holds them the way Windows does, red
+  // in the low byte.
+  using Rgb = std::array<int, 3>;
+  const Rgb darkGreen{0, 128, 0}, green{0, 255, 0}, yellow{255, 255, 0}, red{255, 0, 0};
   struct Case {
     uint32_t progress;
     int percent, colour;
+    Rgb rgb;
   };
-  for (Case c : {Case{0, 0, 0}, Case{74, 24, 0}, Case{75, 25, 1}, Case{149, 49, 1}, Case{150, 50, 2},
-                 Case{224, 74, 2}, Case{225, 75, 3}, Case{299, 99, 3}, Case{300, 100, 4}}) {
+  for (Case c : {Case{0, 0, 0, darkGreen}, Case{74, 24, 0, darkGreen}, Case{75, 25, 1, green},
+                 Case{149, 49, 1, green}, Case{150, 50, 2, yellow}, Case{224, 74, 2, yellow},
+                 Case{225, 75, 3, red}, Case{299, 99, 3, red}, Case{300, 100, 4, red}}) {
     uint8_t p = GaugePercentDone(c.progress, 300);
     EXPECT_EQ(p, c.percent) << c.progress;
     EXPECT_EQ(BarColorIndex(p), c.colour) << c.progress;
+    const uint32_t bgr = BarColors[size_t(BarColorIndex(p))];
+    EXPECT_EQ((Rgb{int(bgr & 0xFF), int(bgr >> 8 & 0xFF), int(bgr >> 16 & 0xFF)}), c.rgb)
+        << c.progress;
   }
 }
 

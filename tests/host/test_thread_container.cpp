@@ -571,17 +571,34 @@ TEST(EndTime, SecondsLeftAroundMidnightAndInTheLastSecond) {
   EXPECT_EQ(Until(Minute(10, 45), At(10, 44, 59, 999)), R(1, 999));  // never a run of 0
   EXPECT_EQ(Until(Minute(10, 45), At(10, 45, 0)).first, 0u);         // now: passed
   EXPECT_EQ(Until(Minute(10, 45), At(10, 45, 0, 1)).first, 0u);
-  // Today's minutes only: after midnight they start again, before it they end at 23:59.
-  EXPECT_EQ(Until(Minute(0, 1), At(0, 0, 0)), R(60, 0));
-  EXPECT_EQ(Until(Minute(0, 0), At(0, 0, 0)).first, 0u);
-  EXPECT_EQ(Until(Minute(23, 59), At(23, 58, 59, 500)), R(1, 500));
-  EXPECT_EQ(Until(Minute(23, 59), At(0, 0, 0, 1)), R(86340, 1));
-  EXPECT_EQ(Until(Minute(0, 5), At(23, 59, 30)).first, 0u);
+  // Up to 12 hours ahead an end is to come, past midnight or not; within the 12 behind, passed.
+  struct Case {
+    int end;
+    int64_t now;
+    R run;
+  };
+  for (const Case& c :
+       {Case{Minute(0, 8), At(23, 58, 0), R(600, 0)}, Case{Minute(0, 5), At(23, 59, 30), R(330, 0)},
+        Case{Minute(0, 1), At(0, 0, 0), R(60, 0)}, Case{Minute(0, 0), At(0, 0, 0), R(0, 0)},
+        Case{Minute(23, 59), At(23, 58, 59, 500), R(1, 500)},
+        Case{Minute(23, 59), At(0, 0, 0, 1), R(0, 0)},
+        Case{Minute(23, 58), At(23, 58, 30), R(0, 0)},
+        Case{Minute(11, 59), At(23, 59, 0), R(43200, 0)},
+        Case{Minute(12, 0), At(23, 59, 0), R(0, 0)}, Case{Minute(12, 0), At(0, 0, 0), R(43200, 0)},
+        Case{Minute(12, 1), At(0, 0, 0), R(0, 0)}})
+    EXPECT_EQ(Until(c.end, c.now), c.run) << c.end << " at " << c.now;
 
-  // The dialog opens on the end of a run of the current duration, rounded up to the minute.
-  EXPECT_EQ(EndMinuteAfter(At(10, 30, 0), 900), Minute(10, 45));
-  EXPECT_EQ(EndMinuteAfter(At(10, 30, 0, 1), 900), Minute(10, 46));
-  EXPECT_EQ(EndMinuteAfter(At(23, 58, 30), 300), Minute(0, 4));
+  // The dialog opens on the end of a run of the current duration, rounded up to the minute, and
+  // never on one that it would refuse (a run of nothing, a run of more than 12 hours).
+  for (auto [now, duration, end] : {std::tuple{At(10, 30, 0), 900u, Minute(10, 45)},
+                                    {At(10, 30, 0, 1), 900u, Minute(10, 46)},
+                                    {At(23, 58, 30), 300u, Minute(0, 4)},
+                                    {At(10, 0, 0), 0u, Minute(10, 1)},
+                                    {At(10, 30, 0), 13 * 3600u, Minute(22, 30)},
+                                    {At(23, 30, 0, 500), 20 * 3600u, Minute(11, 30)}}) {
+    EXPECT_EQ(EndMinuteAfter(now, duration), end) << now << " + " << duration << " s";
+    EXPECT_NE(Until(EndMinuteAfter(now, duration), now).first, 0u) << now << " + " << duration;
+  }
 }
 
 // The total worked out from the wall clock, run on the engine's clock from its lead: the final
@@ -769,6 +786,22 @@ TEST_F(ThreadContainerSim, AMovedEndShowsTheNewTimeLeftInOneStep) {
     EXPECT_EQ(d.Text(), shown);
     EXPECT_EQ(poster.Posted().back().At - clock.Start(), std::chrono::seconds(endsAt));
   }
+}
+
+// A stall of more than a day beyond the end (a laptop closed over a weekend) jumps to the most
+// the display shows, never past it, and the count stops there.
+TEST_F(ThreadContainerSim, StallOfMoreThanADayBeyondTheEndStopsAt235959) {
+  Build(5, 0, Down, false, true);
+  Clock.At(7200ms, [this] { Clock.Advance(25h); });
+  Run->Resume();
+  ASSERT_TRUE(Poster.WaitForMsg(WM_RUN_FINISHED));
+  // 00:00:01, 00:00:02, then every digit at once.
+  WaitForCount(ExpectedRun(5, 0, true, false, 5).size() + 1 + 2 + 6);
+  Run.reset();
+  TDisplay d(5);
+  for (const TMsg& m : Poster.Messages()) d.Apply(m);
+  EXPECT_EQ(d.Text(), "23:59:59");
+  EXPECT_EQ(AfterTheEnd(Poster.Posted()).size(), 8u);
 }
 
 }  // namespace

@@ -225,12 +225,29 @@ TEST_F(ScaledForms, TheGlyphsAreThePicturesOfTheScale) {
   EXPECT_EQ(banner.Width(), S(205));
 }
 
+// Every control's place, size and font height, by name.
+inline std::vector<std::string> Geometry(const TWinControl &parent) {
+  std::vector<std::string> all;
+  for (const TControl *c : parent.Children()) {
+    all.push_back(c->Name + " " + std::to_string(c->Left()) + "," + std::to_string(c->Top()) +
+                  " " + std::to_string(c->Width()) + "x" + std::to_string(c->Height()) +
+                  " font " + std::to_string(c->EffectiveFont().Height));
+    if (auto *w = dynamic_cast<const TWinControl *>(c)) {
+      std::vector<std::string> inner = Geometry(*w);
+      all.insert(all.end(), inner.begin(), inner.end());
+    }
+  }
+  return all;
+}
+
 // The system tells a window that it is now on a monitor of another scale (Wine gives every
 // monitor the same one, so the message is sent as the system would).
 TEST_F(ScaledForms, AMoveToAnotherScaleScalesTheWindowAgain) {
   const int other = kDpi == 192 ? 120 : 192;
   auto &close = main_->Get<TButton>("BtnClose");
   HFONT before = WindowFont(close);
+  const std::vector<std::string> atStart = Geometry(*main_);
+  const SIZE clientAtStart = ClientSize(main_->Handle());
   RECT r{0, 0, S(287, other), S(273, other)};
   AdjustWindowRectForDpi(r, DWORD(GetWindowLongA(main_->Handle(), GWL_STYLE)),
                          DWORD(GetWindowLongA(main_->Handle(), GWL_EXSTYLE)), other);
@@ -264,10 +281,14 @@ TEST_F(ScaledForms, AMoveToAnotherScaleScalesTheWindowAgain) {
   GetObjectA(about.IconPicture(), sizeof icon, &icon);
   EXPECT_EQ(icon.bmWidth, 2 * S(32, other));
 
-  // And back: the sizes of the start again.
+  // And back by a third scale: the sizes of the start again, to the pixel.
+  SendMessageA(main_->Handle(), WM_DPICHANGED, MAKEWPARAM(168, 168), 0);
   SendMessageA(main_->Handle(), WM_DPICHANGED, MAKEWPARAM(kDpi, kDpi), 0);
   EXPECT_EQ(main_->Dpi(), kDpi);
   EXPECT_EQ(close.Width(), S(101));
+  EXPECT_EQ(Geometry(*main_), atStart);
+  EXPECT_EQ(ClientSize(main_->Handle()).cx, clientAtStart.cx);
+  EXPECT_EQ(ClientSize(main_->Handle()).cy, clientAtStart.cy);
   EXPECT_TRUE(SamePicture(close.Glyph(), "GLYPH_EXIT" + Suffix(kDpi)));
 }
 
@@ -298,8 +319,12 @@ TEST_F(ScaledForms, TheBarScalesAgainAndTheRunGoesOn) {
         GetWindowRect(b.Handle(), &r);
         r.right = r.left + S(346, other) + 40;
         r.bottom = r.top + S(38, other) + 40;
+        OffsetRect(&r, 30, 100);  // where the system would put it: off the display's foot
         SendMessageA(b.Handle(), WM_DPICHANGED, MAKEWPARAM(other, other), LPARAM(&r));
         ExpectScaledClient(b.Handle(), 346, 38, other, "control bar after the move");
+        GetWindowRect(b.Handle(), &r);
+        EXPECT_EQ(r.top, watchBefore.bottom) << "back under the display";
+        EXPECT_EQ(r.left, watchBefore.left);
         auto &run = b.Get<TButton>("BtnRun");
         EXPECT_NEAR(run.Width(), 38 * other / 96.0, 1.0);
         EXPECT_TRUE(SamePicture(run.Glyph(), "GLYPH_RUN32" + Suffix(other)));

@@ -14,7 +14,11 @@ namespace testwin {
 namespace {
 class WinEnvironment : public ::testing::Environment {
 public:
-  void SetUp() override { Application.Initialize(GetModuleHandleA(nullptr)); }
+  void SetUp() override {
+    Application.Initialize(GetModuleHandleA(nullptr));
+    // What Windows would refuse fails the test, although Wine lets it pass.
+    gdi::SetMisuseHandler([](const char *what) { ADD_FAILURE() << what; });
+  }
 };
 const auto *const environment = ::testing::AddGlobalTestEnvironment(new WinEnvironment);
 }  // namespace

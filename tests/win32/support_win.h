@@ -21,6 +21,7 @@
 #include "forms/uForms.h"
 #include "settings/uConfig.h"
 #include "timing/uSound.h"
+#include "timing/uWallClock.h"
 
 namespace testwin {
 

@@ -444,6 +444,27 @@ TEST_F(ControlBar, DisplayComesBackAboveAnotherTopmostWindow) {
   RunBar(s);
 }
 
+// Beyond the end of a run no progress comes: the display comes back above such a window all the
+// same, at the next second.
+TEST_F(ControlBar, BeyondTheEndTheDisplayComesBackAboveAnotherTopmostWindowToo) {
+  Scenario s;
+  s.Then(100, [&] {
+    TNavigChrono *bar = Bar();
+    HWND display = bar->WatchChrono().Handle();
+    SendMessageA(display, WM_SET_OVERTIME, 0, 0);
+    {
+      Cover cover("");
+      ASSERT_NE(cover.Handle(), nullptr);
+      ASSERT_TRUE(PumpUntil([&] { return Above(cover.Handle(), display); }, 2000));
+      SendMessageA(display, WM_SET_DIGIT, 5, 1);
+      EXPECT_TRUE(Above(display, cover.Handle()));
+    }
+    SetForegroundWindow(bar->Handle());
+    Click(bar->Get<TButton>("BtnQuit"));
+  });
+  RunBar(s);
+}
+
 // Under Wine a window tracking the pointer's leaving has the pointer polled for as long as it rests
 // there. Resting on the Tavelin button, the pointer is soon tracked no more; a move makes the
 // button track it again; and once the bar has hidden the main window, nothing of that hidden
@@ -1009,13 +1030,13 @@ TEST_F(ControlBarTimed, TheDigitsTurnAmberAtTheWarning) {
     // Between a tick's colour and its digits, 00:01:01 may show either.
     for (const auto &[shown, seen] : colours) {
       if (shown == "00:01:01") continue;
-      EXPECT_EQ(seen, std::set<COLORREF>{shown > "00:01:01" ? TBoxNumber::NormalColor
+      EXPECT_EQ(seen, std::set<COLORREF>{shown > "00:01:01" ? TBoxNumber::UsualColor
                                                              : TBoxNumber::WarningColor})
           << shown;
     }
     EXPECT_TRUE(colours.count("00:01:00") && colours.count("00:01:02") && sawText);
     EXPECT_EQ(Sounds(), (std::vector<std::string>{"warn@res", "beep@res", "fin@res"}));
-    EXPECT_EQ(bar->WatchChrono().Digit(5).LitColor(), TBoxNumber::NormalColor);
+    EXPECT_EQ(bar->WatchChrono().Digit(5).LitColor(), TBoxNumber::UsualColor);
     Click(bar->Get<TButton>("BtnQuit"));
   });
   RunBar(s);

@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include <gtest/gtest-spi.h>
+
 #include "base/uErrors.h"
 #include "display/uBoxNumber.h"
 #include "display/uGaugeEx.h"
@@ -566,6 +568,18 @@ TEST_F(DisplayControls, DigitsOfOneUnitShareTheirPicturesOfOneBitAPixel) {
   EXPECT_EQ(GetPixel(wdc.dc(), 4 * 20, 4 * 20), kBlack);
   EXPECT_EQ(GetPixel(wdc.dc(), 200 + 4 * 20, 8 * 20), kGreen);
   EXPECT_EQ(GetPixel(wdc.dc(), 200 + 1, 5 * 20), kBlack) << "no segment f in a 3";
+}
+
+// Windows refuses to delete a picture that a DC still holds, and it leaks; Wine deletes it. The
+// test build makes the owner fail the test there, so that a wrong order of members shows.
+TEST_F(DisplayControls, APictureDeletedWhileADcOfOursHoldsItFailsTheTest) {
+  gdi::WindowDC screen(nullptr);
+  gdi::Bitmap held = gdi::MakeCompatibleBitmap(screen.dc(), 8, 8);
+  gdi::Bitmap released = gdi::MakeCompatibleBitmap(screen.dc(), 8, 8);
+  { gdi::BitmapDC done(released.get()); }
+  gdi::BitmapDC holder(held.get());
+  released.Reset();
+  EXPECT_NONFATAL_FAILURE(held.Reset(), "still selected");
 }
 
 // --- Cost ----------------------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "display/uWatchChrono.h"
+#include "forms/uSystemLib.h"
 #include "support_win.h"
 #include "timing/uThreadContainer.h"
 
@@ -386,6 +387,27 @@ TEST_F(DisplayWindow, GdiObjectsAreTheSameAfterOneAndAfterTwentyWindows) {
   EXPECT_EQ(afterTwenty, afterOne);
   std::printf("[ gdi      ] live objects: %ld before, %ld after 1 window, %ld after 20 more\n",
               before, afterOne, afterTwenty);
+}
+
+// A library of the system's comes from the system folder only: one of that name beside a
+// lesson's documents, in the current folder, is never loaded (shcore.dll is absent on Windows 7).
+TEST(SystemLibraries, AFileOfThatNameInTheCurrentFolderIsNeverLoaded) {
+  wchar_t system[MAX_PATH], dir[MAX_PATH], before[MAX_PATH];
+  ASSERT_GT(GetSystemDirectoryW(system, MAX_PATH), 0u);
+  ASSERT_GT(GetTempPathW(MAX_PATH, dir), 0u);
+  const std::wstring planted = std::wstring(dir) + L"tavelinplant.dll";
+  const std::wstring dwm = std::wstring(system) + L"\\dwmapi.dll";
+  ASSERT_TRUE(CopyFileW(dwm.c_str(), planted.c_str(), FALSE));
+  GetCurrentDirectoryW(MAX_PATH, before);
+  SetCurrentDirectoryW(dir);
+  EXPECT_EQ(SystemProc(L"tavelinplant.dll", "DwmGetWindowAttribute"), nullptr);
+  EXPECT_EQ(GetModuleHandleW(L"tavelinplant.dll"), nullptr) << "loaded from the current folder";
+  HMODULE found = LoadLibraryW(L"tavelinplant.dll");  // what a search there would have found
+  EXPECT_NE(found, nullptr);
+  if (found) FreeLibrary(found);
+  EXPECT_NE(SystemProc(L"dwmapi.dll", "DwmGetWindowAttribute"), nullptr);
+  SetCurrentDirectoryW(before);
+  DeleteFileW(planted.c_str());
 }
 
 }  // namespace

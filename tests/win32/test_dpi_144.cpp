@@ -75,10 +75,15 @@ TEST_F(PhysicalPixels, AFixedSizeIsLaidOutAgainAtANewScale) {
   AppConfig->SetTypeInc(1);
   WithBar([](TNavigChrono &bar) {
     TWatchChrono &watch = bar.WatchChrono();
+    SendMessageA(watch.Handle(), WM_SET_OVERTIME, 0, 0);
     RECT r{0, 0, 1280, 400};
     SendMessageA(watch.Handle(), WM_DPICHANGED, MAKEWPARAM(120, 120), LPARAM(&r));
     GetWindowRect(watch.Handle(), &r);
     EXPECT_EQ(r.right - r.left, 1280);
+    RECT b;
+    GetWindowRect(bar.Handle(), &b);
+    EXPECT_EQ(b.top, r.bottom) << "the bar under the display laid out again";
+    for (int p = 0; p < 6; ++p) EXPECT_TRUE(watch.Digit(p).Overtime()) << "still red: " << p;
     EXPECT_EQ(watch.Layout(), FullWidthLayout(TDisplayRect{0, 0, 1280, 1080}, bar.Height()));
     EXPECT_EQ(watch.Digit(0).Unit(), 24);
     std::string shown;

@@ -4,6 +4,7 @@
 #include <commctrl.h>
 
 #include "app/UMain.h"
+#include "base/uErrors.h"
 #include "support_win.h"
 
 using namespace testwin;
@@ -199,6 +200,20 @@ TEST_F(MainWindow, MenuHasItsItemsAndShortcut) {
   EXPECT_EQ(menu->Items[7]->Caption, "Quitter");
   EXPECT_EQ(menu->Items[7]->ShortCutText, "Ctrl+X");
   EXPECT_EQ(main_->PopupMenu, menu);
+}
+
+// A box that is placed in front of a run comes up through a hook of the system's: a failure to
+// place it must not cross back into Windows. The box shows where the system puts it.
+TEST_F(MainWindow, ABoxThatCannotBePlacedStillShows) {
+  Application.SetFrontWindow(main_->Handle(), [](SIZE) -> POINT {
+    throw ETavelinError("Ressources graphiques épuisées (DC)");
+  });
+  MessageBoxWatcher boxes;
+  const int answer = ShowMessageBox("Essai", "Information", MB_OK);
+  Application.SetFrontWindow(nullptr, nullptr);
+  EXPECT_EQ(answer, IDOK);
+  ASSERT_EQ(boxes.Boxes().size(), 1u);
+  EXPECT_EQ(boxes.Boxes()[0].text, "Essai");
 }
 
 // The menu as it pops up: the count beyond the end is a checked entry when it is on, and a

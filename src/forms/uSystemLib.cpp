@@ -1,0 +1,20 @@
+#include <windows.h>
+
+#include "forms/uSystemLib.h"
+
+#include <string>
+
+void *SystemProc(const wchar_t *library, const char *name) {
+  HMODULE module = GetModuleHandleW(library);
+  if (!module) module = LoadLibraryExW(library, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (!module && GetLastError() == ERROR_INVALID_PARAMETER) {
+    // Windows 7 without its 2011 loader update knows no search flags: the full path of the system
+    // folder then says the same.
+    wchar_t folder[MAX_PATH];
+    UINT n = GetSystemDirectoryW(folder, MAX_PATH);
+    if (n > 0 && n < MAX_PATH)
+      module = LoadLibraryExW((std::wstring(folder, n) + L"\\" + library).c_str(), nullptr,
+                              LOAD_WITH_ALTERED_SEARCH_PATH);
+  }
+  return module ? reinterpret_cast<void *>(GetProcAddress(module, name)) : nullptr;
+}

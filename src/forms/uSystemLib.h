@@ -1,0 +1,14 @@
+// uSystemLib - functions of system libraries that not every Windows has, looked up at run time
+// rather than linked.
+#pragma once
+#include <windows.h>
+
+// `name` in the system library `library` ("shcore.dll"), or null where it is missing. The library
+// is loaded from the system folder only: a file of that name in the current folder, beside a
+// lesson's documents, is never loaded (shcore.dll is absent from Windows 7).
+void *SystemProc(const wchar_t *library, const char *name);
+
+template <class F>
+F SystemFunction(const wchar_t *library, const char *name) {
+  return reinterpret_cast<F>(SystemProc(library, name));
+}

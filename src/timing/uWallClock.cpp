@@ -1,0 +1,50 @@
+#include <windows.h>
+
+#include "timing/uWallClock.h"
+
+#include <cstdio>
+
+#include "forms/uApplication.h"
+
+TLocalTimeProc LocalTimeProc = &GetLocalTime;
+TUtcTimeProc UtcTimeProc = &GetSystemTimeAsFileTime;
+
+namespace {
+// From 1601-01-01 to 1970-01-01, in the 100 ns units of a FILETIME.
+constexpr int64_t UnixEpochAsFileTime = 116'444'736'000'000'000;
+}  // namespace
+
+int64_t LocalMsOfDay() {
+  SYSTEMTIME t{};
+  LocalTimeProc(&t);
+  return ((int64_t{t.wHour} * 60 + t.wMinute) * 60 + t.wSecond) * 1000 + t.wMilliseconds;
+}
+
+int64_t UtcMsNow() {
+  FILETIME ft{};
+  UtcTimeProc(&ft);
+  ULARGE_INTEGER ticks;
+  ticks.LowPart = ft.dwLowDateTime;
+  ticks.HighPart = ft.dwHighDateTime;
+  return (int64_t(ticks.QuadPart) - UnixEpochAsFileTime) / 10'000;
+}
+
+std::string LocalHourText(int64_t utcMs) {
+  ULARGE_INTEGER ticks;
+  ticks.QuadPart = uint64_t(utcMs * 10'000 + UnixEpochAsFileTime);
+  FILETIME utc{ticks.LowPart, ticks.HighPart};
+  SYSTEMTIME universal{}, local{};
+  // The time zone's rule for that day, not today's: a summer instant read in winter keeps its hour.
+  if (!FileTimeToSystemTime(&utc, &universal) ||
+      !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local))
+    local = universal;
+  char text[16];
+  std::snprintf(text, sizeof text, "%d h %02d", local.wHour, local.wMinute);
+  return text;
+}
+
+TRunToEnd RunUntilEndNow(int endMinute) {
+  TRunToEnd run = RunUntilEnd(endMinute, LocalMsOfDay());
+  if (run.Seconds == 0) ShowMessageBox(EndPassedText, "Avertissement", MB_OK | MB_ICONWARNING);
+  return run;
+}

@@ -1,0 +1,28 @@
+// uWallClock - the wall clock, read in this one place: a run to a time of day takes its length
+// from it, the end-time dialog its first proposal, the band under the gauge its time of day; a
+// run's record places the run on it in UTC.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "timing/uEndTime.h"
+
+// GetLocalTime; tests put another clock here.
+using TLocalTimeProc = void(WINAPI *)(LPSYSTEMTIME time);
+extern TLocalTimeProc LocalTimeProc;
+// Milliseconds since local midnight, by LocalTimeProc.
+int64_t LocalMsOfDay();
+
+// The wall clock in UTC (GetSystemTimeAsFileTime); tests put another clock here.
+using TUtcTimeProc = void(WINAPI *)(LPFILETIME time);
+extern TUtcTimeProc UtcTimeProc;
+// Milliseconds since 1970-01-01 UTC, by UtcTimeProc.
+int64_t UtcMsNow();
+// "10 h 12": the local time of day of a UTC instant.
+std::string LocalHourText(int64_t utcMs);
+
+// The run from now until `endMinute`. An end that has passed is refused with a warning box and
+// gives no seconds.
+TRunToEnd RunUntilEndNow(int endMinute);
