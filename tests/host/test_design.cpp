@@ -36,20 +36,6 @@ TEST(Scale, LengthsRoundAsMulDivDoes) {
   EXPECT_EQ(RescaleLength(100, -5, 192), 200);
 }
 
-// Each scale starts again from the design: no length drifts over several changes (96 -> 120 ->
-// 144 -> 168 -> 96 by plain rescaling turns a 2 into a 3).
-TEST(Scale, ADesignLengthComesBackWholeAfterSeveralScales) {
-  for (int design = -40; design <= 300; ++design) {
-    TScaledLength length{design, DesignDpi, design};
-    int now = design, from = DesignDpi;
-    for (int to : {120, 144, 168, 96}) {
-      now = length.Rescale(now, from, to);
-      from = to;
-    }
-    ASSERT_EQ(now, design);
-  }
-}
-
 TEST(Scale, ThePictureOfTheNearestScaleAtOrAbove) {
   EXPECT_EQ(PictureScale(96), 100);
   EXPECT_EQ(PictureScale(72), 100);
