@@ -214,6 +214,12 @@ TEST_F(DisplayControls, SameDigitPaintsNothingAnotherPaintsAtOnce) {
   EXPECT_EQ(GetPixel(wdc.dc(), box.Left() + d.x, box.Top() + d.y), kGreen);
   EXPECT_EQ(GetPixel(wdc.dc(), box.Left() + g.x, box.Top() + g.y), RGB(0, 0, 255))
       << "4 and 8 both light g: it is not painted again";
+  // Nor the parts of a segment's image that its shape leaves black: segment a, new in the 8, is
+  // painted from its left point on, and e, gone in the 9, down to its lower point.
+  EXPECT_EQ(GetPixel(wdc.dc(), box.Left() + 2, box.Top() + 1), RGB(0, 0, 255));
+  box.SetCurrentNumber(9);
+  EXPECT_EQ(GetPixel(wdc.dc(), box.Left() + 1, box.Top() + 15 * 12 + 6), RGB(0, 0, 255));
+  EXPECT_EQ(GetPixel(wdc.dc(), box.Left() + 12, box.Top() + 12 * 12), kBlack) << "e is out";
 }
 
 // Every pixel of a w x h area of a DC, row by row.
