@@ -163,6 +163,26 @@ TEST_F(DisplayControls, SegmentImagesAreGreenHexagonsOnMagentaAndDrawTransparent
   EXPECT_EQ(pic.At(8 * u - 1, 0), RGB(0, 0, 255));
   EXPECT_EQ(pic.At(4 * u, u), kGreen);
   EXPECT_EQ(pic.At(4 * u, 0), kBlack);  // the outline
+  // All that a segment draws lies in the box of its shape, which is all that a digit change
+  // repaints of it: at this unit and at full width on a 4K screen.
+  for (int unit : {u, 72}) {
+    TSegment sized(unit);
+    for (int s = 0; s < 7; ++s) {
+      TSegmentImage im = SegmentPlaces[size_t(s)].Image;
+      TDisplayPoint at = SegmentOrigin(s, unit), size = SegmentImageSize(im, unit);
+      TDisplayRect box = SegmentShapeBox(s, unit);
+      gdi::BitmapDC image(sized.GetSegmentBitmap(im));
+      int outside = 0;
+      for (int y = 0; y < size.Y; ++y) {
+        for (int x = 0; x < size.X; ++x) {
+          int bx = at.X + x - box.Left, by = at.Y + y - box.Top;
+          if (bx >= 0 && bx < box.Width && by >= 0 && by < box.Height) continue;
+          outside += GetPixel(image.dc(), x, y) != TSegment::TransparentColor;
+        }
+      }
+      EXPECT_EQ(outside, 0) << "segment " << s << ", unit " << unit;
+    }
+  }
 }
 
 TEST_F(DisplayControls, DigitRefusesTenAndAboveKeepingDigitAndPicture) {
