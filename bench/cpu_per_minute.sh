@@ -96,15 +96,17 @@ REG
   else
     wine explorer /desktop=Tavelin,"$screen" "$exe" >"$work/log" 2>&1 &
   fi
+  local desktop=$!
   local patience=$((trace ? 120 : 60))
-  wait_for $patience main_shown || { echo "$label: no main window" >&2; return 1; }
+  stop() { echo "$label: $1" >&2; wineserver -k >/dev/null 2>&1; wait "$desktop"; return 1; }
+  wait_for $patience main_shown || { stop "no main window"; return 1; }
   sleep 1
   xdotool mousemove 470 398 click 1      # "Tavelin": the control bar and the display
-  wait_for $patience display_shown || { echo "$label: no display" >&2; return 1; }
+  wait_for $patience display_shown || { stop "no display"; return 1; }
   sleep 1
   xdotool mousemove 22 $((dh + 39)) click 1   # Run
   xdotool mousemove $((W - 10)) $((H - 10))
-  wait_for $patience running || { echo "$label: the run did not start" >&2; return 1; }
+  wait_for $patience running || { stop "the run did not start"; return 1; }
   sleep 2
   local prog server others=() p name
   server=$(wineserver_of_prefix)
@@ -112,7 +114,7 @@ REG
     [ "$p" = "$server" ] && continue
     case $name in *Tavelin.exe) prog=$p ;; *) others+=("$p") ;; esac
   done < <(prefix_processes)
-  [ -n "${prog:-}" ] && [ -n "$server" ] || { echo "$label: Tavelin.exe or its wineserver not found" >&2; return 1; }
+  [ -n "${prog:-}" ] && [ -n "$server" ] || { stop "Tavelin.exe or its wineserver not found"; return 1; }
   local procs=("$prog" "$server" "$XVFB_PID" "${others[@]}") i
   if [ -n "$trace" ]; then
     local from
@@ -151,7 +153,7 @@ REG
   fi
   [ -n "$png" ] && mkdir -p "$png" && import -window root "$png/$label.png"
   wineserver -k >/dev/null 2>&1
-  wait
+  wait "$desktop"
 }
 
 echo "size $size on $screen, $seconds s of each run, $rounds round(s), builds:"
