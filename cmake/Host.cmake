@@ -105,3 +105,13 @@ foreach(t IN LISTS WIN_SCRIPT_TESTS)
   add_test(NAME wine.${tn} COMMAND ${t} ${WINE_TEMPLATE} ${WIN_BUILD_DIR})
   set_tests_properties(wine.${tn} PROPERTIES FIXTURES_REQUIRED wine TIMEOUT 300)
 endforeach()
+
+# The packages once more on a 64-bit Windows, where schools run the 32-bit program under WoW64.
+set(WINE64_TEMPLATE ${CMAKE_BINARY_DIR}/wine64-template)
+add_test(NAME wine64.prefix
+         COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh ${WINE64_TEMPLATE} win64)
+set_tests_properties(wine64.prefix PROPERTIES FIXTURES_SETUP wine64 TIMEOUT 300)
+add_test(NAME wine64.test_package
+         COMMAND ${CMAKE_SOURCE_DIR}/tests/win32/test_package.sh ${WINE64_TEMPLATE} ${WIN_BUILD_DIR}
+                 win64)
+set_tests_properties(wine64.test_package PROPERTIES FIXTURES_REQUIRED wine64 TIMEOUT 300)

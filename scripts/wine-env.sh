@@ -3,6 +3,11 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEARCH=win32
 
+# wine64 PROGRAM...: runs a 64-bit Windows program, as a 64-bit Windows runs its own (msiexec, reg)
+# beside a 32-bit Tavelin. Debian's wine64 keeps its loader out of the PATH; `wine` itself starts
+# 32-bit programs, in a 64-bit prefix too.
+wine64() { "$(type -P wine64 || echo /usr/lib/wine/wine64)" "$@"; }
+
 # start_xvfb SCREEN: starts a private virtual screen and exports DISPLAY; XVFB_PID is its process.
 start_xvfb() {
   local screen=$1 n

@@ -3,6 +3,7 @@
 #include "display/uBoxNumber.h"
 
 #include <map>
+#include <vector>
 
 #include "base/uErrors.h"
 #include "settings/uConfig.h"
@@ -154,15 +155,22 @@ void TDigitSheet::Draw(HDC dc, uint8_t value, const TSegment &segments) {
     }
   }
   // One bit a pixel to colour: set bits take the background colour, clear ones the text colour.
-  // Only the part being painted is converted (the segments that changed, as a rule).
-  RECT part{0, 0, w, h}, clip;
+  // Only the parts being painted are converted and sent (the segments that changed, as a rule),
+  // each on its own.
+  RECT whole{0, 0, w, h}, clip;
   int kind = GetClipBox(dc, &clip);
   if (kind == NULLREGION) return;
-  if (kind != ERROR && !IntersectRect(&part, &part, &clip)) return;
+  if (kind != ERROR && !IntersectRect(&whole, &whole, &clip)) return;
+  // The bands of a few segments: a dozen rectangles at most.
+  std::vector<RECT> parts = kind == COMPLEXREGION ? gdi::ClipRects(dc, whole, 16)
+                                                  : std::vector<RECT>{whole};
   COLORREF bk = SetBkColor(dc, segments.LitColor());
   COLORREF fg = SetTextColor(dc, RGB(0, 0, 0));
-  BitBlt(dc, part.left, part.top, part.right - part.left, part.bottom - part.top, sheet,
-         value * w + part.left, part.top, SRCCOPY);
+  for (const RECT &part : parts) {
+    BitBlt(dc, part.left, part.top, part.right - part.left, part.bottom - part.top, sheet,
+           value * w + part.left, part.top, SRCCOPY);
+    gdi::SendPainted();
+  }
   SetBkColor(dc, bk);
   SetTextColor(dc, fg);
 }
@@ -194,16 +202,15 @@ void TBoxNumber::SetCurrentNumber(uint8_t value) {
         "Attention TBoxNumber.CurrentNumber est un nombre [0..9] et non un chiffre.");
   // Only the segments that light up or go out are painted again: at full width a digit is
   // hundreds of thousands of pixels, most of them the same from one second to the next. Painting
-  // a segment's whole box in full gives the same pixels as painting the whole digit would, since
-  // the segments that stay as they were draw the same there either way.
+  // the box round a segment's shape in full gives the same pixels as painting the whole digit
+  // would, since the segments that stay as they were draw the same there either way.
   const uint8_t changed = DigitMasks[currentNumber_] ^ DigitMasks[value];
   currentNumber_ = value;
   std::vector<RECT> parts;
   for (size_t s = 0; s < SegmentPlaces.size(); ++s) {
     if (!(changed & SegmentPlaces[s].Bit)) continue;
-    TDisplayPoint at = SegmentOrigin(int(s), unit_);
-    TDisplayPoint size = SegmentImageSize(SegmentPlaces[s].Image, unit_);
-    parts.push_back(RECT{at.X, at.Y, at.X + size.X, at.Y + size.Y});
+    TDisplayRect box = SegmentShapeBox(int(s), unit_);
+    parts.push_back(RECT{box.Left, box.Top, box.Left + box.Width, box.Top + box.Height});
   }
   Repaint(parts);
 }

@@ -60,6 +60,21 @@ std::array<TDisplayPoint, 6> SegmentHexagon(TSegmentImage image, int u) {
   return v;
 }
 
+TDisplayRect SegmentShapeBox(int index, int u) {
+  const TSegmentPlace &place = SegmentPlaces[size_t(index)];
+  TDisplayPoint at = SegmentOrigin(index, u), size = SegmentImageSize(place.Image, u);
+  auto hexagon = SegmentHexagon(place.Image, u);
+  int left = size.X, top = size.Y, right = 0, bottom = 0;
+  for (TDisplayPoint p : hexagon) {
+    left = std::min(left, p.X);
+    top = std::min(top, p.Y);
+    // The outline is drawn on the edges, their last pixel included.
+    right = std::max(right, std::min(p.X + 1, size.X));
+    bottom = std::max(bottom, std::min(p.Y + 1, size.Y));
+  }
+  return {at.X + left, at.Y + top, right - left, bottom - top};
+}
+
 namespace {
 
 // The display at (left, top), `width` wide, from its unit u, gauge height g and first digit x0.

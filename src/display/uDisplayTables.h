@@ -72,6 +72,10 @@ struct TDisplayRect {
   bool operator==(const TDisplayRect &) const = default;
 };
 
+// The box inside a digit that segment `index` can paint, for the digit unit u: its hexagon with
+// the outline's pixels, within its image, whose corners hold nothing of it.
+TDisplayRect SegmentShapeBox(int index, int u);
+
 // Everything the display window places, in pixels, for one display size.
 struct TWatchLayout {
   int Unit = 0;            // u

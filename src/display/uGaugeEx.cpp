@@ -204,34 +204,6 @@ void TCustomGaugeEx::Compose(HDC dc) const {
   if (showText_) PaintPercentText(dc, r);
 }
 
-namespace {
-
-// The rectangles of a DC's clipping inside `box`, in the DC's logical units: a paint of a few
-// separate parts (the fill's edge, the text) composes each, never the box that spans them.
-std::vector<RECT> ClipRects(HDC dc, const RECT &box) {
-  gdi::Region clip(CreateRectRgn(0, 0, 0, 0));
-  if (GetClipRgn(dc, clip.get()) != 1) return {box};
-  POINT origin{0, 0};
-  GetViewportOrgEx(dc, &origin);
-  OffsetRgn(clip.get(), -origin.x, -origin.y);
-  DWORD size = GetRegionData(clip.get(), 0, nullptr);
-  std::vector<char> bytes(size);
-  if (size == 0 || !GetRegionData(clip.get(), size, reinterpret_cast<RGNDATA *>(bytes.data())))
-    return {box};
-  const auto *data = reinterpret_cast<const RGNDATA *>(bytes.data());
-  const auto *rects = reinterpret_cast<const RECT *>(data->Buffer);
-  // Many bands (a region with curves) are better composed as one box.
-  if (data->rdh.nCount > 8) return {box};
-  std::vector<RECT> out;
-  for (DWORD i = 0; i < data->rdh.nCount; ++i) {
-    RECT part;
-    if (IntersectRect(&part, &rects[i], &box)) out.push_back(part);
-  }
-  return out;
-}
-
-}  // namespace
-
 void TCustomGaugeEx::Paint(HDC dc) {
   int w = Width(), h = Height();
   // Only what the screen is to receive is composed: the parts of the gauge that are being
@@ -261,7 +233,7 @@ void TCustomGaugeEx::Paint(HDC dc) {
       return;
     }
   }
-  std::vector<RECT> parts = kind == COMPLEXREGION ? ClipRects(dc, box) : std::vector<RECT>{box};
+  std::vector<RECT> parts = kind == COMPLEXREGION ? gdi::ClipRects(dc, box) : std::vector<RECT>{box};
   std::exception_ptr failure;
   for (const RECT &part : parts) {
     {
@@ -276,6 +248,7 @@ void TCustomGaugeEx::Paint(HDC dc) {
     // Whatever was composed reaches the screen before a failure goes on to the caller.
     BitBlt(dc, part.left, part.top, part.right - part.left, part.bottom - part.top,
            picture_->dc(), part.left, part.top, SRCCOPY);
+    gdi::SendPainted();
     if (failure) std::rethrow_exception(failure);
   }
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/uErrors.h"
+#include "forms/uApplication.h"
 
 namespace gdi {
 
@@ -48,6 +49,36 @@ void NoteDeleting(HGDIOBJ object) {
   if (selected)
     handler("a GDI object is deleted while still selected into a DC of ours: Windows refuses "
             "and the object leaks");
+}
+
+void SendPainted() {
+  GdiFlush();
+  // Wine sends a window's painting when the thread asks for the keyboard's state and no input
+  // waits. Only there: on Windows the call would only take the "pressed since" bit of the key
+  // from another program that polls it.
+  static const bool wine = RunningUnderWine();
+  if (wine) GetAsyncKeyState(VK_SHIFT);
+}
+
+std::vector<RECT> ClipRects(HDC dc, const RECT &box, size_t most) {
+  Region clip(CreateRectRgn(0, 0, 0, 0));
+  if (GetClipRgn(dc, clip.get()) != 1) return {box};
+  POINT origin{0, 0};
+  GetViewportOrgEx(dc, &origin);
+  OffsetRgn(clip.get(), -origin.x, -origin.y);
+  DWORD size = GetRegionData(clip.get(), 0, nullptr);
+  std::vector<char> bytes(size);
+  if (size == 0 || !GetRegionData(clip.get(), size, reinterpret_cast<RGNDATA *>(bytes.data())))
+    return {box};
+  const auto *data = reinterpret_cast<const RGNDATA *>(bytes.data());
+  const auto *rects = reinterpret_cast<const RECT *>(data->Buffer);
+  if (data->rdh.nCount > most) return {box};
+  std::vector<RECT> out;
+  for (DWORD i = 0; i < data->rdh.nCount; ++i) {
+    RECT part;
+    if (IntersectRect(&part, &rects[i], &box)) out.push_back(part);
+  }
+  return out;
 }
 
 long LiveObjects() { return live.load(); }

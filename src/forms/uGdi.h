@@ -3,6 +3,7 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 // Every GDI object the program creates goes through these owners, which count what they create
 // and free: Wine answers 0 to GetGuiResources, so this count is how a leak shows.
@@ -162,6 +163,17 @@ private:
 };
 
 void FillSolid(HDC dc, const RECT &r, COLORREF color);
+
+// What was just painted on a window goes to the screen now, on its own. Windows composes only
+// what changed. Wine gathers what a thread paints on a window into one rectangle, sent when the
+// thread next looks for input: a digit and the gauge's edge painted in the same second would
+// send all the display between them, megabytes at full width, where a few segments changed.
+void SendPainted();
+
+// The rectangles of a DC's clipping inside `box`, in the DC's logical units, so that a paint of
+// a few separate parts draws and sends each, never the box that spans them. `box` alone when the
+// DC clips to nothing else, or to more than `most` rectangles (a region with curves).
+std::vector<RECT> ClipRects(HDC dc, const RECT &box, size_t most = 8);
 
 // An icon of the resources at a size, drawn from its nearest picture. Shared: the system keeps it
 // for the life of the program, so it is never destroyed and never counted.

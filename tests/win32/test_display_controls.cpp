@@ -165,6 +165,26 @@ TEST_F(DisplayControls, SegmentImagesAreGreenHexagonsOnMagentaAndDrawTransparent
   EXPECT_EQ(pic.At(8 * u - 1, 0), RGB(0, 0, 255));
   EXPECT_EQ(pic.At(4 * u, u), kGreen);
   EXPECT_EQ(pic.At(4 * u, 0), kBlack);  // the outline
+  // All that a segment draws lies in the box of its shape, which is all that a digit change
+  // repaints of it: at this unit and at full width on a 4K screen.
+  for (int unit : {u, 72}) {
+    TSegment sized(unit);
+    for (int s = 0; s < 7; ++s) {
+      TSegmentImage im = SegmentPlaces[size_t(s)].Image;
+      TDisplayPoint at = SegmentOrigin(s, unit), size = SegmentImageSize(im, unit);
+      TDisplayRect box = SegmentShapeBox(s, unit);
+      gdi::BitmapDC image(sized.GetSegmentBitmap(im));
+      int outside = 0;
+      for (int y = 0; y < size.Y; ++y) {
+        for (int x = 0; x < size.X; ++x) {
+          int bx = at.X + x - box.Left, by = at.Y + y - box.Top;
+          if (bx >= 0 && bx < box.Width && by >= 0 && by < box.Height) continue;
+          outside += GetPixel(image.dc(), x, y) != TSegment::TransparentColor;
+        }
+      }
+      EXPECT_EQ(outside, 0) << "segment " << s << ", unit " << unit;
+    }
+  }
 }
 
 TEST_F(DisplayControls, DigitRefusesTenAndAboveKeepingDigitAndPicture) {
@@ -216,6 +236,12 @@ TEST_F(DisplayControls, SameDigitPaintsNothingAnotherPaintsAtOnce) {
   EXPECT_EQ(GetPixel(wdc.dc(), box.Left() + d.x, box.Top() + d.y), kGreen);
   EXPECT_EQ(GetPixel(wdc.dc(), box.Left() + g.x, box.Top() + g.y), RGB(0, 0, 255))
       << "4 and 8 both light g: it is not painted again";
+  // Nor the parts of a segment's image that its shape leaves black: segment a, new in the 8, is
+  // painted from its left point on, and e, gone in the 9, down to its lower point.
+  EXPECT_EQ(GetPixel(wdc.dc(), box.Left() + 2, box.Top() + 1), RGB(0, 0, 255));
+  box.SetCurrentNumber(9);
+  EXPECT_EQ(GetPixel(wdc.dc(), box.Left() + 1, box.Top() + 15 * 12 + 6), RGB(0, 0, 255));
+  EXPECT_EQ(GetPixel(wdc.dc(), box.Left() + 12, box.Top() + 12 * 12), kBlack) << "e is out";
 }
 
 // Every pixel of a w x h area of a DC, row by row.

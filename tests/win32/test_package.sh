@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
-# test_package.sh TEMPLATE WIN_BUILD_DIR: the two packages of the Tavelin.exe in WIN_BUILD_DIR, as
-# a user and an IT department meet them. The zip holds the program and its French notice. The MSI
-# installs silently for all users in a fresh Wine prefix (program, Start-menu shortcut, one
-# Add/Remove Programs entry), the installed program starts and shows its main window, a package
-# of a later release replaces it in place, and a silent uninstall removes everything it put there
-# while the user's settings stay.
+# test_package.sh TEMPLATE WIN_BUILD_DIR [win64]: the two packages of the Tavelin.exe in
+# WIN_BUILD_DIR, as a user and an IT department meet them. The zip holds the program and its French
+# notice. The MSI installs silently for all users in a fresh Wine prefix (program, Start-menu
+# shortcut, one Add/Remove Programs entry), the installed program starts and shows its main window,
+# a package of a later release replaces it in place, and a silent uninstall removes everything it
+# put there while the user's settings stay.
+# With win64, TEMPLATE is a 64-bit prefix and only the part under Wine runs, as on the 64-bit
+# Windows of a school: the system's own msiexec and reg are 64-bit programs, and the 32-bit package
+# goes to "Program Files (x86)" with its entry in the 32-bit view of the registry.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 top=$(cd "$here/../.." && pwd)
 . "$top/scripts/wine-env.sh"
-template=$1 win=$2
+template=$1 win=$2 arch=${3:-win32}
+[ "$arch" = win64 ] && export WINEARCH=win64
 started=$SECONDS
 work=$(mktemp -d /tmp/tavelin-package-test.XXXXXX)
 export WINEPREFIX=$work/prefix
@@ -49,6 +53,7 @@ newer=$work/next/Tavelin-$next.msi
 check "both packages named after the build's version $version" test -f "$msi" -a -f "$zip"
 echo "sizes: $(stat -c %s "$msi") bytes (msi), $(stat -c %s "$zip") bytes (zip)"
 
+if [ "$arch" = win32 ]; then
 # --- One version everywhere ------------------------------------------------------------------
 # The version block of the program itself, read back from the executable.
 i686-w64-mingw32-windres -i "$win/Tavelin.exe" -O rc >"$work/exe.rc" 2>/dev/null
@@ -89,6 +94,8 @@ for text in "Tavelin $version" "chronomètre géant" "Tavelin-$version.msi" "Opt
   check "LISEZMOI.txt tells \"$text\"" grep -qiF "$text" <<<"$utf8"
 done
 
+fi
+
 # --- Under Wine: install, start, upgrade, uninstall ------------------------------------------
 cp -a "$template" "$WINEPREFIX"
 wine_desktop_registry 1024x768
@@ -96,22 +103,30 @@ start_xvfb 1024x768x24 || { fail "virtual screen"; finish; }
 wineserver -p >/dev/null 2>&1
 cp "$msi" "$newer" "$WINEPREFIX/drive_c/"
 c=$WINEPREFIX/drive_c
-installed="$c/Program Files/Tavelin"
+installed="$c/Program Files/Tavelin" program='C:\Program Files\Tavelin\Tavelin.exe'
 uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+system=(wine) view=()
+if [ "$arch" = win64 ]; then
+  installed="$c/Program Files (x86)/Tavelin" program='C:\Program Files (x86)\Tavelin\Tavelin.exe'
+  system=(wine64) view=(/reg:32)
+fi
 settings='HKCU\Software\Fenwright\Tavelin\1'
 
 msiexec_qn() {  # msiexec_qn /i|/x FILE LOG: silent, with a verbose log
   local t=$SECONDS rc
-  wine msiexec "$1" "C:\\$(basename "$2")" /qn /l*v "C:\\$3" >"$work/wine.log" 2>&1
+  "${system[@]}" msiexec "$1" "C:\\$(basename "$2")" /qn /l*v "C:\\$3" >"$work/wine.log" 2>&1
   rc=$?
   echo "msiexec $1 $(basename "$2"): exit code $rc, $((SECONDS - t)) s"
   [ $rc -eq 0 ] || grep -a -i "error\|return value 3" "$c/$3" | tail -n 20
   return $rc
 }
 refused() { ! msiexec_qn "$@"; }
-# One line per Add/Remove Programs entry called Tavelin: "DisplayName|Publisher|DisplayVersion".
+# One line per Add/Remove Programs entry called Tavelin: "DisplayName|Publisher|DisplayVersion",
+# in the registry view of a 32-bit program, or in the one given (/reg:64).
 arp_entries() {
-  wine reg query "$uninstall" /s 2>/dev/null | tr -d '\r' | awk '
+  local v=("$@")
+  [ $# -gt 0 ] || v=("${view[@]}")
+  "${system[@]}" reg query "$uninstall" /s "${v[@]}" 2>/dev/null | tr -d '\r' | awk '
     function value(  s) { s = $0; sub(/^ *[^ ]+ +REG_[A-Z_]+ */, "", s); return s }
     function flush() { if (name == "Tavelin") print name "|" pub "|" ver }
     /^HKEY/ { flush(); name = pub = ver = "" }
@@ -124,14 +139,15 @@ arp_entries() {
 folder_of() { winepath -u "$(tr -d '\r' <"$c/$1" | sed -n "s/^Property(S): $2 = //p" | head -n 1)" 2>/dev/null; }
 
 check "silent install of $version" msiexec_qn /i "$msi" install.log
-check "Tavelin.exe in C:\\Program Files\\Tavelin" cmp -s "$installed/Tavelin.exe" "$win/Tavelin.exe"
+check "Tavelin.exe in ${program%\\*}" cmp -s "$installed/Tavelin.exe" "$win/Tavelin.exe"
+[ "$arch" = win64 ] && check "nothing in the 64-bit C:\\Program Files" test ! -e "$c/Program Files/Tavelin"
 # Windows puts the Programs menu of a per-machine install in the all-users Start menu; Wine
 # resolves the same folder to the user's one. Either way the shortcut is where the package says.
 shortcut="$(folder_of install.log ProgramMenuFolder)Tavelin.lnk"
 check "Start-menu shortcut \"Tavelin\" ($shortcut)" test -f "$shortcut"
 check "the shortcut starts the installed program" \
-  link_has "$shortcut" 'C:\Program Files\Tavelin\Tavelin.exe'
-product_icon=$(wine reg query 'HKLM\Software\Classes\Installer\Products' /s 2>/dev/null |
+  link_has "$shortcut" "$program"
+product_icon=$("${system[@]}" reg query 'HKLM\Software\Classes\Installer\Products' /s 2>/dev/null |
                tr -d '\r' | sed -n 's/^ *ProductIcon *REG_SZ *//p' | grep -F 'Tavelin.ico')
 echo "product icon: ${product_icon:-none}"
 check "the shortcut carries the program's icon" link_has "$shortcut" "$product_icon"
@@ -141,9 +157,10 @@ entries=$(arp_entries)
 echo "Add/Remove Programs: ${entries:-none}"
 check "one Add/Remove Programs entry: Tavelin, Fenwright, $version" \
   test "$entries" = "Tavelin|Fenwright|$version"
+[ "$arch" = win64 ] && check "no entry in the 64-bit view of the registry" test -z "$(arp_entries /reg:64)"
 
 # The installed copy, started as a user starts it: its main window shows, it saves on close.
-TAVELIN_PROGRAM='C:\Program Files\Tavelin\Tavelin.exe' \
+TAVELIN_PROGRAM=$program \
   wine "$win/test_program.exe" --gtest_filter=Program.StartsShowsItsMainWindowAndSavesOnClose \
   >"$work/program.log" 2>&1
 rc=$?
@@ -167,6 +184,8 @@ check "the shortcut is gone" test ! -e "$shortcut"
 check "the Add/Remove Programs entry is gone" test -z "$(arp_entries)"
 check "no machine-wide key of Tavelin is left" sh -c \
   "! wine reg query 'HKLM\\Software\\Fenwright\\Tavelin' >/dev/null 2>&1"
+[ "$arch" = win64 ] && check "nor in the 64-bit view" sh -c \
+  "! wine reg query 'HKLM\\Software\\Fenwright\\Tavelin' /reg:64 >/dev/null 2>&1"
 wine reg query "$settings" /v TotalTime >"$work/settings.txt" 2>/dev/null
 check "the user's settings stay" grep -q "TotalTime.*REG_DWORD.*0x1518" "$work/settings.txt"
 finish
