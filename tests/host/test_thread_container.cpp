@@ -888,7 +888,6 @@ TEST(ExamClock, ExtraTimeRunsToTheExtendedEnd) {
 TEST(ExamClock, PlanOfEventsAndColoursWithExtraTime) {
   const TExamPlan plan(3600, ExtraThirdSeconds(3600, false), {30, 10});
   using E = TExamEvent;
-  EXPECT_EQ(plan.LatestEvent(1799, 1800), (E{TExamEventKind::Warning, 30}));
   EXPECT_EQ(plan.LatestEvent(0, 3599), (E{TExamEventKind::Warning, 10}));
   EXPECT_EQ(plan.LatestEvent(0, 4199), (E{TExamEventKind::NormalEnd, 0}));
   EXPECT_EQ(plan.LatestEvent(4199, 4200), (E{TExamEventKind::Warning, 10}));

@@ -1081,9 +1081,7 @@ TEST_F(ControlBarTimed, ATiersTempsRunEndsAThirdLater) {
 // the band and, at full width, all of it within the work area.
 TEST_F(ControlBar, TheClockBandStandsUnderTheGaugeAndTheBarUnderIt) {
   AppConfig->ShowClock = true;
-  AppConfig->TotalTime->SetTotalSeconds(45 * 60);
   for (int32_t size : {2, FirstFullWidthSize}) {
-    SCOPED_TRACE(size);
     AppConfig->UserScreenSize = size;
     Scenario s;
     s.Then(100, [&] {
@@ -1091,20 +1089,14 @@ TEST_F(ControlBar, TheClockBandStandsUnderTheGaugeAndTheBarUnderIt) {
       TWatchChrono &display = bar->WatchChrono();
       ASSERT_NE(display.Band(), nullptr);
       EXPECT_EQ(display.Band()->Text().rfind("Il est ", 0), 0u) << display.Band()->Text();
-      EXPECT_NE(display.Band()->Text().find("   Fin "), std::string::npos);
       EXPECT_EQ(display.Band()->Top(), display.Gauge().Top() + display.Gauge().Height());
-      EXPECT_GE(display.Band()->Height(), display.Gauge().Height() / 2);
-      RECT d, b;
+      RECT d, b, work;
       GetWindowRect(display.Handle(), &d);
       GetWindowRect(bar->Handle(), &b);
-      EXPECT_GE(d.bottom - d.top, display.Band()->Top() + display.Band()->Height());
-      EXPECT_GE(b.top, d.bottom);
-      MONITORINFO m{};
-      m.cbSize = sizeof m;
-      GetMonitorInfoA(MonitorFromWindow(display.Handle(), MONITOR_DEFAULTTOPRIMARY), &m);
-      if (size == FirstFullWidthSize) {
-        EXPECT_LE(b.bottom, m.rcWork.bottom);
-      }
+      SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+      EXPECT_GE(d.bottom - d.top, display.Band()->Top() + display.Band()->Height()) << size;
+      EXPECT_GE(b.top, d.bottom) << size;
+      EXPECT_LE(b.bottom, work.bottom) << size;
       Click(bar->Get<TButton>("BtnQuit"));
     });
     RunBar(s);
