@@ -18,14 +18,8 @@ TEndTimeScreen::TEndTimeScreen(TForm *owner) : TForm(owner) {
   Get<TSpinEdit>("SpinEndHour").SetValue(end / 60);
   Get<TSpinEdit>("SpinEndMin").SetValue(end % 60);
 
-  // Over the middle of the main window; the dialog's size is known once its window exists.
-  if (owner) {
-    CreateHandle();
-    SetLeftTop(owner->Left() + (owner->Width() - Width()) / 2,
-               owner->Top() + (owner->Height() - Height()) / 2);
-  } else {
-    Centered = true;
-  }
+  // Over the middle of the main window.
+  PlaceOverMiddleOf(owner);
 }
 
 int TEndTimeScreen::EndMinute() const {

@@ -24,14 +24,8 @@ TExamScreen::TExamScreen(TForm *owner) : TForm(owner) {
   Get<TCheckBox>("CheckExtraThird").SetChecked(AppConfig->ExtraThird);
   Get<TCheckBox>("CheckShowClock").SetChecked(AppConfig->ShowClock);
 
-  // Over the middle of the main window; the dialog's size is known once its window exists.
-  if (owner) {
-    CreateHandle();
-    SetLeftTop(owner->Left() + (owner->Width() - Width()) / 2,
-               owner->Top() + (owner->Height() - Height()) / 2);
-  } else {
-    Centered = true;
-  }
+  // Over the middle of the main window.
+  PlaceOverMiddleOf(owner);
 }
 
 void TExamScreen::ConfirmExam(TControl *) {

@@ -639,3 +639,13 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   }
   return TWinControl::WndProc(msg, wParam, lParam);
 }
+
+void TForm::PlaceOverMiddleOf(TForm *owner) {
+  if (!owner) {
+    Centered = true;
+    return;
+  }
+  CreateHandle();
+  SetLeftTop(owner->Left() + (owner->Width() - Width()) / 2,
+             owner->Top() + (owner->Height() - Height()) / 2);
+}

@@ -527,6 +527,9 @@ public:
   bool AppWindow = false;
   bool ShowHint = false;
   bool Centered = false;
+  // Over the middle of `owner` (its size is known once its window exists), or centred on the
+  // screen without one.
+  void PlaceOverMiddleOf(TForm *owner);
   TPopupMenu *PopupMenu = nullptr;
   TButton *DefaultButton = nullptr;
   TButton *CancelButton = nullptr;
