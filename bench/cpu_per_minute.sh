@@ -153,7 +153,8 @@ REG
   fi
   [ -n "$png" ] && mkdir -p "$png" && import -window root "$png/$label.png"
   wineserver -k >/dev/null 2>&1
-  wait "$desktop"
+  wait "$desktop"  # ended by the stop of its prefix: its status says nothing of the run
+  return 0
 }
 
 echo "size $size on $screen, $seconds s of each run, $rounds round(s), builds:"

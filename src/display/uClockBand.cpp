@@ -47,4 +47,7 @@ void TClockBand::Paint(HDC dc) {
   SetTextColor(dc, RGB(255, 255, 255));
   DrawTextA(dc, text_.c_str(), int(text_.size()), &r,
             DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+  // A new minute repaints the whole band in the tick that also moves a digit and the gauge's
+  // edge: sent with them, it would take all the display between them along.
+  gdi::SendPainted();
 }
