@@ -354,6 +354,8 @@ void TNavigChrono::RunFinished() {
   // The next run is prepared before the finished one goes, so that a failure leaves no button
   // that would act on nothing: the bar then offers only to close.
   std::unique_ptr<TMainThread> fresh;
+  // An end time is for one run: the next one is of a duration, its extra time to the second.
+  RunsToTimeOfDay = false;
   try {
     fresh = NewContainer();
   } catch (...) {
@@ -366,7 +368,7 @@ void TNavigChrono::RunFinished() {
   // The finished run posts nothing more; what it posted before it went must not land on the
   // display once it is reset.
   MSG late;
-  while (PeekMessageA(&late, FWatchChrono->Handle(), WM_SET_DIGIT, WM_SET_OVERTIME, PM_REMOVE)) {
+  while (PeekMessageA(&late, FWatchChrono->Handle(), WM_SET_DIGIT, WM_SET_AMBER, PM_REMOVE)) {
   }
   Get<TButton>("BtnPause").SetEnabled(false);
   Get<TButton>("BtnRun").SetEnabled(true);

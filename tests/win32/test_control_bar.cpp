@@ -817,6 +817,7 @@ int containersMade = 0;
 std::unique_ptr<TMainThread> ContainerAfterALateCount(HWND navig, HWND watch) {
   if (++containersMade == 2) {
     PostMessageA(watch, WM_SET_OVERTIME, 0, 0);
+    PostMessageA(watch, WM_SET_AMBER, 1, 0);
     PostMessageA(watch, WM_SET_DIGIT, 5, 7);
   }
   return CreateRunContainer(navig, watch);
