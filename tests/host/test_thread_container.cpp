@@ -821,65 +821,48 @@ std::map<uint32_t, std::vector<TMsg>> ExamTicks(const std::vector<TMsg>& all) {
 }
 }  // namespace
 
-// Warnings at 2 and 1 min of a 3-min run (3 min is no warning for it), beeps every minute: on
-// those seconds the warning sound stands in for the beep, in both directions, and the digits turn
-// amber from the smallest warning on.
-TEST(ExamClock, WarningsOnTheirSecondInBothDirections) {
-  for (int32_t direction : {Up, Down}) {
-    SCOPED_TRACE(direction);
-    TSimClock clock;
-    TRecordingPoster poster(clock);
-    TRunSettings settings{180, 60, direction, [] { return true; }};
-    settings.WarnMinutes = {3, 2, 1};
-    TMainThread run(NavigWnd, WatchWnd, settings, clock, poster);
-    run.Resume();
-    ASSERT_TRUE(poster.WaitForMsg(WM_RUN_FINISHED));
-    const std::map<uint32_t, std::vector<TMsg>> expected = {
-        {60, {Warning(2), WarnSound()}},
-        {120, {Amber(true), Warning(1), WarnSound()}},
-        {180, {Beep()}}};
-    EXPECT_EQ(ExamTicks(poster.Messages()), expected);
-  }
-}
-
-// A stall over every warning: one sound, the latest warning's text and colour.
-TEST_F(ThreadContainerSim, StallOverSeveralWarningsGivesOneSoundAndTheLatest) {
-  TRunSettings settings{600, 0, Down, {}};
-  settings.WarnMinutes = {5, 3, 1};
-  Run = std::make_unique<TMainThread>(NavigWnd, WatchWnd, settings, Clock, Poster);
-  Clock.At(3200ms, [this] { Clock.Advance(550s); });
-  RunToEnd();
-  const std::map<uint32_t, std::vector<TMsg>> expected = {
-      {553, {Amber(true), Warning(1), WarnSound()}}};
-  EXPECT_EQ(ExamTicks(Poster.Messages()), expected);
-  EXPECT_EQ(DisplayAfterRun(600).Text(), "00:00:00");
-}
-
-// Tiers-temps on a 6-s run: 2 s more. A count-down shows the time left to the normal end, then,
-// with the warning sound and "Fin du temps normal", the time left to the extended end, which is
-// the run's end; a count-up shows the elapsed time throughout.
-TEST(ExamClock, ExtraTimeRunsToTheExtendedEnd) {
-  for (int32_t direction : {Up, Down}) {
-    SCOPED_TRACE(direction);
-    TSimClock clock;
-    TRecordingPoster poster(clock);
-    TRunSettings settings{6, 0, direction, {}};
-    settings.ExtraSeconds = ExtraThirdSeconds(6, false);
-    TMainThread run(NavigWnd, WatchWnd, settings, clock, poster);
-    run.Resume();
-    ASSERT_TRUE(poster.WaitForMsg(WM_RUN_FINISHED));
-    std::vector<uint32_t> shown;
-    TDisplay d(direction == Up ? 0 : 6);
-    for (const auto& tick : SplitTicks(poster.Messages())) {
-      for (const TMsg& m : tick) d.Apply(m);
-      shown.push_back(uint32_t(std::stoi(d.Text().substr(6))));
+// The exam clock's messages by tick, in both directions: warnings at 2 and 1 min of a 3-min run
+// (3 min is none for it), the warning sound in place of the minute's beep, amber from the smallest
+// warning on; a stall over three warnings brings one sound and the latest; a 6-s tiers-temps run
+// ends at 8 s, a count-down showing the time left to the normal end, then to the extended one.
+TEST(ExamClock, WarningsStallsAndTheExtendedEndByTick) {
+  using Ticks = std::map<uint32_t, std::vector<TMsg>>;
+  const struct Case {
+    uint32_t total, interval, extra;
+    std::vector<uint32_t> warn;
+    bool stall;  // 550 s at 3.2 s
+    Ticks expected;
+    std::string downShown;  // seconds shown by a count-down after each tick, when checked
+  } cases[] = {
+      {180, 60, 0, {3, 2, 1}, false,
+       {{60, {Warning(2), WarnSound()}}, {120, {Amber(true), Warning(1), WarnSound()}},
+        {180, {Beep()}}}, ""},
+      {600, 0, 0, {5, 3, 1}, true, {{553, {Amber(true), Warning(1), WarnSound()}}}, ""},
+      {6, 0, 2, {}, false, {{6, {Warning(0), WarnSound()}}}, "54321210"},
+  };
+  for (const Case& c : cases)
+    for (int32_t direction : {Up, Down}) {
+      SCOPED_TRACE(std::to_string(c.total) + (direction == Up ? " up" : " down"));
+      TSimClock clock;
+      TRecordingPoster poster(clock);
+      TRunSettings settings{c.total, c.interval, direction, [] { return true; }};
+      settings.WarnMinutes = c.warn;
+      settings.ExtraSeconds = c.extra;
+      TMainThread run(NavigWnd, WatchWnd, settings, clock, poster);
+      if (c.stall) clock.At(3200ms, [&] { clock.Advance(550s); });
+      run.Resume();
+      ASSERT_TRUE(poster.WaitForMsg(WM_RUN_FINISHED));
+      EXPECT_EQ(ExamTicks(poster.Messages()), c.expected);
+      EXPECT_EQ(poster.Posted().back().At - clock.Start(), std::chrono::seconds(c.total + c.extra));
+      if (c.downShown.empty() || direction == Up) continue;
+      std::string shown;
+      TDisplay d(c.total);
+      for (const auto& tick : SplitTicks(poster.Messages())) {
+        for (const TMsg& m : tick) d.Apply(m);
+        shown += d.Text().back();
+      }
+      EXPECT_EQ(shown, c.downShown);
     }
-    const std::vector<uint32_t> up{1, 2, 3, 4, 5, 6, 7, 8}, down{5, 4, 3, 2, 1, 2, 1, 0};
-    EXPECT_EQ(shown, direction == Up ? up : down);
-    const std::map<uint32_t, std::vector<TMsg>> expected = {{6, {Warning(0), WarnSound()}}};
-    EXPECT_EQ(ExamTicks(poster.Messages()), expected);
-    EXPECT_EQ(poster.Posted().back().At - clock.Start(), 8s);
-  }
 }
 
 // An hour with 20 min of extra time and warnings at 30 and 10 min: until the normal end they

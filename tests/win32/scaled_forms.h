@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "app/uExamScreen.h"
 #include "display/uNavigChrono.h"
 #include "forms/uDpi.h"
 #include "display/uDisplayTables.h"
@@ -76,8 +75,6 @@ inline std::vector<std::string> CaptionsThatDoNotFit(TForm &form) {
       } else if (auto *radio = dynamic_cast<TRadioButton *>(c)) {
         // The round box and the gap after it.
         check(*radio, radio->Text(), WindowFont(*radio), radio->Width() - S(16, dpi));
-      } else if (auto *tick = dynamic_cast<TCheckBox *>(c)) {
-        check(*tick, tick->Text(), WindowFont(*tick), tick->Width() - S(16, dpi));
       } else if (auto *button = dynamic_cast<TButton *>(c)) {
         int glyph = 0;
         if (button->HasGlyph()) {
@@ -200,12 +197,6 @@ TEST_F(ScaledForms, EveryCaptionFits) {
   // The painted lines of the box: the title and the author's line within its width.
   int title = TextWidth(FontHandle(about.ScaledFont(TAboutBox::TitleFont())), Application.Title());
   EXPECT_LE(S(80) + title, about.ClientWidth());
-}
-
-TEST_F(ScaledForms, TheExamDialogIsItsDesignTimesTheScaleAndItsCaptionsFit) {
-  TExamScreen exam(main_.get());
-  ExpectScaledClient(exam.Handle(), 290, 128, kDpi, "exam");
-  EXPECT_EQ(CaptionsThatDoNotFit(exam), std::vector<std::string>{});
 }
 
 TEST_F(ScaledForms, TheGlyphsAreThePicturesOfTheScale) {
