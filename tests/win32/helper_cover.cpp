@@ -22,6 +22,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR args, int) {
                              nullptr, nullptr, instance, nullptr);
   if (!wnd) return 1;
   if (visible) SetForegroundWindow(wnd);
+  // Found by the tests only now: shown and activated, it no longer moves in the stacking order.
+  SetWindowTextA(wnd, "Cover ready");
   SetTimer(wnd, 1, 30000, nullptr);
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {

@@ -393,7 +393,8 @@ public:
       return;
     PumpUntil(
         [&] {
-          for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "TavelinTestCover", nullptr));) {
+          const char *ready = "Cover ready";
+          for (HWND w = nullptr; (w = FindWindowExA(nullptr, w, "TavelinTestCover", ready));) {
             DWORD process = 0;
             GetWindowThreadProcessId(w, &process);
             if (process == pi_.dwProcessId) wnd_ = w;
