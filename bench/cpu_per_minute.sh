@@ -13,6 +13,10 @@
 #   FLUSHES  seconds of one more run of each build, traced, that counts the rectangles that Wine
 #            sends to the X server and their pixels (0: none). Tracing costs time of its own:
 #            these runs are not measured for time.
+#   REQUESTS seconds of one more run of each build, traced, that counts Tavelin's requests to
+#            its wineserver by kind (0: none); not measured for time either.
+#   IDLE     1: the display is opened but not run, to measure what the prefix costs when Tavelin
+#            paints nothing (the floor under every figure)
 #   PNG      a directory for a screenshot at the end of each run (to see that it was going)
 set -u
 here=$(cd "$(dirname "$0")/../scripts" && pwd)
@@ -21,7 +25,7 @@ here=$(cd "$(dirname "$0")/../scripts" && pwd)
 exes=()
 for e in "$@"; do exes+=("$(readlink -f "$e")"); done
 screen=${SCREEN:-3840x2160} size=${SIZE:-5} seconds=${MEASURE:-90} rounds=${ROUNDS:-2}
-flushes=${FLUSHES:-0} png=${PNG:-}
+flushes=${FLUSHES:-0} requests=${REQUESTS:-0} idle=${IDLE:-0} png=${PNG:-}
 W=${screen%x*} H=${screen#*x}
 # The display's layout: the digit unit u, the first digit's left x0 and the window's height,
 # worked out from the screen's width at full width.
@@ -75,10 +79,10 @@ runtimes() { local t; for t in /proc/"$1"/task/*; do echo "${t##*/} $(cut -d' ' 
 # ns THEN NOW: the time of the threads found in both counts.
 ns() { join <(sort "$1") <(sort "$2") | awk '{ s += $3 - $2 } END { printf "%d", s }'; }
 
-# run EXE LABEL [TRACE]: one run; prints "label tavelin server x others rss hwm" (seconds a minute,
-# MB), or with TRACE the flushes' figures.
+# run EXE LABEL [TRACE [KIND]]: one run; prints "label tavelin server x others rss hwm" (seconds a
+# minute, MB), or with TRACE seconds traced, the flushes' figures (KIND flushes) or the requests'.
 run() {
-  local exe=$1 label=$2 trace=${3:-}
+  local exe=$1 label=$2 trace=${3:-} kind=${4:-flushes}
   export WINEPREFIX=$work/prefix
   rm -rf "$WINEPREFIX"
   cp -a "$work/template" "$WINEPREFIX"
@@ -90,9 +94,18 @@ run() {
 "TypeInc"=dword:00000001
 "UserScreenSize"=dword:$(printf %08x "$size")
 REG
-  wineserver -p >/dev/null 2>&1
+  # The wineserver traces the requests of every process when it starts so: into the log.
+  if [ "$kind" = requests ] && [ -n "$trace" ]; then
+    wineserver -p -d1 >"$work/log" 2>&1
+  else
+    wineserver -p >/dev/null 2>&1
+  fi
   if [ -n "$trace" ]; then
-    WINEDEBUG=-all,trace+bitblt wine explorer /desktop=Tavelin,"$screen" "$exe" >"$work/log" 2>&1 &
+    if [ "$kind" = requests ]; then
+      wine explorer /desktop=Tavelin,"$screen" "$exe" >/dev/null 2>&1 &
+    else
+      WINEDEBUG=-all,trace+bitblt wine explorer /desktop=Tavelin,"$screen" "$exe" >"$work/log" 2>&1 &
+    fi
   else
     wine explorer /desktop=Tavelin,"$screen" "$exe" >"$work/log" 2>&1 &
   fi
@@ -104,9 +117,11 @@ REG
   xdotool mousemove 470 398 click 1      # "Tavelin": the control bar and the display
   wait_for $patience display_shown || { stop "no display"; return 1; }
   sleep 1
-  xdotool mousemove 22 $((dh + 39)) click 1   # Run
-  xdotool mousemove $((W - 10)) $((H - 10))
-  wait_for $patience running || { stop "the run did not start"; return 1; }
+  if [ "$idle" != 1 ]; then
+    xdotool mousemove 22 $((dh + 39)) click 1   # Run
+    xdotool mousemove $((W - 10)) $((H - 10))
+    wait_for $patience running || { stop "the run did not start"; return 1; }
+  fi
   sleep 2
   local prog server others=() p name
   server=$(wineserver_of_prefix)
@@ -120,6 +135,22 @@ REG
     local from
     from=$(wc -l <"$work/log")
     sleep "$trace"
+    if [ "$kind" = requests ]; then
+      # Tavelin's threads are found from the start of the trace: the process that explorer made
+      # for it, its first thread, and the threads that its threads made.
+      awk -v s="$trace" -v label="$label" -v from="$from" '
+        function tid() { return substr($0, 1, index($0, ":") - 1) }
+        / new_process\(/ && /imagepath=[^,]*Tavelin\.exe/ { asked[tid()] = 1; next }
+        / new_process\(\) = 0/ && asked[tid()] { match($0, /pid=[0-9a-f]+/); pid = substr($0, RSTART + 4, RLENGTH - 4); next }
+        / init_first_thread\(\) = 0/ { match($0, /pid=[0-9a-f]+, tid=[0-9a-f]+/); split(substr($0, RSTART, RLENGTH), a, /[=, ]+/)
+                                       if (a[2] == pid) mine[a[4]] = 1; next }
+        / new_thread\(\) = 0/ && mine[tid()] { match($0, /tid=[0-9a-f]+/); mine[substr($0, RSTART + 4, RLENGTH - 4)] = 1; next }
+        NR > from && mine[tid()] && $2 ~ /^[a-z_]+\($/ { n++; k[substr($2, 1, length($2) - 1)]++ }
+        END { printf "%s: %.1f requests a second:", label, n / s
+              while (length(k) > 0) { m = ""; for (r in k) if (m == "" || k[r] > k[m]) m = r
+                                      if (k[m] / s >= 0.5) printf " %s %.1f", m, k[m] / s; delete k[m] }
+              printf "\n" }' "$work/log"
+    else
     tail -n +$((from + 1)) "$work/log" | awk -v s="$trace" -v label="$label" '
       /x11drv_surface_flush flushing/ {
         r = substr($0, index($0, "bounds (") + 8); r = substr(r, 1, index(r, " ") - 1)
@@ -127,6 +158,7 @@ REG
         n++; px += (b[3] - b[1]) * (b[4] - b[2]) }
       END { printf "%s: %.1f rectangles a second sent to the X server, %.0f pixels a second (%.2f MB)\n",
                    label, n / s, px / s, px * 4 / s / 1048576 }'
+    fi
   else
     for i in "${!procs[@]}"; do runtimes "${procs[$i]}" >"$work/t0.$i"; done
     local t0 t1
@@ -189,4 +221,7 @@ awk '{ split($1, k, "-"); b = k[1]; n[b]++
      }' "$work/results"
 if [ "$flushes" -gt 0 ]; then
   for b in "${!exes[@]}"; do run "${exes[$b]}" "build$((b + 1))" "$flushes"; done
+fi
+if [ "$requests" -gt 0 ]; then
+  for b in "${!exes[@]}"; do run "${exes[$b]}" "build$((b + 1))" "$requests" requests; done
 fi

@@ -2,6 +2,7 @@
 
 #include "display/uBoxNumber.h"
 
+#include <algorithm>
 #include <map>
 #include <vector>
 
@@ -153,9 +154,9 @@ void TDigitSheet::Draw(HDC dc, uint8_t value, const TSegment &segments) {
       SetBkColor(scratch.dc(), bk);
       drawn_[digit] = true;
     }
+    MakeLitRegions();
   }
-  // One bit a pixel to colour: set bits take the background colour, clear ones the text colour.
-  // Only the parts being painted are converted and sent (the segments that changed, as a rule),
+  // Only the parts being painted are filled and sent (the segments that changed, as a rule),
   // each on its own.
   RECT whole{0, 0, w, h}, clip;
   int kind = GetClipBox(dc, &clip);
@@ -164,15 +165,104 @@ void TDigitSheet::Draw(HDC dc, uint8_t value, const TSegment &segments) {
   // The bands of a few segments: a dozen rectangles at most.
   std::vector<RECT> parts = kind == COMPLEXREGION ? gdi::ClipRects(dc, whole, 16)
                                                   : std::vector<RECT>{whole};
-  COLORREF bk = SetBkColor(dc, segments.LitColor());
-  COLORREF fg = SetTextColor(dc, RGB(0, 0, 0));
+  const HRGN lit = lit_[value].get();
+  // Clipping regions are in device units: the digit's region moves there for a moment.
+  POINT origin{0, 0};
+  LPtoDP(dc, &origin, 1);
   for (const RECT &part : parts) {
-    BitBlt(dc, part.left, part.top, part.right - part.left, part.bottom - part.top, sheet,
-           value * w + part.left, part.top, SRCCOPY);
+    if (lit) {
+      // Each colour goes through the region as a clip, in one fill, and each pixel is written
+      // once: filling the region itself costs a call a rectangle of it under Wine, twice the
+      // copy it replaces.
+      OffsetRgn(lit, origin.x, origin.y);
+      for (int mode : {RGN_DIFF, RGN_AND}) {
+        gdi::SavedDC saved(dc);
+        IntersectClipRect(dc, part.left, part.top, part.right, part.bottom);
+        ExtSelectClipRgn(dc, lit, mode);
+        gdi::FillSolid(dc, part, mode == RGN_AND ? segments.LitColor() : RGB(0, 0, 0));
+      }
+      OffsetRgn(lit, -origin.x, -origin.y);
+    } else {
+      // One bit a pixel to colour: set bits take the background colour, clear ones the text's.
+      COLORREF bk = SetBkColor(dc, segments.LitColor());
+      COLORREF fg = SetTextColor(dc, RGB(0, 0, 0));
+      BitBlt(dc, part.left, part.top, part.right - part.left, part.bottom - part.top, sheet,
+             value * w + part.left, part.top, SRCCOPY);
+      SetBkColor(dc, bk);
+      SetTextColor(dc, fg);
+    }
     gdi::SendPainted();
   }
-  SetBkColor(dc, bk);
-  SetTextColor(dc, fg);
+}
+
+void TDigitSheet::MakeLitRegions() {
+  const int u = unit_, w = 8 * u, h = 16 * u;
+  // GetDIBits wants a picture that no DC holds: a copy of the sheet, one bit a pixel, rows from
+  // the top, each a whole number of 32-bit words.
+  gdi::Bitmap copy(CreateBitmap(10 * w, h, 1, 1, nullptr));
+  if (!copy) return;
+  {
+    gdi::BitmapDC to(copy.get());
+    BitBlt(to.dc(), 0, 0, 10 * w, h, sheetDC_->dc(), 0, 0, SRCCOPY);
+  }
+  const size_t stride = size_t(10 * w + 31) / 32 * 4;
+  std::vector<uint8_t> bits(stride * size_t(h));
+  struct {
+    BITMAPINFOHEADER header;
+    RGBQUAD colours[2];
+  } info{};
+  info.header.biSize = sizeof info.header;
+  info.header.biWidth = 10 * w;
+  info.header.biHeight = -h;
+  info.header.biPlanes = 1;
+  info.header.biBitCount = 1;
+  gdi::WindowDC screen(nullptr);
+  if (GetDIBits(screen.dc(), copy.get(), 0, UINT(h), bits.data(),
+                reinterpret_cast<BITMAPINFO *>(&info), DIB_RGB_COLORS) != h)
+    return;
+  // The lit pixels are the set bits, white in a monochrome picture's colours; read as set bits
+  // whatever the colours came back as.
+  const uint8_t unlitByte = info.colours[1].rgbRed != 0 ? 0x00 : 0xFF;
+  std::vector<RECT> rects;
+  std::vector<std::pair<int, int>> runs, band;
+  for (int digit = 0; digit < 10; ++digit) {
+    // Runs of lit pixels row by row; rows alike are one band, so that a digit is a few hundred
+    // rectangles rather than a thousand rows of them. A digit starts on a whole byte (w = 8u).
+    rects.clear();
+    band.clear();
+    size_t bandFirst = 0;
+    for (int y = 0; y <= h; ++y) {
+      runs.clear();
+      const uint8_t *row = y < h ? bits.data() + size_t(y) * stride + size_t(digit * u) : nullptr;
+      for (int x = 0; row && x < w; x += 8) {
+        const uint8_t byte = row[x / 8] ^ unlitByte;  // set bits: lit
+        if (byte == 0) continue;
+        for (int bit = 0; bit < 8; ++bit) {
+          if (!(byte & (0x80 >> bit))) continue;
+          if (!runs.empty() && runs.back().second == x + bit)
+            ++runs.back().second;
+          else
+            runs.emplace_back(x + bit, x + bit + 1);
+        }
+      }
+      if (y > 0 && runs == band) {
+        for (size_t r = bandFirst; r < rects.size(); ++r) rects[r].bottom = y + 1;
+        continue;
+      }
+      band = runs;
+      bandFirst = rects.size();
+      for (const auto &run : runs) rects.push_back(RECT{run.first, y, run.second, y + 1});
+    }
+    std::vector<char> data(sizeof(RGNDATAHEADER) + rects.size() * sizeof(RECT));
+    auto *region = reinterpret_cast<RGNDATA *>(data.data());
+    region->rdh.dwSize = sizeof(RGNDATAHEADER);
+    region->rdh.iType = RDH_RECTANGLES;
+    region->rdh.nCount = DWORD(rects.size());
+    region->rdh.nRgnSize = DWORD(rects.size() * sizeof(RECT));
+    region->rdh.rcBound = RECT{0, 0, w, h};
+    std::copy(rects.begin(), rects.end(), reinterpret_cast<RECT *>(region->Buffer));
+    lit_[digit] = gdi::Region(ExtCreateRegion(nullptr, DWORD(data.size()), region));
+  }
 }
 
 void TDigitSheet::DrawFigure(HDC dc, uint8_t value, const TSegment &segments) const {

@@ -305,34 +305,36 @@ TEST_F(DisplayControls, APartialRepaintLeavesWhatAWholePaintWould) {
 // draws where it is shown, at every paint, asking for that picture once and leaking nothing.
 TEST_F(DisplayControls, APictureThatCannotBeMadeIsDrawnInPlaceAndAskedForOnce) {
   const int u = 640;  // ten digits: 51200 x 10240 pixels
-  TBoxNumber digit(nullptr, u);
-  digit.SetCurrentNumber(7);
-  TCustomGaugeEx gauge(nullptr);
-  gauge.SetBounds(0, 0, 8000000, 60);
-  gauge.SetMaxValue(100);
-  gauge.SetProgress(50);
   const long live = gdi::LiveObjects();
-  std::vector<long> made;  // the objects that each paint made
-  // The pixel at p of the control, seen through a small picture moved under it.
-  auto pixel = [&](TGraphicControl &c, POINT p) {
-    Picture pic(8, 8);
-    SetViewportOrgEx(pic.dc(), 4 - p.x, 4 - p.y, nullptr);
-    long before = gdi::CreatedTotal();
-    c.Paint(pic.dc());
-    made.push_back(gdi::CreatedTotal() - before);
-    SetViewportOrgEx(pic.dc(), 0, 0, nullptr);
-    return pic.At(4, 4);
-  };
-  // 7 lights a, b and c.
-  EXPECT_EQ(pixel(digit, SegmentCentre(0, u)), kGreen);
-  EXPECT_EQ(pixel(digit, SegmentCentre(5, u)), kBlack);
-  EXPECT_EQ(pixel(digit, POINT{4 * u, 12 * u}), kBlack);
-  EXPECT_EQ(pixel(gauge, POINT{10, 30}), kYellow);
-  EXPECT_EQ(pixel(gauge, POINT{7999990, 30}), RGB(255, 255, 255));
-  EXPECT_EQ(pixel(gauge, POINT{4000000, 0}), kBlack);
-  ASSERT_EQ(made.size(), 6u);
-  for (size_t i : {1u, 2u, 4u, 5u}) EXPECT_EQ(made[i], 0) << "paint " << i << " asked again";
-  EXPECT_EQ(gdi::LiveObjects(), live);
+  {
+    TBoxNumber digit(nullptr, u);
+    digit.SetCurrentNumber(7);
+    TCustomGaugeEx gauge(nullptr);
+    gauge.SetBounds(0, 0, 8000000, 60);
+    gauge.SetMaxValue(100);
+    gauge.SetProgress(50);
+    std::vector<long> made;  // the objects that each paint made
+    // The pixel at p of the control, seen through a small picture moved under it.
+    auto pixel = [&](TGraphicControl &c, POINT p) {
+      Picture pic(8, 8);
+      SetViewportOrgEx(pic.dc(), 4 - p.x, 4 - p.y, nullptr);
+      long before = gdi::CreatedTotal();
+      c.Paint(pic.dc());
+      made.push_back(gdi::CreatedTotal() - before);
+      SetViewportOrgEx(pic.dc(), 0, 0, nullptr);
+      return pic.At(4, 4);
+    };
+    // 7 lights a, b and c.
+    EXPECT_EQ(pixel(digit, SegmentCentre(0, u)), kGreen);
+    EXPECT_EQ(pixel(digit, SegmentCentre(5, u)), kBlack);
+    EXPECT_EQ(pixel(digit, POINT{4 * u, 12 * u}), kBlack);
+    EXPECT_EQ(pixel(gauge, POINT{10, 30}), kYellow);
+    EXPECT_EQ(pixel(gauge, POINT{7999990, 30}), RGB(255, 255, 255));
+    EXPECT_EQ(pixel(gauge, POINT{4000000, 0}), kBlack);
+    ASSERT_EQ(made.size(), 6u);
+    for (size_t i : {1u, 2u, 4u, 5u}) EXPECT_EQ(made[i], 0) << "paint " << i << " asked again";
+  }
+  EXPECT_EQ(gdi::LiveObjects(), live) << "all freed with the controls";
 }
 
 // --- Progress gauge ----------------------------------------------------------------------------
@@ -594,6 +596,27 @@ TEST_F(DisplayControls, DigitsOfOneUnitShareTheirPicturesOfOneBitAPixel) {
   EXPECT_EQ(GetPixel(wdc.dc(), 4 * 20, 4 * 20), kBlack);
   EXPECT_EQ(GetPixel(wdc.dc(), 200 + 4 * 20, 8 * 20), kGreen);
   EXPECT_EQ(GetPixel(wdc.dc(), 200 + 1, 5 * 20), kBlack) << "no segment f in a 3";
+  // Shown from what the sheet keeps, each digit is what its hexagons draw, pixel for pixel, in
+  // every colour; here at the unit of a full-width 4K display too.
+  for (int u : {20, 72}) {
+    TBoxNumber box(nullptr, u);
+    if (u == 20) box.SetLitColor(TBoxNumber::WarningColor);
+    for (uint8_t d = 0; d < 10; ++d) {
+      box.SetCurrentNumber(d);
+      auto shown = Render(box);
+      Picture drawn(8 * u, 16 * u);
+      gdi::FillSolid(drawn.dc(), RECT{0, 0, 8 * u, 16 * u}, kBlack);
+      for (size_t seg = 0; seg < SegmentPlaces.size(); ++seg) {
+        if (!(DigitMasks[d] & SegmentPlaces[seg].Bit)) continue;
+        TDisplayPoint at = SegmentOrigin(int(seg), u);
+        box.Segments().DrawSegment(drawn.dc(), SegmentPlaces[seg].Image, at.X, at.Y);
+      }
+      EXPECT_EQ(Differences(Grab(shown->dc(), 0, 0, 8 * u, 16 * u),
+                            Grab(drawn.dc(), 0, 0, 8 * u, 16 * u)),
+                0u)
+          << "unit " << u << " digit " << int(d);
+    }
+  }
 }
 
 // Windows refuses to delete a picture that a DC still holds, and it leaks; Wine deletes it. The
