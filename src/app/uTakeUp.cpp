@@ -2,6 +2,7 @@
 
 #include "app/uTakeUp.h"
 
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -12,6 +13,8 @@
 #include "timing/uRunKeeper.h"
 
 std::optional<TRunRecord> FindInterruptedRun(bool ask) {
+  // Another Tavelin's run, going on: not interrupted, and not ours to remove.
+  if (RunOpenInATavelin()) return std::nullopt;
   const std::optional<std::vector<uint8_t>> bytes = ReadRunRecord();
   if (!bytes) return std::nullopt;
   const TTakeUp found = AssessRunRecord(bytes->data(), bytes->size(), UtcMsNow());
@@ -29,8 +32,16 @@ std::optional<TRunRecord> FindInterruptedRun(bool ask) {
     RemoveRunRecord();
     return std::nullopt;
   }
-  // The settings of that run, which a Tavelin that did not close never saved.
+  // The settings of that run, which a Tavelin that did not close never saved. Those that its
+  // command line gave stay for this session only, as they were.
   const TRunRecord &run = found.Record;
+  const TConfigDefault values[] = {int32_t(run.TotalSeconds), int32_t(run.InterBeepSeconds),
+                                   int32_t(run.TypeInc),      run.BeepActive,
+                                   run.UserScreenSize,        run.CountOvertime,
+                                   run.ExtraThird};
+  static_assert(std::size(values) == RunRecordSettings.size());
+  for (size_t i = 0; i < RunRecordSettings.size(); ++i)
+    if (run.SessionOnly & (1u << i)) AppConfig->HoldForSession(RunRecordSettings[i], values[i]);
   AppConfig->TotalTime->SetTotalSeconds(run.TotalSeconds);
   AppConfig->InterBeepTime->SetTotalSeconds(run.InterBeepSeconds);
   AppConfig->SetTypeInc(run.TypeInc);

@@ -137,6 +137,10 @@ void TNavigChrono::SetEndTime(int endMinute) {
   FEndStarted = false;
   FEndLead = {};
   RunsToTimeOfDay = false;
+  // The gauge's scale and mark as they stand now, until Run works them out again.
+  const uint32_t total = FEndMinute >= 0 ? RunUntilEnd(FEndMinute, LocalMsOfDay()).Seconds
+                                         : AppConfig->TotalTime->GetTotalSeconds();
+  FWatchChrono->SetRunLength(total, ExtraSeconds());
   ShowTotalText();
   ShowClockBand();
 }
@@ -203,6 +207,9 @@ void TNavigChrono::KeepRunRecord() {
   FRecord.ExtraSeconds = ExtraSeconds();
   FRecord.UserScreenSize = AppConfig->UserScreenSize;
   FRecord.CountOvertime = AppConfig->CountOvertime;
+  FRecord.SessionOnly = 0;
+  for (size_t i = 0; i < RunRecordSettings.size(); ++i)
+    if (AppConfig->HeldForSession(RunRecordSettings[i])) FRecord.SessionOnly |= uint8_t(1u << i);
   PlaceRunRecord(FRecord, FThreadContainer->Place(), UtcMsNow());
   // The record is the run's safety net, not the run: a registry that refuses it leaves the run
   // going as it is.
@@ -216,10 +223,12 @@ void TNavigChrono::ForgetRunRecord() {
   if (!FRunOpen) return;
   FRunOpen = false;
   RegisterRunRestart(false);
-  RemoveRunRecord();
+  HoldRunOpen(false);
+  RemoveRunRecordIfOurs(FRecord);
 }
 
 void TNavigChrono::TakeUp(const TRunRecord &record) {
+  FRecord = record;  // the one stored, until this bar writes its own
   FEndMinute = record.EndMinute;
   FEndStarted = FEndMinute >= 0;
   FEndLead = {};
@@ -239,6 +248,7 @@ void TNavigChrono::TakeUp(const TRunRecord &record) {
   ShowTotalText();
   FRunOpen = true;
   RegisterRunRestart(true);
+  HoldRunOpen(true);
   // A run to a time of day ends at that time, whatever the clock did meanwhile.
   ClockChanged();
   ShowClockBand();
@@ -306,6 +316,7 @@ void TNavigChrono::LaunchChrono(TControl *) {
   if (!FRunOpen) {
     FRunOpen = true;
     RegisterRunRestart(true);
+    HoldRunOpen(true);
   }
   KeepRunRecord();
 }

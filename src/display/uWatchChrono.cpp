@@ -195,6 +195,8 @@ void TWatchChrono::ShowDigitColour() {
 
 void TWatchChrono::ShowOvertime(bool overtime) {
   overtime_ = overtime;
+  // No progress comes beyond the end to take a warning's text away: the run's end does.
+  if (overtime && warningUntil_ != 0) ShowWarning({});
   ShowDigitColour();
 }
 

@@ -157,7 +157,7 @@ std::string CommandLineHelp() {
          "/duree:H:MM:SS ou /duree:MM (en minutes): la durée\n"
          "/fin:10h45: chronométrage jusqu'à cette heure\n"
          "/positif ou /negatif: le sens du chronométrage\n"
-         "/bip:MM:SS: beeps activés, à cet intervalle\n"
+         "/bip:MM:SS ou /bip: beeps activés, à cet intervalle (ou à celui enregistré)\n"
          "/sansbip: beeps désactivés\n"
          "/taille:1 à /taille:5: affichage de 640x480 à 1280x1024\n"
          "/plein ou /plein:N: plein écran (sur l'écran N)\n"

@@ -402,8 +402,9 @@ void TConfigAbstract::FollowSessionValue(const std::string &name) {
 
 bool TConfigAbstract::HeldForSession(const std::string &name) const {
   const TConfigField &f = FieldNamed(name);
-  return std::any_of(session_.begin(), session_.end(),
-                     [&](const TSessionValue &held) { return held.Field == &f; });
+  return std::any_of(session_.begin(), session_.end(), [&](const TSessionValue &held) {
+    return held.Field == &f && CurrentValue(f) == held.Session;
+  });
 }
 
 const void *TConfigAbstract::ValueToSave(const TConfigField &field) {

@@ -126,6 +126,7 @@ public:
   // The program itself moved a held value on (a run to an end time works its duration out again
   // when it starts): the new value is still the session's. Nothing for a field not held.
   void FollowSessionValue(const std::string &name);
+  // Held, and still at the session's value: a save would leave the stored value.
   bool HeldForSession(const std::string &name) const;
 
 protected:

@@ -2,6 +2,8 @@
 
 #include "timing/uRunKeeper.h"
 
+#include <algorithm>
+
 #include "settings/uConfig.h"
 #include "settings/uRegistry.h"
 
@@ -56,6 +58,35 @@ void RemoveRunRecord() {
     registry.DeleteValue(RunStateValue);
   } catch (const ETavelinError &) {
   }
+}
+
+void RemoveRunRecordIfOurs(const TRunRecord &written) {
+  const std::optional<std::vector<uint8_t>> stored = ReadRunRecord();
+  const TRunRecordBytes ours = PackRunRecord(written);
+  if (stored && std::equal(stored->begin(), stored->end(), ours.begin(), ours.end()))
+    RemoveRunRecord();
+}
+
+namespace {
+// Per session of Windows, as the record is per user.
+constexpr const char *RunOpenName = "Local\\TavelinRunOpen";
+HANDLE runOpen = nullptr;
+}  // namespace
+
+void HoldRunOpen(bool open) {
+  if (open && !runOpen) {
+    runOpen = CreateMutexA(nullptr, FALSE, RunOpenName);
+  } else if (!open && runOpen) {
+    CloseHandle(runOpen);
+    runOpen = nullptr;
+  }
+}
+
+bool RunOpenInATavelin() {
+  HANDLE held = OpenMutexA(SYNCHRONIZE, FALSE, RunOpenName);
+  if (!held) return false;
+  CloseHandle(held);
+  return true;
 }
 
 void RegisterRunRestart(bool open) {

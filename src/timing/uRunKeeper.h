@@ -21,6 +21,15 @@ void WriteRunRecord(const TRunRecord &record);
 std::optional<std::vector<uint8_t>> ReadRunRecord();
 // Best effort: never throws.
 void RemoveRunRecord();
+// The same, only while the stored record is still `written`, the last one written here: another
+// Tavelin's run may have written its own since, and it stays.
+void RemoveRunRecordIfOurs(const TRunRecord &written);
+
+// While a run is open, other Tavelins can tell that its record is no interrupted run: a second
+// one started meanwhile neither offers it back nor removes it. Held by the process, so that a
+// killed or crashed Tavelin holds it no more.
+void HoldRunOpen(bool open);
+bool RunOpenInATavelin();
 
 // While a run is open, Windows restarts the program with /reprendre after an update that needs
 // the computer restarted. Absent before Vista, where this does nothing.

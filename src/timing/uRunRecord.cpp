@@ -39,9 +39,10 @@ bool Unpack(const uint8_t* in, TRunRecord& r) {
   r.ExtraSeconds = Get<uint32_t>(in, 48);
   r.UserScreenSize = Get<int32_t>(in, 52);
   r.TypeInc = in[56];
+  r.SessionOnly = in[61];
   bool ok = r.TypeInc <= 1 && Flag(in, 57, r.BeepActive) && Flag(in, 58, r.Paused) &&
-            Flag(in, 59, r.ExtraThird) && Flag(in, 60, r.CountOvertime) && in[61] == 0 &&
-            in[62] == 0 && in[63] == 0;
+            Flag(in, 59, r.ExtraThird) && Flag(in, 60, r.CountOvertime) &&
+            r.SessionOnly < (1u << RunRecordSettings.size()) && in[62] == 0 && in[63] == 0;
   return ok && r.TotalSeconds <= RunRecordMaxSeconds &&
          r.InterBeepSeconds <= RunRecordMaxSeconds && r.ExtraSeconds <= RunRecordMaxSeconds &&
          r.EndMinute >= -1 && r.EndMinute < 24 * 60 && r.UserScreenSize >= 0 &&
@@ -68,6 +69,7 @@ TRunRecordBytes PackRunRecord(const TRunRecord& r) {
   out[58] = r.Paused;
   out[59] = r.ExtraThird;
   out[60] = r.CountOvertime;
+  out[61] = r.SessionOnly;
   return out;
 }
 

@@ -24,7 +24,9 @@
 //       58    1  Paused
 //       59    1  ExtraThird
 //       60    1  CountOvertime
-//       61    3  zero
+//       61    1  SessionOnly        the settings a command line gave for its session only:
+//                                  bit i for RunRecordSettings[i]
+//       62    2  zero
 //
 // A record read back is checked field by field: anything else than what a writer of this version
 // can write is no run at all.
@@ -42,6 +44,10 @@ constexpr size_t RunRecordSize = 64;
 constexpr uint32_t RunRecordMaxSeconds = 89999;
 constexpr int32_t RunRecordScreenSizes = 5 + 16;
 constexpr int64_t RunRecordMaxAgeMs = 86'400'000;
+// The run's settings by their registry names, in the order of SessionOnly's bits.
+constexpr std::array<const char*, 7> RunRecordSettings = {
+    "TotalTime", "InterBeepTime", "TypeInc", "BeepActive", "UserScreenSize", "CountOvertime",
+    "ExtraThird"};
 
 struct TRunRecord {
   uint32_t TotalSeconds = 0;
@@ -58,6 +64,7 @@ struct TRunRecord {
   bool Paused = false;
   bool ExtraThird = false;
   bool CountOvertime = false;
+  uint8_t SessionOnly = 0;
 
   bool operator==(const TRunRecord&) const = default;
 };

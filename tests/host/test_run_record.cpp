@@ -14,7 +14,8 @@ constexpr int64_t Now = 1'796'000'000'000;  // UTC ms, December 2026
 
 // A run of 20 minutes, 300 s into it at Now (30 s of it paused), every field set apart.
 TRunRecord Running() {
-  return {1200, 30, Now - 330'000, 30'000, 0, Now - 1'000, 645, 400, 7, 1, true, false, true, true};
+  return {1200, 30, Now - 330'000, 30'000, 0, Now - 1'000, 645, 400, 7, 1, true, false, true, true,
+          0x41};
 }
 
 TTakeUp Assess(const TRunRecord& r, int64_t at) {
@@ -37,10 +38,10 @@ TEST(RunRecord, WhatNoWriterWritesIsNoRun) {
     change(r);
     EXPECT_EQ(Assess(r, Now).Kind, TTakeUpKind::NoRun) << name;
   }
-  // A byte short; then the version, the direction, a flag, the padding.
+  // A byte short; then the version, the direction, a flag, a setting that no run has, the padding.
   const TRunRecordBytes good = PackRunRecord(Running());
   EXPECT_EQ(AssessRunRecord(good.data(), good.size() - 1, Now).Kind, TTakeUpKind::NoRun);
-  for (const auto& [at, value] : {std::pair{0, 2}, {56, 2}, {57, 2}, {63, 1}}) {
+  for (const auto& [at, value] : {std::pair{0, 2}, {56, 2}, {57, 2}, {61, 0x80}, {63, 1}}) {
     TRunRecordBytes b = good;
     b[size_t(at)] = uint8_t(value);
     EXPECT_EQ(AssessRunRecord(b.data(), b.size(), Now).Kind, TTakeUpKind::NoRun) << at;

@@ -899,17 +899,27 @@ void WINAPI ShiftedUtc(LPFILETIME time) {
 }
 
 // A 20-minute count-down started 603.4 s ago, whose Tavelin went (its record last written) a
-// minute ago, is offered back and taken up on its place; one whose end came meanwhile is told.
+// minute ago, is offered back and taken up on its place; one whose end came meanwhile is told;
+// one still open in another Tavelin is neither. The duration that a command line gave the run
+// stays for this session only, and at its end the bar leaves another Tavelin's record.
 TEST_F(ControlBar, AtStartAnInterruptedRunIsTakenUpWhereTheWallClockPutsIt) {
   const int64_t now = UtcMsNow();
   TRunRecord run{1200, 45, now - 1'500'000, 0, 0, now - 1'200'000, -1, 0, 2, 1, true};
   WriteRunRecord(run);
   MessageBoxWatcher boxes;
+  HoldRunOpen(true);
+  EXPECT_FALSE(FindInterruptedRun(true));
+  EXPECT_TRUE(boxes.Boxes().empty());
+  EXPECT_TRUE(ReadValue(SettingsKey(), "RunState").exists);
+  HoldRunOpen(false);
   EXPECT_FALSE(FindInterruptedRun(true));
   EXPECT_FALSE(ReadValue(SettingsKey(), "RunState").exists);
   run.StartUtcMs = now - 603'400;
   run.SavedUtcMs = now - 60'000;
+  run.SessionOnly = 1;  // TotalTime
   WriteRunRecord(run);
+  const uint32_t storedTotal = AppConfig->TotalTime->GetTotalSeconds();
+  const TRunRecord other{600, 0, now - 1'000, 0, 0, now, -1};
   const std::optional<TRunRecord> found = FindInterruptedRun(true);
   ASSERT_TRUE(found);
   ASSERT_EQ(boxes.Boxes().size(), 2u);
@@ -926,6 +936,7 @@ TEST_F(ControlBar, AtStartAnInterruptedRunIsTakenUpWhereTheWallClockPutsIt) {
     shown = Shown(*bar);
     left = 1200 - (UtcMsNow() - run.StartUtcMs) / 1000;
     EXPECT_EQ(bar->Get<TPanel>("BeepTime").Caption(), "inter beep: 0 H 00 min 45 sec");
+    WriteRunRecord(other);
     Click(bar->Get<TButton>("BtnQuit"));
   });
   s.Start();
@@ -933,7 +944,10 @@ TEST_F(ControlBar, AtStartAnInterruptedRunIsTakenUpWhereTheWallClockPutsIt) {
   // The second that the wall clock gives, or the one before if it has only just turned.
   const int shownLeft = std::stoi(shown.substr(3, 2)) * 60 + std::stoi(shown.substr(6, 2));
   EXPECT_TRUE(shownLeft == left || shownLeft == left + 1) << shown << " for " << left << " s";
-  EXPECT_FALSE(ReadValue(SettingsKey(), "RunState").exists);
+  EXPECT_TRUE(ReadValue(SettingsKey(), "RunState").exists) << "another Tavelin's record";
+  AppConfig->Save();
+  EXPECT_EQ(ReadValue(SettingsKey(), "TotalTime").Dword(), storedTotal);
+  EXPECT_EQ(ReadValue(SettingsKey(), "InterBeepTime").Dword(), 45u);
 }
 
 // Ten minutes of sleep on a clock that did not count them (Wine's): on waking, the display is ten
@@ -959,6 +973,22 @@ TEST_F(ControlBar, OnWakingTheRunTakesItsPlaceFromTheWallClock) {
   RunBar(s);
   EXPECT_EQ(woken.substr(0, 5), "00:49") << woken;
   EXPECT_FALSE(ReadValue(SettingsKey(), "RunState").exists);
+}
+
+// Before Run, a tiers-temps run to 10:45 chosen at 10:30:20 shows its scale to the extended end on
+// a whole minute, 10:50, and its mark at 10:45.
+TEST_F(ControlBarTimed, BeforeRunTheGaugeOfATiersTempsRunToATimeOfDayReachesAWholeMinute) {
+  FakeLocalClock wall(TimeOfDay(10, 30, 20));
+  AppConfig->ExtraThird = true;
+  ChooseEnd(10, 45);
+  Scenario s;
+  s.Then(100, [&] {
+    TNavigChrono *bar = Bar();
+    EXPECT_NEAR(bar->WatchChrono().Gauge().Mark(), 880, 1);
+    EXPECT_NEAR(bar->WatchChrono().Gauge().MaxValue(), 1180, 1);
+    Click(bar->Get<TButton>("BtnQuit"));
+  });
+  RunBar(s);
 }
 
 // The clock set five minutes on during a run to 10:45 chosen at 10:30: the count-down shows ten

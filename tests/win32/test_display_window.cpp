@@ -242,6 +242,13 @@ TEST_F(DisplayWindow, DigitAndProgressMessages) {
   EXPECT_EQ(watch_->Digit(0).CurrentNumber(), 0);
   SendMessageA(Wnd(), WM_SET_DIGIT, 0, 2);
   EXPECT_EQ(watch_->Digit(0).CurrentNumber(), 2);
+  // A warning's text stays its ten seconds of progress, or until the end when it comes sooner
+  // (no progress comes beyond it).
+  SendMessageA(Wnd(), WM_SET_WARNING, 0, LPARAM(TExamEventKind::NormalEnd));
+  SendMessageA(Wnd(), WM_SET_PROGRESS, 159, 0);
+  EXPECT_EQ(watch_->Gauge().Caption(), "Fin du temps normal");
+  SendMessageA(Wnd(), WM_SET_OVERTIME, 0, 0);
+  EXPECT_EQ(watch_->Gauge().Caption(), "");
 }
 
 TEST_F(DisplayWindow, SameDigitOrProgressPaintsNothing) {
