@@ -209,21 +209,24 @@ void TApplication::BringAboveFront(HWND wnd) {
 }
 
 namespace {
-// The message box places itself (centred on its owner) before it is shown and activated: its
-// activation is where it is moved, once.
-bool boxToPlace = false;
+// The message box is prepared before it is shown and activated, once: placed (centred on its
+// owner), and its question's buttons named.
+bool boxToPrepare = false, boxToPlace = false;
 
-LRESULT CALLBACK PlaceBox(int code, WPARAM wParam, LPARAM lParam) {
-  if (code == HCBT_ACTIVATE && boxToPlace) {
+LRESULT CALLBACK PrepareBox(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HCBT_ACTIVATE && boxToPrepare) {
     HWND wnd = reinterpret_cast<HWND>(wParam);
     char cls[16] = {};
     GetClassNameA(wnd, cls, sizeof cls);
     if (strcmp(cls, "#32770") == 0) {
-      boxToPlace = false;
+      boxToPrepare = false;
+      // The system names them in its own language; a question in French answers in French.
+      SetDlgItemTextA(wnd, IDYES, "&Oui");
+      SetDlgItemTextA(wnd, IDNO, "&Non");
       // No exception may cross back into Windows: a box that cannot be placed stays where the
       // system put it, and still says what it has to say.
       try {
-        Application.BringAboveFront(wnd);
+        if (boxToPlace) Application.BringAboveFront(wnd);
       } catch (...) {
       }
     }
@@ -235,11 +238,15 @@ LRESULT CALLBACK PlaceBox(int code, WPARAM wParam, LPARAM lParam) {
 int ShowMessageBox(const std::string &text, const std::string &caption, UINT flags) {
   HWND owner = GetActiveWindow();
   if (!owner) flags |= MB_TASKMODAL;
-  if (!Application.FrontWindow()) return MessageBoxA(owner, text.c_str(), caption.c_str(), flags);
-  HHOOK hook = SetWindowsHookExA(WH_CBT, PlaceBox, nullptr, GetCurrentThreadId());
-  boxToPlace = true;
-  int answer = MessageBoxA(owner, text.c_str(), caption.c_str(), flags | MB_TOPMOST);
-  boxToPlace = false;
+  const bool place = Application.FrontWindow() != nullptr;
+  if (!place && (flags & MB_TYPEMASK) != MB_YESNO)
+    return MessageBoxA(owner, text.c_str(), caption.c_str(), flags);
+  HHOOK hook = SetWindowsHookExA(WH_CBT, PrepareBox, nullptr, GetCurrentThreadId());
+  boxToPrepare = true;
+  boxToPlace = place;
+  int answer =
+      MessageBoxA(owner, text.c_str(), caption.c_str(), flags | (place ? MB_TOPMOST : 0));
+  boxToPrepare = boxToPlace = false;
   if (hook) UnhookWindowsHookEx(hook);
   return answer;
 }

@@ -160,9 +160,15 @@ void MessageBoxWatcher::Run() {
       char caption[256] = {}, text[1024] = {};
       GetWindowTextA(f.box, caption, sizeof caption);
       GetDlgItemTextA(f.box, 0xFFFF, text, sizeof text);
+      std::string buttons;
+      for (HWND b = nullptr; (b = FindWindowExA(f.box, b, "Button", nullptr));) {
+        char label[64] = {};
+        GetWindowTextA(b, label, sizeof label);
+        buttons += std::string(label) + "|";
+      }
       {
         std::lock_guard<std::mutex> lock(mutex_);
-        boxes_.push_back({caption, text, shownAt});
+        boxes_.push_back({caption, text, buttons, shownAt});
       }
       if (answerAfterMs_ > 0) std::this_thread::sleep_until(shownAt + std::chrono::milliseconds(answerAfterMs_));
       // The first button of a message box is OK (IDOK) or the only one.

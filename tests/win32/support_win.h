@@ -74,6 +74,7 @@ public:
   ~MessageBoxWatcher();
   struct Box {
     std::string caption, text;
+    std::string buttons;  // their texts, in order, each followed by "|"
     std::chrono::steady_clock::time_point shownAt;  // when the watcher first saw it
   };
   std::vector<Box> Boxes();

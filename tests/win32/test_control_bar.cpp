@@ -928,6 +928,7 @@ TEST_F(ControlBar, AtStartAnInterruptedRunIsTakenUpWhereTheWallClockPutsIt) {
   EXPECT_EQ(boxes.Boxes()[1].caption, AppConfig->GetTitleText(1));
   EXPECT_EQ(boxes.Boxes()[1].text, "Un chronométrage a été interrompu à " +
                                        LocalHourText(now - 60'000) + ". Le reprendre ?");
+  EXPECT_EQ(boxes.Boxes()[1].buttons, "&Oui|&Non|") << "whatever the system's language";
   std::string shown;
   int64_t left = 0;
   Scenario s;

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 
 #include "support_win.h"
 
@@ -220,8 +221,17 @@ TEST(Program, WrongTypedSettingIsReportedAndTheProgramGoesOn) {
   ResetRegistry();
 }
 
+// When a run started, as its record says (UTC ms).
+int64_t RecordedStart() {
+  const RegValue record = ReadValue(kKey, "RunState");
+  int64_t start = 0;
+  if (record.data.size() == 64) std::memcpy(&start, record.data.data() + 12, sizeof start);
+  return start;
+}
+
 // Killed in the middle of a run, the program leaves the run's record; the next start asks before
-// its main window shows, and "Non" removes the record.
+// its main window shows, and "Oui" takes the run up where it would be had it gone on. Killed
+// again, the next start asks again, and "Non" removes the record.
 TEST(Program, ARunKilledMidwayIsOfferedAtTheNextStartAndNonForgetsIt) {
   ResetRegistry();
   Running program;
@@ -240,6 +250,30 @@ TEST(Program, ARunKilledMidwayIsOfferedAtTheNextStartAndNonForgetsIt) {
   TerminateProcess(program.pi.hProcess, 1);
   EXPECT_EQ(program.WaitExit(5000), 1u);
   EXPECT_EQ(ReadValue(kKey, "RunState").data.size(), 64u);
+  const int64_t startedAt = RecordedStart();
+  Sleep(2500);  // so that a run begun again at the next start would be seconds off
+
+  Running takenUp;
+  ASSERT_TRUE(takenUp.Start());
+  HWND question = WaitForWindow(takenUp.pi.dwProcessId, "#32770", 10000);
+  ASSERT_NE(question, nullptr);
+  PostMessageA(question, WM_COMMAND, IDYES, 0);
+  bar = WaitForWindow(takenUp.pi.dwProcessId, "TavelinWindow", 10000,
+                      "Tavelin 1.0 - Dialogue de visualisation");
+  ASSERT_NE(bar, nullptr);
+  // Paused, the bar writes where its run stands: it started when the killed run did.
+  HWND pause = FindWindowExA(bar, FindWindowExA(bar, nullptr, "Button", nullptr), "Button", nullptr);
+  PostMessageA(pause, BM_CLICK, 0, 0);
+  auto paused = [] {
+    const RegValue record = ReadValue(kKey, "RunState");
+    return record.data.size() == 64 && record.data[58] == 1;
+  };
+  for (int i = 0; i < 300 && !paused(); ++i) Sleep(10);
+  GetLocalTime(&runAt);
+  ASSERT_TRUE(paused());
+  EXPECT_NEAR(double(RecordedStart() - startedAt), 0.0, 1000.0);
+  TerminateProcess(takenUp.pi.hProcess, 1);
+  EXPECT_EQ(takenUp.WaitExit(5000), 1u);
 
   Running again;
   ASSERT_TRUE(again.Start());
