@@ -305,36 +305,35 @@ TEST_F(DisplayControls, APartialRepaintLeavesWhatAWholePaintWould) {
 // draws where it is shown, at every paint, asking for that picture once and leaking nothing.
 TEST_F(DisplayControls, APictureThatCannotBeMadeIsDrawnInPlaceAndAskedForOnce) {
   const int u = 640;  // ten digits: 51200 x 10240 pixels
+  TCustomGaugeEx gauge(nullptr);
+  gauge.SetBounds(0, 0, 8000000, 60);
+  gauge.SetMaxValue(100);
+  gauge.SetProgress(50);
   const long live = gdi::LiveObjects();
-  {
-    TBoxNumber digit(nullptr, u);
-    digit.SetCurrentNumber(7);
-    TCustomGaugeEx gauge(nullptr);
-    gauge.SetBounds(0, 0, 8000000, 60);
-    gauge.SetMaxValue(100);
-    gauge.SetProgress(50);
-    std::vector<long> made;  // the objects that each paint made
-    // The pixel at p of the control, seen through a small picture moved under it.
-    auto pixel = [&](TGraphicControl &c, POINT p) {
-      Picture pic(8, 8);
-      SetViewportOrgEx(pic.dc(), 4 - p.x, 4 - p.y, nullptr);
-      long before = gdi::CreatedTotal();
-      c.Paint(pic.dc());
-      made.push_back(gdi::CreatedTotal() - before);
-      SetViewportOrgEx(pic.dc(), 0, 0, nullptr);
-      return pic.At(4, 4);
-    };
-    // 7 lights a, b and c.
-    EXPECT_EQ(pixel(digit, SegmentCentre(0, u)), kGreen);
-    EXPECT_EQ(pixel(digit, SegmentCentre(5, u)), kBlack);
-    EXPECT_EQ(pixel(digit, POINT{4 * u, 12 * u}), kBlack);
-    EXPECT_EQ(pixel(gauge, POINT{10, 30}), kYellow);
-    EXPECT_EQ(pixel(gauge, POINT{7999990, 30}), RGB(255, 255, 255));
-    EXPECT_EQ(pixel(gauge, POINT{4000000, 0}), kBlack);
-    ASSERT_EQ(made.size(), 6u);
-    for (size_t i : {1u, 2u, 4u, 5u}) EXPECT_EQ(made[i], 0) << "paint " << i << " asked again";
-  }
-  EXPECT_EQ(gdi::LiveObjects(), live) << "all freed with the controls";
+  auto digit = std::make_unique<TBoxNumber>(nullptr, u);
+  digit->SetCurrentNumber(7);
+  std::vector<long> made;  // the objects that each paint made
+  // The pixel at p of the control, seen through a small picture moved under it.
+  auto pixel = [&](TGraphicControl &c, POINT p) {
+    Picture pic(8, 8);
+    SetViewportOrgEx(pic.dc(), 4 - p.x, 4 - p.y, nullptr);
+    long before = gdi::CreatedTotal();
+    c.Paint(pic.dc());
+    made.push_back(gdi::CreatedTotal() - before);
+    SetViewportOrgEx(pic.dc(), 0, 0, nullptr);
+    return pic.At(4, 4);
+  };
+  // 7 lights a, b and c.
+  EXPECT_EQ(pixel(*digit, SegmentCentre(0, u)), kGreen);
+  EXPECT_EQ(pixel(*digit, SegmentCentre(5, u)), kBlack);
+  EXPECT_EQ(pixel(*digit, POINT{4 * u, 12 * u}), kBlack);
+  EXPECT_EQ(pixel(gauge, POINT{10, 30}), kYellow);
+  EXPECT_EQ(pixel(gauge, POINT{7999990, 30}), RGB(255, 255, 255));
+  EXPECT_EQ(pixel(gauge, POINT{4000000, 0}), kBlack);
+  ASSERT_EQ(made.size(), 6u);
+  for (size_t i : {1u, 2u, 4u, 5u}) EXPECT_EQ(made[i], 0) << "paint " << i << " asked again";
+  digit.reset();  // and what it keeps of its digits with it
+  EXPECT_EQ(gdi::LiveObjects(), live);
 }
 
 // --- Progress gauge ----------------------------------------------------------------------------
