@@ -108,7 +108,7 @@ void TNavigChrono::ShowTotalText() {
                       : "Temps Total: " + ShortDuration(total) + " · " +
                             ShortDuration(total + extra);
   } else {
-    text = EndTimeText(FEndMinute, paused);
+    text = EndTimeText(FEndMinute, paused - PausedAfterNormalEnd());
     if (extra != 0) {
       const int64_t endMs = int64_t{FEndMinute} * 60'000 +
                             std::chrono::duration_cast<std::chrono::milliseconds>(paused).count() +
@@ -117,6 +117,19 @@ void TNavigChrono::ShowTotalText() {
     }
   }
   Get<TPanel>("TotalTime").SetCaption(text);
+}
+
+std::chrono::nanoseconds TNavigChrono::PausedAfterNormalEnd() {
+  if (!FRunStarted || !FThreadContainer || ExtraSeconds() == 0) return {};
+  // The normal end, once come, stays where it came; only the extended end still follows the
+  // pauses. Asked at every pause, and by the band every second: the first time the run is seen
+  // past its normal end, the pauses done so far all came before it (one under way began after).
+  const TRunPlace place = FThreadContainer->Place();
+  if (FPausedAtNormalEnd.count() < 0 &&
+      place.RunTime >= std::chrono::seconds(AppConfig->TotalTime->GetTotalSeconds()))
+    FPausedAtNormalEnd = place.PausedBefore;
+  if (FPausedAtNormalEnd.count() < 0) return {};
+  return FThreadContainer->PausedTotal() - FPausedAtNormalEnd;
 }
 
 void TNavigChrono::ShowClockBand() {
@@ -128,7 +141,10 @@ void TNavigChrono::ShowClockBand() {
   run.TotalSeconds = AppConfig->TotalTime->GetTotalSeconds();
   run.ExtraSeconds = ExtraSeconds();
   run.EndMinute = FEndMinute;
-  if (FRunStarted && FThreadContainer) run.Paused = FThreadContainer->PausedTotal();
+  if (FRunStarted && FThreadContainer) {
+    run.Paused = FThreadContainer->PausedTotal();
+    run.PausedAfterNormalEnd = PausedAfterNormalEnd();
+  }
   band->SetText(ClockBandText(LocalMsOfDay(), run));
 }
 
@@ -326,6 +342,7 @@ void TNavigChrono::PauseChrono(TControl *) {
   FThreadContainer->Suspend();
   Get<TButton>("BtnPause").SetEnabled(false);
   Get<TButton>("BtnRun").SetEnabled(true);
+  PausedAfterNormalEnd();
   ShowClockBand();
   KeepRunRecord();
 }
@@ -386,6 +403,7 @@ void TNavigChrono::RunFinished() {
   FWatchChrono->Gauge().SetProgress(0);
   FWatchChrono->ResetDigits();
   FRunStarted = false;
+  FPausedAtNormalEnd = std::chrono::nanoseconds{-1};
   // An end time is for one run.
   if (FEndMinute >= 0) SetEndTime(-1);
   FWatchChrono->SetRunLength(AppConfig->TotalTime->GetTotalSeconds(), ExtraSeconds());

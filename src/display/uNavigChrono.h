@@ -88,6 +88,9 @@ private:
   std::chrono::nanoseconds FEndLead{};
   bool FRunStarted = false;  // Run pressed since the bar opened or the last run ended
   int64_t FStartMs = 0;      // when, on the local wall clock
+  // The pauses made before the normal end of a tiers-temps run, once it has come; -1 before.
+  std::chrono::nanoseconds FPausedAtNormalEnd{-1};
+  std::chrono::nanoseconds PausedAfterNormalEnd();
   TRunRecord FRecord;          // as last written
   bool FRunOpen = false;       // from Run to the end of the run or the bar's closing
   bool FSessionEnding = false;  // logoff or shutdown: the record stays

@@ -97,7 +97,9 @@ std::string ClockBandText(int64_t nowMs, const TClockBandRun &run) {
   else if (run.TotalSeconds != 0)
     endMs = (run.Started ? run.StartMs : nowMs) + int64_t{run.TotalSeconds} * 1000 + pausedMs;
   if (endMs >= 0) {
-    text += "   Fin " + MinuteText(minuteOf(endMs));
+    const int64_t afterMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(run.PausedAfterNormalEnd).count();
+    text += "   Fin " + MinuteText(minuteOf(endMs - afterMs));
     if (run.ExtraSeconds != 0)
       text += "   Tiers-temps " + MinuteText(minuteOf(endMs + int64_t{run.ExtraSeconds} * 1000));
   }

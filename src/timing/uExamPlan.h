@@ -65,6 +65,8 @@ struct TClockBandRun {
   uint32_t ExtraSeconds = 0;        // 0: no tiers-temps
   int EndMinute = -1;               // a run to a time of day: its end, before any pause
   std::chrono::nanoseconds Paused{};  // the pauses so far, the one under way included
+  // Those of them made once the normal end had come, which moved only the extended end.
+  std::chrono::nanoseconds PausedAfterNormalEnd{};
 };
 std::string ClockBandText(int64_t nowMs, const TClockBandRun &run);
 // "10 h 05"

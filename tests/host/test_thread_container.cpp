@@ -895,6 +895,12 @@ TEST(ExamClock, BandReadsTheTimeOfDayAndTheEnds) {
   run.Paused = 5min;
   EXPECT_EQ(ClockBandText(At(9, 12, 0), run),
             "Il est 9 h 12   Début 9 h 00   Fin 9 h 50   Tiers-temps 10 h 05");
+  // A pause once the normal end has come moves the extended end only.
+  run.Paused = 15min;
+  run.PausedAfterNormalEnd = 10min;
+  EXPECT_EQ(ClockBandText(At(9, 55, 0), run),
+            "Il est 9 h 55   Début 9 h 00   Fin 9 h 50   Tiers-temps 10 h 15");
+  run.PausedAfterNormalEnd = {};
   // To a time of day, past midnight; an open-ended run has no end.
   run.EndMinute = Minute(0, 8);
   run.ExtraSeconds = 180;
