@@ -235,11 +235,15 @@ void TNavigChrono::KeepRunRecord() {
   }
 }
 
+void TNavigChrono::SetRunOpen(bool open) {
+  FRunOpen = open;
+  RegisterRunRestart(open);
+  HoldRunOpen(open);
+}
+
 void TNavigChrono::ForgetRunRecord() {
   if (!FRunOpen) return;
-  FRunOpen = false;
-  RegisterRunRestart(false);
-  HoldRunOpen(false);
+  SetRunOpen(false);
   RemoveRunRecordIfOurs(FRecord);
 }
 
@@ -262,9 +266,7 @@ void TNavigChrono::TakeUp(const TRunRecord &record) {
   Get<TButton>("BtnPause").SetEnabled(!place.Paused);
   Get<TButton>("BtnRun").SetEnabled(place.Paused);
   ShowTotalText();
-  FRunOpen = true;
-  RegisterRunRestart(true);
-  HoldRunOpen(true);
+  SetRunOpen(true);
   // A run to a time of day ends at that time, whatever the clock did meanwhile.
   ClockChanged();
   ShowClockBand();
@@ -330,9 +332,7 @@ void TNavigChrono::LaunchChrono(TControl *) {
   if (FEndMinute >= 0) ShowTotalText();
   ShowClockBand();
   if (!FRunOpen) {
-    FRunOpen = true;
-    RegisterRunRestart(true);
-    HoldRunOpen(true);
+    SetRunOpen(true);
   }
   KeepRunRecord();
 }

@@ -93,5 +93,7 @@ private:
   std::chrono::nanoseconds PausedAfterNormalEnd();
   TRunRecord FRecord;          // as last written
   bool FRunOpen = false;       // from Run to the end of the run or the bar's closing
+  // Open: Windows restarts Tavelin after an update, and other Tavelins leave the record alone.
+  void SetRunOpen(bool open);
   bool FSessionEnding = false;  // logoff or shutdown: the record stays
 };

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "forms/uForms.h"
+#include "forms/uSystemLib.h"
 #include "base/uText.h"
 
 TApplication Application;
@@ -47,10 +48,7 @@ TMouseTracking CurrentMouseTracking() {
   return {query.hwndTrack, query.dwFlags & (TME_HOVER | TME_LEAVE | TME_NONCLIENT)};
 }
 
-bool RunningUnderWine() {
-  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-  return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
+bool RunningUnderWine() { return SystemProc(L"ntdll.dll", "wine_get_version") != nullptr; }
 
 void EndMouseTracking(const TMouseTracking &tracking) {
   TRACKMOUSEEVENT cancel{};

@@ -908,26 +908,33 @@ void TComboBox::HandleCommand(WORD code) {
 
 // --- Radio button, check box and static text ----------------------------------------------------
 
-TRadioButton::TRadioButton(TWinControl *parent) : TWinControl(parent) {}
-
-void TRadioButton::ApplyDesign(const TDesignItem &item) {
+void TTickButton::ApplyDesign(const TDesignItem &item) {
   TWinControl::ApplyDesign(item);
   TabOrder = item.GetInt("taborder", -1);
   text_ = item.Get("caption", "");
   checked_ = item.GetBool("checked", false);
 }
 
-void TRadioButton::CreateWindowHandle() {
-  CreateStandard("BUTTON", WS_TABSTOP | BS_RADIOBUTTON, 0, text_);
+void TTickButton::CreateWindowHandle() {
+  CreateStandard("BUTTON", WS_TABSTOP | style_, 0, text_);
   SendMessageA(handle_, BM_SETCHECK, checked_ ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-bool TRadioButton::Checked() const { return checked_; }
-
-void TRadioButton::SetChecked(bool checked) {
-  if (checked == checked_) return;
+void TTickButton::ShowChecked(bool checked) {
   checked_ = checked;
   if (handle_) SendMessageA(handle_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+HBRUSH TTickButton::ControlColor(HDC dc) {
+  SetBkColor(dc, ColorToRGB(parent_->EffectiveColor()));
+  return parent_->BackgroundBrush();
+}
+
+TRadioButton::TRadioButton(TWinControl *parent) : TTickButton(parent, BS_RADIOBUTTON) {}
+
+void TRadioButton::SetChecked(bool checked) {
+  if (checked == Checked()) return;
+  ShowChecked(checked);
   if (!checked) return;
   for (TControl *c : parent_->Children())
     if (auto *r = dynamic_cast<TRadioButton *>(c); r && r != this) r->SetChecked(false);
@@ -938,40 +945,13 @@ void TRadioButton::HandleCommand(WORD code) {
   if (code == BN_CLICKED) SetChecked(true);
 }
 
-HBRUSH TRadioButton::ControlColor(HDC dc) {
-  SetBkColor(dc, ColorToRGB(parent_->EffectiveColor()));
-  return parent_->BackgroundBrush();
-}
-
-TCheckBox::TCheckBox(TWinControl *parent) : TWinControl(parent) {}
-
-void TCheckBox::ApplyDesign(const TDesignItem &item) {
-  TWinControl::ApplyDesign(item);
-  TabOrder = item.GetInt("taborder", -1);
-  text_ = item.Get("caption", "");
-  checked_ = item.GetBool("checked", false);
-}
-
-void TCheckBox::CreateWindowHandle() {
-  CreateStandard("BUTTON", WS_TABSTOP | BS_AUTOCHECKBOX, 0, text_);
-  SendMessageA(handle_, BM_SETCHECK, checked_ ? BST_CHECKED : BST_UNCHECKED, 0);
-}
-
-void TCheckBox::SetChecked(bool checked) {
-  checked_ = checked;
-  if (handle_) SendMessageA(handle_, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
-}
+TCheckBox::TCheckBox(TWinControl *parent) : TTickButton(parent, BS_AUTOCHECKBOX) {}
 
 void TCheckBox::HandleCommand(WORD code) {
   if (code != BN_CLICKED) return;
   // The system has ticked or cleared the box already (a click, or the space bar).
-  checked_ = SendMessageA(handle_, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  ShowChecked(SendMessageA(handle_, BM_GETCHECK, 0, 0) == BST_CHECKED);
   Click();
-}
-
-HBRUSH TCheckBox::ControlColor(HDC dc) {
-  SetBkColor(dc, ColorToRGB(parent_->EffectiveColor()));
-  return parent_->BackgroundBrush();
 }
 
 TStaticText::TStaticText(TWinControl *parent) : TWinControl(parent) {}

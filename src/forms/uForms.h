@@ -355,38 +355,38 @@ private:
   int designItemHeight_ = 14;  // at 96 DPI
 };
 
-class TRadioButton : public TWinControl {
+// A system button with a caption and a checked state, on its parent's background.
+class TTickButton : public TWinControl {
 public:
-  explicit TRadioButton(TWinControl *parent);
   void ApplyDesign(const TDesignItem &item) override;
-  bool Checked() const;
-  // Checking a button that was not checked runs its click, as a user's click would.
-  void SetChecked(bool checked);
-  void HandleCommand(WORD code) override;
+  bool Checked() const { return checked_; }
   HBRUSH ControlColor(HDC dc) override;
 
 protected:
+  TTickButton(TWinControl *parent, DWORD style) : TWinControl(parent), style_(style) {}
   void CreateWindowHandle() override;
+  // The state, shown at once when the button has its window.
+  void ShowChecked(bool checked);
 
 private:
+  DWORD style_;
   bool checked_ = false;
 };
 
-// A box ticked or not. The user's click switches it and runs its click; SetChecked does not.
-class TCheckBox : public TWinControl {
+class TRadioButton : public TTickButton {
 public:
-  explicit TCheckBox(TWinControl *parent);
-  void ApplyDesign(const TDesignItem &item) override;
-  bool Checked() const { return checked_; }
+  explicit TRadioButton(TWinControl *parent);
+  // Checking a button that was not checked runs its click, as a user's click would.
   void SetChecked(bool checked);
   void HandleCommand(WORD code) override;
-  HBRUSH ControlColor(HDC dc) override;
+};
 
-protected:
-  void CreateWindowHandle() override;
-
-private:
-  bool checked_ = false;
+// A box ticked or not. The user's click switches it and runs its click; SetChecked does not.
+class TCheckBox : public TTickButton {
+public:
+  explicit TCheckBox(TWinControl *parent);
+  void SetChecked(bool checked) { ShowChecked(checked); }
+  void HandleCommand(WORD code) override;
 };
 
 class TStaticText : public TWinControl {

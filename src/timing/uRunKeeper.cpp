@@ -4,28 +4,17 @@
 
 #include <algorithm>
 
+#include "forms/uSystemLib.h"
 #include "settings/uConfig.h"
 #include "settings/uRegistry.h"
 
 static_assert(RunRecordScreenSizes == TConfig::DisplaySizeEnd,
               "a record holds the display sizes of the settings");
 
-namespace {
-
-template <class Proc>
-Proc Kernel32Proc(const char *name) {
-  // kernel32 is in every process already: nothing is loaded, from anywhere.
-  HMODULE kernel = GetModuleHandleA("kernel32.dll");
-  return kernel ? reinterpret_cast<Proc>(reinterpret_cast<void *>(GetProcAddress(kernel, name)))
-                : nullptr;
-}
-
-}  // namespace
-
 TRegisterRestartProc RegisterRestartProc =
-    Kernel32Proc<TRegisterRestartProc>("RegisterApplicationRestart");
+    SystemFunction<TRegisterRestartProc>(L"kernel32.dll", "RegisterApplicationRestart");
 TUnregisterRestartProc UnregisterRestartProc =
-    Kernel32Proc<TUnregisterRestartProc>("UnregisterApplicationRestart");
+    SystemFunction<TUnregisterRestartProc>(L"kernel32.dll", "UnregisterApplicationRestart");
 
 void WriteRunRecord(const TRunRecord &record) {
   const TRunRecordBytes bytes = PackRunRecord(record);
