@@ -30,8 +30,11 @@ int TEndTimeScreen::EndMinute() const {
 }
 
 void TEndTimeScreen::ConfirmEndTime(TControl *) {
-  uint32_t left = RunUntilEndNow(EndMinute()).Seconds;
-  if (left == 0) return;
+  uint32_t left = RunUntilEnd(EndMinute(), LocalMsOfDay()).Seconds;
+  if (left == 0) {
+    ShowMessageBox(EndPassedText, "Avertissement", MB_OK | MB_ICONWARNING);
+    return;
+  }
   secondsLeft_ = left;
   ModalResult = mrOk;
 }

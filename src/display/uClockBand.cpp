@@ -33,7 +33,6 @@ void TClockBand::FitFont() {
     GetTextExtentPoint32A(screen.dc(), LongestText, int(strlen(LongestText)), &extent);
     if (extent.cx <= width) break;
   }
-  fontHeight_ = height;
   font_ = gdi::MakeFont("arial", -height, true, false);
   Repaint();
 }

@@ -18,12 +18,10 @@ public:
   // The largest font at which the longest text the band may read fits in it; called once the
   // band has its final size.
   void FitFont();
-  int FontHeight() const { return fontHeight_; }
 
   void Paint(HDC dc) override;
 
 private:
   std::string text_;
-  int fontHeight_ = 0;  // pixels, 0 before FitFont
   gdi::Font font_;
 };

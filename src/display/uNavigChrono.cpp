@@ -7,11 +7,11 @@
 #include <cstdio>
 
 #include "display/uMonitors.h"
+#include "display/uRunTexts.h"
 #include "forms/uApplication.h"
 #include "forms/uDpi.h"
 #include "settings/uConfig.h"
 #include "timing/uEndTime.h"
-#include "timing/uExamPlan.h"
 #include "timing/uRunContainer.h"
 #include "timing/uRunKeeper.h"
 #include "timing/uSound.h"
@@ -54,8 +54,9 @@ TNavigChrono::TNavigChrono(TForm *owner) : TForm(owner) {
   Get<TButton>("BtnBeep").SetDown(AppConfig->BeepActive);
   FWatchChrono->CreateHandle();
   FWatchChrono->OnLaidOutAgain = [this] { PlaceUnderDisplay(); };
+  FModel.Choose({AppConfig->TotalTime->GetTotalSeconds(), -1, AppConfig->ExtraThird});
   FThreadContainer = NewContainer();
-  FWatchChrono->SetRunLength(AppConfig->TotalTime->GetTotalSeconds(), ExtraSeconds());
+  ShowRunLength();
   ShowClockBand();
   PlaceUnderDisplay();
   // Under the display, the bar takes the scale of the monitor it is now on.
@@ -69,7 +70,6 @@ void TNavigChrono::ChangeDpi(int dpi, const RECT *suggested) {
 
 TNavigChrono::~TNavigChrono() {
   Application.SetFrontWindow(nullptr, nullptr);
-  RunsToTimeOfDay = false;
   if (HandleAllocated()) KillTimer(Handle(), ClockBandTimer);
   // The threads go before the windows they post to.
   FThreadContainer.reset();
@@ -85,97 +85,46 @@ TNavigChrono::TKeepAwake::TKeepAwake() {
 TNavigChrono::TKeepAwake::~TKeepAwake() { ExecutionStateProc(ES_CONTINUOUS); }
 
 std::unique_ptr<TMainThread> TNavigChrono::NewContainer() {
-  return RunContainerMaker(Handle(), FWatchChrono->Handle());
-}
-
-uint32_t TNavigChrono::ExtraSeconds() const {
-  if (FEndMinute < 0 || FEndStarted)
-    return ExtraSecondsFor(AppConfig->TotalTime->GetTotalSeconds(), FEndMinute >= 0);
-  // Not started yet: from the time left now.
-  return ExtraSecondsFor(RunUntilEnd(FEndMinute, LocalMsOfDay()).Seconds, true);
+  return RunContainerMaker(Handle(), FWatchChrono->Handle(), FModel.Ends(WallNow()));
 }
 
 void TNavigChrono::ShowTotalText() {
-  // The end follows the pauses, which push it later.
-  const std::chrono::nanoseconds paused = FThreadContainer && FEndStarted
-                                              ? FThreadContainer->PausedTotal()
-                                              : std::chrono::nanoseconds{};
-  const uint32_t extra = ExtraSeconds();
+  const TWallNow now = WallNow();
   std::string text;
-  if (FEndMinute < 0) {
-    const uint32_t total = AppConfig->TotalTime->GetTotalSeconds();
-    text = extra == 0 ? "Temps Total: " + AppConfig->TotalTime->AsText()
-                      : "Temps Total: " + ShortDuration(total) + " · " +
-                            ShortDuration(total + extra);
+  if (FModel.ToTimeOfDay()) {
+    text = EndPanelText(FModel.Times(now));
+  } else if (const TRunEnds ends = FModel.Ends(now); ends.ExtraSeconds == 0) {
+    text = "Temps Total: " + AppConfig->TotalTime->AsText();
   } else {
-    text = EndTimeText(FEndMinute, paused - PausedAfterNormalEnd());
-    if (extra != 0) {
-      const int64_t endMs = int64_t{FEndMinute} * 60'000 +
-                            std::chrono::duration_cast<std::chrono::milliseconds>(paused).count() +
-                            int64_t{extra} * 1000;
-      text += " · " + MinuteText(int(endMs / 60'000));
-    }
+    text = "Temps Total: " + ShortDuration(ends.TotalSeconds) + " · " +
+           ShortDuration(ends.TotalSeconds + ends.ExtraSeconds);
   }
   Get<TPanel>("TotalTime").SetCaption(text);
 }
 
-std::chrono::nanoseconds TNavigChrono::PausedAfterNormalEnd() {
-  if (!FRunStarted || !FThreadContainer || ExtraSeconds() == 0) return {};
-  // The normal end, once come, stays where it came; only the extended end still follows the
-  // pauses. Asked at every pause, and by the band every second: the first time the run is seen
-  // past its normal end, the pauses done so far all came before it (one under way began after).
-  const TRunPlace place = FThreadContainer->Place();
-  if (FPausedAtNormalEnd.count() < 0 &&
-      place.RunTime >= std::chrono::seconds(AppConfig->TotalTime->GetTotalSeconds()))
-    FPausedAtNormalEnd = place.PausedBefore;
-  if (FPausedAtNormalEnd.count() < 0) return {};
-  return FThreadContainer->PausedTotal() - FPausedAtNormalEnd;
+void TNavigChrono::ShowRunLength() {
+  const TRunEnds ends = FModel.Ends(WallNow());
+  FWatchChrono->SetRunLength(ends.TotalSeconds, ends.ExtraSeconds);
 }
 
 void TNavigChrono::ShowClockBand() {
-  TClockBand *band = FWatchChrono->Band();
-  if (!band) return;
-  TClockBandRun run;
-  run.Started = FRunStarted;
-  run.StartMs = FStartMs;
-  run.TotalSeconds = AppConfig->TotalTime->GetTotalSeconds();
-  run.ExtraSeconds = ExtraSeconds();
-  run.EndMinute = FEndMinute;
-  if (FRunStarted && FThreadContainer) {
-    run.Paused = FThreadContainer->PausedTotal();
-    run.PausedAfterNormalEnd = PausedAfterNormalEnd();
+  if (TClockBand *band = FWatchChrono->Band()) {
+    const TWallNow now = WallNow();
+    band->SetText(ClockBandText(now.LocalMs, FModel.Times(now)));
   }
-  band->SetText(ClockBandText(LocalMsOfDay(), run));
 }
 
-void TNavigChrono::SetEndTime(int endMinute) {
-  FEndMinute = endMinute >= 0 && endMinute < MinutesPerDay ? endMinute : -1;
-  FEndStarted = false;
-  FEndLead = {};
-  RunsToTimeOfDay = false;
-  // The gauge's scale and mark as they stand now, until Run works them out again.
-  const uint32_t total = FEndMinute >= 0 ? RunUntilEnd(FEndMinute, LocalMsOfDay()).Seconds
-                                         : AppConfig->TotalTime->GetTotalSeconds();
-  FWatchChrono->SetRunLength(total, ExtraSeconds());
+void TNavigChrono::ChooseRun(int endMinute) {
+  FModel.Choose({AppConfig->TotalTime->GetTotalSeconds(),
+                 endMinute >= 0 && endMinute < MinutesPerDay ? endMinute : -1,
+                 AppConfig->ExtraThird});
+  // The gauge's scale and mark as they stand now, until Run fixes them.
+  ShowRunLength();
   ShowTotalText();
   ShowClockBand();
 }
 
-// The total becomes the time left until the end, so that the final sound comes at that time of
-// day; the display and the threads are prepared again for it.
-bool TNavigChrono::StartAtEndTime() {
-  TRunToEnd run = RunUntilEndNow(FEndMinute);
-  uint32_t total = run.Seconds;
-  if (total == 0) return false;
-  AppConfig->TotalTime->SetTotalSeconds(total);
-  RunsToTimeOfDay = true;
-  FThreadContainer = NewContainer();
-  FWatchChrono->SetRunLength(total, ExtraSecondsFor(total, true));
-  FWatchChrono->ResetDigits();
-  FEndStarted = true;
-  FEndLead = run.Lead;
-  return true;
-}
+void TNavigChrono::SetEndTime(int endMinute) { ChooseRun(endMinute); }
 
 void TNavigChrono::ShowBeepText() {
   Get<TPanel>("BeepTime").SetCaption(AppConfig->BeepActive
@@ -207,26 +156,22 @@ void TNavigChrono::PlaceUnderDisplay() {
 }
 
 void TNavigChrono::ScreensChanged() {
+  // Nothing of the run depends on the screens: its record stays as it is.
   FWatchChrono->LayOutAgain(Height());
   PlaceUnderDisplay();
-  KeepRunRecord();
 }
 
 void TNavigChrono::KeepRunRecord() {
   if (!FRunOpen || !FThreadContainer) return;
-  FRecord.TotalSeconds = AppConfig->TotalTime->GetTotalSeconds();
   FRecord.InterBeepSeconds = AppConfig->InterBeepTime->GetTotalSeconds();
   FRecord.TypeInc = AppConfig->TypeInc != 0;
   FRecord.BeepActive = AppConfig->BeepActive;
-  FRecord.EndMinute = FEndMinute;
-  FRecord.ExtraThird = AppConfig->ExtraThird;
-  FRecord.ExtraSeconds = ExtraSeconds();
   FRecord.UserScreenSize = AppConfig->UserScreenSize;
   FRecord.CountOvertime = AppConfig->CountOvertime;
   FRecord.SessionOnly = 0;
   for (size_t i = 0; i < RunRecordSettings.size(); ++i)
     if (AppConfig->HeldForSession(RunRecordSettings[i])) FRecord.SessionOnly |= uint8_t(1u << i);
-  PlaceRunRecord(FRecord, FThreadContainer->Place(), UtcMsNow());
+  FModel.FillRecord(FRecord, UtcMsNow());
   // The record is the run's safety net, not the run: a registry that refuses it leaves the run
   // going as it is.
   try {
@@ -249,59 +194,26 @@ void TNavigChrono::ForgetRunRecord() {
 
 void TNavigChrono::TakeUp(const TRunRecord &record) {
   FRecord = record;  // the one stored, until this bar writes its own
-  FEndMinute = record.EndMinute;
-  FEndStarted = FEndMinute >= 0;
-  FEndLead = {};
-  if (FEndStarted && record.ExtraThird) {
-    // Its extended end on a whole minute, as when it started.
-    RunsToTimeOfDay = true;
-    FThreadContainer = NewContainer();
-  }
-  FWatchChrono->SetRunLength(record.TotalSeconds, ExtraSeconds());
-  const int64_t now = UtcMsNow();
-  FRunStarted = true;
-  FStartMs = ((LocalMsOfDay() - (now - record.StartUtcMs)) % MsPerDay + MsPerDay) % MsPerDay;
-  const TRunPlace place = RunPlaceAt(record, now);
-  FThreadContainer->ResumeAt(place);
-  Get<TButton>("BtnPause").SetEnabled(!place.Paused);
-  Get<TButton>("BtnRun").SetEnabled(place.Paused);
+  FThreadContainer = RunContainerMaker(
+      Handle(), FWatchChrono->Handle(),
+      {record.TotalSeconds, record.ExtraThird ? record.ExtraSeconds : 0});
+  FModel.TakeUp(record, *FThreadContainer, WallNow());
+  ShowRunLength();
+  const bool paused = FModel.Paused();
+  Get<TButton>("BtnPause").SetEnabled(!paused);
+  Get<TButton>("BtnRun").SetEnabled(paused);
   ShowTotalText();
   SetRunOpen(true);
-  // A run to a time of day ends at that time, whatever the clock did meanwhile.
-  ClockChanged();
+  KeepRunRecord();
   ShowClockBand();
 }
 
 void TNavigChrono::ClockChanged() {
   if (!FRunOpen || !FThreadContainer) return;
-  // Once the end has come (the count beyond it going on), there is no end left to move.
-  if (FEndMinute >= 0 && FEndStarted && !FThreadContainer->WaitFor(0)) {
-    using std::chrono::duration_cast;
-    using std::chrono::milliseconds;
-    const TRunPlace place = FThreadContainer->Place();
-    // The end, pushed later by the pauses, as the wall clock reads it now: the nearer way
-    // round midnight.
-    const int64_t end = int64_t{FEndMinute} * 60'000 +
-                        duration_cast<milliseconds>(place.PausedBefore + place.PausedFor).count();
-    int64_t left = ((end - LocalMsOfDay()) % MsPerDay + MsPerDay) % MsPerDay;
-    if (left > MsPerDay / 2) left -= MsPerDay;
-    const int64_t at = duration_cast<milliseconds>(place.RunTime).count() + left;
-    const uint32_t total = at < 1000 ? 1 : uint32_t((at + 500) / 1000);
-    if (total != AppConfig->TotalTime->GetTotalSeconds()) {
-      FThreadContainer->MoveEnd(total);
-      AppConfig->TotalTime->SetTotalSeconds(total);
-      FWatchChrono->SetRunLength(total, ExtraSeconds());
-    }
-  }
-  // A duration keeps its length: only its place on the wall clock moves.
+  FModel.ClockChanged(*FThreadContainer, WallNow());
+  ShowRunLength();
+  ShowClockBand();
   KeepRunRecord();
-}
-
-void TNavigChrono::ComputerResumed() {
-  if (!FRunOpen || !FThreadContainer) return;
-  // The monotonic clock may have stood still during the sleep (Wine's does); the wall clock has
-  // not. Where the monotonic clock counted it, the run is already in its place.
-  FThreadContainer->CatchUpTo(RunPlaceAt(FRecord, UtcMsNow()).RunTime);
 }
 
 POINT TNavigChrono::BoxPlaceFor(SIZE box) const {
@@ -320,29 +232,41 @@ POINT TNavigChrono::BoxPlaceFor(SIZE box) const {
 
 void TNavigChrono::LaunchChrono(TControl *) {
   if (!FThreadContainer) return;  // the next run could not be prepared
-  if (FEndMinute >= 0 && !FEndStarted && !StartAtEndTime()) return;
+  const TWallNow now = WallNow();
+  if (!FModel.Started()) {
+    if (!FModel.Fix(now)) {
+      ShowMessageBox(EndPassedText, "Avertissement", MB_OK | MB_ICONWARNING);
+      return;
+    }
+    if (FModel.ToTimeOfDay()) {
+      // Its total is the time left until the end, so that the final sound comes at that time of
+      // day; the threads and the display are prepared again for it.
+      const uint32_t total = FModel.Ends(now).TotalSeconds;
+      try {
+        FThreadContainer = NewContainer();
+      } catch (...) {
+        FModel.Choose(FModel.Choice());
+        throw;
+      }
+      AppConfig->TotalTime->SetTotalSeconds(total);
+      ShowRunLength();
+      FWatchChrono->ResetDigits();
+    }
+  }
   Get<TButton>("BtnPause").SetEnabled(true);
   Get<TButton>("BtnRun").SetEnabled(false);
-  if (!FRunStarted) {
-    FRunStarted = true;
-    FStartMs = LocalMsOfDay();
-  }
-  // Only the first start of a run takes the lead that puts its end on the minute.
-  FThreadContainer->Resume(FEndLead);
-  if (FEndMinute >= 0) ShowTotalText();
+  FModel.Start(*FThreadContainer, now);
+  if (FModel.ToTimeOfDay()) ShowTotalText();
   ShowClockBand();
-  if (!FRunOpen) {
-    SetRunOpen(true);
-  }
+  if (!FRunOpen) SetRunOpen(true);
   KeepRunRecord();
 }
 
 void TNavigChrono::PauseChrono(TControl *) {
   if (!FThreadContainer) return;
-  FThreadContainer->Suspend();
+  FModel.Pause(*FThreadContainer, WallNow());
   Get<TButton>("BtnPause").SetEnabled(false);
   Get<TButton>("BtnRun").SetEnabled(true);
-  PausedAfterNormalEnd();
   ShowClockBand();
   KeepRunRecord();
 }
@@ -383,7 +307,8 @@ void TNavigChrono::RunFinished() {
   // that would act on nothing: the bar then offers only to close.
   std::unique_ptr<TMainThread> fresh;
   // An end time is for one run: the next one is of a duration, its extra time to the second.
-  RunsToTimeOfDay = false;
+  const bool toTimeOfDay = FModel.ToTimeOfDay();
+  FModel.Choose({AppConfig->TotalTime->GetTotalSeconds(), -1, AppConfig->ExtraThird});
   try {
     fresh = NewContainer();
   } catch (...) {
@@ -402,11 +327,8 @@ void TNavigChrono::RunFinished() {
   Get<TButton>("BtnRun").SetEnabled(true);
   FWatchChrono->Gauge().SetProgress(0);
   FWatchChrono->ResetDigits();
-  FRunStarted = false;
-  FPausedAtNormalEnd = std::chrono::nanoseconds{-1};
-  // An end time is for one run.
-  if (FEndMinute >= 0) SetEndTime(-1);
-  FWatchChrono->SetRunLength(AppConfig->TotalTime->GetTotalSeconds(), ExtraSeconds());
+  ShowRunLength();
+  if (toTimeOfDay) ShowTotalText();
   ShowClockBand();
 }
 
@@ -452,7 +374,14 @@ LRESULT TNavigChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       ClockChanged();
       break;
     case WM_POWERBROADCAST:
-      if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND) ComputerResumed();
+      if (wParam == PBT_APMSUSPEND) FModel.Sleeping();
+      // The monotonic clock may have stood still during the sleep (Wine's does); the wall clock
+      // has not. Where the monotonic clock counted it, the run is already in its place.
+      if ((wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND) && FRunOpen &&
+          FThreadContainer) {
+        FModel.Woke(*FThreadContainer, WallNow());
+        ShowClockBand();
+      }
       break;
     case WM_QUERYENDSESSION:
       // A run never holds up a logoff or a shutdown: its record stays for the next start.

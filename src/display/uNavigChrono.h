@@ -5,6 +5,7 @@
 
 #include "display/uWatchChrono.h"
 #include "forms/uForms.h"
+#include "timing/uRunModel.h"
 #include "timing/uRunRecord.h"
 #include "timing/uThreadContainer.h"
 
@@ -36,7 +37,7 @@ public:
   // The next run ends at this minute of the day (local time): its total is worked out when Run
   // is first pressed, and the bar shows the end instead of the total. -1: an ordinary run.
   void SetEndTime(int endMinute);
-  int EndMinute() const { return FEndMinute; }
+  int EndMinute() const { return FModel.Choice().EndMinute; }
 
   // Instead of Run: takes up the run of a record left by a Tavelin that ended without closing
   // it, where the wall clock says it stands now. AppConfig holds the record's settings already.
@@ -44,6 +45,7 @@ public:
 
   TWatchChrono &WatchChrono() const { return *FWatchChrono; }
   TMainThread *ThreadContainer() const { return FThreadContainer.get(); }
+  const TRunModel &RunModel() const { return FModel; }
 
 private:
   void RunFinished();
@@ -54,21 +56,22 @@ private:
   // Where a box of ours stands during a run, so as to leave the run in view.
   POINT BoxPlaceFor(SIZE box) const;
   void ShowBeepText();
+  // A container for the run's ends as the model has them now.
   std::unique_ptr<TMainThread> NewContainer();
-  bool StartAtEndTime();
+  // The run to come: the settings' duration, or to `endMinute` of the day.
+  void ChooseRun(int endMinute);
   void ShowTotalText();
+  // The gauge's scale and mark, for the run's ends as they are now.
+  void ShowRunLength();
   // The band under the gauge, when there is one: the time of day and the ends as they are now.
   void ShowClockBand();
-  // The run's extra time (tiers-temps), as it is or as it would be if started now.
-  uint32_t ExtraSeconds() const;
   // The record of the open run, written on its events (never on a tick) so that a Tavelin that
   // ends without closing the bar leaves it for the next start; forgotten when the run ends.
   void KeepRunRecord();
   void ForgetRunRecord();
   // WM_TIMECHANGE: a run to a time of day follows the wall clock; any run's record does.
   void ClockChanged();
-  // The computer woke up: the run takes its place from the wall clock.
-  void ComputerResumed();
+
 
   // While the control bar is up the system timer ticks every millisecond, so that the run's
   // deadlines are met to the millisecond rather than to the default 15.6 ms.
@@ -83,14 +86,7 @@ private:
   } FKeepAwake;
   std::unique_ptr<TWatchChrono> FWatchChrono;
   std::unique_ptr<TMainThread> FThreadContainer;
-  int FEndMinute = -1;
-  bool FEndStarted = false;  // the total has been worked out from the end
-  std::chrono::nanoseconds FEndLead{};
-  bool FRunStarted = false;  // Run pressed since the bar opened or the last run ended
-  int64_t FStartMs = 0;      // when, on the local wall clock
-  // The pauses made before the normal end of a tiers-temps run, once it has come; -1 before.
-  std::chrono::nanoseconds FPausedAtNormalEnd{-1};
-  std::chrono::nanoseconds PausedAfterNormalEnd();
+  TRunModel FModel;
   TRunRecord FRecord;          // as last written
   bool FRunOpen = false;       // from Run to the end of the run or the bar's closing
   // Open: Windows restarts Tavelin after an update, and other Tavelins leave the record alone.

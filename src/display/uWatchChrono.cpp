@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "display/uMonitors.h"
+#include "display/uRunTexts.h"
 #include "forms/uApplication.h"
 #include "forms/uDpi.h"
 #include "forms/uSystemLib.h"
@@ -40,7 +41,7 @@ TWatchChrono::TWatchChrono(TForm *owner) : TForm(owner) {
   panel_->SetBounds(l.Panel.Left, l.Panel.Top, l.Panel.Width, l.Panel.Height);
   // Black with red dots and nothing else: two colours, a bit a pixel (17 MB less at full width
   // on a 4K screen than in true colour).
-  panel_->NewTwoColourBitmap(l.Panel.Width, l.Panel.Height, RGB(0, 0, 0), RGB(255, 0, 0));
+  panel_->NewTwoColorBitmap(l.Panel.Width, l.Panel.Height, RGB(0, 0, 0), RGB(255, 0, 0));
 
   gauge_ = Add<TCustomGaugeEx>(this);
   gauge_->Name = "Gauge";
@@ -149,7 +150,7 @@ void TWatchChrono::LayOutAgain(int barHeight) {
   SetClientSize(l.Window.Width, l.Window.Height);
 
   panel_->SetBounds(l.Panel.Left, l.Panel.Top, l.Panel.Width, l.Panel.Height);
-  panel_->NewTwoColourBitmap(l.Panel.Width, l.Panel.Height, RGB(0, 0, 0), RGB(255, 0, 0));
+  panel_->NewTwoColorBitmap(l.Panel.Width, l.Panel.Height, RGB(0, 0, 0), RGB(255, 0, 0));
   DrawColon(0);
   DrawColon(1);
   gauge_->SetBounds(l.Gauge.Left, l.Gauge.Top, l.Gauge.Width, l.Gauge.Height);
@@ -178,7 +179,7 @@ void TWatchChrono::ResetDigits() {
   const TTimeTavelin &total = *AppConfig->TotalTime;
   bool countUp = AppConfig->TypeInc == 0;
   overtime_ = amber_ = false;
-  ShowDigitColour();
+  ShowDigitColor();
   for (uint8_t p = 0; p < 6; ++p) digits_[p]->SetCurrentNumber(countUp ? 0 : total.GetDigit(p));
   ShowWarning({});
 }
@@ -189,7 +190,7 @@ COLORREF TWatchChrono::DigitColor() const {
                    : TBoxNumber::UsualColor;
 }
 
-void TWatchChrono::ShowDigitColour() {
+void TWatchChrono::ShowDigitColor() {
   for (TBoxNumber *digit : digits_) digit->SetLitColor(DigitColor());
 }
 
@@ -197,12 +198,12 @@ void TWatchChrono::ShowOvertime(bool overtime) {
   overtime_ = overtime;
   // No progress comes beyond the end to take a warning's text away: the run's end does.
   if (overtime && warningUntil_ != 0) ShowWarning({});
-  ShowDigitColour();
+  ShowDigitColor();
 }
 
 void TWatchChrono::ShowAmber(bool amber) {
   amber_ = amber;
-  ShowDigitColour();
+  ShowDigitColor();
 }
 
 void TWatchChrono::ShowWarning(const std::string &text) {

@@ -62,7 +62,7 @@ public:
 
 private:
   void DrawColon(int colon);
-  void ShowDigitColour();
+  void ShowDigitColor();
   // Back on top when another program's window is drawn over it, under the windows of ours.
   void StayInFront();
 

@@ -48,8 +48,6 @@ TMouseTracking CurrentMouseTracking() {
   return {query.hwndTrack, query.dwFlags & (TME_HOVER | TME_LEAVE | TME_NONCLIENT)};
 }
 
-bool RunningUnderWine() { return SystemProc(L"ntdll.dll", "wine_get_version") != nullptr; }
-
 void EndMouseTracking(const TMouseTracking &tracking) {
   TRACKMOUSEEVENT cancel{};
   cancel.cbSize = sizeof cancel;

@@ -105,7 +105,5 @@ struct TMouseTracking {
   DWORD Flags = 0;
 };
 TMouseTracking CurrentMouseTracking();
-// True under Wine, whose ntdll exports wine_get_version; never on Windows.
-bool RunningUnderWine();
 void EndMouseTracking(const TMouseTracking &tracking);
 void MouseLeft(HWND window, bool nonClient);

@@ -711,9 +711,9 @@ HBITMAP TImage::NewBitmap(int width, int height) {
   return bitmap_.get();
 }
 
-HBITMAP TImage::NewTwoColourBitmap(int width, int height, COLORREF zero, COLORREF one) {
+HBITMAP TImage::NewTwoColorBitmap(int width, int height, COLORREF zero, COLORREF one) {
   picture_.clear();
-  bitmap_ = gdi::MakeTwoColourBitmap(width, height, zero, one);
+  bitmap_ = gdi::MakeTwoColorBitmap(width, height, zero, one);
   Invalidate();
   return bitmap_.get();
 }

@@ -265,7 +265,7 @@ public:
   // A blank bitmap of the control's size, to draw into.
   HBITMAP NewBitmap(int width, int height);
   // The same, for a picture of two colours only (cleared to the first).
-  HBITMAP NewTwoColourBitmap(int width, int height, COLORREF zero, COLORREF one);
+  HBITMAP NewTwoColorBitmap(int width, int height, COLORREF zero, COLORREF one);
   HBITMAP Bitmap() const { return bitmap_.get(); }
   void ScaleChanged(int fromDpi, int toDpi) override;
 

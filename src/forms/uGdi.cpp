@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/uErrors.h"
-#include "forms/uApplication.h"
+#include "forms/uSystemLib.h"
 
 namespace gdi {
 
@@ -99,7 +99,7 @@ Bitmap MakeCompatibleBitmap(HDC dc, int width, int height) {
   return Bitmap(b);
 }
 
-Bitmap MakeTwoColourBitmap(int width, int height, COLORREF zero, COLORREF one) {
+Bitmap MakeTwoColorBitmap(int width, int height, COLORREF zero, COLORREF one) {
   struct {
     BITMAPINFOHEADER header;
     RGBQUAD colours[2];

@@ -69,7 +69,7 @@ Bitmap MakeCompatibleBitmap(HDC dc, int width, int height);
 Bitmap LoadBitmapResource(HINSTANCE module, const char *name);
 // A picture of one bit a pixel that shows in two colours of its own (0: `zero`, 1: `one`),
 // cleared to `zero`: drawing in either colour stays exact, at a 32nd of a true-colour picture.
-Bitmap MakeTwoColourBitmap(int width, int height, COLORREF zero, COLORREF one);
+Bitmap MakeTwoColorBitmap(int width, int height, COLORREF zero, COLORREF one);
 // height < 0: character height in pixels; > 0: cell height.
 Font MakeFont(const std::string &face, int height, bool bold, bool italic);
 // Points on the screen's 96 pixels per inch, as the windows' fonts are given.

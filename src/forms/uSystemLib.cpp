@@ -18,3 +18,5 @@ void *SystemProc(const wchar_t *library, const char *name) {
   }
   return module ? reinterpret_cast<void *>(GetProcAddress(module, name)) : nullptr;
 }
+
+bool RunningUnderWine() { return SystemProc(L"ntdll.dll", "wine_get_version") != nullptr; }

@@ -8,6 +8,9 @@
 // lesson's documents, is never loaded (shcore.dll is absent from Windows 7).
 void *SystemProc(const wchar_t *library, const char *name);
 
+// True under Wine, whose ntdll exports wine_get_version; never on Windows.
+bool RunningUnderWine();
+
 template <class F>
 F SystemFunction(const wchar_t *library, const char *name) {
   return reinterpret_cast<F>(SystemProc(library, name));

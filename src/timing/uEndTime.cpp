@@ -21,12 +21,13 @@ TRunToEnd RunUntilEnd(int endMinute, int64_t nowMs) {
   return {static_cast<uint32_t>(seconds), std::chrono::milliseconds(seconds * 1000 - left)};
 }
 
-std::string EndTimeText(int endMinute, std::chrono::nanoseconds paused) {
-  const int64_t pausedMs =
-      std::chrono::duration_cast<std::chrono::milliseconds>(paused).count();
-  const int64_t end = (int64_t{endMinute} * 60'000 + pausedMs) % MsPerDay;
-  const int minute = static_cast<int>(end / 60'000);
-  char text[32];
-  std::snprintf(text, sizeof text, "Fin à %d h %02d", minute / 60, minute % 60);
+std::string MinuteText(int minuteOfDay) {
+  const int m = ((minuteOfDay % MinutesPerDay) + MinutesPerDay) % MinutesPerDay;
+  char text[16];
+  std::snprintf(text, sizeof text, "%d h %02d", m / 60, m % 60);
   return text;
+}
+
+std::string MinuteTextAt(int64_t localMs) {
+  return MinuteText(static_cast<int>((localMs % MsPerDay + MsPerDay) % MsPerDay / 60'000));
 }

@@ -37,6 +37,7 @@ TRunToEnd RunUntilEnd(int endMinute, int64_t nowMs);
 // What the user is told of an end that RunUntilEnd refuses.
 inline constexpr char EndPassedText[] = "L'heure de fin est déjà passée.";
 
-// "Fin à 10 h 45": the minute the wall clock will show when a run ending at
-// `endMinute` ends, once `paused` has pushed it later.
-std::string EndTimeText(int endMinute, std::chrono::nanoseconds paused);
+// "10 h 05": a minute of the day, as the program writes a time of day everywhere.
+std::string MinuteText(int minuteOfDay);
+// The same for an instant in milliseconds since local midnight (of any day, before or after).
+std::string MinuteTextAt(int64_t localMs);

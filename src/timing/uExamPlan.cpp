@@ -2,11 +2,8 @@
 #include "timing/uExamPlan.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace {
-constexpr int64_t MsPerDayHere = 86'400'000;
-
 // The smallest warning shorter than a stretch of `length` seconds, in seconds; 0 for none.
 uint32_t SmallestWithin(const std::vector<uint32_t> &warnSeconds, uint32_t length) {
   uint32_t smallest = 0;
@@ -20,18 +17,6 @@ uint32_t ExtraThirdSeconds(uint32_t totalSeconds, bool wholeMinutes) {
   uint32_t extra = totalSeconds / 3 + (totalSeconds % 3 != 0);
   if (wholeMinutes) extra = (extra + 59) / 60 * 60;
   return extra;
-}
-
-std::string ExamEventText(const TExamEvent &event) {
-  switch (event.Kind) {
-    case TExamEventKind::Warning:
-      return "Plus que " + std::to_string(event.Minutes) + " min";
-    case TExamEventKind::NormalEnd:
-      return "Fin du temps normal";
-    case TExamEventKind::None:
-      break;
-  }
-  return {};
 }
 
 TExamPlan::TExamPlan(uint32_t totalSeconds, uint32_t extraSeconds,
@@ -73,35 +58,4 @@ bool TExamPlan::AmberAt(uint32_t elapsed) const {
   const bool beforeNormalEnd = extra_ != 0 && elapsed < total_;
   const uint32_t smallest = beforeNormalEnd || extra_ == 0 ? amberBefore_ : amberAfter_;
   return smallest != 0 && EndAt(elapsed) - elapsed <= smallest;
-}
-
-std::string MinuteText(int minuteOfDay) {
-  const int m = ((minuteOfDay % 1440) + 1440) % 1440;
-  char text[16];
-  std::snprintf(text, sizeof text, "%d h %02d", m / 60, m % 60);
-  return text;
-}
-
-std::string ClockBandText(int64_t nowMs, const TClockBandRun &run) {
-  auto minuteOf = [](int64_t ms) {
-    return int(((ms % MsPerDayHere) + MsPerDayHere) % MsPerDayHere / 60'000);
-  };
-  const int64_t pausedMs =
-      std::chrono::duration_cast<std::chrono::milliseconds>(run.Paused).count();
-  std::string text = "Il est " + MinuteText(minuteOf(nowMs));
-  if (run.Started) text += "   Début " + MinuteText(minuteOf(run.StartMs));
-  // The end that a run started now would have, until it starts.
-  int64_t endMs = -1;
-  if (run.EndMinute >= 0)
-    endMs = int64_t{run.EndMinute} * 60'000 + pausedMs;
-  else if (run.TotalSeconds != 0)
-    endMs = (run.Started ? run.StartMs : nowMs) + int64_t{run.TotalSeconds} * 1000 + pausedMs;
-  if (endMs >= 0) {
-    const int64_t afterMs =
-        std::chrono::duration_cast<std::chrono::milliseconds>(run.PausedAfterNormalEnd).count();
-    text += "   Fin " + MinuteText(minuteOf(endMs - afterMs));
-    if (run.ExtraSeconds != 0)
-      text += "   Tiers-temps " + MinuteText(minuteOf(endMs + int64_t{run.ExtraSeconds} * 1000));
-  }
-  return text;
 }

@@ -1,11 +1,10 @@
 // uExamPlan - the exam clock's arithmetic: warnings before an end, and the extra time (tiers-temps)
 // that gives a run a second, extended end. Free of any platform header; the timing engine asks it
-// what each tick brings, and the control bar and the display what to show.
+// what each tick brings.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 // The extra time of a run of `totalSeconds`: a third of it, rounded up to the second, or to the
@@ -21,9 +20,6 @@ struct TExamEvent {
   bool operator==(const TExamEvent &) const = default;
 };
 
-// "Plus que 10 min", "Fin du temps normal"; empty for no event.
-std::string ExamEventText(const TExamEvent &event);
-
 // One run's ends and warnings. Until the normal end, the warnings count to it; after it, to the
 // extended end, which is the only end of a run without extra time. A warning not shorter than the
 // stretch it counts down in is skipped: the run's total before the normal end, the extra time
@@ -34,8 +30,6 @@ public:
   // total: 0 for an open-ended run, which has neither ends nor warnings.
   TExamPlan(uint32_t totalSeconds, uint32_t extraSeconds, const std::vector<uint32_t> &warnMinutes);
 
-  uint32_t Total() const { return total_; }
-  uint32_t Extra() const { return extra_; }
   // Where the run ends for good: the total plus the extra time.
   uint32_t Length() const { return total_ + extra_; }
   // The end that the digits of a count-down show the time left to, `elapsed` seconds in.
@@ -55,19 +49,3 @@ private:
   // The smallest warning of each stretch, in seconds (0: none): before and after the normal end.
   uint32_t amberBefore_ = 0, amberAfter_ = 0;
 };
-
-// What the band under the gauge reads: "Il est 10 h 12   Début 9 h 00   Fin 10 h 45   Tiers-temps
-// 11 h 25", the parts that apply. Times are milliseconds since local midnight.
-struct TClockBandRun {
-  bool Started = false;
-  int64_t StartMs = 0;              // when the run was first started
-  uint32_t TotalSeconds = 0;        // 0: an open-ended run, which has no end to show
-  uint32_t ExtraSeconds = 0;        // 0: no tiers-temps
-  int EndMinute = -1;               // a run to a time of day: its end, before any pause
-  std::chrono::nanoseconds Paused{};  // the pauses so far, the one under way included
-  // Those of them made once the normal end had come, which moved only the extended end.
-  std::chrono::nanoseconds PausedAfterNormalEnd{};
-};
-std::string ClockBandText(int64_t nowMs, const TClockBandRun &run);
-// "10 h 05"
-std::string MinuteText(int minuteOfDay);

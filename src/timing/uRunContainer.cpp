@@ -29,20 +29,15 @@ TWindowPoster &Poster() {
 
 }  // namespace
 
-bool RunsToTimeOfDay = false;
-
-uint32_t ExtraSecondsFor(uint32_t totalSeconds, bool toTimeOfDay) {
-  return AppConfig->ExtraThird ? ExtraThirdSeconds(totalSeconds, toTimeOfDay) : 0;
+std::unique_ptr<TMainThread> CreateRunContainer(HWND navigWnd, HWND watchWnd, const TRunEnds &ends) {
+  return CreateRunContainer(navigWnd, watchWnd, ends, Clock());
 }
 
-std::unique_ptr<TMainThread> CreateRunContainer(HWND navigWnd, HWND watchWnd) {
-  return CreateRunContainer(navigWnd, watchWnd, Clock());
-}
-
-std::unique_ptr<TMainThread> CreateRunContainer(HWND navigWnd, HWND watchWnd, TChronoClock &clock) {
+std::unique_ptr<TMainThread> CreateRunContainer(HWND navigWnd, HWND watchWnd, const TRunEnds &ends,
+                                                TChronoClock &clock) {
   TRunSettings settings;
-  settings.TotalSeconds = AppConfig->TotalTime->GetTotalSeconds();
-  settings.ExtraSeconds = ExtraSecondsFor(settings.TotalSeconds, RunsToTimeOfDay);
+  settings.TotalSeconds = ends.TotalSeconds;
+  settings.ExtraSeconds = ends.ExtraSeconds;
   settings.WarnMinutes = AppConfig->WarnMinuteList();
   settings.InterBeepSeconds = AppConfig->InterBeepTime->GetTotalSeconds();
   settings.TypeInc = AppConfig->TypeInc;

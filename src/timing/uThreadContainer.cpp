@@ -117,6 +117,7 @@ void TTimeThread::EnterOvertime() {
 
 void TTimeThread::Replan() {
   FPlan = TExamPlan(FSettings.TotalSeconds, FSettings.ExtraSeconds, FSettings.WarnMinutes);
+  Amber = FPlan.AmberAt(Elapsed);
 }
 
 void TTimeThread::Advance() {
@@ -241,6 +242,8 @@ TMainThread::TMainThread(uintptr_t navigWnd, uintptr_t watchWnd,
       FClock(clock),
       FPoster(poster),
       FPriorityHook(std::move(priorityHook)) {
+  FMovedTotal = FSettings.TotalSeconds;
+  FMovedExtra = FSettings.ExtraSeconds;
   TimeThread = std::make_unique<TTimeThread>(FGate, FSettings);
   NavigWnd = navigWnd;
   WatchWnd = watchWnd;
@@ -365,8 +368,9 @@ void TMainThread::ResumeAt(const TRunPlace& place) {
 
 void TMainThread::CatchUpTo(std::chrono::nanoseconds runTime) {
   std::lock_guard<TEngineMutex> guard(FGate.Lock);
-  if (!FStarted || FPaused) return;
-  const std::chrono::nanoseconds behind = runTime - (FClock.Now() - FStart - FPausedTotal);
+  if (!FStarted) return;
+  const TInstant stoodAt = FPaused ? FPauseStart : FClock.Now();
+  const std::chrono::nanoseconds behind = runTime - (stoodAt - FStart - FPausedTotal);
   if (behind <= std::chrono::nanoseconds{0}) return;
   // Every deadline is reckoned from the start: an earlier start makes the ticks due since
   // overdue, and the next one folds them in.
@@ -374,12 +378,23 @@ void TMainThread::CatchUpTo(std::chrono::nanoseconds runTime) {
   FGate.Wake.notify_all();
 }
 
-void TMainThread::MoveEnd(uint32_t totalSeconds) {
+void TMainThread::MoveEnds(uint32_t totalSeconds, uint32_t extraSeconds) {
   std::lock_guard<TEngineMutex> guard(FGate.Lock);
   // An open-ended run has no end to move, and moving one to 0 would make it open-ended.
   if (totalSeconds == 0 || FSettings.TotalSeconds == 0) return;
   FMovedTotal = totalSeconds;
+  FMovedExtra = extraSeconds;
   FMoveEnd = true;
+}
+
+uint32_t TMainThread::TotalSeconds() const {
+  std::lock_guard<TEngineMutex> guard(FGate.Lock);
+  return FMoveEnd ? FMovedTotal : FSettings.TotalSeconds;
+}
+
+uint32_t TMainThread::ExtraSeconds() const {
+  std::lock_guard<TEngineMutex> guard(FGate.Lock);
+  return FMoveEnd ? FMovedExtra : FSettings.ExtraSeconds;
 }
 
 bool TMainThread::WaitWhilePaused(std::unique_lock<TEngineMutex>& lock) {
@@ -468,16 +483,32 @@ void TMainThread::ApplyMovedEnd() {
   if (!FMoveEnd) return;
   FMoveEnd = false;
   if (FOvertime) return;
-  const uint32_t total = std::max(FMovedTotal, TimeThread->Elapsed);
+  const uint32_t elapsed = TimeThread->Elapsed;
+  const uint32_t oldTotal = FSettings.TotalSeconds, oldExtra = FSettings.ExtraSeconds;
+  // An end that has come stays where it came: past the normal end only the extended one moves,
+  // and never below the time already counted.
+  const bool normalCame = elapsed >= oldTotal;
+  const uint32_t total = normalCame ? oldTotal : std::max(FMovedTotal, elapsed);
+  const uint32_t extra =
+      normalCame && oldExtra != 0 ? std::max(FMovedExtra, elapsed - total) : FMovedExtra;
+  // A normal end brought to now comes with this tick, as it would have on its own.
+  const bool normalNow = !normalCame && total <= elapsed && extra != 0;
+  if (normalNow) TimeThread->Event = {TExamEventKind::NormalEnd, 0};
+  if (TimeThread->Event.Kind != TExamEventKind::None) TimeThread->BeepDue = false;
   if (TimeThread->Direction < 0) {
     const std::array<bool, 3> changed = TimeThread->PartChanged;
-    // Unsigned wrap-around gives a shorter count-down too.
-    TimeThread->ShownSeconds += total - FSettings.TotalSeconds;
+    // The end a count-down shows the time left to moves by this much; unsigned wrap-around gives
+    // a shorter count-down too.
+    TimeThread->ShownSeconds +=
+        normalCame ? extra - oldExtra : total - oldTotal + (normalNow ? extra : 0);
     TimeThread->SplitShown();
     for (size_t u = 0; u < changed.size(); ++u)
       TimeThread->PartChanged[u] = TimeThread->PartChanged[u] || changed[u];
   }
   FSettings.TotalSeconds = total;
+  FSettings.ExtraSeconds = extra;
+  FMovedTotal = total;
+  FMovedExtra = extra;
   TimeThread->Replan();
   TimeThread->EndReached = IsLastTick(FSettings, TimeThread->Elapsed);
 }

@@ -298,12 +298,19 @@ class TMainThread {
   // A run that the wall clock puts at `runTime` while this container counts
   // less (a monotonic clock that stood still while the computer slept) jumps
   // there as after a stall: one set of messages, one beep at most, an end
-  // passed meanwhile once. A run is never moved back, and a paused one stays.
+  // passed meanwhile once. A run is never moved back. A paused run takes its
+  // place too, and shows it when it continues.
   void CatchUpTo(std::chrono::nanoseconds runTime);
-  // Moves the end of a run that has one to `totalSeconds` of run time, from
-  // the next tick on: a count-down's value follows in one step, and an end
-  // that has already passed comes at that tick. Beyond the end, nothing moves.
-  void MoveEnd(uint32_t totalSeconds);
+  // Moves the ends of a run that has them, from the next tick on: the normal
+  // end to `totalSeconds` of run time while it is still to come, the extended
+  // end to `extraSeconds` after it. A count-down's value follows in one step,
+  // and an end that has already passed comes at that tick. An end that has
+  // come stays where it came; beyond the last, nothing moves.
+  void MoveEnds(uint32_t totalSeconds, uint32_t extraSeconds);
+  void MoveEnd(uint32_t totalSeconds) { MoveEnds(totalSeconds, FMovedExtra); }
+  // The ends as they stand, in run time.
+  uint32_t TotalSeconds() const;
+  uint32_t ExtraSeconds() const;
 
  private:
   using TInstant = TChronoClock::TInstant;
@@ -322,8 +329,9 @@ class TMainThread {
   void Shutdown() noexcept;
 
   // Declared first because the workers keep references to them. The settings
-  // are fixed for the life of the container, except TotalSeconds, which
-  // MoveEnd changes on the container's thread while both workers are parked.
+  // are fixed for the life of the container, except TotalSeconds and
+  // ExtraSeconds, which MoveEnds changes on the container's thread while both
+  // workers are parked.
   TRunSettings FSettings;
   TChronoClock& FClock;
   TMessagePoster& FPoster;
@@ -354,8 +362,9 @@ class TMainThread {
   TInstant FPauseStart{};
   std::chrono::nanoseconds FPausedTotal{};
   uint32_t FPlaceTicks = 0;   // ResumeAt: the ticks the first set of messages covers
-  bool FMoveEnd = false;      // MoveEnd: FMovedTotal waits for the next tick
+  bool FMoveEnd = false;      // MoveEnds: the ends wait for the next tick
   uint32_t FMovedTotal = 0;
+  uint32_t FMovedExtra = 0;   // also what MoveEnd keeps
   TEngineCondition FEnded;  // WaitFor's callers wait on this
 
   std::thread FThread;

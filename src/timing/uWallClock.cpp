@@ -2,9 +2,6 @@
 
 #include "timing/uWallClock.h"
 
-#include <cstdio>
-
-#include "forms/uApplication.h"
 
 TLocalTimeProc LocalTimeProc = &GetLocalTime;
 TUtcTimeProc UtcTimeProc = &GetSystemTimeAsFileTime;
@@ -38,13 +35,7 @@ std::string LocalHourText(int64_t utcMs) {
   if (!FileTimeToSystemTime(&utc, &universal) ||
       !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local))
     local = universal;
-  char text[16];
-  std::snprintf(text, sizeof text, "%d h %02d", local.wHour, local.wMinute);
-  return text;
+  return MinuteText(local.wHour * 60 + local.wMinute);
 }
 
-TRunToEnd RunUntilEndNow(int endMinute) {
-  TRunToEnd run = RunUntilEnd(endMinute, LocalMsOfDay());
-  if (run.Seconds == 0) ShowMessageBox(EndPassedText, "Avertissement", MB_OK | MB_ICONWARNING);
-  return run;
-}
+TWallNow WallNow() { return {UtcMsNow(), LocalMsOfDay()}; }

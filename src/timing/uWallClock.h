@@ -8,6 +8,7 @@
 #include <string>
 
 #include "timing/uEndTime.h"
+#include "timing/uRunModel.h"
 
 // GetLocalTime; tests put another clock here.
 using TLocalTimeProc = void(WINAPI *)(LPSYSTEMTIME time);
@@ -22,7 +23,5 @@ extern TUtcTimeProc UtcTimeProc;
 int64_t UtcMsNow();
 // "10 h 12": the local time of day of a UTC instant.
 std::string LocalHourText(int64_t utcMs);
-
-// The run from now until `endMinute`. An end that has passed is refused with a warning box and
-// gives no seconds.
-TRunToEnd RunUntilEndNow(int endMinute);
+// Both wall clocks, now.
+TWallNow WallNow();

@@ -192,6 +192,12 @@ class TRecordingPoster final : public TMessagePoster {
 constexpr uintptr_t NavigWnd = 0x1001;
 constexpr uintptr_t WatchWnd = 0x2002;
 
+// A time of day in milliseconds since midnight, and a minute of the day.
+constexpr int64_t At(int h, int m, int s, int ms = 0) {
+  return ((int64_t{h} * 60 + m) * 60 + s) * 1000 + ms;
+}
+constexpr int Minute(int h, int m) { return h * 60 + m; }
+
 inline TMsg Progress(uint32_t elapsed) {
   return {WatchWnd, WM_SET_PROGRESS, elapsed, 0};
 }

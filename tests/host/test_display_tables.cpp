@@ -303,7 +303,7 @@ TEST(SevenSegments, ImagesAndPlacesFitTheDigit) {
 
 // --- Gauge arithmetic --------------------------------------------------------------------------
 
-TEST(GaugeArithmetic, PercentAndColourByQuarters) {
+TEST(GaugeArithmetic, PercentAndColorByQuarters) {
   // Red, green and blue as the screen shows them; the table holds them the way Windows does, red
   // in the low byte.
   using Rgb = std::array<int, 3>;
@@ -380,7 +380,7 @@ TEST(GaugeArithmetic, FillWidthIsTheBarsRightEdge) {
   EXPECT_EQ(GaugeFillWidth(1, 2, 5, 3), 0);  // an empty rectangle
 }
 
-TEST(GaugeArithmetic, ColourIndexNeverLeavesTheTable) {
+TEST(GaugeArithmetic, ColorIndexNeverLeavesTheTable) {
   EXPECT_EQ(BarColorIndex(24), 0);
   EXPECT_EQ(BarColorIndex(124), 4);
   EXPECT_EQ(BarColorIndex(125), 4);

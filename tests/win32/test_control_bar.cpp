@@ -10,6 +10,7 @@
 #include "app/uTakeUp.h"
 #include "display/uMonitors.h"
 #include "display/uNavigChrono.h"
+#include "forms/uSystemLib.h"
 #include "support_win.h"
 #include "timing/uRunContainer.h"
 #include "timing/uRunKeeper.h"
@@ -69,7 +70,7 @@ EXECUTION_STATE WINAPI RecordExecutionState(EXECUTION_STATE state) {
 }
 constexpr EXECUTION_STATE KeepAwake = ES_CONTINUOUS | ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED;
 
-std::unique_ptr<TMainThread> NoMoreThreads(HWND, HWND) {
+std::unique_ptr<TMainThread> NoMoreThreads(HWND, HWND, const TRunEnds &) {
   throw ETavelinError("Plus aucune tâche possible");
 }
 
@@ -93,7 +94,7 @@ protected:
   void TearDown() override {
     ExecutionStateProc = &SetThreadExecutionState;
     UtcTimeProc = &GetSystemTimeAsFileTime;
-    RunContainerMaker = &CreateRunContainer;
+    RunContainerMaker = static_cast<TRunContainerMaker>(&CreateRunContainer);
     MonitorsProc = &SystemMonitors;
     recorder_.reset();
     MainWindowTest::TearDown();
@@ -815,13 +816,14 @@ TEST_F(ControlBarTimed, AnEndPassedBeforeRunIsRefusedAndTheBarStaysAsItWas) {
 // The next run's container is made after the end box and before the finished one goes: what the
 // finished one posts in that moment is posted here, late.
 int containersMade = 0;
-std::unique_ptr<TMainThread> ContainerAfterALateCount(HWND navig, HWND watch) {
+std::unique_ptr<TMainThread> ContainerAfterALateCount(HWND navig, HWND watch,
+                                                      const TRunEnds &ends) {
   if (++containersMade == 2) {
     PostMessageA(watch, WM_SET_OVERTIME, 0, 0);
     PostMessageA(watch, WM_SET_AMBER, 1, 0);
     PostMessageA(watch, WM_SET_DIGIT, 5, 7);
   }
-  return CreateRunContainer(navig, watch);
+  return CreateRunContainer(navig, watch, ends);
 }
 
 // The colour of digit `p` where its segment g (the middle one, lit for 2 to 6, 8, 9) is.
@@ -1030,9 +1032,9 @@ private:
   Clock::time_point origin_ = Clock::now();
 };
 
-std::unique_ptr<TMainThread> FastRun(HWND navig, HWND watch) {
+std::unique_ptr<TMainThread> FastRun(HWND navig, HWND watch, const TRunEnds &ends) {
   static TFastClock clock;
-  return CreateRunContainer(navig, watch, clock);
+  return CreateRunContainer(navig, watch, ends, clock);
 }
 
 }  // namespace

@@ -357,7 +357,7 @@ std::unique_ptr<Picture> RenderGauge(const GaugeSetup &s, TCustomGaugeEx *keep =
   return Render(g);
 }
 
-TEST_F(DisplayControls, GaugeBarColourWidthAndFrameAtEachQuarter) {
+TEST_F(DisplayControls, GaugeBarColorWidthAndFrameAtEachQuarter) {
   const COLORREF back = GetSysColor(COLOR_BTNFACE);
   struct Case {
     uint32_t progress;
@@ -424,7 +424,7 @@ TEST_F(DisplayControls, GaugeOf97ReadsNinetyNineOverAFullBar) {
   EXPECT_FALSE(SameColumns(*full97, *hundred, 0, 630));
 }
 
-TEST_F(DisplayControls, GaugeTextInvertsTheColoursUnderIt) {
+TEST_F(DisplayControls, GaugeTextInvertsTheColorsUnderIt) {
   GaugeSetup s;
   s.progress = 150;  // "50%" straddles the end of the yellow bar, at 318
   auto plain = RenderGauge(s);

@@ -1,0 +1,114 @@
+// uRunModel - a run as the room sees it on the wall clock: when it started, where its ends fall,
+// how its pauses moved them, and what a clock set, a wake or a take-up does to them. Every window
+// asks it and draws what it answers; the engine, which counts, is told by it where to be and is
+// the only one that counts.
+//
+// Free of any platform header. The wall clocks are handed in with each question: UTC for what
+// outlives the process (the record), the local time of day for what the room reads.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+#include "timing/uRunRecord.h"
+#include "timing/uThreadContainer.h"
+
+// The two wall clocks at one instant.
+struct TWallNow {
+  int64_t UtcMs = 0;    // since 1970-01-01 UTC
+  int64_t LocalMs = 0;  // since local midnight
+};
+
+// The run to come, as the main window and its dialogs chose it.
+struct TRunChoice {
+  uint32_t TotalSeconds = 0;  // a duration; 0: open-ended
+  int EndMinute = -1;         // a run to this minute of the day instead
+  bool ExtraThird = false;    // tiers-temps
+};
+
+// A run's ends in run time (paused time excluded), as the engine counts to them.
+struct TRunEnds {
+  uint32_t TotalSeconds = 0;  // the normal end; 0: open-ended
+  uint32_t ExtraSeconds = 0;  // the extended end this long after it; 0: none
+};
+
+// The run's moments on the local wall clock, in milliseconds since local midnight (not reduced
+// to one day: a run may cross midnight).
+struct TRunTimes {
+  bool Started = false;
+  int64_t StartMs = 0;  // when Run was pressed
+  bool HasEnd = false;  // not for an open-ended run
+  int64_t NormalEndMs = 0;
+  bool HasExtended = false;  // tiers-temps
+  int64_t ExtendedEndMs = 0;
+};
+
+class TRunModel {
+public:
+  // Before Run: the run to come. Forgets the one before.
+  void Choose(const TRunChoice &choice);
+  const TRunChoice &Choice() const { return choice_; }
+  bool ToTimeOfDay() const { return choice_.EndMinute >= 0; }
+  // From Run (or a take-up) to the end of the run.
+  bool Started() const { return fixed_; }
+  bool Paused() const { return paused_; }
+
+  // In run time: fixed at Run, moved since only by this model; before Run, those of a run
+  // started at `now` (a run to a time of day whose end has passed has none).
+  TRunEnds Ends(const TWallNow &now) const;
+  // On the wall clock: as they stand at `now`, pauses included.
+  TRunTimes Times(const TWallNow &now) const;
+
+  // Run pressed: the ends are fixed from the wall clock. False when the chosen end has passed,
+  // and nothing changes.
+  bool Fix(const TWallNow &now);
+  // Then, on the engine built for Ends(): starts it, or continues it after a pause.
+  void Start(TMainThread &engine, const TWallNow &now);
+  void Pause(TMainThread &engine, const TWallNow &now);
+  // The engine of a run that went on elsewhere: it takes up the record's run where the wall
+  // clock places it at `now`, its ends where the policy of a clock change puts them.
+  void TakeUp(const TRunRecord &record, TMainThread &engine, const TWallNow &now);
+
+  // The wall clock was set, or its time zone changed: a time-of-day end stays on the wall clock,
+  // a duration keeps its length; once the normal end has come only the extended end may move,
+  // and once the last end has come nothing does.
+  void ClockChanged(TMainThread &engine, const TWallNow &now);
+  // The computer goes to sleep: what the clocks say until it wakes is the sleep's, not a set.
+  void Sleeping() { asleep_ = true; }
+  // It woke: the engine, whose clock may have stood still, takes the run's place from the wall
+  // clock.
+  void Woke(TMainThread &engine, const TWallNow &now);
+
+  // Where the run stands at `utcMs` by the wall clock.
+  TRunPlace PlaceAt(int64_t utcMs) const;
+  // Pauses so far taken once the normal end had come, which moved the extended end only.
+  int64_t PausedAfterNormalEndMs(int64_t utcMs) const;
+  // The record's run fields (the settings' are the caller's).
+  void FillRecord(TRunRecord &record, int64_t utcMs) const;
+
+private:
+  int64_t RunMsAt(int64_t utcMs) const;
+  int64_t PausedMsAt(int64_t utcMs) const;
+  // Where an end of a run to a time of day lies in run time, from the engine's `runMs` now.
+  uint32_t RunSecondsTo(int64_t endLocalMs, const TWallNow &now, int64_t runMs) const;
+
+  TRunChoice choice_;
+  bool fixed_ = false;  // the ends are fixed (Run pressed, or taken up)
+  bool begun_ = false;  // the engine was started
+  // In run time: what the room was told at Run (extra_), and where the engine now counts to
+  // (a clock set moves a run to a time of day there, not what it was told).
+  uint32_t total_ = 0, extra_ = 0;
+  TRunEnds engineEnds_;
+  int64_t leadMs_ = 0;      // how far into its first second the run started
+  int64_t startUtc_ = 0;    // when it stood at 0 of run time
+  int64_t startLocal_ = 0;  // the same on the local clock
+  int64_t pausedMs_ = 0;    // pauses ended
+  int64_t pausedAfterNormalMs_ = 0;  // of which begun once the normal end had come
+  bool paused_ = false;
+  int64_t pausedSinceUtc_ = 0;
+  bool pauseAfterNormal_ = false;
+  bool asleep_ = false;
+  // A normal end that has come stays where it came, whatever the clock does afterwards.
+  bool normalEndFrozen_ = false;
+  int64_t normalEndLocal_ = 0;
+};

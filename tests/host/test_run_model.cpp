@@ -1,0 +1,159 @@
+// The run's model driving the engine on a simulated clock, under the wall clock's events: where
+// its ends fall, what the room reads of them, what the record keeps.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "display/uRunTexts.h"
+#include "sim_clock.h"
+#include "timing/uRunModel.h"
+
+using namespace tavelin_test;
+using std::chrono::duration_cast;
+using std::chrono::milliseconds;
+
+namespace {
+
+constexpr int64_t Utc0 = 1'796'000'000'000;
+constexpr int32_t Up = 0, Down = 1;
+
+// The wall clocks follow the engine's from 10:00:00, plus the steps of the clock's setting and
+// the sleeps during which the engine's clock stood still.
+struct TWall {
+  TSimClock &Clock;
+  int64_t Step = 0;
+  TWallNow Now() const {
+    const int64_t ms = duration_cast<milliseconds>(Clock.Now() - Clock.Start()).count() + Step;
+    return {Utc0 + ms, At(10, 0, 0) + ms};
+  }
+};
+
+enum class Ev { Pause, Continue, Stall, ClockSet, Wake, ClockChangeThenWake };
+struct TEvent {
+  int64_t AtMs;
+  Ev Kind;
+  int64_t Ms = 0;  // the stall's, the step's or the sleep's length
+};
+
+// 600 s, or to 10:10, with a warning at 1 min; tiers-temps adds 200 s, or 240 s to a time of day.
+struct TRow {
+  const char *Name;
+  int32_t Direction;
+  bool ToTimeOfDay, Tiers;
+  std::vector<TEvent> Events;
+  uint32_t EndsAt;  // seconds on the engine's clock
+  std::string Band;
+  size_t WarnSounds;
+  TRunEnds Recorded;
+};
+
+}  // namespace
+
+TEST(RunModel, EndsBandAndRecordUnderTheWallClocksEvents) {
+  const TRow rows[] = {
+      {"down", Down, false, false, {}, 600,
+       "Il est 10 h 10   Début 10 h 00   Fin 10 h 10", 1, {600, 0}},
+      {"up, tiers, a pause before the normal end moves both ends", Up, false, true,
+       {{100'500, Ev::Pause}, {160'500, Ev::Continue}}, 860,
+       "Il est 10 h 14   Début 10 h 00   Fin 10 h 11   Tiers-temps 10 h 14", 3, {600, 200}},
+      {"down, tiers, a pause after it moves the extended end only", Down, false, true,
+       {{650'500, Ev::Pause}, {710'500, Ev::Continue}}, 860,
+       "Il est 10 h 14   Début 10 h 00   Fin 10 h 10   Tiers-temps 10 h 14", 3, {600, 200}},
+      {"up, to a time, tiers, clock on 2 min before the normal end", Up, true, true,
+       {{300'500, Ev::ClockSet, 120'000}}, 720,
+       "Il est 10 h 14   Début 10 h 02   Fin 10 h 10   Tiers-temps 10 h 14", 3, {480, 240}},
+      {"down, to a time, tiers, clock on 2 s after the normal end", Down, true, true,
+       {{650'500, Ev::ClockSet, 2'000}}, 838,
+       "Il est 10 h 14   Début 10 h 00   Fin 10 h 10   Tiers-temps 10 h 14", 3, {600, 238}},
+      {"down, tiers, clock on 5 min after the normal end", Down, false, true,
+       {{650'500, Ev::ClockSet, 300'000}}, 800,
+       "Il est 10 h 18   Début 10 h 05   Fin 10 h 10   Tiers-temps 10 h 18", 3, {600, 200}},
+      {"up, clock back 5 min", Up, false, false, {{100'500, Ev::ClockSet, -300'000}}, 600,
+       "Il est 10 h 05   Début 9 h 55   Fin 10 h 05", 1, {600, 0}},
+      {"down, to a time, clock back 3 min", Down, true, false,
+       {{100'500, Ev::ClockSet, -180'000}}, 780,
+       "Il est 10 h 10   Début 9 h 57   Fin 10 h 10", 1, {780, 0}},
+      {"down, tiers, a stall across the normal end", Down, false, true,
+       {{590'200, Ev::Stall, 30'000}}, 800,
+       "Il est 10 h 13   Début 10 h 00   Fin 10 h 10   Tiers-temps 10 h 13", 3, {600, 200}},
+      {"down, to a time, a sleep the engine did not count", Down, true, false,
+       {{100'500, Ev::Wake, 300'000}}, 300, "Il est 10 h 10   Début 10 h 00   Fin 10 h 10", 1,
+       {600, 0}},
+      {"up, a clock change seen before the wake", Up, false, false,
+       {{100'500, Ev::ClockChangeThenWake, 300'000}}, 300,
+       "Il est 10 h 10   Début 10 h 00   Fin 10 h 10", 1, {600, 0}},
+      {"down, a sleep during a pause", Down, false, false,
+       {{100'500, Ev::Pause}, {130'500, Ev::Wake, 600'000}, {160'500, Ev::Continue}}, 660,
+       "Il est 10 h 21   Début 10 h 00   Fin 10 h 21", 1, {600, 0}},
+  };
+  for (const TRow &r : rows) {
+    SCOPED_TRACE(r.Name);
+    TSimClock clock;
+    TRecordingPoster poster(clock);
+    TWall wall{clock};
+    TRunModel model;
+    model.Choose({600, r.ToTimeOfDay ? Minute(10, 10) : -1, r.Tiers});
+    ASSERT_TRUE(model.Fix(wall.Now()));
+    const TRunEnds ends = model.Ends(wall.Now());
+    TRunSettings settings{ends.TotalSeconds, 0, r.Direction, {}};
+    settings.ExtraSeconds = ends.ExtraSeconds;
+    settings.WarnMinutes = {1};
+    TMainThread run(NavigWnd, WatchWnd, settings, clock, poster);
+    for (const TEvent &e : r.Events)
+      clock.At(milliseconds(e.AtMs), [&, e] {
+        switch (e.Kind) {
+          case Ev::Pause:
+            return model.Pause(run, wall.Now());
+          case Ev::Continue:
+            return model.Start(run, wall.Now());
+          case Ev::Stall:
+            return clock.Advance(milliseconds(e.Ms));
+          case Ev::ClockSet:
+            wall.Step += e.Ms;
+            return model.ClockChanged(run, wall.Now());
+          case Ev::Wake:
+          case Ev::ClockChangeThenWake:
+            model.Sleeping();
+            wall.Step += e.Ms;
+            if (e.Kind == Ev::ClockChangeThenWake) model.ClockChanged(run, wall.Now());
+            return model.Woke(run, wall.Now());
+        }
+      });
+    model.Start(run, wall.Now());
+    ASSERT_TRUE(poster.WaitForMsg(WM_RUN_FINISHED));
+    EXPECT_EQ(poster.Posted().back().At - clock.Start(), std::chrono::seconds(r.EndsAt));
+    const TWallNow end = wall.Now();
+    EXPECT_EQ(ClockBandText(end.LocalMs, model.Times(end)), r.Band);
+    const auto messages = poster.Messages();
+    EXPECT_EQ(size_t(std::count(messages.begin(), messages.end(), WarnSound())), r.WarnSounds);
+    TRunRecord record;
+    model.FillRecord(record, end.UtcMs);
+    EXPECT_EQ(record.TotalSeconds, r.Recorded.TotalSeconds);
+    EXPECT_EQ(record.ExtraSeconds, r.Recorded.ExtraSeconds);
+  }
+}
+
+// Before Run the band and the bar read the ends that a run started now would have: a duration
+// from now, a time of day on its minute past midnight; an open-ended run has none.
+TEST(RunModel, BeforeRunTheEndsOfARunStartedNow) {
+  const struct {
+    TRunChoice Choice;
+    int64_t Now;
+    std::string Band, Panel;
+  } cases[] = {
+      {{45 * 60, -1, false}, At(8, 59, 40), "Il est 8 h 59   Fin 9 h 44", ""},
+      {{45 * 60, Minute(0, 8), true}, At(23, 58, 0),
+       "Il est 23 h 58   Fin 0 h 08   Tiers-temps 0 h 12", "Fin à 0 h 08 · 0 h 12"},
+      {{0, -1, true}, At(10, 0, 0), "Il est 10 h 00", ""},
+  };
+  for (const auto &c : cases) {
+    TRunModel model;
+    model.Choose(c.Choice);
+    const TWallNow now{Utc0, c.Now};
+    EXPECT_EQ(ClockBandText(now.LocalMs, model.Times(now)), c.Band);
+    if (!c.Panel.empty()) {
+      EXPECT_EQ(EndPanelText(model.Times(now)), c.Panel);
+    }
+  }
+}
