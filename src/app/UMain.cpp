@@ -179,6 +179,19 @@ void TMain::showAboutBox(TControl *) { AppConfig->InfoVersion->ShowAbout(); }
 
 void TMain::closeApppl(TControl *) { Close(); }
 
+void TMain::EndForInstaller() {
+  if (std::exchange(endingForInstaller_, true)) return;
+  // Nothing is shown: a settings store that refuses stays as it was.
+  try {
+    AppConfig->SaveWindowSetting(wkMainWindow, nullptr, 0);
+    AppConfig->Save();
+  } catch (...) {
+  }
+  // Every modal loop, the control bar's included, gives way to the end of the program; the bar's
+  // run, left open, keeps its record and its restart with /reprendre.
+  Application.Terminate();
+}
+
 void TMain::setfocusControl(TControl *Sender) {
   if (auto *w = dynamic_cast<TWinControl *>(Sender)) lastFocused_ = w;
 }
@@ -227,6 +240,11 @@ LRESULT TMain::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_START_RUN_NOW:
       if (bar_) bar_->LaunchChrono(nullptr);
+      return 0;
+    case WM_QUERYENDSESSION:
+      return TRUE;
+    case WM_ENDSESSION:
+      if (wParam && (lParam & ENDSESSION_CLOSEAPP)) EndForInstaller();
       return 0;
     default:
       return TForm::WndProc(msg, wParam, lParam);

@@ -44,6 +44,10 @@ private:
   int endMinute_ = -1;
 
   void CommandLineStart();
+  // An installer closes the program (Restart Manager): it ends at once, its settings saved, a
+  // run's record kept for the restart.
+  void EndForInstaller();
+  bool endingForInstaller_ = false;
   int commandLineEnd_ = -1;
   bool commandLineEndGone_ = false;
   bool commandLineLaunch_ = false;

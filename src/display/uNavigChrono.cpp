@@ -5,6 +5,8 @@
 #include <mmsystem.h>
 
 #include <cstdio>
+#include <cstring>
+#include <utility>
 
 #include "display/uMonitors.h"
 #include "display/uRunTexts.h"
@@ -28,6 +30,34 @@ constexpr UINT_PTR ClockBandTimer = 1;
 }  // namespace
 
 TExecutionStateProc ExecutionStateProc = &SetThreadExecutionState;
+
+bool StopRunBox(TNavigChrono &) {
+  const TForm *mainWindow = Application.MainForm();
+  return ShowMessageBox("Un chronométrage est en cours. L'arrêter ?",
+                        mainWindow ? mainWindow->Caption() : Application.Title(),
+                        MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
+}
+TStopRunQuestion AskStopRun = &StopRunBox;
+
+namespace {
+struct TQuestionSearch {
+  HWND Owner, Found;
+};
+BOOL CALLBACK FindQuestion(HWND wnd, LPARAM data) {
+  auto *s = reinterpret_cast<TQuestionSearch *>(data);
+  char cls[16] = {};
+  GetClassNameA(wnd, cls, sizeof cls);
+  if (strcmp(cls, "#32770") != 0 || GetWindow(wnd, GW_OWNER) != s->Owner) return TRUE;
+  s->Found = wnd;
+  return FALSE;
+}
+// The question of ours that `owner` shows, if any.
+HWND QuestionOf(HWND owner) {
+  TQuestionSearch search{owner, nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), &FindQuestion, reinterpret_cast<LPARAM>(&search));
+  return search.Found;
+}
+}  // namespace
 TNavigChrono::TNavigChrono(TForm *owner) : TForm(owner) {
   THourglass busy;
   Bind("ShowNavigChrono", &TNavigChrono::ShowNavigChrono);
@@ -279,7 +309,30 @@ void TNavigChrono::ChangeBeepConfig(TControl *) {
 
 void TNavigChrono::WantCloseNavig(TControl *) { Close(); }
 
+bool TNavigChrono::MayStopRun() {
+  if (!FRunOpen || FSessionEnding || FAskingToStop) return !FAskingToStop;
+  FAskingToStop = true;
+  bool stop = false;
+  try {
+    stop = AskStopRun(*this);
+  } catch (...) {
+    FAskingToStop = false;
+    throw;
+  }
+  FAskingToStop = false;
+  if (std::exchange(FEndedWhileAsking, false)) {
+    // The end comes as usual, once this close is refused.
+    PostMessageA(Handle(), WM_RUN_FINISHED, 0, 0);
+    return false;
+  }
+  return stop;
+}
+
 void TNavigChrono::CloseNavigChrono(TForm *, TCloseAction &Action) {
+  if (!MayStopRun()) {
+    Action = caNone;
+    return;
+  }
   THourglass busy;
   if (FThreadContainer) {
     FThreadContainer->Suspend();
@@ -365,6 +418,12 @@ LRESULT TNavigChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       }
       break;
     case WM_RUN_FINISHED:
+      if (FAskingToStop) {
+        // Answered "Non" for the user: the end is handled once the question has gone.
+        FEndedWhileAsking = true;
+        if (HWND question = QuestionOf(Handle())) PostMessageA(question, WM_COMMAND, IDNO, 0);
+        return 0;
+      }
       RunFinished();
       return 0;
     case WM_DISPLAYCHANGE:
@@ -384,10 +443,15 @@ LRESULT TNavigChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       }
       break;
     case WM_QUERYENDSESSION:
-      // A run never holds up a logoff or a shutdown: its record stays for the next start.
+      // A run never holds up a logoff, a shutdown or an installer: its record stays for the next
+      // start.
       return TRUE;
     case WM_ENDSESSION:
-      if (wParam) FSessionEnding = true;
+      // A session end that was called off leaves the bar as it was.
+      FSessionEnding = wParam != 0;
+      // The main window ends the program for an installer, whichever window hears it first.
+      if (TForm *mainWindow = Application.MainForm(); mainWindow && wParam)
+        SendMessageA(mainWindow->Handle(), WM_ENDSESSION, wParam, lParam);
       return 0;
     case WM_SETTINGCHANGE:
       if (wParam == SPI_SETWORKAREA) ScreensChanged();

@@ -13,6 +13,13 @@
 using TExecutionStateProc = EXECUTION_STATE(WINAPI *)(EXECUTION_STATE state);
 extern TExecutionStateProc ExecutionStateProc;
 
+class TNavigChrono;
+// Whether the user stops the open run that closing the bar would end: a question whose default
+// is "Non". Tests that close the bar on a run answer it here.
+using TStopRunQuestion = bool (*)(TNavigChrono &bar);
+extern TStopRunQuestion AskStopRun;
+bool StopRunBox(TNavigChrono &bar);
+
 // The small window from which a run is driven: it hides the main window, owns the giant display
 // and the run's thread container, plays the sounds the threads ask for, and brings the main
 // window back when it closes.
@@ -91,5 +98,9 @@ private:
   bool FRunOpen = false;       // from Run to the end of the run or the bar's closing
   // Open: Windows restarts Tavelin after an update, and other Tavelins leave the record alone.
   void SetRunOpen(bool open);
-  bool FSessionEnding = false;  // logoff or shutdown: the record stays
+  bool FSessionEnding = false;  // logoff, shutdown or an installer's close: the record stays
+  // Closing the bar on an open run asks first; a run that ends meanwhile takes the question away.
+  bool MayStopRun();
+  bool FAskingToStop = false;
+  bool FEndedWhileAsking = false;
 };

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <map>
 
+#include "display/uNavigChrono.h"
 #include "settings/uConfigTypes.h"
 
 namespace testwin {
@@ -101,6 +102,8 @@ ConfigScope::~ConfigScope() { ReleaseAppConfig(); }
 void MainWindowTest::SetUp() {
   ResetRegistry();
   PrepareRegistry();
+  // The bar closed on a run stops it without a question, but where a test asks it itself.
+  AskStopRun = [](TNavigChrono &) { return true; };
   config_ = std::make_unique<ConfigScope>();
   main_ = std::make_unique<TMain>();
   Main = main_.get();
@@ -114,6 +117,7 @@ void MainWindowTest::TearDown() {
   Main = nullptr;
   main_.reset();
   config_.reset();
+  AskStopRun = &StopRunBox;
   Pump(20);
   ResetRegistry();
 }

@@ -203,6 +203,56 @@ TEST_F(ControlBar, ClosingWhilePausedAndFromReady) {
   }
 }
 
+// Closing the bar on an open run asks first, "Non" by default: "Non" leaves the run counting, a
+// run that ends meanwhile takes the question away and brings its end box, and once the run has
+// ended nothing is asked. "Oui" ends the run as closing did.
+TEST_F(ControlBar, ClosingOnAnOpenRunAsksFirst) {
+  AskStopRun = &StopRunBox;
+  AppConfig->SetTypeInc(1);
+  AppConfig->TotalTime->SetTotalSeconds(3);
+  for (const bool yes : {false, true}) {
+    std::vector<std::string> questions;
+    std::string endBox;
+    auto ask = [&](std::function<void(HWND)> answer) {
+      PostMessageA(Bar()->Handle(), WM_CLOSE, 0, 0);
+      WhenBoxOpens([&, answer](HWND box) {
+        ASSERT_NE(box, nullptr);
+        questions.push_back(BoxText(box));
+        EXPECT_TRUE(GetWindowLongA(GetDlgItem(box, IDNO), GWL_STYLE) & BS_DEFPUSHBUTTON);
+        EXPECT_EQ(GetFocus(), GetDlgItem(box, IDNO));
+        answer(box);
+      });
+    };
+    Scenario s;
+    s.Then(100, [&] { Click(Bar()->Get<TButton>("BtnRun")); }).Then(300, [&] {
+      ask([&](HWND box) {
+        PostMessageA(box, WM_COMMAND, yes ? IDYES : IDNO, 0);
+        if (yes) return;
+        Later(100, [&] {
+          const std::string before = Shown(*Bar());
+          EXPECT_TRUE(PumpUntil([&] { return Shown(*Bar()) != before; }, 1500)) << "counting";
+          // Left unanswered until the end of the run.
+          ask([&](HWND question) {
+            WhenBoxOpens(
+                [&, question](HWND end) {
+                  endBox = end ? BoxText(end) : "";
+                  EXPECT_FALSE(IsWindow(question)) << "the question went";
+                  if (end) PostMessageA(end, WM_COMMAND, IDOK, 0);
+                  Later(200, [&] { PostMessageA(Bar()->Handle(), WM_CLOSE, 0, 0); });
+                },
+                question, 5000);
+          });
+        });
+      });
+    });
+    RunBar(s);
+    EXPECT_EQ(questions, std::vector<std::string>(yes ? 1 : 2,
+                                                  "Un chronométrage est en cours. L'arrêter ?"));
+    EXPECT_EQ(endBox, yes ? "" : "Le chronométrage est terminé...");
+    EXPECT_FALSE(ReadValue(SettingsKey(), "RunState").exists);
+  }
+}
+
 TEST_F(ControlBar, ShortRunEndsWithTheFinalSoundAndABox) {
   AppConfig->TotalTime->SetTotalSeconds(3);
   AppConfig->InterBeepTime->SetTotalSeconds(1);

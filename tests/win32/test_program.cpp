@@ -334,4 +334,61 @@ TEST(Program, HelpAndAWrongSwitchShowTheSwitchesAndEndWithNothingStored) {
   }
 }
 
+// What Restart Manager sends every top-level window of a program that an installer closes: the
+// query to all of them, then the end.
+struct InstallerClose {
+  DWORD pid;
+  UINT msg;
+};
+BOOL CALLBACK SendInstallerClose(HWND wnd, LPARAM data) {
+  const auto *close = reinterpret_cast<const InstallerClose *>(data);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(wnd, &owner);
+  if (owner != close->pid) return TRUE;
+  DWORD_PTR agreed = 0;
+  const bool query = close->msg == WM_QUERYENDSESSION;
+  SendMessageTimeoutA(wnd, close->msg, query ? 0 : TRUE, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG,
+                      5000, &agreed);
+  if (query) {
+    char cls[64] = {};
+    GetClassNameA(wnd, cls, sizeof cls);
+    EXPECT_EQ(agreed, DWORD_PTR(TRUE)) << cls;
+  }
+  return TRUE;
+}
+
+// An installer's close ends the program within two seconds, a run open or not: the open run's
+// record stays, and /reprendre (what Windows restarts it with) takes it up at its place without a
+// question; without a run nothing is kept of one.
+TEST(Program, AnInstallersCloseEndsItAndKeepsAnOpenRunForTheRestart) {
+  for (const bool withRun : {true, false}) {
+    SCOPED_TRACE(withRun ? "a run open" : "no run");
+    ResetRegistry();
+    Running program;
+    ASSERT_TRUE(program.Start(withRun ? "/duree:1:00:00 /negatif /lancer" : ""));
+    ASSERT_NE(WaitForWindow(program.pi.dwProcessId, "TavelinWindow", 10000), nullptr);
+    for (int i = 0; withRun && i < 500 && !ReadValue(kKey, "RunState").exists; ++i) Sleep(10);
+    const int64_t startedAt = RecordedStart();
+    const auto asked = std::chrono::steady_clock::now();
+    for (UINT msg : {WM_QUERYENDSESSION, WM_ENDSESSION}) {
+      InstallerClose close{program.pi.dwProcessId, msg};
+      EnumWindows(SendInstallerClose, LPARAM(&close));
+    }
+    EXPECT_EQ(program.WaitExit(2000), 0u);
+    std::printf("Ended %lld ms after the installer asked\n",
+                (long long)std::chrono::duration_cast<std::chrono::milliseconds>(
+                    std::chrono::steady_clock::now() - asked).count());
+    EXPECT_EQ(ReadValue(kKey, "RunState").exists, withRun);
+    if (!withRun) continue;
+    Running restarted;
+    ASSERT_TRUE(restarted.Start("/reprendre"));
+    ASSERT_NE(WaitForWindow(restarted.pi.dwProcessId, "TavelinWindow", 10000,
+                            "Tavelin 1.0 - Dialogue de visualisation"),
+              nullptr);
+    EXPECT_EQ(WaitForWindow(restarted.pi.dwProcessId, "#32770", 1), nullptr) << "no question";
+    EXPECT_NEAR(double(RecordedStart() - startedAt), 0.0, 1000.0);
+  }
+  ResetRegistry();
+}
+
 }  // namespace
