@@ -18,10 +18,25 @@ TClockBand::TClockBand(TWinControl *parent) : TGraphicControl(parent) {
 void TClockBand::SetText(const std::string &text) {
   if (text == text_) return;
   text_ = text;
+  // Time added makes the band longer than it usually reads: smaller, rather than cut.
+  if (font_ && !Fits(text_)) FitFontTo(text_.c_str());
   Repaint();
 }
 
+bool TClockBand::Fits(const std::string &text) const {
+  gdi::WindowDC screen(nullptr);
+  gdi::Select sel(screen.dc(), font_.get());
+  SIZE extent{0, 0};
+  GetTextExtentPoint32A(screen.dc(), text.c_str(), int(text.size()), &extent);
+  return extent.cx <= Width() - Height() / 2;
+}
+
 void TClockBand::FitFont() {
+  FitFontTo(Fits(text_) || !font_ ? LongestText : text_.c_str());
+  if (font_ && !Fits(text_)) FitFontTo(text_.c_str());
+}
+
+void TClockBand::FitFontTo(const char *longest) {
   gdi::WindowDC screen(nullptr);
   // From three quarters of the band's height down, until the longest text fits its width.
   const int width = Width() - Height() / 2;
@@ -30,7 +45,7 @@ void TClockBand::FitFont() {
     gdi::Font trial = gdi::MakeFont("arial", -height, true, false);
     gdi::Select sel(screen.dc(), trial.get());
     SIZE extent{0, 0};
-    GetTextExtentPoint32A(screen.dc(), LongestText, int(strlen(LongestText)), &extent);
+    GetTextExtentPoint32A(screen.dc(), longest, int(strlen(longest)), &extent);
     if (extent.cx <= width) break;
   }
   font_ = gdi::MakeFont("arial", -height, true, false);

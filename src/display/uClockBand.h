@@ -22,6 +22,10 @@ public:
   void Paint(HDC dc) override;
 
 private:
+  // The largest font at which `text` fits the band.
+  void FitFontTo(const char *text);
+  // Whether the text fits in the font of now.
+  bool Fits(const std::string &text) const;
   std::string text_;
   gdi::Font font_;
 };

@@ -10,6 +10,7 @@
 
 #include "display/uMonitors.h"
 #include "display/uRunTexts.h"
+#include "display/uTimeAddedScreen.h"
 #include "forms/uApplication.h"
 #include "forms/uDpi.h"
 #include "settings/uConfig.h"
@@ -20,13 +21,9 @@
 #include "timing/uWallClock.h"
 
 namespace {
-// "0:45:00": the short form that leaves room for a second total.
-std::string ShortDuration(uint32_t seconds) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%u:%02u:%02u", seconds / 3600, seconds / 60 % 60, seconds % 60);
-  return text;
-}
 constexpr UINT_PTR ClockBandTimer = 1;
+// In the window menu; below 0xF000, the system's own commands.
+constexpr UINT TimeAddedCommand = 0x0110;
 }  // namespace
 
 TExecutionStateProc ExecutionStateProc = &SetThreadExecutionState;
@@ -89,6 +86,10 @@ TNavigChrono::TNavigChrono(TForm *owner) : TForm(owner) {
   ShowRunLength();
   ShowClockBand();
   PlaceUnderDisplay();
+  if (HMENU menu = GetSystemMenu(Handle(), FALSE)) {
+    AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(menu, MF_STRING | MF_GRAYED, TimeAddedCommand, "Temps a&jouté...");
+  }
   // Under the display, the bar takes the scale of the monitor it is now on.
   if (int dpi = WindowDpi(Handle()); dpi != Dpi()) ChangeDpi(dpi, nullptr);
 }
@@ -120,16 +121,66 @@ std::unique_ptr<TMainThread> TNavigChrono::NewContainer() {
 
 void TNavigChrono::ShowTotalText() {
   const TWallNow now = WallNow();
-  std::string text;
+  const TRunTimes times = FModel.Times(now);
+  const TRunEnds ends = FModel.Ends(now);
+  std::vector<std::string> texts;
   if (FModel.ToTimeOfDay()) {
-    text = EndPanelText(FModel.Times(now));
-  } else if (const TRunEnds ends = FModel.Ends(now); ends.ExtraSeconds == 0) {
-    text = "Temps Total: " + AppConfig->TotalTime->AsText();
+    texts.push_back(EndPanelText(times));
+  } else if (ends.ExtraSeconds == 0 && times.AddedSeconds == 0) {
+    texts.push_back("Temps Total: " + AppConfig->TotalTime->AsText());
   } else {
-    text = "Temps Total: " + ShortDuration(ends.TotalSeconds) + " · " +
-           ShortDuration(ends.TotalSeconds + ends.ExtraSeconds);
+    std::string total = "Temps Total: " + ShortDuration(ends.TotalSeconds);
+    if (ends.ExtraSeconds != 0) total += " · " + ShortDuration(ends.TotalSeconds + ends.ExtraSeconds);
+    texts.push_back(total + AddedText(times.AddedSeconds));
+    texts.push_back(total);
   }
-  Get<TPanel>("TotalTime").SetCaption(text);
+  // Shortened to fit: the time added without its unit, then without it.
+  if (times.AddedSeconds != 0 && FModel.ToTimeOfDay()) {
+    TRunTimes bare = times;
+    bare.AddedSeconds = 0;
+    const std::string added = AddedText(times.AddedSeconds);
+    texts.push_back(EndPanelText(bare) + added.substr(0, added.size() - 5) + ")");
+    texts.push_back(EndPanelText(bare));
+  }
+  ShowFitting("TotalTime", texts);
+}
+
+void TNavigChrono::ShowFitting(const char *panel, const std::vector<std::string> &texts) {
+  TPanel &p = Get<TPanel>(panel);
+  for (const std::string &text : texts)
+    if (&text == &texts.back() || p.CaptionFits(text)) {
+      p.SetCaption(text);
+      return;
+    }
+}
+
+void TNavigChrono::OfferTimeAdded() {
+  if (HMENU menu = GetSystemMenu(Handle(), FALSE))
+    EnableMenuItem(menu, TimeAddedCommand,
+                   MF_BYCOMMAND | (FRunOpen && FThreadContainer &&
+                                           FModel.HasEndToCome(*FThreadContainer)
+                                       ? MF_ENABLED
+                                       : MF_GRAYED));
+}
+
+void TNavigChrono::ShowTimeAdded() {
+  OfferTimeAdded();
+  if (!FRunOpen || !FThreadContainer || !FModel.HasEndToCome(*FThreadContainer)) return;
+  TTimeAddedScreen dialog(this, [this](int minutes) {
+    const TWallNow now = WallNow();
+    if (!FThreadContainer) return std::vector<std::string>{};
+    return AddedTimeLines(FModel.ToTimeOfDay(), FModel.Times(now),
+                          FModel.TimesAfterAdding(*FThreadContainer, minutes * 60, now),
+                          FModel.Ends(now), FModel.EndsAfterAdding(*FThreadContainer, minutes * 60));
+  });
+  dialog.HeldByCaller = true;
+  if (dialog.ShowModal() != mrOk || !FThreadContainer) return;
+  // The run may have ended while the dialog was up: nothing is left to move then.
+  FModel.AddTime(*FThreadContainer, dialog.Minutes() * 60, WallNow());
+  ShowRunLength();
+  ShowTotalText();
+  ShowClockBand();
+  KeepRunRecord();
 }
 
 void TNavigChrono::ShowRunLength() {
@@ -411,6 +462,27 @@ LRESULT TNavigChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_PLAY_WARNING:
       PlayWarnSound();
       return 0;
+    case WM_INITMENU:
+      OfferTimeAdded();
+      break;
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) == TimeAddedCommand) {
+        ShowTimeAdded();
+        return 0;
+      }
+      break;
+    case WM_CONTEXTMENU: {
+      // A right click on the bar opens its window menu, as Alt+Space does.
+      HMENU menu = GetSystemMenu(Handle(), FALSE);
+      if (!menu) break;
+      OfferTimeAdded();
+      POINT at{short(LOWORD(lParam)), short(HIWORD(lParam))};
+      if (lParam == -1) GetCursorPos(&at);
+      const UINT command = UINT(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y,
+                                               0, Handle(), nullptr));
+      if (command) PostMessageA(Handle(), WM_SYSCOMMAND, command, 0);
+      return 0;
+    }
     case WM_TIMER:
       if (wParam == ClockBandTimer) {
         ShowClockBand();

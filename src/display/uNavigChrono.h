@@ -33,6 +33,8 @@ public:
   void PauseChrono(TControl *Sender);
   void ChangeBeepConfig(TControl *Sender);
   void WantCloseNavig(TControl *Sender);
+  // "Temps ajouté...", in the bar's window menu: time given back after an incident.
+  void ShowTimeAdded();
   void CloseNavigChrono(TForm *Sender, TCloseAction &Action);
 
   LRESULT WndProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -68,6 +70,10 @@ private:
   // The run to come: the settings' duration, or to `endMinute` of the day.
   void ChooseRun(int endMinute);
   void ShowTotalText();
+  // The longest of `texts` that fits the panel, or the last.
+  void ShowFitting(const char *panel, const std::vector<std::string> &texts);
+  // The window menu's "Temps ajouté..." is offered while an end is to come.
+  void OfferTimeAdded();
   // The gauge's scale and mark, for the run's ends as they are now.
   void ShowRunLength();
   // The band under the gauge, when there is one: the time of day and the ends as they are now.

@@ -1,6 +1,9 @@
 // uRunTexts - the texts of a run. See the header.
 #include "display/uRunTexts.h"
 
+#include <cstdio>
+#include <cstdlib>
+
 #include "timing/uEndTime.h"
 
 std::string ExamEventText(const TExamEvent &event) {
@@ -18,13 +21,50 @@ std::string ExamEventText(const TExamEvent &event) {
 std::string ClockBandText(int64_t nowLocalMs, const TRunTimes &times) {
   std::string text = "Il est " + MinuteTextAt(nowLocalMs);
   if (times.Started) text += "   Début " + MinuteTextAt(times.StartMs);
-  if (times.HasEnd) text += "   Fin " + MinuteTextAt(times.NormalEndMs);
-  if (times.HasEnd && times.HasExtended) text += "   Tiers-temps " + MinuteTextAt(times.ExtendedEndMs);
-  return text;
+  if (!times.HasEnd) return text;
+  text += "   Fin " + MinuteTextAt(times.NormalEndMs);
+  if (times.HasExtended) text += "   Tiers-temps " + MinuteTextAt(times.ExtendedEndMs);
+  return text + AddedText(times.AddedSeconds);
 }
 
 std::string EndPanelText(const TRunTimes &times) {
   std::string text = "Fin à " + MinuteTextAt(times.NormalEndMs);
   if (times.HasExtended) text += " · " + MinuteTextAt(times.ExtendedEndMs);
+  return text + AddedText(times.AddedSeconds);
+}
+
+std::string AddedText(int seconds) {
+  const int minutes = (seconds + (seconds < 0 ? -30 : 30)) / 60;
+  if (minutes == 0) return {};
+  return " (" + std::string(minutes > 0 ? "+" : "-") + std::to_string(std::abs(minutes)) + " min)";
+}
+
+std::string ShortDuration(uint32_t seconds) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%u:%02u:%02u", seconds / 3600, seconds / 60 % 60, seconds % 60);
   return text;
+}
+
+std::vector<std::string> AddedTimeLines(bool toTimeOfDay, const TRunTimes &before,
+                                        const TRunTimes &after, const TRunEnds &endsBefore,
+                                        const TRunEnds &endsAfter) {
+  std::vector<std::string> lines;
+  auto line = [&](const char *what, const char *later, const char *sooner, int64_t from, int64_t to,
+                  bool asTime) {
+    if (from == to) return;
+    lines.push_back(std::string(what) + (to > from ? later : sooner) + " de " +
+                    (asTime ? MinuteTextAt(from) : ShortDuration(uint32_t(from))) + " à " +
+                    (asTime ? MinuteTextAt(to) : ShortDuration(uint32_t(to))));
+  };
+  if (toTimeOfDay) {
+    line("Fin", " reportée", " avancée", before.NormalEndMs, after.NormalEndMs, true);
+    if (before.HasExtended)
+      line("Tiers-temps", " reporté", " avancé", before.ExtendedEndMs, after.ExtendedEndMs, true);
+    return lines;
+  }
+  line("Temps total", " porté", " porté", endsBefore.TotalSeconds, endsAfter.TotalSeconds, false);
+  if (before.HasExtended)
+    line("Tiers-temps", " porté", " porté", int64_t{endsBefore.TotalSeconds} + endsBefore.ExtraSeconds,
+         int64_t{endsAfter.TotalSeconds} + endsAfter.ExtraSeconds, false);
+  return lines;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "timing/uExamPlan.h"
 #include "timing/uRunModel.h"
@@ -11,5 +12,15 @@
 std::string ExamEventText(const TExamEvent &event);
 // "Il est 10 h 12   Début 9 h 00   Fin 10 h 45   Tiers-temps 11 h 25": the parts that apply.
 std::string ClockBandText(int64_t nowLocalMs, const TRunTimes &times);
-// "Fin à 10 h 45", and " · 11 h 25" for the extended end.
+// "Fin à 10 h 45", " · 11 h 25" for the extended end, and " (+12 min)" for time added.
 std::string EndPanelText(const TRunTimes &times);
+// " (+12 min)", " (-5 min)": the time added to a run, to the nearest minute; empty for none.
+std::string AddedText(int seconds);
+// "0:45:00"
+std::string ShortDuration(uint32_t seconds);
+// What time added would change, for the dialog that proposes it: "Fin reportée de 10 h 45 à
+// 10 h 57" and "Tiers-temps reporté de 11 h 25 à 11 h 37" for a run to a time of day, "Temps total
+// porté de 2:00:00 à 2:12:00" for a duration; an end that has come, or that stays, is not named.
+std::vector<std::string> AddedTimeLines(bool toTimeOfDay, const TRunTimes &before,
+                                        const TRunTimes &after, const TRunEnds &endsBefore,
+                                        const TRunEnds &endsAfter);

@@ -545,6 +545,14 @@ void TPanel::SetCaption(const std::string &text) {
   }
 }
 
+bool TPanel::CaptionFits(const std::string &text) const {
+  gdi::WindowDC screen(nullptr);
+  gdi::Select font(screen.dc(), FontHandle(EffectiveFont()));
+  SIZE extent{0, 0};
+  GetTextExtentPoint32A(screen.dc(), text.c_str(), int(text.size()), &extent);
+  return extent.cx <= width_ - 2 * (BorderWidth() + 2);
+}
+
 void TPanel::PaintContent(HDC dc) {
   RECT r{0, 0, width_, height_};
   BevelFrame(dc, r, BevelOuter, BevelWidth);
@@ -846,6 +854,7 @@ void TComboBox::ApplyDesign(const TDesignItem &item) {
   TWinControl::ApplyDesign(item);
   TabOrder = item.GetInt("taborder", -1);
   designItemHeight_ = item.GetInt("itemheight", designItemHeight_);
+  Editable = item.GetBool("editable", false);
   ItemHeight = ScaleLength(designItemHeight_, FormDpi(this));
   std::string items = item.Get("items", "");
   for (size_t start = 0; !items.empty() && start <= items.size();) {
@@ -862,7 +871,9 @@ void TComboBox::CreateWindowHandle() {
   int h = height_;
   // The height of a combo box window includes its dropped list.
   height_ = h + ScaleLength(200, FormDpi(this));
-  CreateStandard("COMBOBOX", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0, "");
+  CreateStandard("COMBOBOX",
+                 WS_TABSTOP | WS_VSCROLL | (Editable ? CBS_DROPDOWN | CBS_AUTOHSCROLL : CBS_DROPDOWNLIST),
+                 0, "");
   height_ = h;
   SendMessageA(handle_, CB_SETITEMHEIGHT, 0, ItemHeight);
   for (const auto &s : items_) SendMessageA(handle_, CB_ADDSTRING, 0, LPARAM(s.c_str()));
@@ -900,6 +911,11 @@ void TComboBox::SetItemIndex(int index) {
 void TComboBox::HandleCommand(WORD code) {
   if (code == CBN_SELCHANGE) {
     itemIndex_ = int(SendMessageA(handle_, CB_GETCURSEL, 0, 0));
+    // The edit part takes the entry's text only after this notification.
+    if (Editable && itemIndex_ >= 0) SetWindowTextA(handle_, items_.at(size_t(itemIndex_)).c_str());
+    if (OnChange) OnChange(this);
+  } else if (code == CBN_EDITCHANGE) {
+    itemIndex_ = -1;
     if (OnChange) OnChange(this);
   } else if (code == CBN_SETFOCUS) {
     if (OnEnter) OnEnter(this);

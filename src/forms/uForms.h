@@ -213,6 +213,8 @@ public:
   void SetCaption(const std::string &text);
   const std::string &Caption() const { return text_; }
   int BorderWidth() const;
+  // Whether `text` fits within the bevels in the panel's font.
+  bool CaptionFits(const std::string &text) const;
 
 protected:
   void CreateWindowHandle() override;
@@ -329,13 +331,15 @@ private:
   std::vector<std::string> lines_;
 };
 
-// A drop-down list without typing; choosing an entry from code raises no change.
+// A drop-down list, without typing unless Editable (its Text is then what was chosen or typed,
+// and typing raises a change too); choosing an entry from code raises no change.
 class TComboBox : public TWinControl {
 public:
   explicit TComboBox(TWinControl *parent);
   TNotifyEvent OnChange;
   TNotifyEvent OnEnter;
   int ItemHeight = 14;
+  bool Editable = false;
   void ApplyDesign(const TDesignItem &item) override;
   void AddItem(const std::string &text);
   void ClearItems();

@@ -57,16 +57,18 @@ TRunTimes TRunModel::Times(const TWallNow &now) const {
   }
   t.Started = true;
   t.StartMs = startLocal_ + leadMs_;
+  t.AddedSeconds = AddedSeconds();
   t.HasEnd = total_ != 0;
   if (!t.HasEnd) return t;
   const int64_t after = PausedAfterNormalEndMs(now.UtcMs);
   const int64_t before = PausedMsAt(now.UtcMs) - after;
   // A duration's ends follow its start; a time of day's stay on the minute chosen.
-  const int64_t normal = ToTimeOfDay() ? MinuteAtOrAfter(choice_.EndMinute, startLocal_) + before
-                                       : startLocal_ + int64_t{total_} * 1000 + before;
+  const int64_t normal = (ToTimeOfDay() ? MinuteAtOrAfter(choice_.EndMinute, startLocal_)
+                                        : startLocal_ + int64_t{total_} * 1000) +
+                         int64_t{addedBefore_} * 1000 + before;
   t.NormalEndMs = normalEndFrozen_ ? normalEndLocal_ : normal;
   t.HasExtended = extra_ != 0;
-  t.ExtendedEndMs = normal + int64_t{extra_} * 1000 + after;
+  t.ExtendedEndMs = normal + (int64_t{extra_} + addedAfter_) * 1000 + after;
   return t;
 }
 
@@ -196,13 +198,13 @@ void TRunModel::ClockChanged(TMainThread &engine, const TWallNow &now) {
   // A run to a time of day: the end still to come stays where the wall clock reads it.
   const int64_t after = PausedAfterNormalEndMs(now.UtcMs);
   const int64_t before = PausedMsAt(now.UtcMs) - after;
-  const int64_t endMinuteMs = int64_t{choice_.EndMinute} * 60'000;
+  const int64_t endMinuteMs = int64_t{choice_.EndMinute} * 60'000 + int64_t{addedBefore_} * 1000;
   TRunEnds moved = ends;
   if (!normalCame) {
     moved.TotalSeconds = RunSecondsTo(endMinuteMs + before, now, runMs);
   } else if (ends.ExtraSeconds != 0) {
-    const uint32_t last = RunSecondsTo(endMinuteMs + int64_t{extra_} * 1000 + before + after, now,
-                                       runMs);
+    const uint32_t last = RunSecondsTo(
+        endMinuteMs + (int64_t{extra_} + addedAfter_) * 1000 + before + after, now, runMs);
     moved.ExtraSeconds = last > ends.TotalSeconds ? last - ends.TotalSeconds : 1;
   }
   if (moved.TotalSeconds != ends.TotalSeconds || moved.ExtraSeconds != ends.ExtraSeconds) {
@@ -215,4 +217,48 @@ void TRunModel::Woke(TMainThread &engine, const TWallNow &now) {
   asleep_ = false;
   if (!begun_) return;
   engine.CatchUpTo(std::chrono::milliseconds(RunMsAt(now.UtcMs)));
+}
+
+bool TRunModel::HasEndToCome(const TMainThread &engine) const {
+  const TRunEnds ends = engineEnds_;
+  return begun_ && ends.TotalSeconds != 0 &&
+         Ms(engine.Place().RunTime) < (int64_t{ends.TotalSeconds} + ends.ExtraSeconds) * 1000;
+}
+
+TRunEnds TRunModel::EndsAfterAdding(const TMainThread &engine, int seconds) const {
+  const TRunEnds ends = engineEnds_;
+  if (!HasEndToCome(engine)) return ends;
+  // No end before the next tick: one brought to now comes with it.
+  const int64_t earliest = Ms(engine.Place().RunTime) / 1000 + 1;
+  const int64_t total = ends.TotalSeconds, last = total + ends.ExtraSeconds;
+  TRunEnds moved = ends;
+  if (earliest <= total) {
+    const int64_t newTotal = std::max(total + seconds, earliest);
+    moved.TotalSeconds = uint32_t(newTotal);
+    moved.ExtraSeconds = uint32_t(std::max<int64_t>(0, last + seconds - newTotal));
+  } else {
+    moved.ExtraSeconds = uint32_t(std::max(last + seconds, earliest) - total);
+  }
+  return moved;
+}
+
+TRunTimes TRunModel::TimesAfterAdding(const TMainThread &engine, int seconds,
+                                      const TWallNow &now) const {
+  TRunModel after = *this;
+  const TRunEnds moved = EndsAfterAdding(engine, seconds);
+  after.Moved(moved);
+  return after.Times(now);
+}
+
+void TRunModel::AddTime(TMainThread &engine, int seconds, const TWallNow &) {
+  if (!HasEndToCome(engine) || seconds == 0) return;
+  const TRunEnds moved = EndsAfterAdding(engine, seconds);
+  Moved(moved);
+  engine.MoveEnds(moved.TotalSeconds, moved.ExtraSeconds);
+}
+
+void TRunModel::Moved(const TRunEnds &moved) {
+  addedBefore_ += int(int64_t{moved.TotalSeconds} - engineEnds_.TotalSeconds);
+  addedAfter_ += int(int64_t{moved.ExtraSeconds} - engineEnds_.ExtraSeconds);
+  engineEnds_ = moved;
 }

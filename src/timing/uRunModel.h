@@ -41,6 +41,7 @@ struct TRunTimes {
   int64_t NormalEndMs = 0;
   bool HasExtended = false;  // tiers-temps
   int64_t ExtendedEndMs = 0;
+  int AddedSeconds = 0;  // time given back after incidents, which moved them
 };
 
 class TRunModel {
@@ -79,6 +80,18 @@ public:
   // clock.
   void Woke(TMainThread &engine, const TWallNow &now);
 
+  // Time given back after an incident (taken back when negative), from now on: every end still to
+  // come moves by it, the warnings with them; an end that has come stays come, and none is
+  // brought before now (the run then ends as its end would).
+  void AddTime(TMainThread &engine, int seconds, const TWallNow &now);
+  // What the ends would be after it, for the dialog that proposes it.
+  TRunTimes TimesAfterAdding(const TMainThread &engine, int seconds, const TWallNow &now) const;
+  TRunEnds EndsAfterAdding(const TMainThread &engine, int seconds) const;
+  // The time added so far, as it moved the ends (net of what could not be taken back).
+  int AddedSeconds() const { return addedBefore_ + addedAfter_; }
+  // Whether an end is still to come, that time added would move.
+  bool HasEndToCome(const TMainThread &engine) const;
+
   // Where the run stands at `utcMs` by the wall clock.
   TRunPlace PlaceAt(int64_t utcMs) const;
   // Pauses so far taken once the normal end had come, which moved the extended end only.
@@ -88,6 +101,8 @@ public:
 
 private:
   int64_t RunMsAt(int64_t utcMs) const;
+  // The engine's ends moved by added time: the model's account of it follows.
+  void Moved(const TRunEnds &moved);
   int64_t PausedMsAt(int64_t utcMs) const;
   // Where an end of a run to a time of day lies in run time, from the engine's `runMs` now.
   uint32_t RunSecondsTo(int64_t endLocalMs, const TWallNow &now, int64_t runMs) const;
@@ -108,6 +123,8 @@ private:
   int64_t pausedSinceUtc_ = 0;
   bool pauseAfterNormal_ = false;
   bool asleep_ = false;
+  // Time added while the normal end was to come (moving both ends), and after it.
+  int addedBefore_ = 0, addedAfter_ = 0;
   // A normal end that has come stays where it came, whatever the clock does afterwards.
   bool normalEndFrozen_ = false;
   int64_t normalEndLocal_ = 0;

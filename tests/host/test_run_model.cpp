@@ -29,11 +29,11 @@ struct TWall {
   }
 };
 
-enum class Ev { Pause, Continue, Stall, ClockSet, Wake, ClockChangeThenWake };
+enum class Ev { Pause, Continue, Stall, ClockSet, Wake, ClockChangeThenWake, Add };
 struct TEvent {
   int64_t AtMs;
   Ev Kind;
-  int64_t Ms = 0;  // the stall's, the step's or the sleep's length
+  int64_t Ms = 0;  // the stall's, the step's, the sleep's or the time added
 };
 
 // 600 s, or to 10:10, with a warning at 1 min; tiers-temps adds 200 s, or 240 s to a time of day.
@@ -86,6 +86,22 @@ TEST(RunModel, EndsBandAndRecordUnderTheWallClocksEvents) {
       {"down, a sleep during a pause", Down, false, false,
        {{100'500, Ev::Pause}, {130'500, Ev::Wake, 600'000}, {160'500, Ev::Continue}}, 660,
        "Il est 10 h 21   Début 10 h 00   Fin 10 h 21", 1, {600, 0}},
+      {"down, to a time, tiers, 12 min added before the normal end", Down, true, true,
+       {{100'500, Ev::Add, 720'000}}, 1560,
+       "Il est 10 h 26   Début 10 h 00   Fin 10 h 22   Tiers-temps 10 h 26 (+12 min)", 3,
+       {1320, 240}},
+      {"up, tiers, 2 min added after the normal end", Up, false, true,
+       {{650'500, Ev::Add, 120'000}}, 920,
+       "Il est 10 h 15   Début 10 h 00   Fin 10 h 10   Tiers-temps 10 h 15 (+2 min)", 3,
+       {600, 320}},
+      {"down, more taken back than is left", Down, false, false,
+       {{100'500, Ev::Add, -3'600'000}}, 101,
+       "Il est 10 h 01   Début 10 h 00   Fin 10 h 01 (-8 min)", 0,
+       {101, 0}},
+      {"down, tiers, 2 min taken back during a pause", Down, false, true,
+       {{100'500, Ev::Pause}, {130'500, Ev::Add, -120'000}, {160'500, Ev::Continue}}, 740,
+       "Il est 10 h 12   Début 10 h 00   Fin 10 h 09   Tiers-temps 10 h 12 (-2 min)", 3,
+       {480, 200}},
   };
   for (const TRow &r : rows) {
     SCOPED_TRACE(r.Name);
@@ -109,6 +125,8 @@ TEST(RunModel, EndsBandAndRecordUnderTheWallClocksEvents) {
             return model.Start(run, wall.Now());
           case Ev::Stall:
             return clock.Advance(milliseconds(e.Ms));
+          case Ev::Add:
+            return model.AddTime(run, int(e.Ms / 1000), wall.Now());
           case Ev::ClockSet:
             wall.Step += e.Ms;
             return model.ClockChanged(run, wall.Now());

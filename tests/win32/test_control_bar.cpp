@@ -1132,6 +1132,63 @@ TEST_F(ControlBarTimed, TheDigitsTurnAmberAtTheWarning) {
 
 // Tiers-temps on a 6-s count-down: the gauge runs over 8 s with a mark at 6, "Fin du temps normal"
 // and the warning's sound at 6 s, the end box at 8 s.
+// Time given back: the window menu offers it only once an end is to come; its dialog says what
+// the minutes typed would change, and OK moves the end. A 1-min count-down given 1 min more (on a
+// clock twenty times faster) ends after 6 s instead of 3, the panel saying so meanwhile.
+TEST_F(ControlBarTimed, TimeAddedMovesTheEndAndTheDialogSaysHow) {
+  constexpr UINT TimeAdded = 0x0110;
+  AppConfig->SetTypeInc(1);
+  AppConfig->TotalTime->SetTotalSeconds(60);
+  RunContainerMaker = &FastRun;
+  MessageBoxWatcher boxes;
+  Clock::time_point runAt;
+  std::vector<std::string> lines;
+  std::string panel;
+  UINT before = 0, during = 0;
+  auto offered = [&] {
+    HMENU menu = GetSystemMenu(Bar()->Handle(), FALSE);
+    SendMessageA(Bar()->Handle(), WM_INITMENU, WPARAM(menu), 0);
+    char text[64] = {};
+    GetMenuStringA(menu, TimeAdded, text, sizeof text, MF_BYCOMMAND);
+    EXPECT_STREQ(text, "Temps a&jouté...");
+    return GetMenuState(menu, TimeAdded, MF_BYCOMMAND) & MF_GRAYED;
+  };
+  Scenario s;
+  s.Then(100, [&] {
+     before = offered();
+     Click(Bar()->Get<TButton>("BtnRun"));
+     runAt = Clock::now();
+     during = offered();
+     Later(200, [&] {
+       TForm *dialog = FormByCaption(main_->Caption() + " - Temps ajouté");
+       ASSERT_NE(dialog, nullptr);
+       for (const char *typed : {"-1", "1"}) {
+         TypeText(dialog->Get<TSpinEdit>("SpinMinutes"), typed);
+         lines.push_back(dialog->Get<TStaticText>("TextChange1").Text());
+       }
+       TypeText(dialog->Get<TComboBox>("ComboReason"), "Sujets en retard");
+       Click(dialog->Get<TButton>("BtnOk"));
+       Later(50, [&] { panel = Bar()->Get<TPanel>("TotalTime").Caption(); });
+     });
+     PostMessageA(Bar()->Handle(), WM_SYSCOMMAND, TimeAdded, 0);
+   }).Then(10, [&] {
+    TNavigChrono *bar = Bar();
+    EXPECT_TRUE(PumpUntil([&] { return !boxes.Boxes().empty() && Enabled(*bar, "BtnRun"); }, 15000));
+    const auto box = boxes.Boxes().empty() ? MessageBoxWatcher::Box{} : boxes.Boxes()[0];
+    const auto after = std::chrono::duration_cast<std::chrono::milliseconds>(box.shownAt - runAt);
+    EXPECT_GT(after.count(), 5500);
+    EXPECT_LT(after.count(), 7500);
+    Click(bar->Get<TButton>("BtnQuit"));
+  });
+  RunBar(s);
+  EXPECT_EQ(before, UINT(MF_GRAYED));
+  EXPECT_EQ(during, 0u);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0].rfind("Temps total porté de 0:01:00 à 0:00:", 0), 0u) << lines[0];
+  EXPECT_EQ(lines[1], "Temps total porté de 0:01:00 à 0:02:00");
+  EXPECT_EQ(panel, "Temps Total: 0:02:00 (+1 min)");
+}
+
 TEST_F(ControlBarTimed, ATiersTempsRunEndsAThirdLater) {
   AppConfig->SetTypeInc(1);
   AppConfig->TotalTime->SetTotalSeconds(6);
