@@ -136,6 +136,45 @@ TEST_F(Settings, ABadWarningListIsReportedAndReadsAsNone) {
   EXPECT_TRUE(AppConfig->WarnMinuteList().empty());
 }
 
+// The journal's switch and the minutes of the seconds: created as DWORD 0, any stored value in
+// range kept; a value of the wrong type or out of range is reported and reads as the default.
+TEST_F(Settings, JournalAndSecondsNearEndAreHealedLikeTheOthers) {
+  {
+    ConfigScope config;
+    for (const char *name : {"KeepJournal", "SecondsNearEnd"}) {
+      EXPECT_EQ(ReadValue(SettingsKey(), name).type, DWORD(REG_DWORD)) << name;
+      EXPECT_EQ(ReadValue(SettingsKey(), name).Dword(), 0u) << name;
+    }
+  }
+  const struct {
+    bool journalAsText;
+    uint32_t seconds;
+    std::vector<std::string> told;
+    bool keep;
+    int32_t minutes;
+  } cases[] = {
+      {false, 999, {}, true, 999},
+      {false, 1000, {"Type de données incorrect pour 'SecondsNearEnd'"}, true, 0},
+      {true, 0xFFFFFFFF,
+       {"Type de données incorrect pour 'KeepJournal'",
+        "Type de données incorrect pour 'SecondsNearEnd'"},
+       false, 0},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.seconds);
+    if (c.journalAsText)
+      WriteString(SettingsKey(), "KeepJournal", "oui");
+    else
+      WriteDword(SettingsKey(), "KeepJournal", 1);
+    WriteDword(SettingsKey(), "SecondsNearEnd", c.seconds);
+    ExceptionCatcher shown;
+    ConfigScope config;
+    EXPECT_EQ(shown.messages, c.told);
+    EXPECT_EQ(AppConfig->KeepJournal, c.keep);
+    EXPECT_EQ(AppConfig->SecondsNearEnd, c.minutes);
+  }
+}
+
 TEST_F(Settings, ValuesOnlyAnEditedRegistryHoldsAreBroughtIntoRange) {
   const std::string key = SettingsKey();
   // Past the five sizes and the full width of sixteen monitors.
@@ -167,7 +206,9 @@ TEST_F(Settings, ACommandLineValueIsSavedOnlyOnceAWindowHasChangedIt) {
   line.TotalSeconds = 5;
   line.BeepActive = true;
   line.UserScreenSize = 4;
+  line.KeepJournal = true;
   AppConfig->ApplyCommandLine(line, 0);
+  EXPECT_TRUE(AppConfig->KeepJournal);
   EXPECT_EQ(AppConfig->TotalTime->GetTimePart(2), 5);
   EXPECT_EQ(AppConfig->InterBeepTime->GetTotalSeconds(), 5u);  // within the duration, as shown
   EXPECT_TRUE(AppConfig->BeepActive);
@@ -182,6 +223,7 @@ TEST_F(Settings, ACommandLineValueIsSavedOnlyOnceAWindowHasChangedIt) {
     EXPECT_EQ(ReadValue(key, "TotalTime").Dword(), 300u);
     EXPECT_EQ(ReadValue(key, "InterBeepTime").Dword(), 30u);
     EXPECT_EQ(ReadValue(key, "BeepActive").Dword(), 0u);
+    EXPECT_EQ(ReadValue(key, "KeepJournal").Dword(), 0u);
   }
 }
 
