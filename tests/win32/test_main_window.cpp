@@ -371,6 +371,15 @@ TEST_F(ExamDialog, ShowsTheStoredSettingsAndOkStoresAndSavesThem) {
     MapWindowPoints(nullptr, d.Handle(), reinterpret_cast<POINT *>(&box), 2);
     MapWindowPoints(nullptr, d.Handle(), reinterpret_cast<POINT *>(&ok), 2);
     EXPECT_LE(d.Get<TLabel>("LabelSecondsNearEndUnit").BoundsRect().right, client.right);
+    {
+      // The longest caption reads whole.
+      const TLabel &label = d.Get<TLabel>("LabelSecondsNearEnd");
+      gdi::WindowDC screen(nullptr);
+      gdi::Select font(screen.dc(), FontHandle(label.EffectiveFont()));
+      SIZE text{};
+      GetTextExtentPoint32A(screen.dc(), label.Caption.c_str(), int(label.Caption.size()), &text);
+      EXPECT_LE(text.cx, label.Width());
+    }
     EXPECT_LT(box.bottom, ok.top);
     EXPECT_LE(ok.bottom, client.bottom);
     TypeText(d.Get<TSpinEdit>("SpinWarn1"), "0");
