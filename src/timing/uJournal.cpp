@@ -1,8 +1,8 @@
 #include "timing/uJournal.h"
 
 #include <cstdio>
-#include <cstring>
 #include <iterator>
+#include <string_view>
 
 #include "base/uText.h"
 
@@ -70,7 +70,8 @@ std::string JournalStamp(const TJournalTime &t) { return JournalDate(t) + " " + 
 
 std::string CsvField(const std::string &text) {
   std::string field = text;
-  if (!field.empty() && std::strchr("=+-@", field[0])) field.insert(0, 1, '\'');
+  if (!field.empty() && std::string_view("=+-@").find(field[0]) != std::string_view::npos)
+    field.insert(0, 1, '\'');
   if (field.find_first_of(";\"\r\n") == std::string::npos) return field;
   std::string quoted = "\"";
   for (char c : field) {

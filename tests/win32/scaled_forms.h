@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "app/uExamScreen.h"
 #include "display/uNavigChrono.h"
 #include "forms/uDpi.h"
 #include "display/uDisplayTables.h"
@@ -191,9 +190,6 @@ TEST_F(ScaledForms, EveryCaptionFits) {
   TOptionsScreen options(main_.get());
   options.CreateHandle();
   EXPECT_EQ(CaptionsThatDoNotFit(options), std::vector<std::string>{});
-  TExamScreen exam(main_.get());
-  exam.CreateHandle();
-  EXPECT_EQ(CaptionsThatDoNotFit(exam), std::vector<std::string>{});
   TInfoVersion info(nullptr);
   TAboutBox about(main_.get(), &info);
   about.CreateHandle();

@@ -136,42 +136,25 @@ TEST_F(Settings, ABadWarningListIsReportedAndReadsAsNone) {
   EXPECT_TRUE(AppConfig->WarnMinuteList().empty());
 }
 
-// The journal's switch and the minutes of the seconds: created as DWORD 0, any stored value in
-// range kept; a value of the wrong type or out of range is reported and reads as the default.
+// A value of the wrong type or out of range is reported and reads as the default.
 TEST_F(Settings, JournalAndSecondsNearEndAreHealedLikeTheOthers) {
-  {
-    ConfigScope config;
-    for (const char *name : {"KeepJournal", "SecondsNearEnd"}) {
-      EXPECT_EQ(ReadValue(SettingsKey(), name).type, DWORD(REG_DWORD)) << name;
-      EXPECT_EQ(ReadValue(SettingsKey(), name).Dword(), 0u) << name;
-    }
-  }
   const struct {
     bool journalAsText;
-    uint32_t seconds;
+    uint32_t minutes;
     std::vector<std::string> told;
-    bool keep;
-    int32_t minutes;
-  } cases[] = {
-      {false, 999, {}, true, 999},
-      {false, 1000, {"Type de données incorrect pour 'SecondsNearEnd'"}, true, 0},
-      {true, 0xFFFFFFFF,
-       {"Type de données incorrect pour 'KeepJournal'",
-        "Type de données incorrect pour 'SecondsNearEnd'"},
-       false, 0},
-  };
+  } cases[] = {{false, 999, {}},
+               {false, 1000, {"Type de données incorrect pour 'SecondsNearEnd'"}},
+               {true, 0xFFFFFFFF, {"Type de données incorrect pour 'KeepJournal'",
+                                   "Type de données incorrect pour 'SecondsNearEnd'"}}};
   for (const auto &c : cases) {
-    SCOPED_TRACE(c.seconds);
-    if (c.journalAsText)
-      WriteString(SettingsKey(), "KeepJournal", "oui");
-    else
-      WriteDword(SettingsKey(), "KeepJournal", 1);
-    WriteDword(SettingsKey(), "SecondsNearEnd", c.seconds);
+    c.journalAsText ? WriteString(SettingsKey(), "KeepJournal", "oui")
+                    : WriteDword(SettingsKey(), "KeepJournal", 1);
+    WriteDword(SettingsKey(), "SecondsNearEnd", c.minutes);
     ExceptionCatcher shown;
     ConfigScope config;
     EXPECT_EQ(shown.messages, c.told);
-    EXPECT_EQ(AppConfig->KeepJournal, c.keep);
-    EXPECT_EQ(AppConfig->SecondsNearEnd, c.minutes);
+    EXPECT_EQ(AppConfig->KeepJournal, !c.journalAsText);
+    EXPECT_EQ(AppConfig->SecondsNearEnd, c.told.empty() ? 999 : 0);
   }
 }
 
