@@ -11,6 +11,7 @@
 #include "options/uOptionsScreen.h"
 #include "settings/uConfig.h"
 #include "timing/uEndTime.h"
+#include "timing/uJournalKeeper.h"
 
 TMain *Main = nullptr;
 
@@ -32,6 +33,7 @@ TMain::TMain() : TForm(nullptr) {
   Bind("switchCountOvertime", &TMain::switchCountOvertime);
   Bind("showExamScreen", &TMain::showExamScreen);
   Bind("showAboutBox", &TMain::showAboutBox);
+  Bind("showProcesVerbal", &TMain::showProcesVerbal);
   Bind("closeApppl", &TMain::closeApppl);
   Bind("setfocusControl", &TMain::setfocusControl);
   RegisterCloseHandler("FormClose",
@@ -176,6 +178,8 @@ void TMain::showExamScreen(TControl *) {
 }
 
 void TMain::showAboutBox(TControl *) { AppConfig->InfoVersion->ShowAbout(); }
+
+void TMain::showProcesVerbal(TControl *) { ShowProcesVerbal(Handle()); }
 
 void TMain::closeApppl(TControl *) { Close(); }
 

@@ -23,6 +23,8 @@ public:
   void switchCountOvertime(TControl *Sender);
   void showExamScreen(TControl *Sender);
   void showAboutBox(TControl *Sender);
+  // The procès-verbal of the latest run, written and opened.
+  void showProcesVerbal(TControl *Sender);
   void closeApppl(TControl *Sender);
   void setfocusControl(TControl *Sender);
 

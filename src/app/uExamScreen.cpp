@@ -23,6 +23,8 @@ TExamScreen::TExamScreen(TForm *owner) : TForm(owner) {
     Get<TSpinEdit>(WarnBoxes[i]).SetValue(i < warnings.size() ? int(warnings[i]) : 0);
   Get<TCheckBox>("CheckExtraThird").SetChecked(AppConfig->ExtraThird);
   Get<TCheckBox>("CheckShowClock").SetChecked(AppConfig->ShowClock);
+  Get<TCheckBox>("CheckKeepJournal").SetChecked(AppConfig->KeepJournal);
+  Get<TSpinEdit>("SpinSecondsNearEnd").SetValue(AppConfig->SecondsNearEnd);
 
   // Over the middle of the main window.
   PlaceOverMiddleOf(owner);
@@ -36,6 +38,9 @@ void TExamScreen::ConfirmExam(TControl *) {
   AppConfig->WarnMinutes = WarnMinutesText(minutes);
   AppConfig->ExtraThird = Get<TCheckBox>("CheckExtraThird").Checked();
   AppConfig->ShowClock = Get<TCheckBox>("CheckShowClock").Checked();
+  AppConfig->KeepJournal = Get<TCheckBox>("CheckKeepJournal").Checked();
+  AppConfig->SecondsNearEnd = std::clamp(Get<TSpinEdit>("SpinSecondsNearEnd").Value(), 0,
+                                         int(TConfig::MaxSecondsNearEnd));
   AppConfig->Save();
   ModalResult = mrOk;
 }

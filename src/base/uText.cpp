@@ -22,15 +22,21 @@ std::string ApplicationTitleFromExe(const std::string &exePath) {
   return title;
 }
 
+namespace {
+// Code points 0x80..0x9F of Windows-1252 that are not Latin-1.
+const struct {
+  uint16_t cp;
+  uint8_t byte;
+} Cp1252Specials[] = {
+    {0x20AC, 0x80}, {0x201A, 0x82}, {0x0192, 0x83}, {0x201E, 0x84}, {0x2026, 0x85},
+    {0x2020, 0x86}, {0x2021, 0x87}, {0x02C6, 0x88}, {0x2030, 0x89}, {0x0160, 0x8A},
+    {0x2039, 0x8B}, {0x0152, 0x8C}, {0x017D, 0x8E}, {0x2018, 0x91}, {0x2019, 0x92},
+    {0x201C, 0x93}, {0x201D, 0x94}, {0x2022, 0x95}, {0x2013, 0x96}, {0x2014, 0x97},
+    {0x02DC, 0x98}, {0x2122, 0x99}, {0x0161, 0x9A}, {0x203A, 0x9B}, {0x0153, 0x9C},
+    {0x017E, 0x9E}, {0x0178, 0x9F}};
+}  // namespace
+
 std::string Utf8ToCp1252(const std::string &utf8) {
-  // Code points 0x80..0x9F of Windows-1252 that are not Latin-1.
-  static const struct { uint16_t cp; uint8_t byte; } specials[] = {
-      {0x20AC, 0x80}, {0x201A, 0x82}, {0x0192, 0x83}, {0x201E, 0x84}, {0x2026, 0x85},
-      {0x2020, 0x86}, {0x2021, 0x87}, {0x02C6, 0x88}, {0x2030, 0x89}, {0x0160, 0x8A},
-      {0x2039, 0x8B}, {0x0152, 0x8C}, {0x017D, 0x8E}, {0x2018, 0x91}, {0x2019, 0x92},
-      {0x201C, 0x93}, {0x201D, 0x94}, {0x2022, 0x95}, {0x2013, 0x96}, {0x2014, 0x97},
-      {0x02DC, 0x98}, {0x2122, 0x99}, {0x0161, 0x9A}, {0x203A, 0x9B}, {0x0153, 0x9C},
-      {0x017E, 0x9E}, {0x0178, 0x9F}};
   std::string out;
   out.reserve(utf8.size());
   for (size_t i = 0; i < utf8.size();) {
@@ -52,9 +58,33 @@ std::string Utf8ToCp1252(const std::string &utf8) {
     i += len;
     if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) { out += char(cp); continue; }
     char mapped = '?';
-    for (const auto &s : specials)
+    for (const auto &s : Cp1252Specials)
       if (s.cp == cp) mapped = char(s.byte);
     out += mapped;
+  }
+  return out;
+}
+
+std::string Cp1252ToUtf8(const std::string &text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 8);
+  for (char ch : text) {
+    const uint8_t c = static_cast<uint8_t>(ch);
+    // The five bytes that Windows-1252 leaves unassigned become the control characters of the
+    // same number, as Windows itself converts them: nothing typed is lost.
+    uint32_t cp = c;
+    for (const auto &s : Cp1252Specials)
+      if (s.byte == c) cp = s.cp;
+    if (cp < 0x80) {
+      out += char(cp);
+    } else if (cp < 0x800) {
+      out += char(0xC0 | (cp >> 6));
+      out += char(0x80 | (cp & 0x3F));
+    } else {
+      out += char(0xE0 | (cp >> 12));
+      out += char(0x80 | ((cp >> 6) & 0x3F));
+      out += char(0x80 | (cp & 0x3F));
+    }
   }
   return out;
 }

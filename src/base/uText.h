@@ -12,3 +12,5 @@ std::string ApplicationTitleFromExe(const std::string &exePath);
 
 // The form designs are UTF-8 files; the program speaks Windows-1252.
 std::string Utf8ToCp1252(const std::string &utf8);
+// The program's texts as the files it writes for other programs hold them: UTF-8.
+std::string Cp1252ToUtf8(const std::string &text);

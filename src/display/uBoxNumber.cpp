@@ -296,9 +296,13 @@ void TBoxNumber::SetCurrentNumber(uint8_t value) {
   // would, since the segments that stay as they were draw the same there either way.
   const uint8_t changed = DigitMasks[currentNumber_] ^ DigitMasks[value];
   currentNumber_ = value;
+  if (!dark_) RepaintSegments(changed);
+}
+
+void TBoxNumber::RepaintSegments(uint8_t mask) {
   std::vector<RECT> parts;
   for (size_t s = 0; s < SegmentPlaces.size(); ++s) {
-    if (!(changed & SegmentPlaces[s].Bit)) continue;
+    if (!(mask & SegmentPlaces[s].Bit)) continue;
     TDisplayRect box = SegmentShapeBox(int(s), unit_);
     parts.push_back(RECT{box.Left, box.Top, box.Left + box.Width, box.Top + box.Height});
   }
@@ -306,12 +310,23 @@ void TBoxNumber::SetCurrentNumber(uint8_t value) {
 }
 
 void TBoxNumber::Paint(HDC dc) {
+  if (dark_) {
+    gdi::FillSolid(dc, RECT{0, 0, 8 * unit_, 16 * unit_}, RGB(0, 0, 0));
+    return;
+  }
   // The setter keeps the value within 0..9.
   sheet_->Draw(dc, currentNumber_, *segments_);
+}
+
+void TBoxNumber::SetDark(bool dark) {
+  if (dark == dark_) return;
+  dark_ = dark;
+  // Only the segments of the value go out or light up.
+  RepaintSegments(DigitMasks[currentNumber_]);
 }
 
 void TBoxNumber::SetLitColor(COLORREF lit) {
   if (lit == LitColor()) return;
   segments_ = TSegment::For(unit_, lit);
-  Repaint();
+  if (!dark_) Repaint();
 }

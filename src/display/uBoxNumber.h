@@ -93,6 +93,10 @@ public:
   // The same digit again does nothing; a value above 9 is refused (the digit and the picture
   // stay); any other digit is stored and painted at once.
   void SetCurrentNumber(uint8_t value);
+  // A dark digit lights no segment but keeps its value, which shows at once when it is lit
+  // again; meanwhile a new value or colour paints nothing.
+  bool Dark() const { return dark_; }
+  void SetDark(bool dark);
 
   void Paint(HDC dc) override;
   const TSegment &Segments() const { return *segments_; }
@@ -109,8 +113,12 @@ public:
   bool Overtime() const { return LitColor() == OvertimeColor; }
 
 private:
+  // The boxes round the shapes of the segments in `mask`, painted again.
+  void RepaintSegments(uint8_t mask);
+
   int unit_;
   uint8_t currentNumber_ = 0;
+  bool dark_ = false;
   std::shared_ptr<TSegment> segments_;
   std::shared_ptr<TDigitSheet> sheet_;
 };

@@ -99,6 +99,13 @@ TWatchLayout WatchLayout(int32_t userScreenSize, int screenWidth);
 int ClockBandHeight(int gaugeHeight);
 TWatchLayout WithClockBand(TWatchLayout layout);
 
+// Whether the seconds digits are lit, `elapsed` seconds into a run of `total` seconds with `extra`
+// more (tiers-temps), when they are to light only in the last `nearEndMinutes` minutes before the
+// end being counted to (the normal end, then the extended one); 0 minutes lights them always, as
+// do an open-ended run (total 0), the end itself and the time beyond it.
+bool SecondsLit(uint32_t elapsed, uint32_t total, uint32_t extra, uint32_t nearEndMinutes,
+                bool overtime);
+
 // --- Full-width displays -----------------------------------------------------------------------
 
 // After the five fixed sizes, UserScreenSize 5 + k asks for a display across the whole width of

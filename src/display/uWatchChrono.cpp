@@ -58,6 +58,7 @@ TWatchChrono::TWatchChrono(TForm *owner) : TForm(owner) {
   gauge_->SetMinValue(0);
   gauge_->SetProgress(0);
   gauge_->SetMaxValue(AppConfig->TotalTime->GetTotalSeconds());
+  total_ = AppConfig->TotalTime->GetTotalSeconds();
 
   if (l.Band.Height > 0) {
     band_ = Add<TClockBand>(this);
@@ -163,11 +164,13 @@ void TWatchChrono::LayOutAgain(int barHeight) {
   for (size_t p = 0; p < digits_.size(); ++p) {
     if (digits_[p]->Unit() != l.Unit) {
       uint8_t shown = digits_[p]->CurrentNumber();
+      bool dark = digits_[p]->Dark();
       std::string name = digits_[p]->Name;
       RemoveComponent(digits_[p]);
       digits_[p] = Add<TBoxNumber>(this, l.Unit);
       digits_[p]->Name = name;
       digits_[p]->SetLitColor(DigitColor());
+      digits_[p]->SetDark(dark);
       digits_[p]->SetCurrentNumber(shown);
     }
     digits_[p]->SetLeftTop(l.Digits[p].Left, l.Digits[p].Top);
@@ -182,6 +185,15 @@ void TWatchChrono::ResetDigits() {
   ShowDigitColor();
   for (uint8_t p = 0; p < 6; ++p) digits_[p]->SetCurrentNumber(countUp ? 0 : total.GetDigit(p));
   ShowWarning({});
+  ShowSecondsNearEnd();
+}
+
+void TWatchChrono::ShowSecondsNearEnd() {
+  const uint32_t minutes = AppConfig->SecondsNearEnd > 0 ? uint32_t(AppConfig->SecondsNearEnd) : 0;
+  const bool lit = SecondsLit(gauge_->Progress(), total_, extra_, minutes, overtime_);
+  // The tens and the units of the seconds only: the rest of the display is not painted again.
+  digits_[4]->SetDark(!lit);
+  digits_[5]->SetDark(!lit);
 }
 
 COLORREF TWatchChrono::DigitColor() const {
@@ -199,6 +211,7 @@ void TWatchChrono::ShowOvertime(bool overtime) {
   // No progress comes beyond the end to take a warning's text away: the run's end does.
   if (overtime && warningUntil_ != 0) ShowWarning({});
   ShowDigitColor();
+  ShowSecondsNearEnd();
 }
 
 void TWatchChrono::ShowAmber(bool amber) {
@@ -215,6 +228,9 @@ void TWatchChrono::ShowWarning(const std::string &text) {
 void TWatchChrono::SetRunLength(uint32_t totalSeconds, uint32_t extraSeconds) {
   gauge_->SetMaxValue(totalSeconds + extraSeconds);
   gauge_->SetMark(extraSeconds != 0 ? totalSeconds : 0);
+  total_ = totalSeconds;
+  extra_ = extraSeconds;
+  ShowSecondsNearEnd();
 }
 
 LRESULT TWatchChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -238,6 +254,9 @@ LRESULT TWatchChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SET_PROGRESS:
       gauge_->SetProgress(uint32_t(wParam));
       if (warningUntil_ != 0 && uint32_t(wParam) >= warningUntil_) ShowWarning({});
+      // The seconds kept their value while dark: they light on the last tick's, and the digits
+      // of this tick, which follow the progress, paint only the segments that change.
+      ShowSecondsNearEnd();
       // Once a tick, back above another program's always-on-top window (a slideshow's, say),
       // without taking the activation, and leaving the control bar where it is. Looking at what
       // is above costs far less than restacking, which is rarely needed.

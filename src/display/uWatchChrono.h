@@ -32,7 +32,8 @@ public:
   COLORREF DigitColor() const;
   // For ten seconds of the run, a warning's text in place of the gauge's percentage.
   void ShowWarning(const std::string &text);
-  // The gauge runs over the whole run, extra time included, with a mark at the normal end.
+  // The gauge runs over the whole run, extra time included, with a mark at the normal end. The
+  // seconds digits light from AppConfig's SecondsNearEnd minutes before the end they count to.
   void SetRunLength(uint32_t totalSeconds, uint32_t extraSeconds);
 
   // The band under the gauge (none unless the settings ask for it).
@@ -63,6 +64,8 @@ public:
 private:
   void DrawColon(int colon);
   void ShowDigitColor();
+  // The seconds lit or dark, as the time left to the end says.
+  void ShowSecondsNearEnd();
   // Back on top when another program's window is drawn over it, under the windows of ours.
   void StayInFront();
 
@@ -73,5 +76,6 @@ private:
   std::array<TBoxNumber *, 6> digits_{};
   TClockBand *band_ = nullptr;
   bool overtime_ = false, amber_ = false;
+  uint32_t total_ = 0, extra_ = 0;  // the run's length, as SetRunLength gave it
   uint32_t warningUntil_ = 0;  // the progress at which a warning's text gives way again
 };

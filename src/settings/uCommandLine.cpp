@@ -119,6 +119,7 @@ const TSwitch Switches[] = {
     {"lancer", TSwitch::NoValue, 7, [](TCommandLine &l, TValue) { return l.Launch = true; }},
     {"reprendre", TSwitch::NoValue, 8, [](TCommandLine &l, TValue) { return l.Resume = true; }},
     {"?", TSwitch::NoValue, 9, [](TCommandLine &l, TValue) { return l.Help = true; }},
+    {"journal", TSwitch::NoValue, 10, [](TCommandLine &l, TValue) { return l.KeepJournal = true; }},
 };
 
 }  // namespace
@@ -165,6 +166,7 @@ std::string CommandLineHelp() {
          "/depassement: compter le dépassement\n"
          "/lancer: lancer le chrono aussitôt\n"
          "/reprendre: reprendre le chronométrage interrompu\n"
+         "/journal: tenir le journal des chronométrages (Documents\\Tavelin\\Journal.csv)\n"
          "/?: cette aide\n"
          "\n"
          "Ces valeurs ne valent que pour cette fois: les réglages enregistrés ne changent pas.\n"

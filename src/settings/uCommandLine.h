@@ -20,6 +20,7 @@ struct TCommandLine {
   bool Launch = false;                            // /lancer
   bool Resume = false;                            // /reprendre
   bool Help = false;                              // /?
+  bool KeepJournal = false;                       // /journal
   bool operator==(const TCommandLine &) const = default;
 };
 

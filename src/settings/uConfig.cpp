@@ -85,16 +85,24 @@ void TConfig::DefineExamFields() {
       MakeFieldDescRec("ShowClock", F::fdBoolean, &ShowClock, 0, false),
       MakeFieldDescRec("TypeWarnSound", F::fdInteger, &TypeWarnSound, 0, int32_t(0)),
       MakeFieldDescRec("WarnSoundPath", F::fdString, &WarnSoundPath, 0, std::string()),
+      MakeFieldDescRec("KeepJournal", F::fdBoolean, &KeepJournal, 0, false),
+      MakeFieldDescRec("SecondsNearEnd", F::fdInteger, &SecondsNearEnd, 0, int32_t(0)),
   });
 }
 
 void TConfig::HealExamSettings() {
+  // Told like a value of the wrong type, and for the same reason: the next save mends it.
+  auto tell = [](const char *name) {
+    Application.HandleException(
+        EInvalidDataType(FormatMessage1("Type de données incorrect pour '%s'", name)));
+  };
   bool valid = true;
   WarnMinutes = HealWarnMinutes(WarnMinutes, valid);
-  // Told like a value of the wrong type, and for the same reason: the next save mends it.
-  if (!valid)
-    Application.HandleException(
-        EInvalidDataType(FormatMessage1("Type de données incorrect pour '%s'", "WarnMinutes")));
+  if (!valid) tell("WarnMinutes");
+  if (SecondsNearEnd < 0 || SecondsNearEnd > MaxSecondsNearEnd) {
+    tell("SecondsNearEnd");
+    SecondsNearEnd = 0;
+  }
 }
 
 std::vector<uint32_t> TConfig::WarnMinuteList() const { return WarnMinuteValues(WarnMinutes); }
@@ -182,6 +190,7 @@ void TConfig::ApplyCommandLine(const TCommandLine &line, uint32_t secondsToEnd) 
   if (line.UserScreenSize) HoldForSession("UserScreenSize", *line.UserScreenSize);
   if (line.CountOvertime) HoldForSession("CountOvertime", true);
   if (line.ExtraThird) HoldForSession("ExtraThird", true);
+  if (line.KeepJournal) HoldForSession("KeepJournal", true);
   // The main window brings the interval within the duration when it shows them: brought there
   // now, the interval is the session's too, and the stored one stays as it was.
   if ((HeldForSession("TotalTime") || HeldForSession("InterBeepTime")) &&

@@ -45,6 +45,11 @@ public:
   // The warning's sound: 0 built in, 1 the WAV file WarnSoundPath.
   int32_t TypeWarnSound = 0;
   std::string WarnSoundPath;
+  // The events of each run appended to the journal file, Documents\Tavelin\Journal.csv.
+  bool KeepJournal = false;
+  // The seconds digits dark until this many minutes are left to the end; 0: always lit.
+  int32_t SecondsNearEnd = 0;
+  static constexpr int32_t MaxSecondsNearEnd = 999;
   // WarnMinutes as numbers: largest first, at most three, each 1 to 999.
   std::vector<uint32_t> WarnMinuteList() const;
   void SetTypeWarnSound(int32_t value);

@@ -28,8 +28,9 @@ TEST(CommandLine, EverySwitchReadsInAnyCaseAfterEitherMark) {
       {{"/Taille:5"}, {.UserScreenSize = 4}},
       {{"/plein"}, {.UserScreenSize = 5}},
       {{"-plein:16"}, {.UserScreenSize = 20}},
-      {{"/Tiers-Temps", "/depassement", "/reprendre", "-?"},
-       {.ExtraThird = true, .CountOvertime = true, .Resume = true, .Help = true}},
+      {{"/Tiers-Temps", "/depassement", "/reprendre", "-?", "/Journal"},
+       {.ExtraThird = true, .CountOvertime = true, .Resume = true, .Help = true,
+        .KeepJournal = true}},
       {{"/duree:90", "-NEGATIF", "/bip:15:00", "/plein:2", "/lancer"},
        {.TotalSeconds = 5400, .TypeInc = 1, .BeepActive = true, .InterBeepSeconds = 900,
         .UserScreenSize = 6, .Launch = true}},
@@ -40,7 +41,7 @@ TEST(CommandLine, EverySwitchReadsInAnyCaseAfterEitherMark) {
   const std::string help = CommandLineHelp();
   for (const char *name : {"/duree:", "/fin:", "/positif", "/negatif", "/bip:", "/sansbip",
                            "/taille:", "/plein", "/tiers-temps", "/depassement", "/lancer",
-                           "/reprendre", "/?"})
+                           "/reprendre", "/journal", "/?"})
     EXPECT_NE(help.find(name), std::string::npos) << name;
 }
 
@@ -64,6 +65,7 @@ TEST(CommandLine, TheFirstWordItCannotReadIsNamed) {
       {{"/fin:10h", "/duree:5"}, "/duree:5 ne va pas avec /fin:10h"},
       {{"/plein", "/taille:2"}, "/taille:2 ne va pas avec /plein"},
       {{"/lancer", "/LANCER"}, "/LANCER ne va pas avec /lancer"},
+      {{"/journal:oui"}, "Valeur incorrecte: /journal:oui"},
   };
   for (const auto &c : cases) {
     try {

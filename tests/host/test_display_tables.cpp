@@ -446,6 +446,24 @@ TEST(GaugeArithmetic, TheLookChangesWithTheEdgeOrThePercentageOnly) {
   EXPECT_GE(changes, 1916);
 }
 
+// --- Seconds near the end ----------------------------------------------------------------------
+
+TEST(SecondsNearEnd, DarkUntilTheLastMinutesBeforeTheEndCountedTo) {
+  const struct {
+    uint32_t elapsed, total, extra, minutes;
+    bool overtime, lit;
+  } cases[] = {
+      {0, 7200, 0, 0, false, true},      {6899, 7200, 0, 5, false, false},
+      {6900, 7200, 0, 5, false, true},   {90000, 0, 0, 5, false, true},  // open-ended
+      {100, 7200, 0, 5, true, true},     {6900, 7200, 2400, 5, false, true},
+      {7200, 7200, 2400, 5, false, false}, {9300, 7200, 2400, 5, false, true},  // tiers-temps
+      {0, 0xFFFFFFFFu, 0xFFFFFFFFu, 999, false, false},  // no overflow
+  };
+  for (const auto &c : cases)
+    EXPECT_EQ(SecondsLit(c.elapsed, c.total, c.extra, c.minutes, c.overtime), c.lit)
+        << c.elapsed << " of " << c.total << "+" << c.extra << ", " << c.minutes << " min";
+}
+
 }  // namespace
 
 // The band under the gauge: half the gauge's height, as wide, the window growing by it at a

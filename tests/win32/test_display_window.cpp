@@ -285,6 +285,41 @@ TEST_F(DisplayWindow, SameDigitOrProgressPaintsNothing) {
   }
 }
 
+// Seconds only in the last minute: dark while the ticks' digits come, lit on the value last given
+// without painting the other digits, dark again before the extended end, lit beyond the end.
+TEST_F(DisplayWindow, TheSecondsStayDarkUntilTheLastMinute) {
+  AppConfig->SecondsNearEnd = 1;
+  Open(0, 300, 1);  // 00:05:00 counting down
+  const WorkedRow &w = kWorked[0];
+  auto f = [&](int p) {  // segment f of digit p, lit by 0, 4, 5, 6, 8, 9
+    gdi::WindowDC wdc(Wnd());
+    return GetPixel(wdc.dc(), w.digitLefts[size_t(p)] + 1, 1 + 5 * w.u);
+  };
+  auto dark = [&] { return watch_->Digit(4).Dark() && watch_->Digit(5).Dark(); };
+  EXPECT_TRUE(dark());
+  EXPECT_EQ(f(5), kBlack);
+  {
+    gdi::WindowDC wdc(Wnd());
+    gdi::FillSolid(wdc.dc(), RECT{0, 0, w.width, w.height}, RGB(0, 0, 255));
+  }
+  SendMessageA(Wnd(), WM_SET_PROGRESS, 239, 0);  // 1:01 left
+  SendMessageA(Wnd(), WM_SET_DIGIT, 4, 4);
+  EXPECT_TRUE(dark());
+  EXPECT_EQ(f(4), RGB(0, 0, 255)) << "nothing painted while dark";
+  SendMessageA(Wnd(), WM_SET_PROGRESS, 240, 0);
+  EXPECT_FALSE(dark());
+  EXPECT_EQ(f(4), kGreen);
+  EXPECT_EQ(f(5), kGreen);
+  EXPECT_EQ(f(2), RGB(0, 0, 255)) << "the minutes are not painted again";
+  watch_->SetRunLength(300, 100);
+  SendMessageA(Wnd(), WM_SET_PROGRESS, 300, 0);  // 1:40 left to the extended end
+  EXPECT_TRUE(dark());
+  EXPECT_EQ(f(4), kBlack);
+  SendMessageA(Wnd(), WM_SET_OVERTIME, 0, 0);
+  EXPECT_FALSE(dark());
+  EXPECT_EQ(f(4), kRed);
+}
+
 TEST_F(DisplayWindow, ActivationDisablesItWhileTheOwnerIsVisibleAndIsConsumed) {
   Open(0);
   EXPECT_TRUE(IsWindowVisible(Wnd()));

@@ -2,9 +2,14 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
+
+#include <filesystem>
+#include <fstream>
 
 #include "app/UMain.h"
 #include "base/uErrors.h"
+#include "timing/uJournalKeeper.h"
 #include "support_win.h"
 
 using namespace testwin;
@@ -189,16 +194,17 @@ TEST_F(MainWindow, FocusIsRemembered) {
 TEST_F(MainWindow, MenuHasItsItemsAndShortcut) {
   TPopupMenu *menu = main_->FindMenu("MainPopup");
   ASSERT_NE(menu, nullptr);
-  ASSERT_EQ(menu->Items.size(), 8u);
+  ASSERT_EQ(menu->Items.size(), 9u);
   EXPECT_EQ(menu->Items[0]->Caption, "&Options");
   EXPECT_EQ(menu->Items[1]->Caption, "&Lancer le Chrono");
   EXPECT_EQ(menu->Items[2]->Caption, "&Heure de fin...");
   EXPECT_EQ(menu->Items[3]->Caption, "Compter le &dépassement");
   EXPECT_EQ(menu->Items[4]->Caption, "&Examen...");
   EXPECT_EQ(menu->Items[5]->Caption, "A &Propos");
-  EXPECT_EQ(menu->Items[6]->Caption, "-");
-  EXPECT_EQ(menu->Items[7]->Caption, "Quitter");
-  EXPECT_EQ(menu->Items[7]->ShortCutText, "Ctrl+X");
+  EXPECT_EQ(menu->Items[6]->Caption, "&Journal...");
+  EXPECT_EQ(menu->Items[7]->Caption, "-");
+  EXPECT_EQ(menu->Items[8]->Caption, "Quitter");
+  EXPECT_EQ(menu->Items[8]->ShortCutText, "Ctrl+X");
   EXPECT_EQ(main_->PopupMenu, menu);
 }
 
@@ -343,8 +349,10 @@ class ExamDialog : public EndTimeDialog {};
 TEST_F(ExamDialog, ShowsTheStoredSettingsAndOkStoresAndSavesThem) {
   AppConfig->WarnMinutes = "5 30";
   AppConfig->ExtraThird = true;
+  AppConfig->SecondsNearEnd = 5;
   const char *third = "Tiers-temps (un tiers de temps en plus)";
   const char *clock = "Afficher l'heure et la fin sous le chronomètre";
+  const char *journal = "Tenir un journal des chronométrages";
   Open([&](TForm &d) {
     EXPECT_EQ(d.Get<TLabel>("LabelWarn").Caption, "Avertir à");
     EXPECT_EQ(d.Get<TLabel>("LabelWarnEnd").Caption, "min de la fin");
@@ -353,16 +361,30 @@ TEST_F(ExamDialog, ShowsTheStoredSettingsAndOkStoresAndSavesThem) {
     for (auto [box, value] : shown) EXPECT_EQ(d.Get<TSpinEdit>(box).Value(), value) << box;
     EXPECT_EQ(SendMessageA(ButtonByText(d, third), BM_GETCHECK, 0, 0), BST_CHECKED);
     EXPECT_EQ(SendMessageA(ButtonByText(d, clock), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    EXPECT_EQ(SendMessageA(ButtonByText(d, journal), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    EXPECT_EQ(d.Get<TSpinEdit>("SpinSecondsNearEnd").Value(), 5);
+    // The longest caption reads whole.
+    const TLabel &label = d.Get<TLabel>("LabelSecondsNearEnd");
+    EXPECT_EQ(label.Caption, "Secondes seulement dans les dernières");
+    gdi::WindowDC screen(nullptr);
+    gdi::Select font(screen.dc(), FontHandle(label.EffectiveFont()));
+    SIZE text{};
+    GetTextExtentPoint32A(screen.dc(), label.Caption.c_str(), int(label.Caption.size()), &text);
+    EXPECT_LE(text.cx, label.Width());
     TypeText(d.Get<TSpinEdit>("SpinWarn1"), "0");
     TypeText(d.Get<TSpinEdit>("SpinWarn3"), "1500");  // taken as the box's limit
+    TypeText(d.Get<TSpinEdit>("SpinSecondsNearEnd"), "1500");
     Press(d, third);
     Press(d, clock);
+    Press(d, journal);
     PressKey(d.Get<TSpinEdit>("SpinWarn3").Handle(), VK_RETURN);  // OK is the default
   }, "&Examen...", " - Examen");
   EXPECT_EQ(AppConfig->WarnMinuteList(), (std::vector<uint32_t>{999, 5}));
   EXPECT_EQ(ReadValue(SettingsKey(), "WarnMinutes").String(), "999 5");
   EXPECT_EQ(ReadValue(SettingsKey(), "ExtraThird").Dword(), 0u);
   EXPECT_EQ(ReadValue(SettingsKey(), "ShowClock").Dword(), 1u);
+  EXPECT_EQ(ReadValue(SettingsKey(), "KeepJournal").Dword(), 1u);
+  EXPECT_EQ(ReadValue(SettingsKey(), "SecondsNearEnd").Dword(), 999u);
 }
 
 // Every way of closing the main window saves its place and every setting.
@@ -413,6 +435,71 @@ TEST_F(MainWindowWithStoredSettings, ConstructorEntersTheStoredState) {
   EXPECT_TRUE(AppConfig->BeepActive);
   // The stored interval was longer than the duration: showing brought it down.
   EXPECT_EQ(AppConfig->InterBeepTime->GetTotalSeconds(), 600u);
+}
+
+// --- The journal of the runs and the procès-verbal ----------------------------------------------
+
+SYSTEMTIME journalNow{2026, 12, 1, 7, 9, 0, 12, 0};
+void WINAPI JournalLocalTime(LPSYSTEMTIME time) { *time = journalNow; }
+ULONGLONG journalTick = 1'000'000;
+ULONGLONG WINAPI JournalTick() { return journalTick; }
+std::wstring opened;
+INT_PTR shellAnswer = 42;
+HINSTANCE WINAPI JournalShell(HWND, LPCWSTR, LPCWSTR file, LPCWSTR, LPCWSTR, INT) {
+  opened = file;
+  return reinterpret_cast<HINSTANCE>(shellAnswer);
+}
+// A Documents folder whose name Windows-1252 cannot write.
+std::wstring Documents() {
+  wchar_t temp[MAX_PATH] = {};
+  GetTempPathW(MAX_PATH, temp);
+  return std::wstring(temp) + L"Документы";
+}
+std::string Contents(const std::wstring &path) {
+  std::ifstream in(std::filesystem::path(path), std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// A spreadsheet holding the journal without sharing it: the run goes on, the user hears of it
+// once, and the events reach the file a minute later, under the header. The menu then writes the
+// run's page under its wide name and opens it, or says where it is.
+TEST_F(MainWindow, TheJournalOutlivesALockedFileAndTheMenuWritesTheProcesVerbal) {
+  JournalDocumentsProc = &Documents;
+  JournalTickProc = &JournalTick;
+  JournalShellProc = &JournalShell;
+  LocalTimeProc = &JournalLocalTime;
+  int failures = 0;
+  OnJournalWriteFailed = [&] { ++failures; };
+  AppConfig->KeepJournal = true;
+  const std::wstring folder = Documents() + L"\\Tavelin", csv = folder + L"\\Journal.csv";
+  CreateDirectoryW(Documents().c_str(), nullptr), CreateDirectoryW(folder.c_str(), nullptr);
+  HANDLE lock = CreateFileW(csv.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  JournalRunStarted("Fin à 10 h 45");
+  journalNow.wMinute = 30;
+  journalTick += 10'000;
+  JournalEvent(journal::TimeAdded, "+12 min, <Alarme>");
+  CloseHandle(lock);
+  journalTick += 50'000;
+  JournalRetry();
+  EXPECT_EQ(Contents(csv), reinterpret_cast<const char *>(
+                               u8"\uFEFFDate;Heure;Chronométrage;Épreuve;Événement;Détail\r\n"
+                               u8"2026-12-07;09:00:12;2026-12-07 09:00:12;;Début;Fin à 10 h 45\r\n"
+                               u8"2026-12-07;09:30:12;2026-12-07 09:00:12;;Temps ajouté;"
+                               u8"'+12 min, <Alarme>\r\n"));
+  EXPECT_EQ(failures, 1);
+
+  MessageBoxWatcher boxes;
+  MenuItemByText(*main_, "&Journal...")->OnClick(main_.get());
+  EXPECT_EQ(opened, folder + L"\\Procès-verbal 2026-12-07 09 h 00.html");
+  EXPECT_NE(Contents(opened).find("+12 min, &lt;Alarme&gt;"), std::string::npos);
+  shellAnswer = SE_ERR_NOASSOC;
+  MenuItemByText(*main_, "&Journal...")->OnClick(main_.get());
+  ASSERT_EQ(boxes.Boxes().size(), 1u);
+  EXPECT_NE(boxes.Boxes()[0].text.find("\\Tavelin\\Procès-verbal 2026-12-07 09 h 00.html"),
+            std::string::npos) << boxes.Boxes()[0].text;
+  // The other seams stay: nothing else of this program writes a journal.
+  OnJournalWriteFailed = nullptr;
+  LocalTimeProc = &GetLocalTime;
 }
 
 TEST(Framework, ExceptionInAHandlerIsShownAndTheProgramGoesOn) {

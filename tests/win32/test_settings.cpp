@@ -136,6 +136,28 @@ TEST_F(Settings, ABadWarningListIsReportedAndReadsAsNone) {
   EXPECT_TRUE(AppConfig->WarnMinuteList().empty());
 }
 
+// A value of the wrong type or out of range is reported and reads as the default.
+TEST_F(Settings, JournalAndSecondsNearEndAreHealedLikeTheOthers) {
+  const struct {
+    bool journalAsText;
+    uint32_t minutes;
+    std::vector<std::string> told;
+  } cases[] = {{false, 999, {}},
+               {false, 1000, {"Type de données incorrect pour 'SecondsNearEnd'"}},
+               {true, 0xFFFFFFFF, {"Type de données incorrect pour 'KeepJournal'",
+                                   "Type de données incorrect pour 'SecondsNearEnd'"}}};
+  for (const auto &c : cases) {
+    c.journalAsText ? WriteString(SettingsKey(), "KeepJournal", "oui")
+                    : WriteDword(SettingsKey(), "KeepJournal", 1);
+    WriteDword(SettingsKey(), "SecondsNearEnd", c.minutes);
+    ExceptionCatcher shown;
+    ConfigScope config;
+    EXPECT_EQ(shown.messages, c.told);
+    EXPECT_EQ(AppConfig->KeepJournal, !c.journalAsText);
+    EXPECT_EQ(AppConfig->SecondsNearEnd, c.told.empty() ? 999 : 0);
+  }
+}
+
 TEST_F(Settings, ValuesOnlyAnEditedRegistryHoldsAreBroughtIntoRange) {
   const std::string key = SettingsKey();
   // Past the five sizes and the full width of sixteen monitors.
@@ -167,7 +189,9 @@ TEST_F(Settings, ACommandLineValueIsSavedOnlyOnceAWindowHasChangedIt) {
   line.TotalSeconds = 5;
   line.BeepActive = true;
   line.UserScreenSize = 4;
+  line.KeepJournal = true;
   AppConfig->ApplyCommandLine(line, 0);
+  EXPECT_TRUE(AppConfig->KeepJournal);
   EXPECT_EQ(AppConfig->TotalTime->GetTimePart(2), 5);
   EXPECT_EQ(AppConfig->InterBeepTime->GetTotalSeconds(), 5u);  // within the duration, as shown
   EXPECT_TRUE(AppConfig->BeepActive);
@@ -182,6 +206,7 @@ TEST_F(Settings, ACommandLineValueIsSavedOnlyOnceAWindowHasChangedIt) {
     EXPECT_EQ(ReadValue(key, "TotalTime").Dword(), 300u);
     EXPECT_EQ(ReadValue(key, "InterBeepTime").Dword(), 30u);
     EXPECT_EQ(ReadValue(key, "BeepActive").Dword(), 0u);
+    EXPECT_EQ(ReadValue(key, "KeepJournal").Dword(), 0u);
   }
 }
 

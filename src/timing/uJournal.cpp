@@ -1,0 +1,261 @@
+#include "timing/uJournal.h"
+
+#include <cstdio>
+#include <iterator>
+#include <string_view>
+
+#include "base/uText.h"
+
+namespace {
+
+std::string TwoDigits(int n) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%02d", n);
+  return text;
+}
+
+bool Is(const TJournalEvent &e, const char *name) { return e.Event == name; }
+
+// 0 for Sunday, from the civil date (proleptic Gregorian).
+int WeekDay(int y, int m, int d) {
+  static const int shift[] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
+  if (m < 3) --y;
+  return (y + y / 4 - y / 100 + y / 400 + shift[(m - 1) % 12] + d) % 7;
+}
+
+// "lundi 7 décembre 2026"
+std::string LongDate(const TJournalTime &t) {
+  static const char *const days[] = {"dimanche", "lundi", "mardi", "mercredi",
+                                     "jeudi",    "vendredi", "samedi"};
+  static const char *const months[] = {"janvier", "février", "mars",      "avril",
+                                       "mai",     "juin",    "juillet",   "août",
+                                       "septembre", "octobre", "novembre", "décembre"};
+  if (t.Month < 1 || t.Month > 12 || t.Day < 1 || t.Day > 31) return JournalDate(t);
+  return std::string(days[WeekDay(t.Year, t.Month, t.Day)]) + " " + std::to_string(t.Day) + " " +
+         months[t.Month - 1] + " " + std::to_string(t.Year);
+}
+
+std::string Cell(const std::string &text) { return "<td>" + HtmlEscape(text) + "</td>"; }
+
+const char *const PageStyle =
+    "@page{size:A4;margin:15mm}"
+    "body{font-family:Arial,Helvetica,sans-serif;font-size:11pt;color:#000;background:#fff;"
+    "max-width:180mm;margin:0 auto}"
+    "h1{font-size:16pt;text-align:center;margin:0 0 2mm}"
+    "p.date{text-align:center;margin:0 0 5mm}"
+    "h2{font-size:12pt;margin:5mm 0 2mm;break-after:avoid;page-break-after:avoid}"
+    "table{border-collapse:collapse;width:100%;margin:0 0 3mm}"
+    "th,td{border:0.3mm solid #000;padding:1.5mm 2mm;text-align:left;vertical-align:top}"
+    "tr{break-inside:avoid;page-break-inside:avoid}"
+    "th.label{width:38%;font-weight:normal}"
+    "td.blank{height:7mm}"
+    "p.none{font-style:italic;margin:0 0 3mm}"
+    "div.lines div{border-bottom:0.3mm dotted #000;height:8mm}"
+    "table.sign td{height:28mm;width:33%}"
+    "div.sign{break-inside:avoid;page-break-inside:avoid}";
+
+}  // namespace
+
+std::string JournalDate(const TJournalTime &t) {
+  return std::to_string(t.Year) + "-" + TwoDigits(t.Month) + "-" + TwoDigits(t.Day);
+}
+
+std::string JournalClock(const TJournalTime &t) {
+  return TwoDigits(t.Hour) + ":" + TwoDigits(t.Minute) + ":" + TwoDigits(t.Second);
+}
+
+std::string JournalStamp(const TJournalTime &t) { return JournalDate(t) + " " + JournalClock(t); }
+
+// --- The file ------------------------------------------------------------------------------------
+
+std::string CsvField(const std::string &text) {
+  std::string field = text;
+  if (!field.empty() && std::string_view("=+-@").find(field[0]) != std::string_view::npos)
+    field.insert(0, 1, '\'');
+  if (field.find_first_of(";\"\r\n") == std::string::npos) return field;
+  std::string quoted = "\"";
+  for (char c : field) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+std::string JournalFileHeader() {
+  return "\xEF\xBB\xBF" + Cp1252ToUtf8("Date;Heure;Chronométrage;Épreuve;Événement;Détail\r\n");
+}
+
+std::string JournalLine(const TJournalTime &runStart, const std::string &epreuve,
+                        const TJournalEvent &event) {
+  const std::string fields[] = {JournalDate(event.At), JournalClock(event.At),
+                                JournalStamp(runStart), epreuve, event.Event, event.Detail};
+  std::string line = CsvField(fields[0]);
+  for (size_t i = 1; i < std::size(fields); ++i) {
+    line += ';';
+    line += CsvField(fields[i]);
+  }
+  return Cp1252ToUtf8(line) + "\r\n";
+}
+
+// --- The latest run ------------------------------------------------------------------------------
+
+void TJournal::StartRun(const TJournalTime &start) {
+  hasRun_ = true;
+  start_ = start;
+  events_.clear();
+}
+
+std::string TJournal::Add(const TJournalTime &at, const std::string &event,
+                          const std::string &detail) {
+  if (!hasRun_) StartRun(at);
+  events_.push_back({at, event, detail});
+  return JournalLine(start_, {}, events_.back());
+}
+
+// --- Lines that wait -----------------------------------------------------------------------------
+
+bool TJournalQueue::Push(const std::string &line, int64_t nowMs) {
+  lines_ += line;
+  if (!failing_) return true;
+  eventSince_ = true;
+  return nowMs - failedAt_ >= RetryMs;
+}
+
+bool TJournalQueue::RetryDue(int64_t nowMs) const {
+  return failing_ && eventSince_ && !lines_.empty() && nowMs - failedAt_ >= RetryMs;
+}
+
+void TJournalQueue::Written() {
+  lines_.clear();
+  failing_ = eventSince_ = told_ = false;
+}
+
+bool TJournalQueue::Failed(int64_t nowMs) {
+  failing_ = true;
+  eventSince_ = false;
+  failedAt_ = nowMs;
+  const bool tell = !told_;
+  told_ = true;
+  return tell;
+}
+
+// --- The procès-verbal ---------------------------------------------------------------------------
+
+std::string HtmlEscape(const std::string &text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&#39;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string ProcesVerbalFileName(const TJournalTime &runStart) {
+  return "Procès-verbal " + JournalDate(runStart) + " " + TwoDigits(runStart.Hour) + " h " +
+         TwoDigits(runStart.Minute) + ".html";
+}
+
+std::string ProcesVerbalHtml(const TJournalTime &runStart,
+                             const std::vector<TJournalEvent> &events) {
+  const std::string title = "Procès-verbal de déroulement de l'épreuve";
+  std::string h =
+      "<!DOCTYPE html>\n<html lang=\"fr\">\n<head>\n<meta charset=\"utf-8\">\n<title>" + title +
+      " - " + JournalDate(runStart) + "</title>\n<style>" + PageStyle +
+      "</style>\n</head>\n<body>\n<h1>" + title + "</h1>\n<p class=\"date\">" +
+      LongDate(runStart) + "</p>\n";
+
+  h += "<table>\n";
+  for (const char *blank : {"Établissement", "Salle", "Épreuve", "Surveillants",
+                            "Candidats inscrits / présents", "Copies remises"})
+    h += std::string("<tr><th class=\"label\">") + blank + "</th><td class=\"blank\"></td></tr>\n";
+  h += "</table>\n";
+
+  // The start and the ends: planned (the plan that Tavelin was given) and as they came.
+  const TJournalEvent *start = nullptr, *normalEnd = nullptr, *end = nullptr;
+  std::vector<const TJournalEvent *> pauses, added, others;
+  for (const TJournalEvent &e : events) {
+    if (Is(e, journal::Start)) {
+      if (!start) start = &e;
+    } else if (Is(e, journal::NormalEnd)) {
+      normalEnd = &e;
+    } else if (Is(e, journal::End) || Is(e, journal::Stopped)) {
+      end = &e;
+    } else if (Is(e, journal::Pause) || Is(e, journal::Resume)) {
+      pauses.push_back(&e);
+    } else if (Is(e, journal::TimeAdded)) {
+      added.push_back(&e);
+    } else {
+      others.push_back(&e);
+    }
+  }
+  h += "<h2>Horaires</h2>\n<table>\n<tr><th class=\"label\"></th><th>Prévu</th><th>Effectif</th>"
+       "</tr>\n";
+  h += "<tr><th class=\"label\">Début</th><td class=\"blank\"></td><td>" +
+       HtmlEscape(JournalClock(start ? start->At : runStart)) + "</td></tr>\n";
+  const std::string plan = start ? HtmlEscape(start->Detail) : std::string();
+  if (normalEnd) {
+    h += "<tr><th class=\"label\">Fin du temps normal</th><td rowspan=\"2\">" + plan + "</td><td>" +
+         HtmlEscape(JournalClock(normalEnd->At)) + "</td></tr>\n";
+  }
+  h += "<tr><th class=\"label\">" + std::string(end && Is(*end, journal::Stopped)
+                                                    ? "Arrêt avant la fin"
+                                                    : "Fin") +
+       "</th>" + (normalEnd ? "" : "<td>" + plan + "</td>") + "<td>";
+  if (end)
+    h += HtmlEscape(JournalClock(end->At)) +
+         (end->Detail.empty() ? "" : " (" + HtmlEscape(end->Detail) + ")");
+  else
+    h += "en cours";
+  h += "</td></tr>\n</table>\n";
+
+  h += "<h2>Interruptions</h2>\n";
+  if (pauses.empty()) {
+    h += "<p class=\"none\">Aucune.</p>\n";
+  } else {
+    h += "<table>\n<tr><th>Interrompu à</th><th>Repris à</th><th>Durée</th></tr>\n";
+    for (size_t i = 0; i < pauses.size(); ++i) {
+      const TJournalEvent *pause = Is(*pauses[i], journal::Pause) ? pauses[i] : nullptr;
+      const TJournalEvent *resume = pause ? nullptr : pauses[i];
+      if (pause && i + 1 < pauses.size() && Is(*pauses[i + 1], journal::Resume))
+        resume = pauses[++i];
+      h += "<tr>" + Cell(pause ? JournalClock(pause->At) : "") +
+           Cell(resume ? JournalClock(resume->At) : "") + Cell(resume ? resume->Detail : "") +
+           "</tr>\n";
+    }
+    h += "</table>\n";
+  }
+
+  h += "<h2>Temps ajouté</h2>\n";
+  if (added.empty()) {
+    h += "<p class=\"none\">Aucun.</p>\n";
+  } else {
+    h += "<table>\n<tr><th>Heure</th><th>Temps, motif et nouvelles fins</th></tr>\n";
+    for (const TJournalEvent *e : added)
+      h += "<tr>" + Cell(JournalClock(e->At)) + Cell(e->Detail) + "</tr>\n";
+    h += "</table>\n";
+  }
+
+  h += "<h2>Autres événements</h2>\n";
+  if (others.empty()) {
+    h += "<p class=\"none\">Aucun.</p>\n";
+  } else {
+    h += "<table>\n<tr><th>Heure</th><th>Événement</th><th>Détail</th></tr>\n";
+    for (const TJournalEvent *e : others)
+      h += "<tr>" + Cell(JournalClock(e->At)) + Cell(e->Event) + Cell(e->Detail) + "</tr>\n";
+    h += "</table>\n";
+  }
+
+  h += "<h2>Observations</h2>\n<div class=\"lines\"><div></div><div></div><div></div><div></div>"
+       "</div>\n";
+  h += "<div class=\"sign\">\n<h2>Signatures</h2>\n<table class=\"sign\">\n"
+       "<tr><th>Surveillant</th><th>Surveillant</th><th>Chef de centre</th></tr>\n"
+       "<tr><td></td><td></td><td></td></tr>\n</table>\n</div>\n</body>\n</html>\n";
+  return Cp1252ToUtf8(h);
+}

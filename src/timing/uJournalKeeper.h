@@ -1,0 +1,58 @@
+// uJournalKeeper - the exam's record on Windows: the events of the latest run, always kept in
+// memory, appended when KeepJournal is on to Documents\Tavelin\Journal.csv (opened, appended and
+// closed at each event, never held open, so that a crash loses nothing written and a spreadsheet
+// may read it meanwhile), and the procès-verbal page written from them and opened.
+//
+// Everything here runs on the user-interface thread. Nothing here throws to its caller: a run
+// goes on whatever becomes of its record.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "timing/uJournal.h"
+
+// --- What the control bar calls, at each event of a run --------------------------------------------
+// A new latest run starts now: the events of the one before are forgotten, "Début" is recorded
+// with the run's plan ("Compte à rebours de 2:00:00, fin 11 h 00, tiers-temps 11 h 40").
+void JournalRunStarted(const std::string &plan);
+// A run taken up at the program's start: the latest run is the one that started at startUtcMs
+// (the run record's start), "Reprise après interruption" is recorded with `detail`.
+void JournalRunTakenUp(int64_t startUtcMs, const std::string &detail);
+// Any other event of the run under way, at the time it is now: one of the names of namespace
+// journal (uJournal.h), with its detail, both in Windows-1252.
+void JournalEvent(const char *event, const std::string &detail);
+// From a timer of about a second: writes the lines that wait once the time to try again came.
+void JournalRetry();
+// Called once when the file cannot be written (the first failure after lines were written),
+// never on the retries that fail after it. The control bar sets it.
+extern std::function<void()> OnJournalWriteFailed;
+
+// The latest run as kept in memory.
+const TJournal &LatestJournal();
+// The lines not yet in the file.
+const TJournalQueue &JournalWaiting();
+
+// --- What the main window's menu calls -------------------------------------------------------------
+// Writes the procès-verbal of the latest run into the journal's folder and opens it with the
+// system's program for HTML pages. A box tells when there is no run yet, when the page cannot be
+// written, and where it is when no program opens it.
+void ShowProcesVerbal(HWND owner);
+
+// --- The folder, and the seams of tests --------------------------------------------------------
+// Documents\Tavelin, wide all the way (a redirected or non-Latin folder keeps its name); empty
+// when the shell gives no Documents folder.
+std::wstring JournalFolder();
+// The user's Documents folder, from the shell; tests put a folder of their own here.
+using TJournalDocumentsProc = std::wstring (*)();
+extern TJournalDocumentsProc JournalDocumentsProc;
+// The monotonic clock that times the retries (GetTickCount64); tests put their own here.
+using TJournalTickProc = ULONGLONG(WINAPI *)();
+extern TJournalTickProc JournalTickProc;
+// ShellExecuteW; tests put their own here.
+using TJournalShellProc = HINSTANCE(WINAPI *)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
+extern TJournalShellProc JournalShellProc;
+// As at the program's start: no run, nothing waiting, no failure told (tests).
+void ResetJournal();
