@@ -22,12 +22,6 @@ std::optional<uint32_t> Number(std::string_view text, size_t maxDigits) {
   return n;
 }
 
-// /taille:05 as /taille:5, /plein:01 as /plein:1: a small number, its leading zeros aside.
-std::optional<uint32_t> SmallNumber(std::string_view text) {
-  while (text.size() > 1 && text[0] == '0') text.remove_prefix(1);
-  return Number(text, 2);
-}
-
 // Lower case in Windows-1252, accented capitals and Š Œ Ž Ÿ included, so that /DURÉE is /durée.
 char Lower1252(char c) {
   const auto u = static_cast<unsigned char>(c);
@@ -117,14 +111,14 @@ const TSwitch Switches[] = {
      }},
     {"taille", nullptr, TSwitch::NeedsValue, 4,
      [](TCommandLine &l, TValue v) {
-       auto k = SmallNumber(*v);
+       auto k = Number(*v, 2);  // /taille:05 as /plein:01
        if (!k || *k < 1 || *k > uint32_t(FixedSizes)) return false;
        l.UserScreenSize = int32_t(*k) - 1;
        return true;
      }},
     {"plein", nullptr, TSwitch::MayHaveValue, 4,
      [](TCommandLine &l, TValue v) {
-       auto n = v ? SmallNumber(*v) : std::optional<uint32_t>(1);
+       auto n = v ? Number(*v, 2) : std::optional<uint32_t>(1);
        if (!n || *n < 1 || *n > uint32_t(MaxMonitors)) return false;
        l.UserScreenSize = FixedSizes + int32_t(*n) - 1;
        return true;

@@ -60,7 +60,7 @@ TEST(CommandLine, TheFirstWordItCannotReadIsNamed) {
       {{"/duree:0"}, "Valeur incorrecte: /duree:0"},
       {{"/NÉGATIF", "/duree:0:00:00"}, "Valeur incorrecte: /duree:0:00:00"},
       {{"/taille:0"}, "Valeur incorrecte: /taille:0"},
-      {{"/plein:017"}, "Valeur incorrecte: /plein:017"},
+      {{"/plein:17"}, "Valeur incorrecte: /plein:17"},
       {{"/durée:5", "/duree:6"}, "/duree:6 ne va pas avec /durée:5"},
       {{"/duree"}, "Valeur incorrecte: /duree"},
       {{"/lancer:1"}, "Valeur incorrecte: /lancer:1"},

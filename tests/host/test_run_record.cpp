@@ -233,6 +233,11 @@ TEST(RunRecord, TheTakeUpQuestionSaysWhereTheRunWouldBe) {
        },
        "Un chronométrage commencé à 9 h 00 a été interrompu ; il était en pause à 0:41:07. Le "
        "reprendre ?"},
+      {"tiers-temps before its normal end", [](TRunRecord& r) {
+         r.TypeInc = 1, r.TotalSeconds = 7200, r.ExtraThird = true, r.ExtraSeconds = 2400;
+       },
+       "Un chronométrage commencé à 9 h 00 a été interrompu ; il en serait à 0:09:48. Le "
+       "reprendre ?"},
       {"tiers-temps past its normal end, to its extended one", [](TRunRecord& r) {
          r.TypeInc = 1, r.TotalSeconds = 6000, r.ExtraThird = true, r.ExtraSeconds = 2000;
        },

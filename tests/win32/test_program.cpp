@@ -319,14 +319,15 @@ TEST(Program, ACommandLineRunStartsAtOnceAndLeavesTheStoredDurationAsItWas) {
   ResetRegistry();
 }
 
-// /? and a word Tavelin cannot read show the list of switches, the wrong word named first, and
-// end the program before the settings are read: the registry stays empty.
+// /? and a word Tavelin cannot read show the list of switches, the wrong word named first (the
+// accented switch before it is read), and end the program before the settings are read: the
+// registry stays empty.
 TEST(Program, HelpAndAWrongSwitchShowTheSwitchesAndEndWithNothingStored) {
   const struct {
     const char *switches, *firstLine;
     DWORD exitCode;
   } cases[] = {{"/?", "Tavelin accepte ces options", 0},
-               {"/duree:5 /taille:7", "Valeur incorrecte: /taille:7\n\nTavelin accepte", 1}};
+               {"/DURÉE:5 /taille:7", "Valeur incorrecte: /taille:7\n\nTavelin accepte", 1}};
   for (const auto &c : cases) {
     SCOPED_TRACE(c.switches);
     ResetRegistry();
