@@ -72,6 +72,8 @@ void TakeUpRun(const TRunRecord &record) {
     bar->HeldByCaller = true;
     bar->TakeUp(record);
     bar->ShowModal();
+    // The run worked its total out from its end again: still no duration of the user's.
+    if (record.EndMinute >= 0) AppConfig->FollowSessionValue("TotalTime");
   } catch (...) {
     // The main window comes up as after any start, with the message.
     bar.reset();
