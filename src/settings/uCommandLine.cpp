@@ -111,7 +111,7 @@ const TSwitch Switches[] = {
      }},
     {"taille", nullptr, TSwitch::NeedsValue, 4,
      [](TCommandLine &l, TValue v) {
-       auto k = Number(*v, 2);  // /taille:05 as /plein:01
+       auto k = Number(*v, 2);  // two digits, as /plein reads them: /taille:05 is /taille:5
        if (!k || *k < 1 || *k > uint32_t(FixedSizes)) return false;
        l.UserScreenSize = int32_t(*k) - 1;
        return true;
@@ -186,7 +186,7 @@ std::string CommandLineHelp() {
          "/reprendre: reprendre le chronométrage interrompu\n"
          "/?: cette aide\n"
          "\n"
-         "/durée, /négatif et /dépassement s'écrivent aussi avec leurs accents.\n"
+         "/duree, /negatif et /depassement s'écrivent aussi /durée, /négatif et /dépassement.\n"
          "\n"
          "Ces valeurs ne valent que pour cette fois: les réglages enregistrés ne changent pas.\n"
          "\n"

@@ -110,12 +110,12 @@ bool Held(const std::string &name) {
 }  // namespace
 
 void HoldRunOpen(bool open) {
-  if (open && !runOpenLocal) {
+  if (open) {
     // Where the global namespace is refused, the session's name alone still guards the record.
     const std::string global = RunOpenGlobalName();
-    if (!global.empty()) runOpen = CreateMutexA(nullptr, FALSE, global.c_str());
-    runOpenLocal = CreateMutexA(nullptr, FALSE, RunOpenLocalName);
-  } else if (!open) {
+    if (!runOpen && !global.empty()) runOpen = CreateMutexA(nullptr, FALSE, global.c_str());
+    if (!runOpenLocal) runOpenLocal = CreateMutexA(nullptr, FALSE, RunOpenLocalName);
+  } else {
     for (HANDLE *held : {&runOpen, &runOpenLocal})
       if (*held) {
         CloseHandle(*held);
