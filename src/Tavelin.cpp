@@ -1,7 +1,11 @@
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdlib>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "app/UMain.h"
 #include "app/uTakeUp.h"
@@ -11,13 +15,33 @@
 #include "timing/uEndTime.h"
 #include "timing/uWallClock.h"
 
+// The words after the program's name, in the program's Windows-1252, whatever the system's code
+// page: /durée typed in a shortcut reaches the program as /durée.
+static std::vector<std::string> CommandLineWords() {
+  std::vector<std::string> words;
+  int count = 0;
+  LPWSTR *args = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (!args) return words;
+  for (int i = 1; i < count; ++i) {
+    // A character that Windows-1252 lacks becomes "?", not a look-alike: the word is refused.
+    constexpr DWORD exact = WC_NO_BEST_FIT_CHARS;
+    const int size = WideCharToMultiByte(1252, exact, args[i], -1, nullptr, 0, nullptr, nullptr);
+    std::string word(size_t(size > 0 ? size : 1), '\0');
+    WideCharToMultiByte(1252, exact, args[i], -1, word.data(), size, nullptr, nullptr);
+    word.resize(word.size() - 1);  // its NUL
+    words.push_back(std::move(word));
+  }
+  LocalFree(args);
+  return words;
+}
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   Application.Initialize(instance);
   // The command line is read before the settings, so that a word it cannot read stops the
   // program with nothing stored changed (not even the defaults of a first start).
   TCommandLine line;
   try {
-    line = ParseCommandLine(std::vector<std::string>(__argv + 1, __argv + __argc));
+    line = ParseCommandLine(CommandLineWords());
   } catch (const ECommandLine &e) {
     MessageBoxA(nullptr, (e.what() + std::string("\n\n") + CommandLineHelp()).c_str(),
                 Application.Title().c_str(), MB_OK | MB_ICONWARNING);

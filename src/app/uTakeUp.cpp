@@ -5,11 +5,13 @@
 #include <iterator>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "app/UMain.h"
 #include "display/uNavigChrono.h"
 #include "forms/uApplication.h"
 #include "settings/uConfig.h"
+#include "timing/uExamPlan.h"
 #include "timing/uRunKeeper.h"
 
 std::optional<TRunRecord> FindInterruptedRun(bool ask) {
@@ -23,25 +25,33 @@ std::optional<TRunRecord> FindInterruptedRun(bool ask) {
     ShowMessageBox("Le chronométrage interrompu s'est terminé à " + LocalHourText(found.EndUtcMs) +
                        ".",
                    caption, MB_OK | MB_ICONINFORMATION);
-  // The record knows when it was last written, not when Tavelin went: that is the latest moment
-  // known of the run.
-  if (found.Kind != TTakeUpKind::Going ||
-      (ask && ShowMessageBox("Un chronométrage a été interrompu à " +
-                                 LocalHourText(found.Record.SavedUtcMs) + ". Le reprendre ?",
-                             caption, MB_YESNO | MB_ICONQUESTION) != IDYES)) {
+  // When the run stopped is not known (the record is not written on ticks): when it started and
+  // where its digits would stand now are.
+  if (found.Kind != TTakeUpKind::Going) {
     RemoveRunRecord();
     return std::nullopt;
   }
-  // The settings of that run, which a Tavelin that did not close never saved. Those that its
-  // command line gave stay for this session only, as they were.
   const TRunRecord &run = found.Record;
+  const std::string end = run.EndMinute >= 0 ? MinuteText(RunEndMinuteAt(run, found.Place)) : "";
+  if (ask && ShowMessageBox(TakeUpQuestion(LocalHourText(run.StartUtcMs), end, run.Paused,
+                                           RunDigitsAt(run, found.Place)),
+                            caption, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+    RemoveRunRecord();
+    return std::nullopt;
+  }
+  ClaimRunRecord(*bytes);
+  // The settings of that run, which a Tavelin that did not close never saved. Those that its
+  // command line gave stay for this session only, as they were; so does the total of a run to a
+  // time of day, which its end recomputed and which is no duration of the user's.
+  const uint32_t sessionOnly = run.SessionOnly | (run.EndMinute >= 0 ? 1u : 0u);
+  static_assert(RunRecordSettings[0] == std::string_view("TotalTime"));
   const TConfigDefault values[] = {int32_t(run.TotalSeconds), int32_t(run.InterBeepSeconds),
                                    int32_t(run.TypeInc),      run.BeepActive,
                                    run.UserScreenSize,        run.CountOvertime,
                                    run.ExtraThird};
   static_assert(std::size(values) == RunRecordSettings.size());
   for (size_t i = 0; i < RunRecordSettings.size(); ++i)
-    if (run.SessionOnly & (1u << i)) AppConfig->HoldForSession(RunRecordSettings[i], values[i]);
+    if (sessionOnly & (1u << i)) AppConfig->HoldForSession(RunRecordSettings[i], values[i]);
   AppConfig->TotalTime->SetTotalSeconds(run.TotalSeconds);
   AppConfig->InterBeepTime->SetTotalSeconds(run.InterBeepSeconds);
   AppConfig->SetTypeInc(run.TypeInc);
@@ -62,6 +72,8 @@ void TakeUpRun(const TRunRecord &record) {
     bar->HeldByCaller = true;
     bar->TakeUp(record);
     bar->ShowModal();
+    // The run worked its total out from its end again: still no duration of the user's.
+    if (record.EndMinute >= 0) AppConfig->FollowSessionValue("TotalTime");
   } catch (...) {
     // The main window comes up as after any start, with the message.
     bar.reset();

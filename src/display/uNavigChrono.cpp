@@ -270,7 +270,7 @@ void TNavigChrono::SetRunOpen(bool open) {
 void TNavigChrono::ForgetRunRecord() {
   if (!FRunOpen) return;
   SetRunOpen(false);
-  RemoveRunRecordIfOurs(FRecord);
+  RemoveRunRecordIfOurs();
 }
 
 void TNavigChrono::TakeUp(const TRunRecord &record) {

@@ -22,6 +22,15 @@ std::optional<uint32_t> Number(std::string_view text, size_t maxDigits) {
   return n;
 }
 
+// Lower case in Windows-1252, accented capitals and Š Œ Ž Ÿ included, so that /DURÉE is /durée.
+char Lower1252(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  if ((u >= 'A' && u <= 'Z') || (u >= 0xC0 && u <= 0xDE && u != 0xD7)) return char(u + 0x20);
+  if (u == 0x8A || u == 0x8C || u == 0x8E) return char(u + 0x10);
+  if (u == 0x9F) return char(0xFF);
+  return c;
+}
+
 std::vector<std::string_view> Split(std::string_view text, char separator) {
   std::vector<std::string_view> parts;
   for (size_t at; (at = text.find(separator)) != std::string_view::npos;
@@ -61,32 +70,33 @@ std::optional<int> TimeOfDay(std::string_view text) {
 
 struct TSwitch {
   const char *Name;
+  const char *Accented;  // the same switch as French spells it, or null
   enum { NoValue, NeedsValue, MayHaveValue } Value;
   int Group;  // switches of one group exclude each other (and a switch itself)
   bool (*Apply)(TCommandLine &line, TValue value);  // false: a value it cannot read
 };
 
 const TSwitch Switches[] = {
-    {"duree", TSwitch::NeedsValue, 1,
+    {"duree", "durée", TSwitch::NeedsValue, 1,
      [](TCommandLine &l, TValue v) {
        l.TotalSeconds = Duration(*v);
        return l.TotalSeconds.has_value();
      }},
-    {"fin", TSwitch::NeedsValue, 1,
+    {"fin", nullptr, TSwitch::NeedsValue, 1,
      [](TCommandLine &l, TValue v) {
        auto minute = TimeOfDay(*v);
        l.EndMinute = minute.value_or(-1);
        return minute.has_value();
      }},
-    {"positif", TSwitch::NoValue, 2, [](TCommandLine &l, TValue) {
+    {"positif", nullptr, TSwitch::NoValue, 2, [](TCommandLine &l, TValue) {
        l.TypeInc = 0;
        return true;
      }},
-    {"negatif", TSwitch::NoValue, 2, [](TCommandLine &l, TValue) {
+    {"negatif", "négatif", TSwitch::NoValue, 2, [](TCommandLine &l, TValue) {
        l.TypeInc = 1;
        return true;
      }},
-    {"bip", TSwitch::MayHaveValue, 3,
+    {"bip", nullptr, TSwitch::MayHaveValue, 3,
      [](TCommandLine &l, TValue v) {
        l.BeepActive = true;
        if (!v) return true;
@@ -94,32 +104,36 @@ const TSwitch Switches[] = {
        if (parts.size() == 2) l.InterBeepSeconds = MinutesSeconds(parts[0], parts[1]);
        return l.InterBeepSeconds.value_or(0) > 0;
      }},
-    {"sansbip", TSwitch::NoValue, 3,
+    {"sansbip", nullptr, TSwitch::NoValue, 3,
      [](TCommandLine &l, TValue) {
        l.BeepActive = false;
        return true;
      }},
-    {"taille", TSwitch::NeedsValue, 4,
+    {"taille", nullptr, TSwitch::NeedsValue, 4,
      [](TCommandLine &l, TValue v) {
-       auto k = Number(*v, 1);
+       auto k = Number(*v, 2);  // two digits, as /plein reads them: /taille:05 is /taille:5
        if (!k || *k < 1 || *k > uint32_t(FixedSizes)) return false;
        l.UserScreenSize = int32_t(*k) - 1;
        return true;
      }},
-    {"plein", TSwitch::MayHaveValue, 4,
+    {"plein", nullptr, TSwitch::MayHaveValue, 4,
      [](TCommandLine &l, TValue v) {
        auto n = v ? Number(*v, 2) : std::optional<uint32_t>(1);
        if (!n || *n < 1 || *n > uint32_t(MaxMonitors)) return false;
        l.UserScreenSize = FixedSizes + int32_t(*n) - 1;
        return true;
      }},
-    {"tiers-temps", TSwitch::NoValue, 5, [](TCommandLine &l, TValue) { return l.ExtraThird = true; }},
-    {"depassement", TSwitch::NoValue, 6,
+    {"tiers-temps", nullptr, TSwitch::NoValue, 5,
+     [](TCommandLine &l, TValue) { return l.ExtraThird = true; }},
+    {"depassement", "dépassement", TSwitch::NoValue, 6,
      [](TCommandLine &l, TValue) { return l.CountOvertime = true; }},
-    {"lancer", TSwitch::NoValue, 7, [](TCommandLine &l, TValue) { return l.Launch = true; }},
-    {"reprendre", TSwitch::NoValue, 8, [](TCommandLine &l, TValue) { return l.Resume = true; }},
-    {"?", TSwitch::NoValue, 9, [](TCommandLine &l, TValue) { return l.Help = true; }},
-    {"journal", TSwitch::NoValue, 10, [](TCommandLine &l, TValue) { return l.KeepJournal = true; }},
+    {"lancer", nullptr, TSwitch::NoValue, 7,
+     [](TCommandLine &l, TValue) { return l.Launch = true; }},
+    {"reprendre", nullptr, TSwitch::NoValue, 8,
+     [](TCommandLine &l, TValue) { return l.Resume = true; }},
+    {"?", nullptr, TSwitch::NoValue, 9, [](TCommandLine &l, TValue) { return l.Help = true; }},
+    {"journal", nullptr, TSwitch::NoValue, 10,
+     [](TCommandLine &l, TValue) { return l.KeepJournal = true; }},
 };
 
 }  // namespace
@@ -127,18 +141,20 @@ const TSwitch Switches[] = {
 TCommandLine ParseCommandLine(const std::vector<std::string> &words) {
   TCommandLine line;
   std::vector<std::pair<int, const std::string *>> given;  // group, word
+  const std::string *duration = nullptr;                    // /duree or /fin, as typed
   for (const std::string &word : words) {
     if (word.size() < 2 || (word[0] != '/' && word[0] != '-'))
       throw ECommandLine(FormatMessage1("Option inconnue: %s", word));
     std::string_view rest = std::string_view(word).substr(1);
     size_t colon = rest.find(':');
     std::string name(rest.substr(0, colon));
-    std::transform(name.begin(), name.end(), name.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; });
+    std::transform(name.begin(), name.end(), name.begin(), Lower1252);
     TValue value;
     if (colon != std::string_view::npos) value = rest.substr(colon + 1);
     auto s = std::find_if(std::begin(Switches), std::end(Switches),
-                          [&](const TSwitch &each) { return name == each.Name; });
+                          [&](const TSwitch &each) {
+                            return name == each.Name || (each.Accented && name == each.Accented);
+                          });
     if (s == std::end(Switches)) throw ECommandLine(FormatMessage1("Option inconnue: %s", word));
     bool valueFits = s->Value == TSwitch::MayHaveValue ||
                      (s->Value == TSwitch::NeedsValue) == value.has_value();
@@ -148,14 +164,18 @@ TCommandLine ParseCommandLine(const std::vector<std::string> &words) {
       if (group == s->Group)
         throw ECommandLine(word + " ne va pas avec " + *other);
     given.emplace_back(s->Group, &word);
+    if (s->Group == 1) duration = &word;
   }
+  // No length is an open-ended count-up: asked for only with the direction it has.
+  if (line.TotalSeconds == 0 && line.TypeInc != 0)
+    throw ECommandLine(FormatMessage1("Valeur incorrecte: %s", *duration));
   return line;
 }
 
 std::string CommandLineHelp() {
   return "Tavelin accepte ces options (majuscules ou minuscules, / ou -):\n"
          "\n"
-         "/duree:H:MM:SS ou /duree:MM (en minutes): la durée\n"
+         "/duree:H:MM:SS ou /duree:MM (en minutes): la durée; /duree:0 avec /positif: sans fin\n"
          "/fin:10h45: chronométrage jusqu'à cette heure\n"
          "/positif ou /negatif: le sens du chronométrage\n"
          "/bip:MM:SS ou /bip: beeps activés, à cet intervalle (ou à celui enregistré)\n"
@@ -168,6 +188,8 @@ std::string CommandLineHelp() {
          "/reprendre: reprendre le chronométrage interrompu\n"
          "/journal: tenir le journal des chronométrages (Documents\\Tavelin\\Journal.csv)\n"
          "/?: cette aide\n"
+         "\n"
+         "/duree, /negatif et /depassement s'écrivent aussi /durée, /négatif et /dépassement.\n"
          "\n"
          "Ces valeurs ne valent que pour cette fois: les réglages enregistrés ne changent pas.\n"
          "\n"

@@ -2,7 +2,9 @@
 
 #include "timing/uRunKeeper.h"
 
-#include <algorithm>
+#include <sddl.h>
+
+#include <string>
 
 #include "forms/uSystemLib.h"
 #include "settings/uConfig.h"
@@ -16,12 +18,18 @@ TRegisterRestartProc RegisterRestartProc =
 TUnregisterRestartProc UnregisterRestartProc =
     SystemFunction<TUnregisterRestartProc>(L"kernel32.dll", "UnregisterApplicationRestart");
 
+namespace {
+// The bytes of the record this Tavelin last stored; empty when none of its own stands.
+std::vector<uint8_t> ours;
+}  // namespace
+
 void WriteRunRecord(const TRunRecord &record) {
   const TRunRecordBytes bytes = PackRunRecord(record);
   TRegistryAccess registry(HKEY_CURRENT_USER);
   registry.OpenKey(AppConfig->RegistryKey, true);
   TKeyScope close(registry);
   registry.WriteBinary(RunStateValue, bytes.data(), bytes.size());
+  ours.assign(bytes.begin(), bytes.end());
 }
 
 std::optional<std::vector<uint8_t>> ReadRunRecord() {
@@ -29,7 +37,7 @@ std::optional<std::vector<uint8_t>> ReadRunRecord() {
   if (!registry.OpenKeyReadOnly(AppConfig->RegistryKey)) return std::nullopt;
   TKeyScope close(registry);
   if (!registry.ValueExists(RunStateValue)) return std::nullopt;
-  std::vector<uint8_t> bytes(RunRecordSize);
+  std::vector<uint8_t> bytes(RunRecordMaxSize);
   try {
     bytes.resize(registry.ReadBinary(RunStateValue, bytes.data(), bytes.size()));
   } catch (const ETavelinError &) {
@@ -49,33 +57,76 @@ void RemoveRunRecord() {
   }
 }
 
-void RemoveRunRecordIfOurs(const TRunRecord &written) {
-  const std::optional<std::vector<uint8_t>> stored = ReadRunRecord();
-  const TRunRecordBytes ours = PackRunRecord(written);
-  if (stored && std::equal(stored->begin(), stored->end(), ours.begin(), ours.end()))
-    RemoveRunRecord();
+void ClaimRunRecord(const std::vector<uint8_t> &stored) { ours = stored; }
+
+void RemoveRunRecordIfOurs() {
+  std::optional<std::vector<uint8_t>> stored;
+  try {
+    stored = ReadRunRecord();
+  } catch (const ETavelinError &) {
+  }
+  if (!ours.empty() && stored == ours) RemoveRunRecord();
+  ours.clear();
 }
 
 namespace {
-// Per session of Windows, as the record is per user.
-constexpr const char *RunOpenName = "Local\\TavelinRunOpen";
-HANDLE runOpen = nullptr;
+// Both names a run-open lock has had: the user's across the sessions of Windows, and the one of
+// a single session that older Tavelins hold and look for.
+constexpr const char *RunOpenLocalName = "Local\\TavelinRunOpen";
+HANDLE runOpen = nullptr, runOpenLocal = nullptr;
+
+// "Global\TavelinRunOpen-S-1-5-21-…": one name per user, whatever the session. Empty when the
+// user's SID cannot be had.
+std::string RunOpenGlobalName() {
+  static const std::string name = [] {
+    std::string made;
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return made;
+    DWORD size = 0;
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    std::vector<uint8_t> user(size);
+    char *sid = nullptr;
+    if (size >= sizeof(TOKEN_USER) &&
+        GetTokenInformation(token, TokenUser, user.data(), size, &size) &&
+        ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER *>(user.data())->User.Sid, &sid)) {
+      made = std::string("Global\\TavelinRunOpen-") + sid;
+      LocalFree(sid);
+    }
+    CloseHandle(token);
+    return made;
+  }();
+  return name;
+}
+
+// Held by some process: opened, or there but closed to us (a holder whose rights we lack).
+bool Held(const std::string &name) {
+  HANDLE held = OpenMutexA(SYNCHRONIZE, FALSE, name.c_str());
+  if (held) {
+    CloseHandle(held);
+    return true;
+  }
+  return GetLastError() == ERROR_ACCESS_DENIED;
+}
 }  // namespace
 
 void HoldRunOpen(bool open) {
-  if (open && !runOpen) {
-    runOpen = CreateMutexA(nullptr, FALSE, RunOpenName);
-  } else if (!open && runOpen) {
-    CloseHandle(runOpen);
-    runOpen = nullptr;
+  if (open) {
+    // Where the global namespace is refused, the session's name alone still guards the record.
+    const std::string global = RunOpenGlobalName();
+    if (!runOpen && !global.empty()) runOpen = CreateMutexA(nullptr, FALSE, global.c_str());
+    if (!runOpenLocal) runOpenLocal = CreateMutexA(nullptr, FALSE, RunOpenLocalName);
+  } else {
+    for (HANDLE *held : {&runOpen, &runOpenLocal})
+      if (*held) {
+        CloseHandle(*held);
+        *held = nullptr;
+      }
   }
 }
 
 bool RunOpenInATavelin() {
-  HANDLE held = OpenMutexA(SYNCHRONIZE, FALSE, RunOpenName);
-  if (!held) return false;
-  CloseHandle(held);
-  return true;
+  const std::string global = RunOpenGlobalName();
+  return (!global.empty() && Held(global)) || Held(RunOpenLocalName);
 }
 
 void RegisterRunRestart(bool open) {

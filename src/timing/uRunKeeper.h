@@ -17,17 +17,21 @@ constexpr const char *RunStateValue = "RunState";
 // Writes the record into AppConfig's key, replacing the last one.
 void WriteRunRecord(const TRunRecord &record);
 // The stored bytes, as stored; nothing when there is no record. A value of another type, or too
-// large for a record, is read as no bytes at all, so that it is refused and removed.
+// large for any record, is read as no bytes at all, so that it is refused and removed.
 std::optional<std::vector<uint8_t>> ReadRunRecord();
 // Best effort: never throws.
 void RemoveRunRecord();
-// The same, only while the stored record is still `written`, the last one written here: another
-// Tavelin's run may have written its own since, and it stays.
-void RemoveRunRecordIfOurs(const TRunRecord &written);
+// The stored record of a run this Tavelin takes up: its own, as if it had written it.
+void ClaimRunRecord(const std::vector<uint8_t> &stored);
+// Removes the record only while it is still the last one this Tavelin stored (written, or
+// claimed): another Tavelin's run may have written its own since, and it stays; and after a
+// write that failed, what stands is no longer ours to judge. Never throws.
+void RemoveRunRecordIfOurs();
 
 // While a run is open, other Tavelins can tell that its record is no interrupted run: a second
-// one started meanwhile neither offers it back nor removes it. Held by the process, so that a
-// killed or crashed Tavelin holds it no more.
+// one started meanwhile neither offers it back nor removes it, in any session of the same user
+// (the record is the user's). Held by the process, so that a killed or crashed Tavelin holds it
+// no more.
 void HoldRunOpen(bool open);
 bool RunOpenInATavelin();
 

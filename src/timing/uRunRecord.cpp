@@ -1,10 +1,20 @@
 // uRunRecord - the record of an open run. See the header for its layout.
 #include "timing/uRunRecord.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <limits>
+
 namespace {
 
 using std::chrono::milliseconds;
 using std::chrono::nanoseconds;
+
+// Where the fields of version 1 start in each version, and the rest of version 2.
+constexpr size_t FieldsV1 = 4, FieldsV2 = 8;
+constexpr size_t SessionOnlyAt = 68, PausedAfterNormalAt = 72, AddedAt = 80, ExamCountAt = 84,
+                 ExamsAt = 88, ExamSize = 48;
+static_assert(ExamsAt + RunRecordMaxExams * ExamSize == RunRecordSize);
 
 template <class T>
 void Put(TRunRecordBytes& out, size_t at, T value) {
@@ -19,7 +29,19 @@ T Get(const uint8_t* in, size_t at) {
   return static_cast<T>(bits);
 }
 
+bool Zero(const uint8_t* in, size_t at, size_t count) {
+  return std::all_of(in + at, in + at + count, [](uint8_t b) { return b == 0; });
+}
+
 int64_t Ms(nanoseconds d) { return std::chrono::duration_cast<milliseconds>(d).count(); }
+
+// a + b and a - b held within int64_t, for bounds around a clock reading that may be anything.
+int64_t Plus(int64_t a, int64_t b) {
+  return a > std::numeric_limits<int64_t>::max() - b ? std::numeric_limits<int64_t>::max() : a + b;
+}
+int64_t Minus(int64_t a, int64_t b) {
+  return a < std::numeric_limits<int64_t>::min() + b ? std::numeric_limits<int64_t>::min() : a - b;
+}
 
 // A flag byte is 0 or 1; anything else is not ours.
 bool Flag(const uint8_t* in, size_t at, bool& flag) {
@@ -27,27 +49,94 @@ bool Flag(const uint8_t* in, size_t at, bool& flag) {
   return in[at] <= 1;
 }
 
-bool Unpack(const uint8_t* in, TRunRecord& r) {
-  if (Get<uint32_t>(in, 0) != RunRecordVersion) return false;
-  r.TotalSeconds = Get<uint32_t>(in, 4);
-  r.InterBeepSeconds = Get<uint32_t>(in, 8);
-  r.StartUtcMs = Get<int64_t>(in, 12);
-  r.PausedMs = Get<int64_t>(in, 20);
-  r.PausedSinceUtcMs = Get<int64_t>(in, 28);
-  r.SavedUtcMs = Get<int64_t>(in, 36);
-  r.EndMinute = Get<int32_t>(in, 44);
-  r.ExtraSeconds = Get<uint32_t>(in, 48);
-  r.UserScreenSize = Get<int32_t>(in, 52);
-  r.TypeInc = in[56];
+// The fields that both versions have, at `base`.
+bool UnpackCommon(const uint8_t* in, size_t base, TRunRecord& r) {
+  r.TotalSeconds = Get<uint32_t>(in, base);
+  r.InterBeepSeconds = Get<uint32_t>(in, base + 4);
+  r.StartUtcMs = Get<int64_t>(in, base + 8);
+  r.PausedMs = Get<int64_t>(in, base + 16);
+  r.PausedSinceUtcMs = Get<int64_t>(in, base + 24);
+  r.SavedUtcMs = Get<int64_t>(in, base + 32);
+  r.EndMinute = Get<int32_t>(in, base + 40);
+  r.ExtraSeconds = Get<uint32_t>(in, base + 44);
+  r.UserScreenSize = Get<int32_t>(in, base + 48);
+  r.TypeInc = in[base + 52];
+  return r.TypeInc <= 1 && Flag(in, base + 53, r.BeepActive) && Flag(in, base + 54, r.Paused) &&
+         Flag(in, base + 55, r.ExtraThird) && Flag(in, base + 56, r.CountOvertime) &&
+         r.TotalSeconds <= RunRecordMaxSeconds && r.InterBeepSeconds <= RunRecordMaxSeconds &&
+         r.ExtraSeconds <= RunRecordMaxSeconds && r.EndMinute >= -1 && r.EndMinute < 24 * 60 &&
+         r.UserScreenSize >= 0 && r.UserScreenSize < RunRecordScreenSizes &&
+         (r.Paused || r.PausedSinceUtcMs == 0);
+}
+
+void PackCommon(TRunRecordBytes& out, size_t base, const TRunRecord& r) {
+  Put(out, base, r.TotalSeconds);
+  Put(out, base + 4, r.InterBeepSeconds);
+  Put(out, base + 8, r.StartUtcMs);
+  Put(out, base + 16, r.PausedMs);
+  Put(out, base + 24, r.Paused ? r.PausedSinceUtcMs : int64_t{0});
+  Put(out, base + 32, r.SavedUtcMs);
+  Put(out, base + 40, r.EndMinute);
+  Put(out, base + 44, r.ExtraSeconds);
+  Put(out, base + 48, r.UserScreenSize);
+  out[base + 52] = r.TypeInc != 0 ? 1 : 0;
+  out[base + 53] = r.BeepActive;
+  out[base + 54] = r.Paused;
+  out[base + 55] = r.ExtraThird;
+  out[base + 56] = r.CountOvertime;
+}
+
+constexpr uint32_t KnownSettings = (1u << RunRecordSettings.size()) - 1;
+
+bool UnpackV1(const uint8_t* in, TRunRecord& r) {
   r.SessionOnly = in[61];
-  bool ok = r.TypeInc <= 1 && Flag(in, 57, r.BeepActive) && Flag(in, 58, r.Paused) &&
-            Flag(in, 59, r.ExtraThird) && Flag(in, 60, r.CountOvertime) &&
-            r.SessionOnly < (1u << RunRecordSettings.size()) && in[62] == 0 && in[63] == 0;
-  return ok && r.TotalSeconds <= RunRecordMaxSeconds &&
-         r.InterBeepSeconds <= RunRecordMaxSeconds && r.ExtraSeconds <= RunRecordMaxSeconds &&
-         r.EndMinute >= -1 && r.EndMinute < 24 * 60 && r.UserScreenSize >= 0 &&
-         r.UserScreenSize < RunRecordScreenSizes && r.PausedMs >= 0 &&
-         r.StartUtcMs <= r.SavedUtcMs && (r.Paused || r.PausedSinceUtcMs == 0);
+  return UnpackCommon(in, FieldsV1, r) && r.SessionOnly <= KnownSettings && Zero(in, 62, 2);
+}
+
+// A name: printable bytes, then zeros to the end of its room.
+bool ExamName(const uint8_t* in, size_t at, std::string& name) {
+  const uint8_t* end = std::find(in + at, in + at + RunRecordExamNameSize, uint8_t{0});
+  name.assign(in + at, end);
+  return std::all_of(in + at, end, [](uint8_t c) { return c >= 0x20 && c != 0x7F; }) &&
+         Zero(end, 0, size_t(in + at + RunRecordExamNameSize - end));
+}
+
+bool UnpackV2(const uint8_t* in, size_t size, TRunRecord& r) {
+  const uint32_t version = Get<uint32_t>(in, 0);
+  if (Get<uint32_t>(in, 4) != size || (version == 2 && size != RunRecordSize)) return false;
+  if (!UnpackCommon(in, FieldsV2, r) || !Zero(in, 65, 3)) return false;
+  r.SessionOnly = Get<uint32_t>(in, SessionOnlyAt);
+  // Settings that a later version added, which this one does not hold for the session anyway.
+  if (version > 2) r.SessionOnly &= KnownSettings;
+  r.PausedAfterNormalMs = Get<int64_t>(in, PausedAfterNormalAt);
+  r.AddedSeconds = Get<int32_t>(in, AddedAt);
+  const uint32_t exams = Get<uint32_t>(in, ExamCountAt);
+  if (r.SessionOnly > KnownSettings || r.PausedAfterNormalMs < 0 ||
+      r.PausedAfterNormalMs > r.PausedMs || r.AddedSeconds < -RunRecordMaxAddedSeconds ||
+      r.AddedSeconds > RunRecordMaxAddedSeconds || exams > RunRecordMaxExams)
+    return false;
+  for (size_t i = 0; i < RunRecordMaxExams; ++i) {
+    const size_t at = ExamsAt + i * ExamSize;
+    if (i >= exams) {
+      if (!Zero(in, at, ExamSize)) return false;
+      continue;
+    }
+    TRunRecordExam& exam = r.Exams.emplace_back();
+    exam.Seconds = Get<uint32_t>(in, at + RunRecordExamNameSize);
+    if (!ExamName(in, at, exam.Name) || exam.Seconds > RunRecordMaxSeconds ||
+        !Flag(in, at + RunRecordExamNameSize + 4, exam.ExtraThird) ||
+        !Zero(in, at + RunRecordExamNameSize + 5, 3))
+      return false;
+  }
+  return true;
+}
+
+bool Unpack(const uint8_t* in, size_t size, TRunRecord& r) {
+  if (size < 4) return false;
+  const uint32_t version = Get<uint32_t>(in, 0);
+  if (version == 1) return size == RunRecordSizeV1 && UnpackV1(in, r);
+  return version >= 2 && size >= RunRecordSize && size <= RunRecordMaxSize &&
+         UnpackV2(in, size, r);
 }
 
 }  // namespace
@@ -55,21 +144,21 @@ bool Unpack(const uint8_t* in, TRunRecord& r) {
 TRunRecordBytes PackRunRecord(const TRunRecord& r) {
   TRunRecordBytes out{};
   Put(out, 0, RunRecordVersion);
-  Put(out, 4, r.TotalSeconds);
-  Put(out, 8, r.InterBeepSeconds);
-  Put(out, 12, r.StartUtcMs);
-  Put(out, 20, r.PausedMs);
-  Put(out, 28, r.Paused ? r.PausedSinceUtcMs : int64_t{0});
-  Put(out, 36, r.SavedUtcMs);
-  Put(out, 44, r.EndMinute);
-  Put(out, 48, r.ExtraSeconds);
-  Put(out, 52, r.UserScreenSize);
-  out[56] = r.TypeInc != 0 ? 1 : 0;
-  out[57] = r.BeepActive;
-  out[58] = r.Paused;
-  out[59] = r.ExtraThird;
-  out[60] = r.CountOvertime;
-  out[61] = r.SessionOnly;
+  Put(out, 4, uint32_t{RunRecordSize});
+  PackCommon(out, FieldsV2, r);
+  Put(out, SessionOnlyAt, r.SessionOnly);
+  Put(out, PausedAfterNormalAt, r.PausedAfterNormalMs);
+  Put(out, AddedAt, r.AddedSeconds);
+  const size_t exams = std::min(r.Exams.size(), RunRecordMaxExams);
+  Put(out, ExamCountAt, uint32_t(exams));
+  for (size_t i = 0; i < exams; ++i) {
+    const TRunRecordExam& exam = r.Exams[i];
+    const size_t at = ExamsAt + i * ExamSize;
+    std::copy_n(exam.Name.begin(), std::min(exam.Name.size(), RunRecordExamNameSize),
+                out.begin() + ptrdiff_t(at));
+    Put(out, at + RunRecordExamNameSize, exam.Seconds);
+    out[at + RunRecordExamNameSize + 4] = exam.ExtraThird;
+  }
   return out;
 }
 
@@ -95,13 +184,25 @@ TRunPlace RunPlaceAt(const TRunRecord& r, int64_t nowUtcMs) {
 TTakeUp AssessRunRecord(const uint8_t* data, size_t size, int64_t nowUtcMs) {
   TTakeUp result;
   TRunRecord& r = result.Record;
-  if (data == nullptr || size != RunRecordSize || !Unpack(data, r)) return {};
-  // A start ahead of the clock, or so far back that the run cannot be the one left open.
-  if (r.StartUtcMs > nowUtcMs || nowUtcMs - r.StartUtcMs > RunRecordMaxAgeMs) return {};
-  if (r.Paused && (r.PausedSinceUtcMs > nowUtcMs || r.PausedSinceUtcMs < r.StartUtcMs))
+  if (data == nullptr || !Unpack(data, size, r)) return {};
+  // Every instant compared before any is subtracted: after these, all differences are small.
+  const int64_t earliest = Minus(nowUtcMs, RunRecordMaxAgeMs);
+  const int64_t latest = Plus(nowUtcMs, RunRecordMaxAheadMs);
+  if (r.StartUtcMs < earliest || r.StartUtcMs > r.SavedUtcMs || r.SavedUtcMs > latest) return {};
+  // The earlier pauses all came between the start and the pause under way, or the save.
+  const int64_t knownUntil = r.Paused ? r.PausedSinceUtcMs : r.SavedUtcMs;
+  if (knownUntil < r.StartUtcMs || knownUntil > r.SavedUtcMs || r.PausedMs < 0 ||
+      r.PausedMs > knownUntil - r.StartUtcMs)
     return {};
+  // Behind a clock set back, the run stands where it stood when it was saved: its instants move
+  // back with the clock, so that whoever places it by this clock finds it there.
+  if (r.SavedUtcMs > nowUtcMs) {
+    const int64_t back = r.SavedUtcMs - nowUtcMs;
+    r.StartUtcMs -= back;
+    if (r.Paused) r.PausedSinceUtcMs -= back;
+    r.SavedUtcMs = nowUtcMs;
+  }
   result.Place = RunPlaceAt(r, nowUtcMs);
-  if (result.Place.RunTime < nanoseconds{0}) return {};
   // A tiers-temps run goes on to its extended end.
   const int64_t endMs =
       (int64_t{r.TotalSeconds} + (r.ExtraThird ? r.ExtraSeconds : 0)) * 1000;
@@ -112,4 +213,31 @@ TTakeUp AssessRunRecord(const uint8_t* data, size_t size, int64_t nowUtcMs) {
     result.Kind = TTakeUpKind::Going;
   }
   return result;
+}
+
+uint32_t RunDigitsAt(const TRunRecord& r, const TRunPlace& place) {
+  const auto elapsed =
+      uint32_t(std::chrono::duration_cast<std::chrono::seconds>(place.RunTime).count());
+  if (r.TypeInc == 0 || r.TotalSeconds == 0) return elapsed;
+  const uint32_t extra = r.ExtraThird ? r.ExtraSeconds : 0;
+  const uint32_t end =
+      extra != 0 && elapsed < r.TotalSeconds ? r.TotalSeconds : r.TotalSeconds + extra;
+  return elapsed < end ? end - elapsed : 0;
+}
+
+int RunEndMinuteAt(const TRunRecord& r, const TRunPlace& place) {
+  int64_t pushedMs = r.PausedMs - r.PausedAfterNormalMs;
+  if (place.Paused && place.RunTime < std::chrono::seconds(r.TotalSeconds))
+    pushedMs += Ms(place.PausedFor);
+  return int((int64_t{r.EndMinute} + pushedMs / 60'000) % (24 * 60));
+}
+
+std::string TakeUpQuestion(const std::string& startText, const std::string& endText, bool paused,
+                           uint32_t digitsSeconds) {
+  char digits[16];
+  std::snprintf(digits, sizeof digits, "%u:%02u:%02u", digitsSeconds / 3600,
+                digitsSeconds / 60 % 60, digitsSeconds % 60);
+  return "Un chronométrage commencé à " + startText +
+         (endText.empty() ? "" : " (fin à " + endText + ")") + " a été interrompu ; " +
+         (paused ? "il était en pause à " : "il en serait à ") + digits + ". Le reprendre ?";
 }

@@ -6,29 +6,42 @@
 // a run only (Run, pause, continue, the beeps switched, a screen or clock change), never on a
 // tick, so that the time of the run comes from its start and pauses, never from the last write.
 //
-// Stored as RunState, REG_BINARY, exactly RunRecordSize bytes, little-endian:
+// Stored as RunState, REG_BINARY, little-endian. Version 2, RunRecordSize bytes:
 //
 //   offset size  field
-//        0    4  version, RunRecordVersion
-//        4    4  TotalSeconds       the run's total; 0: open-ended
-//        8    4  InterBeepSeconds
-//       12    8  StartUtcMs         when the run stood at 00:00:00 of run time, before its pauses
-//       20    8  PausedMs           time paused before the pause under way (if any)
-//       28    8  PausedSinceUtcMs   when the pause under way began; 0 when running
-//       36    8  SavedUtcMs         when the record was written
-//       44    4  EndMinute          minute of the day (local) of a run to a time of day, or -1
-//       48    4  ExtraSeconds       the extended time of a tiers-temps run, 0 without
-//       52    4  UserScreenSize     the display's size
-//       56    1  TypeInc            0 counts up, 1 counts down
-//       57    1  BeepActive         0 or 1, and likewise the next three
-//       58    1  Paused
-//       59    1  ExtraThird
-//       60    1  CountOvertime
-//       61    1  SessionOnly        the settings a command line gave for its session only:
+//        0    4  version
+//        4    4  length: the record's size as its writer made it
+//        8    4  TotalSeconds       the run's total; 0: open-ended
+//       12    4  InterBeepSeconds
+//       16    8  StartUtcMs         when the run stood at 00:00:00 of run time, before its pauses
+//       24    8  PausedMs           time paused before the pause under way (if any)
+//       32    8  PausedSinceUtcMs   when the pause under way began; 0 when running
+//       40    8  SavedUtcMs         when the record was written
+//       48    4  EndMinute          minute of the day (local) of a run to a time of day, or -1
+//       52    4  ExtraSeconds       the extended time of a tiers-temps run, 0 without
+//       56    4  UserScreenSize     the display's size
+//       60    1  TypeInc            0 counts up, 1 counts down
+//       61    1  BeepActive         0 or 1, and likewise the next three
+//       62    1  Paused
+//       63    1  ExtraThird
+//       64    1  CountOvertime
+//       65    3  zero
+//       68    4  SessionOnly        the settings a command line gave for its session only:
 //                                  bit i for RunRecordSettings[i]
-//       62    2  zero
+//       72    8  PausedAfterNormalMs  of PausedMs, the pauses taken once the normal end had come
+//       80    4  AddedSeconds       time given back to the run (or taken), signed
+//       84    4  ExamCount          épreuves beside the run's own, up to RunRecordMaxExams
+//       88  3×48 the épreuves, unused rows zero: name (RunRecordExamNameSize bytes,
+//                                  Windows-1252, zero-padded), seconds (4), ExtraThird (1), zero (3)
 //
-// A record read back is checked field by field: anything else than what a writer of this version
+// A later version only appends fields: it keeps the version-2 part as version 2 writes it (bits
+// of SessionOnly for settings unknown here aside), and its length says how much follows. So a
+// longer record of a later version is read as far as it is known here.
+//
+// Version 1, exactly 64 bytes, is still read: the same fields from TotalSeconds to CountOvertime
+// at offsets 4 to 60 (no length), SessionOnly as one byte at 61, two zero bytes.
+//
+// A record read back is checked field by field: anything else than what a writer of its version
 // can write is no run at all.
 #pragma once
 
@@ -36,18 +49,38 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
-constexpr uint32_t RunRecordVersion = 1;
-constexpr size_t RunRecordSize = 64;
+constexpr uint32_t RunRecordVersion = 2;
+constexpr size_t RunRecordSize = 232;
+constexpr size_t RunRecordSizeV1 = 64;
+// Longer than any later version will need: a larger value is nobody's record.
+constexpr size_t RunRecordMaxSize = 4096;
 // Limits that a record's values are held to: the longest duration the main window can enter,
 // and the display sizes of the settings (0 to 4 fixed, then full width on monitor 0 to 15).
 constexpr uint32_t RunRecordMaxSeconds = 89999;
 constexpr int32_t RunRecordScreenSizes = 5 + 16;
 constexpr int64_t RunRecordMaxAgeMs = 86'400'000;
+// A clock set back at boot (a dead battery, a time zone read wrong) leaves a record saved ahead
+// of it: within this, the run is still offered.
+constexpr int64_t RunRecordMaxAheadMs = 600'000;
+constexpr int32_t RunRecordMaxAddedSeconds = 86'400;
+constexpr size_t RunRecordMaxExams = 3;
+constexpr size_t RunRecordExamNameSize = 40;
 // The run's settings by their registry names, in the order of SessionOnly's bits.
 constexpr std::array<const char*, 7> RunRecordSettings = {
     "TotalTime", "InterBeepTime", "TypeInc", "BeepActive", "UserScreenSize", "CountOvertime",
     "ExtraThird"};
+
+// One more épreuve of the run, with its own length.
+struct TRunRecordExam {
+  std::string Name = {};  // Windows-1252, no control character, at most RunRecordExamNameSize
+  uint32_t Seconds = 0;
+  bool ExtraThird = false;
+
+  bool operator==(const TRunRecordExam&) const = default;
+};
 
 struct TRunRecord {
   uint32_t TotalSeconds = 0;
@@ -64,13 +97,18 @@ struct TRunRecord {
   bool Paused = false;
   bool ExtraThird = false;
   bool CountOvertime = false;
-  uint8_t SessionOnly = 0;
+  uint32_t SessionOnly = 0;
+  int64_t PausedAfterNormalMs = 0;
+  int32_t AddedSeconds = 0;
+  std::vector<TRunRecordExam> Exams = {};  // at most RunRecordMaxExams
 
   bool operator==(const TRunRecord&) const = default;
 };
 
 using TRunRecordBytes = std::array<uint8_t, RunRecordSize>;
 
+// Always the current version. Épreuves beyond RunRecordMaxExams and name bytes beyond
+// RunRecordExamNameSize are left out.
 TRunRecordBytes PackRunRecord(const TRunRecord& record);
 
 // Where a run stands, as the engine counts it: its run time (paused time excluded), the time
@@ -90,15 +128,28 @@ TRunPlace RunPlaceAt(const TRunRecord& record, int64_t nowUtcMs);
 
 // What the next start of Tavelin makes of a stored record at the wall-clock instant nowUtcMs.
 enum class TTakeUpKind {
-  NoRun,  // unreadable as a run: wrong size or version, a value out of range, a start in the
-          // future or more than a day ago
+  NoRun,  // unreadable as a run: wrong size or version, a value out of range, a start or save
+          // that the clock cannot have seen
   Going,  // the run would still be going: it can be taken up
   Ended,  // its end came meanwhile
 };
 struct TTakeUp {
   TTakeUpKind Kind = TTakeUpKind::NoRun;
-  TRunRecord Record;
+  TRunRecord Record;   // as read; behind a clock set back, its instants moved back with it
   TRunPlace Place;     // Going: where it stands now
   int64_t EndUtcMs = 0;  // Ended: when its end came
 };
 TTakeUp AssessRunRecord(const uint8_t* data, size_t size, int64_t nowUtcMs);
+
+// What the digits of the record's run show at `place`: the time left for a count-down (to the
+// extended end once the normal one has come), the time elapsed for a count-up.
+uint32_t RunDigitsAt(const TRunRecord& record, const TRunPlace& place);
+// The minute of the day at which a run to a time of day ends normally, its pauses before that
+// end pushing it later, as the bar shows it.
+int RunEndMinuteAt(const TRunRecord& record, const TRunPlace& place);
+
+// The take-up question: "Un chronométrage commencé à 9 h 00 (fin à 10 h 45) a été interrompu ;
+// il en serait à 1:50:12. Le reprendre ?". Times as the wall clock reads them ("9 h 00");
+// endText empty for a run without an end of day.
+std::string TakeUpQuestion(const std::string& startText, const std::string& endText, bool paused,
+                           uint32_t digitsSeconds);

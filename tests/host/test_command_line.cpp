@@ -26,7 +26,12 @@ TEST(CommandLine, EverySwitchReadsInAnyCaseAfterEitherMark) {
       {{"/bip"}, {.BeepActive = true}},
       {{"/sansbip"}, {.BeepActive = false}},
       {{"/Taille:5"}, {.UserScreenSize = 4}},
+      {{"/taille:05"}, {.UserScreenSize = 4}},
       {{"/plein"}, {.UserScreenSize = 5}},
+      {{"/plein:01"}, {.UserScreenSize = 5}},
+      {{"/durée:45"}, {.TotalSeconds = 2700}},
+      {{"-DURÉE:0", "/positif"}, {.TotalSeconds = 0, .TypeInc = 0}},
+      {{"/Négatif", "/DÉPASSEMENT"}, {.TypeInc = 1, .CountOvertime = true}},
       {{"-plein:16"}, {.UserScreenSize = 20}},
       {{"/Tiers-Temps", "/depassement", "/reprendre", "-?", "/Journal"},
        {.ExtraThird = true, .CountOvertime = true, .Resume = true, .Help = true,
@@ -41,7 +46,7 @@ TEST(CommandLine, EverySwitchReadsInAnyCaseAfterEitherMark) {
   const std::string help = CommandLineHelp();
   for (const char *name : {"/duree:", "/fin:", "/positif", "/negatif", "/bip:", "/sansbip",
                            "/taille:", "/plein", "/tiers-temps", "/depassement", "/lancer",
-                           "/reprendre", "/journal", "/?"})
+                           "/reprendre", "/journal", "/?", "/durée", "/négatif", "/dépassement"})
     EXPECT_NE(help.find(name), std::string::npos) << name;
 }
 
@@ -52,7 +57,12 @@ TEST(CommandLine, TheFirstWordItCannotReadIsNamed) {
   } cases[] = {
       {{"/xyz"}, "Option inconnue: /xyz"},
       {{"duree:5"}, "Option inconnue: duree:5"},
-      {{"/lancer", "/durée:5", "/taille:9"}, "Option inconnue: /durée:5"},
+      {{"/lancer", "/dûree:5", "/taille:9"}, "Option inconnue: /dûree:5"},
+      {{"/duree:0"}, "Valeur incorrecte: /duree:0"},
+      {{"/NÉGATIF", "/duree:0:00:00"}, "Valeur incorrecte: /duree:0:00:00"},
+      {{"/taille:0"}, "Valeur incorrecte: /taille:0"},
+      {{"/plein:17"}, "Valeur incorrecte: /plein:17"},
+      {{"/durée:5", "/duree:6"}, "/duree:6 ne va pas avec /durée:5"},
       {{"/duree"}, "Valeur incorrecte: /duree"},
       {{"/lancer:1"}, "Valeur incorrecte: /lancer:1"},
       {{"/duree:25:00:00"}, "Valeur incorrecte: /duree:25:00:00"},

@@ -1,77 +1,234 @@
 // The record of an open run: written and read back, refused when no writer could have written it,
-// and where its run stands when it is taken up after a gap.
+// where its run stands when it is taken up after a gap, and what the take-up question says of it.
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <type_traits>
+#include <vector>
 
+#include "timing/uExamPlan.h"
 #include "timing/uRunRecord.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using TBytes = std::vector<uint8_t>;
+using TChange = std::function<void(TRunRecord&)>;
+using R = TRunRecord;
 
 constexpr int64_t Now = 1'796'000'000'000;  // UTC ms, December 2026
 
 // A run of 20 minutes, 300 s into it at Now (30 s of it paused), every field set apart.
 TRunRecord Running() {
   return {1200, 30, Now - 330'000, 30'000, 0, Now - 1'000, 645, 400, 7, 1, true, false, true, true,
-          0x41};
+          0x41, 10'000, -90,
+          {{"Oral", 600, true}, {"Écrit de 40 caractères, tout juste !!!!!"}}};
 }
 
-TTakeUp Assess(const TRunRecord& r, int64_t at) {
-  const TRunRecordBytes bytes = PackRunRecord(r);
-  return AssessRunRecord(bytes.data(), bytes.size(), at);
+template <class T>
+TChange Set(T R::*field, std::type_identity_t<T> value) {
+  return [=](R& r) { r.*field = value; };
 }
 
-TEST(RunRecord, WhatNoWriterWritesIsNoRun) {
-  const std::pair<const char*, std::function<void(TRunRecord&)>> fields[] = {
-      {"total", [](TRunRecord& r) { r.TotalSeconds = RunRecordMaxSeconds + 1; }},
-      {"end minute", [](TRunRecord& r) { r.EndMinute = 24 * 60; }},
-      {"screen", [](TRunRecord& r) { r.UserScreenSize = RunRecordScreenSizes; }},
-      {"start in the future", [](TRunRecord& r) { r.StartUtcMs = r.SavedUtcMs = Now + 5'000; }},
-      {"start over a day ago", [](TRunRecord& r) { r.StartUtcMs = Now - RunRecordMaxAgeMs - 1; }},
-      {"paused before it started", [](TRunRecord& r) { r.Paused = true, r.PausedSinceUtcMs = 1; }},
-      {"paused longer than it ran", [](TRunRecord& r) { r.PausedMs = 400'000; }},
+TBytes Bytes(const TRunRecord& r) {
+  const TRunRecordBytes b = PackRunRecord(r);
+  return {b.begin(), b.end()};
+}
+
+// As the first version wrote it: the same fields four bytes earlier, no length, SessionOnly a byte.
+TBytes AsVersion1(const TBytes& v2) {
+  TBytes v1(RunRecordSizeV1);
+  v1[0] = 1;
+  std::copy(v2.begin() + 8, v2.begin() + 65, v1.begin() + 4);
+  v1[61] = v2[68];
+  return v1;
+}
+
+TTakeUp Assess(const TBytes& b, int64_t at = Now) {
+  return AssessRunRecord(b.data(), b.size(), at);
+}
+
+// Each field at its limit is read, past it the record is no run; in either version where it has
+// the field. A byte poked is at version 2's offset, or where version 1 has the same field.
+TEST(RunRecord, EachFieldIsReadUpToItsLimitAndNotPast) {
+  enum { Both, V2, V1 };
+  auto at = [](size_t offset, uint8_t value) {
+    return [=](TBytes& b) {
+      b[b.size() == RunRecordSizeV1 && offset >= 8 ? offset - 4 : offset] = value;
+    };
   };
-  for (const auto& [name, change] : fields) {
-    TRunRecord r = Running();
-    change(r);
-    EXPECT_EQ(Assess(r, Now).Kind, TTakeUpKind::NoRun) << name;
-  }
-  // A byte short; then the version, the direction, a flag, a setting that no run has, the padding.
-  const TRunRecordBytes good = PackRunRecord(Running());
-  EXPECT_EQ(AssessRunRecord(good.data(), good.size() - 1, Now).Kind, TTakeUpKind::NoRun);
-  for (const auto& [at, value] : {std::pair{0, 2}, {56, 2}, {57, 2}, {61, 0x80}, {63, 1}}) {
-    TRunRecordBytes b = good;
-    b[size_t(at)] = uint8_t(value);
-    EXPECT_EQ(AssessRunRecord(b.data(), b.size(), Now).Kind, TTakeUpKind::NoRun) << at;
-  }
+  const struct {
+    const char* name;
+    int versions;
+    TChange read, refused;
+    std::function<void(TBytes&)> poke = nullptr;  // refused
+  } rows[] = {
+      {"total", Both, Set(&R::TotalSeconds, RunRecordMaxSeconds), Set(&R::TotalSeconds, 90'000)},
+      {"extra", Both, Set(&R::ExtraSeconds, RunRecordMaxSeconds), Set(&R::ExtraSeconds, 90'000)},
+      {"end minute", Both, Set(&R::EndMinute, 1439), Set(&R::EndMinute, 1440)},
+      {"no end minute", Both, Set(&R::EndMinute, -1), Set(&R::EndMinute, -2)},
+      {"last screen", Both, Set(&R::UserScreenSize, 20), Set(&R::UserScreenSize, 21)},
+      {"first screen", Both, Set(&R::UserScreenSize, 0), Set(&R::UserScreenSize, -1)},
+      {"start", Both, Set(&R::StartUtcMs, Now - RunRecordMaxAgeMs),
+       Set(&R::StartUtcMs, Now - RunRecordMaxAgeMs - 1)},
+      {"start at its lowest", Both, nullptr, Set(&R::StartUtcMs, INT64_MIN)},
+      {"start after the save", Both, nullptr, [](R& r) { r.StartUtcMs = r.SavedUtcMs + 1; }},
+      {"save", Both, Set(&R::SavedUtcMs, Now + RunRecordMaxAheadMs),
+       Set(&R::SavedUtcMs, Now + RunRecordMaxAheadMs + 1)},
+      {"save at its highest", Both, nullptr, Set(&R::SavedUtcMs, INT64_MAX)},
+      {"paused", Both, [](R& r) { r.PausedMs = r.SavedUtcMs - r.StartUtcMs; },
+       [](R& r) { r.PausedMs = r.SavedUtcMs - r.StartUtcMs + 1; }},
+      {"paused at its highest", Both, nullptr, Set(&R::PausedMs, INT64_MAX)},
+      {"paused below 0", V1, nullptr, Set(&R::PausedMs, -1)},
+      {"pause from the start", Both,
+       [](R& r) { r.Paused = true, r.PausedSinceUtcMs = r.StartUtcMs + 30'000; },
+       [](R& r) { r.Paused = true, r.PausedSinceUtcMs = r.StartUtcMs + 29'999; }},
+      {"pause until the save", Both,
+       [](R& r) { r.Paused = true, r.PausedSinceUtcMs = r.SavedUtcMs; },
+       [](R& r) { r.Paused = true, r.PausedSinceUtcMs = r.SavedUtcMs + 1; }},
+      {"settings held", Both, Set(&R::SessionOnly, 0x7F), Set(&R::SessionOnly, 0x80)},
+      {"a setting of a later version", V2, nullptr, Set(&R::SessionOnly, 0x100)},
+      {"after the normal end", V2, Set(&R::PausedAfterNormalMs, 30'000),
+       Set(&R::PausedAfterNormalMs, 30'001)},
+      {"after the normal end, below 0", V2, nullptr, Set(&R::PausedAfterNormalMs, -1)},
+      {"added", V2, Set(&R::AddedSeconds, 86'400), Set(&R::AddedSeconds, 86'401)},
+      {"taken", V2, Set(&R::AddedSeconds, -86'400), Set(&R::AddedSeconds, -86'401)},
+      {"épreuves", V2, [](R& r) { r.Exams.push_back({"", RunRecordMaxSeconds}); },
+       [](R& r) { r.Exams[1].Seconds = 90'000; }, at(84, 4)},
+      {"a name", V2, [](R& r) { r.Exams[0].Name = " ~\xFF"; },
+       [](R& r) { r.Exams[0].Name = "O\tral"; },
+       at(88 + 30, 'x')},  // a name going on after its end
+      {"running since a pause", Both, nullptr, nullptr, at(32, 1)},
+      {"direction", Both, nullptr, nullptr, at(60, 2)},
+      {"a flag", Both, nullptr, nullptr, at(64, 2)},
+      {"padding", V1, nullptr, nullptr, [](TBytes& b) { b[63] = 1; }},
+      {"padding", V2, nullptr, nullptr, at(67, 1)},
+      {"an épreuve's flag", V2, nullptr, nullptr, at(88 + 44, 2)},
+      {"an unused row", V2, nullptr, nullptr, at(88 + 2 * 48 + 41, 1)},
+      {"a byte short", Both, nullptr, nullptr, [](TBytes& b) { b.pop_back(); }},
+      {"a byte long", Both, nullptr, nullptr, [](TBytes& b) { b.push_back(0); }},
+      {"the other version", Both, nullptr, nullptr, [](TBytes& b) { b[0] = 3 - b[0]; }},
+      {"length", V2, nullptr, nullptr, at(4, 0)},
+      {"version 2, longer", V2, nullptr, nullptr, [](TBytes& b) { b.resize(240), b[4] = 240; }},
+  };
+  for (const auto& row : rows)
+    for (bool v1 : {false, true}) {
+      if (row.versions == (v1 ? V2 : V1)) continue;
+      auto kind = [&](const TChange& change, const std::function<void(TBytes&)>& poke) {
+        TRunRecord r = Running();
+        if (change) change(r);
+        TBytes b = v1 ? AsVersion1(Bytes(r)) : Bytes(r);
+        if (poke) poke(b);
+        return Assess(b).Kind;
+      };
+      const std::string name = row.name + std::string(v1 ? " (version 1)" : "");
+      if (row.read) { EXPECT_NE(kind(row.read, nullptr), TTakeUpKind::NoRun) << name; }
+      if (row.refused) { EXPECT_EQ(kind(row.refused, nullptr), TTakeUpKind::NoRun) << name; }
+      if (row.poke) { EXPECT_EQ(kind(nullptr, row.poke), TTakeUpKind::NoRun) << name; }
+    }
 }
 
-// Read back ten minutes after Tavelin went: every field as written; a running run has run on, a
-// paused one stands where it was; a run whose end (its tiers-temps end, here) came meanwhile is
-// over at that instant.
+// A duration run, a run to a time of day and a paused run read back as written, from either
+// version (version 1 without what it lacks); a later, longer version as far as it is known here.
+TEST(RunRecord, ReadBackAsWritten) {
+  TRunRecord duration = Running(), toTimeOfDay = Running(), paused = Running();
+  duration.EndMinute = -1, duration.TypeInc = 0, duration.ExtraThird = false;
+  duration.ExtraSeconds = 0, duration.Exams.clear();
+  toTimeOfDay.SessionOnly = 0;
+  paused.EndMinute = -1, paused.Paused = true, paused.PausedSinceUtcMs = Now - 60'000;
+  for (const TRunRecord& r : {duration, toTimeOfDay, paused}) {
+    EXPECT_EQ(Assess(Bytes(r)).Record, r);
+    TRunRecord v1 = r;
+    v1.PausedAfterNormalMs = 0, v1.AddedSeconds = 0, v1.Exams.clear();
+    EXPECT_EQ(Assess(AsVersion1(Bytes(r))).Record, v1);
+  }
+  auto later = [&](size_t size) {
+    TBytes b = Bytes(toTimeOfDay);
+    b.resize(size, 0xEE);
+    b[0] = 3, b[4] = uint8_t(size), b[5] = uint8_t(size >> 8);
+    b[68 + 3] = 0x80;  // a setting of its own
+    return b;
+  };
+  EXPECT_EQ(Assess(later(RunRecordSize + 100)).Record, toTimeOfDay);
+  EXPECT_EQ(Assess(later(RunRecordMaxSize + 1)).Kind, TTakeUpKind::NoRun);
+}
+
+// Read back ten minutes after Tavelin went: a running run has run on, a paused one stands where it
+// was; a run whose end (its tiers-temps end, here) came meanwhile is over at that instant. Read
+// by a clock set back behind its save, it stands where it was saved.
 TEST(RunRecord, TakenUpAfterAGap) {
   TRunRecord r = Running();
-  EXPECT_EQ(Assess(r, Now + 600'000).Record, r);
-  EXPECT_EQ(Assess(r, Now + 600'000).Place.RunTime, 900s);
+  EXPECT_EQ(Assess(Bytes(r), Now + 600'000).Place.RunTime, 900s);
   r.Paused = true;
   r.PausedSinceUtcMs = Now - 60'000;
-  const TTakeUp up = Assess(r, Now + 600'000);
+  const TTakeUp up = Assess(Bytes(r), Now + 600'000);
   ASSERT_EQ(up.Kind, TTakeUpKind::Going);
-  EXPECT_EQ(up.Record, r);
   EXPECT_EQ(up.Place.RunTime, 240s);
   EXPECT_EQ(up.Place.PausedFor, 660s);
   // Written back from that place at that instant, it is the same run.
   TRunRecord again = Running();
   PlaceRunRecord(again, up.Place, Now + 600'000);
-  EXPECT_EQ(Assess(again, Now + 600'000).Place.RunTime, 240s);
+  EXPECT_EQ(Assess(Bytes(again), Now + 600'000).Place.RunTime, 240s);
 
   r = Running();
-  EXPECT_EQ(Assess(r, Now + 1'299'999).Kind, TTakeUpKind::Going);  // 1599.999 s of 1200 + 400
-  EXPECT_EQ(Assess(r, Now + 1'300'000).EndUtcMs, r.StartUtcMs + 30'000 + 1'600'000);
+  EXPECT_EQ(Assess(Bytes(r), Now + 1'299'999).Kind, TTakeUpKind::Going);  // 1599.999 s of 1600
+  EXPECT_EQ(Assess(Bytes(r), Now + 1'300'000).EndUtcMs, r.StartUtcMs + 30'000 + 1'600'000);
   r.ExtraThird = false;
-  EXPECT_EQ(Assess(r, Now + 900'000).Kind, TTakeUpKind::Ended);
+  EXPECT_EQ(Assess(Bytes(r), Now + 900'000).Kind, TTakeUpKind::Ended);
+
+  const TTakeUp behind = Assess(Bytes(Running()), Now - 300'000);
+  ASSERT_EQ(behind.Kind, TTakeUpKind::Going);
+  EXPECT_EQ(RunPlaceAt(behind.Record, Now - 300'000).RunTime, 299s);
+}
+
+// Each kind of run, started at 9:00 and read 1:50:12.999 later: the digits a count-up or a
+// count-down would show (to the extended end past the normal one), where a paused run stopped,
+// and the end of a run to a time of day, moved by its pauses before that end.
+TEST(RunRecord, TheTakeUpQuestionSaysWhereTheRunWouldBe) {
+  constexpr int64_t Start = Now - 6'612'999;
+  const struct {
+    const char* name;
+    TChange change;
+    uint32_t digits;
+    int endMinute;
+  } rows[] = {
+      {"count-up", [](R&) {}, 6612, -1},
+      {"count-down", [](R& r) { r.TypeInc = 1; }, 4188, -1},
+      {"paused", [](R& r) { r.Paused = true, r.PausedSinceUtcMs = Start + 2'467'000; }, 2467, -1},
+      {"tiers-temps", [](R& r) { r.TypeInc = 1, r.ExtraThird = true, r.ExtraSeconds = 3600; },
+       4188, -1},
+      {"past its normal end",
+       [](R& r) { r.TypeInc = r.ExtraThird = 1, r.TotalSeconds = 6000, r.ExtraSeconds = 2000; },
+       1388, -1},
+      {"to 11 h, paused 2 min",
+       [](R& r) { r.TypeInc = 1, r.EndMinute = 660, r.PausedMs = 120'000; }, 4308, 662},
+      {"to 11 h, paused since 10 h", [](R& r) {
+         r.TypeInc = 1, r.EndMinute = 660, r.Paused = true, r.PausedSinceUtcMs = Start + 3'600'000;
+       },
+       7200, 710},
+      {"to 10 h 30 + 30, paused past 10 h 30, 1 of 3 min of pauses after it", [](R& r) {
+         r.TypeInc = r.ExtraThird = 1, r.TotalSeconds = 5400, r.ExtraSeconds = 1800;
+         r.EndMinute = 630, r.PausedMs = 180'000, r.PausedAfterNormalMs = 60'000;
+         r.Paused = true, r.PausedSinceUtcMs = Start + 6'000'000;
+       },
+       1380, 632},
+  };
+  for (const auto& row : rows) {
+    TRunRecord r{.TotalSeconds = 10'800, .StartUtcMs = Start, .SavedUtcMs = Now - 1'000};
+    row.change(r);
+    const TTakeUp found = Assess(Bytes(r));
+    ASSERT_EQ(found.Kind, TTakeUpKind::Going) << row.name;
+    EXPECT_EQ(RunDigitsAt(found.Record, found.Place), row.digits) << row.name;
+    if (row.endMinute >= 0) {
+      EXPECT_EQ(RunEndMinuteAt(found.Record, found.Place), row.endMinute) << row.name;
+    }
+  }
+  EXPECT_EQ(TakeUpQuestion("9 h 00", "", false, 6612),
+            "Un chronométrage commencé à 9 h 00 a été interrompu ; il en serait à 1:50:12. Le "
+            "reprendre ?");
+  EXPECT_EQ(TakeUpQuestion("9 h 00", MinuteText(645), true, 2467),
+            "Un chronométrage commencé à 9 h 00 (fin à 10 h 45) a été interrompu ; il était en "
+            "pause à 0:41:07. Le reprendre ?");
 }
 
 }  // namespace

@@ -978,8 +978,8 @@ TEST_F(ControlBar, AtStartAnInterruptedRunIsTakenUpWhereTheWallClockPutsIt) {
   EXPECT_EQ(boxes.Boxes()[0].text,
             "Le chronométrage interrompu s'est terminé à " + LocalHourText(now - 300'000) + ".");
   EXPECT_EQ(boxes.Boxes()[1].caption, AppConfig->GetTitleText(1));
-  EXPECT_EQ(boxes.Boxes()[1].text, "Un chronométrage a été interrompu à " +
-                                       LocalHourText(now - 60'000) + ". Le reprendre ?");
+  EXPECT_EQ(boxes.Boxes()[1].text, "Un chronométrage commencé à " + LocalHourText(now - 603'400) +
+                                       " a été interrompu ; il en serait à 0:09:57. Le reprendre ?");
   EXPECT_EQ(boxes.Boxes()[1].buttons, "&Oui|&Non|") << "whatever the system's language";
   std::string shown;
   int64_t left = 0;
@@ -989,7 +989,8 @@ TEST_F(ControlBar, AtStartAnInterruptedRunIsTakenUpWhereTheWallClockPutsIt) {
     shown = Shown(*bar);
     left = 1200 - (UtcMsNow() - run.StartUtcMs) / 1000;
     EXPECT_EQ(bar->Get<TPanel>("BeepTime").Caption(), "inter beep: 0 H 00 min 45 sec");
-    WriteRunRecord(other);
+    const TRunRecordBytes otherBytes = PackRunRecord(other);
+    WriteRaw(SettingsKey(), "RunState", REG_BINARY, otherBytes.data(), DWORD(otherBytes.size()));
     Click(bar->Get<TButton>("BtnQuit"));
   });
   s.Start();

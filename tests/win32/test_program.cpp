@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "support_win.h"
+#include "timing/uRunRecord.h"
+#include "timing/uWallClock.h"
 
 using namespace testwin;
 
@@ -221,12 +223,14 @@ TEST(Program, WrongTypedSettingIsReportedAndTheProgramGoesOn) {
   ResetRegistry();
 }
 
-// When a run started, as its record says (UTC ms).
-int64_t RecordedStart() {
+// An instant of the run's record (UTC ms): when it started, the pauses before the one under way,
+// when that one began.
+enum { StartedAt = 16, PausedBeforeAt = 24, PausedSinceAt = 32 };
+int64_t Recorded(size_t at) {
   const RegValue record = ReadValue(kKey, "RunState");
-  int64_t start = 0;
-  if (record.data.size() == 64) std::memcpy(&start, record.data.data() + 12, sizeof start);
-  return start;
+  int64_t value = 0;
+  if (record.data.size() == RunRecordSize) std::memcpy(&value, record.data.data() + at, sizeof value);
+  return value;
 }
 
 // Killed in the middle of a run, the program leaves the run's record; the next start asks before
@@ -243,14 +247,12 @@ TEST(Program, ARunKilledMidwayIsOfferedAtTheNextStartAndNonForgetsIt) {
   for (int i = 0; i < 500 && !bar; ++i, Sleep(10))
     bar = FindWindowA("TavelinWindow", "Tavelin 1.0 - Dialogue de visualisation");
   ASSERT_NE(bar, nullptr);
-  SYSTEMTIME runAt;
-  GetLocalTime(&runAt);
   PostMessageA(FindWindowExA(bar, nullptr, "Button", nullptr), BM_CLICK, 0, 0);  // Run
   for (int i = 0; i < 300 && !ReadValue(kKey, "RunState").exists; ++i) Sleep(10);
   TerminateProcess(program.pi.hProcess, 1);
   EXPECT_EQ(program.WaitExit(5000), 1u);
-  EXPECT_EQ(ReadValue(kKey, "RunState").data.size(), 64u);
-  const int64_t startedAt = RecordedStart();
+  EXPECT_EQ(ReadValue(kKey, "RunState").data.size(), RunRecordSize);
+  const int64_t startedAt = Recorded(StartedAt);
   Sleep(2500);  // so that a run begun again at the next start would be seconds off
 
   Running takenUp;
@@ -266,12 +268,12 @@ TEST(Program, ARunKilledMidwayIsOfferedAtTheNextStartAndNonForgetsIt) {
   PostMessageA(pause, BM_CLICK, 0, 0);
   auto paused = [] {
     const RegValue record = ReadValue(kKey, "RunState");
-    return record.data.size() == 64 && record.data[58] == 1;
+    return record.data.size() == RunRecordSize && record.data[62] == 1;
   };
   for (int i = 0; i < 300 && !paused(); ++i) Sleep(10);
-  GetLocalTime(&runAt);
   ASSERT_TRUE(paused());
-  EXPECT_NEAR(double(RecordedStart() - startedAt), 0.0, 1000.0);
+  EXPECT_NEAR(double(Recorded(StartedAt) - startedAt), 0.0, 1000.0);
+  const int64_t stoodMs = Recorded(PausedSinceAt) - startedAt - Recorded(PausedBeforeAt);
   TerminateProcess(takenUp.pi.hProcess, 1);
   EXPECT_EQ(takenUp.WaitExit(5000), 1u);
 
@@ -279,10 +281,13 @@ TEST(Program, ARunKilledMidwayIsOfferedAtTheNextStartAndNonForgetsIt) {
   ASSERT_TRUE(again.Start());
   HWND box = WaitForWindow(again.pi.dwProcessId, "#32770", 10000);
   ASSERT_NE(box, nullptr);
-  char text[256] = {}, expected[96];
+  // When it started, and the count-up's digits where it was paused.
+  char text[256] = {}, expected[160];
   GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-  std::snprintf(expected, 96, "Un chronométrage a été interrompu à %d h %02d. Le reprendre ?",
-                runAt.wHour, runAt.wMinute);
+  std::snprintf(expected, sizeof expected,
+                "Un chronométrage commencé à %s a été interrompu ; il était en pause à 0:00:%02d. "
+                "Le reprendre ?",
+                LocalHourText(startedAt).c_str(), int(stoodMs / 1000));
   EXPECT_STREQ(text, expected);
   EXPECT_EQ(WaitForWindow(again.pi.dwProcessId, "TavelinWindow", 1), nullptr);  // not yet
   PostMessageA(box, WM_COMMAND, IDNO, 0);
@@ -314,14 +319,15 @@ TEST(Program, ACommandLineRunStartsAtOnceAndLeavesTheStoredDurationAsItWas) {
   ResetRegistry();
 }
 
-// /? and a word Tavelin cannot read show the list of switches, the wrong word named first, and
-// end the program before the settings are read: the registry stays empty.
+// /? and a word Tavelin cannot read show the list of switches, the wrong word named first (the
+// accented switch before it is read), and end the program before the settings are read: the
+// registry stays empty.
 TEST(Program, HelpAndAWrongSwitchShowTheSwitchesAndEndWithNothingStored) {
   const struct {
     const char *switches, *firstLine;
     DWORD exitCode;
   } cases[] = {{"/?", "Tavelin accepte ces options", 0},
-               {"/duree:5 /taille:7", "Valeur incorrecte: /taille:7\n\nTavelin accepte", 1}};
+               {"/DURÉE:5 /taille:7", "Valeur incorrecte: /taille:7\n\nTavelin accepte", 1}};
   for (const auto &c : cases) {
     SCOPED_TRACE(c.switches);
     ResetRegistry();
