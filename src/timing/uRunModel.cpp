@@ -119,9 +119,17 @@ void TRunModel::Pause(TMainThread &engine, const TWallNow &now) {
 void TRunModel::TakeUp(const TRunRecord &record, TMainThread &engine, const TWallNow &now) {
   Choose({record.TotalSeconds, record.EndMinute, record.ExtraThird});
   fixed_ = begun_ = true;
-  total_ = record.TotalSeconds;
-  extra_ = record.ExtraThird ? record.ExtraSeconds : 0;
-  engineEnds_ = {total_, extra_};
+  engineEnds_ = {record.TotalSeconds, record.ExtraThird ? record.ExtraSeconds : 0};
+  addedBefore_ = record.AddedSeconds;
+  addedAfter_ = record.AddedAfterNormalSeconds;
+  total_ = uint32_t(std::max<int64_t>(1, int64_t{record.TotalSeconds} - addedBefore_));
+  // A first version's record knew only the extended time as the engine counted it.
+  extra_ = !record.ExtraThird ? 0
+           : record.PlannedExtraSeconds != 0
+               ? record.PlannedExtraSeconds
+               : uint32_t(std::max<int64_t>(0, int64_t{record.ExtraSeconds} - addedAfter_));
+  if (record.TotalSeconds == 0) total_ = 0;
+  pausedAfterNormalMs_ = record.PausedAfterNormalMs;
   startUtc_ = record.StartUtcMs;
   startLocal_ = now.LocalMs - (now.UtcMs - record.StartUtcMs);
   pausedMs_ = record.PausedMs;
@@ -163,6 +171,10 @@ void TRunModel::FillRecord(TRunRecord &record, int64_t utcMs) const {
   record.ExtraSeconds = engineEnds_.ExtraSeconds;
   record.EndMinute = choice_.EndMinute;
   record.ExtraThird = choice_.ExtraThird;
+  record.PausedAfterNormalMs = pausedAfterNormalMs_;
+  record.AddedSeconds = addedBefore_;
+  record.AddedAfterNormalSeconds = addedAfter_;
+  record.PlannedExtraSeconds = extra_;
   PlaceRunRecord(record, PlaceAt(utcMs), utcMs);
 }
 

@@ -12,8 +12,8 @@ using std::chrono::nanoseconds;
 
 // Where the fields of version 1 start in each version, and the rest of version 2.
 constexpr size_t FieldsV1 = 4, FieldsV2 = 8;
-constexpr size_t SessionOnlyAt = 68, PausedAfterNormalAt = 72, AddedAt = 80, ExamCountAt = 84,
-                 ExamsAt = 88, ExamSize = 48;
+constexpr size_t SessionOnlyAt = 68, PausedAfterNormalAt = 72, AddedAt = 80, AddedAfterAt = 84,
+                 PlannedExtraAt = 88, ExamCountAt = 92, ExamsAt = 96, ExamSize = 48;
 static_assert(ExamsAt + RunRecordMaxExams * ExamSize == RunRecordSize);
 
 template <class T>
@@ -110,10 +110,14 @@ bool UnpackV2(const uint8_t* in, size_t size, TRunRecord& r) {
   if (version > 2) r.SessionOnly &= KnownSettings;
   r.PausedAfterNormalMs = Get<int64_t>(in, PausedAfterNormalAt);
   r.AddedSeconds = Get<int32_t>(in, AddedAt);
+  r.AddedAfterNormalSeconds = Get<int32_t>(in, AddedAfterAt);
+  r.PlannedExtraSeconds = Get<uint32_t>(in, PlannedExtraAt);
   const uint32_t exams = Get<uint32_t>(in, ExamCountAt);
+  auto added = [](int32_t s) { return s >= -RunRecordMaxAddedSeconds && s <= RunRecordMaxAddedSeconds; };
   if (r.SessionOnly > KnownSettings || r.PausedAfterNormalMs < 0 ||
-      r.PausedAfterNormalMs > r.PausedMs || r.AddedSeconds < -RunRecordMaxAddedSeconds ||
-      r.AddedSeconds > RunRecordMaxAddedSeconds || exams > RunRecordMaxExams)
+      r.PausedAfterNormalMs > r.PausedMs || !added(r.AddedSeconds) ||
+      !added(r.AddedAfterNormalSeconds) || r.PlannedExtraSeconds > RunRecordMaxSeconds ||
+      exams > RunRecordMaxExams)
     return false;
   for (size_t i = 0; i < RunRecordMaxExams; ++i) {
     const size_t at = ExamsAt + i * ExamSize;
@@ -149,6 +153,8 @@ TRunRecordBytes PackRunRecord(const TRunRecord& r) {
   Put(out, SessionOnlyAt, r.SessionOnly);
   Put(out, PausedAfterNormalAt, r.PausedAfterNormalMs);
   Put(out, AddedAt, r.AddedSeconds);
+  Put(out, AddedAfterAt, r.AddedAfterNormalSeconds);
+  Put(out, PlannedExtraAt, r.PlannedExtraSeconds);
   const size_t exams = std::min(r.Exams.size(), RunRecordMaxExams);
   Put(out, ExamCountAt, uint32_t(exams));
   for (size_t i = 0; i < exams; ++i) {
@@ -226,7 +232,7 @@ uint32_t RunDigitsAt(const TRunRecord& r, const TRunPlace& place) {
 }
 
 int RunEndMinuteAt(const TRunRecord& r, const TRunPlace& place) {
-  int64_t pushedMs = r.PausedMs - r.PausedAfterNormalMs;
+  int64_t pushedMs = r.PausedMs - r.PausedAfterNormalMs + int64_t{r.AddedSeconds} * 1000;
   if (place.Paused && place.RunTime < std::chrono::seconds(r.TotalSeconds))
     pushedMs += Ms(place.PausedFor);
   return int((int64_t{r.EndMinute} + pushedMs / 60'000) % (24 * 60));

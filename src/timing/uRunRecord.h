@@ -29,9 +29,13 @@
 //       68    4  SessionOnly        the settings a command line gave for its session only:
 //                                  bit i for RunRecordSettings[i]
 //       72    8  PausedAfterNormalMs  of PausedMs, the pauses taken once the normal end had come
-//       80    4  AddedSeconds       time given back to the run (or taken), signed
-//       84    4  ExamCount          épreuves beside the run's own, up to RunRecordMaxExams
-//       88  3×48 the épreuves, unused rows zero: name (RunRecordExamNameSize bytes,
+//       80    4  AddedSeconds       time given back to the run (or taken), signed, while its
+//                                  normal end was to come: it moved both ends
+//       84    4  AddedAfterNormalSeconds  the same once the normal end had come
+//       88    4  PlannedExtraSeconds  the extended time the room was told at Run, before any
+//                                  clock set moved the extended end on the wall clock
+//       92    4  ExamCount          épreuves beside the run's own, up to RunRecordMaxExams
+//       96  3×48 the épreuves, unused rows zero: name (RunRecordExamNameSize bytes,
 //                                  Windows-1252, zero-padded), seconds (4), ExtraThird (1), zero (3)
 //
 // A later version only appends fields: it keeps the version-2 part as version 2 writes it (bits
@@ -53,7 +57,7 @@
 #include <vector>
 
 constexpr uint32_t RunRecordVersion = 2;
-constexpr size_t RunRecordSize = 232;
+constexpr size_t RunRecordSize = 240;
 constexpr size_t RunRecordSizeV1 = 64;
 // Longer than any later version will need: a larger value is nobody's record.
 constexpr size_t RunRecordMaxSize = 4096;
@@ -100,6 +104,8 @@ struct TRunRecord {
   uint32_t SessionOnly = 0;
   int64_t PausedAfterNormalMs = 0;
   int32_t AddedSeconds = 0;
+  int32_t AddedAfterNormalSeconds = 0;
+  uint32_t PlannedExtraSeconds = 0;
   std::vector<TRunRecordExam> Exams = {};  // at most RunRecordMaxExams
 
   bool operator==(const TRunRecord&) const = default;

@@ -152,6 +152,47 @@ TEST(RunModel, EndsBandAndRecordUnderTheWallClocksEvents) {
   }
 }
 
+// A run taken up from its record reads the ends it was left with: its pauses after the normal
+// end, and the time added, stay where they moved them.
+TEST(RunModel, ATakeUpReadsTheEndsItWasLeftWith) {
+  TSimClock clock;
+  TRecordingPoster poster(clock);
+  TWall wall{clock};
+  TRunModel model;
+  model.Choose({600, Minute(10, 10), true});
+  ASSERT_TRUE(model.Fix(wall.Now()));
+  TRunSettings settings{model.Ends(wall.Now()).TotalSeconds, 0, Down, {}};
+  settings.ExtraSeconds = model.Ends(wall.Now()).ExtraSeconds;
+  TMainThread run(NavigWnd, WatchWnd, settings, clock, poster);
+  TRunRecord record;
+  TWallNow left;
+  std::string band;
+  clock.At(100'500ms, [&] { model.AddTime(run, 120, wall.Now()); });
+  clock.At(750'500ms, [&] { model.Pause(run, wall.Now()); });
+  clock.At(810'500ms, [&] { model.Start(run, wall.Now()); });
+  clock.At(850'500ms, [&] {
+    left = wall.Now();
+    model.FillRecord(record, left.UtcMs);
+    band = ClockBandText(left.LocalMs, model.Times(left));
+    run.Terminate();
+  });
+  model.Start(run, wall.Now());
+  ASSERT_TRUE(run.WaitFor(5000));
+  EXPECT_EQ(band, "Il est 10 h 14   Début 10 h 00   Fin 10 h 12   Tiers-temps 10 h 17 (+2 min)");
+
+  const TRunRecordBytes bytes = PackRunRecord(record);
+  const TTakeUp found = AssessRunRecord(bytes.data(), bytes.size(), left.UtcMs);
+  ASSERT_EQ(found.Kind, TTakeUpKind::Going);
+  TSimClock later;
+  TRecordingPoster laterPoster(later);
+  TMainThread again(NavigWnd, WatchWnd,
+                    {found.Record.TotalSeconds, 0, Down, {}, false, found.Record.ExtraSeconds},
+                    later, laterPoster);
+  TRunModel taken;
+  taken.TakeUp(found.Record, again, left);
+  EXPECT_EQ(ClockBandText(left.LocalMs, taken.Times(left)), band);
+}
+
 // Before Run the band and the bar read the ends that a run started now would have: a duration
 // from now, a time of day on its minute past midnight; an open-ended run has none.
 TEST(RunModel, BeforeRunTheEndsOfARunStartedNow) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "timing/uExamPlan.h"
+#include "timing/uEndTime.h"
 #include "timing/uRunRecord.h"
 
 namespace {
@@ -21,7 +22,7 @@ constexpr int64_t Now = 1'796'000'000'000;  // UTC ms, December 2026
 // A run of 20 minutes, 300 s into it at Now (30 s of it paused), every field set apart.
 TRunRecord Running() {
   return {1200, 30, Now - 330'000, 30'000, 0, Now - 1'000, 645, 400, 7, 1, true, false, true, true,
-          0x41, 10'000, -90,
+          0x41, 10'000, -90, 60, 380,
           {{"Oral", 600, true}, {"Écrit de 40 caractères, tout juste !!!!!"}}};
 }
 
@@ -93,23 +94,27 @@ TEST(RunRecord, EachFieldIsReadUpToItsLimitAndNotPast) {
       {"after the normal end, below 0", V2, nullptr, Set(&R::PausedAfterNormalMs, -1)},
       {"added", V2, Set(&R::AddedSeconds, 86'400), Set(&R::AddedSeconds, 86'401)},
       {"taken", V2, Set(&R::AddedSeconds, -86'400), Set(&R::AddedSeconds, -86'401)},
+      {"added after", V2, Set(&R::AddedAfterNormalSeconds, 86'400),
+       Set(&R::AddedAfterNormalSeconds, 86'401)},
+      {"planned extra", V2, Set(&R::PlannedExtraSeconds, 89'999),
+       Set(&R::PlannedExtraSeconds, 90'000)},
       {"épreuves", V2, [](R& r) { r.Exams.push_back({"", RunRecordMaxSeconds}); },
-       [](R& r) { r.Exams[1].Seconds = 90'000; }, at(84, 4)},
+       [](R& r) { r.Exams[1].Seconds = 90'000; }, at(92, 4)},
       {"a name", V2, [](R& r) { r.Exams[0].Name = " ~\xFF"; },
        [](R& r) { r.Exams[0].Name = "O\tral"; },
-       at(88 + 30, 'x')},  // a name going on after its end
+       at(96 + 30, 'x')},  // a name going on after its end
       {"running since a pause", Both, nullptr, nullptr, at(32, 1)},
       {"direction", Both, nullptr, nullptr, at(60, 2)},
       {"a flag", Both, nullptr, nullptr, at(64, 2)},
       {"padding", V1, nullptr, nullptr, [](TBytes& b) { b[63] = 1; }},
       {"padding", V2, nullptr, nullptr, at(67, 1)},
-      {"an épreuve's flag", V2, nullptr, nullptr, at(88 + 44, 2)},
-      {"an unused row", V2, nullptr, nullptr, at(88 + 2 * 48 + 41, 1)},
+      {"an épreuve's flag", V2, nullptr, nullptr, at(96 + 44, 2)},
+      {"an unused row", V2, nullptr, nullptr, at(96 + 2 * 48 + 41, 1)},
       {"a byte short", Both, nullptr, nullptr, [](TBytes& b) { b.pop_back(); }},
       {"a byte long", Both, nullptr, nullptr, [](TBytes& b) { b.push_back(0); }},
       {"the other version", Both, nullptr, nullptr, [](TBytes& b) { b[0] = 3 - b[0]; }},
       {"length", V2, nullptr, nullptr, at(4, 0)},
-      {"version 2, longer", V2, nullptr, nullptr, [](TBytes& b) { b.resize(240), b[4] = 240; }},
+      {"version 2, longer", V2, nullptr, nullptr, [](TBytes& b) { b.resize(248), b[4] = 248; }},
   };
   for (const auto& row : rows)
     for (bool v1 : {false, true}) {
@@ -140,6 +145,7 @@ TEST(RunRecord, ReadBackAsWritten) {
     EXPECT_EQ(Assess(Bytes(r)).Record, r);
     TRunRecord v1 = r;
     v1.PausedAfterNormalMs = 0, v1.AddedSeconds = 0, v1.Exams.clear();
+    v1.AddedAfterNormalSeconds = 0, v1.PlannedExtraSeconds = 0;
     EXPECT_EQ(Assess(AsVersion1(Bytes(r))).Record, v1);
   }
   auto later = [&](size_t size) {
