@@ -15,6 +15,7 @@
 #include "forms/uDpi.h"
 #include "settings/uConfig.h"
 #include "timing/uEndTime.h"
+#include "timing/uJournalKeeper.h"
 #include "timing/uRunContainer.h"
 #include "timing/uRunKeeper.h"
 #include "timing/uSound.h"
@@ -22,6 +23,8 @@
 
 namespace {
 constexpr UINT_PTR ClockBandTimer = 1;
+// The journal's lines that wait are tried again on it; its failure's text goes at its end.
+constexpr UINT_PTR JournalTimer = 2, JournalTextTimer = 3;
 // In the window menu; below 0xF000, the system's own commands.
 constexpr UINT TimeAddedCommand = 0x0110;
 }  // namespace
@@ -81,6 +84,13 @@ TNavigChrono::TNavigChrono(TForm *owner) : TForm(owner) {
   Get<TButton>("BtnBeep").SetDown(AppConfig->BeepActive);
   FWatchChrono->CreateHandle();
   FWatchChrono->OnLaidOutAgain = [this] { PlaceUnderDisplay(); };
+  FWatchChrono->OnExamEvent = [](const TExamEvent &event) {
+    if (event.Kind == TExamEventKind::Warning)
+      JournalEvent(journal::Warning, std::to_string(event.Minutes) + " min");
+    else
+      JournalEvent(journal::NormalEnd, "");
+  };
+  OnJournalWriteFailed = [this] { JournalNotWritten(); };
   FModel.Choose({AppConfig->TotalTime->GetTotalSeconds(), -1, AppConfig->ExtraThird});
   FThreadContainer = NewContainer();
   ShowRunLength();
@@ -101,7 +111,12 @@ void TNavigChrono::ChangeDpi(int dpi, const RECT *suggested) {
 
 TNavigChrono::~TNavigChrono() {
   Application.SetFrontWindow(nullptr, nullptr);
-  if (HandleAllocated()) KillTimer(Handle(), ClockBandTimer);
+  OnJournalWriteFailed = nullptr;
+  if (HandleAllocated()) {
+    KillTimer(Handle(), ClockBandTimer);
+    KillTimer(Handle(), JournalTimer);
+    KillTimer(Handle(), JournalTextTimer);
+  }
   // The threads go before the windows they post to.
   FThreadContainer.reset();
   FWatchChrono.reset();
@@ -176,7 +191,14 @@ void TNavigChrono::ShowTimeAdded() {
   dialog.HeldByCaller = true;
   if (dialog.ShowModal() != mrOk || !FThreadContainer) return;
   // The run may have ended while the dialog was up: nothing is left to move then.
+  const int added = FModel.AddedSeconds();
   FModel.AddTime(*FThreadContainer, dialog.Minutes() * 60, WallNow());
+  if (const int moved = FModel.AddedSeconds() - added; moved != 0) {
+    std::string detail = AddedText(moved);
+    detail = detail.substr(2, detail.size() - 3);  // "+12 min"
+    if (!dialog.Reason().empty()) detail += ", " + dialog.Reason();
+    JournalWithEnds(journal::TimeAdded, detail);
+  }
   ShowRunLength();
   ShowTotalText();
   ShowClockBand();
@@ -207,6 +229,29 @@ void TNavigChrono::ChooseRun(int endMinute) {
 
 void TNavigChrono::SetEndTime(int endMinute) { ChooseRun(endMinute); }
 
+void TNavigChrono::JournalStart() {
+  const TWallNow now = WallNow();
+  JournalRunStarted(RunPlanText(AppConfig->TypeInc != 0 && FModel.Ends(now).TotalSeconds != 0,
+                                FModel.ToTimeOfDay(), FModel.Ends(now), FModel.Times(now)));
+}
+
+void TNavigChrono::JournalWithEnds(const char *event, const std::string &detail) {
+  const std::string ends = RunEndsText(FModel.Times(WallNow()));
+  JournalEvent(event, ends.empty() ? detail : detail + ", " + ends);
+}
+
+std::string TNavigChrono::ShownText() const {
+  TRunRecord run = FRecord;
+  FModel.FillRecord(run, UtcMsNow());
+  run.TypeInc = AppConfig->TypeInc != 0;
+  return ShortDuration(RunDigitsAt(run, FModel.PlaceAt(UtcMsNow())));
+}
+
+void TNavigChrono::JournalNotWritten() {
+  Get<TPanel>("BeepTime").SetCaption("Journal non écrit");
+  SetTimer(Handle(), JournalTextTimer, 10'000, nullptr);
+}
+
 void TNavigChrono::ShowBeepText() {
   Get<TPanel>("BeepTime").SetCaption(AppConfig->BeepActive
                                          ? "inter beep: " + AppConfig->InterBeepTime->AsText()
@@ -223,6 +268,7 @@ void TNavigChrono::ShowNavigChrono(TControl *) {
   // The band follows the wall clock, paused or not: it is looked at every second and painted
   // only when its text changes.
   if (FWatchChrono->Band()) SetTimer(Handle(), ClockBandTimer, 1000, nullptr);
+  SetTimer(Handle(), JournalTimer, 1000, nullptr);
 }
 
 void TNavigChrono::PlaceUnderDisplay() {
@@ -279,6 +325,8 @@ void TNavigChrono::TakeUp(const TRunRecord &record) {
       Handle(), FWatchChrono->Handle(),
       {record.TotalSeconds, record.ExtraThird ? record.ExtraSeconds : 0});
   FModel.TakeUp(record, *FThreadContainer, WallNow());
+  JournalRunTakenUp(record.StartUtcMs, (FModel.Paused() ? "en pause à " : "à ") + ShownText() +
+                                           ", " + RunEndsText(FModel.Times(WallNow())));
   ShowRunLength();
   const bool paused = FModel.Paused();
   Get<TButton>("BtnPause").SetEnabled(!paused);
@@ -291,7 +339,10 @@ void TNavigChrono::TakeUp(const TRunRecord &record) {
 
 void TNavigChrono::ClockChanged() {
   if (!FRunOpen || !FThreadContainer) return;
-  FModel.ClockChanged(*FThreadContainer, WallNow());
+  const int64_t step = FModel.ClockChanged(*FThreadContainer, WallNow());
+  // The system's small corrections of its clock are no event of the exam.
+  if (step <= -1000 || step >= 1000)
+    JournalWithEnds(journal::ClockChanged, ClockStepText(step));
   ShowRunLength();
   ShowClockBand();
   KeepRunRecord();
@@ -336,7 +387,14 @@ void TNavigChrono::LaunchChrono(TControl *) {
   }
   Get<TButton>("BtnPause").SetEnabled(true);
   Get<TButton>("BtnRun").SetEnabled(false);
+  const bool first = !FRunOpen;
+  const int64_t pausedSince = FModel.PlaceAt(now.UtcMs).PausedFor.count();
   FModel.Start(*FThreadContainer, now);
+  if (first)
+    JournalStart();
+  else
+    JournalEvent(journal::Resume,
+                 "après " + ShortDuration(uint32_t(pausedSince / 1'000'000'000)) + " de pause");
   if (FModel.ToTimeOfDay()) ShowTotalText();
   ShowClockBand();
   if (!FRunOpen) SetRunOpen(true);
@@ -346,6 +404,7 @@ void TNavigChrono::LaunchChrono(TControl *) {
 void TNavigChrono::PauseChrono(TControl *) {
   if (!FThreadContainer) return;
   FModel.Pause(*FThreadContainer, WallNow());
+  JournalEvent(journal::Pause, "à " + ShownText());
   Get<TButton>("BtnPause").SetEnabled(false);
   Get<TButton>("BtnRun").SetEnabled(true);
   ShowClockBand();
@@ -385,6 +444,7 @@ void TNavigChrono::CloseNavigChrono(TForm *, TCloseAction &Action) {
     return;
   }
   THourglass busy;
+  if (FRunOpen && !FSessionEnding && FThreadContainer) JournalEvent(journal::Stopped, "à " + ShownText());
   if (FThreadContainer) {
     FThreadContainer->Suspend();
     FThreadContainer->Terminate();
@@ -401,7 +461,14 @@ void TNavigChrono::CloseNavigChrono(TForm *, TCloseAction &Action) {
 void TNavigChrono::RunFinished() {
   // A run counting beyond its end goes on while the box is up.
   if (FThreadContainer && !FThreadContainer->CountsOvertime()) FThreadContainer->Terminate();
+  JournalEvent(journal::End, "");
   ShowMessageBox("Le chronométrage est terminé...", "Information", MB_OK | MB_ICONINFORMATION);
+  if (FThreadContainer && FThreadContainer->CountsOvertime()) {
+    const TRunEnds ends = FModel.Ends(WallNow());
+    const auto beyond = std::chrono::duration_cast<std::chrono::seconds>(
+        FThreadContainer->Place().RunTime - std::chrono::seconds(ends.TotalSeconds + ends.ExtraSeconds));
+    JournalEvent(journal::Overtime, ShortDuration(uint32_t(std::max<int64_t>(0, beyond.count()))));
+  }
   ForgetRunRecord();
   if (FThreadContainer) {
     FThreadContainer->Terminate();
@@ -488,6 +555,15 @@ LRESULT TNavigChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         ShowClockBand();
         return 0;
       }
+      if (wParam == JournalTimer) {
+        JournalRetry();
+        return 0;
+      }
+      if (wParam == JournalTextTimer) {
+        KillTimer(Handle(), JournalTextTimer);
+        ShowBeepText();
+        return 0;
+      }
       break;
     case WM_RUN_FINISHED:
       if (FAskingToStop) {
@@ -505,12 +581,13 @@ LRESULT TNavigChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       ClockChanged();
       break;
     case WM_POWERBROADCAST:
-      if (wParam == PBT_APMSUSPEND) FModel.Sleeping();
+      if (wParam == PBT_APMSUSPEND) FModel.Sleeping(WallNow());
       // The monotonic clock may have stood still during the sleep (Wine's does); the wall clock
       // has not. Where the monotonic clock counted it, the run is already in its place.
       if ((wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND) && FRunOpen &&
           FThreadContainer) {
-        FModel.Woke(*FThreadContainer, WallNow());
+        if (const int64_t slept = FModel.Woke(*FThreadContainer, WallNow()); slept >= 1000)
+          JournalEvent(journal::Woke, "après " + ShortDuration(uint32_t(slept / 1000)) + " de veille");
         ShowClockBand();
       }
       break;

@@ -105,6 +105,13 @@ private:
   // Open: Windows restarts Tavelin after an update, and other Tavelins leave the record alone.
   void SetRunOpen(bool open);
   bool FSessionEnding = false;  // logoff, shutdown or an installer's close: the record stays
+  // The journal of the run: its events, as they come.
+  void JournalStart();
+  void JournalWithEnds(const char *event, const std::string &detail);
+  // What the digits show now ("0:41:07").
+  std::string ShownText() const;
+  // "Journal non écrit", for 10 s, in place of the beeps' text.
+  void JournalNotWritten();
   // Closing the bar on an open run asks first; a run that ends meanwhile takes the question away.
   bool MayStopRun();
   bool FAskingToStop = false;

@@ -68,3 +68,34 @@ std::vector<std::string> AddedTimeLines(bool toTimeOfDay, const TRunTimes &befor
          int64_t{endsAfter.TotalSeconds} + endsAfter.ExtraSeconds, false);
   return lines;
 }
+
+std::string RunEndsText(const TRunTimes &times) {
+  if (!times.HasEnd) return {};
+  std::string text = "fin " + MinuteTextAt(times.NormalEndMs);
+  if (times.HasExtended) text += ", tiers-temps " + MinuteTextAt(times.ExtendedEndMs);
+  return text;
+}
+
+std::string RunPlanText(bool countsDown, bool toTimeOfDay, const TRunEnds &ends,
+                        const TRunTimes &times) {
+  if (toTimeOfDay) {
+    std::string text = "Fin à " + MinuteTextAt(times.NormalEndMs);
+    if (times.HasExtended) text += ", tiers-temps " + MinuteTextAt(times.ExtendedEndMs);
+    return text;
+  }
+  if (ends.TotalSeconds == 0) return "Chronométrage sans fin";
+  return std::string(countsDown ? "Compte à rebours de " : "Chronométrage de ") +
+         ShortDuration(ends.TotalSeconds) + ", " + RunEndsText(times);
+}
+
+std::string ClockStepText(int64_t ms) {
+  const int64_t s = (std::abs(ms) + 500) / 1000;
+  char text[48];
+  if (s >= 3600)
+    std::snprintf(text, sizeof text, "%c%lld h %02lld min %02lld s", ms < 0 ? '-' : '+',
+                  (long long)(s / 3600), (long long)(s / 60 % 60), (long long)(s % 60));
+  else
+    std::snprintf(text, sizeof text, "%c%lld min %02lld s", ms < 0 ? '-' : '+', (long long)(s / 60),
+                  (long long)(s % 60));
+  return text;
+}

@@ -18,6 +18,14 @@ std::string EndPanelText(const TRunTimes &times);
 std::string AddedText(int seconds);
 // "0:45:00"
 std::string ShortDuration(uint32_t seconds);
+// The run's plan, for the journal: "Compte à rebours de 2:00:00, fin 11 h 00, tiers-temps
+// 11 h 40", "Fin à 10 h 45", "Chronométrage sans fin".
+std::string RunPlanText(bool countsDown, bool toTimeOfDay, const TRunEnds &ends,
+                        const TRunTimes &times);
+// Its ends as they stand, for the journal: "fin 10 h 57, tiers-temps 11 h 37".
+std::string RunEndsText(const TRunTimes &times);
+// "+2 min 05 s", "-1 h 00 min 00 s": a step of the wall clock.
+std::string ClockStepText(int64_t ms);
 // What time added would change, for the dialog that proposes it: "Fin reportée de 10 h 45 à
 // 10 h 57" and "Tiers-temps reporté de 11 h 25 à 11 h 37" for a run to a time of day, "Temps total
 // porté de 2:00:00 à 2:12:00" for a duration; an end that has come, or that stays, is not named.

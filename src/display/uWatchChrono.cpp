@@ -248,8 +248,11 @@ LRESULT TWatchChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       ShowAmber(wParam != 0);
       return 0;
     case WM_SET_WARNING:
-      if (lParam == LPARAM(TExamEventKind::Warning) || lParam == LPARAM(TExamEventKind::NormalEnd))
-        ShowWarning(ExamEventText({TExamEventKind(lParam), uint32_t(wParam)}));
+      if (lParam == LPARAM(TExamEventKind::Warning) || lParam == LPARAM(TExamEventKind::NormalEnd)) {
+        const TExamEvent event{TExamEventKind(lParam), uint32_t(wParam)};
+        ShowWarning(ExamEventText(event));
+        if (OnExamEvent) OnExamEvent(event);
+      }
       return 0;
     case WM_SET_PROGRESS:
       gauge_->SetProgress(uint32_t(wParam));

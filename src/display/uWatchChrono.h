@@ -13,6 +13,7 @@
 #include "display/uDisplayTables.h"
 #include "display/uGaugeEx.h"
 #include "forms/uForms.h"
+#include "timing/uExamPlan.h"
 
 class TWatchChrono : public TForm {
 public:
@@ -60,6 +61,8 @@ public:
   // Called once the window was laid out again at another scale (the control bar then goes
   // back under it).
   std::function<void()> OnLaidOutAgain;
+  // A warning or the normal end came (the journal records it).
+  std::function<void(const TExamEvent &)> OnExamEvent;
 
 private:
   void DrawColon(int colon);

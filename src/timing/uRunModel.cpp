@@ -2,6 +2,7 @@
 #include "timing/uRunModel.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "timing/uEndTime.h"
 #include "timing/uExamPlan.h"
@@ -183,16 +184,16 @@ uint32_t TRunModel::RunSecondsTo(int64_t endLocalMs, const TWallNow &now, int64_
   return at < 1000 ? 1 : uint32_t((at + 500) / 1000);
 }
 
-void TRunModel::ClockChanged(TMainThread &engine, const TWallNow &now) {
+int64_t TRunModel::ClockChanged(TMainThread &engine, const TWallNow &now) {
   // Asleep, the clocks' difference is the sleep, which the wake brings in.
-  if (!begun_ || asleep_) return;
+  if (!begun_ || asleep_) return 0;
   const TRunPlace place = engine.Place();
   const int64_t runMs = Ms(place.RunTime);
   const TRunEnds ends = engine.TotalSeconds() != 0
                             ? TRunEnds{engine.TotalSeconds(), engine.ExtraSeconds()}
                             : engineEnds_;
   const int64_t lastMs = (int64_t{ends.TotalSeconds} + ends.ExtraSeconds) * 1000;
-  if (ends.TotalSeconds != 0 && runMs >= lastMs) return;  // nothing moves once the last end came
+  if (ends.TotalSeconds != 0 && runMs >= lastMs) return 0;  // nothing moves once the last end came
   const bool normalCame = ends.TotalSeconds != 0 && runMs >= int64_t{ends.TotalSeconds} * 1000;
   if (normalCame && !normalEndFrozen_) {
     normalEndLocal_ = Times(now).NormalEndMs;
@@ -204,8 +205,10 @@ void TRunModel::ClockChanged(TMainThread &engine, const TWallNow &now) {
   const int64_t shiftUtc = now.UtcMs - startUtc_ - sinceStart;
   startUtc_ += shiftUtc;
   if (paused_) pausedSinceUtc_ += shiftUtc;
+  const int64_t oldLocal = startLocal_;
   startLocal_ = Nearest(now.LocalMs - sinceStart, startLocal_);
-  if (!ToTimeOfDay() || ends.TotalSeconds == 0) return;
+  const int64_t step = startLocal_ - oldLocal;
+  if (!ToTimeOfDay() || ends.TotalSeconds == 0) return step;
 
   // A run to a time of day: the end still to come stays where the wall clock reads it.
   const int64_t after = PausedAfterNormalEndMs(now.UtcMs);
@@ -223,12 +226,15 @@ void TRunModel::ClockChanged(TMainThread &engine, const TWallNow &now) {
     engine.MoveEnds(moved.TotalSeconds, moved.ExtraSeconds);
     engineEnds_ = moved;
   }
+  return step;
 }
 
-void TRunModel::Woke(TMainThread &engine, const TWallNow &now) {
-  asleep_ = false;
-  if (!begun_) return;
+int64_t TRunModel::Woke(TMainThread &engine, const TWallNow &now) {
+  const bool slept = std::exchange(asleep_, false);
+  if (!begun_) return 0;
+  const int64_t behind = RunMsAt(now.UtcMs) - Ms(engine.Place().RunTime);
   engine.CatchUpTo(std::chrono::milliseconds(RunMsAt(now.UtcMs)));
+  return slept ? std::max<int64_t>(0, now.UtcMs - asleepAtUtc_) : std::max<int64_t>(0, behind);
 }
 
 bool TRunModel::HasEndToCome(const TMainThread &engine) const {

@@ -73,12 +73,16 @@ public:
   // The wall clock was set, or its time zone changed: a time-of-day end stays on the wall clock,
   // a duration keeps its length; once the normal end has come only the extended end may move,
   // and once the last end has come nothing does.
-  void ClockChanged(TMainThread &engine, const TWallNow &now);
+  // Returns the step of the wall clock, in milliseconds (0 when nothing was placed again).
+  int64_t ClockChanged(TMainThread &engine, const TWallNow &now);
   // The computer goes to sleep: what the clocks say until it wakes is the sleep's, not a set.
-  void Sleeping() { asleep_ = true; }
+  void Sleeping(const TWallNow &now) {
+    asleep_ = true;
+    asleepAtUtc_ = now.UtcMs;
+  }
   // It woke: the engine, whose clock may have stood still, takes the run's place from the wall
-  // clock.
-  void Woke(TMainThread &engine, const TWallNow &now);
+  // clock. Returns how long it slept, as far as it is known (0 when not).
+  int64_t Woke(TMainThread &engine, const TWallNow &now);
 
   // Time given back after an incident (taken back when negative), from now on: every end still to
   // come moves by it, the warnings with them; an end that has come stays come, and none is
@@ -123,6 +127,7 @@ private:
   int64_t pausedSinceUtc_ = 0;
   bool pauseAfterNormal_ = false;
   bool asleep_ = false;
+  int64_t asleepAtUtc_ = 0;
   // Time added while the normal end was to come (moving both ends), and after it.
   int addedBefore_ = 0, addedAfter_ = 0;
   // A normal end that has come stays where it came, whatever the clock does afterwards.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <set>
 #include <string>
@@ -279,8 +280,11 @@ TEST(SevenSegments, NeighbouringEndsMeetAtTheSixJoints) {
   }
 }
 
+// At every unit a display may take, fixed or across a 4K screen: each segment's image fits the
+// digit, and its shape (each corner with the outline's pixel) lies in the box that a digit change
+// repaints.
 TEST(SevenSegments, ImagesAndPlacesFitTheDigit) {
-  for (int u : DigitUnitSize) {
+  for (int u = 2; u <= 80; ++u) {
     EXPECT_EQ(SegmentImageSize(siHorizontal, u), (TDisplayPoint{8 * u, 2 * u}));
     EXPECT_EQ(SegmentImageSize(siVertical, u), (TDisplayPoint{2 * u, 8 * u}));
     for (int s = 0; s < 7; ++s) {
@@ -290,9 +294,14 @@ TEST(SevenSegments, ImagesAndPlacesFitTheDigit) {
       EXPECT_GE(o.Y, 0);
       EXPECT_LE(o.X + size.X, 8 * u) << "segment " << s;
       EXPECT_LE(o.Y + size.Y, 16 * u) << "segment " << s;
+      const TDisplayRect box = SegmentShapeBox(s, u);
       for (TDisplayPoint v : SegmentHexagon(SegmentPlaces[size_t(s)].Image, u)) {
         EXPECT_LE(v.X, size.X);
         EXPECT_LE(v.Y, size.Y);
+        const int x = std::min(o.X + v.X, o.X + size.X - 1), y = std::min(o.Y + v.Y, o.Y + size.Y - 1);
+        ASSERT_TRUE(x >= box.Left && x < box.Left + box.Width && y >= box.Top &&
+                    y < box.Top + box.Height)
+            << "segment " << s << ", unit " << u;
       }
     }
   }
@@ -477,14 +486,16 @@ TEST(ClockBandLayout, UnderTheGaugeAndWithinTheWorkArea) {
     EXPECT_EQ(l.Window.Height, plain.Window.Height + l.Band.Height) << k;
     EXPECT_EQ(plain.Band, TDisplayRect{}) << k;
   }
+  // The bar as tall as at 96, 120, 144 and 192 DPI.
   for (const TMonitor &m : {TMonitor{{0, 0, 1920, 1080}, true, {0, 0, 1920, 1040}},
                             TMonitor{{0, 0, 3840, 1080}, true, {0, 0, 3840, 1040}},
-                            TMonitor{{0, 0, 1024, 768}, true}}) {
-    const TWatchLayout l = DisplayLayout(5, 800, {m}, 60, true);
-    SCOPED_TRACE(m.Rect.Width);
-    EXPECT_GT(l.Band.Height, 0);
-    EXPECT_EQ(l.Band.Top, l.Gauge.Top + l.Gauge.Height);
-    EXPECT_LE(l.Window.Top + l.Window.Height + 60, WorkArea(m).Top + WorkArea(m).Height);
-    EXPECT_LE(l.Unit, DisplayLayout(5, 800, {m}, 60).Unit);
-  }
+                            TMonitor{{0, 0, 1024, 768}, true}})
+    for (int bar : {60, 75, 90, 120}) {
+      const TWatchLayout l = DisplayLayout(5, 800, {m}, bar, true);
+      SCOPED_TRACE(std::to_string(m.Rect.Width) + " with a bar of " + std::to_string(bar));
+      EXPECT_GT(l.Band.Height, 0);
+      EXPECT_EQ(l.Band.Top, l.Gauge.Top + l.Gauge.Height);
+      EXPECT_LE(l.Window.Top + l.Window.Height + bar, WorkArea(m).Top + WorkArea(m).Height);
+      EXPECT_LE(l.Unit, DisplayLayout(5, 800, {m}, bar).Unit);
+    }
 }

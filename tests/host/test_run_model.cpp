@@ -129,13 +129,15 @@ TEST(RunModel, EndsBandAndRecordUnderTheWallClocksEvents) {
             return model.AddTime(run, int(e.Ms / 1000), wall.Now());
           case Ev::ClockSet:
             wall.Step += e.Ms;
-            return model.ClockChanged(run, wall.Now());
+            model.ClockChanged(run, wall.Now());
+            return;
           case Ev::Wake:
           case Ev::ClockChangeThenWake:
-            model.Sleeping();
+            model.Sleeping(wall.Now());
             wall.Step += e.Ms;
             if (e.Kind == Ev::ClockChangeThenWake) model.ClockChanged(run, wall.Now());
-            return model.Woke(run, wall.Now());
+            model.Woke(run, wall.Now());
+            return;
         }
       });
     model.Start(run, wall.Now());

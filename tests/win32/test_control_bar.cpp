@@ -13,6 +13,7 @@
 #include "forms/uSystemLib.h"
 #include "support_win.h"
 #include "timing/uRunContainer.h"
+#include "timing/uJournalKeeper.h"
 #include "timing/uRunKeeper.h"
 #include "timing/uSound.h"
 
@@ -1135,11 +1136,13 @@ TEST_F(ControlBarTimed, TheDigitsTurnAmberAtTheWarning) {
 // and the warning's sound at 6 s, the end box at 8 s.
 // Time given back: the window menu offers it only once an end is to come; its dialog says what
 // the minutes typed would change, and OK moves the end. A 1-min count-down given 1 min more (on a
-// clock twenty times faster) ends after 6 s instead of 3, the panel saying so meanwhile.
+// clock twenty times faster) ends after 6 s instead of 3, the panel saying so meanwhile; the
+// journal keeps the run's events with the reason.
 TEST_F(ControlBarTimed, TimeAddedMovesTheEndAndTheDialogSaysHow) {
   constexpr UINT TimeAdded = 0x0110;
   AppConfig->SetTypeInc(1);
   AppConfig->TotalTime->SetTotalSeconds(60);
+  AppConfig->WarnMinutes = "1";
   RunContainerMaker = &FastRun;
   MessageBoxWatcher boxes;
   Clock::time_point runAt;
@@ -1154,40 +1157,51 @@ TEST_F(ControlBarTimed, TimeAddedMovesTheEndAndTheDialogSaysHow) {
     EXPECT_STREQ(text, "Temps a&jouté...");
     return GetMenuState(menu, TimeAdded, MF_BYCOMMAND) & MF_GRAYED;
   };
+  Clock::time_point boxAt;
   Scenario s;
   s.Then(100, [&] {
-     before = offered();
-     Click(Bar()->Get<TButton>("BtnRun"));
-     runAt = Clock::now();
-     during = offered();
-     Later(200, [&] {
-       TForm *dialog = FormByCaption(main_->Caption() + " - Temps ajouté");
-       ASSERT_NE(dialog, nullptr);
-       for (const char *typed : {"-1", "1"}) {
-         TypeText(dialog->Get<TSpinEdit>("SpinMinutes"), typed);
-         lines.push_back(dialog->Get<TStaticText>("TextChange1").Text());
-       }
-       TypeText(dialog->Get<TComboBox>("ComboReason"), "Sujets en retard");
-       Click(dialog->Get<TButton>("BtnOk"));
-       Later(50, [&] { panel = Bar()->Get<TPanel>("TotalTime").Caption(); });
-     });
-     PostMessageA(Bar()->Handle(), WM_SYSCOMMAND, TimeAdded, 0);
-   }).Then(10, [&] {
-    TNavigChrono *bar = Bar();
-    EXPECT_TRUE(PumpUntil([&] { return !boxes.Boxes().empty() && Enabled(*bar, "BtnRun"); }, 15000));
-    const auto box = boxes.Boxes().empty() ? MessageBoxWatcher::Box{} : boxes.Boxes()[0];
-    const auto after = std::chrono::duration_cast<std::chrono::milliseconds>(box.shownAt - runAt);
-    EXPECT_GT(after.count(), 5500);
-    EXPECT_LT(after.count(), 7500);
-    Click(bar->Get<TButton>("BtnQuit"));
+    before = offered();
+    Click(Bar()->Get<TButton>("BtnRun"));
+    runAt = Clock::now();
+    during = offered();
+    Later(200, [&] {
+      TForm *dialog = FormByCaption(main_->Caption() + " - Temps ajouté");
+      ASSERT_NE(dialog, nullptr);
+      for (const char *typed : {"-1", "1"}) {
+        TypeText(dialog->Get<TSpinEdit>("SpinMinutes"), typed);
+        lines.push_back(dialog->Get<TStaticText>("TextChange1").Text());
+      }
+      TypeText(dialog->Get<TComboBox>("ComboReason"), "Sujets en retard");
+      Click(dialog->Get<TButton>("BtnOk"));
+      // Once the dialog has gone, in the bar's own loop.
+      Later(50, [&] {
+        TNavigChrono *bar = Bar();
+        panel = bar->Get<TPanel>("TotalTime").Caption();
+        EXPECT_TRUE(PumpUntil([&] { return !boxes.Boxes().empty() && Enabled(*bar, "BtnRun"); },
+                              15000));
+        if (!boxes.Boxes().empty()) boxAt = boxes.Boxes()[0].shownAt;
+        Click(bar->Get<TButton>("BtnQuit"));
+      });
+    });
+    PostMessageA(Bar()->Handle(), WM_SYSCOMMAND, TimeAdded, 0);
   });
   RunBar(s);
+  const auto after = std::chrono::duration_cast<std::chrono::milliseconds>(boxAt - runAt);
+  EXPECT_GT(after.count(), 5500);
+  EXPECT_LT(after.count(), 7500);
   EXPECT_EQ(before, UINT(MF_GRAYED));
   EXPECT_EQ(during, 0u);
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0].rfind("Temps total porté de 0:01:00 à 0:00:", 0), 0u) << lines[0];
   EXPECT_EQ(lines[1], "Temps total porté de 0:01:00 à 0:02:00");
   EXPECT_EQ(panel, "Temps Total: 0:02:00 (+1 min)");
+  std::vector<std::string> events;
+  for (const TJournalEvent &e : LatestJournal().Events()) events.push_back(e.Event + ": " + e.Detail);
+  ASSERT_EQ(events.size(), 4u);
+  EXPECT_EQ(events[0].rfind("Début: Compte à rebours de 0:01:00, fin ", 0), 0u) << events[0];
+  EXPECT_EQ(events[1].rfind("Temps ajouté: +1 min, Sujets en retard, fin ", 0), 0u) << events[1];
+  EXPECT_EQ(events[2], "Avertissement: 1 min");
+  EXPECT_EQ(events[3], "Fin: ");
 }
 
 TEST_F(ControlBarTimed, ATiersTempsRunEndsAThirdLater) {

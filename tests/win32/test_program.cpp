@@ -374,7 +374,7 @@ TEST(Program, AnInstallersCloseEndsItAndKeepsAnOpenRunForTheRestart) {
     ASSERT_TRUE(program.Start(withRun ? "/duree:1:00:00 /negatif /lancer" : ""));
     ASSERT_NE(WaitForWindow(program.pi.dwProcessId, "TavelinWindow", 10000), nullptr);
     for (int i = 0; withRun && i < 500 && !ReadValue(kKey, "RunState").exists; ++i) Sleep(10);
-    const int64_t startedAt = RecordedStart();
+    const int64_t startedAt = Recorded(StartedAt);
     const auto asked = std::chrono::steady_clock::now();
     for (UINT msg : {WM_QUERYENDSESSION, WM_ENDSESSION}) {
       InstallerClose close{program.pi.dwProcessId, msg};
@@ -392,7 +392,7 @@ TEST(Program, AnInstallersCloseEndsItAndKeepsAnOpenRunForTheRestart) {
                             "Tavelin 1.0 - Dialogue de visualisation"),
               nullptr);
     EXPECT_EQ(WaitForWindow(restarted.pi.dwProcessId, "#32770", 1), nullptr) << "no question";
-    EXPECT_NEAR(double(RecordedStart() - startedAt), 0.0, 1000.0);
+    EXPECT_NEAR(double(Recorded(StartedAt) - startedAt), 0.0, 1000.0);
   }
   ResetRegistry();
 }
