@@ -10,6 +10,7 @@ TTimeAddedScreen::TTimeAddedScreen(TForm *owner,
                                    std::function<std::vector<std::string>(int minutes)> changes)
     : TForm(owner), changes_(std::move(changes)) {
   Bind("MinutesChanged", &TTimeAddedScreen::MinutesChanged);
+  Bind("SelectMinutes", &TTimeAddedScreen::SelectMinutes);
   Bind("ConfirmTimeAdded", &TTimeAddedScreen::ConfirmTimeAdded);
   LoadDesign("TIMEADDEDSCREEN");
   const TForm *mainWindow = Application.MainForm();
@@ -31,6 +32,10 @@ void TTimeAddedScreen::MinutesChanged(TControl *) {
   const char *const boxes[] = {"TextChange1", "TextChange2"};
   for (size_t i = 0; i < std::size(boxes); ++i)
     Get<TStaticText>(boxes[i]).SetText(i < lines.size() ? lines[i] : std::string());
+}
+
+void TTimeAddedScreen::SelectMinutes(TControl *) {
+  SendMessageA(Get<TSpinEdit>("SpinMinutes").Handle(), EM_SETSEL, 0, -1);
 }
 
 void TTimeAddedScreen::ConfirmTimeAdded(TControl *) { ModalResult = mrOk; }

@@ -15,6 +15,8 @@ public:
   TTimeAddedScreen(TForm *owner, std::function<std::vector<std::string>(int minutes)> changes);
 
   void MinutesChanged(TControl *Sender);
+  // The minutes are typed over the 0 the box opens with.
+  void SelectMinutes(TControl *Sender);
   void ConfirmTimeAdded(TControl *Sender);
 
   // As the box shows it once corrected: -60 to 120.
