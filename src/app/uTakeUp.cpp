@@ -9,9 +9,11 @@
 
 #include "app/UMain.h"
 #include "display/uNavigChrono.h"
+#include "display/uRunTexts.h"
 #include "forms/uApplication.h"
 #include "settings/uConfig.h"
-#include "timing/uExamPlan.h"
+#include "timing/uEndTime.h"
+#include "timing/uRunModel.h"
 #include "timing/uRunKeeper.h"
 
 std::optional<TRunRecord> FindInterruptedRun(bool ask) {
@@ -32,9 +34,13 @@ std::optional<TRunRecord> FindInterruptedRun(bool ask) {
     return std::nullopt;
   }
   const TRunRecord &run = found.Record;
-  const std::string end = run.EndMinute >= 0 ? MinuteText(RunEndMinuteAt(run, found.Place)) : "";
+  TRunModel placed;
+  const TWallNow now = WallNow();
+  placed.Place(run, now);
+  const std::string end =
+      run.EndMinute >= 0 ? MinuteTextAt(placed.Times(now).NormalEndMs) : std::string();
   if (ask && ShowMessageBox(TakeUpQuestion(LocalHourText(run.StartUtcMs), end, run.Paused,
-                                           RunDigitsAt(run, found.Place)),
+                                           placed.DigitsAt(now, run.TypeInc != 0)),
                             caption, MB_YESNO | MB_ICONQUESTION) != IDYES) {
     RemoveRunRecord();
     return std::nullopt;

@@ -241,10 +241,7 @@ void TNavigChrono::JournalWithEnds(const char *event, const std::string &detail)
 }
 
 std::string TNavigChrono::ShownText() const {
-  TRunRecord run = FRecord;
-  FModel.FillRecord(run, UtcMsNow());
-  run.TypeInc = AppConfig->TypeInc != 0;
-  return ShortDuration(RunDigitsAt(run, FModel.PlaceAt(UtcMsNow())));
+  return ShortDuration(FModel.DigitsAt(WallNow(), AppConfig->TypeInc != 0));
 }
 
 void TNavigChrono::JournalNotWritten() {

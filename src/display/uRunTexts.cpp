@@ -99,3 +99,11 @@ std::string ClockStepText(int64_t ms) {
                   (long long)(s % 60));
   return text;
 }
+
+std::string TakeUpQuestion(const std::string &startText, const std::string &endText, bool paused,
+                           uint32_t digitsSeconds) {
+  return "Un chronométrage commencé à " + startText +
+         (endText.empty() ? "" : " (fin à " + endText + ")") + " a été interrompu ; " +
+         (paused ? "il était en pause à " : "il en serait à ") + ShortDuration(digitsSeconds) +
+         ". Le reprendre ?";
+}

@@ -24,6 +24,10 @@ std::string RunPlanText(bool countsDown, bool toTimeOfDay, const TRunEnds &ends,
                         const TRunTimes &times);
 // Its ends as they stand, for the journal: "fin 10 h 57, tiers-temps 11 h 37".
 std::string RunEndsText(const TRunTimes &times);
+// The take-up question: "Un chronométrage commencé à 9 h 00 (fin à 10 h 45) a été interrompu ;
+// il en serait à 1:50:12. Le reprendre ?". endText empty for a run without an end of day.
+std::string TakeUpQuestion(const std::string &startText, const std::string &endText, bool paused,
+                           uint32_t digitsSeconds);
 // "+2 min 05 s", "-1 h 00 min 00 s": a step of the wall clock.
 std::string ClockStepText(int64_t ms);
 // What time added would change, for the dialog that proposes it: "Fin reportée de 10 h 45 à

@@ -118,6 +118,23 @@ void TRunModel::Pause(TMainThread &engine, const TWallNow &now) {
 }
 
 void TRunModel::TakeUp(const TRunRecord &record, TMainThread &engine, const TWallNow &now) {
+  Place(record, now);
+  engine.ResumeAt(PlaceAt(now.UtcMs));
+  // A run to a time of day ends at that time, whatever the clock did meanwhile.
+  ClockChanged(engine, now);
+}
+
+uint32_t TRunModel::DigitsAt(const TWallNow &now, bool countsDown) const {
+  const auto elapsed = uint32_t(std::max<int64_t>(0, RunMsAt(now.UtcMs)) / 1000);
+  const TRunEnds ends = engineEnds_;
+  if (!countsDown || ends.TotalSeconds == 0) return elapsed;
+  const uint32_t end = ends.ExtraSeconds != 0 && elapsed < ends.TotalSeconds
+                           ? ends.TotalSeconds
+                           : ends.TotalSeconds + ends.ExtraSeconds;
+  return elapsed < end ? end - elapsed : 0;
+}
+
+void TRunModel::Place(const TRunRecord &record, const TWallNow &now) {
   Choose({record.TotalSeconds, record.EndMinute, record.ExtraThird});
   fixed_ = begun_ = true;
   engineEnds_ = {record.TotalSeconds, record.ExtraThird ? record.ExtraSeconds : 0};
@@ -136,11 +153,9 @@ void TRunModel::TakeUp(const TRunRecord &record, TMainThread &engine, const TWal
   pausedMs_ = record.PausedMs;
   paused_ = record.Paused;
   pausedSinceUtc_ = record.PausedSinceUtcMs;
-  pauseAfterNormal_ = paused_ && total_ != 0 &&
-                      pausedSinceUtc_ - startUtc_ - pausedMs_ >= int64_t{total_} * 1000;
-  engine.ResumeAt(PlaceAt(now.UtcMs));
-  // A run to a time of day ends at that time, whatever the clock did meanwhile.
-  ClockChanged(engine, now);
+  pauseAfterNormal_ = paused_ && engineEnds_.TotalSeconds != 0 &&
+                      pausedSinceUtc_ - startUtc_ - pausedMs_ >=
+                          int64_t{engineEnds_.TotalSeconds} * 1000;
 }
 
 int64_t TRunModel::PausedMsAt(int64_t utcMs) const {

@@ -69,6 +69,11 @@ public:
   // The engine of a run that went on elsewhere: it takes up the record's run where the wall
   // clock places it at `now`, its ends where the policy of a clock change puts them.
   void TakeUp(const TRunRecord &record, TMainThread &engine, const TWallNow &now);
+  // The same run before any engine counts it, as the question that offers it back sees it.
+  void Place(const TRunRecord &record, const TWallNow &now);
+  // What the digits show at `now`: the time left to the end being counted to, or the time
+  // elapsed.
+  uint32_t DigitsAt(const TWallNow &now, bool countsDown) const;
 
   // The wall clock was set, or its time zone changed: a time-of-day end stays on the wall clock,
   // a duration keeps its length; once the normal end has come only the extended end may move,

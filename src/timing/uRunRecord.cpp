@@ -220,30 +220,3 @@ TTakeUp AssessRunRecord(const uint8_t* data, size_t size, int64_t nowUtcMs) {
   }
   return result;
 }
-
-uint32_t RunDigitsAt(const TRunRecord& r, const TRunPlace& place) {
-  const auto elapsed =
-      uint32_t(std::chrono::duration_cast<std::chrono::seconds>(place.RunTime).count());
-  if (r.TypeInc == 0 || r.TotalSeconds == 0) return elapsed;
-  const uint32_t extra = r.ExtraThird ? r.ExtraSeconds : 0;
-  const uint32_t end =
-      extra != 0 && elapsed < r.TotalSeconds ? r.TotalSeconds : r.TotalSeconds + extra;
-  return elapsed < end ? end - elapsed : 0;
-}
-
-int RunEndMinuteAt(const TRunRecord& r, const TRunPlace& place) {
-  int64_t pushedMs = r.PausedMs - r.PausedAfterNormalMs + int64_t{r.AddedSeconds} * 1000;
-  if (place.Paused && place.RunTime < std::chrono::seconds(r.TotalSeconds))
-    pushedMs += Ms(place.PausedFor);
-  return int((int64_t{r.EndMinute} + pushedMs / 60'000) % (24 * 60));
-}
-
-std::string TakeUpQuestion(const std::string& startText, const std::string& endText, bool paused,
-                           uint32_t digitsSeconds) {
-  char digits[16];
-  std::snprintf(digits, sizeof digits, "%u:%02u:%02u", digitsSeconds / 3600,
-                digitsSeconds / 60 % 60, digitsSeconds % 60);
-  return "Un chronométrage commencé à " + startText +
-         (endText.empty() ? "" : " (fin à " + endText + ")") + " a été interrompu ; " +
-         (paused ? "il était en pause à " : "il en serait à ") + digits + ". Le reprendre ?";
-}

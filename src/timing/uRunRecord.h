@@ -147,15 +147,3 @@ struct TTakeUp {
 };
 TTakeUp AssessRunRecord(const uint8_t* data, size_t size, int64_t nowUtcMs);
 
-// What the digits of the record's run show at `place`: the time left for a count-down (to the
-// extended end once the normal one has come), the time elapsed for a count-up.
-uint32_t RunDigitsAt(const TRunRecord& record, const TRunPlace& place);
-// The minute of the day at which a run to a time of day ends normally, its pauses before that
-// end pushing it later, as the bar shows it.
-int RunEndMinuteAt(const TRunRecord& record, const TRunPlace& place);
-
-// The take-up question: "Un chronométrage commencé à 9 h 00 (fin à 10 h 45) a été interrompu ;
-// il en serait à 1:50:12. Le reprendre ?". Times as the wall clock reads them ("9 h 00");
-// endText empty for a run without an end of day.
-std::string TakeUpQuestion(const std::string& startText, const std::string& endText, bool paused,
-                           uint32_t digitsSeconds);

@@ -7,7 +7,10 @@
 #include <vector>
 
 #include "timing/uExamPlan.h"
+#include "display/uRunTexts.h"
+#include "sim_clock.h"
 #include "timing/uEndTime.h"
+#include "timing/uRunModel.h"
 #include "timing/uRunRecord.h"
 
 namespace {
@@ -224,9 +227,12 @@ TEST(RunRecord, TheTakeUpQuestionSaysWhereTheRunWouldBe) {
     row.change(r);
     const TTakeUp found = Assess(Bytes(r));
     ASSERT_EQ(found.Kind, TTakeUpKind::Going) << row.name;
-    EXPECT_EQ(RunDigitsAt(found.Record, found.Place), row.digits) << row.name;
+    const TWallNow now{Now, tavelin_test::At(10, 50, 12, 999)};
+    TRunModel placed;
+    placed.Place(found.Record, now);
+    EXPECT_EQ(placed.DigitsAt(now, r.TypeInc != 0), row.digits) << row.name;
     if (row.endMinute >= 0) {
-      EXPECT_EQ(RunEndMinuteAt(found.Record, found.Place), row.endMinute) << row.name;
+      EXPECT_EQ(MinuteTextAt(placed.Times(now).NormalEndMs), MinuteText(row.endMinute)) << row.name;
     }
   }
   EXPECT_EQ(TakeUpQuestion("9 h 00", "", false, 6612),
