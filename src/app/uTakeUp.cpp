@@ -40,7 +40,7 @@ std::optional<TRunRecord> FindInterruptedRun(bool ask) {
   const std::string end =
       run.EndMinute >= 0 ? MinuteTextAt(placed.Times(now).NormalEndMs) : std::string();
   if (ask && ShowMessageBox(TakeUpQuestion(LocalHourText(run.StartUtcMs), end, run.Paused,
-                                           placed.DigitsAt(now, run.TypeInc != 0)),
+                                           placed.DigitsAt(placed.PlaceAt(now.UtcMs).RunTime, run.TypeInc != 0)),
                             caption, MB_YESNO | MB_ICONQUESTION) != IDYES) {
     RemoveRunRecord();
     return std::nullopt;
@@ -54,7 +54,7 @@ std::optional<TRunRecord> FindInterruptedRun(bool ask) {
   const TConfigDefault values[] = {int32_t(run.TotalSeconds), int32_t(run.InterBeepSeconds),
                                    int32_t(run.TypeInc),      run.BeepActive,
                                    run.UserScreenSize,        run.CountOvertime,
-                                   run.ExtraThird};
+                                   run.ExtraThird,            run.KeepJournal};
   static_assert(std::size(values) == RunRecordSettings.size());
   for (size_t i = 0; i < RunRecordSettings.size(); ++i)
     if (sessionOnly & (1u << i)) AppConfig->HoldForSession(RunRecordSettings[i], values[i]);
@@ -65,6 +65,7 @@ std::optional<TRunRecord> FindInterruptedRun(bool ask) {
   AppConfig->UserScreenSize = run.UserScreenSize;
   AppConfig->CountOvertime = run.CountOvertime;
   AppConfig->ExtraThird = run.ExtraThird;
+  AppConfig->KeepJournal = run.KeepJournal;
   return run;
 }
 

@@ -23,7 +23,8 @@
 
 namespace {
 constexpr UINT_PTR ClockBandTimer = 1;
-// The journal's lines that wait are tried again on it; its failure's text goes at its end.
+// While the journal's lines wait, they are tried again on the first; its failure's text goes at
+// the second's end.
 constexpr UINT_PTR JournalTimer = 2, JournalTextTimer = 3;
 // In the window menu; below 0xF000, the system's own commands.
 constexpr UINT TimeAddedCommand = 0x0110;
@@ -241,12 +242,17 @@ void TNavigChrono::JournalWithEnds(const char *event, const std::string &detail)
 }
 
 std::string TNavigChrono::ShownText() const {
-  return ShortDuration(FModel.DigitsAt(WallNow(), AppConfig->TypeInc != 0));
+  // The engine's count, which the digits show.
+  const std::chrono::nanoseconds runTime =
+      FThreadContainer ? FThreadContainer->Place().RunTime : FModel.PlaceAt(UtcMsNow()).RunTime;
+  return ShortDuration(FModel.DigitsAt(runTime, AppConfig->TypeInc != 0));
 }
 
 void TNavigChrono::JournalNotWritten() {
   Get<TPanel>("BeepTime").SetCaption("Journal non écrit");
   SetTimer(Handle(), JournalTextTimer, 10'000, nullptr);
+  // Only while lines wait: a run whose journal is written costs no timer.
+  SetTimer(Handle(), JournalTimer, 1000, nullptr);
 }
 
 void TNavigChrono::ShowBeepText() {
@@ -265,7 +271,6 @@ void TNavigChrono::ShowNavigChrono(TControl *) {
   // The band follows the wall clock, paused or not: it is looked at every second and painted
   // only when its text changes.
   if (FWatchChrono->Band()) SetTimer(Handle(), ClockBandTimer, 1000, nullptr);
-  SetTimer(Handle(), JournalTimer, 1000, nullptr);
 }
 
 void TNavigChrono::PlaceUnderDisplay() {
@@ -292,6 +297,7 @@ void TNavigChrono::KeepRunRecord() {
   FRecord.BeepActive = AppConfig->BeepActive;
   FRecord.UserScreenSize = AppConfig->UserScreenSize;
   FRecord.CountOvertime = AppConfig->CountOvertime;
+  FRecord.KeepJournal = AppConfig->KeepJournal;
   FRecord.SessionOnly = 0;
   for (size_t i = 0; i < RunRecordSettings.size(); ++i)
     if (AppConfig->HeldForSession(RunRecordSettings[i])) FRecord.SessionOnly |= uint8_t(1u << i);
@@ -554,6 +560,7 @@ LRESULT TNavigChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       }
       if (wParam == JournalTimer) {
         JournalRetry();
+        if (JournalWaiting().Empty()) KillTimer(Handle(), JournalTimer);
         return 0;
       }
       if (wParam == JournalTextTimer) {

@@ -124,8 +124,8 @@ void TRunModel::TakeUp(const TRunRecord &record, TMainThread &engine, const TWal
   ClockChanged(engine, now);
 }
 
-uint32_t TRunModel::DigitsAt(const TWallNow &now, bool countsDown) const {
-  const auto elapsed = uint32_t(std::max<int64_t>(0, RunMsAt(now.UtcMs)) / 1000);
+uint32_t TRunModel::DigitsAt(std::chrono::nanoseconds runTime, bool countsDown) const {
+  const auto elapsed = uint32_t(std::max<int64_t>(0, Ms(runTime)) / 1000);
   const TRunEnds ends = engineEnds_;
   if (!countsDown || ends.TotalSeconds == 0) return elapsed;
   const uint32_t end = ends.ExtraSeconds != 0 && elapsed < ends.TotalSeconds

@@ -71,9 +71,9 @@ public:
   void TakeUp(const TRunRecord &record, TMainThread &engine, const TWallNow &now);
   // The same run before any engine counts it, as the question that offers it back sees it.
   void Place(const TRunRecord &record, const TWallNow &now);
-  // What the digits show at `now`: the time left to the end being counted to, or the time
-  // elapsed.
-  uint32_t DigitsAt(const TWallNow &now, bool countsDown) const;
+  // What the digits show `runTime` into the run: the time left to the end being counted to, or
+  // the time elapsed.
+  uint32_t DigitsAt(std::chrono::nanoseconds runTime, bool countsDown) const;
 
   // The wall clock was set, or its time zone changed: a time-of-day end stays on the wall clock,
   // a duration keeps its length; once the normal end has come only the extended end may move,

@@ -12,7 +12,7 @@ using std::chrono::nanoseconds;
 
 // Where the fields of version 1 start in each version, and the rest of version 2.
 constexpr size_t FieldsV1 = 4, FieldsV2 = 8;
-constexpr size_t SessionOnlyAt = 68, PausedAfterNormalAt = 72, AddedAt = 80, AddedAfterAt = 84,
+constexpr size_t KeepJournalAt = 65, SessionOnlyAt = 68, PausedAfterNormalAt = 72, AddedAt = 80, AddedAfterAt = 84,
                  PlannedExtraAt = 88, ExamCountAt = 92, ExamsAt = 96, ExamSize = 48;
 static_assert(ExamsAt + RunRecordMaxExams * ExamSize == RunRecordSize);
 
@@ -104,7 +104,8 @@ bool ExamName(const uint8_t* in, size_t at, std::string& name) {
 bool UnpackV2(const uint8_t* in, size_t size, TRunRecord& r) {
   const uint32_t version = Get<uint32_t>(in, 0);
   if (Get<uint32_t>(in, 4) != size || (version == 2 && size != RunRecordSize)) return false;
-  if (!UnpackCommon(in, FieldsV2, r) || !Zero(in, 65, 3)) return false;
+  if (!UnpackCommon(in, FieldsV2, r) || !Flag(in, KeepJournalAt, r.KeepJournal) || !Zero(in, 66, 2))
+    return false;
   r.SessionOnly = Get<uint32_t>(in, SessionOnlyAt);
   // Settings that a later version added, which this one does not hold for the session anyway.
   if (version > 2) r.SessionOnly &= KnownSettings;
@@ -150,6 +151,7 @@ TRunRecordBytes PackRunRecord(const TRunRecord& r) {
   Put(out, 0, RunRecordVersion);
   Put(out, 4, uint32_t{RunRecordSize});
   PackCommon(out, FieldsV2, r);
+  out[KeepJournalAt] = r.KeepJournal;
   Put(out, SessionOnlyAt, r.SessionOnly);
   Put(out, PausedAfterNormalAt, r.PausedAfterNormalMs);
   Put(out, AddedAt, r.AddedSeconds);

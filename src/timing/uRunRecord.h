@@ -25,7 +25,8 @@
 //       62    1  Paused
 //       63    1  ExtraThird
 //       64    1  CountOvertime
-//       65    3  zero
+//       65    1  KeepJournal        0 or 1
+//       66    2  zero
 //       68    4  SessionOnly        the settings a command line gave for its session only:
 //                                  bit i for RunRecordSettings[i]
 //       72    8  PausedAfterNormalMs  of PausedMs, the pauses taken once the normal end had come
@@ -73,9 +74,9 @@ constexpr int32_t RunRecordMaxAddedSeconds = 86'400;
 constexpr size_t RunRecordMaxExams = 3;
 constexpr size_t RunRecordExamNameSize = 40;
 // The run's settings by their registry names, in the order of SessionOnly's bits.
-constexpr std::array<const char*, 7> RunRecordSettings = {
+constexpr std::array<const char*, 8> RunRecordSettings = {
     "TotalTime", "InterBeepTime", "TypeInc", "BeepActive", "UserScreenSize", "CountOvertime",
-    "ExtraThird"};
+    "ExtraThird", "KeepJournal"};
 
 // One more épreuve of the run, with its own length.
 struct TRunRecordExam {
@@ -107,6 +108,7 @@ struct TRunRecord {
   int32_t AddedAfterNormalSeconds = 0;
   uint32_t PlannedExtraSeconds = 0;
   std::vector<TRunRecordExam> Exams = {};  // at most RunRecordMaxExams
+  bool KeepJournal = false;
 
   bool operator==(const TRunRecord&) const = default;
 };

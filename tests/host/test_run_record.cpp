@@ -90,8 +90,8 @@ TEST(RunRecord, EachFieldIsReadUpToItsLimitAndNotPast) {
       {"pause until the save", Both,
        [](R& r) { r.Paused = true, r.PausedSinceUtcMs = r.SavedUtcMs; },
        [](R& r) { r.Paused = true, r.PausedSinceUtcMs = r.SavedUtcMs + 1; }},
-      {"settings held", Both, Set(&R::SessionOnly, 0x7F), Set(&R::SessionOnly, 0x80)},
-      {"a setting of a later version", V2, nullptr, Set(&R::SessionOnly, 0x100)},
+      {"settings held", V2, Set(&R::SessionOnly, 0xFF), Set(&R::SessionOnly, 0x100)},
+      {"the journal's flag", V2, nullptr, nullptr, at(65, 2)},
       {"after the normal end", V2, Set(&R::PausedAfterNormalMs, 30'000),
        Set(&R::PausedAfterNormalMs, 30'001)},
       {"after the normal end, below 0", V2, nullptr, Set(&R::PausedAfterNormalMs, -1)},
@@ -142,13 +142,13 @@ TEST(RunRecord, ReadBackAsWritten) {
   TRunRecord duration = Running(), toTimeOfDay = Running(), paused = Running();
   duration.EndMinute = -1, duration.TypeInc = 0, duration.ExtraThird = false;
   duration.ExtraSeconds = 0, duration.Exams.clear();
-  toTimeOfDay.SessionOnly = 0;
+  toTimeOfDay.SessionOnly = 0, toTimeOfDay.KeepJournal = true;
   paused.EndMinute = -1, paused.Paused = true, paused.PausedSinceUtcMs = Now - 60'000;
   for (const TRunRecord& r : {duration, toTimeOfDay, paused}) {
     EXPECT_EQ(Assess(Bytes(r)).Record, r);
     TRunRecord v1 = r;
     v1.PausedAfterNormalMs = 0, v1.AddedSeconds = 0, v1.Exams.clear();
-    v1.AddedAfterNormalSeconds = 0, v1.PlannedExtraSeconds = 0;
+    v1.AddedAfterNormalSeconds = 0, v1.PlannedExtraSeconds = 0, v1.KeepJournal = false;
     EXPECT_EQ(Assess(AsVersion1(Bytes(r))).Record, v1);
   }
   auto later = [&](size_t size) {
@@ -230,7 +230,8 @@ TEST(RunRecord, TheTakeUpQuestionSaysWhereTheRunWouldBe) {
     const TWallNow now{Now, tavelin_test::At(10, 50, 12, 999)};
     TRunModel placed;
     placed.Place(found.Record, now);
-    EXPECT_EQ(placed.DigitsAt(now, r.TypeInc != 0), row.digits) << row.name;
+    EXPECT_EQ(placed.DigitsAt(placed.PlaceAt(now.UtcMs).RunTime, r.TypeInc != 0), row.digits)
+        << row.name;
     if (row.endMinute >= 0) {
       EXPECT_EQ(MinuteTextAt(placed.Times(now).NormalEndMs), MinuteText(row.endMinute)) << row.name;
     }

@@ -1163,6 +1163,8 @@ TEST_F(ControlBarTimed, TimeAddedMovesTheEndAndTheDialogSaysHow) {
     before = offered();
     Click(Bar()->Get<TButton>("BtnRun"));
     runAt = Clock::now();
+    Click(Bar()->Get<TButton>("BtnPause"));
+    Click(Bar()->Get<TButton>("BtnRun"));
     during = offered();
     Later(200, [&] {
       TForm *dialog = FormByCaption(main_->Caption() + " - Temps ajouté");
@@ -1197,11 +1199,13 @@ TEST_F(ControlBarTimed, TimeAddedMovesTheEndAndTheDialogSaysHow) {
   EXPECT_EQ(panel, "Temps Total: 0:02:00 (+1 min)");
   std::vector<std::string> events;
   for (const TJournalEvent &e : LatestJournal().Events()) events.push_back(e.Event + ": " + e.Detail);
-  ASSERT_EQ(events.size(), 4u);
+  ASSERT_EQ(events.size(), 6u);
   EXPECT_EQ(events[0].rfind("Début: Compte à rebours de 0:01:00, fin ", 0), 0u) << events[0];
-  EXPECT_EQ(events[1].rfind("Temps ajouté: +1 min, Sujets en retard, fin ", 0), 0u) << events[1];
-  EXPECT_EQ(events[2], "Avertissement: 1 min");
-  EXPECT_EQ(events[3], "Fin: ");
+  EXPECT_EQ(events[1].rfind("Pause: à 0:0", 0), 0u) << events[1];  // what the digits showed
+  EXPECT_EQ(events[2], "Reprise: après 0:00:00 de pause");
+  EXPECT_EQ(events[3].rfind("Temps ajouté: +1 min, Sujets en retard, fin ", 0), 0u) << events[3];
+  EXPECT_EQ(events[4], "Avertissement: 1 min");
+  EXPECT_EQ(events[5], "Fin: ");
 }
 
 TEST_F(ControlBarTimed, ATiersTempsRunEndsAThirdLater) {
