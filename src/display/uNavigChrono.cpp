@@ -396,8 +396,7 @@ void TNavigChrono::LaunchChrono(TControl *) {
   if (first)
     JournalStart();
   else
-    JournalEvent(journal::Resume,
-                 "après " + ShortDuration(uint32_t(pausedSince / 1'000'000'000)) + " de pause");
+    JournalEvent(journal::Resume, ShortDuration(uint32_t(pausedSince / 1'000'000'000)));
   if (FModel.ToTimeOfDay()) ShowTotalText();
   ShowClockBand();
   if (!FRunOpen) SetRunOpen(true);
@@ -447,7 +446,7 @@ void TNavigChrono::CloseNavigChrono(TForm *, TCloseAction &Action) {
     return;
   }
   THourglass busy;
-  if (FRunOpen && !FSessionEnding && FThreadContainer) JournalEvent(journal::Stopped, "à " + ShownText());
+  if (FRunOpen && !FSessionEnding && FThreadContainer) JournalEvent(journal::Stopped, ShownText());
   if (FThreadContainer) {
     FThreadContainer->Suspend();
     FThreadContainer->Terminate();
@@ -591,7 +590,7 @@ LRESULT TNavigChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       if ((wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND) && FRunOpen &&
           FThreadContainer) {
         if (const int64_t slept = FModel.Woke(*FThreadContainer, WallNow()); slept >= 1000)
-          JournalEvent(journal::Woke, "après " + ShortDuration(uint32_t(slept / 1000)) + " de veille");
+          JournalEvent(journal::Woke, ShortDuration(uint32_t(slept / 1000)));
         ShowClockBand();
       }
       break;

@@ -1202,7 +1202,7 @@ TEST_F(ControlBarTimed, TimeAddedMovesTheEndAndTheDialogSaysHow) {
   ASSERT_EQ(events.size(), 6u);
   EXPECT_EQ(events[0].rfind("Début: Compte à rebours de 0:01:00, fin ", 0), 0u) << events[0];
   EXPECT_EQ(events[1].rfind("Pause: à 0:0", 0), 0u) << events[1];  // what the digits showed
-  EXPECT_EQ(events[2], "Reprise: après 0:00:00 de pause");
+  EXPECT_EQ(events[2], "Reprise: 0:00:00");  // the pause's length
   EXPECT_EQ(events[3].rfind("Temps ajouté: +1 min, Sujets en retard, fin ", 0), 0u) << events[3];
   EXPECT_EQ(events[4], "Avertissement: 1 min");
   EXPECT_EQ(events[5], "Fin: ");
