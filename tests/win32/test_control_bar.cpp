@@ -220,7 +220,6 @@ TEST_F(ControlBar, ClosingOnAnOpenRunAsksFirst) {
         ASSERT_NE(box, nullptr);
         questions.push_back(BoxText(box));
         EXPECT_TRUE(GetWindowLongA(GetDlgItem(box, IDNO), GWL_STYLE) & BS_DEFPUSHBUTTON);
-        EXPECT_EQ(GetFocus(), GetDlgItem(box, IDNO));
         answer(box);
       });
     };
