@@ -641,6 +641,9 @@ TEST_F(ControlBar, OnlyAWindowDrawnOverTheDisplayRestacksIt) {
     Later(100, [display] {
       HWND box = OpenMessageBox();
       Cover over("0 0 400 300");
+      // A tick may have restacked the display while the cover was starting: put it back on top,
+      // with no message pumped before the ticks below.
+      SetWindowPos(over.Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
       EXPECT_TRUE(Above(over.Handle(), display));
       for (int tick = 1; tick <= 3; ++tick) SendMessageA(display, WM_SET_PROGRESS, tick, 0);
       EXPECT_TRUE(Above(display, over.Handle())) << "the display came back above the other";
