@@ -12,11 +12,14 @@
 // falls on one too).
 uint32_t ExtraThirdSeconds(uint32_t totalSeconds, bool wholeMinutes);
 
-enum class TExamEventKind : uint8_t { None = 0, Warning = 1, NormalEnd = 2 };
+// PaperEnd: the last end of one épreuve of several, when others go on (the last end of all is
+// the run's own end).
+enum class TExamEventKind : uint8_t { None = 0, Warning = 1, NormalEnd = 2, PaperEnd = 3 };
 
 struct TExamEvent {
   TExamEventKind Kind = TExamEventKind::None;
   uint32_t Minutes = 0;  // a warning's minutes before its end
+  uint8_t Paper = 0;     // the épreuve whose end it is, 0 for the run's own
   bool operator==(const TExamEvent &) const = default;
 };
 

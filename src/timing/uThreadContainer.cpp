@@ -222,7 +222,8 @@ void TMessageThread::Execute() {
   }
   const TExamEvent event = EventSrc != nullptr ? *EventSrc : TExamEvent{};
   if (event.Kind != TExamEventKind::None) {
-    FPoster.Post(WatchWnd, WM_SET_WARNING, event.Minutes, static_cast<intptr_t>(event.Kind));
+    FPoster.Post(WatchWnd, WM_SET_WARNING, (event.Minutes & 0xFFFF) | uintptr_t{event.Paper} << 16,
+                 static_cast<intptr_t>(event.Kind));
     FPoster.Post(NavigWnd, WM_PLAY_WARNING, 0, 0);
   }
   if (*BeepSrc) FPoster.Post(NavigWnd, WM_PLAY_BEEP, 0, 0);

@@ -37,9 +37,10 @@ constexpr unsigned WM_SET_PROGRESS = 0x5422;
 // the time beyond its end: the digits that follow are that time (wParam =
 // lParam = 0).
 constexpr unsigned WM_SET_OVERTIME = 0x5423;
-// To the display window: a warning before an end, or the normal end of a run with extra time,
-// came with this tick (wParam its minutes, lParam a TExamEventKind); its text replaces the
-// percentage for a while.
+// To the display window: a warning before an end, the normal end of a run with extra time, or
+// the end of one épreuve of several, came with this tick (wParam its minutes in the low 16 bits
+// and its épreuve above them, lParam a TExamEventKind); its text replaces the percentage for a
+// while.
 constexpr unsigned WM_SET_WARNING = 0x5424;
 // To the display window: the digits turn amber (wParam 1), from the smallest warning until the
 // end they count to, or green again (wParam 0).
