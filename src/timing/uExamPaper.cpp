@@ -4,7 +4,9 @@
 #include <charconv>
 
 std::string PaperName(const std::string &name, size_t row) {
-  return name.empty() ? "Épreuve " + std::to_string(row + 1) : name;
+  if (!name.empty()) return name;
+  std::string shown = "Épreuve ";
+  return shown += std::to_string(row + 1);
 }
 
 std::string PaperLine(const TExamPaper &paper) {
