@@ -19,27 +19,60 @@ uint32_t ExtraThirdSeconds(uint32_t totalSeconds, bool wholeMinutes) {
   return extra;
 }
 
+namespace {
+std::vector<uint32_t> WarnSeconds(const std::vector<uint32_t> &warnMinutes) {
+  std::vector<uint32_t> seconds;
+  for (uint32_t m : warnMinutes)
+    if (m != 0 && m <= 999) seconds.push_back(m * 60);
+  return seconds;
+}
+}  // namespace
+
+void TExamPlan::Warn(const std::vector<uint32_t> &warnSeconds, const TPaperEnds &ends,
+                     uint8_t paper) {
+  auto warn = [&](uint32_t end, uint32_t length) {
+    for (uint32_t w : warnSeconds)
+      if (w < length) moments_.push_back({end - w, {TExamEventKind::Warning, w / 60, paper}});
+  };
+  warn(ends.TotalSeconds, ends.TotalSeconds);
+  if (ends.ExtraSeconds != 0) {
+    moments_.push_back({ends.TotalSeconds, {TExamEventKind::NormalEnd, 0, paper}});
+    warn(ends.Last(), ends.ExtraSeconds);
+  }
+}
+
+void TExamPlan::Sort() {
+  // One run cannot have two moments at one second (no warning repeats, each lies within its own
+  // stretch); épreuves can: the end weighs more than a warning, so the latest event is the end.
+  std::stable_sort(moments_.begin(), moments_.end(), [](const TMoment &a, const TMoment &b) {
+    return a.At != b.At ? a.At < b.At : a.Event.Kind < b.Event.Kind;
+  });
+}
+
 TExamPlan::TExamPlan(uint32_t totalSeconds, uint32_t extraSeconds,
                      const std::vector<uint32_t> &warnMinutes)
     : total_(totalSeconds), extra_(totalSeconds == 0 ? 0 : extraSeconds) {
   if (total_ == 0) return;
-  std::vector<uint32_t> seconds;
-  for (uint32_t m : warnMinutes)
-    if (m != 0 && m <= 999) seconds.push_back(m * 60);
-  auto warn = [&](uint32_t end, uint32_t length) {
-    for (uint32_t w : seconds)
-      if (w < length) moments_.push_back({end - w, {TExamEventKind::Warning, w / 60}});
-  };
+  const std::vector<uint32_t> seconds = WarnSeconds(warnMinutes);
   amberBefore_ = SmallestWithin(seconds, total_);
-  warn(total_, total_);
-  if (extra_ != 0) {
-    moments_.push_back({total_, {TExamEventKind::NormalEnd, 0}});
-    amberAfter_ = SmallestWithin(seconds, extra_);
-    warn(total_ + extra_, extra_);
+  if (extra_ != 0) amberAfter_ = SmallestWithin(seconds, extra_);
+  Warn(seconds, {total_, extra_}, 0);
+  Sort();
+}
+
+TExamPlan::TExamPlan(const std::vector<TPaperEnds> &papers,
+                     const std::vector<uint32_t> &warnMinutes) {
+  for (const TPaperEnds &p : papers) total_ = std::max(total_, p.Last());
+  if (total_ == 0) return;
+  const std::vector<uint32_t> seconds = WarnSeconds(warnMinutes);
+  for (size_t i = 0; i < papers.size(); ++i) {
+    if (papers[i].TotalSeconds == 0) continue;
+    Warn(seconds, papers[i], uint8_t(i));
+    // The last end of all is the run's own, which ends it.
+    if (papers[i].Last() < total_)
+      moments_.push_back({papers[i].Last(), {TExamEventKind::PaperEnd, 0, uint8_t(i)}});
   }
-  // Equal times cannot come from one stretch (no repeats) nor from two (each lies within its own).
-  std::stable_sort(moments_.begin(), moments_.end(),
-                   [](const TMoment &a, const TMoment &b) { return a.At < b.At; });
+  Sort();
 }
 
 uint32_t TExamPlan::EndAt(uint32_t elapsed) const {

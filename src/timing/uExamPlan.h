@@ -23,6 +23,23 @@ struct TExamEvent {
   bool operator==(const TExamEvent &) const = default;
 };
 
+// One épreuve's ends in run time (paused time excluded), as the engine counts to them.
+struct TPaperEnds {
+  uint32_t TotalSeconds = 0;  // the normal end
+  uint32_t ExtraSeconds = 0;  // the extended end this long after it; 0: none
+  uint32_t Last() const { return TotalSeconds + ExtraSeconds; }
+  bool operator==(const TPaperEnds &) const = default;
+};
+
+// A run's ends in run time. With several épreuves, each one's are in Papers (row order), and the
+// run's own are those of the last end of all: TotalSeconds is it, ExtraSeconds 0.
+struct TRunEnds {
+  uint32_t TotalSeconds = 0;  // the normal end; 0: open-ended
+  uint32_t ExtraSeconds = 0;  // the extended end this long after it; 0: none
+  std::vector<TPaperEnds> Papers = {};
+  bool operator==(const TRunEnds &) const = default;
+};
+
 // One run's ends and warnings. Until the normal end, the warnings count to it; after it, to the
 // extended end, which is the only end of a run without extra time. A warning not shorter than the
 // stretch it counts down in is skipped: the run's total before the normal end, the extra time
@@ -32,6 +49,10 @@ public:
   TExamPlan() = default;
   // total: 0 for an open-ended run, which has neither ends nor warnings.
   TExamPlan(uint32_t totalSeconds, uint32_t extraSeconds, const std::vector<uint32_t> &warnMinutes);
+  // Several épreuves started together: each warns before its own ends, its normal end with
+  // tiers-temps is an event, and so is its last end while others go on. The run lasts to the
+  // last end of all, and its digits (the time of day) never turn amber.
+  TExamPlan(const std::vector<TPaperEnds> &papers, const std::vector<uint32_t> &warnMinutes);
 
   // Where the run ends for good: the total plus the extra time.
   uint32_t Length() const { return total_ + extra_; }
@@ -48,7 +69,10 @@ private:
     TExamEvent Event;
   };
   uint32_t total_ = 0, extra_ = 0;
-  std::vector<TMoment> moments_;  // by time
+  // Warnings before the ends of `ends`, for épreuve `paper`.
+  void Warn(const std::vector<uint32_t> &warnSeconds, const TPaperEnds &ends, uint8_t paper);
+  void Sort();
+  std::vector<TMoment> moments_;  // by time, the weightier of one second last
   // The smallest warning of each stretch, in seconds (0: none): before and after the normal end.
   uint32_t amberBefore_ = 0, amberAfter_ = 0;
 };

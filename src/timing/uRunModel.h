@@ -26,11 +26,6 @@ struct TRunChoice {
   bool ExtraThird = false;    // tiers-temps
 };
 
-// A run's ends in run time (paused time excluded), as the engine counts to them.
-struct TRunEnds {
-  uint32_t TotalSeconds = 0;  // the normal end; 0: open-ended
-  uint32_t ExtraSeconds = 0;  // the extended end this long after it; 0: none
-};
 
 // The run's moments on the local wall clock, in milliseconds since local midnight (not reduced
 // to one day: a run may cross midnight).

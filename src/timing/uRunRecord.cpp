@@ -14,7 +14,9 @@ using std::chrono::nanoseconds;
 constexpr size_t FieldsV1 = 4, FieldsV2 = 8;
 constexpr size_t KeepJournalAt = 65, SessionOnlyAt = 68, PausedAfterNormalAt = 72, AddedAt = 80, AddedAfterAt = 84,
                  PlannedExtraAt = 88, ExamCountAt = 92, ExamsAt = 96, ExamSize = 48;
-static_assert(ExamsAt + RunRecordMaxExams * ExamSize == RunRecordSize);
+constexpr size_t FirstNameAt = 240, ExamEndsAt = 280, ExamEndsSize = 24;
+static_assert(ExamsAt + RunRecordMaxExams * ExamSize == RunRecordSizeV2);
+static_assert(ExamEndsAt + RunRecordMaxExams * ExamEndsSize == RunRecordSize);
 
 template <class T>
 void Put(TRunRecordBytes& out, size_t at, T value) {
@@ -103,12 +105,14 @@ bool ExamName(const uint8_t* in, size_t at, std::string& name) {
 
 bool UnpackV2(const uint8_t* in, size_t size, TRunRecord& r) {
   const uint32_t version = Get<uint32_t>(in, 0);
-  if (Get<uint32_t>(in, 4) != size || (version == 2 && size != RunRecordSize)) return false;
+  if (Get<uint32_t>(in, 4) != size || (version == 2 && size != RunRecordSizeV2) ||
+      (version > 2 && size < RunRecordSize))
+    return false;
   if (!UnpackCommon(in, FieldsV2, r) || !Flag(in, KeepJournalAt, r.KeepJournal) || !Zero(in, 66, 2))
     return false;
   r.SessionOnly = Get<uint32_t>(in, SessionOnlyAt);
   // Settings that a later version added, which this one does not hold for the session anyway.
-  if (version > 2) r.SessionOnly &= KnownSettings;
+  if (version > 3) r.SessionOnly &= KnownSettings;
   r.PausedAfterNormalMs = Get<int64_t>(in, PausedAfterNormalAt);
   r.AddedSeconds = Get<int32_t>(in, AddedAt);
   r.AddedAfterNormalSeconds = Get<int32_t>(in, AddedAfterAt);
@@ -131,6 +135,25 @@ bool UnpackV2(const uint8_t* in, size_t size, TRunRecord& r) {
     if (!ExamName(in, at, exam.Name) || exam.Seconds > RunRecordMaxSeconds ||
         !Flag(in, at + RunRecordExamNameSize + 4, exam.ExtraThird) ||
         !Zero(in, at + RunRecordExamNameSize + 5, 3))
+      return false;
+  }
+  if (version == 2) return true;
+  if (!ExamName(in, FirstNameAt, r.FirstName)) return false;
+  for (size_t i = 0; i < RunRecordMaxExams; ++i) {
+    const size_t at = ExamEndsAt + i * ExamEndsSize;
+    if (i >= exams) {
+      if (!Zero(in, at, ExamEndsSize)) return false;
+      continue;
+    }
+    TRunRecordExam& exam = r.Exams[i];
+    exam.ExtraSeconds = Get<uint32_t>(in, at);
+    exam.PlannedExtraSeconds = Get<uint32_t>(in, at + 4);
+    exam.AddedSeconds = Get<int32_t>(in, at + 8);
+    exam.AddedAfterNormalSeconds = Get<int32_t>(in, at + 12);
+    exam.PausedAfterNormalMs = Get<int64_t>(in, at + 16);
+    if (exam.ExtraSeconds > RunRecordMaxSeconds || exam.PlannedExtraSeconds > RunRecordMaxSeconds ||
+        !added(exam.AddedSeconds) || !added(exam.AddedAfterNormalSeconds) ||
+        exam.PausedAfterNormalMs < 0 || exam.PausedAfterNormalMs > r.PausedMs)
       return false;
   }
   return true;
@@ -166,7 +189,15 @@ TRunRecordBytes PackRunRecord(const TRunRecord& r) {
                 out.begin() + ptrdiff_t(at));
     Put(out, at + RunRecordExamNameSize, exam.Seconds);
     out[at + RunRecordExamNameSize + 4] = exam.ExtraThird;
+    const size_t ends = ExamEndsAt + i * ExamEndsSize;
+    Put(out, ends, exam.ExtraSeconds);
+    Put(out, ends + 4, exam.PlannedExtraSeconds);
+    Put(out, ends + 8, exam.AddedSeconds);
+    Put(out, ends + 12, exam.AddedAfterNormalSeconds);
+    Put(out, ends + 16, exam.PausedAfterNormalMs);
   }
+  std::copy_n(r.FirstName.begin(), std::min(r.FirstName.size(), RunRecordExamNameSize),
+              out.begin() + ptrdiff_t(FirstNameAt));
   return out;
 }
 
@@ -211,9 +242,10 @@ TTakeUp AssessRunRecord(const uint8_t* data, size_t size, int64_t nowUtcMs) {
     r.SavedUtcMs = nowUtcMs;
   }
   result.Place = RunPlaceAt(r, nowUtcMs);
-  // A tiers-temps run goes on to its extended end.
-  const int64_t endMs =
-      (int64_t{r.TotalSeconds} + (r.ExtraThird ? r.ExtraSeconds : 0)) * 1000;
+  // A tiers-temps run goes on to its extended end, a run of several épreuves to the last of all.
+  int64_t endMs = (int64_t{r.TotalSeconds} + (r.ExtraThird ? r.ExtraSeconds : 0)) * 1000;
+  for (const TRunRecordExam& exam : r.Exams)
+    endMs = std::max(endMs, (int64_t{exam.Seconds} + (exam.ExtraThird ? exam.ExtraSeconds : 0)) * 1000);
   if (r.TotalSeconds != 0 && Ms(result.Place.RunTime) >= endMs) {
     result.Kind = TTakeUpKind::Ended;
     result.EndUtcMs = r.StartUtcMs + r.PausedMs + endMs;

@@ -6,7 +6,7 @@
 // a run only (Run, pause, continue, the beeps switched, a screen or clock change), never on a
 // tick, so that the time of the run comes from its start and pauses, never from the last write.
 //
-// Stored as RunState, REG_BINARY, little-endian. Version 2, RunRecordSize bytes:
+// Stored as RunState, REG_BINARY, little-endian. Version 3, RunRecordSize bytes:
 //
 //   offset size  field
 //        0    4  version
@@ -38,8 +38,13 @@
 //       92    4  ExamCount          épreuves beside the run's own, up to RunRecordMaxExams
 //       96  3×48 the épreuves, unused rows zero: name (RunRecordExamNameSize bytes,
 //                                  Windows-1252, zero-padded), seconds (4), ExtraThird (1), zero (3)
+//      240   40  FirstName          the run's own épreuve's name, as the épreuves' names
+//      280  3×24 the épreuves' ends, as the run's own above: ExtraSeconds (4),
+//                                  PlannedExtraSeconds (4), AddedSeconds (4),
+//                                  AddedAfterNormalSeconds (4), PausedAfterNormalMs (8)
 //
-// A later version only appends fields: it keeps the version-2 part as version 2 writes it (bits
+// Version 2 is the first 240 bytes of version 3, with its own number.
+// A later version only appends fields: it keeps the version-3 part as version 3 writes it (bits
 // of SessionOnly for settings unknown here aside), and its length says how much follows. So a
 // longer record of a later version is read as far as it is known here.
 //
@@ -57,8 +62,9 @@
 #include <string>
 #include <vector>
 
-constexpr uint32_t RunRecordVersion = 2;
-constexpr size_t RunRecordSize = 240;
+constexpr uint32_t RunRecordVersion = 3;
+constexpr size_t RunRecordSize = 352;
+constexpr size_t RunRecordSizeV2 = 240;
 constexpr size_t RunRecordSizeV1 = 64;
 // Longer than any later version will need: a larger value is nobody's record.
 constexpr size_t RunRecordMaxSize = 4096;
@@ -81,8 +87,13 @@ constexpr std::array<const char*, 8> RunRecordSettings = {
 // One more épreuve of the run, with its own length.
 struct TRunRecordExam {
   std::string Name = {};  // Windows-1252, no control character, at most RunRecordExamNameSize
-  uint32_t Seconds = 0;
+  uint32_t Seconds = 0;  // its normal end, as the engine counts to it
   bool ExtraThird = false;
+  uint32_t ExtraSeconds = 0;
+  uint32_t PlannedExtraSeconds = 0;
+  int32_t AddedSeconds = 0;
+  int32_t AddedAfterNormalSeconds = 0;
+  int64_t PausedAfterNormalMs = 0;
 
   bool operator==(const TRunRecordExam&) const = default;
 };
@@ -109,6 +120,7 @@ struct TRunRecord {
   uint32_t PlannedExtraSeconds = 0;
   std::vector<TRunRecordExam> Exams = {};  // at most RunRecordMaxExams
   bool KeepJournal = false;
+  std::string FirstName = {};  // as an épreuve's name
 
   bool operator==(const TRunRecord&) const = default;
 };

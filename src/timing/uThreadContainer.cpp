@@ -25,6 +25,11 @@ bool IsLastTick(const TRunSettings& settings, uint32_t elapsed) {
   return settings.TotalSeconds != 0 && elapsed == RunLength(settings);
 }
 
+TExamPlan PlanOf(const TRunSettings& settings) {
+  if (settings.Papers.size() >= 2) return TExamPlan(settings.Papers, settings.WarnMinutes);
+  return TExamPlan(settings.TotalSeconds, settings.ExtraSeconds, settings.WarnMinutes);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- clocks
@@ -95,7 +100,7 @@ void TWorkerThread::Body(const TPriorityHook* hook) {
 TTimeThread::TTimeThread(TThreadGate& gate, const TRunSettings& settings)
     : TWorkerThread(gate, HighestPriority),
       FSettings(settings),
-      FPlan(settings.TotalSeconds, settings.ExtraSeconds, settings.WarnMinutes) {
+      FPlan(PlanOf(settings)) {
   BeepInterval = settings.InterBeepSeconds;
   SetElapsed(0);
   if (CountsDown(settings)) {
@@ -116,7 +121,7 @@ void TTimeThread::EnterOvertime() {
 }
 
 void TTimeThread::Replan() {
-  FPlan = TExamPlan(FSettings.TotalSeconds, FSettings.ExtraSeconds, FSettings.WarnMinutes);
+  FPlan = PlanOf(FSettings);
   Amber = FPlan.AmberAt(Elapsed);
 }
 
@@ -388,6 +393,21 @@ void TMainThread::MoveEnds(uint32_t totalSeconds, uint32_t extraSeconds) {
   FMoveEnd = true;
 }
 
+void TMainThread::MovePapers(const std::vector<TPaperEnds>& papers) {
+  std::lock_guard<TEngineMutex> guard(FGate.Lock);
+  if (papers.size() != FSettings.Papers.size() || FSettings.Papers.size() < 2) return;
+  FMovedPapers = papers;
+  FMovedTotal = 0;
+  for (const TPaperEnds& paper : papers) FMovedTotal = std::max(FMovedTotal, paper.Last());
+  FMovedExtra = 0;
+  FMoveEnd = true;
+}
+
+std::vector<TPaperEnds> TMainThread::PaperEnds() const {
+  std::lock_guard<TEngineMutex> guard(FGate.Lock);
+  return FMoveEnd && !FMovedPapers.empty() ? FMovedPapers : FSettings.Papers;
+}
+
 uint32_t TMainThread::TotalSeconds() const {
   std::lock_guard<TEngineMutex> guard(FGate.Lock);
   return FMoveEnd ? FMovedTotal : FSettings.TotalSeconds;
@@ -484,6 +504,10 @@ void TMainThread::ApplyMovedEnd() {
   if (!FMoveEnd) return;
   FMoveEnd = false;
   if (FOvertime) return;
+  if (FSettings.Papers.size() >= 2) {
+    ApplyMovedPapers();
+    return;
+  }
   const uint32_t elapsed = TimeThread->Elapsed;
   const uint32_t oldTotal = FSettings.TotalSeconds, oldExtra = FSettings.ExtraSeconds;
   // An end that has come stays where it came: past the normal end only the extended one moves,
@@ -512,6 +536,42 @@ void TMainThread::ApplyMovedEnd() {
   FMovedExtra = extra;
   TimeThread->Replan();
   TimeThread->EndReached = IsLastTick(FSettings, TimeThread->Elapsed);
+}
+
+// Each épreuve as a run's ends move; the run, which counts down to its last end of all (the
+// digits of a board are the time of day until then), follows that end.
+void TMainThread::ApplyMovedPapers() {
+  const uint32_t elapsed = TimeThread->Elapsed;
+  const uint32_t oldTotal = FSettings.TotalSeconds;
+  uint32_t last = 0;
+  for (size_t i = 0; i < FSettings.Papers.size(); ++i) {
+    TPaperEnds& paper = FSettings.Papers[i];
+    const TPaperEnds& moved = FMovedPapers[i];
+    if (elapsed >= paper.Last()) continue;
+    const bool normalCame = elapsed >= paper.TotalSeconds;
+    const uint32_t total = normalCame ? paper.TotalSeconds : std::max(moved.TotalSeconds, elapsed);
+    const uint32_t extra =
+        normalCame ? std::max(moved.ExtraSeconds, elapsed - total) : moved.ExtraSeconds;
+    paper = {total, extra};
+  }
+  FMovedPapers.clear();
+  for (const TPaperEnds& paper : FSettings.Papers) last = std::max(last, paper.Last());
+  FSettings.TotalSeconds = std::max(last, elapsed);
+  FMovedTotal = FSettings.TotalSeconds;
+  TimeThread->Replan();
+  // An end brought to now comes with this tick, as it would have on its own.
+  if (const TExamEvent now = TimeThread->LatestEventAt(elapsed);
+      TimeThread->Event.Kind == TExamEventKind::None)
+    TimeThread->Event = now;
+  if (TimeThread->Event.Kind != TExamEventKind::None) TimeThread->BeepDue = false;
+  if (TimeThread->Direction < 0) {
+    const std::array<bool, 3> changed = TimeThread->PartChanged;
+    TimeThread->ShownSeconds += FSettings.TotalSeconds - oldTotal;
+    TimeThread->SplitShown();
+    for (size_t u = 0; u < changed.size(); ++u)
+      TimeThread->PartChanged[u] = TimeThread->PartChanged[u] || changed[u];
+  }
+  TimeThread->EndReached = IsLastTick(FSettings, elapsed);
 }
 
 void TMainThread::EndRun() {

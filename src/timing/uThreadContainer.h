@@ -75,6 +75,9 @@ struct TRunSettings {
   uint32_t ExtraSeconds = 0;
   // Warnings, in minutes before each end (see TExamPlan).
   std::vector<uint32_t> WarnMinutes{};
+  // Several épreuves (two or more): each one's ends, which bring their own warnings and ends;
+  // TotalSeconds is then the last end of all and ExtraSeconds 0.
+  std::vector<TPaperEnds> Papers{};
 };
 
 // Monotonic time and interruptible waits. Every wait of the engine that is
@@ -193,6 +196,10 @@ class TTimeThread final : public TWorkerThread {
   // The run's total moved (a run to a time of day, after a clock change): its warnings and
   // normal end move with it. Only while parked.
   void Replan();
+  // The event of the plan at exactly `elapsed` seconds, if any.
+  TExamEvent LatestEventAt(uint32_t elapsed) const {
+    return elapsed == 0 ? TExamEvent{} : FPlan.LatestEvent(elapsed - 1, elapsed);
+  }
 
  protected:
   void Execute() override;
@@ -309,6 +316,11 @@ class TMainThread {
   // come stays where it came; beyond the last, nothing moves.
   void MoveEnds(uint32_t totalSeconds, uint32_t extraSeconds);
   void MoveEnd(uint32_t totalSeconds) { MoveEnds(totalSeconds, FMovedExtra); }
+  // The same for a run of several épreuves, each one's ends as MoveEnds moves a run's: the run's
+  // own end follows the last of them.
+  void MovePapers(const std::vector<TPaperEnds>& papers);
+  // Each épreuve's ends as they stand; empty for a run of one.
+  std::vector<TPaperEnds> PaperEnds() const;
   // The ends as they stand, in run time.
   uint32_t TotalSeconds() const;
   uint32_t ExtraSeconds() const;
@@ -326,6 +338,7 @@ class TMainThread {
   bool CatchUp(std::unique_lock<TEngineMutex>& lock, uint32_t ticks);
   bool PlaceRun(std::unique_lock<TEngineMutex>& lock);
   void ApplyMovedEnd();
+  void ApplyMovedPapers();
   void EndRun();
   void Shutdown() noexcept;
 
@@ -366,6 +379,7 @@ class TMainThread {
   bool FMoveEnd = false;      // MoveEnds: the ends wait for the next tick
   uint32_t FMovedTotal = 0;
   uint32_t FMovedExtra = 0;   // also what MoveEnd keeps
+  std::vector<TPaperEnds> FMovedPapers;
   TEngineCondition FEnded;  // WaitFor's callers wait on this
 
   std::thread FThread;

@@ -26,7 +26,15 @@ constexpr int64_t Now = 1'796'000'000'000;  // UTC ms, December 2026
 TRunRecord Running() {
   return {1200, 30, Now - 330'000, 30'000, 0, Now - 1'000, 645, 400, 7, 1, true, false, true, true,
           0x41, 10'000, -90, 60, 380,
-          {{"Oral", 600, true}, {"Écrit de 40 caractères, tout juste !!!!!"}}};
+          {{"Oral", 600, true, 240, 200, 40, -10, 5'000}, {"Écrit de 40 caractères, tout juste !!!!!"}},
+          true, "Anglais"};
+}
+
+// As the second version wrote it: the first part of the third, without the épreuves' ends.
+TBytes AsVersion2(const TBytes& v3) {
+  TBytes v2(v3.begin(), v3.begin() + RunRecordSizeV2);
+  v2[0] = 2, v2[4] = uint8_t(RunRecordSizeV2), v2[5] = 0;
+  return v2;
 }
 
 template <class T>
@@ -118,6 +126,14 @@ TEST(RunRecord, EachFieldIsReadUpToItsLimitAndNotPast) {
       {"the other version", Both, nullptr, nullptr, [](TBytes& b) { b[0] = 3 - b[0]; }},
       {"length", V2, nullptr, nullptr, at(4, 0)},
       {"version 2, longer", V2, nullptr, nullptr, [](TBytes& b) { b.resize(248), b[4] = 248; }},
+      {"an épreuve's time added", V2,
+       [](R& r) { r.Exams[0].AddedAfterNormalSeconds = -86'400; },
+       [](R& r) { r.Exams[0].AddedSeconds = 86'401; }},
+      {"an épreuve's pauses after its normal end", V2,
+       [](R& r) { r.Exams[0].PausedAfterNormalMs = 30'000; },
+       [](R& r) { r.Exams[0].PausedAfterNormalMs = 30'001; }},
+      {"the first name", V2, nullptr, [](R& r) { r.FirstName = "A\nB"; }},
+      {"an unused row's ends", V2, nullptr, nullptr, at(280 + 2 * 24 + 3, 1)},
   };
   for (const auto& row : rows)
     for (bool v1 : {false, true}) {
@@ -149,12 +165,17 @@ TEST(RunRecord, ReadBackAsWritten) {
     TRunRecord v1 = r;
     v1.PausedAfterNormalMs = 0, v1.AddedSeconds = 0, v1.Exams.clear();
     v1.AddedAfterNormalSeconds = 0, v1.PlannedExtraSeconds = 0, v1.KeepJournal = false;
+    v1.FirstName.clear();
     EXPECT_EQ(Assess(AsVersion1(Bytes(r))).Record, v1);
+    TRunRecord v2 = r;
+    v2.FirstName.clear();
+    for (TRunRecordExam& exam : v2.Exams) exam = {exam.Name, exam.Seconds, exam.ExtraThird};
+    EXPECT_EQ(Assess(AsVersion2(Bytes(r))).Record, v2);
   }
   auto later = [&](size_t size) {
     TBytes b = Bytes(toTimeOfDay);
     b.resize(size, 0xEE);
-    b[0] = 3, b[4] = uint8_t(size), b[5] = uint8_t(size >> 8);
+    b[0] = 4, b[4] = uint8_t(size), b[5] = uint8_t(size >> 8);
     b[68 + 3] = 0x80;  // a setting of its own
     return b;
   };
