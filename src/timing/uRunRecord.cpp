@@ -163,7 +163,7 @@ bool Unpack(const uint8_t* in, size_t size, TRunRecord& r) {
   if (size < 4) return false;
   const uint32_t version = Get<uint32_t>(in, 0);
   if (version == 1) return size == RunRecordSizeV1 && UnpackV1(in, r);
-  return version >= 2 && size >= RunRecordSize && size <= RunRecordMaxSize &&
+  return version >= 2 && size >= RunRecordSizeV2 && size <= RunRecordMaxSize &&
          UnpackV2(in, size, r);
 }
 
