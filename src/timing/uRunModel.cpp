@@ -2,6 +2,7 @@
 #include "timing/uRunModel.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <utility>
 
 #include "timing/uEndTime.h"
@@ -36,56 +37,118 @@ void TRunModel::Choose(const TRunChoice &choice) {
   *this = TRunModel{};
   choice_ = choice;
   if (choice_.EndMinute >= MinutesPerDay) choice_.EndMinute = -1;
+  // A run without an end cannot end before the épreuves beside it.
+  if (!ToTimeOfDay() && choice_.TotalSeconds == 0) choice_.Others.clear();
+  if (choice_.Others.size() > MaxPapers - 1) choice_.Others.resize(MaxPapers - 1);
 }
 
-TRunEnds TRunModel::Ends(const TWallNow &now) const {
-  if (fixed_) return engineEnds_;
+std::string TRunModel::PaperNameOf(size_t paper) const {
+  return PaperName(paper == 0 ? choice_.FirstName : choice_.Others.at(paper - 1).Name, paper);
+}
+
+std::vector<TPaperEnds> TRunModel::PlannedEnds(const TWallNow &now) const {
+  std::vector<TPaperEnds> ends;
+  if (fixed_) {
+    for (const TRow &row : rows_) ends.push_back(row.Ends);
+    return ends;
+  }
   const uint32_t total = ToTimeOfDay() ? RunUntilEnd(choice_.EndMinute, now.LocalMs).Seconds
                                        : choice_.TotalSeconds;
-  return {total, ExtraFor(choice_, total)};
+  ends.push_back({total, ExtraFor(choice_, total)});
+  for (const TExamPaper &paper : choice_.Others)
+    ends.push_back({paper.Seconds, paper.ExtraThird ? ExtraThirdSeconds(paper.Seconds, false) : 0});
+  return ends;
 }
 
-TRunTimes TRunModel::Times(const TWallNow &now) const {
+TRunEnds TRunModel::RunEndsOf(const std::vector<TPaperEnds> &papers) const {
+  if (papers.size() < 2) return papers.empty() ? TRunEnds{} : TRunEnds{papers[0].TotalSeconds, papers[0].ExtraSeconds};
+  TRunEnds ends{0, 0, papers};
+  // A run to a time of day whose end has passed has none, and no épreuve.
+  if (papers[0].TotalSeconds == 0) return {};
+  for (const TPaperEnds &paper : papers) ends.TotalSeconds = std::max(ends.TotalSeconds, paper.Last());
+  return ends;
+}
+
+TRunEnds TRunModel::Ends(const TWallNow &now) const { return RunEndsOf(PlannedEnds(now)); }
+
+std::vector<TPaperEnds> TRunModel::EngineEnds(const TMainThread &engine) const {
+  std::vector<TPaperEnds> ends;
+  for (const TRow &row : rows_) ends.push_back(row.Ends);
+  if (ends.size() >= 2) {
+    if (std::vector<TPaperEnds> counted = engine.PaperEnds(); counted.size() == ends.size())
+      ends = counted;
+  } else if (!ends.empty() && engine.TotalSeconds() != 0) {
+    ends[0] = {engine.TotalSeconds(), engine.ExtraSeconds()};
+  }
+  return ends;
+}
+
+void TRunModel::TellEngine(TMainThread &engine) const {
+  if (rows_.size() >= 2) {
+    std::vector<TPaperEnds> ends;
+    for (const TRow &row : rows_) ends.push_back(row.Ends);
+    engine.MovePapers(ends);
+  } else {
+    engine.MoveEnds(rows_[0].Ends.TotalSeconds, rows_[0].Ends.ExtraSeconds);
+  }
+}
+
+TRunTimes TRunModel::Times(const TWallNow &now, size_t paper) const {
   TRunTimes t;
   if (!fixed_) {
-    const TRunEnds ends = Ends(now);
-    t.HasEnd = ToTimeOfDay() || ends.TotalSeconds != 0;
-    t.NormalEndMs = ToTimeOfDay() ? MinuteAtOrAfter(choice_.EndMinute, now.LocalMs)
-                                  : now.LocalMs + int64_t{ends.TotalSeconds} * 1000;
-    t.HasExtended = ends.ExtraSeconds != 0;
-    t.ExtendedEndMs = t.NormalEndMs + int64_t{ends.ExtraSeconds} * 1000;
+    const std::vector<TPaperEnds> ends = PlannedEnds(now);
+    if (paper >= ends.size()) return t;
+    const TPaperEnds &e = ends[paper];
+    const bool atMinute = paper == 0 && ToTimeOfDay();
+    t.HasEnd = atMinute || e.TotalSeconds != 0;
+    t.NormalEndMs = atMinute ? MinuteAtOrAfter(choice_.EndMinute, now.LocalMs)
+                             : now.LocalMs + int64_t{e.TotalSeconds} * 1000;
+    t.HasExtended = e.ExtraSeconds != 0;
+    t.ExtendedEndMs = t.NormalEndMs + int64_t{e.ExtraSeconds} * 1000;
     return t;
   }
+  if (paper >= rows_.size()) return t;
+  const TRow &row = rows_[paper];
   t.Started = true;
   t.StartMs = startLocal_ + leadMs_;
-  t.AddedSeconds = AddedSeconds();
-  t.HasEnd = total_ != 0;
+  t.AddedSeconds = row.AddedBefore + row.AddedAfter;
+  t.HasEnd = row.Total != 0;
   if (!t.HasEnd) return t;
-  const int64_t after = PausedAfterNormalEndMs(now.UtcMs);
+  const int64_t after = PausedAfterNormalEndMs(now.UtcMs, paper);
   const int64_t before = PausedMsAt(now.UtcMs) - after;
   // A duration's ends follow its start; a time of day's stay on the minute chosen.
-  const int64_t normal = (ToTimeOfDay() ? MinuteAtOrAfter(choice_.EndMinute, startLocal_)
-                                        : startLocal_ + int64_t{total_} * 1000) +
-                         int64_t{addedBefore_} * 1000 + before;
-  t.NormalEndMs = normalEndFrozen_ ? normalEndLocal_ : normal;
-  t.HasExtended = extra_ != 0;
-  t.ExtendedEndMs = normal + (int64_t{extra_} + addedAfter_) * 1000 + after;
+  const int64_t normal = (paper == 0 && ToTimeOfDay() ? MinuteAtOrAfter(choice_.EndMinute, startLocal_)
+                                                      : startLocal_ + int64_t{row.Total} * 1000) +
+                         int64_t{row.AddedBefore} * 1000 + before;
+  t.NormalEndMs = row.NormalFrozen ? row.NormalLocal : normal;
+  t.HasExtended = row.Extra != 0;
+  t.ExtendedEndMs = normal + (int64_t{row.Extra} + row.AddedAfter) * 1000 + after;
+  if (row.LastFrozen) (t.HasExtended ? t.ExtendedEndMs : t.NormalEndMs) = row.LastLocal;
   return t;
+}
+
+std::vector<TRunTimes> TRunModel::PaperTimes(const TWallNow &now) const {
+  std::vector<TRunTimes> times;
+  for (size_t i = 0; i < Papers(); ++i) times.push_back(Times(now, i));
+  return times;
 }
 
 bool TRunModel::Fix(const TWallNow &now) {
   if (fixed_) return true;
-  uint32_t total = choice_.TotalSeconds;
+  const std::vector<TPaperEnds> planned = PlannedEnds(now);
   leadMs_ = 0;
   if (ToTimeOfDay()) {
     const TRunToEnd run = RunUntilEnd(choice_.EndMinute, now.LocalMs);
     if (run.Seconds == 0) return false;
-    total = run.Seconds;
     leadMs_ = run.Lead.count();
   }
-  total_ = total;
-  extra_ = ExtraFor(choice_, total);
-  engineEnds_ = {total_, extra_};
+  rows_.clear();
+  for (const TPaperEnds &ends : planned) {
+    TRow &row = rows_.emplace_back();
+    row.Total = ends.TotalSeconds;
+    row.Extra = ends.ExtraSeconds;
+    row.Ends = ends;
+  }
   fixed_ = true;
   return true;
 }
@@ -104,14 +167,17 @@ void TRunModel::Start(TMainThread &engine, const TWallNow &now) {
   if (!paused_) return;
   const int64_t pause = std::max<int64_t>(0, now.UtcMs - pausedSinceUtc_);
   pausedMs_ += pause;
-  if (pauseAfterNormal_) pausedAfterNormalMs_ += pause;
+  for (TRow &row : rows_)
+    if (row.PauseAfterNormal) row.PausedAfterNormalMs += pause;
   paused_ = false;
   engine.Resume();
 }
 
 void TRunModel::Pause(TMainThread &engine, const TWallNow &now) {
   if (!begun_ || paused_) return;
-  pauseAfterNormal_ = total_ != 0 && RunMsAt(now.UtcMs) >= int64_t{engineEnds_.TotalSeconds} * 1000;
+  for (TRow &row : rows_)
+    row.PauseAfterNormal =
+        row.Total != 0 && RunMsAt(now.UtcMs) >= int64_t{row.Ends.TotalSeconds} * 1000;
   paused_ = true;
   pausedSinceUtc_ = now.UtcMs;
   engine.Suspend();
@@ -126,7 +192,8 @@ void TRunModel::TakeUp(const TRunRecord &record, TMainThread &engine, const TWal
 
 uint32_t TRunModel::DigitsAt(std::chrono::nanoseconds runTime, bool countsDown) const {
   const auto elapsed = uint32_t(std::max<int64_t>(0, Ms(runTime)) / 1000);
-  const TRunEnds ends = engineEnds_;
+  // Before Run nothing is counted to.
+  const TRunEnds ends = fixed_ ? RunEndsOf(PlannedEnds({})) : TRunEnds{};
   if (!countsDown || ends.TotalSeconds == 0) return elapsed;
   const uint32_t end = ends.ExtraSeconds != 0 && elapsed < ends.TotalSeconds
                            ? ends.TotalSeconds
@@ -134,37 +201,64 @@ uint32_t TRunModel::DigitsAt(std::chrono::nanoseconds runTime, bool countsDown) 
   return elapsed < end ? end - elapsed : 0;
 }
 
+namespace {
+// An épreuve's told ends from what the record kept of where the engine counted to: a first
+// version's record knew only the extended time as the engine counted it.
+void PlaceRow(uint32_t seconds, bool extraThird, uint32_t extraSeconds, uint32_t plannedExtra,
+              int addedBefore, int addedAfter, uint32_t &total, uint32_t &extra) {
+  total = seconds == 0 ? 0 : uint32_t(std::max<int64_t>(1, int64_t{seconds} - addedBefore));
+  extra = !extraThird ? 0
+          : plannedExtra != 0 ? plannedExtra
+                              : uint32_t(std::max<int64_t>(0, int64_t{extraSeconds} - addedAfter));
+}
+}  // namespace
+
 void TRunModel::Place(const TRunRecord &record, const TWallNow &now) {
-  Choose({record.TotalSeconds, record.EndMinute, record.ExtraThird});
+  TRunChoice choice{record.TotalSeconds, record.EndMinute, record.ExtraThird, record.FirstName, {}};
+  for (const TRunRecordExam &exam : record.Exams)
+    choice.Others.push_back(
+        {exam.Name, uint32_t(std::max<int64_t>(1, int64_t{exam.Seconds} - exam.AddedSeconds)),
+         exam.ExtraThird});
+  Choose(choice);
   fixed_ = begun_ = true;
-  engineEnds_ = {record.TotalSeconds, record.ExtraThird ? record.ExtraSeconds : 0};
-  addedBefore_ = record.AddedSeconds;
-  addedAfter_ = record.AddedAfterNormalSeconds;
-  total_ = uint32_t(std::max<int64_t>(1, int64_t{record.TotalSeconds} - addedBefore_));
-  // A first version's record knew only the extended time as the engine counted it.
-  extra_ = !record.ExtraThird ? 0
-           : record.PlannedExtraSeconds != 0
-               ? record.PlannedExtraSeconds
-               : uint32_t(std::max<int64_t>(0, int64_t{record.ExtraSeconds} - addedAfter_));
-  if (record.TotalSeconds == 0) total_ = 0;
-  pausedAfterNormalMs_ = record.PausedAfterNormalMs;
+  rows_.assign(Papers(), {});
+  TRow &own = rows_[0];
+  own.Ends = {record.TotalSeconds, record.ExtraThird ? record.ExtraSeconds : 0};
+  own.AddedBefore = record.AddedSeconds;
+  own.AddedAfter = record.AddedAfterNormalSeconds;
+  PlaceRow(record.TotalSeconds, record.ExtraThird, record.ExtraSeconds, record.PlannedExtraSeconds,
+           own.AddedBefore, own.AddedAfter, own.Total, own.Extra);
+  own.PausedAfterNormalMs = record.PausedAfterNormalMs;
+  for (size_t i = 1; i < rows_.size(); ++i) {
+    const TRunRecordExam &exam = record.Exams[i - 1];
+    TRow &row = rows_[i];
+    row.Ends = {exam.Seconds, exam.ExtraThird ? exam.ExtraSeconds : 0};
+    row.AddedBefore = exam.AddedSeconds;
+    row.AddedAfter = exam.AddedAfterNormalSeconds;
+    PlaceRow(exam.Seconds, exam.ExtraThird, exam.ExtraSeconds, exam.PlannedExtraSeconds,
+             row.AddedBefore, row.AddedAfter, row.Total, row.Extra);
+    row.PausedAfterNormalMs = exam.PausedAfterNormalMs;
+  }
   startUtc_ = record.StartUtcMs;
   startLocal_ = now.LocalMs - (now.UtcMs - record.StartUtcMs);
   pausedMs_ = record.PausedMs;
   paused_ = record.Paused;
   pausedSinceUtc_ = record.PausedSinceUtcMs;
-  pauseAfterNormal_ = paused_ && engineEnds_.TotalSeconds != 0 &&
-                      pausedSinceUtc_ - startUtc_ - pausedMs_ >=
-                          int64_t{engineEnds_.TotalSeconds} * 1000;
+  for (TRow &row : rows_)
+    row.PauseAfterNormal = paused_ && row.Ends.TotalSeconds != 0 &&
+                           pausedSinceUtc_ - startUtc_ - pausedMs_ >=
+                               int64_t{row.Ends.TotalSeconds} * 1000;
 }
 
 int64_t TRunModel::PausedMsAt(int64_t utcMs) const {
   return pausedMs_ + (paused_ ? std::max<int64_t>(0, utcMs - pausedSinceUtc_) : 0);
 }
 
-int64_t TRunModel::PausedAfterNormalEndMs(int64_t utcMs) const {
-  return pausedAfterNormalMs_ +
-         (paused_ && pauseAfterNormal_ ? std::max<int64_t>(0, utcMs - pausedSinceUtc_) : 0);
+int64_t TRunModel::PausedAfterNormalEndMs(int64_t utcMs, size_t paper) const {
+  if (paper >= rows_.size()) return 0;
+  const TRow &row = rows_[paper];
+  return row.PausedAfterNormalMs +
+         (paused_ && row.PauseAfterNormal ? std::max<int64_t>(0, utcMs - pausedSinceUtc_) : 0);
 }
 
 int64_t TRunModel::RunMsAt(int64_t utcMs) const {
@@ -183,14 +277,24 @@ TRunPlace TRunModel::PlaceAt(int64_t utcMs) const {
 }
 
 void TRunModel::FillRecord(TRunRecord &record, int64_t utcMs) const {
-  record.TotalSeconds = engineEnds_.TotalSeconds;
-  record.ExtraSeconds = engineEnds_.ExtraSeconds;
+  const TRow own = rows_.empty() ? TRow{} : rows_[0];
+  record.TotalSeconds = own.Ends.TotalSeconds;
+  record.ExtraSeconds = own.Ends.ExtraSeconds;
   record.EndMinute = choice_.EndMinute;
   record.ExtraThird = choice_.ExtraThird;
-  record.PausedAfterNormalMs = pausedAfterNormalMs_;
-  record.AddedSeconds = addedBefore_;
-  record.AddedAfterNormalSeconds = addedAfter_;
-  record.PlannedExtraSeconds = extra_;
+  record.PausedAfterNormalMs = own.PausedAfterNormalMs;
+  record.AddedSeconds = own.AddedBefore;
+  record.AddedAfterNormalSeconds = own.AddedAfter;
+  record.PlannedExtraSeconds = own.Extra;
+  record.FirstName = choice_.FirstName;
+  record.Exams.clear();
+  for (size_t i = 1; i < rows_.size(); ++i) {
+    const TRow &row = rows_[i];
+    const TExamPaper &paper = choice_.Others[i - 1];
+    record.Exams.push_back({paper.Name, row.Ends.TotalSeconds, paper.ExtraThird,
+                            row.Ends.ExtraSeconds, row.Extra, row.AddedBefore, row.AddedAfter,
+                            row.PausedAfterNormalMs});
+  }
   PlaceRunRecord(record, PlaceAt(utcMs), utcMs);
 }
 
@@ -201,18 +305,25 @@ uint32_t TRunModel::RunSecondsTo(int64_t endLocalMs, const TWallNow &now, int64_
 
 int64_t TRunModel::ClockChanged(TMainThread &engine, const TWallNow &now) {
   // Asleep, the clocks' difference is the sleep, which the wake brings in.
-  if (!begun_ || asleep_) return 0;
+  if (!begun_ || asleep_ || rows_.empty()) return 0;
   const TRunPlace place = engine.Place();
   const int64_t runMs = Ms(place.RunTime);
-  const TRunEnds ends = engine.TotalSeconds() != 0
-                            ? TRunEnds{engine.TotalSeconds(), engine.ExtraSeconds()}
-                            : engineEnds_;
-  const int64_t lastMs = (int64_t{ends.TotalSeconds} + ends.ExtraSeconds) * 1000;
-  if (ends.TotalSeconds != 0 && runMs >= lastMs) return 0;  // nothing moves once the last end came
-  const bool normalCame = ends.TotalSeconds != 0 && runMs >= int64_t{ends.TotalSeconds} * 1000;
-  if (normalCame && !normalEndFrozen_) {
-    normalEndLocal_ = Times(now).NormalEndMs;
-    normalEndFrozen_ = true;
+  std::vector<TPaperEnds> ends = EngineEnds(engine);
+  const bool hasEnd = ends[0].TotalSeconds != 0;
+  int64_t lastMs = 0;
+  for (const TPaperEnds &e : ends) lastMs = std::max<int64_t>(lastMs, int64_t{e.Last()} * 1000);
+  if (hasEnd && runMs >= lastMs) return 0;  // nothing moves once the last end came
+  // Each end that has come stays where it came.
+  for (size_t i = 0; i < rows_.size() && hasEnd; ++i) {
+    TRow &row = rows_[i];
+    const bool normalCame = runMs >= int64_t{ends[i].TotalSeconds} * 1000;
+    const bool lastCame = runMs >= int64_t{ends[i].Last()} * 1000;
+    if ((normalCame && !row.NormalFrozen) || (lastCame && !row.LastFrozen)) {
+      const TRunTimes times = Times(now, i);
+      if (normalCame && !row.NormalFrozen) row.NormalFrozen = true, row.NormalLocal = times.NormalEndMs;
+      if (lastCame && !row.LastFrozen)
+        row.LastFrozen = true, row.LastLocal = times.HasExtended ? times.ExtendedEndMs : times.NormalEndMs;
+    }
   }
   // The engine's monotonic clock is right about the time since the start: the wall clock's
   // reckoning of it is placed again from there, on both clocks.
@@ -223,23 +334,28 @@ int64_t TRunModel::ClockChanged(TMainThread &engine, const TWallNow &now) {
   const int64_t oldLocal = startLocal_;
   startLocal_ = Nearest(now.LocalMs - sinceStart, startLocal_);
   const int64_t step = startLocal_ - oldLocal;
-  if (!ToTimeOfDay() || ends.TotalSeconds == 0) return step;
+  if (!ToTimeOfDay() || !hasEnd) return step;
 
-  // A run to a time of day: the end still to come stays where the wall clock reads it.
+  // A run to a time of day: the end still to come stays where the wall clock reads it. The
+  // épreuves beside it keep their lengths.
+  TRow &own = rows_[0];
+  const TPaperEnds was = ends[0];
+  if (runMs >= int64_t{was.Last()} * 1000) return step;
   const int64_t after = PausedAfterNormalEndMs(now.UtcMs);
   const int64_t before = PausedMsAt(now.UtcMs) - after;
-  const int64_t endMinuteMs = int64_t{choice_.EndMinute} * 60'000 + int64_t{addedBefore_} * 1000;
-  TRunEnds moved = ends;
-  if (!normalCame) {
+  const int64_t endMinuteMs = int64_t{choice_.EndMinute} * 60'000 + int64_t{own.AddedBefore} * 1000;
+  TPaperEnds moved = was;
+  if (runMs < int64_t{was.TotalSeconds} * 1000) {
     moved.TotalSeconds = RunSecondsTo(endMinuteMs + before, now, runMs);
-  } else if (ends.ExtraSeconds != 0) {
+  } else if (was.ExtraSeconds != 0) {
     const uint32_t last = RunSecondsTo(
-        endMinuteMs + (int64_t{extra_} + addedAfter_) * 1000 + before + after, now, runMs);
-    moved.ExtraSeconds = last > ends.TotalSeconds ? last - ends.TotalSeconds : 1;
+        endMinuteMs + (int64_t{own.Extra} + own.AddedAfter) * 1000 + before + after, now, runMs);
+    moved.ExtraSeconds = last > was.TotalSeconds ? last - was.TotalSeconds : 1;
   }
-  if (moved.TotalSeconds != ends.TotalSeconds || moved.ExtraSeconds != ends.ExtraSeconds) {
-    engine.MoveEnds(moved.TotalSeconds, moved.ExtraSeconds);
-    engineEnds_ = moved;
+  if (moved != was) {
+    for (size_t i = 0; i < rows_.size(); ++i) rows_[i].Ends = ends[i];
+    own.Ends = moved;
+    TellEngine(engine);
   }
   return step;
 }
@@ -253,45 +369,60 @@ int64_t TRunModel::Woke(TMainThread &engine, const TWallNow &now) {
 }
 
 bool TRunModel::HasEndToCome(const TMainThread &engine) const {
-  const TRunEnds ends = engineEnds_;
-  return begun_ && ends.TotalSeconds != 0 &&
-         Ms(engine.Place().RunTime) < (int64_t{ends.TotalSeconds} + ends.ExtraSeconds) * 1000;
+  if (!begun_ || rows_.empty() || rows_[0].Ends.TotalSeconds == 0) return false;
+  const int64_t runMs = Ms(engine.Place().RunTime);
+  for (const TRow &row : rows_)
+    if (runMs < int64_t{row.Ends.Last()} * 1000) return true;
+  return false;
 }
 
 TRunEnds TRunModel::EndsAfterAdding(const TMainThread &engine, int seconds) const {
-  const TRunEnds ends = engineEnds_;
-  if (!HasEndToCome(engine)) return ends;
+  std::vector<TPaperEnds> papers;
+  for (const TRow &row : rows_) papers.push_back(row.Ends);
+  if (!HasEndToCome(engine)) return RunEndsOf(papers);
   // No end before the next tick: one brought to now comes with it.
   const int64_t earliest = Ms(engine.Place().RunTime) / 1000 + 1;
-  const int64_t total = ends.TotalSeconds, last = total + ends.ExtraSeconds;
-  TRunEnds moved = ends;
-  if (earliest <= total) {
-    const int64_t newTotal = std::max(total + seconds, earliest);
-    moved.TotalSeconds = uint32_t(newTotal);
-    moved.ExtraSeconds = uint32_t(std::max<int64_t>(0, last + seconds - newTotal));
-  } else {
-    moved.ExtraSeconds = uint32_t(std::max(last + seconds, earliest) - total);
+  for (TPaperEnds &ends : papers) {
+    const int64_t total = ends.TotalSeconds, last = total + ends.ExtraSeconds;
+    if (earliest > last) continue;  // this épreuve is over
+    if (earliest <= total) {
+      const int64_t newTotal = std::max(total + seconds, earliest);
+      ends.TotalSeconds = uint32_t(newTotal);
+      ends.ExtraSeconds = uint32_t(std::max<int64_t>(0, last + seconds - newTotal));
+    } else {
+      ends.ExtraSeconds = uint32_t(std::max(last + seconds, earliest) - total);
+    }
   }
-  return moved;
+  return RunEndsOf(papers);
 }
 
 TRunTimes TRunModel::TimesAfterAdding(const TMainThread &engine, int seconds,
                                       const TWallNow &now) const {
   TRunModel after = *this;
-  const TRunEnds moved = EndsAfterAdding(engine, seconds);
-  after.Moved(moved);
+  after.Moved(EndsAfterAdding(engine, seconds));
   return after.Times(now);
 }
 
-void TRunModel::AddTime(TMainThread &engine, int seconds, const TWallNow &) {
-  if (!HasEndToCome(engine) || seconds == 0) return;
-  const TRunEnds moved = EndsAfterAdding(engine, seconds);
-  Moved(moved);
-  engine.MoveEnds(moved.TotalSeconds, moved.ExtraSeconds);
+int TRunModel::AddTime(TMainThread &engine, int seconds, const TWallNow &) {
+  if (!HasEndToCome(engine) || seconds == 0) return 0;
+  const std::vector<TRow> before = rows_;
+  Moved(EndsAfterAdding(engine, seconds));
+  TellEngine(engine);
+  int moved = 0;
+  for (size_t i = 0; i < rows_.size(); ++i) {
+    const int by = int(int64_t{rows_[i].Ends.Last()} - before[i].Ends.Last());
+    if (std::abs(by) > std::abs(moved)) moved = by;
+  }
+  return moved;
 }
 
 void TRunModel::Moved(const TRunEnds &moved) {
-  addedBefore_ += int(int64_t{moved.TotalSeconds} - engineEnds_.TotalSeconds);
-  addedAfter_ += int(int64_t{moved.ExtraSeconds} - engineEnds_.ExtraSeconds);
-  engineEnds_ = moved;
+  std::vector<TPaperEnds> papers = moved.Papers;
+  if (papers.empty()) papers.push_back({moved.TotalSeconds, moved.ExtraSeconds});
+  for (size_t i = 0; i < rows_.size() && i < papers.size(); ++i) {
+    TRow &row = rows_[i];
+    row.AddedBefore += int(int64_t{papers[i].TotalSeconds} - row.Ends.TotalSeconds);
+    row.AddedAfter += int(int64_t{papers[i].ExtraSeconds} - row.Ends.ExtraSeconds);
+    row.Ends = papers[i];
+  }
 }

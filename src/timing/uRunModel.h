@@ -9,7 +9,10 @@
 
 #include <chrono>
 #include <cstdint>
+#include <string>
+#include <vector>
 
+#include "timing/uExamPaper.h"
 #include "timing/uRunRecord.h"
 #include "timing/uThreadContainer.h"
 
@@ -24,6 +27,10 @@ struct TRunChoice {
   uint32_t TotalSeconds = 0;  // a duration; 0: open-ended
   int EndMinute = -1;         // a run to this minute of the day instead
   bool ExtraThird = false;    // tiers-temps
+  // With épreuves beside it (up to MaxPapers - 1), the run's own is the first of several, all
+  // started together; a run without an end has none beside it.
+  std::string FirstName = {};
+  std::vector<TExamPaper> Others = {};
 };
 
 
@@ -45,6 +52,11 @@ public:
   void Choose(const TRunChoice &choice);
   const TRunChoice &Choice() const { return choice_; }
   bool ToTimeOfDay() const { return choice_.EndMinute >= 0; }
+  // Several épreuves: the room's board. They are counted in row order, the run's own first.
+  bool Board() const { return !choice_.Others.empty(); }
+  size_t Papers() const { return 1 + choice_.Others.size(); }
+  // An épreuve's name as the room reads it.
+  std::string PaperNameOf(size_t paper) const;
   // From Run (or a take-up) to the end of the run.
   bool Started() const { return fixed_; }
   bool Paused() const { return paused_; }
@@ -52,8 +64,10 @@ public:
   // In run time: fixed at Run, moved since only by this model; before Run, those of a run
   // started at `now` (a run to a time of day whose end has passed has none).
   TRunEnds Ends(const TWallNow &now) const;
-  // On the wall clock: as they stand at `now`, pauses included.
-  TRunTimes Times(const TWallNow &now) const;
+  // On the wall clock: as they stand at `now`, pauses included; of one épreuve of several.
+  TRunTimes Times(const TWallNow &now, size_t paper = 0) const;
+  // Every épreuve's, in row order.
+  std::vector<TRunTimes> PaperTimes(const TWallNow &now) const;
 
   // Run pressed: the ends are fixed from the wall clock. False when the chosen end has passed,
   // and nothing changes.
@@ -72,7 +86,7 @@ public:
 
   // The wall clock was set, or its time zone changed: a time-of-day end stays on the wall clock,
   // a duration keeps its length; once the normal end has come only the extended end may move,
-  // and once the last end has come nothing does.
+  // and once the last end has come nothing does (of each épreuve).
   // Returns the step of the wall clock, in milliseconds (0 when nothing was placed again).
   int64_t ClockChanged(TMainThread &engine, const TWallNow &now);
   // The computer goes to sleep: what the clocks say until it wakes is the sleep's, not a set.
@@ -86,24 +100,48 @@ public:
 
   // Time given back after an incident (taken back when negative), from now on: every end still to
   // come moves by it, the warnings with them; an end that has come stays come, and none is
-  // brought before now (the run then ends as its end would).
-  void AddTime(TMainThread &engine, int seconds, const TWallNow &now);
+  // brought before now (the run then ends as its end would). Returns how far the ends moved
+  // (the farthest of the épreuves'), 0 when none did.
+  int AddTime(TMainThread &engine, int seconds, const TWallNow &now);
   // What the ends would be after it, for the dialog that proposes it.
   TRunTimes TimesAfterAdding(const TMainThread &engine, int seconds, const TWallNow &now) const;
   TRunEnds EndsAfterAdding(const TMainThread &engine, int seconds) const;
-  // The time added so far, as it moved the ends (net of what could not be taken back).
-  int AddedSeconds() const { return addedBefore_ + addedAfter_; }
+  // The time added so far to the run's own épreuve, as it moved its ends (net of what could not
+  // be taken back).
+  int AddedSeconds() const { return rows_.empty() ? 0 : rows_[0].AddedBefore + rows_[0].AddedAfter; }
   // Whether an end is still to come, that time added would move.
   bool HasEndToCome(const TMainThread &engine) const;
 
   // Where the run stands at `utcMs` by the wall clock.
   TRunPlace PlaceAt(int64_t utcMs) const;
-  // Pauses so far taken once the normal end had come, which moved the extended end only.
-  int64_t PausedAfterNormalEndMs(int64_t utcMs) const;
+  // Pauses so far taken once an épreuve's normal end had come, which moved its extended end only.
+  int64_t PausedAfterNormalEndMs(int64_t utcMs, size_t paper = 0) const;
   // The record's run fields (the settings' are the caller's).
   void FillRecord(TRunRecord &record, int64_t utcMs) const;
 
 private:
+  // One épreuve's ends: what the room was told at Run (Total, Extra), where the engine now counts
+  // to (a clock set moves a run to a time of day there, not what it was told), and what moved
+  // them since.
+  struct TRow {
+    uint32_t Total = 0, Extra = 0;
+    TPaperEnds Ends;
+    // Time added while the normal end was to come (moving both ends), and after it.
+    int AddedBefore = 0, AddedAfter = 0;
+    int64_t PausedAfterNormalMs = 0;  // pauses ended, begun once the normal end had come
+    bool PauseAfterNormal = false;    // the pause under way began after it
+    // An end that has come stays where it came, whatever the clock does afterwards.
+    bool NormalFrozen = false, LastFrozen = false;
+    int64_t NormalLocal = 0, LastLocal = 0;
+  };
+
+  // The épreuves' ends of a run started at `now`, or as fixed.
+  std::vector<TPaperEnds> PlannedEnds(const TWallNow &now) const;
+  // A run's ends from its épreuves'.
+  TRunEnds RunEndsOf(const std::vector<TPaperEnds> &papers) const;
+  // Where the engine counts each épreuve to now (a move it was told of included).
+  std::vector<TPaperEnds> EngineEnds(const TMainThread &engine) const;
+  void TellEngine(TMainThread &engine) const;
   int64_t RunMsAt(int64_t utcMs) const;
   // The engine's ends moved by added time: the model's account of it follows.
   void Moved(const TRunEnds &moved);
@@ -114,23 +152,13 @@ private:
   TRunChoice choice_;
   bool fixed_ = false;  // the ends are fixed (Run pressed, or taken up)
   bool begun_ = false;  // the engine was started
-  // In run time: what the room was told at Run (extra_), and where the engine now counts to
-  // (a clock set moves a run to a time of day there, not what it was told).
-  uint32_t total_ = 0, extra_ = 0;
-  TRunEnds engineEnds_;
+  std::vector<TRow> rows_;  // from Run on: the run's own épreuve, then the others
   int64_t leadMs_ = 0;      // how far into its first second the run started
   int64_t startUtc_ = 0;    // when it stood at 0 of run time
   int64_t startLocal_ = 0;  // the same on the local clock
   int64_t pausedMs_ = 0;    // pauses ended
-  int64_t pausedAfterNormalMs_ = 0;  // of which begun once the normal end had come
   bool paused_ = false;
   int64_t pausedSinceUtc_ = 0;
-  bool pauseAfterNormal_ = false;
   bool asleep_ = false;
   int64_t asleepAtUtc_ = 0;
-  // Time added while the normal end was to come (moving both ends), and after it.
-  int addedBefore_ = 0, addedAfter_ = 0;
-  // A normal end that has come stays where it came, whatever the clock does afterwards.
-  bool normalEndFrozen_ = false;
-  int64_t normalEndLocal_ = 0;
 };

@@ -126,7 +126,8 @@ TEST(RunModel, EndsBandAndRecordUnderTheWallClocksEvents) {
           case Ev::Stall:
             return clock.Advance(milliseconds(e.Ms));
           case Ev::Add:
-            return model.AddTime(run, int(e.Ms / 1000), wall.Now());
+            model.AddTime(run, int(e.Ms / 1000), wall.Now());
+            return;
           case Ev::ClockSet:
             wall.Step += e.Ms;
             model.ClockChanged(run, wall.Now());
