@@ -229,7 +229,9 @@ void TMessageThread::Execute() {
   if (event.Kind != TExamEventKind::None) {
     FPoster.Post(WatchWnd, WM_SET_WARNING, (event.Minutes & 0xFFFF) | uintptr_t{event.Paper} << 16,
                  static_cast<intptr_t>(event.Kind));
-    FPoster.Post(NavigWnd, WM_PLAY_WARNING, 0, 0);
+    // An épreuve that ends while others go on ends with the end's sound.
+    FPoster.Post(NavigWnd, event.Kind == TExamEventKind::PaperEnd ? WM_PLAY_FINAL : WM_PLAY_WARNING,
+                 0, 0);
   }
   if (*BeepSrc) FPoster.Post(NavigWnd, WM_PLAY_BEEP, 0, 0);
   if (!overtime && IsLastTick(FSettings, elapsed)) {

@@ -213,6 +213,7 @@ inline TMsg Warning(unsigned minutes) {
   return {WatchWnd, WM_SET_WARNING, minutes, minutes == 0 ? 2 : 1};
 }
 inline TMsg WarnSound() { return {NavigWnd, WM_PLAY_WARNING, 0, 0}; }
+inline TMsg FinalSound() { return {NavigWnd, WM_PLAY_FINAL, 0, 0}; }
 inline TMsg Amber(bool on) { return {WatchWnd, WM_SET_AMBER, on ? 1u : 0u, 0}; }
 
 // The six display digits of a number of seconds, hours held in 8 bits as the

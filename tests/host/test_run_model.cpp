@@ -46,7 +46,18 @@ struct TRow {
   std::string Band;
   size_t WarnSounds;
   TRunEnds Recorded;
+  // Épreuves beside the run's own, with the band each reads at the end and the end sounds.
+  std::vector<TExamPaper> Others = {};
+  std::vector<std::string> OtherBands = {};
+  size_t FinalSounds = 1;
 };
+
+TRunSettings SettingsFor(const TRunEnds &ends, int32_t direction) {
+  TRunSettings settings{ends.TotalSeconds, 0, direction, {}};
+  settings.ExtraSeconds = ends.ExtraSeconds;
+  settings.Papers = ends.Papers;
+  return settings;
+}
 
 }  // namespace
 
@@ -102,6 +113,28 @@ TEST(RunModel, EndsBandAndRecordUnderTheWallClocksEvents) {
        {{100'500, Ev::Pause}, {130'500, Ev::Add, -120'000}, {160'500, Ev::Continue}}, 740,
        "Il est 10 h 12   Début 10 h 00   Fin 10 h 09   Tiers-temps 10 h 12 (-2 min)", 3,
        {480, 200}},
+      // Beside it "Oral" of 300 s, and "Écrit" of 420 s with 140 s of tiers-temps.
+      {"three épreuves, a pause before their ends moves each", Down, false, false,
+       {{100'500, Ev::Pause}, {160'500, Ev::Continue}}, 660,
+       "Il est 10 h 11   Début 10 h 00   Fin 10 h 11", 5, {600, 0},
+       {{"Oral", 300, false}, {"Écrit", 420, true}},
+       {"Il est 10 h 11   Début 10 h 00   Fin 10 h 06",
+        "Il est 10 h 11   Début 10 h 00   Fin 10 h 08   Tiers-temps 10 h 10"}, 3},
+      {"épreuves, a stall over several ends sounds once", Up, false, false,
+       {{290'200, Ev::Stall, 120'000}}, 600, "Il est 10 h 10   Début 10 h 00   Fin 10 h 10", 2,
+       {600, 0}, {{"Oral", 300, false}, {"Écrit", 300, true}},
+       {"Il est 10 h 10   Début 10 h 00   Fin 10 h 05",
+        "Il est 10 h 10   Début 10 h 00   Fin 10 h 05   Tiers-temps 10 h 06"}, 2},
+      {"épreuves, 2 min added moves the ends still to come", Down, false, false,
+       {{350'500, Ev::Add, 120'000}}, 720,
+       "Il est 10 h 12   Début 10 h 00   Fin 10 h 12 (+2 min)", 5, {720, 0},
+       {{"Oral", 300, false}, {"Écrit", 420, true}},
+       {"Il est 10 h 12   Début 10 h 00   Fin 10 h 05",
+        "Il est 10 h 12   Début 10 h 00   Fin 10 h 09   Tiers-temps 10 h 11 (+2 min)"}, 3},
+      {"épreuves, to a time, clock on 2 min: the time stays, the duration keeps its length", Up,
+       true, false, {{100'500, Ev::ClockSet, 120'000}}, 480,
+       "Il est 10 h 10   Début 10 h 02   Fin 10 h 10", 2, {480, 0}, {{"Oral", 300, false}},
+       {"Il est 10 h 10   Début 10 h 02   Fin 10 h 07"}, 2},
   };
   for (const TRow &r : rows) {
     SCOPED_TRACE(r.Name);
@@ -109,11 +142,9 @@ TEST(RunModel, EndsBandAndRecordUnderTheWallClocksEvents) {
     TRecordingPoster poster(clock);
     TWall wall{clock};
     TRunModel model;
-    model.Choose({600, r.ToTimeOfDay ? Minute(10, 10) : -1, r.Tiers});
+    model.Choose({600, r.ToTimeOfDay ? Minute(10, 10) : -1, r.Tiers, "", r.Others});
     ASSERT_TRUE(model.Fix(wall.Now()));
-    const TRunEnds ends = model.Ends(wall.Now());
-    TRunSettings settings{ends.TotalSeconds, 0, r.Direction, {}};
-    settings.ExtraSeconds = ends.ExtraSeconds;
+    TRunSettings settings = SettingsFor(model.Ends(wall.Now()), r.Direction);
     settings.WarnMinutes = {1};
     TMainThread run(NavigWnd, WatchWnd, settings, clock, poster);
     for (const TEvent &e : r.Events)
@@ -148,6 +179,9 @@ TEST(RunModel, EndsBandAndRecordUnderTheWallClocksEvents) {
     EXPECT_EQ(ClockBandText(end.LocalMs, model.Times(end)), r.Band);
     const auto messages = poster.Messages();
     EXPECT_EQ(size_t(std::count(messages.begin(), messages.end(), WarnSound())), r.WarnSounds);
+    EXPECT_EQ(size_t(std::count(messages.begin(), messages.end(), FinalSound())), r.FinalSounds);
+    for (size_t i = 0; i < r.OtherBands.size(); ++i)
+      EXPECT_EQ(ClockBandText(end.LocalMs, model.Times(end, i + 1)), r.OtherBands[i]) << i + 1;
     TRunRecord record;
     model.FillRecord(record, end.UtcMs);
     EXPECT_EQ(record.TotalSeconds, r.Recorded.TotalSeconds);
