@@ -196,14 +196,12 @@ TEST(RunModel, ATakeUpReadsTheEndsItWasLeftWith) {
   TRecordingPoster poster(clock);
   TWall wall{clock};
   TRunModel model;
-  model.Choose({600, Minute(10, 10), true});
+  model.Choose({600, Minute(10, 10), true, "", {{"Oral", 900, true}}});
   ASSERT_TRUE(model.Fix(wall.Now()));
-  TRunSettings settings{model.Ends(wall.Now()).TotalSeconds, 0, Down, {}};
-  settings.ExtraSeconds = model.Ends(wall.Now()).ExtraSeconds;
-  TMainThread run(NavigWnd, WatchWnd, settings, clock, poster);
+  TMainThread run(NavigWnd, WatchWnd, SettingsFor(model.Ends(wall.Now()), Down), clock, poster);
   TRunRecord record;
   TWallNow left;
-  std::string band;
+  std::string band, oral;
   clock.At(100'500ms, [&] { model.AddTime(run, 120, wall.Now()); });
   clock.At(750'500ms, [&] { model.Pause(run, wall.Now()); });
   clock.At(810'500ms, [&] { model.Start(run, wall.Now()); });
@@ -211,6 +209,7 @@ TEST(RunModel, ATakeUpReadsTheEndsItWasLeftWith) {
     left = wall.Now();
     model.FillRecord(record, left.UtcMs);
     band = ClockBandText(left.LocalMs, model.Times(left));
+    oral = ClockBandText(left.LocalMs, model.Times(left, 1));
     run.Terminate();
   });
   model.Start(run, wall.Now());
@@ -222,12 +221,15 @@ TEST(RunModel, ATakeUpReadsTheEndsItWasLeftWith) {
   ASSERT_EQ(found.Kind, TTakeUpKind::Going);
   TSimClock later;
   TRecordingPoster laterPoster(later);
-  TMainThread again(NavigWnd, WatchWnd,
-                    {found.Record.TotalSeconds, 0, Down, {}, false, found.Record.ExtraSeconds},
-                    later, laterPoster);
+  EXPECT_EQ(oral, "Il est 10 h 14   Début 10 h 00   Fin 10 h 18   Tiers-temps 10 h 23 (+2 min)");
   TRunModel taken;
+  taken.Place(found.Record, left);
+  TMainThread again(NavigWnd, WatchWnd, SettingsFor(taken.Ends(left), Down), later, laterPoster);
   taken.TakeUp(found.Record, again, left);
   EXPECT_EQ(ClockBandText(left.LocalMs, taken.Times(left)), band);
+  EXPECT_EQ(ClockBandText(left.LocalMs, taken.Times(left, 1)), oral);
+  EXPECT_EQ(taken.PaperNameOf(0), "Épreuve 1");
+  EXPECT_EQ(taken.PaperNameOf(1), "Oral");
 }
 
 // Before Run the band and the bar read the ends that a run started now would have: a duration
