@@ -1,5 +1,7 @@
 #include "timing/uJournal.h"
 
+#include <algorithm>
+
 #include <cstdio>
 #include <iterator>
 #include <string_view>
@@ -106,10 +108,10 @@ void TJournal::StartRun(const TJournalTime &start) {
 }
 
 std::string TJournal::Add(const TJournalTime &at, const std::string &event,
-                          const std::string &detail) {
+                          const std::string &detail, const std::string &epreuve) {
   if (!hasRun_) StartRun(at);
-  events_.push_back({at, event, detail});
-  return JournalLine(start_, {}, events_.back());
+  events_.push_back({at, event, detail, epreuve});
+  return JournalLine(start_, epreuve, events_.back());
 }
 
 // --- Lines that wait -----------------------------------------------------------------------------
@@ -177,16 +179,16 @@ std::string ProcesVerbalHtml(const TJournalTime &runStart,
     h += std::string("<tr><th class=\"label\">") + blank + "</th><td class=\"blank\"></td></tr>\n";
   h += "</table>\n";
 
-  // The start and the ends: planned (the plan that Tavelin was given) and as they came.
-  const TJournalEvent *start = nullptr, *normalEnd = nullptr, *end = nullptr;
+  // The start and the ends: planned (the plan that Tavelin was given) and as they came; of each
+  // épreuve of a run of several, whose own lines name it and whose end may be the run's.
+  std::vector<std::string> epreuves;
   std::vector<const TJournalEvent *> pauses, added, others;
   for (const TJournalEvent &e : events) {
-    if (Is(e, journal::Start)) {
-      if (!start) start = &e;
-    } else if (Is(e, journal::NormalEnd)) {
-      normalEnd = &e;
-    } else if (Is(e, journal::End) || Is(e, journal::Stopped)) {
-      end = &e;
+    if (!e.Epreuve.empty() && std::find(epreuves.begin(), epreuves.end(), e.Epreuve) == epreuves.end())
+      epreuves.push_back(e.Epreuve);
+    if (Is(e, journal::Start) || Is(e, journal::NormalEnd) || Is(e, journal::End) ||
+        Is(e, journal::Stopped)) {
+      continue;
     } else if (Is(e, journal::Pause) || Is(e, journal::Resume)) {
       pauses.push_back(&e);
     } else if (Is(e, journal::TimeAdded)) {
@@ -195,25 +197,41 @@ std::string ProcesVerbalHtml(const TJournalTime &runStart,
       others.push_back(&e);
     }
   }
-  h += "<h2>Horaires</h2>\n<table>\n<tr><th class=\"label\"></th><th>Prévu</th><th>Effectif</th>"
-       "</tr>\n";
-  h += "<tr><th class=\"label\">Début</th><td class=\"blank\"></td><td>" +
-       HtmlEscape(JournalClock(start ? start->At : runStart)) + "</td></tr>\n";
-  const std::string plan = start ? HtmlEscape(start->Detail) : std::string();
-  if (normalEnd) {
-    h += "<tr><th class=\"label\">Fin du temps normal</th><td rowspan=\"2\">" + plan + "</td><td>" +
-         HtmlEscape(JournalClock(normalEnd->At)) + "</td></tr>\n";
+  if (epreuves.empty()) epreuves.emplace_back();
+  for (const std::string &epreuve : epreuves) {
+    const TJournalEvent *start = nullptr, *normalEnd = nullptr, *end = nullptr, *runEnd = nullptr;
+    for (const TJournalEvent &e : events) {
+      const bool own = e.Epreuve == epreuve;
+      if (Is(e, journal::Start) && own) {
+        if (!start) start = &e;
+      } else if (Is(e, journal::NormalEnd) && own) {
+        normalEnd = &e;
+      } else if (Is(e, journal::End) || Is(e, journal::Stopped)) {
+        if (own) end = &e;
+        if (e.Epreuve.empty()) runEnd = &e;
+      }
+    }
+    if (!end) end = runEnd;
+    h += "<h2>Horaires" + (epreuve.empty() ? std::string() : " : " + HtmlEscape(epreuve)) +
+         "</h2>\n<table>\n<tr><th class=\"label\"></th><th>Prévu</th><th>Effectif</th></tr>\n";
+    h += "<tr><th class=\"label\">Début</th><td class=\"blank\"></td><td>" +
+         HtmlEscape(JournalClock(start ? start->At : runStart)) + "</td></tr>\n";
+    const std::string plan = start ? HtmlEscape(start->Detail) : std::string();
+    if (normalEnd) {
+      h += "<tr><th class=\"label\">Fin du temps normal</th><td rowspan=\"2\">" + plan +
+           "</td><td>" + HtmlEscape(JournalClock(normalEnd->At)) + "</td></tr>\n";
+    }
+    h += "<tr><th class=\"label\">" + std::string(end && Is(*end, journal::Stopped)
+                                                      ? "Arrêt avant la fin"
+                                                      : "Fin") +
+         "</th>" + (normalEnd ? "" : "<td>" + plan + "</td>") + "<td>";
+    if (end)
+      h += HtmlEscape(JournalClock(end->At)) +
+           (end->Detail.empty() ? "" : " (" + HtmlEscape(end->Detail) + ")");
+    else
+      h += "en cours";
+    h += "</td></tr>\n</table>\n";
   }
-  h += "<tr><th class=\"label\">" + std::string(end && Is(*end, journal::Stopped)
-                                                    ? "Arrêt avant la fin"
-                                                    : "Fin") +
-       "</th>" + (normalEnd ? "" : "<td>" + plan + "</td>") + "<td>";
-  if (end)
-    h += HtmlEscape(JournalClock(end->At)) +
-         (end->Detail.empty() ? "" : " (" + HtmlEscape(end->Detail) + ")");
-  else
-    h += "en cours";
-  h += "</td></tr>\n</table>\n";
 
   h += "<h2>Interruptions</h2>\n";
   if (pauses.empty()) {
@@ -248,7 +266,9 @@ std::string ProcesVerbalHtml(const TJournalTime &runStart,
   } else {
     h += "<table>\n<tr><th>Heure</th><th>Événement</th><th>Détail</th></tr>\n";
     for (const TJournalEvent *e : others)
-      h += "<tr>" + Cell(JournalClock(e->At)) + Cell(e->Event) + Cell(e->Detail) + "</tr>\n";
+      h += "<tr>" + Cell(JournalClock(e->At)) +
+           Cell(e->Epreuve.empty() ? e->Event : e->Event + " (" + e->Epreuve + ")") +
+           Cell(e->Detail) + "</tr>\n";
     h += "</table>\n";
   }
 

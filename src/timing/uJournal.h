@@ -40,6 +40,7 @@ struct TJournalEvent {
   TJournalTime At;
   std::string Event;
   std::string Detail;
+  std::string Epreuve = {};  // the épreuve it is of, for a run of several; empty for the run
   bool operator==(const TJournalEvent &) const = default;
 };
 
@@ -63,7 +64,8 @@ public:
   const TJournalTime &RunStart() const { return start_; }
   const std::vector<TJournalEvent> &Events() const { return events_; }
   // Records an event and gives its line for the file. An event before any run starts one then.
-  std::string Add(const TJournalTime &at, const std::string &event, const std::string &detail);
+  std::string Add(const TJournalTime &at, const std::string &event, const std::string &detail,
+                  const std::string &epreuve = {});
 
 private:
   bool hasRun_ = false;
@@ -102,8 +104,9 @@ private:
 // Any text made safe inside an HTML page or attribute.
 std::string HtmlEscape(const std::string &text);
 // The page of one run, UTF-8 HTML standing alone (no script, no outside file), in French,
-// printable on A4: the date, the start and the ends planned and actual, the pauses, the time
-// added with its reason, every other event, lines to fill in by hand, and room for signatures.
+// printable on A4: the date, the start and the ends planned and actual (for a run of several
+// épreuves, one block an épreuve), the pauses, the time added with its reason, every other event,
+// lines to fill in by hand, and room for signatures.
 std::string ProcesVerbalHtml(const TJournalTime &runStart, const std::vector<TJournalEvent> &events);
 // "Procès-verbal 2026-12-07 09 h 00.html", in Windows-1252.
 std::string ProcesVerbalFileName(const TJournalTime &runStart);

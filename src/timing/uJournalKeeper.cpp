@@ -99,9 +99,10 @@ void TryWriting() {
   }
 }
 
-void Record(const TJournalTime &at, const char *event, const std::string &detail) {
+void Record(const TJournalTime &at, const char *event, const std::string &detail,
+            const std::string &epreuve = {}) {
   try {
-    std::string line = Keeper().Journal.Add(at, event ? event : "", detail);
+    std::string line = Keeper().Journal.Add(at, event ? event : "", detail, epreuve);
     if (KeepingFile() && Keeper().Queue.Push(line, TickNow())) TryWriting();
   } catch (const std::exception &) {
     // Memory ran out: the record is not worth the run.
@@ -128,10 +129,10 @@ std::wstring JournalFolder() {
   return documents + L"Tavelin";
 }
 
-void JournalRunStarted(const std::string &plan) {
+void JournalRunStarted(const std::string &plan, const std::string &epreuve) {
   const TJournalTime now = LocalNow();
   Keeper().Journal.StartRun(now);
-  Record(now, journal::Start, plan);
+  Record(now, journal::Start, plan, epreuve);
 }
 
 void JournalRunTakenUp(int64_t startUtcMs, const std::string &detail) {
@@ -149,8 +150,8 @@ void JournalRunTakenUp(int64_t startUtcMs, const std::string &detail) {
   Record(LocalNow(), journal::TakenUp, detail);
 }
 
-void JournalEvent(const char *event, const std::string &detail) {
-  Record(LocalNow(), event, detail);
+void JournalEvent(const char *event, const std::string &detail, const std::string &epreuve) {
+  Record(LocalNow(), event, detail, epreuve);
 }
 
 void JournalRetry() {

@@ -16,14 +16,16 @@
 
 // --- What the control bar calls, at each event of a run --------------------------------------------
 // A new latest run starts now: the events of the one before are forgotten, "Début" is recorded
-// with the run's plan ("Compte à rebours de 2:00:00, fin 11 h 00, tiers-temps 11 h 40").
-void JournalRunStarted(const std::string &plan);
+// with the run's plan ("Compte à rebours de 2:00:00, fin 11 h 00, tiers-temps 11 h 40"), of its
+// first épreuve when it has several (the others' follow as events of their own).
+void JournalRunStarted(const std::string &plan, const std::string &epreuve = {});
 // A run taken up at the program's start: the latest run is the one that started at startUtcMs
 // (the run record's start), "Reprise après interruption" is recorded with `detail`.
 void JournalRunTakenUp(int64_t startUtcMs, const std::string &detail);
 // Any other event of the run under way, at the time it is now: one of the names of namespace
-// journal (uJournal.h), with its detail, both in Windows-1252.
-void JournalEvent(const char *event, const std::string &detail);
+// journal (uJournal.h), with its detail, both in Windows-1252; of one épreuve of several, or of
+// the whole run (epreuve empty).
+void JournalEvent(const char *event, const std::string &detail, const std::string &epreuve = {});
 // From a timer of about a second: writes the lines that wait once the time to try again came.
 void JournalRetry();
 // Called once when the file cannot be written (the first failure after lines were written),

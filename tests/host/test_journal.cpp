@@ -91,6 +91,18 @@ TEST(Journal, TheProcesVerbalTellsTheRunFromItsEvents) {
     EXPECT_NE(page.find(must), std::string::npos) << must;
   for (const char *never : {"<script", "src=", "href=", "url(", "@import"})
     EXPECT_EQ(page.find(never), std::string::npos) << never;
+
+  // Two épreuves: a block each, its plan and its end, or the run's when it ended with the run.
+  const std::string two = ProcesVerbalHtml(
+      RunStart, {{at(9, 0, 0), journal::Start, "Fin 10 h 00", "Oral"},
+                 {at(9, 0, 0), journal::Start, "Fin 11 h 00", "<b>"},
+                 {at(9, 50, 0), journal::Warning, "10 min", "Oral"},
+                 {at(10, 0, 0), journal::End, "", "Oral"}, {at(11, 0, 0), journal::End, ""}});
+  for (const char *text : {"<h2>Horaires : Oral</h2>", "<td>Fin 10 h 00</td><td>10:00:00</td>",
+                           "<h2>Horaires : &lt;b&gt;</h2>", "<td>Fin 11 h 00</td><td>11:00:00</td>",
+                           "<td>Avertissement (Oral)</td>"})
+    EXPECT_NE(two.find(text), std::string::npos) << text;
+  EXPECT_EQ(two.find("<b>"), std::string::npos);
 }
 
 }  // namespace
