@@ -107,10 +107,12 @@ TWatchLayout WithClockBand(TWatchLayout l) {
   return l;
 }
 
-int BoardLineHeight(int gaugeHeight) { return ClockBandHeight(gaugeHeight); }
+int BoardLineHeight(int gaugeHeight, int unit) {
+  return std::min(ClockBandHeight(gaugeHeight), 4 * unit);
+}
 
 TWatchLayout WithBoard(TWatchLayout l, int lines) {
-  const int h = BoardLineHeight(l.Gauge.Height) * std::max(0, lines);
+  const int h = BoardLineHeight(l.Gauge.Height, l.Unit) * std::max(0, lines);
   l.Board = {l.Gauge.Left, l.Gauge.Top + l.Gauge.Height, l.Gauge.Width, h};
   l.Window.Height += h;
   return l;
@@ -214,7 +216,7 @@ int MonitorHolding(const std::vector<TMonitor> &monitors, int x, int y) {
 
 namespace {
 // The display as wide as `area`, at its top left corner, with the control bar under it above
-// `bottom`, and the band under the gauge when asked for.
+// `bottom`, and the band or the board under the gauge when asked for.
 TWatchLayout LayoutAcross(const TDisplayRect &area, int bottom, int barHeight, bool clockBand,
                           int boardLines) {
   int W = area.Width;
@@ -224,10 +226,10 @@ TWatchLayout LayoutAcross(const TDisplayRect &area, int bottom, int barHeight, b
   // taskbar takes its bottom: smaller digits, so that the control bar still shows under the
   // display, above the taskbar.
   int room = bottom - area.Top;
-  const int band = boardLines > 0 ? BoardLineHeight(g) * boardLines
-                   : clockBand    ? ClockBandHeight(g)
-                                  : 0;
-  while (u > 1 && 16 * u + g + 5 + band + barHeight > room) --u;
+  auto under = [&] {
+    return boardLines > 0 ? BoardLineHeight(g, u) * boardLines : clockBand ? ClockBandHeight(g) : 0;
+  };
+  while (u > 1 && 16 * u + g + 5 + under() + barHeight > room) --u;
   // The row is 53u wide, centred; when even u = 1 is too wide it starts at the left.
   int x0 = std::max(1, 1 + ((W - 2) - 53 * u) / 2);
   return WithUnderGauge(LayoutFrom(area.Left, area.Top, W, u, g, x0), clockBand, boardLines);

@@ -100,8 +100,10 @@ TWatchLayout WatchLayout(int32_t userScreenSize, int screenWidth);
 int ClockBandHeight(int gaugeHeight);
 TWatchLayout WithClockBand(TWatchLayout layout);
 // The room's board of a run of several épreuves: one line an épreuve under the gauge, each as
-// high as the band (read from as far), the window growing by them. It takes the band's place.
-int BoardLineHeight(int gaugeHeight);
+// high as the band (read from as far) but no higher than a quarter of a digit (on a monitor far
+// wider than it is tall, four lines as high as the band would leave the digits no room), the
+// window growing by them. It takes the band's place.
+int BoardLineHeight(int gaugeHeight, int unit);
 TWatchLayout WithBoard(TWatchLayout layout, int lines);
 
 // Whether the seconds digits are lit, `elapsed` seconds into a run of `total` seconds with `extra`

@@ -349,7 +349,7 @@ TEST_F(DisplayWindow, ABoardOfThreeEpreuvesReadsTheTimeOfDayOverItsTable) {
     ASSERT_NE(watch_->Table(), nullptr);
     EXPECT_EQ(watch_->Band(), nullptr) << "the table in its place";
     const RECT gauge = watch_->Gauge().BoundsRect(), table = watch_->Table()->BoundsRect();
-    const int line = BoardLineHeight(gauge.bottom - gauge.top);
+    const int line = BoardLineHeight(gauge.bottom - gauge.top, watch_->Layout().Unit);
     EXPECT_EQ(Edges(table), (std::array<LONG, 4>{gauge.left, gauge.bottom, gauge.right,
                                                  gauge.bottom + 3 * line}));
     RECT r, b, work;
@@ -511,14 +511,18 @@ TEST_F(DisplayWindow, TheTicksReachItWithoutAHintToolInBetween) {
 
 TEST_F(DisplayWindow, GdiObjectsAreTheSameAfterOneAndAfterTwentyWindows) {
   auto cycle = [&] {
-    Open(2, 5400, 1);
-    SendMessageA(Wnd(), WM_SET_PROGRESS, 2000, 0);
-    SendMessageA(Wnd(), WM_SET_DIGIT, 5, 9);
-    InvalidateRect(Wnd(), nullptr, FALSE);
-    Pump(20);
-    watch_.reset();
-    bar_.reset();
-    Pump(10);
+    // With a board of two épreuves too, its table's font and pictures.
+    for (const std::vector<std::string> &board : {std::vector<std::string>{}, {"Anglais", "Français"}}) {
+      Open(2, 5400, 1, board);
+      SendMessageA(Wnd(), WM_SET_PROGRESS, 2000, 0);
+      SendMessageA(Wnd(), WM_SET_DIGIT, 5, 9);
+      watch_->ShowBoard(10 * 3'600'000LL, {TRunTimes{true, 0, true, 1}, TRunTimes{true, 0, true, 2}});
+      InvalidateRect(Wnd(), nullptr, FALSE);
+      Pump(20);
+      watch_.reset();
+      bar_.reset();
+      Pump(10);
+    }
   };
   cycle();  // fonts are made once for the program's life
   long before = gdi::LiveObjects();
