@@ -107,6 +107,24 @@ TWatchLayout WithClockBand(TWatchLayout l) {
   return l;
 }
 
+int BoardLineHeight(int gaugeHeight, int unit) {
+  return std::min(ClockBandHeight(gaugeHeight), 4 * unit);
+}
+
+TWatchLayout WithBoard(TWatchLayout l, int lines) {
+  const int h = BoardLineHeight(l.Gauge.Height, l.Unit) * std::max(0, lines);
+  l.Board = {l.Gauge.Left, l.Gauge.Top + l.Gauge.Height, l.Gauge.Width, h};
+  l.Window.Height += h;
+  return l;
+}
+
+namespace {
+// What stands under the gauge: the board when it has lines, else the band when asked for.
+TWatchLayout WithUnderGauge(const TWatchLayout &l, bool clockBand, int boardLines) {
+  return boardLines > 0 ? WithBoard(l, boardLines) : clockBand ? WithClockBand(l) : l;
+}
+}  // namespace
+
 uint8_t GaugePercentDone(uint32_t progress, uint32_t maxValue) {
   if (maxValue == 0) return 0;
   ExtendedPrecision extended;
@@ -198,8 +216,9 @@ int MonitorHolding(const std::vector<TMonitor> &monitors, int x, int y) {
 
 namespace {
 // The display as wide as `area`, at its top left corner, with the control bar under it above
-// `bottom`, and the band under the gauge when asked for.
-TWatchLayout LayoutAcross(const TDisplayRect &area, int bottom, int barHeight, bool clockBand) {
+// `bottom`, and the band or the board under the gauge when asked for.
+TWatchLayout LayoutAcross(const TDisplayRect &area, int bottom, int barHeight, bool clockBand,
+                          int boardLines) {
   int W = area.Width;
   int g = std::max(0, (5 * W + 32) / 64);
   int u = std::max(1, (W - 2) / 53);
@@ -207,36 +226,35 @@ TWatchLayout LayoutAcross(const TDisplayRect &area, int bottom, int barHeight, b
   // taskbar takes its bottom: smaller digits, so that the control bar still shows under the
   // display, above the taskbar.
   int room = bottom - area.Top;
-  const int band = clockBand ? ClockBandHeight(g) : 0;
-  while (u > 1 && 16 * u + g + 5 + band + barHeight > room) --u;
+  auto under = [&] {
+    return boardLines > 0 ? BoardLineHeight(g, u) * boardLines : clockBand ? ClockBandHeight(g) : 0;
+  };
+  while (u > 1 && 16 * u + g + 5 + under() + barHeight > room) --u;
   // The row is 53u wide, centred; when even u = 1 is too wide it starts at the left.
   int x0 = std::max(1, 1 + ((W - 2) - 53 * u) / 2);
-  TWatchLayout l = LayoutFrom(area.Left, area.Top, W, u, g, x0);
-  return clockBand ? WithClockBand(l) : l;
+  return WithUnderGauge(LayoutFrom(area.Left, area.Top, W, u, g, x0), clockBand, boardLines);
 }
 }  // namespace
 
 TWatchLayout FullWidthLayout(const TDisplayRect &monitor, int barHeight) {
-  return LayoutAcross(monitor, monitor.Top + monitor.Height, barHeight, false);
+  return LayoutAcross(monitor, monitor.Top + monitor.Height, barHeight, false, 0);
 }
 
 TWatchLayout FullWidthLayout(const TDisplayRect &, const TDisplayRect &workArea, int barHeight,
-                             bool clockBand) {
+                             bool clockBand, int boardLines) {
   // A taskbar is topmost too: one docked at the top or left that the display covered would be
   // fought over at every tick.
-  return LayoutAcross(workArea, workArea.Top + workArea.Height, barHeight, clockBand);
+  return LayoutAcross(workArea, workArea.Top + workArea.Height, barHeight, clockBand, boardLines);
 }
 
 TWatchLayout DisplayLayout(int32_t userScreenSize, int fixedWidth,
                            const std::vector<TMonitor> &orderedMonitors, int barHeight,
-                           bool clockBand) {
-  if (!IsFullWidthSize(userScreenSize) || orderedMonitors.empty()) {
-    TWatchLayout l = WatchLayout(userScreenSize, fixedWidth);
-    return clockBand ? WithClockBand(l) : l;
-  }
+                           bool clockBand, int boardLines) {
+  if (!IsFullWidthSize(userScreenSize) || orderedMonitors.empty())
+    return WithUnderGauge(WatchLayout(userScreenSize, fixedWidth), clockBand, boardLines);
   int k = FullWidthMonitor(userScreenSize, int(orderedMonitors.size()));
   const TMonitor &m = orderedMonitors[size_t(k)];
-  return FullWidthLayout(m.Rect, WorkArea(m), barHeight, clockBand);
+  return FullWidthLayout(m.Rect, WorkArea(m), barHeight, clockBand, boardLines);
 }
 
 namespace {
@@ -304,16 +322,17 @@ int ScaledFixedWidth(int fixedWidth, int dpi) { return ScaleLength(fixedWidth, d
 
 TWatchLayout ScaledDisplayLayout(int32_t userScreenSize, int fixedWidth, int dpi,
                                  const std::vector<TMonitor> &orderedMonitors, int barHeight,
-                                 bool clockBand) {
+                                 bool clockBand, int boardLines) {
   bool fullWidth = IsFullWidthSize(userScreenSize) && !orderedMonitors.empty();
   if (fullWidth || SaneDpi(dpi) == DesignDpi)
-    return DisplayLayout(userScreenSize, fixedWidth, orderedMonitors, barHeight, clockBand);
+    return DisplayLayout(userScreenSize, fixedWidth, orderedMonitors, barHeight, clockBand,
+                         boardLines);
   TDisplayRect display{0, 0, ScaledFixedWidth(fixedWidth, dpi), 1 << 20};
   if (orderedMonitors.empty())
-    return LayoutAcross(display, display.Top + display.Height, barHeight, clockBand);
+    return LayoutAcross(display, display.Top + display.Height, barHeight, clockBand, boardLines);
   // The bar still shows under it, above the primary's taskbar.
   const TDisplayRect work = WorkArea(orderedMonitors[0]);
-  return LayoutAcross(display, work.Top + work.Height, barHeight, clockBand);
+  return LayoutAcross(display, work.Top + work.Height, barHeight, clockBand, boardLines);
 }
 
 bool SecondsLit(uint32_t elapsed, uint32_t total, uint32_t extra, uint32_t nearEndMinutes,

@@ -84,6 +84,7 @@ struct TWatchLayout {
   TDisplayRect Gauge;      // in the window
   TDisplayRect Digits[6];  // positions 0 to 5, in the window
   TDisplayRect Band;       // the time of day and the ends, under the gauge; empty when not shown
+  TDisplayRect Board;      // the room's board, under the gauge in place of the band; or empty
   // The colon dots, in the digit panel's bitmap: left edges of the two colons and top edges of
   // the upper and lower dots; each dot fills a u x u square.
   std::array<int, 2> ColonLeft{};
@@ -98,6 +99,12 @@ TWatchLayout WatchLayout(int32_t userScreenSize, int screenWidth);
 // (rounded up); the window grows by its height.
 int ClockBandHeight(int gaugeHeight);
 TWatchLayout WithClockBand(TWatchLayout layout);
+// The room's board of a run of several épreuves: one line an épreuve under the gauge, each as
+// high as the band (read from as far) but no higher than a quarter of a digit (on a monitor far
+// wider than it is tall, four lines as high as the band would leave the digits no room), the
+// window growing by them. It takes the band's place.
+int BoardLineHeight(int gaugeHeight, int unit);
+TWatchLayout WithBoard(TWatchLayout layout, int lines);
 
 // Whether the seconds digits are lit, `elapsed` seconds into a run of `total` seconds with `extra`
 // more (tiers-temps), when they are to light only in the last `nearEndMinutes` minutes before the
@@ -139,15 +146,15 @@ TWatchLayout FullWidthLayout(const TDisplayRect &monitor, int barHeight);
 // The same on a monitor with a taskbar: the display spans the work area from its top left
 // corner, and u shrinks until the display and the bar end within it.
 TWatchLayout FullWidthLayout(const TDisplayRect &monitor, const TDisplayRect &workArea,
-                             int barHeight, bool clockBand = false);
+                             int barHeight, bool clockBand = false, int boardLines = 0);
 
 // Whatever the setting asks for: a fixed size (fixedWidth = TConfig::GetScreenWidth) or a
 // full-width display on one of the ordered monitors (with none listed, the default fixed size).
 // With clockBand, the band under the gauge: a fixed size grows by it, a full-width display makes
-// room for it above the bar.
+// room for it above the bar. With boardLines, the room's board instead, likewise.
 TWatchLayout DisplayLayout(int32_t userScreenSize, int fixedWidth,
                            const std::vector<TMonitor> &orderedMonitors, int barHeight,
-                           bool clockBand = false);
+                           bool clockBand = false, int boardLines = 0);
 
 // The control bar's top left corner: right under the display and left-aligned with it, moved
 // only as far as it takes to lie inside the work area.
@@ -172,7 +179,7 @@ int ScaledFixedWidth(int fixedWidth, int dpi);
 // display is the monitor's own width, whatever its scale.
 TWatchLayout ScaledDisplayLayout(int32_t userScreenSize, int fixedWidth, int dpi,
                                  const std::vector<TMonitor> &orderedMonitors, int barHeight,
-                                 bool clockBand = false);
+                                 bool clockBand = false, int boardLines = 0);
 
 // --- Gauge -------------------------------------------------------------------------------------
 

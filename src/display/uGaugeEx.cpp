@@ -44,6 +44,8 @@ void TCustomGaugeEx::SetMaxValue(uint32_t value) {
   if (value == maxValue_) return;
   TGaugeLook before = Look();
   maxValue_ = value;
+  // The marks stand at other places of the bar.
+  if (!marks_.empty()) return Repaint();
   ShowChange(before, Look());
 }
 
@@ -83,22 +85,38 @@ void TCustomGaugeEx::SetCaption(const std::string &text) {
   if (!IsRectEmpty(&both)) Repaint(std::vector<RECT>{both});
 }
 
-RECT TCustomGaugeEx::MarkRect() const {
+RECT TCustomGaugeEx::MarkRect(uint32_t mark) const {
   RECT r = BarRect();
-  if (mark_ == 0 || maxValue_ == 0 || mark_ >= maxValue_) return RECT{0, 0, 0, 0};
+  if (mark == 0 || maxValue_ == 0 || mark >= maxValue_) return RECT{0, 0, 0, 0};
   // Two pixels at least, wider on a wide gauge, so that it reads from the back of the room.
-  int x = GaugeFillWidth(mark_, maxValue_, r.left, r.right);
+  int x = GaugeFillWidth(mark, maxValue_, r.left, r.right);
   int half = std::max(1, int(r.right - r.left) / 800);
   return RECT{std::max(x - half, int(r.left)), r.top, std::min(x + half, int(r.right)), r.bottom};
 }
 
 void TCustomGaugeEx::SetMark(uint32_t value) {
-  if (value == mark_) return;
-  RECT old = MarkRect();
-  mark_ = value;
-  RECT now = MarkRect(), both;
-  UnionRect(&both, &old, &now);
-  if (!IsRectEmpty(&both)) Repaint(std::vector<RECT>{both});
+  SetMarks(value != 0 ? std::vector<uint32_t>{value} : std::vector<uint32_t>{});
+}
+
+void TCustomGaugeEx::SetMarks(const std::vector<uint32_t> &values) {
+  if (values == marks_) return;
+  // The old marks and the new, each alone: the bar between them stays as it is.
+  std::vector<RECT> parts;
+  for (uint32_t m : marks_) parts.push_back(MarkRect(m));
+  marks_ = values;
+  for (uint32_t m : marks_) parts.push_back(MarkRect(m));
+  std::erase_if(parts, [](const RECT &r) { return IsRectEmpty(&r) != FALSE; });
+  if (!parts.empty()) Repaint(parts);
+}
+
+bool TCustomGaugeEx::TextFits(const std::string &text) const {
+  gdi::WindowDC screen(nullptr);
+  gdi::Select measure(screen.dc(), FontHandle(EffectiveFont()));
+  SIZE extent{0, 0};
+  GetTextExtentPoint32A(screen.dc(), text.c_str(), int(text.size()), &extent);
+  // With the room that TextBox keeps round the glyphs on both sides.
+  const RECT r = BarRect();
+  return extent.cx + 2 * (2 + int(extent.cy) / 8) <= r.right - r.left;
 }
 
 RECT TCustomGaugeEx::TextBox(HDC dc, const std::string &text, const RECT &r, TDisplayPoint &at,
@@ -162,8 +180,10 @@ void TCustomGaugeEx::PaintBar(HDC dc, const RECT &r) const {
   // The fill width is the bar's right edge, counted from the control's left, not from R's.
   int right = GaugeFillWidth(progress_, maxValue_, r.left, r.right);
   if (right > 0) gdi::FillSolid(dc, RECT{r.left, r.top, right, r.bottom}, bar);
-  RECT mark = MarkRect();
-  if (!IsRectEmpty(&mark)) gdi::FillSolid(dc, mark, RGB(0, 0, 0));
+  for (uint32_t m : marks_) {
+    RECT mark = MarkRect(m);
+    if (!IsRectEmpty(&mark)) gdi::FillSolid(dc, mark, RGB(0, 0, 0));
+  }
 }
 
 // White text on black, combined by exclusive-or: outside the glyphs the bar stays as it is,

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "display/uDisplayTables.h"
 #include "forms/uForms.h"
@@ -43,8 +44,13 @@ public:
   void SetCaption(const std::string &text);
   // A thin line across the bar where the progress reaches `value` (the normal end of a run with
   // extra time); 0: none.
-  uint32_t Mark() const { return mark_; }
+  uint32_t Mark() const { return marks_.empty() ? 0 : marks_.front(); }
   void SetMark(uint32_t value);
+  // As many as a run has ends before its last (the room's board: every épreuve's).
+  const std::vector<uint32_t> &Marks() const { return marks_; }
+  void SetMarks(const std::vector<uint32_t> &values);
+  // Whether a text in place of the percentage reads whole inside the bar, in the gauge's font.
+  bool TextFits(const std::string &text) const;
 
   // Arial bold, at the largest size from 130 points (more for a gauge taller than 100 pixels) down
   // to 6 whose text "XX" is lower than the control (6 when none is). Called once the control has
@@ -68,7 +74,7 @@ private:
                SIZE &extent) const;
   RECT TextBox(const std::string &text) const;
   std::string ShownText(uint8_t percent) const;
-  RECT MarkRect() const;
+  RECT MarkRect(uint32_t mark) const;
 
   int32_t minValue_ = 0;
   uint32_t progress_ = 0;
@@ -77,7 +83,7 @@ private:
   TColor backColor_ = clWhite;
   bool showText_ = false;
   std::string caption_;
-  uint32_t mark_ = 0;
+  std::vector<uint32_t> marks_;
   int fontSize_ = 0;
   // The bitmap the picture is composed in, kept from one paint to the next: at full width it
   // is megabytes, which the system would otherwise allocate and clear at every change.

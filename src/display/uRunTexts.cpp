@@ -12,6 +12,22 @@ std::string ExamEventText(const TExamEvent &event) {
       return "Plus que " + std::to_string(event.Minutes) + " min";
     case TExamEventKind::NormalEnd:
       return "Fin du temps normal";
+    case TExamEventKind::PaperEnd:
+    case TExamEventKind::None:
+      break;
+  }
+  return {};
+}
+
+std::string ExamEventText(const TExamEvent &event, const std::string &paperName) {
+  if (paperName.empty()) return ExamEventText(event);
+  switch (event.Kind) {
+    case TExamEventKind::Warning:
+      return paperName + " : plus que " + std::to_string(event.Minutes) + " min";
+    case TExamEventKind::NormalEnd:
+      return paperName + " : fin du temps normal";
+    case TExamEventKind::PaperEnd:
+      return "Fin : " + paperName;
     case TExamEventKind::None:
       break;
   }

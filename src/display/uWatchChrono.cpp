@@ -2,14 +2,18 @@
 
 #include "display/uWatchChrono.h"
 
+#include <algorithm>
 #include <vector>
 
+#include "display/uBoardTexts.h"
 #include "display/uMonitors.h"
 #include "display/uRunTexts.h"
 #include "forms/uApplication.h"
 #include "forms/uDpi.h"
 #include "forms/uSystemLib.h"
 #include "settings/uConfig.h"
+#include "timing/uEndTime.h"
+#include "timing/uExamPaper.h"
 #include "timing/uThreadContainer.h"
 
 static_assert(FirstFullWidthSize + MaxMonitors == TConfig::DisplaySizeEnd,
@@ -18,14 +22,11 @@ static_assert(FirstFullWidthSize + MaxMonitors == TConfig::DisplaySizeEnd,
 TWatchChrono::TWatchChrono(TForm *owner) : TForm(owner) {
   LoadDesign("WATCHCHRONO");
 
-  int32_t screenSize = AppConfig->UserScreenSize;
-  int width = AppConfig->GetScreenWidth();
-  // A full-width display leaves room under it for its owner, the control bar.
-  int barHeight = owner ? owner->Height() : 0;
   // In the physical pixels of the screen: a fixed size grows with the primary monitor's scale.
   layoutDpi_ = PointDpi(POINT{0, 0});
-  layout_ = ScaledDisplayLayout(screenSize, width, layoutDpi_, CurrentMonitors(), barHeight,
-                                AppConfig->ShowClock);
+  clockBand_ = AppConfig->ShowClock;
+  // A full-width display leaves room under it for its owner, the control bar.
+  layout_ = LayoutNow(owner ? owner->Height() : 0);
   const TWatchLayout &l = layout_;
 
   // A borderless window at the top left corner of the screen (or of the chosen monitor), above
@@ -60,12 +61,7 @@ TWatchChrono::TWatchChrono(TForm *owner) : TForm(owner) {
   gauge_->SetMaxValue(AppConfig->TotalTime->GetTotalSeconds());
   total_ = AppConfig->TotalTime->GetTotalSeconds();
 
-  if (l.Band.Height > 0) {
-    band_ = Add<TClockBand>(this);
-    band_->Name = "ClockBand";
-    band_->SetBounds(l.Band.Left, l.Band.Top, l.Band.Width, l.Band.Height);
-    band_->FitFont();
-  }
+  PlaceUnderGauge(l);
 
   for (size_t p = 0; p < digits_.size(); ++p) {
     digits_[p] = Add<TBoxNumber>(this, l.Unit);
@@ -136,15 +132,46 @@ void TWatchChrono::StayInFront() {
   for (HWND w : ours) SetWindowPos(w, HWND_TOPMOST, 0, 0, 0, 0, flags);
 }
 
+TWatchLayout TWatchChrono::LayoutNow(int barHeight) const {
+  return ScaledDisplayLayout(AppConfig->UserScreenSize, AppConfig->GetScreenWidth(), layoutDpi_,
+                             CurrentMonitors(), barHeight, clockBand_,
+                             Board() ? int(names_.size()) : 0);
+}
+
+void TWatchChrono::PlaceUnderGauge(const TWatchLayout &l) {
+  if (l.Band.Height > 0) {
+    if (!band_) {
+      band_ = Add<TClockBand>(this);
+      band_->Name = "ClockBand";
+    }
+    band_->SetBounds(l.Band.Left, l.Band.Top, l.Band.Width, l.Band.Height);
+    band_->FitFont();
+  } else if (band_) {
+    RemoveComponent(band_);
+    band_ = nullptr;
+  }
+  if (l.Board.Height > 0) {
+    if (!table_) {
+      table_ = Add<TPaperTable>(this);
+      table_->Name = "PaperTable";
+    }
+    table_->SetNames(names_);
+    table_->SetBounds(l.Board.Left, l.Board.Top, l.Board.Width, l.Board.Height);
+    table_->FitFont();
+  } else if (table_) {
+    RemoveComponent(table_);
+    table_ = nullptr;
+  }
+}
+
 void TWatchChrono::LayOutAgain(int barHeight) {
-  TWatchLayout l = ScaledDisplayLayout(AppConfig->UserScreenSize, AppConfig->GetScreenWidth(),
-                                       layoutDpi_, CurrentMonitors(), barHeight, band_ != nullptr);
+  TWatchLayout l = LayoutNow(barHeight);
   // The system may have moved the window itself when the screens changed: it goes back to its
   // place even when nothing else moves.
-  RECT now;
-  GetWindowRect(handle_, &now);
-  if (now.left != l.Window.Left || now.top != l.Window.Top ||
-      now.right - now.left != l.Window.Width || now.bottom - now.top != l.Window.Height)
+  RECT now{};
+  if (!HandleAllocated() || !GetWindowRect(handle_, &now) || now.left != l.Window.Left ||
+      now.top != l.Window.Top || now.right - now.left != l.Window.Width ||
+      now.bottom - now.top != l.Window.Height)
     SetBounds(l.Window.Left, l.Window.Top, l.Window.Width, l.Window.Height);
   if (l == layout_) return;
   layout_ = l;
@@ -156,10 +183,7 @@ void TWatchChrono::LayOutAgain(int barHeight) {
   DrawColon(1);
   gauge_->SetBounds(l.Gauge.Left, l.Gauge.Top, l.Gauge.Width, l.Gauge.Height);
   gauge_->FitFontToHeight();
-  if (band_) {
-    band_->SetBounds(l.Band.Left, l.Band.Top, l.Band.Width, l.Band.Height);
-    band_->FitFont();
-  }
+  PlaceUnderGauge(l);
 
   for (size_t p = 0; p < digits_.size(); ++p) {
     if (digits_[p]->Unit() != l.Unit) {
@@ -183,14 +207,20 @@ void TWatchChrono::ResetDigits() {
   bool countUp = AppConfig->TypeInc == 0;
   overtime_ = amber_ = false;
   ShowDigitColor();
-  for (uint8_t p = 0; p < 6; ++p) digits_[p]->SetCurrentNumber(countUp ? 0 : total.GetDigit(p));
+  if (Board()) {
+    // The board's run over, the room reads the time of day again at once, not at the next second.
+    if (timeOfDayKnown_) ShowTimeOfDay(timeOfDay_);
+  } else {
+    for (uint8_t p = 0; p < 6; ++p) digits_[p]->SetCurrentNumber(countUp ? 0 : total.GetDigit(p));
+  }
   ShowWarning({});
   ShowSecondsNearEnd();
 }
 
 void TWatchChrono::ShowSecondsNearEnd() {
   const uint32_t minutes = AppConfig->SecondsNearEnd > 0 ? uint32_t(AppConfig->SecondsNearEnd) : 0;
-  const bool lit = SecondsLit(gauge_->Progress(), total_, extra_, minutes, overtime_);
+  // A board's digits read the time of day, whose seconds always show.
+  const bool lit = Board() || SecondsLit(gauge_->Progress(), total_, extra_, minutes, overtime_);
   // The tens and the units of the seconds only: the rest of the display is not painted again.
   digits_[4]->SetDark(!lit);
   digits_[5]->SetDark(!lit);
@@ -225,6 +255,62 @@ void TWatchChrono::ShowWarning(const std::string &text) {
   gauge_->SetCaption(text);
 }
 
+void TWatchChrono::SetBoard(const std::vector<std::string> &names) {
+  std::vector<std::string> board(names.begin(), names.begin() + std::min(names.size(), MaxPapers));
+  if (board.size() < 2) board.clear();
+  if (board == names_) return;
+  const bool wasBoard = Board();
+  names_ = std::move(board);
+  if (Board()) {
+    // The digits' amber counts to the run's end, which the board's digits do not show.
+    amber_ = false;
+    ShowDigitColor();
+  }
+  LayOutAgain(Owner() ? Owner()->Height() : 0);
+  // Other names on as many lines lay nothing out again.
+  if (table_) table_->SetNames(names_);
+  if (wasBoard && !Board()) ResetDigits();
+  ShowSecondsNearEnd();
+}
+
+void TWatchChrono::ShowTimeOfDay(int64_t localMs) {
+  const int64_t ms = (localMs % MsPerDay + MsPerDay) % MsPerDay;
+  const int seconds = int(ms / 1000);
+  const int parts[3] = {seconds / 3600, seconds / 60 % 60, seconds % 60};
+  for (size_t p = 0; p < digits_.size(); ++p)
+    digits_[p]->SetCurrentNumber(uint8_t(p % 2 == 0 ? parts[p / 2] / 10 : parts[p / 2] % 10));
+}
+
+void TWatchChrono::ShowBoard(int64_t nowLocalMs, const std::vector<TRunTimes> &papers) {
+  if (!Board()) return;
+  timeOfDayKnown_ = true;
+  timeOfDay_ = nowLocalMs;
+  if (!overtime_) ShowTimeOfDay(nowLocalMs);
+  if (table_) table_->SetLines(BoardLines(nowLocalMs, names_, papers, AppConfig->WarnMinuteList()));
+}
+
+void TWatchChrono::SetRunEnds(uint32_t lengthSeconds, const std::vector<uint32_t> &marks) {
+  gauge_->SetMaxValue(lengthSeconds);
+  gauge_->SetMarks(marks);
+  total_ = lengthSeconds;
+  extra_ = 0;
+  ShowSecondsNearEnd();
+}
+
+void TWatchChrono::ShowExamEvent(const TExamEvent &event) {
+  std::string text;
+  if (Board() && event.Paper < names_.size()) {
+    const std::string name = CutName(names_[event.Paper], [&](const std::string &cut) {
+      return gauge_->TextFits(ExamEventText(event, cut));
+    });
+    text = ExamEventText(event, name);
+  } else {
+    text = ExamEventText(event);
+  }
+  // An épreuve's end without a name to give has nothing to say in place of what shows.
+  if (!text.empty()) ShowWarning(text);
+}
+
 void TWatchChrono::SetRunLength(uint32_t totalSeconds, uint32_t extraSeconds) {
   gauge_->SetMaxValue(totalSeconds + extraSeconds);
   gauge_->SetMark(extraSeconds != 0 ? totalSeconds : 0);
@@ -236,24 +322,34 @@ void TWatchChrono::SetRunLength(uint32_t totalSeconds, uint32_t extraSeconds) {
 LRESULT TWatchChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_SET_DIGIT:
+      // A board reads the time of day until its run counts beyond its end.
+      if (Board() && !overtime_) return 0;
       // The timing threads send positions 0 to 5 only; anything else is not ours to show.
       if (wParam < digits_.size()) digits_[wParam]->SetCurrentNumber(uint8_t(lParam & 0xFF));
       // Beyond the end no progress comes: the seconds, which turn at every tick, restack instead.
       if (overtime_ && wParam == digits_.size() - 1) StayInFront();
       return 0;
     case WM_SET_OVERTIME:
+      // The engine counts a board's run down: beyond its end it counts up from 0, and posts
+      // only the digits that change from there.
+      if (Board() && !overtime_)
+        for (TBoxNumber *digit : digits_) digit->SetCurrentNumber(0);
       ShowOvertime(true);
       return 0;
     case WM_SET_AMBER:
-      ShowAmber(wParam != 0);
+      if (!Board()) ShowAmber(wParam != 0);
       return 0;
-    case WM_SET_WARNING:
-      if (lParam == LPARAM(TExamEventKind::Warning) || lParam == LPARAM(TExamEventKind::NormalEnd)) {
-        const TExamEvent event{TExamEventKind(lParam), uint32_t(wParam)};
-        ShowWarning(ExamEventText(event));
+    case WM_SET_WARNING: {
+      const size_t paper = size_t(wParam) >> 16;
+      if ((lParam == LPARAM(TExamEventKind::Warning) || lParam == LPARAM(TExamEventKind::NormalEnd) ||
+           lParam == LPARAM(TExamEventKind::PaperEnd)) &&
+          paper < MaxPapers) {
+        const TExamEvent event{TExamEventKind(lParam), uint32_t(wParam & 0xFFFF), uint8_t(paper)};
+        ShowExamEvent(event);
         if (OnExamEvent) OnExamEvent(event);
       }
       return 0;
+    }
     case WM_SET_PROGRESS:
       gauge_->SetProgress(uint32_t(wParam));
       if (warningUntil_ != 0 && uint32_t(wParam) >= warningUntil_) ShowWarning({});

@@ -7,13 +7,17 @@
 
 #include <array>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "display/uBoxNumber.h"
 #include "display/uClockBand.h"
 #include "display/uDisplayTables.h"
 #include "display/uGaugeEx.h"
+#include "display/uPaperTable.h"
 #include "forms/uForms.h"
 #include "timing/uExamPlan.h"
+#include "timing/uRunModel.h"
 
 class TWatchChrono : public TForm {
 public:
@@ -37,7 +41,23 @@ public:
   // seconds digits light from AppConfig's SecondsNearEnd minutes before the end they count to.
   void SetRunLength(uint32_t totalSeconds, uint32_t extraSeconds);
 
-  // The band under the gauge (none unless the settings ask for it).
+  // The room's board for a run of two épreuves or more: names in row order (the caller already
+  // turned an empty first name into "Épreuve 1"). Fewer than two names: no board, the display as
+  // ever. Called before the display is shown or laid out (and may be called again with others).
+  void SetBoard(const std::vector<std::string> &names);
+  bool Board() const { return names_.size() >= 2; }
+  // Each second of the wall clock while a board is set (before Run too): the digits show the time
+  // of day of nowLocalMs as HH:MM:SS in green (until the run counts beyond its end), and the table
+  // its lines from the épreuves' times, in row order as the run's model gives them.
+  void ShowBoard(int64_t nowLocalMs, const std::vector<TRunTimes> &papers);
+  // The gauge of a board runs over the whole run, to its last end (lengthSeconds of run time),
+  // with a black mark at each of `marks` (every other end, in run seconds), as SetRunLength marks
+  // the normal end today.
+  void SetRunEnds(uint32_t lengthSeconds, const std::vector<uint32_t> &marks);
+  // The board's table under the gauge (none without a board).
+  TPaperTable *Table() const { return table_; }
+
+  // The band under the gauge (none unless the settings ask for it, nor on a board).
   TClockBand *Band() const { return band_; }
 
   TCustomGaugeEx &Gauge() const { return *gauge_; }
@@ -61,10 +81,18 @@ public:
   // Called once the window was laid out again at another scale (the control bar then goes
   // back under it).
   std::function<void()> OnLaidOutAgain;
-  // A warning or the normal end came (the journal records it).
+  // A warning, the normal end or an épreuve's end came (the journal records it).
   std::function<void(const TExamEvent &)> OnExamEvent;
 
 private:
+  // The layout for the monitors as they are now, the board's lines or the band under the gauge.
+  TWatchLayout LayoutNow(int barHeight) const;
+  // The band or the board's table, made, placed or removed as the layout says.
+  void PlaceUnderGauge(const TWatchLayout &l);
+  // The time of day on the digits, green.
+  void ShowTimeOfDay(int64_t localMs);
+  // A warning's text on the gauge; on a board, named after its épreuve, the name cut to fit.
+  void ShowExamEvent(const TExamEvent &event);
   void DrawColon(int colon);
   void ShowDigitColor();
   // The seconds lit or dark, as the time left to the end says.
@@ -78,6 +106,11 @@ private:
   TCustomGaugeEx *gauge_ = nullptr;
   std::array<TBoxNumber *, 6> digits_{};
   TClockBand *band_ = nullptr;
+  bool clockBand_ = false;  // the band, as the settings asked for it at the start
+  TPaperTable *table_ = nullptr;
+  std::vector<std::string> names_;  // the board's épreuves
+  bool timeOfDayKnown_ = false;
+  int64_t timeOfDay_ = 0;  // the last the board showed
   bool overtime_ = false, amber_ = false;
   uint32_t total_ = 0, extra_ = 0;  // the run's length, as SetRunLength gave it
   uint32_t warningUntil_ = 0;  // the progress at which a warning's text gives way again

@@ -497,5 +497,12 @@ TEST(ClockBandLayout, UnderTheGaugeAndWithinTheWorkArea) {
       EXPECT_EQ(l.Band.Top, l.Gauge.Top + l.Gauge.Height);
       EXPECT_LE(l.Window.Top + l.Window.Height + bar, WorkArea(m).Top + WorkArea(m).Height);
       EXPECT_LE(l.Unit, DisplayLayout(5, 800, {m}, bar).Unit);
+      // The room's board of four épreuves in the band's place, counted alike.
+      const TWatchLayout board = DisplayLayout(5, 800, {m}, bar, true, 4);
+      EXPECT_EQ(board.Band, TDisplayRect{});
+      EXPECT_EQ(board.Board, (TDisplayRect{board.Gauge.Left, board.Gauge.Top + board.Gauge.Height,
+                                           board.Gauge.Width, 4 * BoardLineHeight(board.Gauge.Height, board.Unit)}));
+      EXPECT_LE(board.Window.Top + board.Window.Height + bar, WorkArea(m).Top + WorkArea(m).Height);
+      EXPECT_LE(board.Unit, l.Unit);
     }
 }

@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <vector>
 
+#include "display/uBoardTexts.h"
 #include "display/uRunTexts.h"
 #include "sim_clock.h"
+#include "timing/uEndTime.h"
 #include "timing/uRunModel.h"
 
 using namespace tavelin_test;
@@ -254,4 +256,79 @@ TEST(RunModel, BeforeRunTheEndsOfARunStartedNow) {
       EXPECT_EQ(EndPanelText(model.Times(now)), c.Panel);
     }
   }
+}
+
+// The room's board: the lines in the order of their normal ends (ties by row), the tiers-temps
+// column, the time left to the next end, amber from the smallest warning that its stretch holds,
+// the épreuves over; then the columns and the names cut in a font of 10 pixels a character.
+TEST(RunModel, TheBoardReadsEachEpreuveByItsEnds) {
+  auto paper = [](bool started, int normalMin, int extendedMin) {
+    return TRunTimes{started, At(9, 0, 0), true, At(10, 0, 0) + normalMin * 60'000LL,
+                     extendedMin != 0, At(10, 0, 0) + extendedMin * 60'000LL, 0};
+  };
+  const std::vector<std::string> names = {"Français", "Anglais", "Mathématiques"};
+  auto papers = [&](bool started) {  // ends at 11:00, at 10:30 and 11:00, at 10:30
+    return std::vector<TRunTimes>{paper(started, 60, 0), paper(started, 30, 60), paper(started, 30, 0)};
+  };
+  const struct {
+    int64_t Now;
+    bool Started;
+    std::vector<uint32_t> Warnings;
+    std::vector<std::string> Lines;  // name|end|tiers-temps|left, then * when amber
+  } cases[] = {
+      {At(9, 0, 0), false, {15, 5},
+       {"Anglais|fin 10 h 30|tiers-temps 11 h 00|", "Mathématiques|fin 10 h 30||",
+        "Français|fin 11 h 00||"}},
+      {At(10, 25, 30), true, {15, 5},
+       {"Anglais|fin 10 h 30|tiers-temps 11 h 00|reste 5 min*", "Mathématiques|fin 10 h 30||reste 5 min*",
+        "Français|fin 11 h 00||reste 35 min"}},
+      {At(10, 29, 15), true, {15, 5},
+       {"Anglais|fin 10 h 30|tiers-temps 11 h 00|reste 45 s*", "Mathématiques|fin 10 h 30||reste 45 s*",
+        "Français|fin 11 h 00||reste 31 min"}},
+      {At(10, 30, 0), true, {15, 5},
+       {"Anglais|fin 10 h 30|tiers-temps 11 h 00|reste 30 min", "Mathématiques|terminée à 10 h 30||",
+        "Français|fin 11 h 00||reste 30 min"}},
+      {At(10, 21, 0), true, {40},
+       {"Anglais|fin 10 h 30|tiers-temps 11 h 00|reste 9 min*", "Mathématiques|fin 10 h 30||reste 9 min*",
+        "Français|fin 11 h 00||reste 39 min*"}},
+      // 40 min is longer than the tiers-temps' stretch: none there.
+      {At(10, 55, 0), true, {40},
+       {"Anglais|fin 10 h 30|tiers-temps 11 h 00|reste 5 min", "Mathématiques|terminée à 10 h 30||",
+        "Français|fin 11 h 00||reste 5 min*"}},
+      {At(11, 0, 0), true, {15, 5},
+       {"Anglais|terminée à 11 h 00||", "Mathématiques|terminée à 10 h 30||",
+        "Français|terminée à 11 h 00||"}},
+  };
+  for (const auto &c : cases) {
+    std::vector<std::string> lines;
+    for (const TBoardLine &l : BoardLines(c.Now, names, papers(c.Started), c.Warnings))
+      lines.push_back(l.Name + "|" + l.End + "|" + l.Extended + "|" + l.Left + (l.Amber ? "*" : ""));
+    EXPECT_EQ(lines, c.Lines) << MinuteTextAt(c.Now);
+  }
+
+  const TTextWidth tenEach = [](const std::string &s) { return 10 * int(s.size()); };
+  const struct {
+    std::string Name;
+    int Width;
+    std::string Cut;
+  } cuts[] = {{"Mathématiques", 130, "Mathématiques"}, {"Mathématiques", 129, "Mathématiqu…"},
+              {"Histoire géo", 100, "Histoire…"},     {"Anglais", 10, "…"},
+              {"Anglais", 9, ""}};
+  for (const auto &c : cuts)
+    EXPECT_EQ(CutName(c.Name, [&](const std::string &s) { return tenEach(s) <= c.Width; }), c.Cut)
+        << c.Width;
+  // Names 130 wide, "fin 10 h 30" 110, "tiers-temps 11 h 00" 190, "reste 59 min" 120, gaps 40.
+  const auto lines = BoardLines(At(10, 25, 30), names, papers(true), {5});
+  EXPECT_EQ(BoardColumns(lines, 800, tenEach), (TBoardColumns{65, 235, 385, 615, 130}));
+  const TBoardColumns narrow = BoardColumns(lines, 600, tenEach);
+  EXPECT_EQ(narrow, (TBoardColumns{0, 100, 250, 480, 60}));
+  EXPECT_EQ(BoardShownNames(lines, narrow, tenEach),
+            (std::vector<std::string>{"Angla…", "Mathé…", "Franç…"}));
+
+  const TExamEvent warning{TExamEventKind::Warning, 10, 1}, normal{TExamEventKind::NormalEnd, 0, 1},
+      over{TExamEventKind::PaperEnd, 0, 1};
+  EXPECT_EQ(ExamEventText(warning, "Anglais"), "Anglais : plus que 10 min");
+  EXPECT_EQ(ExamEventText(normal, "Anglais"), "Anglais : fin du temps normal");
+  EXPECT_EQ(ExamEventText(over, "Anglais"), "Fin : Anglais");
+  EXPECT_EQ(ExamEventText(warning, ""), "Plus que 10 min");
 }

@@ -5,6 +5,8 @@
 
 #include <array>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "display/uWatchChrono.h"
 #include "forms/uSystemLib.h"
@@ -18,6 +20,8 @@ namespace {
 constexpr COLORREF kBlack = RGB(0, 0, 0);
 constexpr COLORREF kGreen = RGB(0, 255, 0);
 constexpr COLORREF kRed = RGB(255, 0, 0);
+
+std::array<LONG, 4> Edges(const RECT &r) { return {r.left, r.top, r.right, r.bottom}; }
 
 // The control bar's stand-in: the display window's owner, under it.
 class OwnerBar : public TForm {
@@ -74,12 +78,14 @@ protected:
   }
   // As the control bar does: the display is made with the bar as owner, and the bar shows it
   // from its OnShow, just before the bar's own window appears.
-  void Open(int screenSize, uint32_t total = 300, int32_t typeInc = 0) {
+  void Open(int screenSize, uint32_t total = 300, int32_t typeInc = 0,
+            const std::vector<std::string> &board = {}) {
     AppConfig->UserScreenSize = screenSize;
     AppConfig->TotalTime->SetTotalSeconds(total);
     AppConfig->TypeInc = typeInc;
     bar_ = std::make_unique<OwnerBar>();
     watch_ = std::make_unique<TWatchChrono>(bar_.get());
+    watch_->SetBoard(board);
     bar_->OnShow = [this](TControl *) { watch_->Show(); };
     bar_->Show();
     Pump(80);
@@ -320,6 +326,101 @@ TEST_F(DisplayWindow, TheSecondsStayDarkUntilTheLastMinute) {
   EXPECT_EQ(f(4), kRed);
 }
 
+// The room's board of three épreuves, in place of the band: the digits read the time of day until
+// the run counts beyond its end, the window grows by the table at a fixed size and fits the work
+// area with the bar at full width, a name too long is cut on the gauge. With one name, no board.
+TEST_F(DisplayWindow, ABoardOfThreeEpreuvesReadsTheTimeOfDayOverItsTable) {
+  AppConfig->ShowClock = true;
+  AppConfig->SecondsNearEnd = 1;
+  AppConfig->WarnMinutes = "5";
+  const std::string longName = "Histoire-géographie et éducation civique";
+  const std::vector<std::string> names = {"Français", "Anglais", longName};
+  auto paper = [](int normalMin, int extendedMin) {  // started at 9:00
+    const int64_t h10 = 10 * 3'600'000LL;
+    return TRunTimes{true, 9 * 3'600'000LL, true, h10 + normalMin * 60'000LL, extendedMin != 0,
+                     h10 + extendedMin * 60'000LL, 0};
+  };
+  const std::vector<TRunTimes> papers = {paper(60, 0), paper(30, 60), paper(45, 0)};
+  const int64_t now = (10 * 3600 + 27 * 60 + 35) * 1000LL;  // Anglais amber, Français not
+  for (int size : {2, FirstFullWidthSize}) {
+    SCOPED_TRACE("UserScreenSize " + std::to_string(size));
+    Open(size, 300, 1, names);
+    ASSERT_TRUE(watch_->Board());
+    ASSERT_NE(watch_->Table(), nullptr);
+    EXPECT_EQ(watch_->Band(), nullptr) << "the table in its place";
+    const RECT gauge = watch_->Gauge().BoundsRect(), table = watch_->Table()->BoundsRect();
+    const int line = BoardLineHeight(gauge.bottom - gauge.top, watch_->Layout().Unit);
+    EXPECT_EQ(Edges(table), (std::array<LONG, 4>{gauge.left, gauge.bottom, gauge.right,
+                                                 gauge.bottom + 3 * line}));
+    RECT r, b, work;
+    GetWindowRect(Wnd(), &r);
+    GetWindowRect(bar_->Handle(), &b);
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    if (size == 2)
+      EXPECT_EQ(r.bottom - r.top, kWorked[2].height + 3 * line);
+    else
+      EXPECT_LE(r.bottom + (b.bottom - b.top), work.bottom);
+    EXPECT_EQ(table.bottom + 1, r.bottom - r.top) << "the frame's last row under it";
+
+    watch_->ShowBoard(now, papers);
+    SendMessageA(Wnd(), WM_SET_DIGIT, 0, 9);
+    SendMessageA(Wnd(), WM_SET_AMBER, 1, 0);
+    EXPECT_EQ(Digits(), (std::array<int, 6>{1, 0, 2, 7, 3, 5}));
+    EXPECT_EQ(watch_->DigitColor(), kGreen);
+    EXPECT_FALSE(watch_->Digit(5).Dark()) << "the seconds of the time of day";
+    const TPaperTable &t = *watch_->Table();
+    ASSERT_EQ(t.Lines().size(), 3u);
+    EXPECT_EQ(t.Lines()[0].Left, "reste 3 min");
+    EXPECT_EQ(t.ShownName(2), "Français");
+    // Anglais in amber, Français in white, each on its own line.
+    auto count = [&](size_t i, COLORREF color) {
+      Screen scr(Wnd());
+      int n = 0;
+      for (int y = table.top + int(i) * line; y < table.top + int(i + 1) * line; ++y)
+        for (int x = table.left; x < table.right; x += 2) n += scr.At(x, y) == color;
+      return n;
+    };
+    EXPECT_GT(count(0, RGB(255, 160, 0)), 0);
+    EXPECT_EQ(count(0, RGB(255, 255, 255)), 0);
+    EXPECT_GT(count(2, RGB(255, 255, 255)), 0);
+    EXPECT_EQ(count(2, RGB(255, 160, 0)), 0);
+
+    std::vector<TExamEvent> events;
+    watch_->OnExamEvent = [&](const TExamEvent &e) { events.push_back(e); };
+    SendMessageA(Wnd(), WM_SET_WARNING, 2 << 16 | 10, LPARAM(TExamEventKind::Warning));
+    const std::string caption = watch_->Gauge().Caption();
+    EXPECT_EQ(caption.rfind("Histoire", 0), 0u) << caption;
+    EXPECT_NE(caption.find("… : plus que 10 min"), std::string::npos) << caption;
+    EXPECT_TRUE(watch_->Gauge().TextFits(caption));
+    EXPECT_FALSE(watch_->Gauge().TextFits(longName + " : plus que 10 min"));
+    SendMessageA(Wnd(), WM_SET_WARNING, 1 << 16, LPARAM(TExamEventKind::PaperEnd));
+    EXPECT_EQ(watch_->Gauge().Caption(), "Fin : Anglais");
+    EXPECT_EQ(events, (std::vector<TExamEvent>{{TExamEventKind::Warning, 10, 2},
+                                               {TExamEventKind::PaperEnd, 0, 1}}));
+
+    // Beyond the last end, the engine's count from 0 in red; after the run, the time of day.
+    SendMessageA(Wnd(), WM_SET_OVERTIME, 0, 0);
+    SendMessageA(Wnd(), WM_SET_DIGIT, 5, 1);
+    EXPECT_EQ(Digits(), (std::array<int, 6>{0, 0, 0, 0, 0, 1}));
+    EXPECT_EQ(watch_->DigitColor(), kRed);
+    watch_->ResetDigits();
+    EXPECT_EQ(Digits(), (std::array<int, 6>{1, 0, 2, 7, 3, 5}));
+    EXPECT_EQ(watch_->DigitColor(), kGreen);
+    watch_.reset();
+    bar_.reset();
+  }
+  // One épreuve: the display as ever, the band and the count-down's digits back.
+  Open(2, 300, 1, {"Anglais"});
+  EXPECT_FALSE(watch_->Board());
+  EXPECT_EQ(watch_->Table(), nullptr);
+  ASSERT_NE(watch_->Band(), nullptr);
+  RECT r;
+  GetWindowRect(Wnd(), &r);
+  EXPECT_EQ(r.bottom, kWorked[2].height + ClockBandHeight(80));
+  watch_->ShowBoard(now, papers);
+  EXPECT_EQ(Digits(), (std::array<int, 6>{0, 0, 0, 5, 0, 0}));
+}
+
 TEST_F(DisplayWindow, ActivationDisablesItWhileTheOwnerIsVisibleAndIsConsumed) {
   Open(0);
   EXPECT_TRUE(IsWindowVisible(Wnd()));
@@ -410,14 +511,18 @@ TEST_F(DisplayWindow, TheTicksReachItWithoutAHintToolInBetween) {
 
 TEST_F(DisplayWindow, GdiObjectsAreTheSameAfterOneAndAfterTwentyWindows) {
   auto cycle = [&] {
-    Open(2, 5400, 1);
-    SendMessageA(Wnd(), WM_SET_PROGRESS, 2000, 0);
-    SendMessageA(Wnd(), WM_SET_DIGIT, 5, 9);
-    InvalidateRect(Wnd(), nullptr, FALSE);
-    Pump(20);
-    watch_.reset();
-    bar_.reset();
-    Pump(10);
+    // With a board of two épreuves too, its table's font and pictures.
+    for (const std::vector<std::string> &board : {std::vector<std::string>{}, {"Anglais", "Français"}}) {
+      Open(2, 5400, 1, board);
+      SendMessageA(Wnd(), WM_SET_PROGRESS, 2000, 0);
+      SendMessageA(Wnd(), WM_SET_DIGIT, 5, 9);
+      watch_->ShowBoard(10 * 3'600'000LL, {TRunTimes{true, 0, true, 1}, TRunTimes{true, 0, true, 2}});
+      InvalidateRect(Wnd(), nullptr, FALSE);
+      Pump(20);
+      watch_.reset();
+      bar_.reset();
+      Pump(10);
+    }
   };
   cycle();  // fonts are made once for the program's life
   long before = gdi::LiveObjects();

@@ -1,0 +1,139 @@
+// uBoardTexts - the room's board. See the header.
+#include "display/uBoardTexts.h"
+
+#include <algorithm>
+
+#include "timing/uEndTime.h"
+#include "timing/uExamPaper.h"
+
+namespace {
+// Between two columns: the room four spaces take in the board's font.
+constexpr const char *ColumnGap = "    ";
+constexpr const char *Ellipsis = "…";
+
+// "reste 25 min", or the seconds in the last minute; both rounded up, so that "reste 1 min"
+// never stands for a minute already begun less than a minute ago.
+std::string LeftText(int64_t ms) {
+  const int64_t seconds = (ms + 999) / 1000;
+  if (seconds < 60) return "reste " + std::to_string(seconds) + " s";
+  return "reste " + std::to_string((seconds + 59) / 60) + " min";
+}
+
+// The smallest warning shorter than a stretch of `lengthMs`, in milliseconds (0: none), as the
+// run's plan skips the others.
+int64_t SmallestWarning(const std::vector<uint32_t> &warnMinutes, int64_t lengthMs) {
+  int64_t smallest = 0;
+  for (uint32_t m : warnMinutes) {
+    const int64_t w = int64_t(m) * 60'000;
+    if (m != 0 && m <= 999 && w < lengthMs && (smallest == 0 || w < smallest)) smallest = w;
+  }
+  return smallest;
+}
+
+TBoardLine LineOf(int64_t now, const std::string &name, const TRunTimes &t,
+                  const std::vector<uint32_t> &warnMinutes) {
+  TBoardLine line;
+  line.Name = name;
+  if (!t.HasEnd) return line;
+  const int64_t last = t.HasExtended ? t.ExtendedEndMs : t.NormalEndMs;
+  if (t.Started && now >= last) {
+    line.End = "terminée à " + MinuteTextAt(last);
+    line.Over = true;
+    return line;
+  }
+  line.End = "fin " + MinuteTextAt(t.NormalEndMs);
+  if (t.HasExtended) line.Extended = "tiers-temps " + MinuteTextAt(t.ExtendedEndMs);
+  if (!t.Started) return line;
+  // The end to come next, and the stretch that leads to it.
+  const bool beforeNormal = now < t.NormalEndMs;
+  const int64_t next = beforeNormal ? t.NormalEndMs : t.ExtendedEndMs;
+  const int64_t from = beforeNormal ? t.StartMs : t.NormalEndMs;
+  line.Left = LeftText(next - now);
+  const int64_t amber = SmallestWarning(warnMinutes, next - from);
+  line.Amber = amber != 0 && next - now <= amber;
+  return line;
+}
+
+int Widest(const std::vector<TBoardLine> &lines, std::string TBoardLine::*part, bool over,
+           const TTextWidth &measure) {
+  int widest = 0;
+  for (const TBoardLine &l : lines)
+    if (l.Over == over && !(l.*part).empty()) widest = std::max(widest, measure(l.*part));
+  return widest;
+}
+}  // namespace
+
+std::vector<TBoardLine> BoardLines(int64_t nowLocalMs, const std::vector<std::string> &names,
+                                   const std::vector<TRunTimes> &papers,
+                                   const std::vector<uint32_t> &warnMinutes) {
+  std::vector<TBoardLine> lines;
+  for (size_t row = 0; row < papers.size(); ++row) {
+    const std::string name = PaperName(row < names.size() ? names[row] : "", row);
+    lines.push_back(LineOf(nowLocalMs, name, papers[row], warnMinutes));
+    lines.back().Row = row;
+  }
+  // An épreuve without an end (none is, but a row may come without its times) goes last.
+  std::stable_sort(lines.begin(), lines.end(), [&](const TBoardLine &a, const TBoardLine &b) {
+    const TRunTimes &ta = papers[a.Row], &tb = papers[b.Row];
+    if (ta.HasEnd != tb.HasEnd) return ta.HasEnd;
+    return ta.HasEnd && ta.NormalEndMs < tb.NormalEndMs;
+  });
+  return lines;
+}
+
+std::string CutName(const std::string &name, const std::function<bool(const std::string &)> &fits) {
+  if (fits(name)) return name;
+  // The longest beginning that fits with its "…": a longer one never fits when a shorter does
+  // not, so the search halves.
+  size_t low = 0, high = name.size();  // low + "…" fits or is to be tried; high does not
+  auto cut = [&](size_t n) {
+    std::string s = name.substr(0, n);
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    return s + Ellipsis;
+  };
+  if (!fits(cut(0))) return {};
+  while (high - low > 1) {
+    const size_t mid = low + (high - low) / 2;
+    (fits(cut(mid)) ? low : high) = mid;
+  }
+  return cut(low);
+}
+
+TBoardColumns BoardColumns(const std::vector<TBoardLine> &lines, int width,
+                           const TTextWidth &measure) {
+  const int gap = measure(ColumnGap);
+  const int end = Widest(lines, &TBoardLine::End, false, measure);
+  const int extended = Widest(lines, &TBoardLine::Extended, false, measure);
+  int left = Widest(lines, &TBoardLine::Left, false, measure);
+  // Room for two digits of minutes from the start, so that the count going down moves nothing.
+  if (left > 0) left = std::max(left, measure("reste 59 min"));
+  int rest = end + (extended > 0 ? gap + extended : 0) + (left > 0 ? gap + left : 0);
+  rest = std::max(rest, Widest(lines, &TBoardLine::End, true, measure));
+  int names = 0;
+  for (const TBoardLine &l : lines) names = std::max(names, measure(l.Name));
+
+  TBoardColumns c;
+  c.NameWidth = std::max(0, std::min(names, width - gap - rest));
+  c.Name = std::max(0, (width - (c.NameWidth + gap + rest)) / 2);
+  c.End = c.Name + c.NameWidth + gap;
+  c.Extended = c.End + end + gap;
+  c.Left = extended > 0 ? c.Extended + extended + gap : c.Extended;
+  return c;
+}
+
+std::vector<std::string> BoardShownNames(const std::vector<TBoardLine> &lines,
+                                         const TBoardColumns &columns, const TTextWidth &measure) {
+  std::vector<std::string> shown;
+  for (const TBoardLine &l : lines)
+    shown.push_back(
+        CutName(l.Name, [&](const std::string &s) { return measure(s) <= columns.NameWidth; }));
+  return shown;
+}
+
+int BoardLongestWidth(const std::vector<std::string> &names, const TTextWidth &measure) {
+  int name = 0;
+  for (const std::string &n : names) name = std::max(name, measure(n));
+  name = std::min(name, measure("Histoire-géographie"));
+  return name + 3 * measure(ColumnGap) + measure("fin 23 h 59") + measure("tiers-temps 23 h 59") +
+         measure("reste 999 min");
+}
