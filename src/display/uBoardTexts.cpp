@@ -137,3 +137,28 @@ int BoardLongestWidth(const std::vector<std::string> &names, const TTextWidth &m
   return name + 3 * measure(ColumnGap) + measure("fin 23 h 59") + measure("tiers-temps 23 h 59") +
          measure("reste 999 min");
 }
+
+std::vector<std::string> BoardPanelTexts(const std::vector<std::string> &names,
+                                         const std::vector<TRunTimes> &papers, int64_t nowLocalMs) {
+  const std::string count = std::to_string(papers.size()) + " épreuves";
+  size_t next = papers.size();
+  int64_t at = 0;
+  bool extended = false;
+  for (size_t i = 0; i < papers.size() && i < names.size(); ++i) {
+    const TRunTimes &t = papers[i];
+    if (!t.HasEnd) continue;
+    const bool normalToCome = t.NormalEndMs > nowLocalMs;
+    const int64_t end = normalToCome ? t.NormalEndMs : t.ExtendedEndMs;
+    if (!normalToCome && (!t.HasExtended || end <= nowLocalMs)) continue;
+    if (next == papers.size() || end < at) next = i, at = end, extended = !normalToCome;
+  }
+  if (next == papers.size()) return {count};
+  const std::string when = (extended ? " : tiers-temps à " : " : fin à ") + MinuteTextAt(at);
+  const std::string &name = names[next];
+  std::vector<std::string> texts{name + when + " · " + count};
+  for (size_t keep : {16, 10, 6})
+    if (name.size() > keep + 1) texts.push_back(name.substr(0, keep) + "…" + when + " · " + count);
+  texts.push_back(texts.back().substr(0, texts.back().size() - count.size() - 3));
+  texts.push_back(count);
+  return texts;
+}

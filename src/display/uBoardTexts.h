@@ -55,3 +55,10 @@ std::vector<std::string> BoardShownNames(const std::vector<TBoardLine> &lines,
 // name counts only as far as a usual subject's name, beyond which it is cut rather than making
 // every line smaller.
 int BoardLongestWidth(const std::vector<std::string> &names, const TTextWidth &measure);
+
+// The control bar's panel on a board, longest first for it to take the first that fits: the next
+// end to come and the number of épreuves, "Anglais : fin à 11 h 00 · 3 épreuves" ("tiers-temps à"
+// for an extended end), then the name cut with "…", then without the number; once every end has
+// come, "3 épreuves".
+std::vector<std::string> BoardPanelTexts(const std::vector<std::string> &names,
+                                         const std::vector<TRunTimes> &papers, int64_t nowLocalMs);

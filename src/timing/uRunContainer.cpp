@@ -41,6 +41,9 @@ std::unique_ptr<TMainThread> CreateRunContainer(HWND navigWnd, HWND watchWnd, co
   settings.WarnMinutes = AppConfig->WarnMinuteList();
   settings.InterBeepSeconds = AppConfig->InterBeepTime->GetTotalSeconds();
   settings.TypeInc = AppConfig->TypeInc;
+  // A board's digits read the time of day; its count, shown beyond its last end, starts there.
+  settings.Papers = ends.Papers;
+  if (settings.Papers.size() >= 2) settings.TypeInc = 1;
   settings.CountOvertime = AppConfig->CountOvertime;
   // The control bar switches the beeps during a run; the time thread reads the switch anew at
   // every tick.
