@@ -331,4 +331,19 @@ TEST(RunModel, TheBoardReadsEachEpreuveByItsEnds) {
   EXPECT_EQ(ExamEventText(normal, "Anglais"), "Anglais : fin du temps normal");
   EXPECT_EQ(ExamEventText(over, "Anglais"), "Fin : Anglais");
   EXPECT_EQ(ExamEventText(warning, ""), "Plus que 10 min");
+
+  // The bar's panel: the next end to come, an extended one once the normal ends came.
+  const std::vector<std::string> longNames = {"Français", "Histoire-géographie", "Maths"};
+  EXPECT_EQ(BoardPanelTexts(longNames, papers(true), At(10, 0, 0)),
+            (std::vector<std::string>{"Histoire-géographie : fin à 10 h 30 · 3 épreuves",
+                                      "Histoire-géograp… : fin à 10 h 30 · 3 épreuves",
+                                      "Histoire-g… : fin à 10 h 30 · 3 épreuves",
+                                      "Histoi… : fin à 10 h 30 · 3 épreuves",
+                                      "Histoi… : fin à 10 h 30", "3 épreuves"}));
+  std::vector<TRunTimes> later = papers(true);
+  later[0].NormalEndMs = At(11, 10, 0);
+  EXPECT_EQ(BoardPanelTexts(names, later, At(10, 30, 0)).front(),
+            "Anglais : tiers-temps à 11 h 00 · 3 épreuves");
+  EXPECT_EQ(BoardPanelTexts(names, papers(true), At(11, 0, 0)),
+            (std::vector<std::string>{"3 épreuves"}));
 }
