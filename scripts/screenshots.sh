@@ -42,7 +42,7 @@ xdotool key Escape
 sleep 1
 xdotool mousemove 540 300 click 3
 sleep 0.7
-xdotool key Down Down Down Down Down Down Return  # "A &Propos"
+xdotool key Down Down Down Down Down Down Down Return  # "A &Propos"
 sleep 1.5
 xdotool mousemove 1000 700
 import -window root "$dir/about.png"

@@ -6,6 +6,7 @@
 
 #include "app/uEndTimeScreen.h"
 #include "app/uExamScreen.h"
+#include "app/uPapersScreen.h"
 #include "display/uNavigChrono.h"
 #include "forms/uApplication.h"
 #include "options/uOptionsScreen.h"
@@ -32,6 +33,7 @@ TMain::TMain() : TForm(nullptr) {
   Bind("showEndTimeScreen", &TMain::showEndTimeScreen);
   Bind("switchCountOvertime", &TMain::switchCountOvertime);
   Bind("showExamScreen", &TMain::showExamScreen);
+  Bind("showPapersScreen", &TMain::showPapersScreen);
   Bind("showAboutBox", &TMain::showAboutBox);
   Bind("showProcesVerbal", &TMain::showProcesVerbal);
   Bind("closeApppl", &TMain::closeApppl);
@@ -174,6 +176,12 @@ void TMain::switchCountOvertime(TControl *) {
 void TMain::showExamScreen(TControl *) {
   // Its OK stores and saves the settings itself; freed also when an exception leaves its loop.
   auto dialog = std::make_unique<TExamScreen>(this);
+  dialog->ShowModal();
+}
+
+void TMain::showPapersScreen(TControl *) {
+  // Its first row shows the next run as this window has it, to its end time if one is chosen.
+  auto dialog = std::make_unique<TPapersScreen>(this, endMinute_);
   dialog->ShowModal();
 }
 

@@ -22,6 +22,7 @@ public:
   void showEndTimeScreen(TControl *Sender);
   void switchCountOvertime(TControl *Sender);
   void showExamScreen(TControl *Sender);
+  void showPapersScreen(TControl *Sender);
   void showAboutBox(TControl *Sender);
   // The procès-verbal of the latest run, written and opened.
   void showProcesVerbal(TControl *Sender);

@@ -825,6 +825,19 @@ void TSpinEdit::SetEnabled(bool enabled) {
   if (updown_) EnableWindow(updown_, enabled);
 }
 
+TEdit::TEdit(TWinControl *parent) : TEditBase(parent) { Color = clWindow; }
+
+void TEdit::ApplyDesign(const TDesignItem &item) {
+  TEditBase::ApplyDesign(item);
+  MaxLength = item.GetInt("maxlength", 0);
+  text_ = item.Get("text", "");
+}
+
+void TEdit::CreateWindowHandle() {
+  CreateStandard("EDIT", WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT, WS_EX_CLIENTEDGE, text_);
+  SendMessageA(handle_, EM_LIMITTEXT, WPARAM(MaxLength), 0);
+}
+
 TMemo::TMemo(TWinControl *parent) : TEditBase(parent) {}
 
 void TMemo::CreateWindowHandle() {

@@ -165,6 +165,7 @@ TControl *TForm::CreateControl(const TDesignItem &item) {
   else if (k == "label") c = Add<TLabel>(parent);
   else if (k == "image") c = Add<TImage>(parent);
   else if (k == "spinedit") c = Add<TSpinEdit>(parent);
+  else if (k == "edit") c = Add<TEdit>(parent);
   else if (k == "combobox") c = Add<TComboBox>(parent);
   else if (k == "radiobutton") c = Add<TRadioButton>(parent);
   else if (k == "checkbox") c = Add<TCheckBox>(parent);

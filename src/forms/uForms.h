@@ -315,6 +315,17 @@ private:
   HWND updown_ = nullptr;
 };
 
+// A single-line edit box; MaxLength (0: the system's limit) stops what the user types.
+class TEdit : public TEditBase {
+public:
+  explicit TEdit(TWinControl *parent);
+  int MaxLength = 0;
+  void ApplyDesign(const TDesignItem &item) override;
+
+protected:
+  void CreateWindowHandle() override;
+};
+
 class TMemo : public TEditBase {
 public:
   explicit TMemo(TWinControl *parent);

@@ -68,6 +68,26 @@ std::optional<int> TimeOfDay(std::string_view text) {
   return int(*h * 60 + *m);
 }
 
+// "Anglais LV1=1:30:00", the length read as /duree reads it, "+" after it for tiers-temps. The
+// quotes that keep a name's spaces in one word are gone: Windows takes them away.
+std::optional<TExamPaper> Paper(std::string_view text) {
+  const size_t equals = text.rfind('=');
+  if (equals == std::string_view::npos) return {};
+  TExamPaper paper;
+  paper.Name = text.substr(0, equals);
+  std::string_view length = text.substr(equals + 1);
+  paper.ExtraThird = !length.empty() && length.back() == '+';
+  if (paper.ExtraThird) length.remove_suffix(1);
+  const auto seconds = Duration(length);
+  if (paper.Name.empty() || paper.Name.size() > MaxPaperName || seconds.value_or(0) == 0 ||
+      *seconds > MaxPaperSeconds)
+    return {};
+  paper.Seconds = *seconds;
+  return paper;
+}
+
+constexpr int PaperGroup = 11;
+
 struct TSwitch {
   const char *Name;
   const char *Accented;  // the same switch as French spells it, or null
@@ -134,6 +154,12 @@ const TSwitch Switches[] = {
     {"?", nullptr, TSwitch::NoValue, 9, [](TCommandLine &l, TValue) { return l.Help = true; }},
     {"journal", nullptr, TSwitch::NoValue, 10,
      [](TCommandLine &l, TValue) { return l.KeepJournal = true; }},
+    {"epreuve", "épreuve", TSwitch::NeedsValue, PaperGroup,
+     [](TCommandLine &l, TValue v) {
+       auto paper = Paper(*v);
+       if (paper) l.Papers.push_back(std::move(*paper));
+       return paper.has_value();
+     }},
 };
 
 }  // namespace
@@ -160,8 +186,13 @@ TCommandLine ParseCommandLine(const std::vector<std::string> &words) {
                      (s->Value == TSwitch::NeedsValue) == value.has_value();
     if (!valueFits || !s->Apply(line, value))
       throw ECommandLine(FormatMessage1("Valeur incorrecte: %s", word));
+    if (s->Group == PaperGroup && line.Papers.size() == MaxPapers)
+      throw ECommandLine(FormatMessage1("Trois épreuves au plus: %s", word));
+    // Another épreuve may follow, but not one of the same name.
+    size_t paper = 0;
     for (const auto &[group, other] : given)
-      if (group == s->Group)
+      if (group == s->Group &&
+          (group != PaperGroup || line.Papers[paper++].Name == line.Papers.back().Name))
         throw ECommandLine(word + " ne va pas avec " + *other);
     given.emplace_back(s->Group, &word);
     if (s->Group == 1) duration = &word;
@@ -187,13 +218,17 @@ std::string CommandLineHelp() {
          "/lancer: lancer le chrono aussitôt\n"
          "/reprendre: reprendre le chronométrage interrompu\n"
          "/journal: tenir le journal des chronométrages (Documents\\Tavelin\\Journal.csv)\n"
+         "/epreuve:\"Anglais=2:00:00\": une épreuve de plus, commencée avec les autres (trois au "
+         "plus); \"Anglais=2:00:00+\": avec tiers-temps\n"
          "/?: cette aide\n"
          "\n"
-         "/duree, /negatif et /depassement s'écrivent aussi /durée, /négatif et /dépassement.\n"
+         "/duree, /negatif, /depassement et /epreuve s'écrivent aussi /durée, /négatif, /dépassement "
+         "et /épreuve.\n"
          "\n"
          "Ces valeurs ne valent que pour cette fois: les réglages enregistrés ne changent pas.\n"
          "\n"
          "Exemples:\n"
          "Tavelin.exe /duree:1:30:00 /negatif /bip:15:00 /lancer\n"
-         "Tavelin.exe /fin:10h45 /plein:2 /depassement";
+         "Tavelin.exe /fin:10h45 /plein:2 /depassement\n"
+         "Tavelin.exe /duree:2:00:00 /negatif /epreuve:\"Espagnol LV2=1:30:00+\"";
 }

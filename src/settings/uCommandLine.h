@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/uErrors.h"
+#include "timing/uExamPaper.h"
 
 struct TCommandLine {
   std::optional<uint32_t> TotalSeconds = {};      // /duree
@@ -21,6 +22,7 @@ struct TCommandLine {
   bool Resume = false;                            // /reprendre
   bool Help = false;                              // /?
   bool KeepJournal = false;                       // /journal
+  std::vector<TExamPaper> Papers = {};            // /epreuve:"Nom=1:30:00", up to three times
   bool operator==(const TCommandLine &) const = default;
 };
 
@@ -31,7 +33,8 @@ public:
 };
 
 // The words after the program's name. Names are read in any case, "-" as well as "/", and a
-// value follows ":". A switch given twice, or with one it contradicts, is an error too.
+// value follows ":". A switch given twice (but /epreuve, once for each other épreuve), or with one
+// it contradicts, is an error too.
 TCommandLine ParseCommandLine(const std::vector<std::string> &words);
 
 // Every switch, one a line, with two examples: the text of the box that /? shows.

@@ -87,21 +87,24 @@ void TConfig::DefineExamFields() {
       MakeFieldDescRec("WarnSoundPath", F::fdString, &WarnSoundPath, 0, std::string()),
       MakeFieldDescRec("KeepJournal", F::fdBoolean, &KeepJournal, 0, false),
       MakeFieldDescRec("SecondsNearEnd", F::fdInteger, &SecondsNearEnd, 0, int32_t(0)),
+      MakeFieldDescRec("FirstName", F::fdString, &FirstName, 0, std::string()),
+      MakeFieldDescRec("Epreuves", F::fdPaperList, &Papers, 0, std::vector<TExamPaper>()),
   });
 }
 
 void TConfig::HealExamSettings() {
   // Told like a value of the wrong type, and for the same reason: the next save mends it.
-  auto tell = [](const char *name) {
-    Application.HandleException(
-        EInvalidDataType(FormatMessage1("Type de données incorrect pour '%s'", name)));
-  };
+  auto tell = [](const char *name) { Application.HandleException(InvalidDataType(name)); };
   bool valid = true;
   WarnMinutes = HealWarnMinutes(WarnMinutes, valid);
   if (!valid) tell("WarnMinutes");
   if (SecondsNearEnd < 0 || SecondsNearEnd > MaxSecondsNearEnd) {
     tell("SecondsNearEnd");
     SecondsNearEnd = 0;
+  }
+  if (FirstName.size() > MaxPaperName) {
+    tell("FirstName");
+    FirstName.clear();
   }
 }
 
@@ -191,6 +194,7 @@ void TConfig::ApplyCommandLine(const TCommandLine &line, uint32_t secondsToEnd) 
   if (line.CountOvertime) HoldForSession("CountOvertime", true);
   if (line.ExtraThird) HoldForSession("ExtraThird", true);
   if (line.KeepJournal) HoldForSession("KeepJournal", true);
+  if (!line.Papers.empty()) HoldForSession("Epreuves", line.Papers);
   // The main window brings the interval within the duration when it shows them: brought there
   // now, the interval is the session's too, and the stored one stays as it was.
   if ((HeldForSession("TotalTime") || HeldForSession("InterBeepTime")) &&

@@ -11,6 +11,7 @@
 #include "settings/uCommandLine.h"
 #include "settings/uConfigAbstract.h"
 #include "timing/uChronoType.h"
+#include "timing/uExamPaper.h"
 
 // Every user setting of the program, each bound to its registry value of the same name.
 class TConfig : public TConfigAbstract {
@@ -50,6 +51,11 @@ public:
   // The seconds digits dark until this many minutes are left to the end; 0: always lit.
   int32_t SecondsNearEnd = 0;
   static constexpr int32_t MaxSecondsNearEnd = 999;
+  // The épreuves of a run, all started together: the first is the run as the main window sets
+  // it, named FirstName (empty: "Épreuve 1"), its tiers-temps ExtraThird; Papers are the others
+  // in their order (Epreuves in the registry, at most MaxPapers - 1, each name once).
+  std::string FirstName;
+  std::vector<TExamPaper> Papers;
   // WarnMinutes as numbers: largest first, at most three, each 1 to 999.
   std::vector<uint32_t> WarnMinuteList() const;
   void SetTypeWarnSound(int32_t value);

@@ -121,6 +121,18 @@ TConfigField::TConfigField(TConfigAbstract *owner, const TConfigFieldsRec &rec)
 
 // --- Store -------------------------------------------------------------------------------------
 
+namespace {
+std::vector<TExamPaper> &PapersAt(void *data) { return *static_cast<std::vector<TExamPaper> *>(data); }
+const std::vector<TExamPaper> &PapersAt(const void *data) {
+  return *static_cast<const std::vector<TExamPaper> *>(data);
+}
+// A list's default is a list (an empty one unless its table says otherwise).
+std::vector<TExamPaper> DefaultPapers(const TConfigField &f) {
+  const auto *papers = std::get_if<std::vector<TExamPaper>>(&f.Default);
+  return papers ? *papers : std::vector<TExamPaper>{};
+}
+}  // namespace
+
 TConfigAbstract::TConfigAbstract(bool useVersionKey) : UseVersionKey(useVersionKey) {
   THourglass busy;
   InfoVersion = std::make_unique<TInfoVersion>(this);
@@ -153,6 +165,7 @@ void TConfigAbstract::LoadSettings() {
           case TConfigFieldType::fdInteger: registry_->WriteInteger(f->Name, DefaultAsInteger(f->Default)); break;
           case TConfigFieldType::fdBoolean: registry_->WriteBool(f->Name, DefaultAsBoolean(f->Default)); break;
           case TConfigFieldType::fdBinary: registry_->WriteBinary(f->Name, f->Data, size_t(f->Size)); break;
+          case TConfigFieldType::fdPaperList: registry_->WriteLines(f->Name, PaperLines(DefaultPapers(*f))); break;
           default: break;
         }
       }
@@ -161,6 +174,13 @@ void TConfigAbstract::LoadSettings() {
         case TConfigFieldType::fdInteger: *static_cast<int32_t *>(f->Data) = registry_->ReadInteger(f->Name); break;
         case TConfigFieldType::fdBoolean: *static_cast<bool *>(f->Data) = registry_->ReadBool(f->Name); break;
         case TConfigFieldType::fdBinary: registry_->ReadBinary(f->Name, f->Data, size_t(f->Size)); break;
+        case TConfigFieldType::fdPaperList: {
+          // The lines that read are kept: told once, whatever was left out.
+          bool valid = true;
+          PapersAt(f->Data) = ReadPaperLines(registry_->ReadLines(f->Name), valid);
+          if (!valid) Application.HandleException(InvalidDataType(f->Name));
+          break;
+        }
         default: break;
       }
     } catch (const EInvalidDataType &e) {
@@ -171,6 +191,7 @@ void TConfigAbstract::LoadSettings() {
         case TConfigFieldType::fdString: *static_cast<std::string *>(f->Data) = DefaultAsText(f->Default); break;
         case TConfigFieldType::fdInteger: *static_cast<int32_t *>(f->Data) = DefaultAsInteger(f->Default); break;
         case TConfigFieldType::fdBoolean: *static_cast<bool *>(f->Data) = DefaultAsBoolean(f->Default); break;
+        case TConfigFieldType::fdPaperList: PapersAt(f->Data) = DefaultPapers(*f); break;
         default: break;  // a block keeps the bytes it was given, as when it is first created
       }
     }
@@ -188,6 +209,7 @@ void TConfigAbstract::SaveSettings() {
       case TConfigFieldType::fdInteger: registry_->WriteInteger(f->Name, *static_cast<const int32_t *>(data)); break;
       case TConfigFieldType::fdBoolean: registry_->WriteBool(f->Name, *static_cast<const bool *>(data)); break;
       case TConfigFieldType::fdBinary: registry_->WriteBinary(f->Name, data, size_t(f->Size)); break;
+      case TConfigFieldType::fdPaperList: registry_->WriteLines(f->Name, PaperLines(PapersAt(data))); break;
       default: break;
     }
   }
@@ -365,6 +387,7 @@ TConfigDefault CurrentValue(const TConfigField &f) {
     case TConfigFieldType::fdString: return *static_cast<const std::string *>(f.Data);
     case TConfigFieldType::fdInteger: return *static_cast<const int32_t *>(f.Data);
     case TConfigFieldType::fdBoolean: return *static_cast<const bool *>(f.Data);
+    case TConfigFieldType::fdPaperList: return PapersAt(f.Data);
     default:
       throw ETavelinError("TConfigAbstract.HoldForSession: Champ sans valeur simple: " + f.Name);
   }
@@ -384,6 +407,7 @@ void TConfigAbstract::HoldForSession(const std::string &name, const TConfigDefau
   switch (f.FieldType) {
     case TConfigFieldType::fdString: *static_cast<std::string *>(f.Data) = DefaultAsText(value); break;
     case TConfigFieldType::fdInteger: *static_cast<int32_t *>(f.Data) = DefaultAsInteger(value); break;
+    case TConfigFieldType::fdPaperList: PapersAt(f.Data) = std::get<std::vector<TExamPaper>>(value); break;
     default: *static_cast<bool *>(f.Data) = DefaultAsBoolean(value); break;
   }
   for (auto &held : session_)

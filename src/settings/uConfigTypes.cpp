@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <utility>
 
 TConfigFieldsRec MakeFieldDescRec(const std::string &Name, TConfigFieldType FieldType, void *Data,
@@ -220,4 +221,26 @@ std::string HealWarnMinutes(const std::string &text, bool &wasValid) {
   std::vector<std::string> words = Words(text);
   wasValid = std::all_of(words.begin(), words.end(), IsWholeNumber);
   return wasValid ? WarnMinutesText(WarnMinuteValues(text)) : std::string();
+}
+
+std::vector<std::string> PaperLines(const std::vector<TExamPaper> &papers) {
+  std::vector<std::string> lines;
+  for (const TExamPaper &paper : papers) lines.push_back(PaperLine(paper));
+  return lines;
+}
+
+std::vector<TExamPaper> ReadPaperLines(const std::vector<std::string> &lines, bool &wasValid) {
+  std::vector<TExamPaper> papers;
+  wasValid = true;
+  for (const std::string &line : lines) {
+    std::optional<TExamPaper> paper = ReadPaperLine(line);
+    const bool repeated = paper && std::any_of(papers.begin(), papers.end(), [&](const auto &p) {
+                         return p.Name == paper->Name;
+                       });
+    if (!paper || repeated || papers.size() == MaxPapers - 1)
+      wasValid = false;
+    else
+      papers.push_back(*paper);
+  }
+  return papers;
 }

@@ -9,6 +9,7 @@
 
 #include "base/uErrors.h"
 #include "base/uText.h"
+#include "timing/uExamPaper.h"
 
 enum class TConfigFieldType : uint8_t {
   fdString = 0,
@@ -17,9 +18,12 @@ enum class TConfigFieldType : uint8_t {
   fdBinary = 3,
   fdSubKey = 4,
   fdStringList = 5,
+  // The épreuves beside the run's own: REG_MULTI_SZ, one PaperLine a line, bound to a
+  // std::vector<TExamPaper>.
+  fdPaperList = 6,
 };
 
-using TConfigDefault = std::variant<std::string, int32_t, bool>;
+using TConfigDefault = std::variant<std::string, int32_t, bool, std::vector<TExamPaper>>;
 
 struct TConfigFieldsRec {
   std::string Name;
@@ -96,3 +100,9 @@ std::string WarnMinutesText(const std::vector<uint32_t> &minutes);
 // The stored text brought into that form. A word that is no whole number makes the whole text
 // a bad value: wasValid is false and the result is empty, no warning at all.
 std::string HealWarnMinutes(const std::string &text, bool &wasValid);
+
+// The épreuves beside the run's own as the registry keeps them, one line each, and back. Reading
+// keeps the lines that read as an épreuve, each name once (the first), at most MaxPapers - 1 of
+// them: wasValid is false when any line was left out.
+std::vector<std::string> PaperLines(const std::vector<TExamPaper> &papers);
+std::vector<TExamPaper> ReadPaperLines(const std::vector<std::string> &lines, bool &wasValid);

@@ -7,9 +7,11 @@
 
 #include "base/uErrors.h"
 
-void TRegistryAccess::InvalidType(const std::string &name) {
-  throw EInvalidDataType(FormatMessage1("Type de données incorrect pour '%s'", name));
+EInvalidDataType InvalidDataType(const std::string &name) {
+  return EInvalidDataType(FormatMessage1("Type de données incorrect pour '%s'", name));
 }
+
+void TRegistryAccess::InvalidType(const std::string &name) { throw InvalidDataType(name); }
 void TRegistryAccess::GetFailed(const std::string &name) {
   throw ETavelinError(FormatMessage1("Echec à l'obtention des données pour '%s'", name));
 }
@@ -101,6 +103,30 @@ size_t TRegistryAccess::ReadBinary(const std::string &name, void *buffer, size_t
   return got;
 }
 
+std::vector<std::string> TRegistryAccess::ReadLines(const std::string &name) const {
+  if (!key_) GetFailed(name);
+  DWORD type = 0, size = 0;
+  LONG r = RegQueryValueExA(key_, name.c_str(), nullptr, &type, nullptr, &size);
+  if (r != ERROR_SUCCESS) GetFailed(name);
+  if (type != REG_MULTI_SZ) InvalidType(name);
+  std::vector<char> buffer(size_t(size) + 2, '\0');
+  DWORD got = size;
+  r = RegQueryValueExA(key_, name.c_str(), nullptr, &type, reinterpret_cast<BYTE *>(buffer.data()),
+                       &got);
+  if (r == ERROR_MORE_DATA) return ReadLines(name);  // grown between the two queries
+  if (r != ERROR_SUCCESS) GetFailed(name);
+  if (type != REG_MULTI_SZ) InvalidType(name);
+  // Whatever the stored bytes, the last string ends inside the buffer.
+  std::vector<std::string> lines;
+  const char *at = buffer.data(), *end = at + std::min<size_t>(got, buffer.size() - 1);
+  while (at < end) {
+    std::string line(at);
+    at += line.size() + 1;
+    if (!line.empty()) lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
 void TRegistryAccess::Write(const std::string &name, DWORD type, const void *data, DWORD size) {
   if (!key_ || RegSetValueExA(key_, name.c_str(), 0, type, static_cast<const BYTE *>(data), size) !=
                    ERROR_SUCCESS)
@@ -118,6 +144,13 @@ void TRegistryAccess::WriteInteger(const std::string &name, int32_t value) {
 
 void TRegistryAccess::WriteBinary(const std::string &name, const void *data, size_t size) {
   Write(name, REG_BINARY, data, DWORD(size));
+}
+
+void TRegistryAccess::WriteLines(const std::string &name, const std::vector<std::string> &lines) {
+  std::string data;
+  for (const std::string &line : lines) data.append(line).push_back('\0');
+  data.push_back('\0');  // the empty string that ends the list
+  Write(name, REG_MULTI_SZ, data.data(), DWORD(data.size()));
 }
 
 void TRegistryAccess::DeleteValue(const std::string &name) {

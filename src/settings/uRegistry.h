@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "base/uErrors.h"
 
@@ -12,6 +13,9 @@ class EInvalidDataType : public ETavelinError {
 public:
   using ETavelinError::ETavelinError;
 };
+// The store's message for that value, also given for a value of the right type that the program
+// cannot use.
+EInvalidDataType InvalidDataType(const std::string &name);
 
 // The registry access layer: one key open at a time under a root, values of the types the store
 // uses, and the store's three French messages when a value has the wrong type or cannot be read
@@ -34,11 +38,14 @@ public:
   bool ReadBool(const std::string &name) const { return ReadInteger(name) != 0; }
   // Reads at most `size` bytes; a larger value is refused. Returns the bytes read.
   size_t ReadBinary(const std::string &name, void *buffer, size_t size) const;
+  // A REG_MULTI_SZ value, its empty strings left out.
+  std::vector<std::string> ReadLines(const std::string &name) const;
 
   void WriteString(const std::string &name, const std::string &value);
   void WriteInteger(const std::string &name, int32_t value);
   void WriteBool(const std::string &name, bool value) { WriteInteger(name, value ? 1 : 0); }
   void WriteBinary(const std::string &name, const void *data, size_t size);
+  void WriteLines(const std::string &name, const std::vector<std::string> &lines);
   // No value of that name afterwards; one that was not there is no failure.
   void DeleteValue(const std::string &name);
 

@@ -46,7 +46,8 @@ TEST(CommandLine, EverySwitchReadsInAnyCaseAfterEitherMark) {
   const std::string help = CommandLineHelp();
   for (const char *name : {"/duree:", "/fin:", "/positif", "/negatif", "/bip:", "/sansbip",
                            "/taille:", "/plein", "/tiers-temps", "/depassement", "/lancer",
-                           "/reprendre", "/journal", "/?", "/durée", "/négatif", "/dépassement"})
+                           "/reprendre", "/journal", "/?", "/durée", "/négatif", "/dépassement",
+                           "/epreuve:", "/épreuve"})
     EXPECT_NE(help.find(name), std::string::npos) << name;
 }
 
@@ -83,6 +84,47 @@ TEST(CommandLine, TheFirstWordItCannotReadIsNamed) {
       ADD_FAILURE() << "read without error: " << c.message;
     } catch (const ECommandLine &e) {
       EXPECT_STREQ(e.what(), c.message);
+    }
+  }
+}
+
+// The one switch given again: once for each épreuve beside the run's, in their order, each named
+// once, its length read as /duree reads one, 9:59:59 at most.
+TEST(CommandLine, EachEpreuveIsReadInItsOrderAndABadOneIsNamed) {
+  auto paper = [](const char *name, uint32_t seconds, bool third = false) {
+    TExamPaper p;
+    p.Name = name;
+    p.Seconds = seconds;
+    p.ExtraThird = third;
+    return p;
+  };
+  const std::string tooLong = "/epreuve:" + std::string(MaxPaperName + 1, 'x') + "=1";
+  const struct {
+    Words words;
+    std::vector<TExamPaper> papers;
+    std::string message;  // empty: read
+  } cases[] = {
+      {{"/epreuve:Espagnol=1:30:00"}, {paper("Espagnol", 5400)}, ""},
+      {{"/ÉPREUVE:Anglais LV1=120+", "/lancer", "-epreuve:Latin=9:59:59"},
+       {paper("Anglais LV1", 7200, true), paper("Latin", 35999)}, ""},
+      {{"/epreuve:a=b=1+", "/epreuve:A=b=1", "/epreuve:" + std::string(MaxPaperName, 'x') + "=1"},
+       {paper("a=b", 60, true), paper("A=b", 60), paper(std::string(MaxPaperName, 'x').c_str(), 60)}, ""},
+      {{"/epreuve:=1:00:00"}, {}, "Valeur incorrecte: /epreuve:=1:00:00"},
+      {{tooLong}, {}, "Valeur incorrecte: " + tooLong},
+      {{"/epreuve:Latin=0:00:00"}, {}, "Valeur incorrecte: /epreuve:Latin=0:00:00"},
+      {{"/epreuve:Latin=10:00:00"}, {}, "Valeur incorrecte: /epreuve:Latin=10:00:00"},
+      {{"/epreuve:Latin"}, {}, "Valeur incorrecte: /epreuve:Latin"},
+      {{"/epreuve:Latin=1++"}, {}, "Valeur incorrecte: /epreuve:Latin=1++"},
+      {{"/epreuve:a=1", "/epreuve:b=1", "/epreuve:c=1", "/epreuve:d=1"}, {},
+       "Trois épreuves au plus: /epreuve:d=1"},
+      {{"/epreuve:a=1", "/epreuve:b=2", "/epreuve:a=3"}, {}, "/epreuve:a=3 ne va pas avec /epreuve:a=1"},
+  };
+  for (const auto &c : cases) {
+    try {
+      EXPECT_TRUE(ParseCommandLine(c.words).Papers == c.papers) << testing::PrintToString(c.words);
+      EXPECT_EQ(c.message, "");
+    } catch (const ECommandLine &e) {
+      EXPECT_EQ(e.what(), c.message);
     }
   }
 }

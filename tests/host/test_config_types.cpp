@@ -150,6 +150,30 @@ TEST(ConfigTypes, WarnMinutesAreHealedIntoThreeDecreasingMinutes) {
   EXPECT_EQ(WarnMinutesText({0, 15, 45}), "45 15");  // the dialog's boxes
 }
 
+// The épreuves beside the run's, one registry line each: lines that are no épreuve, a name given
+// again and any beyond the third are left out, the others kept in their order.
+TEST(ConfigTypes, PaperLinesKeepThreeEpreuvesEachNamedOnce) {
+  using Lines = std::vector<std::string>;
+  const struct {
+    Lines stored, kept;
+    bool valid;
+  } table[] = {
+      {{}, {}, true},
+      {{"Anglais LV1\t5400\t1", "Latin\t35999\t0"}, {"Anglais LV1\t5400\t1", "Latin\t35999\t0"},
+       true},
+      {{"sans durée", "Grec\t0\t0", "Grec\t36000\t0", "Grec\t60\t2", "\t60\t0", "Grec\t6O\t0",
+        "Grec\t60\t1"},
+       {"Grec\t60\t1"}, false},
+      {{"A\t60\t0", "A\t120\t1", "B\t60\t0", "C\t60\t0", "D\t60\t0"},
+       {"A\t60\t0", "B\t60\t0", "C\t60\t0"}, false},
+  };
+  for (const auto &t : table) {
+    bool valid = !t.valid;
+    EXPECT_EQ(PaperLines(ReadPaperLines(t.stored, valid)), t.kept) << testing::PrintToString(t.stored);
+    EXPECT_EQ(valid, t.valid) << testing::PrintToString(t.stored);
+  }
+}
+
 TEST(ConfigTypes, PlacementNamesAreCutToTwentyCharacters) {
   EXPECT_EQ(WindowSettingName(wkMainWindow, "ignored", 0), "MainWindow");
   EXPECT_EQ(WindowSettingName(wkByName, "ABCDEFGHIJKLMNOPQRSTUVWXY", 0), "ABCDEFGHIJKLMNOPQRST");

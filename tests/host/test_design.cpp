@@ -93,7 +93,7 @@ TEST(Design, ProgramDesignsAreWellFormed) {
   const std::set<std::string> kinds = {"panel",     "groupbox",    "label",      "image",
                                        "spinedit",  "combobox",    "radiobutton", "statictext",
                                        "memo",      "button",      "menu",       "item",
-                                       "checkbox"};
+                                       "checkbox",  "edit"};
   namespace fs = std::filesystem;
   int count = 0;
   for (const auto &entry : fs::directory_iterator(fs::path(TAVELIN_SOURCE_DIR) / "resources/forms")) {

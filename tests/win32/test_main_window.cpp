@@ -13,6 +13,7 @@
 #include "support_win.h"
 
 using namespace testwin;
+using namespace std::string_literals;
 
 namespace {
 
@@ -194,17 +195,18 @@ TEST_F(MainWindow, FocusIsRemembered) {
 TEST_F(MainWindow, MenuHasItsItemsAndShortcut) {
   TPopupMenu *menu = main_->FindMenu("MainPopup");
   ASSERT_NE(menu, nullptr);
-  ASSERT_EQ(menu->Items.size(), 9u);
+  ASSERT_EQ(menu->Items.size(), 10u);
   EXPECT_EQ(menu->Items[0]->Caption, "&Options");
   EXPECT_EQ(menu->Items[1]->Caption, "&Lancer le Chrono");
   EXPECT_EQ(menu->Items[2]->Caption, "&Heure de fin...");
   EXPECT_EQ(menu->Items[3]->Caption, "Compter le &dépassement");
   EXPECT_EQ(menu->Items[4]->Caption, "&Examen...");
-  EXPECT_EQ(menu->Items[5]->Caption, "A &Propos");
-  EXPECT_EQ(menu->Items[6]->Caption, "&Journal...");
-  EXPECT_EQ(menu->Items[7]->Caption, "-");
-  EXPECT_EQ(menu->Items[8]->Caption, "Quitter");
-  EXPECT_EQ(menu->Items[8]->ShortCutText, "Ctrl+X");
+  EXPECT_EQ(menu->Items[5]->Caption, "Ép&reuves...");
+  EXPECT_EQ(menu->Items[6]->Caption, "A &Propos");
+  EXPECT_EQ(menu->Items[7]->Caption, "&Journal...");
+  EXPECT_EQ(menu->Items[8]->Caption, "-");
+  EXPECT_EQ(menu->Items[9]->Caption, "Quitter");
+  EXPECT_EQ(menu->Items[9]->ShortCutText, "Ctrl+X");
   EXPECT_EQ(main_->PopupMenu, menu);
 }
 
@@ -385,6 +387,53 @@ TEST_F(ExamDialog, ShowsTheStoredSettingsAndOkStoresAndSavesThem) {
   EXPECT_EQ(ReadValue(SettingsKey(), "ShowClock").Dword(), 1u);
   EXPECT_EQ(ReadValue(SettingsKey(), "KeepJournal").Dword(), 1u);
   EXPECT_EQ(ReadValue(SettingsKey(), "SecondsNearEnd").Dword(), 999u);
+}
+
+// The épreuves: the first row shows the main window's duration, the others are typed. A name
+// given twice is refused and the dialog stays; OK drops a row of 0:00, stores and saves the rest,
+// and the dialog opens again on them.
+TEST_F(ExamDialog, EpreuvesRefuseANameTwiceAndOpenAgainOnWhatOkSaved) {
+  auto fill = [](TForm &d, int row, const char *name, const char *hours, const char *minutes) {
+    TypeText(d.Get<TEdit>("EditName" + std::to_string(row)), name);
+    TypeText(d.Get<TSpinEdit>("SpinHour" + std::to_string(row)), hours);
+    TypeText(d.Get<TSpinEdit>("SpinMin" + std::to_string(row)), minutes);
+  };
+  MessageBoxWatcher boxes;
+  Open([&](TForm &d) {
+    EXPECT_EQ(d.Get<TLabel>("LabelName").Caption, "Nom");
+    EXPECT_EQ(d.Get<TLabel>("LabelLength").Caption, "Durée");
+    EXPECT_EQ(d.Get<TStaticText>("TextLength1").Text(), "0:05:00");
+    EXPECT_EQ(d.Get<TSpinEdit>("SpinHour2").MaxValue, 9);
+    TypeText(d.Get<TEdit>("EditName1"), "Anglais");
+    Press(d, "Tiers-temps");  // the first row's
+    fill(d, 2, "Espagnol", "1", "30");
+    fill(d, 3, "Anglais", "0", "45");
+    fill(d, 4, "Latin", "0", "0");  // not used
+    Press(d, "OK");
+    ASSERT_TRUE(PumpUntil([&] { return !boxes.Boxes().empty(); }, 3000));
+    EXPECT_EQ(d.ModalResult, mrNone);  // still open
+    fill(d, 3, "Allemand", "12", "45");  // taken as the box's limit, 9 h
+    Click(d.Get<TCheckBox>("CheckThird3"));
+    PressKey(d.Get<TEdit>("EditName3").Handle(), VK_RETURN);  // OK is the default
+  }, "Ép&reuves...", " - Épreuves");
+  auto seen = boxes.Boxes();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].caption, "Avertissement");
+  EXPECT_EQ(seen[0].text, "Deux épreuves s'appellent \"Anglais\".");
+  EXPECT_EQ(ReadValue(SettingsKey(), "FirstName").String(), "Anglais");
+  EXPECT_EQ(ReadValue(SettingsKey(), "ExtraThird").Dword(), 1u);
+  EXPECT_EQ(ReadValue(SettingsKey(), "Epreuves").String(),
+            "Espagnol\t5400\t0\0Allemand\t35100\t1"s);
+  Open([&](TForm &d) {
+    EXPECT_EQ(d.Get<TEdit>("EditName1").Text(), "Anglais");
+    EXPECT_TRUE(d.Get<TCheckBox>("CheckThird1").Checked());
+    EXPECT_EQ(d.Get<TEdit>("EditName3").Text(), "Allemand");
+    EXPECT_EQ(d.Get<TSpinEdit>("SpinHour3").Value(), 9);
+    EXPECT_EQ(d.Get<TSpinEdit>("SpinMin2").Value(), 30);
+    EXPECT_TRUE(d.Get<TCheckBox>("CheckThird3").Checked());
+    EXPECT_EQ(d.Get<TEdit>("EditName4").Text(), "");
+    Press(d, "Annuler");
+  }, "Ép&reuves...", " - Épreuves");
 }
 
 // Every way of closing the main window saves its place and every setting.

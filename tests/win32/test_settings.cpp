@@ -5,6 +5,7 @@
 #include "support_win.h"
 
 using namespace testwin;
+using namespace std::string_literals;
 
 namespace {
 
@@ -31,7 +32,9 @@ TEST_F(Settings, FirstStartWritesEveryDefaultWithItsType) {
     EXPECT_EQ(v.type, e.type) << e.name;
     EXPECT_EQ(v.Dword(), e.value) << e.name;
   }
-  for (const char *name : {"FinalBeepPath", "IntermediateBeepPath"}) {
+  EXPECT_EQ(ReadValue(key, "Epreuves").type, DWORD(REG_MULTI_SZ));
+  EXPECT_TRUE(AppConfig->Papers.empty());
+  for (const char *name : {"FinalBeepPath", "IntermediateBeepPath", "FirstName"}) {
     RegValue v = ReadValue(key, name);
     ASSERT_TRUE(v.exists) << name;
     EXPECT_EQ(v.type, DWORD(REG_SZ)) << name;
@@ -158,6 +161,32 @@ TEST_F(Settings, JournalAndSecondsNearEndAreHealedLikeTheOthers) {
   }
 }
 
+// The épreuves are the lines of a REG_MULTI_SZ: one that is no épreuve, a name given again (and a
+// fourth) are left out, told once by the value's name, and the next save writes what was kept. A
+// first épreuve's name over 40 characters is told and left out.
+TEST_F(Settings, EpreuvesLinesThatCannotBeReadAreLeftOutAndToldOnce) {
+  const std::string key = SettingsKey();
+  const std::string lines = "Anglais LV1\t5400\t1\0sans durée\0Anglais LV1\t60\t0\0Latin\t600\t0\0\0"s;
+  WriteRaw(key, "Epreuves", REG_MULTI_SZ, lines.data(), DWORD(lines.size()));
+  WriteString(key, "FirstName", std::string(MaxPaperName + 1, 'x'));
+  {
+    ExceptionCatcher shown;
+    ConfigScope config;
+    EXPECT_EQ(shown.messages, (std::vector<std::string>{"Type de données incorrect pour 'Epreuves'",
+                                                         "Type de données incorrect pour 'FirstName'"}));
+    ASSERT_EQ(AppConfig->Papers.size(), 2u);
+    EXPECT_EQ(AppConfig->Papers[0].Seconds, 5400u);
+    EXPECT_TRUE(AppConfig->Papers[0].ExtraThird);
+    EXPECT_EQ(AppConfig->Papers[1].Name, "Latin");
+    EXPECT_EQ(AppConfig->FirstName, "");
+    AppConfig->Save();
+  }
+  EXPECT_EQ(ReadValue(key, "Epreuves").String(), "Anglais LV1\t5400\t1\0Latin\t600\t0"s);
+  ExceptionCatcher shown;
+  ConfigScope config;
+  EXPECT_TRUE(shown.messages.empty());
+}
+
 TEST_F(Settings, ValuesOnlyAnEditedRegistryHoldsAreBroughtIntoRange) {
   const std::string key = SettingsKey();
   // Past the five sizes and the full width of sixteen monitors.
@@ -184,13 +213,17 @@ TEST_F(Settings, AFullWidthSizeIsKeptEvenWhenItsMonitorIsGone) {
 TEST_F(Settings, ACommandLineValueIsSavedOnlyOnceAWindowHasChangedIt) {
   const std::string key = SettingsKey();
   WriteDword(key, "UserScreenSize", 1);
+  const std::string stored = "Latin\t600\t0"s, raw = stored + "\0\0"s;
+  WriteRaw(key, "Epreuves", REG_MULTI_SZ, raw.data(), DWORD(raw.size()));
   ConfigScope config;
   TCommandLine line;
+  line.Papers = {TExamPaper{.Name = "Anglais LV1", .Seconds = 5430}};
   line.TotalSeconds = 5;
   line.BeepActive = true;
   line.UserScreenSize = 4;
   line.KeepJournal = true;
   AppConfig->ApplyCommandLine(line, 0);
+  EXPECT_TRUE(AppConfig->Papers == line.Papers);
   EXPECT_TRUE(AppConfig->KeepJournal);
   EXPECT_EQ(AppConfig->TotalTime->GetTimePart(2), 5);
   EXPECT_EQ(AppConfig->InterBeepTime->GetTotalSeconds(), 5u);  // within the duration, as shown
@@ -207,6 +240,7 @@ TEST_F(Settings, ACommandLineValueIsSavedOnlyOnceAWindowHasChangedIt) {
     EXPECT_EQ(ReadValue(key, "InterBeepTime").Dword(), 30u);
     EXPECT_EQ(ReadValue(key, "BeepActive").Dword(), 0u);
     EXPECT_EQ(ReadValue(key, "KeepJournal").Dword(), 0u);
+    EXPECT_EQ(ReadValue(key, "Epreuves").String(), stored);
   }
 }
 
