@@ -91,24 +91,17 @@ TEST(CommandLine, TheFirstWordItCannotReadIsNamed) {
 // The one switch given again: once for each épreuve beside the run's, in their order, each named
 // once, its length read as /duree reads one, 9:59:59 at most.
 TEST(CommandLine, EachEpreuveIsReadInItsOrderAndABadOneIsNamed) {
-  auto paper = [](const char *name, uint32_t seconds, bool third = false) {
-    TExamPaper p;
-    p.Name = name;
-    p.Seconds = seconds;
-    p.ExtraThird = third;
-    return p;
-  };
-  const std::string tooLong = "/epreuve:" + std::string(MaxPaperName + 1, 'x') + "=1";
+  using P = TExamPaper;
+  const std::string longest(MaxPaperName, 'x'), tooLong = "/epreuve:" + longest + "x=1";
   const struct {
     Words words;
     std::vector<TExamPaper> papers;
     std::string message;  // empty: read
   } cases[] = {
-      {{"/epreuve:Espagnol=1:30:00"}, {paper("Espagnol", 5400)}, ""},
       {{"/ÉPREUVE:Anglais LV1=120+", "/lancer", "-epreuve:Latin=9:59:59"},
-       {paper("Anglais LV1", 7200, true), paper("Latin", 35999)}, ""},
-      {{"/epreuve:a=b=1+", "/epreuve:A=b=1", "/epreuve:" + std::string(MaxPaperName, 'x') + "=1"},
-       {paper("a=b", 60, true), paper("A=b", 60), paper(std::string(MaxPaperName, 'x').c_str(), 60)}, ""},
+       {P{"Anglais LV1", 7200, true}, P{"Latin", 35999}}, ""},
+      {{"/epreuve:a=b=1:30:00+", "/epreuve:A=b=1", "/epreuve:" + longest + "=1"},
+       {P{"a=b", 5400, true}, P{"A=b", 60}, P{longest, 60}}, ""},
       {{"/epreuve:=1:00:00"}, {}, "Valeur incorrecte: /epreuve:=1:00:00"},
       {{tooLong}, {}, "Valeur incorrecte: " + tooLong},
       {{"/epreuve:Latin=0:00:00"}, {}, "Valeur incorrecte: /epreuve:Latin=0:00:00"},

@@ -158,7 +158,6 @@ TEST(ConfigTypes, PaperLinesKeepThreeEpreuvesEachNamedOnce) {
     Lines stored, kept;
     bool valid;
   } table[] = {
-      {{}, {}, true},
       {{"Anglais LV1\t5400\t1", "Latin\t35999\t0"}, {"Anglais LV1\t5400\t1", "Latin\t35999\t0"},
        true},
       {{"sans durée", "Grec\t0\t0", "Grec\t36000\t0", "Grec\t60\t2", "\t60\t0", "Grec\t6O\t0",

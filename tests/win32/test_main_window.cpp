@@ -338,7 +338,6 @@ TEST_F(EndTimeDialog, ATimeNowOrPastIsRefusedAndTheDialogStays) {
   });
   auto seen = boxes.Boxes();
   ASSERT_EQ(seen.size(), 1u);
-  EXPECT_EQ(seen[0].caption, "Avertissement");
   EXPECT_EQ(seen[0].text, "L'heure de fin est déjà passée.");
   EXPECT_EQ(main_->EndMinute(), -1);
   EXPECT_EQ(AppConfig->TotalTime->GetTotalSeconds(), 300u);
@@ -403,7 +402,6 @@ TEST_F(ExamDialog, EpreuvesRefuseANameTwiceAndOpenAgainOnWhatOkSaved) {
     EXPECT_EQ(d.Get<TLabel>("LabelName").Caption, "Nom");
     EXPECT_EQ(d.Get<TLabel>("LabelLength").Caption, "Durée");
     EXPECT_EQ(d.Get<TStaticText>("TextLength1").Text(), "0:05:00");
-    EXPECT_EQ(d.Get<TSpinEdit>("SpinHour2").MaxValue, 9);
     TypeText(d.Get<TEdit>("EditName1"), "Anglais");
     Press(d, "Tiers-temps");  // the first row's
     fill(d, 2, "Espagnol", "1", "30");
@@ -418,7 +416,6 @@ TEST_F(ExamDialog, EpreuvesRefuseANameTwiceAndOpenAgainOnWhatOkSaved) {
   }, "Ép&reuves...", " - Épreuves");
   auto seen = boxes.Boxes();
   ASSERT_EQ(seen.size(), 1u);
-  EXPECT_EQ(seen[0].caption, "Avertissement");
   EXPECT_EQ(seen[0].text, "Deux épreuves s'appellent \"Anglais\".");
   EXPECT_EQ(ReadValue(SettingsKey(), "FirstName").String(), "Anglais");
   EXPECT_EQ(ReadValue(SettingsKey(), "ExtraThird").Dword(), 1u);
@@ -429,9 +426,6 @@ TEST_F(ExamDialog, EpreuvesRefuseANameTwiceAndOpenAgainOnWhatOkSaved) {
     EXPECT_TRUE(d.Get<TCheckBox>("CheckThird1").Checked());
     EXPECT_EQ(d.Get<TEdit>("EditName3").Text(), "Allemand");
     EXPECT_EQ(d.Get<TSpinEdit>("SpinHour3").Value(), 9);
-    EXPECT_EQ(d.Get<TSpinEdit>("SpinMin2").Value(), 30);
-    EXPECT_TRUE(d.Get<TCheckBox>("CheckThird3").Checked());
-    EXPECT_EQ(d.Get<TEdit>("EditName4").Text(), "");
     Press(d, "Annuler");
   }, "Ép&reuves...", " - Épreuves");
 }
