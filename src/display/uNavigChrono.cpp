@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "display/uMonitors.h"
+#include "display/uBoardTexts.h"
 #include "display/uRunTexts.h"
 #include "display/uTimeAddedScreen.h"
 #include "forms/uApplication.h"
@@ -85,14 +86,18 @@ TNavigChrono::TNavigChrono(TForm *owner) : TForm(owner) {
   Get<TButton>("BtnBeep").SetDown(AppConfig->BeepActive);
   FWatchChrono->CreateHandle();
   FWatchChrono->OnLaidOutAgain = [this] { PlaceUnderDisplay(); };
-  FWatchChrono->OnExamEvent = [](const TExamEvent &event) {
+  FWatchChrono->OnExamEvent = [this](const TExamEvent &event) {
+    const std::string epreuve =
+        FModel.Board() && event.Paper < FModel.Papers() ? FModel.PaperNameOf(event.Paper) : "";
     if (event.Kind == TExamEventKind::Warning)
-      JournalEvent(journal::Warning, std::to_string(event.Minutes) + " min");
+      JournalEvent(journal::Warning, std::to_string(event.Minutes) + " min", epreuve);
     else
-      JournalEvent(journal::NormalEnd, "");
+      JournalEvent(event.Kind == TExamEventKind::PaperEnd ? journal::End : journal::NormalEnd, "",
+                   epreuve);
   };
   OnJournalWriteFailed = [this] { JournalNotWritten(); };
-  FModel.Choose({AppConfig->TotalTime->GetTotalSeconds(), -1, AppConfig->ExtraThird});
+  FModel.Choose(ChoiceFor(-1));
+  ShowBoardNames();
   FThreadContainer = NewContainer();
   ShowRunLength();
   ShowClockBand();
@@ -137,6 +142,14 @@ std::unique_ptr<TMainThread> TNavigChrono::NewContainer() {
 
 void TNavigChrono::ShowTotalText() {
   const TWallNow now = WallNow();
+  if (FModel.Board()) {
+    std::vector<std::string> names;
+    for (size_t i = 0; i < FModel.Papers(); ++i) names.push_back(FModel.PaperNameOf(i));
+    const std::vector<std::string> texts = BoardPanelTexts(names, FModel.PaperTimes(now), now.LocalMs);
+    // Asked every second: the panel is painted only when its text changes.
+    if (texts != FBoardPanel) ShowFitting("TotalTime", FBoardPanel = texts);
+    return;
+  }
   const TRunTimes times = FModel.Times(now);
   const TRunEnds ends = FModel.Ends(now);
   std::vector<std::string> texts;
@@ -192,9 +205,8 @@ void TNavigChrono::ShowTimeAdded() {
   dialog.HeldByCaller = true;
   if (dialog.ShowModal() != mrOk || !FThreadContainer) return;
   // The run may have ended while the dialog was up: nothing is left to move then.
-  const int added = FModel.AddedSeconds();
-  FModel.AddTime(*FThreadContainer, dialog.Minutes() * 60, WallNow());
-  if (const int moved = FModel.AddedSeconds() - added; moved != 0) {
+  if (const int moved = FModel.AddTime(*FThreadContainer, dialog.Minutes() * 60, WallNow());
+      moved != 0) {
     std::string detail = AddedText(moved);
     detail = detail.substr(2, detail.size() - 3);  // "+12 min"
     if (!dialog.Reason().empty()) detail += ", " + dialog.Reason();
@@ -208,20 +220,61 @@ void TNavigChrono::ShowTimeAdded() {
 
 void TNavigChrono::ShowRunLength() {
   const TRunEnds ends = FModel.Ends(WallNow());
-  FWatchChrono->SetRunLength(ends.TotalSeconds, ends.ExtraSeconds);
+  if (!FWatchChrono->Board()) {
+    FWatchChrono->SetRunLength(ends.TotalSeconds, ends.ExtraSeconds);
+    return;
+  }
+  // A mark at every end but the last of all, where the gauge ends.
+  std::vector<uint32_t> marks;
+  for (const TPaperEnds &paper : ends.Papers) {
+    if (paper.ExtraSeconds != 0) marks.push_back(paper.TotalSeconds);
+    if (paper.Last() < ends.TotalSeconds) marks.push_back(paper.Last());
+  }
+  FWatchChrono->SetRunEnds(ends.TotalSeconds, marks);
 }
 
 void TNavigChrono::ShowClockBand() {
-  if (TClockBand *band = FWatchChrono->Band()) {
-    const TWallNow now = WallNow();
+  const TWallNow now = WallNow();
+  if (FWatchChrono->Board()) {
+    FWatchChrono->ShowBoard(now.LocalMs, FModel.PaperTimes(now));
+    ShowTotalText();
+  } else if (TClockBand *band = FWatchChrono->Band()) {
     band->SetText(ClockBandText(now.LocalMs, FModel.Times(now)));
   }
 }
 
+void TNavigChrono::ArmClockTimer() {
+  if (!HandleAllocated()) return;
+  if (FWatchChrono->Board()) {
+    // Just past the next second of the wall clock, so that the digits turn with it.
+    SetTimer(Handle(), ClockBandTimer, UINT(1000 - WallNow().LocalMs % 1000 + 2), nullptr);
+  } else if (FWatchChrono->Band()) {
+    SetTimer(Handle(), ClockBandTimer, 1000, nullptr);
+  } else {
+    KillTimer(Handle(), ClockBandTimer);
+  }
+}
+
+TRunChoice TNavigChrono::ChoiceFor(int endMinute) const {
+  return {AppConfig->TotalTime->GetTotalSeconds(),
+          endMinute >= 0 && endMinute < MinutesPerDay ? endMinute : -1, AppConfig->ExtraThird,
+          AppConfig->FirstName, AppConfig->Papers};
+}
+
+void TNavigChrono::ShowBoardNames() {
+  std::vector<std::string> names;
+  if (FModel.Board())
+    for (size_t i = 0; i < FModel.Papers(); ++i) names.push_back(FModel.PaperNameOf(i));
+  if (names.size() < 2 && !FWatchChrono->Board()) return;
+  FWatchChrono->SetBoard(names);
+  FBoardPanel.clear();
+  PlaceUnderDisplay();
+  if (FWatchChrono->Visible()) ArmClockTimer();
+}
+
 void TNavigChrono::ChooseRun(int endMinute) {
-  FModel.Choose({AppConfig->TotalTime->GetTotalSeconds(),
-                 endMinute >= 0 && endMinute < MinutesPerDay ? endMinute : -1,
-                 AppConfig->ExtraThird});
+  FModel.Choose(ChoiceFor(endMinute));
+  ShowBoardNames();
   // The gauge's scale and mark as they stand now, until Run fixes them.
   ShowRunLength();
   ShowTotalText();
@@ -232,8 +285,23 @@ void TNavigChrono::SetEndTime(int endMinute) { ChooseRun(endMinute); }
 
 void TNavigChrono::JournalStart() {
   const TWallNow now = WallNow();
-  JournalRunStarted(RunPlanText(AppConfig->TypeInc != 0 && FModel.Ends(now).TotalSeconds != 0,
-                                FModel.ToTimeOfDay(), FModel.Ends(now), FModel.Times(now)));
+  const TRunEnds ends = FModel.Ends(now);
+  if (!FModel.Board()) {
+    JournalRunStarted(RunPlanText(AppConfig->TypeInc != 0 && ends.TotalSeconds != 0,
+                                  FModel.ToTimeOfDay(), ends, FModel.Times(now)));
+    return;
+  }
+  // A line an épreuve, each with its own plan.
+  for (size_t i = 0; i < ends.Papers.size(); ++i) {
+    const TPaperEnds &paper = ends.Papers[i];
+    const std::string plan =
+        RunPlanText(false, i == 0 && FModel.ToTimeOfDay(),
+                    {paper.TotalSeconds, paper.ExtraSeconds}, FModel.Times(now, i));
+    if (i == 0)
+      JournalRunStarted(plan, FModel.PaperNameOf(i));
+    else
+      JournalEvent(journal::Start, plan, FModel.PaperNameOf(i));
+  }
 }
 
 void TNavigChrono::JournalWithEnds(const char *event, const std::string &detail) {
@@ -270,7 +338,7 @@ void TNavigChrono::ShowNavigChrono(TControl *) {
                              [this](SIZE box) { return BoxPlaceFor(box); });
   // The band follows the wall clock, paused or not: it is looked at every second and painted
   // only when its text changes.
-  if (FWatchChrono->Band()) SetTimer(Handle(), ClockBandTimer, 1000, nullptr);
+  ArmClockTimer();
 }
 
 void TNavigChrono::PlaceUnderDisplay() {
@@ -324,9 +392,9 @@ void TNavigChrono::ForgetRunRecord() {
 
 void TNavigChrono::TakeUp(const TRunRecord &record) {
   FRecord = record;  // the one stored, until this bar writes its own
-  FThreadContainer = RunContainerMaker(
-      Handle(), FWatchChrono->Handle(),
-      {record.TotalSeconds, record.ExtraThird ? record.ExtraSeconds : 0});
+  FModel.Place(record, WallNow());
+  ShowBoardNames();
+  FThreadContainer = NewContainer();
   FModel.TakeUp(record, *FThreadContainer, WallNow());
   JournalRunTakenUp(record.StartUtcMs, (FModel.Paused() ? "en pause à " : "à ") + ShownText() +
                                            ", " + RunEndsText(FModel.Times(WallNow())));
@@ -376,7 +444,8 @@ void TNavigChrono::LaunchChrono(TControl *) {
     if (FModel.ToTimeOfDay()) {
       // Its total is the time left until the end, so that the final sound comes at that time of
       // day; the threads and the display are prepared again for it.
-      const uint32_t total = FModel.Ends(now).TotalSeconds;
+      const TRunEnds ends = FModel.Ends(now);
+      const uint32_t total = ends.Papers.empty() ? ends.TotalSeconds : ends.Papers[0].TotalSeconds;
       try {
         FThreadContainer = NewContainer();
       } catch (...) {
@@ -481,7 +550,7 @@ void TNavigChrono::RunFinished() {
   std::unique_ptr<TMainThread> fresh;
   // An end time is for one run: the next one is of a duration, its extra time to the second.
   const bool toTimeOfDay = FModel.ToTimeOfDay();
-  FModel.Choose({AppConfig->TotalTime->GetTotalSeconds(), -1, AppConfig->ExtraThird});
+  FModel.Choose(ChoiceFor(-1));
   try {
     fresh = NewContainer();
   } catch (...) {
@@ -555,6 +624,7 @@ LRESULT TNavigChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
       if (wParam == ClockBandTimer) {
         ShowClockBand();
+        if (FWatchChrono->Board()) ArmClockTimer();
         return 0;
       }
       if (wParam == JournalTimer) {

@@ -67,8 +67,14 @@ private:
   void ShowBeepText();
   // A container for the run's ends as the model has them now.
   std::unique_ptr<TMainThread> NewContainer();
-  // The run to come: the settings' duration, or to `endMinute` of the day.
+  // The run to come: the settings' duration, or to `endMinute` of the day, with the settings'
+  // épreuves beside it.
   void ChooseRun(int endMinute);
+  TRunChoice ChoiceFor(int endMinute) const;
+  // The display's board follows the model's épreuves: none for a run of one.
+  void ShowBoardNames();
+  // The wall clock's next second, when the board's digits turn.
+  void ArmClockTimer();
   void ShowTotalText();
   // The longest of `texts` that fits the panel, or the last.
   void ShowFitting(const char *panel, const std::vector<std::string> &texts);
@@ -115,5 +121,6 @@ private:
   // Closing the bar on an open run asks first; a run that ends meanwhile takes the question away.
   bool MayStopRun();
   bool FAskingToStop = false;
+  std::vector<std::string> FBoardPanel;  // the board's panel texts, as last shown
   bool FEndedWhileAsking = false;
 };

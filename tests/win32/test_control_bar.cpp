@@ -1210,6 +1210,58 @@ TEST_F(ControlBarTimed, TimeAddedMovesTheEndAndTheDialogSaysHow) {
   EXPECT_EQ(events[5], "Fin: ");
 }
 
+// Three épreuves of 30 s, 1 min and 1 min 30, as a command line gives them, on a clock twenty
+// times faster: the digits read the time of day, the table stands under the gauge with the bar
+// under it, each épreuve that ends before the last sounds the end, and the end box comes at the
+// last end; the journal names each épreuve's lines.
+TEST_F(ControlBarTimed, ARunOfThreeEpreuvesEndsAtTheLastOfThem) {
+  AppConfig->ApplyCommandLine(
+      ParseCommandLine({"/duree:0:00:30", "/epreuve:Oral=0:01:00", "/epreuve:Écrit=0:01:30"}), 0);
+  RunContainerMaker = &FastRun;
+  MessageBoxWatcher boxes;
+  Clock::time_point runAt, boxAt;
+  std::string digits, clock, panel;
+  Scenario s;
+  s.Then(100, [&] {
+     TNavigChrono *bar = Bar();
+     TWatchChrono &display = bar->WatchChrono();
+     ASSERT_TRUE(display.Board() && display.Table());
+     RECT shown, under;
+     GetWindowRect(display.Handle(), &shown);
+     GetWindowRect(bar->Handle(), &under);
+     EXPECT_EQ(under.top, shown.bottom);
+     EXPECT_EQ(display.Gauge().MaxValue(), 90u);
+     Click(bar->Get<TButton>("BtnRun"));
+     runAt = Clock::now();
+     panel = bar->Get<TPanel>("TotalTime").Caption();
+     Later(1500, [&] {
+       TWatchChrono &d = Bar()->WatchChrono();
+       SYSTEMTIME now;
+       GetLocalTime(&now);
+       for (int p = 0; p < 4; ++p) digits += char('0' + d.Digit(p).CurrentNumber());
+       char text[8];
+       std::snprintf(text, sizeof text, "%02u%02u", now.wHour, now.wMinute);
+       clock = text;
+     });
+   }).Then(10, [&] {
+    TNavigChrono *bar = Bar();
+    EXPECT_TRUE(PumpUntil([&] { return !boxes.Boxes().empty() && Enabled(*bar, "BtnRun"); }, 20000));
+    if (!boxes.Boxes().empty()) boxAt = boxes.Boxes()[0].shownAt;
+    Click(bar->Get<TButton>("BtnQuit"));
+  });
+  RunBar(s);
+  EXPECT_EQ(digits, clock);
+  EXPECT_EQ(panel.rfind("Épreuve 1 : fin à ", 0), 0u) << panel;
+  const auto after = std::chrono::duration_cast<std::chrono::milliseconds>(boxAt - runAt);
+  EXPECT_GT(after.count(), 4000);
+  EXPECT_LT(after.count(), 6000);
+  EXPECT_EQ(Sounds(), (std::vector<std::string>{"fin@res", "fin@res", "fin@res"}));
+  std::vector<std::string> events;
+  for (const TJournalEvent &e : LatestJournal().Events()) events.push_back(e.Epreuve + ": " + e.Event);
+  EXPECT_EQ(events, (std::vector<std::string>{"Épreuve 1: Début", "Oral: Début", "Écrit: Début",
+                                              "Épreuve 1: Fin", "Oral: Fin", ": Fin"}));
+}
+
 TEST_F(ControlBarTimed, ATiersTempsRunEndsAThirdLater) {
   AppConfig->SetTypeInc(1);
   AppConfig->TotalTime->SetTotalSeconds(6);
