@@ -137,6 +137,10 @@ TEST(RunModel, EndsBandAndRecordUnderTheWallClocksEvents) {
        true, false, {{100'500, Ev::ClockSet, 120'000}}, 480,
        "Il est 10 h 10   Début 10 h 02   Fin 10 h 10", 2, {480, 0}, {{"Oral", 300, false}},
        {"Il est 10 h 10   Début 10 h 02   Fin 10 h 07"}, 2},
+      {"épreuves, more taken back than is left ends each at once", Down, false, false,
+       {{100'500, Ev::Add, -3'600'000}}, 101, "Il est 10 h 01   Début 10 h 00   Fin 10 h 01 (-8 min)",
+       0, {101, 0}, {{"Oral", 300, true}}, {"Il est 10 h 01   Début 10 h 00   Fin 10 h 01   "
+                                            "Tiers-temps 10 h 01 (-5 min)"}, 1},
   };
   for (const TRow &r : rows) {
     SCOPED_TRACE(r.Name);
