@@ -138,27 +138,67 @@ int BoardLongestWidth(const std::vector<std::string> &names, const TTextWidth &m
          measure("reste 999 min");
 }
 
-std::vector<std::string> BoardPanelTexts(const std::vector<std::string> &names,
-                                         const std::vector<TRunTimes> &papers, int64_t nowLocalMs) {
-  const std::string count = std::to_string(papers.size()) + " épreuves";
-  size_t next = papers.size();
-  int64_t at = 0;
-  bool extended = false;
-  for (size_t i = 0; i < papers.size() && i < names.size(); ++i) {
+namespace {
+// The next end to come of a board's épreuves: which, when, and whether it is an extended end.
+struct TNextEnd {
+  size_t Paper;
+  int64_t At = 0;
+  bool Extended = false;
+};
+TNextEnd NextEnd(const std::vector<TRunTimes> &papers, int64_t nowLocalMs) {
+  TNextEnd next{papers.size()};
+  for (size_t i = 0; i < papers.size(); ++i) {
     const TRunTimes &t = papers[i];
     if (!t.HasEnd) continue;
     const bool normalToCome = t.NormalEndMs > nowLocalMs;
     const int64_t end = normalToCome ? t.NormalEndMs : t.ExtendedEndMs;
     if (!normalToCome && (!t.HasExtended || end <= nowLocalMs)) continue;
-    if (next == papers.size() || end < at) next = i, at = end, extended = !normalToCome;
+    if (next.Paper == papers.size() || end < next.At) next = {i, end, !normalToCome};
   }
-  if (next == papers.size()) return {count};
-  const std::string when = (extended ? " : tiers-temps à " : " : fin à ") + MinuteTextAt(at);
-  const std::string &name = names[next];
+  return next;
+}
+int64_t LastEnd(const std::vector<TRunTimes> &papers) {
+  int64_t last = 0;
+  for (const TRunTimes &t : papers)
+    if (t.HasEnd) last = std::max(last, t.HasExtended ? t.ExtendedEndMs : t.NormalEndMs);
+  return last;
+}
+}  // namespace
+
+std::vector<std::string> BoardPanelTexts(const std::vector<std::string> &names,
+                                         const std::vector<TRunTimes> &papers, int64_t nowLocalMs) {
+  const std::string count = std::to_string(papers.size()) + " épreuves";
+  const TNextEnd next = NextEnd(papers, nowLocalMs);
+  if (next.Paper >= names.size()) return {count};
+  const std::string when = (next.Extended ? " : tiers-temps à " : " : fin à ") + MinuteTextAt(next.At);
+  const std::string &name = names[next.Paper];
   std::vector<std::string> texts{name + when + " · " + count};
   for (size_t keep : {16, 10, 6})
     if (name.size() > keep + 1) texts.push_back(name.substr(0, keep) + "…" + when + " · " + count);
   texts.push_back(texts.back().substr(0, texts.back().size() - count.size() - 3));
   texts.push_back(count);
   return texts;
+}
+
+std::vector<std::string> BoardAddedLines(const std::vector<std::string> &names,
+                                         const std::vector<TRunTimes> &before,
+                                         const std::vector<TRunTimes> &after, int64_t nowLocalMs) {
+  std::vector<std::string> lines;
+  auto moved = [](int64_t from, int64_t to) {
+    return std::string(to > from ? "reportée" : "avancée") + " de " + MinuteTextAt(from) + " à " +
+           MinuteTextAt(to);
+  };
+  const TNextEnd next = NextEnd(before, nowLocalMs);
+  if (next.Paper >= names.size() || next.Paper >= after.size()) return lines;
+  const TRunTimes &then = after[next.Paper];
+  const int64_t to = next.Extended ? then.ExtendedEndMs : then.NormalEndMs;
+  const int64_t lastFrom = LastEnd(before), lastTo = LastEnd(after);
+  // The dialog's line holds a usual subject's name; a longer one is cut.
+  std::string name = names[next.Paper];
+  if (name.size() > 16) name = name.substr(0, 15) + "…";
+  if (to != next.At)
+    lines.push_back(name + (next.Extended ? " : tiers-temps " : " : fin ") + moved(next.At, to));
+  if (lastTo != lastFrom && !(next.At == lastFrom && to == lastTo))
+    lines.push_back("Dernière fin " + moved(lastFrom, lastTo));
+  return lines;
 }

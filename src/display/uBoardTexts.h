@@ -62,3 +62,10 @@ int BoardLongestWidth(const std::vector<std::string> &names, const TTextWidth &m
 // come, "3 épreuves".
 std::vector<std::string> BoardPanelTexts(const std::vector<std::string> &names,
                                          const std::vector<TRunTimes> &papers, int64_t nowLocalMs);
+// What time added would change on a board, for the dialog that proposes it: the next end to come
+// and the last of all, "Anglais : fin reportée de 11 h 00 à 11 h 12" ("tiers-temps", "avancée"
+// for time taken back) and "Dernière fin reportée de 11 h 40 à 11 h 52"; an end that stays is not
+// named.
+std::vector<std::string> BoardAddedLines(const std::vector<std::string> &names,
+                                         const std::vector<TRunTimes> &before,
+                                         const std::vector<TRunTimes> &after, int64_t nowLocalMs);

@@ -143,9 +143,8 @@ std::unique_ptr<TMainThread> TNavigChrono::NewContainer() {
 void TNavigChrono::ShowTotalText() {
   const TWallNow now = WallNow();
   if (FModel.Board()) {
-    std::vector<std::string> names;
-    for (size_t i = 0; i < FModel.Papers(); ++i) names.push_back(FModel.PaperNameOf(i));
-    const std::vector<std::string> texts = BoardPanelTexts(names, FModel.PaperTimes(now), now.LocalMs);
+    const std::vector<std::string> texts =
+        BoardPanelTexts(FModel.PaperNames(), FModel.PaperTimes(now), now.LocalMs);
     // Asked every second: the panel is painted only when its text changes.
     if (texts != FBoardPanel) ShowFitting("TotalTime", FBoardPanel = texts);
     return;
@@ -198,6 +197,11 @@ void TNavigChrono::ShowTimeAdded() {
   TTimeAddedScreen dialog(this, [this](int minutes) {
     const TWallNow now = WallNow();
     if (!FThreadContainer) return std::vector<std::string>{};
+    if (FModel.Board()) {
+      return BoardAddedLines(FModel.PaperNames(), FModel.PaperTimes(now),
+                             FModel.PaperTimesAfterAdding(*FThreadContainer, minutes * 60, now),
+                             now.LocalMs);
+    }
     return AddedTimeLines(FModel.ToTimeOfDay(), FModel.Times(now),
                           FModel.TimesAfterAdding(*FThreadContainer, minutes * 60, now),
                           FModel.Ends(now), FModel.EndsAfterAdding(*FThreadContainer, minutes * 60));
@@ -262,9 +266,7 @@ TRunChoice TNavigChrono::ChoiceFor(int endMinute) const {
 }
 
 void TNavigChrono::ShowBoardNames() {
-  std::vector<std::string> names;
-  if (FModel.Board())
-    for (size_t i = 0; i < FModel.Papers(); ++i) names.push_back(FModel.PaperNameOf(i));
+  const std::vector<std::string> names = FModel.Board() ? FModel.PaperNames() : std::vector<std::string>{};
   if (names.size() < 2 && !FWatchChrono->Board()) return;
   FWatchChrono->SetBoard(names);
   FBoardPanel.clear();

@@ -46,6 +46,12 @@ std::string TRunModel::PaperNameOf(size_t paper) const {
   return PaperName(paper == 0 ? choice_.FirstName : choice_.Others.at(paper - 1).Name, paper);
 }
 
+std::vector<std::string> TRunModel::PaperNames() const {
+  std::vector<std::string> names;
+  for (size_t i = 0; i < Papers(); ++i) names.push_back(PaperNameOf(i));
+  return names;
+}
+
 std::vector<TPaperEnds> TRunModel::PlannedEnds(const TWallNow &now) const {
   std::vector<TPaperEnds> ends;
   if (fixed_) {
@@ -401,6 +407,13 @@ TRunTimes TRunModel::TimesAfterAdding(const TMainThread &engine, int seconds,
   TRunModel after = *this;
   after.Moved(EndsAfterAdding(engine, seconds));
   return after.Times(now);
+}
+
+std::vector<TRunTimes> TRunModel::PaperTimesAfterAdding(const TMainThread &engine, int seconds,
+                                                        const TWallNow &now) const {
+  TRunModel after = *this;
+  after.Moved(EndsAfterAdding(engine, seconds));
+  return after.PaperTimes(now);
 }
 
 int TRunModel::AddTime(TMainThread &engine, int seconds, const TWallNow &) {

@@ -57,6 +57,7 @@ public:
   size_t Papers() const { return 1 + choice_.Others.size(); }
   // An épreuve's name as the room reads it.
   std::string PaperNameOf(size_t paper) const;
+  std::vector<std::string> PaperNames() const;
   // From Run (or a take-up) to the end of the run.
   bool Started() const { return fixed_; }
   bool Paused() const { return paused_; }
@@ -106,6 +107,8 @@ public:
   // What the ends would be after it, for the dialog that proposes it.
   TRunTimes TimesAfterAdding(const TMainThread &engine, int seconds, const TWallNow &now) const;
   TRunEnds EndsAfterAdding(const TMainThread &engine, int seconds) const;
+  std::vector<TRunTimes> PaperTimesAfterAdding(const TMainThread &engine, int seconds,
+                                               const TWallNow &now) const;
   // The time added so far to the run's own épreuve, as it moved its ends (net of what could not
   // be taken back).
   int AddedSeconds() const { return rows_.empty() ? 0 : rows_[0].AddedBefore + rows_[0].AddedAfter; }

@@ -350,4 +350,10 @@ TEST(RunModel, TheBoardReadsEachEpreuveByItsEnds) {
             "Anglais : tiers-temps à 11 h 00 · 3 épreuves");
   EXPECT_EQ(BoardPanelTexts(names, papers(true), At(11, 0, 0)),
             (std::vector<std::string>{"3 épreuves"}));
+  // The time-added dialog names the next end and the last.
+  std::vector<TRunTimes> added = papers(true);
+  for (TRunTimes &t : added) t.NormalEndMs += 720'000, t.ExtendedEndMs += 720'000;
+  EXPECT_EQ(BoardAddedLines(names, papers(true), added, At(10, 0, 0)),
+            (std::vector<std::string>{"Anglais : fin reportée de 10 h 30 à 10 h 42",
+                                      "Dernière fin reportée de 11 h 00 à 11 h 12"}));
 }
