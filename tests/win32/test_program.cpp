@@ -358,7 +358,9 @@ BOOL CALLBACK SendInstallerClose(HWND wnd, LPARAM data) {
   const bool query = close->msg == WM_QUERYENDSESSION;
   SendMessageTimeoutA(wnd, close->msg, query ? 0 : TRUE, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG,
                       5000, &agreed);
-  if (query) EXPECT_EQ(agreed, DWORD_PTR(TRUE));
+  if (query) {
+    EXPECT_EQ(agreed, DWORD_PTR(TRUE));
+  }
   return TRUE;
 }
 
