@@ -207,17 +207,21 @@ uint32_t TRunModel::DigitsAt(std::chrono::nanoseconds runTime, bool countsDown) 
   return elapsed < end ? end - elapsed : 0;
 }
 
-namespace {
-// An épreuve's told ends from what the record kept of where the engine counted to: a first
-// version's record knew only the extended time as the engine counted it.
-void PlaceRow(uint32_t seconds, bool extraThird, uint32_t extraSeconds, uint32_t plannedExtra,
-              int addedBefore, int addedAfter, uint32_t &total, uint32_t &extra) {
-  total = seconds == 0 ? 0 : uint32_t(std::max<int64_t>(1, int64_t{seconds} - addedBefore));
-  extra = !extraThird ? 0
-          : plannedExtra != 0 ? plannedExtra
-                              : uint32_t(std::max<int64_t>(0, int64_t{extraSeconds} - addedAfter));
+TRunModel::TRow TRunModel::RowFrom(const TRunRecordExam &kept) {
+  TRow row;
+  row.Ends = {kept.Seconds, kept.ExtraThird ? kept.ExtraSeconds : 0};
+  row.AddedBefore = kept.AddedSeconds;
+  row.AddedAfter = kept.AddedAfterNormalSeconds;
+  row.PausedAfterNormalMs = kept.PausedAfterNormalMs;
+  // What the room was told, before the time added: a first version's record knew only the
+  // extended time as the engine counted it.
+  row.Total = kept.Seconds == 0 ? 0 : uint32_t(std::max<int64_t>(1, int64_t{kept.Seconds} - row.AddedBefore));
+  row.Extra = !kept.ExtraThird ? 0
+              : kept.PlannedExtraSeconds != 0
+                  ? kept.PlannedExtraSeconds
+                  : uint32_t(std::max<int64_t>(0, int64_t{kept.ExtraSeconds} - row.AddedAfter));
+  return row;
 }
-}  // namespace
 
 void TRunModel::Place(const TRunRecord &record, const TWallNow &now) {
   TRunChoice choice{record.TotalSeconds, record.EndMinute, record.ExtraThird, record.FirstName, {}};
@@ -227,24 +231,12 @@ void TRunModel::Place(const TRunRecord &record, const TWallNow &now) {
          exam.ExtraThird});
   Choose(choice);
   fixed_ = begun_ = true;
-  rows_.assign(Papers(), {});
-  TRow &own = rows_[0];
-  own.Ends = {record.TotalSeconds, record.ExtraThird ? record.ExtraSeconds : 0};
-  own.AddedBefore = record.AddedSeconds;
-  own.AddedAfter = record.AddedAfterNormalSeconds;
-  PlaceRow(record.TotalSeconds, record.ExtraThird, record.ExtraSeconds, record.PlannedExtraSeconds,
-           own.AddedBefore, own.AddedAfter, own.Total, own.Extra);
-  own.PausedAfterNormalMs = record.PausedAfterNormalMs;
-  for (size_t i = 1; i < rows_.size(); ++i) {
-    const TRunRecordExam &exam = record.Exams[i - 1];
-    TRow &row = rows_[i];
-    row.Ends = {exam.Seconds, exam.ExtraThird ? exam.ExtraSeconds : 0};
-    row.AddedBefore = exam.AddedSeconds;
-    row.AddedAfter = exam.AddedAfterNormalSeconds;
-    PlaceRow(exam.Seconds, exam.ExtraThird, exam.ExtraSeconds, exam.PlannedExtraSeconds,
-             row.AddedBefore, row.AddedAfter, row.Total, row.Extra);
-    row.PausedAfterNormalMs = exam.PausedAfterNormalMs;
-  }
+  // The run's own épreuve is kept in the record's fields of the run, the others in its rows.
+  rows_.clear();
+  rows_.push_back(RowFrom({record.FirstName, record.TotalSeconds, record.ExtraThird,
+                           record.ExtraSeconds, record.PlannedExtraSeconds, record.AddedSeconds,
+                           record.AddedAfterNormalSeconds, record.PausedAfterNormalMs}));
+  for (size_t i = 1; i < Papers(); ++i) rows_.push_back(RowFrom(record.Exams[i - 1]));
   startUtc_ = record.StartUtcMs;
   startLocal_ = now.LocalMs - (now.UtcMs - record.StartUtcMs);
   pausedMs_ = record.PausedMs;

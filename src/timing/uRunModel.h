@@ -138,6 +138,8 @@ private:
     int64_t NormalLocal = 0, LastLocal = 0;
   };
 
+  // An épreuve's ends as a record kept them.
+  static TRow RowFrom(const TRunRecordExam &kept);
   // The épreuves' ends of a run started at `now`, or as fixed.
   std::vector<TPaperEnds> PlannedEnds(const TWallNow &now) const;
   // A run's ends from its épreuves'.
