@@ -13,7 +13,7 @@ top=$(pwd)
 packages=(g++ cmake ninja-build googletest g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
           binutils-mingw-w64-i686 mingw-w64-i686-dev wine wine32:i386 wine64 xvfb xauth xdotool
           imagemagick fonts-liberation fonts-wine x11-utils xserver-xephyr
-          libxinerama1:i386)
+          libxinerama1:i386 librapidcheck-dev)
 # Making the packages (wixl, msibuild, zip) and trying them in the tests (msiinfo, unzip).
 package_tools=(wixl msitools zip unzip)
 
