@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "display/uRunTexts.h"
+#include "timing/uRunTexts.h"
 #include "forms/uApplication.h"
 #include "settings/uConfig.h"
 #include "timing/uEndTime.h"

@@ -9,7 +9,7 @@
 
 #include "app/UMain.h"
 #include "display/uNavigChrono.h"
-#include "display/uRunTexts.h"
+#include "timing/uRunTexts.h"
 #include "forms/uApplication.h"
 #include "settings/uConfig.h"
 #include "timing/uEndTime.h"
@@ -51,14 +51,15 @@ std::optional<TRunRecord> FindInterruptedRun(bool ask) {
   // time of day, which its end recomputed and which is no duration of the user's.
   const uint32_t sessionOnly = run.SessionOnly | (run.EndMinute >= 0 ? 1u : 0u);
   static_assert(RunRecordSettings[0] == std::string_view("TotalTime"));
-  const TConfigDefault values[] = {int32_t(run.TotalSeconds), int32_t(run.InterBeepSeconds),
+  const TConfigDefault values[] = {int32_t(placed.Choice().TotalSeconds), int32_t(run.InterBeepSeconds),
                                    int32_t(run.TypeInc),      run.BeepActive,
                                    run.UserScreenSize,        run.CountOvertime,
                                    run.ExtraThird,            run.KeepJournal};
   static_assert(std::size(values) == RunRecordSettings.size());
   for (size_t i = 0; i < RunRecordSettings.size(); ++i)
     if (sessionOnly & (1u << i)) AppConfig->HoldForSession(RunRecordSettings[i], values[i]);
-  AppConfig->TotalTime->SetTotalSeconds(run.TotalSeconds);
+  // The duration the user chose, never what time added made of it.
+  AppConfig->TotalTime->SetTotalSeconds(placed.Choice().TotalSeconds);
   AppConfig->InterBeepTime->SetTotalSeconds(run.InterBeepSeconds);
   AppConfig->SetTypeInc(run.TypeInc);
   AppConfig->SetBeepActive(run.BeepActive);
@@ -77,7 +78,9 @@ void TakeUpRun(const TRunRecord &record) {
   try {
     bar = std::make_unique<TNavigChrono>(Main);
     bar->HeldByCaller = true;
-    bar->TakeUp(record);
+    // The record and its events go to the run's session; the bar then shows what it answers.
+    bar->Session().TakeUp(record, ReadRunEvents());
+    bar->ShowTakenUp();
     bar->ShowModal();
     // The run worked its total out from its end again: still no duration of the user's.
     if (record.EndMinute >= 0) AppConfig->FollowSessionValue("TotalTime");

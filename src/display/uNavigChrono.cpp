@@ -9,8 +9,8 @@
 #include <utility>
 
 #include "display/uMonitors.h"
-#include "display/uBoardTexts.h"
-#include "display/uRunTexts.h"
+#include "timing/uBoardTexts.h"
+#include "timing/uRunTexts.h"
 #include "display/uTimeAddedScreen.h"
 #include "forms/uApplication.h"
 #include "forms/uDpi.h"
@@ -21,6 +21,8 @@
 #include "timing/uRunKeeper.h"
 #include "timing/uSound.h"
 #include "timing/uWallClock.h"
+
+#include <cstdlib>
 
 namespace {
 constexpr UINT_PTR ClockBandTimer = 1;
@@ -33,9 +35,10 @@ constexpr UINT TimeAddedCommand = 0x0110;
 
 TExecutionStateProc ExecutionStateProc = &SetThreadExecutionState;
 
-bool StopRunBox(TNavigChrono &) {
+bool StopRunBox(TNavigChrono &bar) {
   const TForm *mainWindow = Application.MainForm();
-  return ShowMessageBox("Un chronométrage est en cours. L'arrêter ?",
+  // Owned by the bar whatever window is in front, so that a run ending under it takes it away.
+  return ShowMessageBox(bar.HandleAllocated() ? bar.Handle() : nullptr, bar.Session().CloseQuestion(),
                         mainWindow ? mainWindow->Caption() : Application.Title(),
                         MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }
@@ -86,21 +89,9 @@ TNavigChrono::TNavigChrono(TForm *owner) : TForm(owner) {
   Get<TButton>("BtnBeep").SetDown(AppConfig->BeepActive);
   FWatchChrono->CreateHandle();
   FWatchChrono->OnLaidOutAgain = [this] { PlaceUnderDisplay(); };
-  FWatchChrono->OnExamEvent = [this](const TExamEvent &event) {
-    const std::string epreuve =
-        FModel.Board() && event.Paper < FModel.Papers() ? FModel.PaperNameOf(event.Paper) : "";
-    if (event.Kind == TExamEventKind::Warning)
-      JournalEvent(journal::Warning, std::to_string(event.Minutes) + " min", epreuve);
-    else
-      JournalEvent(event.Kind == TExamEventKind::PaperEnd ? journal::End : journal::NormalEnd, "",
-                   epreuve);
-  };
+  FWatchChrono->OnExamEvent = [this](const TExamEvent &event) { FSession.ExamEvent(event); };
   OnJournalWriteFailed = [this] { JournalNotWritten(); };
-  FModel.Choose(ChoiceFor(-1));
-  ShowBoardNames();
-  FThreadContainer = NewContainer();
-  ShowRunLength();
-  ShowClockBand();
+  ChooseRun(-1);
   PlaceUnderDisplay();
   if (HMENU menu = GetSystemMenu(Handle(), FALSE)) {
     AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
@@ -124,7 +115,7 @@ TNavigChrono::~TNavigChrono() {
     KillTimer(Handle(), JournalTextTimer);
   }
   // The threads go before the windows they post to.
-  FThreadContainer.reset();
+  FSession.DropEngine();
   FWatchChrono.reset();
 }
 
@@ -136,39 +127,14 @@ TNavigChrono::TKeepAwake::TKeepAwake() {
 }
 TNavigChrono::TKeepAwake::~TKeepAwake() { ExecutionStateProc(ES_CONTINUOUS); }
 
-std::unique_ptr<TMainThread> TNavigChrono::NewContainer() {
-  return RunContainerMaker(Handle(), FWatchChrono->Handle(), FModel.Ends(WallNow()));
-}
+
 
 void TNavigChrono::ShowTotalText() {
-  const TWallNow now = WallNow();
-  if (FModel.Board()) {
-    const std::vector<std::string> texts =
-        BoardPanelTexts(FModel.PaperNames(), FModel.PaperTimes(now), now.LocalMs);
+  const std::vector<std::string> texts = FSession.PanelTexts(AppConfig->TotalTime->AsText());
+  if (FSession.Board()) {
     // Asked every second: the panel is painted only when its text changes.
     if (texts != FBoardPanel) ShowFitting("TotalTime", FBoardPanel = texts);
     return;
-  }
-  const TRunTimes times = FModel.Times(now);
-  const TRunEnds ends = FModel.Ends(now);
-  std::vector<std::string> texts;
-  if (FModel.ToTimeOfDay()) {
-    texts.push_back(EndPanelText(times));
-  } else if (ends.ExtraSeconds == 0 && times.AddedSeconds == 0) {
-    texts.push_back("Temps Total: " + AppConfig->TotalTime->AsText());
-  } else {
-    std::string total = "Temps Total: " + ShortDuration(ends.TotalSeconds);
-    if (ends.ExtraSeconds != 0) total += " · " + ShortDuration(ends.TotalSeconds + ends.ExtraSeconds);
-    texts.push_back(total + AddedText(times.AddedSeconds));
-    texts.push_back(total);
-  }
-  // Shortened to fit: the time added without its unit, then without it.
-  if (times.AddedSeconds != 0 && FModel.ToTimeOfDay()) {
-    TRunTimes bare = times;
-    bare.AddedSeconds = 0;
-    const std::string added = AddedText(times.AddedSeconds);
-    texts.push_back(EndPanelText(bare) + added.substr(0, added.size() - 5) + ")");
-    texts.push_back(EndPanelText(bare));
   }
   ShowFitting("TotalTime", texts);
 }
@@ -185,65 +151,35 @@ void TNavigChrono::ShowFitting(const char *panel, const std::vector<std::string>
 void TNavigChrono::OfferTimeAdded() {
   if (HMENU menu = GetSystemMenu(Handle(), FALSE))
     EnableMenuItem(menu, TimeAddedCommand,
-                   MF_BYCOMMAND | (FRunOpen && FThreadContainer &&
-                                           FModel.HasEndToCome(*FThreadContainer)
-                                       ? MF_ENABLED
-                                       : MF_GRAYED));
+                   MF_BYCOMMAND | (FSession.MayAddTime() ? MF_ENABLED : MF_GRAYED));
 }
 
 void TNavigChrono::ShowTimeAdded() {
   OfferTimeAdded();
-  if (!FRunOpen || !FThreadContainer || !FModel.HasEndToCome(*FThreadContainer)) return;
-  TTimeAddedScreen dialog(this, [this](int minutes) {
-    const TWallNow now = WallNow();
-    if (!FThreadContainer) return std::vector<std::string>{};
-    if (FModel.Board()) {
-      return BoardAddedLines(FModel.PaperNames(), FModel.PaperTimes(now),
-                             FModel.PaperTimesAfterAdding(*FThreadContainer, minutes * 60, now),
-                             now.LocalMs);
-    }
-    return AddedTimeLines(FModel.ToTimeOfDay(), FModel.Times(now),
-                          FModel.TimesAfterAdding(*FThreadContainer, minutes * 60, now),
-                          FModel.Ends(now), FModel.EndsAfterAdding(*FThreadContainer, minutes * 60));
-  });
+  if (!FSession.MayAddTime()) return;
+  TTimeAddedScreen dialog(this, [this](int minutes) { return FSession.AddedLines(minutes); });
   dialog.HeldByCaller = true;
-  if (dialog.ShowModal() != mrOk || !FThreadContainer) return;
-  // The run may have ended while the dialog was up: nothing is left to move then.
-  if (const int moved = FModel.AddTime(*FThreadContainer, dialog.Minutes() * 60, WallNow());
-      moved != 0) {
-    std::string detail = AddedText(moved);
-    detail = detail.substr(2, detail.size() - 3);  // "+12 min"
-    if (!dialog.Reason().empty()) detail += ", " + dialog.Reason();
-    JournalWithEnds(journal::TimeAdded, detail);
-  }
-  ShowRunLength();
-  ShowTotalText();
-  ShowClockBand();
-  KeepRunRecord();
+  if (dialog.ShowModal() != mrOk) return;
+  if (FSession.AddTime(dialog.Minutes(), dialog.Reason()).EndCame)
+    ShowMessageBox(Handle(), "La fin est venue pendant la saisie : rien n'a été changé.",
+                   "Information", MB_OK | MB_ICONINFORMATION);
+  ShowRun();
 }
 
 void TNavigChrono::ShowRunLength() {
-  const TRunEnds ends = FModel.Ends(WallNow());
-  if (!FWatchChrono->Board()) {
-    FWatchChrono->SetRunLength(ends.TotalSeconds, ends.ExtraSeconds);
-    return;
-  }
-  // A mark at every end but the last of all, where the gauge ends.
-  std::vector<uint32_t> marks;
-  for (const TPaperEnds &paper : ends.Papers) {
-    if (paper.ExtraSeconds != 0) marks.push_back(paper.TotalSeconds);
-    if (paper.Last() < ends.TotalSeconds) marks.push_back(paper.Last());
-  }
-  FWatchChrono->SetRunEnds(ends.TotalSeconds, marks);
+  const TGaugeScale scale = FSession.Gauge();
+  if (!FWatchChrono->Board())
+    FWatchChrono->SetRunLength(scale.Total, scale.Extra);
+  else
+    FWatchChrono->SetRunEnds(scale.Length, scale.Marks);
 }
 
 void TNavigChrono::ShowClockBand() {
-  const TWallNow now = WallNow();
   if (FWatchChrono->Board()) {
-    FWatchChrono->ShowBoard(now.LocalMs, FModel.PaperTimes(now));
+    FWatchChrono->ShowBoard(FSession.BoardNowMs(), FSession.PaperTimes());
     ShowTotalText();
   } else if (TClockBand *band = FWatchChrono->Band()) {
-    band->SetText(ClockBandText(now.LocalMs, FModel.Times(now)));
+    band->SetText(FSession.BandText());
   }
 }
 
@@ -266,7 +202,8 @@ TRunChoice TNavigChrono::ChoiceFor(int endMinute) const {
 }
 
 void TNavigChrono::ShowBoardNames() {
-  const std::vector<std::string> names = FModel.Board() ? FModel.PaperNames() : std::vector<std::string>{};
+  const TRunModel &model = FSession.Model();
+  const std::vector<std::string> names = model.Board() ? model.PaperNames() : std::vector<std::string>{};
   if (names.size() < 2 && !FWatchChrono->Board()) return;
   FWatchChrono->SetBoard(names);
   FBoardPanel.clear();
@@ -275,9 +212,20 @@ void TNavigChrono::ShowBoardNames() {
 }
 
 void TNavigChrono::ChooseRun(int endMinute) {
-  FModel.Choose(ChoiceFor(endMinute));
+  try {
+    FSession.Choose(ChoiceFor(endMinute), {AppConfig->TypeInc != 0, AppConfig->WarnMinuteList()});
+  } catch (...) {
+    // No engine: the bar offers only to close.
+    Get<TButton>("BtnPause").SetEnabled(false);
+    Get<TButton>("BtnRun").SetEnabled(false);
+    throw;
+  }
   ShowBoardNames();
   // The gauge's scale and mark as they stand now, until Run fixes them.
+  ShowRun();
+}
+
+void TNavigChrono::ShowRun() {
   ShowRunLength();
   ShowTotalText();
   ShowClockBand();
@@ -285,38 +233,11 @@ void TNavigChrono::ChooseRun(int endMinute) {
 
 void TNavigChrono::SetEndTime(int endMinute) { ChooseRun(endMinute); }
 
-void TNavigChrono::JournalStart() {
-  const TWallNow now = WallNow();
-  const TRunEnds ends = FModel.Ends(now);
-  if (!FModel.Board()) {
-    JournalRunStarted(RunPlanText(AppConfig->TypeInc != 0 && ends.TotalSeconds != 0,
-                                  FModel.ToTimeOfDay(), ends, FModel.Times(now)));
-    return;
-  }
-  // A line an épreuve, each with its own plan.
-  for (size_t i = 0; i < ends.Papers.size(); ++i) {
-    const TPaperEnds &paper = ends.Papers[i];
-    const std::string plan =
-        RunPlanText(false, i == 0 && FModel.ToTimeOfDay(),
-                    {paper.TotalSeconds, paper.ExtraSeconds}, FModel.Times(now, i));
-    if (i == 0)
-      JournalRunStarted(plan, FModel.PaperNameOf(i));
-    else
-      JournalEvent(journal::Start, plan, FModel.PaperNameOf(i));
-  }
-}
 
-void TNavigChrono::JournalWithEnds(const char *event, const std::string &detail) {
-  const std::string ends = RunEndsText(FModel.Times(WallNow()));
-  JournalEvent(event, ends.empty() ? detail : detail + ", " + ends);
-}
 
-std::string TNavigChrono::ShownText() const {
-  // The engine's count, which the digits show.
-  const std::chrono::nanoseconds runTime =
-      FThreadContainer ? FThreadContainer->Place().RunTime : FModel.PlaceAt(UtcMsNow()).RunTime;
-  return ShortDuration(FModel.DigitsAt(runTime, AppConfig->TypeInc != 0));
-}
+
+
+
 
 void TNavigChrono::JournalNotWritten() {
   Get<TPanel>("BeepTime").SetCaption("Journal non écrit");
@@ -360,66 +281,82 @@ void TNavigChrono::ScreensChanged() {
   PlaceUnderDisplay();
 }
 
-void TNavigChrono::KeepRunRecord() {
-  if (!FRunOpen || !FThreadContainer) return;
-  FRecord.InterBeepSeconds = AppConfig->InterBeepTime->GetTotalSeconds();
-  FRecord.TypeInc = AppConfig->TypeInc != 0;
-  FRecord.BeepActive = AppConfig->BeepActive;
-  FRecord.UserScreenSize = AppConfig->UserScreenSize;
-  FRecord.CountOvertime = AppConfig->CountOvertime;
-  FRecord.KeepJournal = AppConfig->KeepJournal;
-  FRecord.SessionOnly = 0;
+TWallNow TNavigChrono::THost::Now() { return WallNow(); }
+
+TJournalTime TNavigChrono::THost::LocalTime(int64_t utcMs) {
+  SYSTEMTIME local{};
+  LocalTimeProc(&local);
+  const int64_t nowUtc = UtcMsNow();
+  if (std::llabs(utcMs - nowUtc) >= 60'000) {
+    // Long ago: the time zone's rule of that day, so that a run started before a change of hour
+    // keeps its start.
+    constexpr int64_t unixEpochAsFileTime = 116'444'736'000'000'000;
+    ULARGE_INTEGER ticks;
+    ticks.QuadPart = uint64_t(utcMs * 10'000 + unixEpochAsFileTime);
+    FILETIME utc{ticks.LowPart, ticks.HighPart};
+    SYSTEMTIME universal{};
+    if (FileTimeToSystemTime(&utc, &universal) &&
+        SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local))
+      return {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond};
+    LocalTimeProc(&local);
+  }
+  return {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond};
+}
+
+std::unique_ptr<TMainThread> TNavigChrono::THost::MakeEngine(const TRunEnds &ends) {
+  return RunContainerMaker(Bar.Handle(), Bar.FWatchChrono->Handle(), ends);
+}
+
+void TNavigChrono::THost::Journal(const TJournal &run, const std::string &line) {
+  JournalKept(run, line);
+}
+
+void TNavigChrono::THost::Keep(TRunRecord &record, const std::vector<uint8_t> &events) {
+  record.InterBeepSeconds = AppConfig->InterBeepTime->GetTotalSeconds();
+  record.TypeInc = AppConfig->TypeInc != 0;
+  record.BeepActive = AppConfig->BeepActive;
+  record.UserScreenSize = AppConfig->UserScreenSize;
+  record.CountOvertime = AppConfig->CountOvertime;
+  record.KeepJournal = AppConfig->KeepJournal;
+  record.SessionOnly = 0;
   for (size_t i = 0; i < RunRecordSettings.size(); ++i)
-    if (AppConfig->HeldForSession(RunRecordSettings[i])) FRecord.SessionOnly |= uint8_t(1u << i);
-  FModel.FillRecord(FRecord, UtcMsNow());
+    if (AppConfig->HeldForSession(RunRecordSettings[i])) record.SessionOnly |= uint8_t(1u << i);
+  Bar.SetHeld(true);
   // The record is the run's safety net, not the run: a registry that refuses it leaves the run
   // going as it is.
   try {
-    WriteRunRecord(FRecord);
+    WriteRunEvents(events);
+    WriteRunRecord(record);
   } catch (const ETavelinError &) {
   }
 }
 
-void TNavigChrono::SetRunOpen(bool open) {
-  FRunOpen = open;
-  RegisterRunRestart(open);
-  HoldRunOpen(open);
-}
-
-void TNavigChrono::ForgetRunRecord() {
-  if (!FRunOpen) return;
-  SetRunOpen(false);
+void TNavigChrono::THost::Forget() {
+  if (!Bar.FHeld) return;
+  Bar.SetHeld(false);
   RemoveRunRecordIfOurs();
 }
 
-void TNavigChrono::TakeUp(const TRunRecord &record) {
-  FRecord = record;  // the one stored, until this bar writes its own
-  FModel.Place(record, WallNow());
-  ShowBoardNames();
-  FThreadContainer = NewContainer();
-  FModel.TakeUp(record, *FThreadContainer, WallNow());
-  JournalRunTakenUp(record.StartUtcMs, (FModel.Paused() ? "en pause à " : "à ") + ShownText() +
-                                           ", " + RunEndsText(FModel.Times(WallNow())));
-  ShowRunLength();
-  const bool paused = FModel.Paused();
-  Get<TButton>("BtnPause").SetEnabled(!paused);
-  Get<TButton>("BtnRun").SetEnabled(paused);
-  ShowTotalText();
-  SetRunOpen(true);
-  KeepRunRecord();
-  ShowClockBand();
+void TNavigChrono::SetHeld(bool held) {
+  if (FHeld == held) return;
+  FHeld = held;
+  RegisterRunRestart(held);
+  HoldRunOpen(held);
 }
 
-void TNavigChrono::ClockChanged() {
-  if (!FRunOpen || !FThreadContainer) return;
-  const int64_t step = FModel.ClockChanged(*FThreadContainer, WallNow());
-  // The system's small corrections of its clock are no event of the exam.
-  if (step <= -1000 || step >= 1000)
-    JournalWithEnds(journal::ClockChanged, ClockStepText(step));
-  ShowRunLength();
-  ShowClockBand();
-  KeepRunRecord();
+
+
+void TNavigChrono::ShowTakenUp() {
+  ShowBoardNames();
+  // Before the engine's first messages, which move the digits from its starting value.
+  FWatchChrono->ResetDigits(FSession.EngineStart());
+  const bool paused = FSession.Paused();
+  Get<TButton>("BtnPause").SetEnabled(!paused);
+  Get<TButton>("BtnRun").SetEnabled(paused);
+  ShowRun();
 }
+
+
 
 POINT TNavigChrono::BoxPlaceFor(SIZE box) const {
   TWatchLayout display = FWatchChrono->Layout();
@@ -436,64 +373,42 @@ POINT TNavigChrono::BoxPlaceFor(SIZE box) const {
 }
 
 void TNavigChrono::LaunchChrono(TControl *) {
-  if (!FThreadContainer) return;  // the next run could not be prepared
-  const TWallNow now = WallNow();
-  if (!FModel.Started()) {
-    if (!FModel.Fix(now)) {
+  const bool toTimeOfDay = FSession.Model().ToTimeOfDay() && !FSession.Model().Started();
+  switch (FSession.Run()) {
+    case TRunStart::None:  // the next run could not be prepared
+      return;
+    case TRunStart::EndPassed:
       ShowMessageBox(EndPassedText, "Avertissement", MB_OK | MB_ICONWARNING);
       return;
-    }
-    if (FModel.ToTimeOfDay()) {
-      // Its total is the time left until the end, so that the final sound comes at that time of
-      // day; the threads and the display are prepared again for it.
-      const TRunEnds ends = FModel.Ends(now);
-      const uint32_t total = ends.Papers.empty() ? ends.TotalSeconds : ends.Papers[0].TotalSeconds;
-      try {
-        FThreadContainer = NewContainer();
-      } catch (...) {
-        FModel.Choose(FModel.Choice());
-        throw;
-      }
-      AppConfig->TotalTime->SetTotalSeconds(total);
-      ShowRunLength();
-      FWatchChrono->ResetDigits();
-    }
+    case TRunStart::Started:
+    case TRunStart::Continued:
+      break;
   }
+  // A run to a time of day counts the time left until its end: its display starts from there.
+  if (toTimeOfDay) FWatchChrono->ResetDigits(FSession.EngineStart());
   Get<TButton>("BtnPause").SetEnabled(true);
   Get<TButton>("BtnRun").SetEnabled(false);
-  const bool first = !FRunOpen;
-  const int64_t pausedSince = FModel.PlaceAt(now.UtcMs).PausedFor.count();
-  FModel.Start(*FThreadContainer, now);
-  if (first)
-    JournalStart();
-  else
-    JournalEvent(journal::Resume, ShortDuration(uint32_t(pausedSince / 1'000'000'000)));
-  if (FModel.ToTimeOfDay()) ShowTotalText();
-  ShowClockBand();
-  if (!FRunOpen) SetRunOpen(true);
-  KeepRunRecord();
+  ShowRun();
 }
 
 void TNavigChrono::PauseChrono(TControl *) {
-  if (!FThreadContainer) return;
-  FModel.Pause(*FThreadContainer, WallNow());
-  JournalEvent(journal::Pause, "à " + ShownText());
+  if (!FSession.Engine()) return;
+  FSession.Pause();
   Get<TButton>("BtnPause").SetEnabled(false);
   Get<TButton>("BtnRun").SetEnabled(true);
   ShowClockBand();
-  KeepRunRecord();
 }
 
 void TNavigChrono::ChangeBeepConfig(TControl *) {
   AppConfig->SetBeepActive(Get<TButton>("BtnBeep").Down());
   ShowBeepText();
-  KeepRunRecord();
+  FSession.SettingsChanged();
 }
 
 void TNavigChrono::WantCloseNavig(TControl *) { Close(); }
 
 bool TNavigChrono::MayStopRun() {
-  if (!FRunOpen || FSessionEnding || FAskingToStop) return !FAskingToStop;
+  if (FSession.CloseQuestion().empty() || FAskingToStop) return !FAskingToStop;
   FAskingToStop = true;
   bool stop = false;
   try {
@@ -517,51 +432,17 @@ void TNavigChrono::CloseNavigChrono(TForm *, TCloseAction &Action) {
     return;
   }
   THourglass busy;
-  if (FRunOpen && !FSessionEnding && FThreadContainer) JournalEvent(journal::Stopped, ShownText());
-  if (FThreadContainer) {
-    FThreadContainer->Suspend();
-    FThreadContainer->Terminate();
-    FThreadContainer->WaitFor(500);
-  }
-  // Closed by the user, the run is over; closed by the end of the session, it is taken up at the
-  // next start.
-  if (!FSessionEnding) ForgetRunRecord();
+  FSession.Close();
   if (TForm *mainWindow = Application.MainForm()) mainWindow->Show();
   Action = caFree;
-  FThreadContainer.reset();
 }
 
 void TNavigChrono::RunFinished() {
-  // A run counting beyond its end goes on while the box is up.
-  if (FThreadContainer && !FThreadContainer->CountsOvertime()) FThreadContainer->Terminate();
-  JournalEvent(journal::End, "");
+  FSession.Finished();
   ShowMessageBox("Le chronométrage est terminé...", "Information", MB_OK | MB_ICONINFORMATION);
-  if (FThreadContainer && FThreadContainer->CountsOvertime()) {
-    const TRunEnds ends = FModel.Ends(WallNow());
-    const auto beyond = std::chrono::duration_cast<std::chrono::seconds>(
-        FThreadContainer->Place().RunTime - std::chrono::seconds(ends.TotalSeconds + ends.ExtraSeconds));
-    JournalEvent(journal::Overtime, ShortDuration(uint32_t(std::max<int64_t>(0, beyond.count()))));
-  }
-  ForgetRunRecord();
-  if (FThreadContainer) {
-    FThreadContainer->Terminate();
-    FThreadContainer->WaitFor(500);
-  }
-  // The next run is prepared before the finished one goes, so that a failure leaves no button
-  // that would act on nothing: the bar then offers only to close.
-  std::unique_ptr<TMainThread> fresh;
+  FSession.Ended();
   // An end time is for one run: the next one is of a duration, its extra time to the second.
-  const bool toTimeOfDay = FModel.ToTimeOfDay();
-  FModel.Choose(ChoiceFor(-1));
-  try {
-    fresh = NewContainer();
-  } catch (...) {
-    FThreadContainer.reset();
-    Get<TButton>("BtnPause").SetEnabled(false);
-    Get<TButton>("BtnRun").SetEnabled(false);
-    throw;
-  }
-  FThreadContainer = std::move(fresh);
+  ChooseRun(-1);
   // The finished run posts nothing more; what it posted before it went must not land on the
   // display once it is reset.
   MSG late;
@@ -571,9 +452,7 @@ void TNavigChrono::RunFinished() {
   Get<TButton>("BtnRun").SetEnabled(true);
   FWatchChrono->Gauge().SetProgress(0);
   FWatchChrono->ResetDigits();
-  ShowRunLength();
-  if (toTimeOfDay) ShowTotalText();
-  ShowClockBand();
+  ShowRun();
 }
 
 bool TNavigChrono::HandleKey(const MSG &msg) {
@@ -653,16 +532,13 @@ LRESULT TNavigChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       ScreensChanged();
       break;
     case WM_TIMECHANGE:
-      ClockChanged();
+      FSession.ClockChanged();
+      ShowRun();
       break;
     case WM_POWERBROADCAST:
-      if (wParam == PBT_APMSUSPEND) FModel.Sleeping(WallNow());
-      // The monotonic clock may have stood still during the sleep (Wine's does); the wall clock
-      // has not. Where the monotonic clock counted it, the run is already in its place.
-      if ((wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND) && FRunOpen &&
-          FThreadContainer) {
-        if (const int64_t slept = FModel.Woke(*FThreadContainer, WallNow()); slept >= 1000)
-          JournalEvent(journal::Woke, ShortDuration(uint32_t(slept / 1000)));
+      if (wParam == PBT_APMSUSPEND) FSession.Sleeping();
+      if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND) {
+        FSession.Woke();
         ShowClockBand();
       }
       break;
@@ -672,7 +548,7 @@ LRESULT TNavigChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     case WM_ENDSESSION:
       // A session end that was called off leaves the bar as it was.
-      FSessionEnding = wParam != 0;
+      FSession.SessionEnding(wParam != 0);
       // The main window ends the program for an installer, whichever window hears it first.
       if (TForm *mainWindow = Application.MainForm(); mainWindow && wParam)
         SendMessageA(mainWindow->Handle(), WM_ENDSESSION, wParam, lParam);

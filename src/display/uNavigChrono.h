@@ -7,6 +7,7 @@
 #include "forms/uForms.h"
 #include "timing/uRunModel.h"
 #include "timing/uRunRecord.h"
+#include "timing/uRunSession.h"
 #include "timing/uThreadContainer.h"
 
 // The platform's SetThreadExecutionState; tests put a recorder here (Wine does not act on it).
@@ -20,9 +21,9 @@ using TStopRunQuestion = bool (*)(TNavigChrono &bar);
 extern TStopRunQuestion AskStopRun;
 bool StopRunBox(TNavigChrono &bar);
 
-// The small window from which a run is driven: it hides the main window, owns the giant display
-// and the run's thread container, plays the sounds the threads ask for, and brings the main
-// window back when it closes.
+// The small window from which a run is driven: it hides the main window, owns the giant display,
+// passes what happens to the run's session and shows what it answers, plays the sounds the
+// engine asks for, and brings the main window back when it closes.
 class TNavigChrono : public TForm {
 public:
   explicit TNavigChrono(TForm *owner);
@@ -46,17 +47,37 @@ public:
   // The next run ends at this minute of the day (local time): its total is worked out when Run
   // is first pressed, and the bar shows the end instead of the total. -1: an ordinary run.
   void SetEndTime(int endMinute);
-  int EndMinute() const { return FModel.Choice().EndMinute; }
+  int EndMinute() const { return FSession.Model().Choice().EndMinute; }
 
   // Instead of Run: takes up the run of a record left by a Tavelin that ended without closing
-  // it, where the wall clock says it stands now. AppConfig holds the record's settings already.
-  void TakeUp(const TRunRecord &record);
+  // it, and the events kept beside it, where the wall clock says it stands now. AppConfig holds
+  // the record's settings already.
+  void TakeUp(const TRunRecord &record, const std::vector<uint8_t> &events = {}) {
+    FSession.TakeUp(record, events);
+    ShowTakenUp();
+  }
+  // The session took a run up: the windows show it.
+  void ShowTakenUp();
 
   TWatchChrono &WatchChrono() const { return *FWatchChrono; }
-  TMainThread *ThreadContainer() const { return FThreadContainer.get(); }
-  const TRunModel &RunModel() const { return FModel; }
+  TMainThread *ThreadContainer() const { return FSession.Engine(); }
+  const TRunModel &RunModel() const { return FSession.Model(); }
+  const TRunSession &Session() const { return FSession; }
+  TRunSession &Session() { return FSession; }
 
 private:
+  // The platform under the run's session: the clocks, the engine's threads posting to these
+  // windows, the journal's file and the record in the registry.
+  struct THost : TRunSessionHost {
+    TNavigChrono &Bar;
+    explicit THost(TNavigChrono &bar) : Bar(bar) {}
+    TWallNow Now() override;
+    TJournalTime LocalTime(int64_t utcMs) override;
+    std::unique_ptr<TMainThread> MakeEngine(const TRunEnds &ends) override;
+    void Journal(const TJournal &run, const std::string &line) override;
+    void Keep(TRunRecord &record, const std::vector<uint8_t> &events) override;
+    void Forget() override;
+  };
   void RunFinished();
   // Under the display, inside the work area of its monitor.
   void PlaceUnderDisplay();
@@ -65,8 +86,8 @@ private:
   // Where a box of ours stands during a run, so as to leave the run in view.
   POINT BoxPlaceFor(SIZE box) const;
   void ShowBeepText();
-  // A container for the run's ends as the model has them now.
-  std::unique_ptr<TMainThread> NewContainer();
+  // What the run answers, on every window that shows it.
+  void ShowRun();
   // The run to come: the settings' duration, or to `endMinute` of the day, with the settings'
   // épreuves beside it.
   void ChooseRun(int endMinute);
@@ -84,14 +105,6 @@ private:
   void ShowRunLength();
   // The band under the gauge, when there is one: the time of day and the ends as they are now.
   void ShowClockBand();
-  // The record of the open run, written on its events (never on a tick) so that a Tavelin that
-  // ends without closing the bar leaves it for the next start; forgotten when the run ends.
-  void KeepRunRecord();
-  void ForgetRunRecord();
-  // WM_TIMECHANGE: a run to a time of day follows the wall clock; any run's record does.
-  void ClockChanged();
-
-
   // While the control bar is up the system timer ticks every millisecond, so that the run's
   // deadlines are met to the millisecond rather than to the default 15.6 ms.
   struct TTimerResolution {
@@ -104,18 +117,12 @@ private:
     ~TKeepAwake();
   } FKeepAwake;
   std::unique_ptr<TWatchChrono> FWatchChrono;
-  std::unique_ptr<TMainThread> FThreadContainer;
-  TRunModel FModel;
-  TRunRecord FRecord;          // as last written
-  bool FRunOpen = false;       // from Run to the end of the run or the bar's closing
-  // Open: Windows restarts Tavelin after an update, and other Tavelins leave the record alone.
-  void SetRunOpen(bool open);
-  bool FSessionEnding = false;  // logoff, shutdown or an installer's close: the record stays
-  // The journal of the run: its events, as they come.
-  void JournalStart();
-  void JournalWithEnds(const char *event, const std::string &detail);
-  // What the digits show now ("0:41:07").
-  std::string ShownText() const;
+  THost FHost{*this};
+  TRunSession FSession{FHost};
+  // Held while the session keeps a record: Windows restarts Tavelin after an update, and other
+  // Tavelins leave the record alone.
+  bool FHeld = false;
+  void SetHeld(bool held);
   // "Journal non écrit", for 10 s, in place of the beeps' text.
   void JournalNotWritten();
   // Closing the bar on an open run asks first; a run that ends meanwhile takes the question away.

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "display/uBoardTexts.h"
+#include "timing/uBoardTexts.h"
 #include "forms/uForms.h"
 
 class TPaperTable : public TGraphicControl {

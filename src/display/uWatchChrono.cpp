@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "display/uBoardTexts.h"
+#include "timing/uBoardTexts.h"
 #include "display/uMonitors.h"
-#include "display/uRunTexts.h"
+#include "timing/uRunTexts.h"
 #include "forms/uApplication.h"
 #include "forms/uDpi.h"
 #include "forms/uSystemLib.h"
@@ -202,8 +202,11 @@ void TWatchChrono::LayOutAgain(int barHeight) {
   Invalidate();
 }
 
-void TWatchChrono::ResetDigits() {
-  const TTimeTavelin &total = *AppConfig->TotalTime;
+void TWatchChrono::ResetDigits() { ResetDigits(AppConfig->TotalTime->GetTotalSeconds()); }
+
+void TWatchChrono::ResetDigits(uint32_t startSeconds) {
+  TTimeTavelin total;
+  total.SetTotalSeconds(startSeconds);
   bool countUp = AppConfig->TypeInc == 0;
   overtime_ = amber_ = false;
   ShowDigitColor();

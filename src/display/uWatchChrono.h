@@ -29,6 +29,8 @@ public:
   // The starting value of a run: 00:00:00 counting up, the total duration counting down; in
   // the usual green.
   void ResetDigits();
+  // The same for a count-down from `startSeconds`, the total its engine starts from.
+  void ResetDigits(uint32_t startSeconds);
   // Red digits: the time beyond the end of a run (WM_SET_OVERTIME); ResetDigits ends it.
   void ShowOvertime(bool overtime);
   // Amber digits: the last minutes before an end (WM_SET_AMBER). Red wins over it.

@@ -232,7 +232,10 @@ LRESULT CALLBACK PrepareBox(int code, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 int ShowMessageBox(const std::string &text, const std::string &caption, UINT flags) {
-  HWND owner = GetActiveWindow();
+  return ShowMessageBox(GetActiveWindow(), text, caption, flags);
+}
+
+int ShowMessageBox(HWND owner, const std::string &text, const std::string &caption, UINT flags) {
   if (!owner) flags |= MB_TASKMODAL;
   const bool place = Application.FrontWindow() != nullptr;
   if (!place && (flags & MB_TYPEMASK) != MB_YESNO)

@@ -97,6 +97,8 @@ public:
 // A message box owned by the active window; the texts are Windows-1252. While a front window
 // shows, the box stands above it, where it asks.
 int ShowMessageBox(const std::string &text, const std::string &caption, UINT flags);
+// The same owned by `owner` whatever window is active (none: as above).
+int ShowMessageBox(HWND owner, const std::string &text, const std::string &caption, UINT flags);
 
 // The mouse tracking of this thread: the window and what it tracks (TME_HOVER, TME_LEAVE,
 // TME_NONCLIENT), or no window. Ending it does not tell the window; MouseLeft does.

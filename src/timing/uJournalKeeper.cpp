@@ -154,6 +154,15 @@ void JournalEvent(const char *event, const std::string &detail, const std::strin
   Record(LocalNow(), event, detail, epreuve);
 }
 
+void JournalKept(const TJournal &run, const std::string &line) {
+  try {
+    Keeper().Journal = run;
+    if (KeepingFile() && Keeper().Queue.Push(line, TickNow())) TryWriting();
+  } catch (const std::exception &) {
+    // Memory ran out: the record is not worth the run.
+  }
+}
+
 void JournalRetry() {
   if (KeepingFile() && Keeper().Queue.RetryDue(TickNow())) TryWriting();
 }

@@ -26,6 +26,8 @@ void JournalRunTakenUp(int64_t startUtcMs, const std::string &detail);
 // journal (uJournal.h), with its detail, both in Windows-1252; of one épreuve of several, or of
 // the whole run (epreuve empty).
 void JournalEvent(const char *event, const std::string &detail, const std::string &epreuve = {});
+// The run's session journaled `line`; `run` is the latest run as it now stands.
+void JournalKept(const TJournal &run, const std::string &line);
 // From a timer of about a second: writes the lines that wait once the time to try again came.
 void JournalRetry();
 // Called once when the file cannot be written (the first failure after lines were written),

@@ -9,6 +9,7 @@
 #include "forms/uSystemLib.h"
 #include "settings/uConfig.h"
 #include "settings/uRegistry.h"
+#include "timing/uRunSession.h"
 
 static_assert(RunRecordScreenSizes == TConfig::DisplaySizeEnd,
               "a record holds the display sizes of the settings");
@@ -46,15 +47,37 @@ std::optional<std::vector<uint8_t>> ReadRunRecord() {
   return bytes;
 }
 
+void WriteRunEvents(const std::vector<uint8_t> &events) {
+  TRegistryAccess registry(HKEY_CURRENT_USER);
+  registry.OpenKey(AppConfig->RegistryKey, true);
+  TKeyScope close(registry);
+  registry.WriteBinary(RunEventsValue, events.data(), events.size());
+}
+
+std::vector<uint8_t> ReadRunEvents() {
+  std::vector<uint8_t> bytes;
+  TRegistryAccess registry(HKEY_CURRENT_USER);
+  if (!registry.OpenKeyReadOnly(AppConfig->RegistryKey)) return bytes;
+  TKeyScope close(registry);
+  if (!registry.ValueExists(RunEventsValue)) return bytes;
+  bytes.resize(RunEventsMaxBytes);
+  try {
+    bytes.resize(registry.ReadBinary(RunEventsValue, bytes.data(), bytes.size()));
+  } catch (const ETavelinError &) {
+    bytes.clear();
+  }
+  return bytes;
+}
+
 void RemoveRunRecord() {
   TRegistryAccess registry(HKEY_CURRENT_USER);
   if (!registry.OpenKey(AppConfig->RegistryKey, false)) return;
   TKeyScope close(registry);
   // A record that stays is asked about at the next start, nothing worse.
-  try {
-    registry.DeleteValue(RunStateValue);
-  } catch (const ETavelinError &) {
-  }
+  for (const char *value : {RunStateValue, RunEventsValue}) try {
+      if (registry.ValueExists(value)) registry.DeleteValue(value);
+    } catch (const ETavelinError &) {
+    }
 }
 
 void ClaimRunRecord(const std::vector<uint8_t> &stored) { ours = stored; }

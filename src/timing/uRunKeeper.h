@@ -19,7 +19,12 @@ void WriteRunRecord(const TRunRecord &record);
 // The stored bytes, as stored; nothing when there is no record. A value of another type, or too
 // large for any record, is read as no bytes at all, so that it is refused and removed.
 std::optional<std::vector<uint8_t>> ReadRunRecord();
-// Best effort: never throws.
+// The events of the open run beside it (RunEvents, REG_BINARY): written with the record, read
+// with it, removed with it. Reading gives no bytes when there are none.
+constexpr const char *RunEventsValue = "RunEvents";
+void WriteRunEvents(const std::vector<uint8_t> &events);
+std::vector<uint8_t> ReadRunEvents();
+// Best effort: never throws. The events go with it.
 void RemoveRunRecord();
 // The stored record of a run this Tavelin takes up: its own, as if it had written it.
 void ClaimRunRecord(const std::vector<uint8_t> &stored);

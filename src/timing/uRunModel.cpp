@@ -224,7 +224,10 @@ TRunModel::TRow TRunModel::RowFrom(const TRunRecordExam &kept) {
 }
 
 void TRunModel::Place(const TRunRecord &record, const TWallNow &now) {
-  TRunChoice choice{record.TotalSeconds, record.EndMinute, record.ExtraThird, record.FirstName, {}};
+  // The choice is what the user chose: the total before any time added moved it.
+  const uint32_t chosen =
+      record.TotalSeconds == 0 ? 0 : uint32_t(std::max<int64_t>(1, int64_t{record.TotalSeconds} - record.AddedSeconds));
+  TRunChoice choice{chosen, record.EndMinute, record.ExtraThird, record.FirstName, {}};
   for (const TRunRecordExam &exam : record.Exams)
     choice.Others.push_back(
         {exam.Name, uint32_t(std::max<int64_t>(1, int64_t{exam.Seconds} - exam.AddedSeconds)),
@@ -262,6 +265,11 @@ int64_t TRunModel::PausedAfterNormalEndMs(int64_t utcMs, size_t paper) const {
 int64_t TRunModel::RunMsAt(int64_t utcMs) const {
   if (!begun_) return 0;
   return (paused_ ? pausedSinceUtc_ : utcMs) - startUtc_ - pausedMs_;
+}
+
+int64_t TRunModel::LocalInRun(const TWallNow &now) const {
+  if (!begun_) return now.LocalMs;
+  return Nearest(now.LocalMs, startLocal_ + (now.UtcMs - startUtc_));
 }
 
 TRunPlace TRunModel::PlaceAt(int64_t utcMs) const {

@@ -95,6 +95,8 @@ public:
     asleep_ = true;
     asleepAtUtc_ = now.UtcMs;
   }
+  // It woke before any run was open: nothing to place, but what the clocks say is a set again.
+  void Awake() { asleep_ = false; }
   // It woke: the engine, whose clock may have stood still, takes the run's place from the wall
   // clock. Returns how long it slept, as far as it is known (0 when not).
   int64_t Woke(TMainThread &engine, const TWallNow &now);
@@ -115,6 +117,9 @@ public:
   // Whether an end is still to come, that time added would move.
   bool HasEndToCome(const TMainThread &engine) const;
 
+  // The local time of day `now`, in the run's frame: past midnight it goes on from the start's
+  // day rather than starting again from 0, as the ends do.
+  int64_t LocalInRun(const TWallNow &now) const;
   // Where the run stands at `utcMs` by the wall clock.
   TRunPlace PlaceAt(int64_t utcMs) const;
   // Pauses so far taken once an épreuve's normal end had come, which moved its extended end only.

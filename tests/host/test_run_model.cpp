@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "display/uBoardTexts.h"
-#include "display/uRunTexts.h"
+#include "timing/uBoardTexts.h"
+#include "timing/uRunTexts.h"
 #include "sim_clock.h"
 #include "timing/uEndTime.h"
 #include "timing/uRunModel.h"
@@ -234,6 +234,8 @@ TEST(RunModel, ATakeUpReadsTheEndsItWasLeftWith) {
   taken.TakeUp(found.Record, again, left);
   EXPECT_EQ(ClockBandText(left.LocalMs, taken.Times(left)), band);
   EXPECT_EQ(ClockBandText(left.LocalMs, taken.Times(left, 1)), oral);
+  // What the user chose, before the time added: what a take-up gives back to the settings.
+  EXPECT_EQ(taken.Choice().TotalSeconds, found.Record.TotalSeconds - 120);
   EXPECT_EQ(taken.PaperNameOf(0), "Épreuve 1");
   EXPECT_EQ(taken.PaperNameOf(1), "Oral");
 }

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "timing/uExamPlan.h"
-#include "display/uRunTexts.h"
+#include "timing/uRunTexts.h"
 #include "sim_clock.h"
 #include "timing/uEndTime.h"
 #include "timing/uRunModel.h"

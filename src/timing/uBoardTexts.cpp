@@ -1,5 +1,5 @@
 // uBoardTexts - the room's board. See the header.
-#include "display/uBoardTexts.h"
+#include "timing/uBoardTexts.h"
 
 #include <algorithm>
 

@@ -1,5 +1,5 @@
 // uRunTexts - the texts of a run. See the header.
-#include "display/uRunTexts.h"
+#include "timing/uRunTexts.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -53,6 +53,13 @@ std::string AddedText(int seconds) {
   const int minutes = (seconds + (seconds < 0 ? -30 : 30)) / 60;
   if (minutes == 0) return {};
   return " (" + std::string(minutes > 0 ? "+" : "-") + std::to_string(std::abs(minutes)) + " min)";
+}
+
+std::string AddedDetail(int seconds) {
+  const int magnitude = std::abs(seconds);
+  return std::string(seconds < 0 ? "retrait de " : "ajout de ") +
+         (magnitude < 60 ? std::to_string(magnitude) + " s"
+                         : std::to_string((magnitude + 30) / 60) + " min");
 }
 
 std::string ShortDuration(uint32_t seconds) {

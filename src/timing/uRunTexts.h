@@ -19,6 +19,9 @@ std::string ClockBandText(int64_t nowLocalMs, const TRunTimes &times);
 std::string EndPanelText(const TRunTimes &times);
 // " (+12 min)", " (-5 min)": the time added to a run, to the nearest minute; empty for none.
 std::string AddedText(int seconds);
+// What time added moved the ends by, for the journal: "ajout de 12 min", "retrait de 5 min",
+// "retrait de 19 s" (under a minute, to the second).
+std::string AddedDetail(int seconds);
 // "0:45:00"
 std::string ShortDuration(uint32_t seconds);
 // The run's plan, for the journal: "Compte à rebours de 2:00:00, fin 11 h 00, tiers-temps

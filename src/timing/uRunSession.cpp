@@ -1,0 +1,430 @@
+// uRunSession - one run outside any window. See the header.
+#include "timing/uRunSession.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <utility>
+
+#include "timing/uBoardTexts.h"
+#include "timing/uEndTime.h"
+#include "timing/uRunTexts.h"
+
+TRunSessionHost::~TRunSessionHost() = default;
+
+namespace {
+int64_t Ms(std::chrono::nanoseconds d) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(d).count();
+}
+}  // namespace
+
+TRunSession::~TRunSession() {
+  // The threads go before anything they post to.
+  engine_.reset();
+}
+
+void TRunSession::Choose(const TRunChoice &choice, const TSessionSettings &settings) {
+  settings_ = settings;
+  finished_ = false;
+  model_.Choose(choice);
+  MakeEngine(model_.Ends(host_.Now()));
+}
+
+void TRunSession::MakeEngine(const TRunEnds &ends) {
+  engine_.reset();
+  engine_ = host_.MakeEngine(ends);
+  engineStart_ = ends.TotalSeconds;
+}
+
+void TRunSession::SetOpen(bool open) {
+  if (open_ == open) return;
+  open_ = open;
+  if (!open) host_.Forget();
+}
+
+std::string TRunSession::PaperOf(size_t paper) const {
+  return model_.Board() && paper < model_.Papers() ? model_.PaperNameOf(paper) : std::string();
+}
+
+void TRunSession::Journal(const std::string &event, const std::string &detail, size_t paper) {
+  const TWallNow now = host_.Now();
+  try {
+    const std::string line =
+        journal_.Add(host_.LocalTime(now.UtcMs), event, detail, paper == SIZE_MAX ? "" : PaperOf(paper));
+    host_.Journal(journal_, line);
+  } catch (const std::exception &) {
+    // Memory ran out: the journal is not worth the run.
+  }
+}
+
+void TRunSession::JournalStart() {
+  const TWallNow now = host_.Now();
+  journal_ = TJournal{};
+  journal_.StartRun(host_.LocalTime(now.UtcMs));
+  const TRunEnds ends = model_.Ends(now);
+  if (!model_.Board()) {
+    Journal(journal::Start, RunPlanText(settings_.CountsDown && ends.TotalSeconds != 0,
+                                        model_.ToTimeOfDay(), ends, model_.Times(now)));
+    return;
+  }
+  // A line an épreuve, each with its own plan.
+  for (size_t i = 0; i < ends.Papers.size(); ++i) {
+    const TPaperEnds &paper = ends.Papers[i];
+    Journal(journal::Start,
+            RunPlanText(false, i == 0 && model_.ToTimeOfDay(), {paper.TotalSeconds, paper.ExtraSeconds},
+                        model_.Times(now, i)),
+            i);
+  }
+}
+
+void TRunSession::JournalWithEnds(const char *event, const std::string &detail) {
+  const TWallNow now = host_.Now();
+  if (!model_.Board()) {
+    const std::string ends = RunEndsText(model_.Times(now));
+    Journal(event, ends.empty() ? detail : detail + ", " + ends);
+    return;
+  }
+  // On a board, every épreuve's ends still to come.
+  std::string all = detail;
+  const int64_t local = LocalNow(now);
+  for (size_t i = 0; i < model_.Papers(); ++i) {
+    const TRunTimes t = model_.Times(now, i);
+    if (!t.HasEnd || (t.HasExtended ? t.ExtendedEndMs : t.NormalEndMs) <= local) continue;
+    all += (all.empty() ? "" : ", ") + model_.PaperNameOf(i) + " " + RunEndsText(t);
+  }
+  Journal(event, all);
+}
+
+void TRunSession::Keep() {
+  if (!open_ || !engine_) return;
+  TRunRecord record;
+  model_.FillRecord(record, host_.Now().UtcMs);
+  // The record is the run's safety net, not the run: whatever becomes of it, the run goes on.
+  try {
+    host_.Keep(record, PackRunEvents(journal_));
+  } catch (const std::exception &) {
+  }
+}
+
+TRunStart TRunSession::Run() {
+  if (!engine_ || (open_ && !model_.Paused())) return TRunStart::None;
+  const TWallNow now = host_.Now();
+  if (!model_.Started()) {
+    if (!model_.Fix(now)) return TRunStart::EndPassed;
+    if (model_.ToTimeOfDay()) {
+      // Its total is the time left until the end, so that the final sound comes at that time of
+      // day: the engine is made again for it.
+      try {
+        MakeEngine(model_.Ends(now));
+      } catch (...) {
+        model_.Choose(model_.Choice());
+        throw;
+      }
+    }
+  }
+  const bool first = !open_;
+  const int64_t pausedSince = model_.PlaceAt(now.UtcMs).PausedFor.count();
+  model_.Start(*engine_, now);
+  if (first) {
+    open_ = true;
+    JournalStart();
+  } else {
+    Journal(journal::Resume, ShortDuration(uint32_t(pausedSince / 1'000'000'000)));
+  }
+  Keep();
+  return first ? TRunStart::Started : TRunStart::Continued;
+}
+
+void TRunSession::Pause() {
+  if (!engine_ || !open_ || model_.Paused()) return;
+  model_.Pause(*engine_, host_.Now());
+  Journal(journal::Pause, "à " + ShownText());
+  Keep();
+}
+
+bool TRunSession::MayAddTime() const { return open_ && engine_ && model_.HasEndToCome(*engine_); }
+
+TTimeAdded TRunSession::AddTime(int minutes, const std::string &reason) {
+  TTimeAdded result;
+  if (!engine_ || !open_) return result;
+  if (!model_.HasEndToCome(*engine_)) {
+    result.EndCame = true;
+    return result;
+  }
+  const TWallNow now = host_.Now();
+  result.MovedSeconds = model_.AddTime(*engine_, minutes * 60, now);
+  if (result.MovedSeconds == 0) {
+    // Nothing left to move: the end came while the dialog was up.
+    result.EndCame = minutes != 0;
+    return result;
+  }
+  std::string detail = AddedDetail(result.MovedSeconds);
+  if (!reason.empty()) detail += ", " + reason;
+  JournalWithEnds(journal::TimeAdded, detail);
+  Keep();
+  return result;
+}
+
+std::string TRunSession::CloseQuestion() const {
+  return open_ && !sessionEnding_ ? "Un chronométrage est en cours. L'arrêter ?" : std::string();
+}
+
+void TRunSession::Close() {
+  if (open_ && !sessionEnding_ && engine_) Journal(journal::Stopped, ShownText());
+  if (engine_) {
+    engine_->Suspend();
+    engine_->Terminate();
+    engine_->WaitFor(500);
+  }
+  // Closed by the user, the run is over; closed by the end of the session, it is taken up at the
+  // next start.
+  if (sessionEnding_)
+    open_ = false;
+  else
+    SetOpen(false);
+  engine_.reset();
+}
+
+void TRunSession::ExamEvent(const TExamEvent &event) {
+  if (!open_) return;
+  const size_t paper = model_.Board() && event.Paper < model_.Papers() ? event.Paper : SIZE_MAX;
+  if (event.Kind == TExamEventKind::Warning)
+    Journal(journal::Warning, std::to_string(event.Minutes) + " min", paper);
+  else if (event.Kind == TExamEventKind::NormalEnd)
+    Journal(journal::NormalEnd, "", paper);
+  else if (event.Kind == TExamEventKind::PaperEnd)
+    Journal(journal::End, "", paper);
+  Keep();
+}
+
+bool TRunSession::Finished() {
+  finished_ = true;
+  const bool beyond = engine_ && engine_->CountsOvertime();
+  // A run counting beyond its end goes on while the box is up.
+  if (engine_ && !beyond) engine_->Terminate();
+  if (open_) Journal(journal::End, "");
+  return beyond;
+}
+
+void TRunSession::Ended() {
+  if (engine_ && engine_->CountsOvertime() && open_) {
+    const TRunEnds ends = model_.Ends(host_.Now());
+    const int64_t beyond = Ms(engine_->Place().RunTime) / 1000 - int64_t{ends.TotalSeconds} -
+                           ends.ExtraSeconds;
+    Journal(journal::Overtime, ShortDuration(uint32_t(std::max<int64_t>(0, beyond))));
+  }
+  SetOpen(false);
+  if (engine_) {
+    engine_->Terminate();
+    engine_->WaitFor(500);
+  }
+}
+
+void TRunSession::ClockChanged() {
+  if (!open_ || !engine_) return;
+  const int64_t step = model_.ClockChanged(*engine_, host_.Now());
+  // The system's small corrections of its clock are no event of the exam.
+  if (step <= -1000 || step >= 1000) JournalWithEnds(journal::ClockChanged, ClockStepText(step));
+  Keep();
+}
+
+void TRunSession::Sleeping() { model_.Sleeping(host_.Now()); }
+
+void TRunSession::Woke() {
+  // The monotonic clock may have stood still during the sleep (Wine's does); the wall clock has
+  // not. Before Run there is nothing to place, but the sleep is over all the same.
+  if (!open_ || !engine_) {
+    model_.Awake();
+    return;
+  }
+  if (const int64_t slept = model_.Woke(*engine_, host_.Now()); slept >= 1000)
+    Journal(journal::Woke, ShortDuration(uint32_t(slept / 1000)));
+  Keep();
+}
+
+void TRunSession::TakeUp(const TRunRecord &record, const std::vector<uint8_t> &events) {
+  const TWallNow now = host_.Now();
+  model_.Place(record, now);
+  MakeEngine(model_.Ends(now));
+  model_.TakeUp(record, *engine_, now);
+  open_ = true;
+  finished_ = false;
+  // The journal goes on from the events kept beside the record, under the run's first stamp.
+  if (std::optional<TJournal> kept = ReadRunEvents(events.data(), events.size()))
+    journal_ = std::move(*kept);
+  else
+    journal_ = TJournal{}, journal_.StartRun(host_.LocalTime(record.StartUtcMs));
+  Journal(journal::TakenUp, (model_.Paused() ? "en pause à " : "à ") + ShownText() + ", " +
+                                RunEndsText(model_.Times(now)));
+  Keep();
+}
+
+int64_t TRunSession::LocalNow(const TWallNow &now) const { return model_.LocalInRun(now); }
+
+std::string TRunSession::BandText() const {
+  const TWallNow now = host_.Now();
+  return ClockBandText(LocalNow(now), model_.Times(now));
+}
+
+std::vector<TRunTimes> TRunSession::PaperTimes() const { return model_.PaperTimes(host_.Now()); }
+
+int64_t TRunSession::BoardNowMs() const { return LocalNow(host_.Now()); }
+
+std::vector<std::string> TRunSession::PanelTexts(const std::string &durationText) const {
+  const TWallNow now = host_.Now();
+  if (model_.Board()) return BoardPanelTexts(model_.PaperNames(), model_.PaperTimes(now), LocalNow(now));
+  const TRunTimes times = model_.Times(now);
+  const TRunEnds ends = model_.Ends(now);
+  std::vector<std::string> texts;
+  if (model_.ToTimeOfDay()) {
+    texts.push_back(EndPanelText(times));
+    // Shortened to fit: the time added without its unit, then without it.
+    if (times.AddedSeconds != 0) {
+      TRunTimes bare = times;
+      bare.AddedSeconds = 0;
+      const std::string added = AddedText(times.AddedSeconds);
+      if (added.size() > 5) texts.push_back(EndPanelText(bare) + added.substr(0, added.size() - 5) + ")");
+      texts.push_back(EndPanelText(bare));
+    }
+  } else if (ends.ExtraSeconds == 0 && times.AddedSeconds == 0) {
+    texts.push_back("Temps Total: " + (model_.Started() ? ShortDuration(ends.TotalSeconds) : durationText));
+  } else {
+    std::string total = "Temps Total: " + ShortDuration(ends.TotalSeconds);
+    if (ends.ExtraSeconds != 0) total += " · " + ShortDuration(ends.TotalSeconds + ends.ExtraSeconds);
+    texts.push_back(total + AddedText(times.AddedSeconds));
+    texts.push_back(total);
+  }
+  return texts;
+}
+
+TGaugeScale TRunSession::Gauge() const {
+  const TRunEnds ends = model_.Ends(host_.Now());
+  TGaugeScale scale;
+  if (!model_.Board()) {
+    scale.Length = ends.TotalSeconds + ends.ExtraSeconds;
+    scale.Total = ends.TotalSeconds;
+    scale.Extra = ends.ExtraSeconds;
+    return scale;
+  }
+  scale.Length = scale.Total = ends.TotalSeconds;
+  // A mark at every end but the last of all, where the gauge ends.
+  for (const TPaperEnds &paper : ends.Papers) {
+    if (paper.ExtraSeconds != 0) scale.Marks.push_back(paper.TotalSeconds);
+    if (paper.Last() < ends.TotalSeconds) scale.Marks.push_back(paper.Last());
+  }
+  return scale;
+}
+
+uint32_t TRunSession::RunSecondsNow() const {
+  const std::chrono::nanoseconds runTime =
+      engine_ ? engine_->Place().RunTime : model_.PlaceAt(host_.Now().UtcMs).RunTime;
+  return uint32_t(std::max<int64_t>(0, Ms(runTime)) / 1000);
+}
+
+std::string TRunSession::ShownText() const {
+  // The engine's count, which the digits show.
+  return ShortDuration(model_.DigitsAt(std::chrono::seconds(RunSecondsNow()), settings_.CountsDown));
+}
+
+std::vector<std::string> TRunSession::AddedLines(int minutes) const {
+  if (!engine_) return {};
+  const TWallNow now = host_.Now();
+  if (model_.Board())
+    return BoardAddedLines(model_.PaperNames(), model_.PaperTimes(now),
+                           model_.PaperTimesAfterAdding(*engine_, minutes * 60, now), LocalNow(now));
+  return AddedTimeLines(model_.ToTimeOfDay(), model_.Times(now),
+                        model_.TimesAfterAdding(*engine_, minutes * 60, now), model_.Ends(now),
+                        model_.EndsAfterAdding(*engine_, minutes * 60));
+}
+
+namespace {
+constexpr uint32_t RunEventsVersion = 1;
+constexpr char RunEventsMagic[4] = {'T', 'V', 'E', 'V'};
+
+void Put16(std::vector<uint8_t> &out, uint32_t v) {
+  out.push_back(uint8_t(v));
+  out.push_back(uint8_t(v >> 8));
+}
+void Put32(std::vector<uint8_t> &out, uint32_t v) {
+  Put16(out, v & 0xFFFF);
+  Put16(out, v >> 16);
+}
+void PutTime(std::vector<uint8_t> &out, const TJournalTime &t) {
+  for (int v : {t.Year, t.Month, t.Day, t.Hour, t.Minute, t.Second}) Put16(out, uint32_t(v) & 0xFFFF);
+}
+void PutText(std::vector<uint8_t> &out, const std::string &text) {
+  const size_t n = std::min(text.size(), RunEventTextMax);
+  out.push_back(uint8_t(n));
+  out.insert(out.end(), text.begin(), text.begin() + std::ptrdiff_t(n));
+}
+
+// Reads forward, every read checked against the end.
+struct TReader {
+  const uint8_t *At, *End;
+  bool Ok = true;
+  uint32_t Get(size_t bytes) {
+    if (!Ok || size_t(End - At) < bytes) return Ok = false, 0;
+    uint32_t v = 0;
+    for (size_t i = 0; i < bytes; ++i) v |= uint32_t(At[i]) << (8 * i);
+    At += bytes;
+    return v;
+  }
+  TJournalTime Time() {
+    TJournalTime t;
+    for (int *v : {&t.Year, &t.Month, &t.Day, &t.Hour, &t.Minute, &t.Second}) *v = int(Get(2));
+    if (t.Year < 1601 || t.Year > 30827 || t.Month < 1 || t.Month > 12 || t.Day < 1 || t.Day > 31 ||
+        t.Hour > 23 || t.Minute > 59 || t.Second > 59)
+      Ok = false;
+    return t;
+  }
+  std::string Text() {
+    const size_t n = Get(1);
+    if (!Ok || size_t(End - At) < n) return Ok = false, std::string();
+    std::string text(reinterpret_cast<const char *>(At), n);
+    At += n;
+    return text;
+  }
+};
+}  // namespace
+
+std::vector<uint8_t> PackRunEvents(const TJournal &run) {
+  std::vector<uint8_t> out(RunEventsMagic, RunEventsMagic + 4);
+  Put32(out, RunEventsVersion);
+  Put32(out, 0);  // the length, once known
+  PutTime(out, run.RunStart());
+  // The plans first, then the latest events that fit.
+  const std::vector<TJournalEvent> &all = run.Events();
+  std::vector<const TJournalEvent *> kept;
+  const size_t head = std::min(all.size(), MaxPapers);
+  for (size_t i = 0; i < all.size(); ++i)
+    if (i < head || all.size() - i <= RunEventsMax - head) kept.push_back(&all[i]);
+  Put32(out, uint32_t(kept.size()));
+  for (const TJournalEvent *e : kept) {
+    PutTime(out, e->At);
+    PutText(out, e->Event);
+    PutText(out, e->Detail);
+    PutText(out, e->Epreuve);
+  }
+  const uint32_t length = uint32_t(out.size());
+  for (size_t i = 0; i < 4; ++i) out[8 + i] = uint8_t(length >> (8 * i));
+  return out;
+}
+
+std::optional<TJournal> ReadRunEvents(const uint8_t *data, size_t size) {
+  if (data == nullptr || size < 16 || size > RunEventsMaxBytes ||
+      !std::equal(RunEventsMagic, RunEventsMagic + 4, data))
+    return std::nullopt;
+  TReader in{data + 4, data + size};
+  if (in.Get(4) != RunEventsVersion || in.Get(4) != size) return std::nullopt;
+  TJournal run;
+  run.StartRun(in.Time());
+  const uint32_t count = in.Get(4);
+  if (!in.Ok || count > RunEventsMax) return std::nullopt;
+  for (uint32_t i = 0; i < count && in.Ok; ++i) {
+    const TJournalTime at = in.Time();
+    const std::string event = in.Text(), detail = in.Text(), paper = in.Text();
+    if (event.empty()) in.Ok = false;
+    if (in.Ok) run.Add(at, event, detail, paper);
+  }
+  if (!in.Ok || in.At != in.End) return std::nullopt;
+  return run;
+}

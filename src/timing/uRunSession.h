@@ -1,0 +1,154 @@
+// uRunSession - one run, from the choice to its last event, outside any window: the model of its
+// ends, the engine it drives, the events that engine posts, the run's journal and its record. The
+// windows pass it what happens (a click, a key, a message of the system) and show what it
+// answers; none of them works out an end, a time left or what is journaled or kept.
+//
+// Free of any platform header: the clocks, the engine's making, the journal's file and the
+// record's storage come through its host.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "timing/uJournal.h"
+#include "timing/uRunModel.h"
+#include "timing/uRunRecord.h"
+#include "timing/uThreadContainer.h"
+
+// What a session needs of the platform.
+class TRunSessionHost {
+public:
+  virtual ~TRunSessionHost();
+  virtual TWallNow Now() = 0;
+  // The local calendar time at a UTC instant (the journal's stamps).
+  virtual TJournalTime LocalTime(int64_t utcMs) = 0;
+  // An engine for these ends, built parked. May throw: the session then has none.
+  virtual std::unique_ptr<TMainThread> MakeEngine(const TRunEnds &ends) = 0;
+  // The run's journal grew by `line` (for the file); `run` is the whole run as it stands.
+  virtual void Journal(const TJournal &run, const std::string &line) = 0;
+  // The record of the open run and its events, to keep until Forget; the settings' fields are
+  // the host's to fill.
+  virtual void Keep(TRunRecord &record, const std::vector<uint8_t> &events) = 0;
+  virtual void Forget() = 0;
+};
+
+// What the session asks of the settings, taken at each choice.
+struct TSessionSettings {
+  bool CountsDown = false;
+  std::vector<uint32_t> WarnMinutes = {};
+};
+
+// The gauge: its scale in run seconds and the marks across it.
+struct TGaugeScale {
+  uint32_t Length = 0;  // the last end of all; 0: open-ended
+  uint32_t Total = 0, Extra = 0;  // a run of one: its normal end and its extra time
+  std::vector<uint32_t> Marks = {};  // a board: every end but the last of all
+  bool operator==(const TGaugeScale &) const = default;
+};
+
+// What Run did.
+enum class TRunStart { None, Started, Continued, EndPassed };
+
+// What time added did: how far the ends moved (0: none moved, the end came meanwhile).
+struct TTimeAdded {
+  int MovedSeconds = 0;
+  bool EndCame = false;  // the end came while the dialog was up: nothing moved
+};
+
+class TRunSession {
+public:
+  explicit TRunSession(TRunSessionHost &host) : host_(host) {}
+  ~TRunSession();
+
+  // Before Run: the run to come, and an engine for it. Forgets the one before.
+  void Choose(const TRunChoice &choice, const TSessionSettings &settings);
+  const TRunModel &Model() const { return model_; }
+  TMainThread *Engine() const { return engine_.get(); }
+  // The count-down's value that the engine starts from: what the digits show before its first
+  // tick.
+  uint32_t EngineStart() const { return engineStart_; }
+  // The engine goes before the windows it posts to.
+  void DropEngine() { engine_.reset(); }
+  // A setting that the record keeps changed (the beeps).
+  void SettingsChanged() { Keep(); }
+  // From Run (or a take-up) until the run ends or is stopped.
+  bool Open() const { return open_; }
+  bool Paused() const { return model_.Paused(); }
+  bool Board() const { return model_.Board(); }
+
+  // --- What the user does ------------------------------------------------------------------
+  TRunStart Run();
+  void Pause();
+  // Time given back (taken back when negative), with its reason for the journal.
+  TTimeAdded AddTime(int minutes, const std::string &reason);
+  // Whether an end is still to come, that time added would move.
+  bool MayAddTime() const;
+  // Closing the bar: the question to ask first, empty when none is needed.
+  std::string CloseQuestion() const;
+  // The bar closes: the run is stopped (journaled when the user stopped it), its record kept for
+  // the next start when the Windows session ends, forgotten otherwise.
+  void Close();
+
+  // --- What the system does ----------------------------------------------------------------
+  // An exam event that the engine posted (each of a tick's, in order).
+  void ExamEvent(const TExamEvent &event);
+  // The engine's end of the run came; true when it goes on counting beyond the end.
+  bool Finished();
+  // The box of the end was closed: the run is over (the next one is chosen anew).
+  void Ended();
+  void ClockChanged();
+  void Sleeping();
+  void Woke();
+  // Logoff, shutdown or an installer: the record stays for the next start (false: called off).
+  void SessionEnding(bool ending) { sessionEnding_ = ending; }
+  // Instead of Run: the run of a record and the events kept beside it, where the wall clock
+  // places it now.
+  void TakeUp(const TRunRecord &record, const std::vector<uint8_t> &events);
+
+  // --- What the windows show -----------------------------------------------------------------
+  // The local time of day now, in the run's own frame (not reduced past midnight).
+  int64_t LocalNow(const TWallNow &now) const;
+  std::string BandText() const;
+  // The bar's panel, longest first.
+  std::vector<std::string> PanelTexts(const std::string &durationText) const;
+  // The board's lines, ordered by their ends.
+  std::vector<TRunTimes> PaperTimes() const;
+  int64_t BoardNowMs() const;
+  TGaugeScale Gauge() const;
+  // What the digits show now ("0:41:07").
+  std::string ShownText() const;
+  // What time added of `minutes` would change, for the dialog.
+  std::vector<std::string> AddedLines(int minutes) const;
+
+private:
+  void Journal(const std::string &event, const std::string &detail, size_t paper = SIZE_MAX);
+  void JournalStart();
+  void JournalWithEnds(const char *event, const std::string &detail);
+  void Keep();
+  void SetOpen(bool open);
+  void MakeEngine(const TRunEnds &ends);
+  std::string PaperOf(size_t paper) const;
+  uint32_t RunSecondsNow() const;
+
+  TRunSessionHost &host_;
+  TRunModel model_;
+  std::unique_ptr<TMainThread> engine_;
+  TSessionSettings settings_;
+  TJournal journal_;
+  bool open_ = false;
+  bool sessionEnding_ = false;
+  bool finished_ = false;  // the engine's end came
+  uint32_t engineStart_ = 0;
+};
+
+// The events of an open run, kept beside its record so that a take-up keeps the whole run: its
+// first stamp and its events, at most RunEventsMax of them (the latest, after the plans), each
+// text at most RunEventTextMax bytes. A damaged value reads as nothing.
+constexpr size_t RunEventsMax = 200;
+constexpr size_t RunEventTextMax = 255;
+constexpr size_t RunEventsMaxBytes = 32 + RunEventsMax * (12 + 3 * (1 + RunEventTextMax));
+std::vector<uint8_t> PackRunEvents(const TJournal &run);
+std::optional<TJournal> ReadRunEvents(const uint8_t *data, size_t size);

@@ -1,0 +1,379 @@
+// The run's session driven as the windows drive it, with random runs and random events: after
+// every step, what it shows and keeps must agree with itself and with the engine it drives.
+#include <gtest/gtest.h>
+#include <rapidcheck.h>
+#include <rapidcheck/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <set>
+
+#include "sim_clock.h"
+#include "timing/uBoardTexts.h"
+#include "timing/uEndTime.h"
+#include "timing/uRunSession.h"
+#include "timing/uRunTexts.h"
+
+using namespace tavelin_test;
+using std::chrono::duration_cast;
+using std::chrono::milliseconds;
+
+namespace {
+
+constexpr int64_t Utc0 = 1'796'000'000'000;
+
+// The platform of a session under test: wall clocks that follow the current engine's simulated
+// clock (a fresh one for each engine), plus the clock's sets and the sleeps; the journal and the
+// record as they were last handed over.
+struct THost final : TRunSessionHost {
+  int64_t StartLocal = At(10, 0, 0);
+  int64_t Base = 0;  // wall time before the current clock, and steps
+  std::unique_ptr<TSimClock> Clock = std::make_unique<TSimClock>();
+  std::unique_ptr<TRecordingPoster> Poster = std::make_unique<TRecordingPoster>(*Clock);
+  std::vector<std::unique_ptr<TSimClock>> OldClocks;
+  std::vector<std::unique_ptr<TRecordingPoster>> OldPosters;
+  size_t Drained = 0;
+  bool CountsDown = true;
+  std::vector<uint32_t> WarnMinutes;
+  TJournal Run;
+  std::vector<std::string> Lines;
+  std::optional<TRunRecord> Record;
+  std::vector<uint8_t> Events;
+
+  int64_t LocalUnreduced() const { return StartLocal + Base + Elapsed(); }
+  int64_t Elapsed() const { return duration_cast<milliseconds>(Clock->Now() - Clock->Start()).count(); }
+  TWallNow Now() override {
+    const int64_t ms = Base + Elapsed();
+    return {Utc0 + ms, ((StartLocal + ms) % MsPerDay + MsPerDay) % MsPerDay};
+  }
+  TJournalTime LocalTime(int64_t utcMs) override {
+    const int64_t local = StartLocal + (utcMs - Utc0);
+    const int64_t day = local >= 0 ? local / MsPerDay : -1;
+    const int64_t ms = local - day * MsPerDay;
+    return {2026, 12, int(8 + day), int(ms / 3'600'000), int(ms / 60'000 % 60), int(ms / 1000 % 60)};
+  }
+  std::unique_ptr<TMainThread> MakeEngine(const TRunEnds &ends) override {
+    // The wall clock goes on from where the last engine's left it.
+    Base += Elapsed();
+    OldClocks.push_back(std::move(Clock));
+    OldPosters.push_back(std::move(Poster));
+    Clock = std::make_unique<TSimClock>();
+    Poster = std::make_unique<TRecordingPoster>(*Clock);
+    Drained = 0;
+    TRunSettings settings{ends.TotalSeconds, 0, CountsDown ? 1 : 0, {}};
+    settings.ExtraSeconds = ends.ExtraSeconds;
+    settings.WarnMinutes = WarnMinutes;
+    settings.Papers = ends.Papers;
+    if (settings.Papers.size() >= 2) settings.TypeInc = 1;
+    return std::make_unique<TMainThread>(NavigWnd, WatchWnd, settings, *Clock, *Poster);
+  }
+  void Journal(const TJournal &run, const std::string &line) override {
+    Run = run;
+    Lines.push_back(line);
+  }
+  void Keep(TRunRecord &record, const std::vector<uint8_t> &events) override {
+    Record = record;
+    Events = events;
+  }
+  void Forget() override { Record.reset(); }
+
+  // What the display would have handed the session of the engine's posts so far.
+  void Drain(TRunSession &session) {
+    const std::vector<TMsg> posted = Poster->Messages();
+    for (; Drained < posted.size(); ++Drained) {
+      const TMsg &m = posted[Drained];
+      if (m.Msg == WM_SET_WARNING)
+        session.ExamEvent({TExamEventKind(m.LParam), uint32_t(m.WParam & 0xFFFF), uint8_t(m.WParam >> 16)});
+    }
+  }
+};
+
+enum class TStepKind { Ticks, Stall, Pause, Continue, ClockSet, Sleep, Add, TakeUp };
+struct TStep {
+  TStepKind Kind;
+  int64_t Ms = 0;  // ticks' length, the stall's, the set's, the sleep's, the take-up's gap
+  int Minutes = 0;  // time added
+};
+
+// Every end on the wall clock, of each épreuve, as the session shows them.
+std::vector<std::pair<int64_t, int64_t>> EndsShown(const TRunSession &session) {
+  std::vector<std::pair<int64_t, int64_t>> ends;
+  for (const TRunTimes &t : session.PaperTimes())
+    ends.push_back({t.NormalEndMs, t.HasExtended ? t.ExtendedEndMs : t.NormalEndMs});
+  return ends;
+}
+
+// What must hold after any step.
+// `now`: the local time of day, not reduced past midnight.
+void CheckViews(const TRunSession &session, int64_t now,
+                std::map<std::pair<size_t, int>, int64_t> &came) {
+  const std::vector<TRunTimes> papers = session.PaperTimes();
+  for (size_t i = 0; i < papers.size(); ++i) {
+    const TRunTimes &t = papers[i];
+    if (!t.Started || !t.HasEnd) continue;
+    // The band reads its moments in order.
+    RC_ASSERT(t.StartMs <= t.NormalEndMs);
+    if (t.HasExtended) RC_ASSERT(t.NormalEndMs <= t.ExtendedEndMs);
+    // An end that has come stays where it came.
+    const int64_t ends[2] = {t.NormalEndMs, t.HasExtended ? t.ExtendedEndMs : t.NormalEndMs};
+    for (int which = 0; which < 2; ++which) {
+      const auto key = std::make_pair(i, which);
+      if (auto c = came.find(key); c != came.end())
+        RC_ASSERT(ends[which] == c->second);
+      else if (ends[which] <= now - 1000)
+        came[key] = ends[which];
+    }
+  }
+  if (!session.Board()) return;
+  const std::vector<TBoardLine> lines =
+      BoardLines(now, session.Model().PaperNames(), papers, {1, 5});
+  for (const TBoardLine &line : lines) RC_ASSERT(line.Left.find('-') == std::string::npos);
+  // The panel names the earliest end to come.
+  int64_t earliest = INT64_MAX;
+  size_t next = papers.size();
+  for (size_t i = 0; i < papers.size(); ++i) {
+    const TRunTimes &t = papers[i];
+    const int64_t end = t.NormalEndMs > now ? t.NormalEndMs : t.HasExtended ? t.ExtendedEndMs : 0;
+    if (end > now && end < earliest) earliest = end, next = i;
+  }
+  const std::string panel = session.PanelTexts("").front();
+  if (next < papers.size())
+    RC_ASSERT(panel.rfind(session.Model().PaperNameOf(next) + " : ", 0) == 0);
+}
+
+}  // namespace
+
+RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
+  THost host;
+  host.CountsDown = *rc::gen::arbitrary<bool>();
+  host.WarnMinutes = *rc::gen::element(std::vector<uint32_t>{}, std::vector<uint32_t>{1},
+                                       std::vector<uint32_t>{5, 1});
+  // Near midnight, or in the morning.
+  host.StartLocal = *rc::gen::element(At(23, 50, 0), At(10, 0, 0)) + *rc::gen::inRange(0, 600) * 1000;
+  TRunChoice choice;
+  const bool toTimeOfDay = *rc::gen::arbitrary<bool>();
+  const uint32_t own = *rc::gen::inRange<uint32_t>(1, 30) * 60 + *rc::gen::element(0u, 30u);
+  if (toTimeOfDay)
+    choice.EndMinute = int((host.StartLocal + own * 1000) / 60'000 % MinutesPerDay);
+  else
+    choice.TotalSeconds = own;
+  choice.ExtraThird = *rc::gen::arbitrary<bool>();
+  choice.FirstName = "Premier";
+  const int others = *rc::gen::inRange(0, 4);
+  for (int i = 0; i < others; ++i) {
+    // Equal lengths, and lengths equal to the run's own, included.
+    const uint32_t seconds = *rc::gen::element(own, 120u, 120u + 60u * uint32_t(i), 600u);
+    choice.Others.push_back({"Ep" + std::to_string(i + 2), seconds, *rc::gen::arbitrary<bool>()});
+  }
+  const auto step = rc::gen::build<TStep>(
+      rc::gen::set(&TStep::Kind, rc::gen::element(TStepKind::Ticks, TStepKind::Stall, TStepKind::Pause,
+                                                  TStepKind::Continue, TStepKind::ClockSet,
+                                                  TStepKind::Sleep, TStepKind::Add, TStepKind::TakeUp)),
+      rc::gen::set(&TStep::Ms, rc::gen::oneOf(rc::gen::inRange<int64_t>(-3000, 3000),
+                                              rc::gen::inRange<int64_t>(-3 * 3'600'000, 3 * 3'600'000))),
+      rc::gen::set(&TStep::Minutes, rc::gen::inRange(-60, 121)));
+  const auto before = *rc::gen::container<std::vector<TStep>>(*rc::gen::inRange(0, 3), step);
+  const auto steps = *rc::gen::container<std::vector<TStep>>(*rc::gen::inRange(0, 10), step);
+
+  auto session = std::make_unique<TRunSession>(host);
+  session->Choose(choice, {host.CountsDown, host.WarnMinutes});
+  // Before Run: sleeps, clock sets and waits change nothing that Run does not take from the wall.
+  for (const TStep &s : before) {
+    if (s.Kind == TStepKind::Sleep) session->Sleeping();
+    if (s.Kind == TStepKind::Sleep || s.Kind == TStepKind::ClockSet || s.Kind == TStepKind::Stall)
+      host.Base += std::abs(s.Ms) % 120'000;
+    if (s.Kind == TStepKind::Sleep) session->Woke();
+    if (s.Kind == TStepKind::ClockSet) session->ClockChanged();
+  }
+  const TRunStart started = session->Run();
+  RC_PRE(started == TRunStart::Started);
+
+  std::map<std::pair<size_t, int>, int64_t> came;
+  size_t at = 0;
+  bool takeUp = false;
+  bool moved = false;  // a pause or time added moved the ends off the wall clock's minute
+  // Steps run on the engine's own thread, between its ticks, as the windows' messages would; a
+  // failure there ends the run and is raised again on this thread.
+  std::exception_ptr failed;
+  std::function<void()> step_;
+  std::function<void()> next = [&] {
+    try {
+      step_();
+    } catch (...) {
+      failed = std::current_exception();
+      session->Engine()->Terminate();
+    }
+  };
+  step_ = [&] {
+    host.Drain(*session);
+    CheckViews(*session, host.LocalUnreduced(), came);
+    if (at == steps.size()) {
+      // On to the end of the run.
+      if (session->Paused()) session->Run();
+      host.Clock->Advance(milliseconds(4 * 3'600'000));
+      return;
+    }
+    const TStep s = steps[at++];
+    int64_t wait = 1000;
+    switch (s.Kind) {
+      case TStepKind::Ticks:
+        wait = 1000 * (1 + std::abs(s.Ms) % 5);
+        break;
+      case TStepKind::Stall:
+        host.Clock->Advance(milliseconds(std::abs(s.Ms)));
+        break;
+      case TStepKind::Pause:
+        moved = true;
+        session->Pause();
+        break;
+      case TStepKind::Continue:
+        if (session->Paused()) session->Run();
+        break;
+      case TStepKind::ClockSet: {
+        host.Base += s.Ms;
+        session->ClockChanged();
+        // A time of day's end, still to come, stays on the wall clock.
+        const TRunTimes t = session->PaperTimes()[0];
+        if (toTimeOfDay && !moved && t.NormalEndMs > host.LocalUnreduced())
+          RC_ASSERT(((t.NormalEndMs % MsPerDay) + MsPerDay) % MsPerDay == int64_t{choice.EndMinute} * 60'000);
+        break;
+      }
+      case TStepKind::Sleep:
+        session->Sleeping();
+        host.Base += std::abs(s.Ms);
+        session->Woke();
+        break;
+      case TStepKind::Add: {
+        const auto ends = EndsShown(*session);
+        const TTimeAdded added = session->AddTime(s.Minutes, "");
+        moved = true;
+        // What it reports is how far the ends moved.
+        int moved = 0;
+        const auto after = EndsShown(*session);
+        for (size_t i = 0; i < ends.size(); ++i) {
+          const int by = int((after[i].second - ends[i].second) / 1000);
+          if (std::abs(by) > std::abs(moved)) moved = by;
+        }
+        RC_ASSERT(std::abs(added.MovedSeconds - moved) <= 1);
+        break;
+      }
+      case TStepKind::TakeUp:
+        takeUp = true;
+        session->Engine()->Terminate();
+        return;
+    }
+    host.Drain(*session);
+    CheckViews(*session, host.LocalUnreduced(), came);
+    host.Clock->At(milliseconds(host.Elapsed() + wait + 500), next);
+  };
+  auto scheduleFirst = [&] { host.Clock->At(milliseconds(host.Elapsed() + 500), next); };
+  scheduleFirst();
+  for (;;) {
+    RC_ASSERT(session->Engine()->WaitFor(20'000));
+    if (failed) std::rethrow_exception(failed);
+    // The end is known before its last messages are posted.
+    if (!takeUp) {
+      RC_ASSERT(host.Poster->WaitForMsg(WM_RUN_FINISHED));
+      break;
+    }
+    // The process is gone: what it kept is taken up by a fresh session, later.
+    takeUp = false;
+    RC_ASSERT(host.Record.has_value());
+    const TRunRecord record = *host.Record;
+    const std::vector<uint8_t> events = host.Events;
+    const TJournal journal = host.Run;
+    const TRunRecordBytes bytes = PackRunRecord(record);
+    session->DropEngine();
+    host.Base += std::abs(steps[at - 1].Ms) % 600'000;
+    const TWallNow now = host.Now();
+    const TTakeUp found = AssessRunRecord(bytes.data(), bytes.size(), now.UtcMs);
+    if (found.Kind != TTakeUpKind::Going) return;
+    const std::vector<TRunTimes> wanted = session->Model().PaperTimes(now);
+    session = std::make_unique<TRunSession>(host);
+    session->Choose(choice, {host.CountsDown, host.WarnMinutes});
+    session->TakeUp(found.Record, events);
+    const std::vector<TRunTimes> taken = session->PaperTimes();
+    RC_ASSERT(taken.size() == wanted.size());
+    for (size_t i = 0; i < taken.size(); ++i) {
+      RC_ASSERT(taken[i].NormalEndMs == wanted[i].NormalEndMs);
+      RC_ASSERT(taken[i].ExtendedEndMs == wanted[i].ExtendedEndMs);
+    }
+    // The journal goes on under the run's first stamp, its earlier events kept.
+    RC_ASSERT(host.Run.RunStart() == journal.RunStart());
+    RC_ASSERT(host.Run.Events().size() == journal.Events().size() + 1);
+    scheduleFirst();
+  }
+  host.Drain(*session);
+  session->Finished();
+  // The engine counted to the last end that the session gives.
+  const TRunEnds ends = session->Model().Ends(host.Now());
+  uint32_t counted = 0;
+  for (const TMsg &m : host.Poster->Messages())
+    if (m.Msg == WM_SET_PROGRESS) counted = uint32_t(m.WParam);
+  if (counted != ends.TotalSeconds + ends.ExtraSeconds) { for (const TMsg &m : host.Poster->Messages()) fprintf(stderr, "%s %u %d\n", MsgName(m.Msg).c_str(), unsigned(m.WParam), int(m.LParam)); }
+  RC_ASSERT(counted == ends.TotalSeconds + ends.ExtraSeconds);
+  session->Ended();
+  RC_ASSERT(!host.Record.has_value());
+
+  // Each épreuve's events once each, in order, every end come, each naming its épreuve.
+  const TJournal &run = host.Run;
+  std::map<std::string, std::vector<std::string>> byPaper;
+  for (const TJournalEvent &e : run.Events()) {
+    if (e.Event == journal::Warning || e.Event == journal::NormalEnd ||
+        (e.Event == journal::End && !e.Epreuve.empty())) {
+      if (session->Board()) RC_ASSERT(!e.Epreuve.empty());
+      byPaper[e.Epreuve].push_back(e.Event + " " + e.Detail);
+    }
+  }
+  const uint32_t last = ends.TotalSeconds + ends.ExtraSeconds;
+  for (size_t i = 0; i < session->Model().Papers(); ++i) {
+    const std::string name = session->Board() ? session->Model().PaperNameOf(i) : "";
+    const std::vector<std::string> &seen = byPaper[name];
+    RC_ASSERT(std::set<std::string>(seen.begin(), seen.end()).size() == seen.size());
+    const auto end = std::find(seen.begin(), seen.end(), std::string(journal::End) + " ");
+    // Nothing after its end.
+    if (end != seen.end()) RC_ASSERT(end + 1 == seen.end());
+    const TPaperEnds paper = session->Board() ? ends.Papers[i] : TPaperEnds{ends.TotalSeconds, ends.ExtraSeconds};
+    if (session->Board() && paper.Last() < last) RC_ASSERT(end != seen.end());
+    if (paper.ExtraSeconds != 0 && paper.TotalSeconds < last)
+      RC_ASSERT(std::count(seen.begin(), seen.end(), std::string(journal::NormalEnd) + " ") == 1);
+  }
+  RC_ASSERT(std::count_if(run.Events().begin(), run.Events().end(), [](const TJournalEvent &e) {
+              return e.Event == journal::End && e.Epreuve.empty();
+            }) == 1);
+}
+
+// The events kept beside the record read back as they were packed; a damaged value reads as none.
+TEST(RunSession, TheEventsKeptBesideTheRecordReadBackWhole) {
+  TJournal run;
+  run.StartRun({2026, 12, 8, 9, 0, 0});
+  for (int i = 0; i < 250; ++i)
+    run.Add({2026, 12, 8, 9, 1, i % 60}, i < 2 ? journal::Start : journal::Warning,
+            std::string(300, char('a' + i % 26)), i % 2 ? "Oral" : "");
+  const std::vector<uint8_t> bytes = PackRunEvents(run);
+  const std::optional<TJournal> back = ReadRunEvents(bytes.data(), bytes.size());
+  ASSERT_TRUE(back.has_value());
+  EXPECT_EQ(back->RunStart(), run.RunStart());
+  ASSERT_EQ(back->Events().size(), RunEventsMax);
+  // The plans first, then the latest, each text cut to its bound.
+  EXPECT_EQ(back->Events()[1].Event, journal::Start);
+  EXPECT_EQ(back->Events().back().Detail, run.Events().back().Detail.substr(0, RunEventTextMax));
+  for (size_t cut : {size_t(0), size_t(15), bytes.size() - 1}) {
+    std::vector<uint8_t> damaged(bytes.begin(), bytes.begin() + std::ptrdiff_t(cut));
+    EXPECT_FALSE(ReadRunEvents(damaged.data(), damaged.size())) << cut;
+  }
+  std::vector<uint8_t> badMonth = bytes;
+  badMonth[14] = 13;
+  EXPECT_FALSE(ReadRunEvents(badMonth.data(), badMonth.size()));
+}
+
+// What the journal reads of time added: whole words whatever was moved, none a formula's sign.
+TEST(RunSession, TimeAddedIsJournaledInWords) {
+  const struct {
+    int Seconds;
+    const char *Text;
+  } cases[] = {{720, "ajout de 12 min"}, {-19, "retrait de 19 s"}, {-60, "retrait de 1 min"},
+               {89, "ajout de 1 min"}, {90, "ajout de 2 min"}, {59, "ajout de 59 s"}};
+  for (const auto &c : cases) EXPECT_EQ(AddedDetail(c.Seconds), c.Text) << c.Seconds;
+}
