@@ -26,13 +26,18 @@ void TRunSession::Choose(const TRunChoice &choice, const TSessionSettings &setti
   settings_ = settings;
   finished_ = false;
   model_.Choose(choice);
-  MakeEngine(model_.Ends(host_.Now()));
+  // An engine that has not counted yet serves another choice of the same ends.
+  const TRunEnds ends = model_.Ends(host_.Now());
+  if (engine_ && engineFresh_ && ends == engineEnds_) return;
+  MakeEngine(ends);
 }
 
 void TRunSession::MakeEngine(const TRunEnds &ends) {
   engine_.reset();
   engine_ = host_.MakeEngine(ends);
+  engineEnds_ = ends;
   engineStart_ = ends.TotalSeconds;
+  engineFresh_ = true;
 }
 
 void TRunSession::SetOpen(bool open) {
@@ -123,6 +128,7 @@ TRunStart TRunSession::Run() {
   }
   const bool first = !open_;
   const int64_t pausedSince = model_.PlaceAt(now.UtcMs).PausedFor.count();
+  engineFresh_ = false;
   model_.Start(*engine_, now);
   if (first) {
     open_ = true;
@@ -213,6 +219,7 @@ void TRunSession::Ended() {
     Journal(journal::Overtime, ShortDuration(uint32_t(std::max<int64_t>(0, beyond))));
   }
   SetOpen(false);
+  engineFresh_ = false;
   if (engine_) {
     engine_->Terminate();
     engine_->WaitFor(500);
@@ -245,6 +252,7 @@ void TRunSession::TakeUp(const TRunRecord &record, const std::vector<uint8_t> &e
   const TWallNow now = host_.Now();
   model_.Place(record, now);
   MakeEngine(model_.Ends(now));
+  engineFresh_ = false;
   model_.TakeUp(record, *engine_, now);
   open_ = true;
   finished_ = false;

@@ -142,6 +142,8 @@ private:
   bool sessionEnding_ = false;
   bool finished_ = false;  // the engine's end came
   uint32_t engineStart_ = 0;
+  TRunEnds engineEnds_;
+  bool engineFresh_ = false;  // made and never started
 };
 
 // The events of an open run, kept beside its record so that a take-up keeps the whole run: its

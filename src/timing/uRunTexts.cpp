@@ -57,9 +57,8 @@ std::string AddedText(int seconds) {
 
 std::string AddedDetail(int seconds) {
   const int magnitude = std::abs(seconds);
-  return std::string(seconds < 0 ? "retrait de " : "ajout de ") +
-         (magnitude < 60 ? std::to_string(magnitude) + " s"
-                         : std::to_string((magnitude + 30) / 60) + " min");
+  return (magnitude < 60 ? std::to_string(magnitude) + " s" : std::to_string((magnitude + 30) / 60) + " min") +
+         (seconds < 0 ? " de moins" : " de plus");
 }
 
 std::string ShortDuration(uint32_t seconds) {

@@ -19,8 +19,9 @@ std::string ClockBandText(int64_t nowLocalMs, const TRunTimes &times);
 std::string EndPanelText(const TRunTimes &times);
 // " (+12 min)", " (-5 min)": the time added to a run, to the nearest minute; empty for none.
 std::string AddedText(int seconds);
-// What time added moved the ends by, for the journal: "ajout de 12 min", "retrait de 5 min",
-// "retrait de 19 s" (under a minute, to the second).
+// What time added moved the ends by, for the journal: "12 min de plus", "5 min de moins",
+// "19 s de moins" (under a minute, to the second): never a sign that a spreadsheet would take
+// for a formula's.
 std::string AddedDetail(int seconds);
 // "0:45:00"
 std::string ShortDuration(uint32_t seconds);

@@ -373,7 +373,7 @@ TEST(RunSession, TimeAddedIsJournaledInWords) {
   const struct {
     int Seconds;
     const char *Text;
-  } cases[] = {{720, "ajout de 12 min"}, {-19, "retrait de 19 s"}, {-60, "retrait de 1 min"},
-               {89, "ajout de 1 min"}, {90, "ajout de 2 min"}, {59, "ajout de 59 s"}};
+  } cases[] = {{720, "12 min de plus"}, {-19, "19 s de moins"}, {-60, "1 min de moins"},
+               {89, "1 min de plus"}, {90, "2 min de plus"}, {59, "59 s de plus"}};
   for (const auto &c : cases) EXPECT_EQ(AddedDetail(c.Seconds), c.Text) << c.Seconds;
 }

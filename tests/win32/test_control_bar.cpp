@@ -1205,7 +1205,7 @@ TEST_F(ControlBarTimed, TimeAddedMovesTheEndAndTheDialogSaysHow) {
   EXPECT_EQ(events[0].rfind("Début: Compte à rebours de 0:01:00, fin ", 0), 0u) << events[0];
   EXPECT_EQ(events[1].rfind("Pause: à 0:0", 0), 0u) << events[1];  // what the digits showed
   EXPECT_EQ(events[2], "Reprise: 0:00:00");  // the pause's length
-  EXPECT_EQ(events[3].rfind("Temps ajouté: +1 min, Sujets en retard, fin ", 0), 0u) << events[3];
+  EXPECT_EQ(events[3].rfind("Temps ajouté: 1 min de plus, Sujets en retard, fin ", 0), 0u) << events[3];
   EXPECT_EQ(events[4], "Avertissement: 1 min");
   EXPECT_EQ(events[5], "Fin: ");
 }
