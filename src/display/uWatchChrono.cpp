@@ -343,6 +343,8 @@ LRESULT TWatchChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (!Board()) ShowAmber(wParam != 0);
       return 0;
     case WM_SET_WARNING: {
+      // A tick that brings several events posts each, the weightiest last: its text is the one
+      // left showing, and every one reaches the journal.
       const size_t paper = size_t(wParam) >> 16;
       if ((lParam == LPARAM(TExamEventKind::Warning) || lParam == LPARAM(TExamEventKind::NormalEnd) ||
            lParam == LPARAM(TExamEventKind::PaperEnd)) &&

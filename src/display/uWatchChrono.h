@@ -83,7 +83,8 @@ public:
   // Called once the window was laid out again at another scale (the control bar then goes
   // back under it).
   std::function<void()> OnLaidOutAgain;
-  // A warning, the normal end or an épreuve's end came (the journal records it).
+  // A warning, the normal end or an épreuve's end came (the journal records it): once for each
+  // event, however many a tick brings, in the order they came.
   std::function<void(const TExamEvent &)> OnExamEvent;
 
 private:

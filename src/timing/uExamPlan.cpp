@@ -2,6 +2,7 @@
 #include "timing/uExamPlan.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace {
 // The smallest warning shorter than a stretch of `length` seconds, in seconds; 0 for none.
@@ -20,10 +21,14 @@ uint32_t ExtraThirdSeconds(uint32_t totalSeconds, bool wholeMinutes) {
 }
 
 namespace {
+// Each warning once, the largest kept: a repeated one would warn twice at the same second.
 std::vector<uint32_t> WarnSeconds(const std::vector<uint32_t> &warnMinutes) {
   std::vector<uint32_t> seconds;
   for (uint32_t m : warnMinutes)
     if (m != 0 && m <= 999) seconds.push_back(m * 60);
+  std::sort(seconds.begin(), seconds.end(), std::greater<>());
+  seconds.erase(std::unique(seconds.begin(), seconds.end()), seconds.end());
+  if (seconds.size() > TExamPlan::MaxWarnings) seconds.resize(TExamPlan::MaxWarnings);
   return seconds;
 }
 }  // namespace
@@ -43,7 +48,8 @@ void TExamPlan::Warn(const std::vector<uint32_t> &warnSeconds, const TPaperEnds 
 
 void TExamPlan::Sort() {
   // One run cannot have two moments at one second (no warning repeats, each lies within its own
-  // stretch); épreuves can: the end weighs more than a warning, so the latest event is the end.
+  // stretch); épreuves can: the end weighs more than a warning, so it comes last of its second,
+  // and épreuves of one kind come in row order.
   std::stable_sort(moments_.begin(), moments_.end(), [](const TMoment &a, const TMoment &b) {
     return a.At != b.At ? a.At < b.At : a.Event.Kind < b.Event.Kind;
   });
@@ -65,7 +71,7 @@ TExamPlan::TExamPlan(const std::vector<TPaperEnds> &papers,
   for (const TPaperEnds &p : papers) total_ = std::max(total_, p.Last());
   if (total_ == 0) return;
   const std::vector<uint32_t> seconds = WarnSeconds(warnMinutes);
-  for (size_t i = 0; i < papers.size(); ++i) {
+  for (size_t i = 0; i < papers.size() && i < MaxPapers; ++i) {
     if (papers[i].TotalSeconds == 0) continue;
     Warn(seconds, papers[i], uint8_t(i));
     // The last end of all is the run's own, which ends it.
@@ -79,11 +85,12 @@ uint32_t TExamPlan::EndAt(uint32_t elapsed) const {
   return extra_ != 0 && elapsed < total_ ? total_ : total_ + extra_;
 }
 
-TExamEvent TExamPlan::LatestEvent(uint32_t before, uint32_t after) const {
-  TExamEvent latest;
-  for (const TMoment &m : moments_)
-    if (m.At > before && m.At <= after) latest = m.Event;
-  return latest;
+TTickEvents TExamPlan::Events(uint32_t before, uint32_t after) const {
+  TTickEvents events;
+  auto m = std::upper_bound(moments_.begin(), moments_.end(), before,
+                            [](uint32_t at, const TMoment &moment) { return at < moment.At; });
+  for (; m != moments_.end() && m->At <= after; ++m) events.Add(m->Event);
+  return events;
 }
 
 bool TExamPlan::AmberAt(uint32_t elapsed) const {

@@ -3,9 +3,14 @@
 // what each tick brings.
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <vector>
+
+#include "timing/uExamPaper.h"
 
 // The extra time of a run of `totalSeconds`: a third of it, rounded up to the second, or to the
 // minute for a run to a time of day (whose normal end is on a minute, so that its extended end
@@ -40,12 +45,20 @@ struct TRunEnds {
   bool operator==(const TRunEnds &) const = default;
 };
 
+class TTickEvents;
+
 // One run's ends and warnings. Until the normal end, the warnings count to it; after it, to the
 // extended end, which is the only end of a run without extra time. A warning not shorter than the
 // stretch it counts down in is skipped: the run's total before the normal end, the extra time
 // after it.
 class TExamPlan {
 public:
+  // A plan keeps the three largest warnings it is given (as many as the settings keep) and the
+  // first MaxPapers épreuves, so that every event of a run fits in one tick's list: a stall may
+  // pass them all.
+  static constexpr size_t MaxWarnings = 3;
+  static constexpr size_t MaxEvents = MaxPapers * (2 * MaxWarnings + 2);
+
   TExamPlan() = default;
   // total: 0 for an open-ended run, which has neither ends nor warnings.
   TExamPlan(uint32_t totalSeconds, uint32_t extraSeconds, const std::vector<uint32_t> &warnMinutes);
@@ -58,8 +71,9 @@ public:
   uint32_t Length() const { return total_ + extra_; }
   // The end that the digits of a count-down show the time left to, `elapsed` seconds in.
   uint32_t EndAt(uint32_t elapsed) const;
-  // The latest event after `before` and at or before `after`: a jump over several brings one.
-  TExamEvent LatestEvent(uint32_t before, uint32_t after) const;
+  // Every event after `before` and at or before `after`, in the order they come: a jump over
+  // several brings them all.
+  TTickEvents Events(uint32_t before, uint32_t after) const;
   // Amber digits: from the smallest warning of the current stretch until its end.
   bool AmberAt(uint32_t elapsed) const;
 
@@ -75,4 +89,29 @@ private:
   std::vector<TMoment> moments_;  // by time, the weightier of one second last
   // The smallest warning of each stretch, in seconds (0: none): before and after the normal end.
   uint32_t amberBefore_ = 0, amberAfter_ = 0;
+};
+
+// The events of one tick, in the order they came: by time, and at one second a warning before a
+// normal end before an épreuve's end. Fixed room, so that a tick never allocates.
+class TTickEvents {
+public:
+  bool Empty() const { return count_ == 0; }
+  size_t Size() const { return count_; }
+  const TExamEvent *begin() const { return items_.data(); }
+  const TExamEvent *end() const { return items_.data() + count_; }
+  // The one that sounds and that the display keeps showing: the latest, and of its second the
+  // weightiest. None for an empty tick.
+  TExamEvent Latest() const { return count_ == 0 ? TExamEvent{} : items_[count_ - 1]; }
+  void Clear() { count_ = 0; }
+  // Beyond the room nothing is kept; a plan never gives a tick more.
+  void Add(const TExamEvent &event) {
+    if (count_ < items_.size()) items_[count_++] = event;
+  }
+  bool operator==(const TTickEvents &other) const {
+    return std::equal(begin(), end(), other.begin(), other.end());
+  }
+
+private:
+  std::array<TExamEvent, TExamPlan::MaxEvents> items_{};
+  size_t count_ = 0;
 };

@@ -125,6 +125,20 @@ void TTimeThread::Replan() {
   Amber = FPlan.AmberAt(Elapsed);
 }
 
+void TTimeThread::Recount(uint32_t before) {
+  Events = EventsSince(before);
+  Amber = FPlan.AmberAt(Elapsed);
+  if (!Events.Empty()) BeepDue = false;
+  if (Direction < 0) {
+    // A unit changed by the tick or by the move is posted.
+    const std::array<bool, 3> changed = PartChanged;
+    ShownSeconds = FPlan.EndAt(Elapsed) - Elapsed;
+    SplitShown();
+    for (size_t u = 0; u < changed.size(); ++u) PartChanged[u] = PartChanged[u] || changed[u];
+  }
+  EndReached = IsLastTick(FSettings, Elapsed);
+}
+
 void TTimeThread::Advance() {
   const uint32_t before = Elapsed;
   Elapsed += Steps;
@@ -163,10 +177,10 @@ void TTimeThread::Execute() {
       BeepInterval != 0 && Elapsed / BeepInterval != before / BeepInterval;
   const bool active = FSettings.BeepActive ? FSettings.BeepActive() : false;
   // Beyond the end there is nothing more to warn of: every event lies within the run.
-  Event = FPlan.LatestEvent(before, Elapsed);
+  Events = EventsSince(before);
   Amber = FPlan.AmberAt(Elapsed);
   // The warning's sound stands in for a beep due on the same tick.
-  BeepDue = onInterval && active && Event.Kind == TExamEventKind::None;
+  BeepDue = onInterval && active && Events.Empty();
   if (IsLastTick(FSettings, Elapsed)) EndReached = true;
 }
 
@@ -225,16 +239,22 @@ void TMessageThread::Execute() {
       LastTens[u] = tens;
     }
   }
-  const TExamEvent event = EventSrc != nullptr ? *EventSrc : TExamEvent{};
-  if (event.Kind != TExamEventKind::None) {
-    FPoster.Post(WatchWnd, WM_SET_WARNING, (event.Minutes & 0xFFFF) | uintptr_t{event.Paper} << 16,
-                 static_cast<intptr_t>(event.Kind));
-    // An épreuve that ends while others go on ends with the end's sound.
-    FPoster.Post(NavigWnd, event.Kind == TExamEventKind::PaperEnd ? WM_PLAY_FINAL : WM_PLAY_WARNING,
-                 0, 0);
+  const bool last = !overtime && IsLastTick(FSettings, elapsed);
+  if (EventsSrc != nullptr && !EventsSrc->Empty()) {
+    for (const TExamEvent& event : *EventsSrc)
+      FPoster.Post(WatchWnd, WM_SET_WARNING,
+                   (event.Minutes & 0xFFFF) | uintptr_t{event.Paper} << 16,
+                   static_cast<intptr_t>(event.Kind));
+    // One sound however many came, the weightiest's: an épreuve that ends while others go on
+    // ends with the end's sound, and the run's own end outweighs them all.
+    if (!last)
+      FPoster.Post(NavigWnd,
+                   EventsSrc->Latest().Kind == TExamEventKind::PaperEnd ? WM_PLAY_FINAL
+                                                                        : WM_PLAY_WARNING,
+                   0, 0);
   }
   if (*BeepSrc) FPoster.Post(NavigWnd, WM_PLAY_BEEP, 0, 0);
-  if (!overtime && IsLastTick(FSettings, elapsed)) {
+  if (last) {
     if (FSettings.CountOvertime) FPoster.Post(WatchWnd, WM_SET_OVERTIME, 0, 0);
     FPoster.Post(NavigWnd, WM_PLAY_FINAL, 0, 0);
     FPoster.Post(NavigWnd, WM_RUN_FINISHED, 0, 0);
@@ -260,7 +280,7 @@ TMainThread::TMainThread(uintptr_t navigWnd, uintptr_t watchWnd,
   MessageThread->BindSnapshot(&SnapBeep, SnapParts.data(), SnapChanged.data(),
                               &SnapElapsed);
   MessageThread->OvertimeSrc = &SnapOvertime;
-  MessageThread->EventSrc = &SnapEvent;
+  MessageThread->EventsSrc = &SnapEvents;
   MessageThread->AmberSrc = &SnapAmber;
   // Every thread parks before doing anything, so the order in which they
   // start does not show; the container comes last so that it never sees a
@@ -366,6 +386,8 @@ void TMainThread::ResumeAt(const TRunPlace& place) {
   if (FSettings.TotalSeconds != 0)
     ticks = std::min<uint64_t>(ticks, RunLength(FSettings) - 1);
   FPlaceTicks = static_cast<uint32_t>(std::min<uint64_t>(ticks, UINT32_MAX));
+  // What the place passes has come: it cannot be moved any more.
+  FPosted = FPlaceTicks;
   FStarted = true;
   FPaused = place.Paused;
   FPausedTotal = std::max(place.PausedBefore, zero);
@@ -386,23 +408,50 @@ void TMainThread::CatchUpTo(std::chrono::nanoseconds runTime) {
   FGate.Wake.notify_all();
 }
 
-void TMainThread::MoveEnds(uint32_t totalSeconds, uint32_t extraSeconds) {
-  std::lock_guard<TEngineMutex> guard(FGate.Lock);
+// An end comes when its tick is posted: an end up to the count posted has come, and a call that
+// would move one is refused whole, so that what the caller reports as moved is what moves.
+bool TMainThread::Movable(const TPaperEnds& from, const TPaperEnds& to) const {
+  const uint64_t toLast = uint64_t{to.TotalSeconds} + to.ExtraSeconds;
+  if (to.TotalSeconds != from.TotalSeconds && FPosted >= from.TotalSeconds) return false;
+  return toLast == from.Last() || FPosted < from.Last();
+}
+
+bool TMainThread::MoveEndsLocked(uint32_t totalSeconds, uint32_t extraSeconds) {
   // An open-ended run has no end to move, and moving one to 0 would make it open-ended.
-  if (totalSeconds == 0 || FSettings.TotalSeconds == 0) return;
+  if (totalSeconds == 0 || FSettings.TotalSeconds == 0 || FSettings.Papers.size() >= 2)
+    return false;
+  const TPaperEnds from = FMoveEnd ? TPaperEnds{FMovedTotal, FMovedExtra}
+                                   : TPaperEnds{FSettings.TotalSeconds, FSettings.ExtraSeconds};
+  if (FRunEnded || FOvertime || !Movable(from, {totalSeconds, extraSeconds})) return false;
   FMovedTotal = totalSeconds;
   FMovedExtra = extraSeconds;
   FMoveEnd = true;
+  return true;
 }
 
-void TMainThread::MovePapers(const std::vector<TPaperEnds>& papers) {
+bool TMainThread::MoveEnds(uint32_t totalSeconds, uint32_t extraSeconds) {
   std::lock_guard<TEngineMutex> guard(FGate.Lock);
-  if (papers.size() != FSettings.Papers.size() || FSettings.Papers.size() < 2) return;
+  return MoveEndsLocked(totalSeconds, extraSeconds);
+}
+
+bool TMainThread::MoveEnd(uint32_t totalSeconds) {
+  std::lock_guard<TEngineMutex> guard(FGate.Lock);
+  return MoveEndsLocked(totalSeconds, FMoveEnd ? FMovedExtra : FSettings.ExtraSeconds);
+}
+
+bool TMainThread::MovePapers(const std::vector<TPaperEnds>& papers) {
+  std::lock_guard<TEngineMutex> guard(FGate.Lock);
+  if (papers.size() != FSettings.Papers.size() || FSettings.Papers.size() < 2) return false;
+  if (FRunEnded || FOvertime) return false;
+  const std::vector<TPaperEnds>& from = FMoveEnd ? FMovedPapers : FSettings.Papers;
+  for (size_t i = 0; i < papers.size(); ++i)
+    if (!Movable(from[i], papers[i])) return false;
   FMovedPapers = papers;
   FMovedTotal = 0;
   for (const TPaperEnds& paper : papers) FMovedTotal = std::max(FMovedTotal, paper.Last());
   FMovedExtra = 0;
   FMoveEnd = true;
+  return true;
 }
 
 std::vector<TPaperEnds> TMainThread::PaperEnds() const {
@@ -449,21 +498,27 @@ void TMainThread::TakeSnapshot() {
   SnapBeep = TimeThread->BeepDue;
   SnapElapsed = TimeThread->Elapsed;
   SnapOvertime = FOvertime;
-  SnapEvent = TimeThread->Event;
+  SnapEvents = TimeThread->Events;
   SnapAmber = TimeThread->Amber;
+}
+
+// The length the run will have once the move waiting for the next tick is made.
+uint32_t TMainThread::LengthDue() const {
+  return FMoveEnd ? FMovedTotal + FMovedExtra : RunLength(FSettings);
 }
 
 uint32_t TMainThread::TicksBehind(std::chrono::nanoseconds release) {
   const TInstant due = FStart + FPausedTotal + release + TickLength;
   const std::chrono::nanoseconds late = FClock.Now() - due;
-  if (late < TickLength || TimeThread->EndReached) return 0;
+  if (late < TickLength) return 0;
   uint64_t behind = static_cast<uint64_t>(late / TickLength);
-  // Never past the end: a run whose end went by during the stall ends once.
-  // Beyond the end, never past the last value counted.
+  // Never past the end, as a move waiting for this tick leaves it: a run whose end went by
+  // during the stall ends once. Beyond the end, never past the last value counted.
+  const uint32_t elapsed = TimeThread->Elapsed, length = LengthDue();
   if (FOvertime)
     behind = std::min<uint64_t>(behind, OvertimeLimit - TimeThread->ShownSeconds);
   else if (FSettings.TotalSeconds != 0)
-    behind = std::min<uint64_t>(behind, RunLength(FSettings) - TimeThread->Elapsed);
+    behind = std::min<uint64_t>(behind, length > elapsed ? length - elapsed : 0);
   return static_cast<uint32_t>(std::min<uint64_t>(behind, UINT32_MAX));
 }
 
@@ -473,16 +528,15 @@ uint32_t TMainThread::TicksBehind(std::chrono::nanoseconds release) {
 bool TMainThread::CatchUp(std::unique_lock<TEngineMutex>& lock, uint32_t ticks) {
   const std::array<bool, 3> changed = SnapChanged;
   const bool beep = SnapBeep;
-  const TExamEvent event = SnapEvent;
   TimeThread->Steps = ticks;
   TimeThread->Release();
   if (!WaitIdle(lock)) return false;
   TimeThread->Steps = 1;
   TakeSnapshot();
   for (size_t u = 0; u < changed.size(); ++u) SnapChanged[u] = SnapChanged[u] || changed[u];
-  // One sound: the latest warning's, which a beep gives way to.
-  if (SnapEvent.Kind == TExamEventKind::None) SnapEvent = event;
-  SnapBeep = (SnapBeep || beep) && SnapEvent.Kind == TExamEventKind::None;
+  // Every event since the last tick posted, each once; a beep gives way to them.
+  SnapEvents = TimeThread->EventsSince(FPosted);
+  SnapBeep = (SnapBeep || beep) && SnapEvents.Empty();
   return true;
 }
 
@@ -495,85 +549,61 @@ bool TMainThread::PlaceRun(std::unique_lock<TEngineMutex>& lock) {
   TimeThread->Steps = 1;
   TakeSnapshot();
   SnapBeep = false;
-  SnapEvent = {};  // its colour stays
-  MessageThread->Release();
+  SnapEvents.Clear();  // its colour stays
+  PostTick();
   return true;
 }
 
-// Between the time thread's tick and its snapshot, both workers parked: the tick is brought to
-// the moved end before it is posted. A unit changed by either the tick or the move is posted.
-void TMainThread::ApplyMovedEnd() {
+// With the tick's messages due, both workers parked and the lock held until they are released:
+// a move asked before this point was judged against the count last posted, which is still the
+// count this tick goes on from, so an end it found still to come moves even if the tick under way
+// passed it. An end moved to this tick or before comes with it; one left as it stands stays, even
+// when this tick (a jump over a stall) passed it.
+void TMainThread::ApplyMovedEnds() {
   if (!FMoveEnd) return;
   FMoveEnd = false;
   if (FOvertime) return;
+  const uint32_t now = TimeThread->Elapsed;
+  auto place = [now](uint32_t was, uint64_t asked) {
+    return asked == was ? uint64_t{was} : std::max<uint64_t>(asked, now);
+  };
+  auto moved = [&](const TPaperEnds& from, const TPaperEnds& to) {
+    const uint64_t total = place(from.TotalSeconds, to.TotalSeconds);
+    const uint64_t last =
+        std::max(place(from.Last(), uint64_t{to.TotalSeconds} + to.ExtraSeconds), total);
+    return TPaperEnds{static_cast<uint32_t>(total), static_cast<uint32_t>(last - total)};
+  };
   if (FSettings.Papers.size() >= 2) {
-    ApplyMovedPapers();
-    return;
+    uint32_t last = now;
+    for (size_t i = 0; i < FSettings.Papers.size(); ++i) {
+      FSettings.Papers[i] = moved(FSettings.Papers[i], FMovedPapers[i]);
+      last = std::max(last, FSettings.Papers[i].Last());
+    }
+    FMovedPapers.clear();
+    // The run, which counts down to its last end of all (the digits of a board are the time of
+    // day until then), follows that end.
+    FSettings.TotalSeconds = last;
+  } else {
+    const TPaperEnds ends =
+        moved({FSettings.TotalSeconds, FSettings.ExtraSeconds}, {FMovedTotal, FMovedExtra});
+    FSettings.TotalSeconds = ends.TotalSeconds;
+    FSettings.ExtraSeconds = ends.ExtraSeconds;
   }
-  const uint32_t elapsed = TimeThread->Elapsed;
-  const uint32_t oldTotal = FSettings.TotalSeconds, oldExtra = FSettings.ExtraSeconds;
-  // An end that has come stays where it came: past the normal end only the extended one moves,
-  // and never below the time already counted.
-  const bool normalCame = elapsed >= oldTotal;
-  const uint32_t total = normalCame ? oldTotal : std::max(FMovedTotal, elapsed);
-  const uint32_t extra =
-      normalCame && oldExtra != 0 ? std::max(FMovedExtra, elapsed - total) : FMovedExtra;
-  // A normal end brought to now comes with this tick, as it would have on its own.
-  const bool normalNow = !normalCame && total <= elapsed && extra != 0;
-  if (normalNow) TimeThread->Event = {TExamEventKind::NormalEnd, 0};
-  if (TimeThread->Event.Kind != TExamEventKind::None) TimeThread->BeepDue = false;
-  if (TimeThread->Direction < 0) {
-    const std::array<bool, 3> changed = TimeThread->PartChanged;
-    // The end a count-down shows the time left to moves by this much; unsigned wrap-around gives
-    // a shorter count-down too.
-    TimeThread->ShownSeconds +=
-        normalCame ? extra - oldExtra : total - oldTotal + (normalNow ? extra : 0);
-    TimeThread->SplitShown();
-    for (size_t u = 0; u < changed.size(); ++u)
-      TimeThread->PartChanged[u] = TimeThread->PartChanged[u] || changed[u];
-  }
-  FSettings.TotalSeconds = total;
-  FSettings.ExtraSeconds = extra;
-  FMovedTotal = total;
-  FMovedExtra = extra;
+  FMovedTotal = FSettings.TotalSeconds;
+  FMovedExtra = FSettings.ExtraSeconds;
   TimeThread->Replan();
-  TimeThread->EndReached = IsLastTick(FSettings, TimeThread->Elapsed);
+  TimeThread->Recount(FPosted);
+  const std::array<bool, 3> changed = SnapChanged;
+  const bool beep = SnapBeep;
+  TakeSnapshot();
+  for (size_t u = 0; u < changed.size(); ++u) SnapChanged[u] = SnapChanged[u] || changed[u];
+  SnapBeep = (SnapBeep || beep) && SnapEvents.Empty();
 }
 
-// Each épreuve as a run's ends move; the run, which counts down to its last end of all (the
-// digits of a board are the time of day until then), follows that end.
-void TMainThread::ApplyMovedPapers() {
-  const uint32_t elapsed = TimeThread->Elapsed;
-  const uint32_t oldTotal = FSettings.TotalSeconds;
-  uint32_t last = 0;
-  for (size_t i = 0; i < FSettings.Papers.size(); ++i) {
-    TPaperEnds& paper = FSettings.Papers[i];
-    const TPaperEnds& moved = FMovedPapers[i];
-    if (elapsed >= paper.Last()) continue;
-    const bool normalCame = elapsed >= paper.TotalSeconds;
-    const uint32_t total = normalCame ? paper.TotalSeconds : std::max(moved.TotalSeconds, elapsed);
-    const uint32_t extra =
-        normalCame ? std::max(moved.ExtraSeconds, elapsed - total) : moved.ExtraSeconds;
-    paper = {total, extra};
-  }
-  FMovedPapers.clear();
-  for (const TPaperEnds& paper : FSettings.Papers) last = std::max(last, paper.Last());
-  FSettings.TotalSeconds = std::max(last, elapsed);
-  FMovedTotal = FSettings.TotalSeconds;
-  TimeThread->Replan();
-  // An end brought to now comes with this tick, as it would have on its own.
-  if (const TExamEvent now = TimeThread->LatestEventAt(elapsed);
-      TimeThread->Event.Kind == TExamEventKind::None)
-    TimeThread->Event = now;
-  if (TimeThread->Event.Kind != TExamEventKind::None) TimeThread->BeepDue = false;
-  if (TimeThread->Direction < 0) {
-    const std::array<bool, 3> changed = TimeThread->PartChanged;
-    TimeThread->ShownSeconds += FSettings.TotalSeconds - oldTotal;
-    TimeThread->SplitShown();
-    for (size_t u = 0; u < changed.size(); ++u)
-      TimeThread->PartChanged[u] = TimeThread->PartChanged[u] || changed[u];
-  }
-  TimeThread->EndReached = IsLastTick(FSettings, elapsed);
+// The ends up to the tick posted have come from here on.
+void TMainThread::PostTick() {
+  FPosted = SnapElapsed;
+  MessageThread->Release();
 }
 
 void TMainThread::EndRun() {
@@ -608,7 +638,6 @@ void TMainThread::Execute() {
     }
 
     if (!WaitScheduled(lock, release + SnapshotDelay)) return;
-    ApplyMovedEnd();
     TakeSnapshot();
 
     if (!WaitScheduled(lock, release + TickLength)) return;
@@ -616,11 +645,13 @@ void TMainThread::Execute() {
       if (!CatchUp(lock, behind)) return;
       release += behind * TickLength;
     }
+    // From here until the messages go out the lock is held.
+    ApplyMovedEnds();
     const bool last = TimeThread->EndReached;
     // Recorded before the last messages go out, so that WaitFor answers true
     // to a window handling WM_RUN_FINISHED.
     if (last) EndRun();
-    MessageThread->Release();
+    PostTick();
     if (last && FSettings.CountOvertime) {
       // The same schedule goes on beyond the end; the time thread is parked.
       TimeThread->EnterOvertime();

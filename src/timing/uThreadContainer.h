@@ -40,7 +40,10 @@ constexpr unsigned WM_SET_OVERTIME = 0x5423;
 // To the display window: a warning before an end, the normal end of a run with extra time, or
 // the end of one épreuve of several, came with this tick (wParam its minutes in the low 16 bits
 // and its épreuve above them, lParam a TExamEventKind); its text replaces the percentage for a
-// while.
+// while. One message an event: a tick that brings several (épreuves ending together, a jump over
+// a stall) posts each once, in the order they came, the weightiest last; the tick still sounds
+// once, for that last one (WM_PLAY_WARNING, or WM_PLAY_FINAL for an épreuve's end), and not at
+// all when it is the run's last tick, whose final sound outweighs it.
 constexpr unsigned WM_SET_WARNING = 0x5424;
 // To the display window: the digits turn amber (wParam 1), from the smallest warning until the
 // end they count to, or green again (wParam 0).
@@ -178,7 +181,7 @@ class TTimeThread final : public TWorkerThread {
   uint32_t Elapsed = 0;                   // ticks counted since the start
   std::array<uint8_t, 3> TimeParts{};     // 0 hours, 1 minutes, 2 seconds
   bool BeepDue = false;
-  TExamEvent Event;                       // the latest warning or normal end of the tick
+  TTickEvents Events;                     // the warnings and ends the tick brings, in order
   bool Amber = false;                     // the digits' colour after the tick
   bool EndReached = false;
   uint32_t ShownSeconds = 0;              // the value on the display
@@ -193,13 +196,13 @@ class TTimeThread final : public TWorkerThread {
   void EnterOvertime();
   void Advance();
   void SplitShown();
-  // The run's total moved (a run to a time of day, after a clock change): its warnings and
-  // normal end move with it. Only while parked.
+  // The run's ends moved: its warnings and ends move with them. Only while parked.
   void Replan();
-  // The event of the plan at exactly `elapsed` seconds, if any.
-  TExamEvent LatestEventAt(uint32_t elapsed) const {
-    return elapsed == 0 ? TExamEvent{} : FPlan.LatestEvent(elapsed - 1, elapsed);
-  }
+  // The tick under way, which counts from `before`, brought to the ends as they now stand: its
+  // events, its colour, a count-down's value and whether it ends the run. Only while parked.
+  void Recount(uint32_t before);
+  // The events of the plan after `before` up to the count of the tick under way.
+  TTickEvents EventsSince(uint32_t before) const { return FPlan.Events(before, Elapsed); }
 
  protected:
   void Execute() override;
@@ -219,7 +222,7 @@ class TMessageThread final : public TWorkerThread {
                     const bool* changedSrc, const uint32_t* elapsedSrc);
   // The tick counts the time beyond the end: its digits only.
   const bool* OvertimeSrc = nullptr;
-  const TExamEvent* EventSrc = nullptr;
+  const TTickEvents* EventsSrc = nullptr;
   const bool* AmberSrc = nullptr;
 
   const bool* BeepSrc = nullptr;
@@ -309,16 +312,22 @@ class TMainThread {
   // passed meanwhile once. A run is never moved back. A paused run takes its
   // place too, and shows it when it continues.
   void CatchUpTo(std::chrono::nanoseconds runTime);
-  // Moves the ends of a run that has them, from the next tick on: the normal
-  // end to `totalSeconds` of run time while it is still to come, the extended
-  // end to `extraSeconds` after it. A count-down's value follows in one step,
-  // and an end that has already passed comes at that tick. An end that has
-  // come stays where it came; beyond the last, nothing moves.
-  void MoveEnds(uint32_t totalSeconds, uint32_t extraSeconds);
-  void MoveEnd(uint32_t totalSeconds) { MoveEnds(totalSeconds, FMovedExtra); }
-  // The same for a run of several épreuves, each one's ends as MoveEnds moves a run's: the run's
-  // own end follows the last of them.
-  void MovePapers(const std::vector<TPaperEnds>& papers);
+  // Moves the ends of a run of one that has them, with the next tick posted:
+  // the normal end to `totalSeconds` of run time, the extended end to
+  // `extraSeconds` after it. An end comes when its tick is posted; one that
+  // has not come by the call moves, even when the tick under way would have
+  // brought it. A count-down's value follows in one step, and an end moved to
+  // the tick under way or before comes with it. An end that has come never
+  // moves: a call that would move one (or any call once the run has ended)
+  // moves nothing and answers false; otherwise it answers true (the ends
+  // left as they are included). Open-ended runs and boards answer false.
+  bool MoveEnds(uint32_t totalSeconds, uint32_t extraSeconds);
+  // The normal end only, the extended end as long after it as it stands.
+  bool MoveEnd(uint32_t totalSeconds);
+  // The same for a run of several épreuves, each one's ends as MoveEnds moves a run's, all or
+  // none; an épreuve that is over is passed as it stands. The run's own end follows the last of
+  // them.
+  bool MovePapers(const std::vector<TPaperEnds>& papers);
   // Each épreuve's ends as they stand; empty for a run of one.
   std::vector<TPaperEnds> PaperEnds() const;
   // The ends as they stand, in run time.
@@ -337,15 +346,18 @@ class TMainThread {
   uint32_t TicksBehind(std::chrono::nanoseconds release);
   bool CatchUp(std::unique_lock<TEngineMutex>& lock, uint32_t ticks);
   bool PlaceRun(std::unique_lock<TEngineMutex>& lock);
-  void ApplyMovedEnd();
-  void ApplyMovedPapers();
+  bool Movable(const TPaperEnds& from, const TPaperEnds& to) const;
+  bool MoveEndsLocked(uint32_t totalSeconds, uint32_t extraSeconds);
+  uint32_t LengthDue() const;
+  void ApplyMovedEnds();
+  void PostTick();
   void EndRun();
   void Shutdown() noexcept;
 
   // Declared first because the workers keep references to them. The settings
-  // are fixed for the life of the container, except TotalSeconds and
-  // ExtraSeconds, which MoveEnds changes on the container's thread while both
-  // workers are parked.
+  // are fixed for the life of the container, except TotalSeconds,
+  // ExtraSeconds and Papers, which a move changes on the container's thread
+  // while both workers are parked.
   TRunSettings FSettings;
   TChronoClock& FClock;
   TMessagePoster& FPoster;
@@ -362,7 +374,7 @@ class TMainThread {
   bool SnapBeep = false;
   uint32_t SnapElapsed = 0;
   bool SnapOvertime = false;
-  TExamEvent SnapEvent;
+  TTickEvents SnapEvents;
   bool SnapAmber = false;
   std::unique_ptr<TMessageThread> MessageThread;
 
@@ -376,7 +388,8 @@ class TMainThread {
   TInstant FPauseStart{};
   std::chrono::nanoseconds FPausedTotal{};
   uint32_t FPlaceTicks = 0;   // ResumeAt: the ticks the first set of messages covers
-  bool FMoveEnd = false;      // MoveEnds: the ends wait for the next tick
+  uint32_t FPosted = 0;       // the count of the last tick posted: the ends up to it have come
+  bool FMoveEnd = false;      // MoveEnds: the ends wait for the next tick posted
   uint32_t FMovedTotal = 0;
   uint32_t FMovedExtra = 0;   // also what MoveEnd keeps
   std::vector<TPaperEnds> FMovedPapers;

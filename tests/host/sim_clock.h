@@ -212,6 +212,10 @@ inline TMsg Overtime() { return {WatchWnd, WM_SET_OVERTIME, 0, 0}; }
 inline TMsg Warning(unsigned minutes) {
   return {WatchWnd, WM_SET_WARNING, minutes, minutes == 0 ? 2 : 1};
 }
+// The end of épreuve `paper` of several, while others go on.
+inline TMsg PaperEnd(unsigned paper) {
+  return {WatchWnd, WM_SET_WARNING, uintptr_t{paper} << 16, 3};
+}
 inline TMsg WarnSound() { return {NavigWnd, WM_PLAY_WARNING, 0, 0}; }
 inline TMsg FinalSound() { return {NavigWnd, WM_PLAY_FINAL, 0, 0}; }
 inline TMsg Amber(bool on) { return {WatchWnd, WM_SET_AMBER, on ? 1u : 0u, 0}; }

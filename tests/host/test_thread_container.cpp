@@ -754,27 +754,43 @@ TEST_F(ThreadContainerSim, ARunTakenUpShowsItsPlaceAtOnceAndGoesOnFromThere) {
   }
 }
 
-// The clock of a run to a time of day set back or on during tick 11 of a 10-minute count-down:
-// the next tick shows the new time left in one step, and the run ends on the moved end; an end
-// already passed comes with that tick.
+// The normal end of a count-down moved during a tick (the clock of a run to a time of day set
+// back or on, time added): the next tick shows the new time left in one step, and the run ends on
+// the moved end; an end moved before now comes with that tick. An end that has not come by the
+// call moves even in its last half second, when the tick that brings it is already counted; one
+// that has come stays, and the call says so.
 TEST_F(ThreadContainerSim, AMovedEndShowsTheNewTimeLeftInOneStep) {
-  const std::tuple<uint32_t, const char*, int> cases[] = {
-      {300, "00:04:49", 300}, {900, "00:14:49", 900}, {5, "00:00:00", 11}};
-  for (const auto& [total, shown, endsAt] : cases) {
-    SCOPED_TRACE(total);
+  const struct {
+    uint32_t run, extra;
+    std::chrono::milliseconds at;
+    uint32_t total;
+    const char* shown;  // after the next tick
+    uint32_t endsAt;
+    bool taken;
+  } cases[] = {{600, 0, 10200ms, 300, "00:04:49", 300, true},
+               {600, 0, 10200ms, 900, "00:14:49", 900, true},
+               {600, 0, 10200ms, 5, "00:00:00", 11, true},
+               {12, 0, 11700ms, 20, "00:00:08", 20, true},
+               {12, 4, 12200ms, 20, "00:00:03", 16, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.at.count());
     TSimClock clock;
     TRecordingPoster poster(clock);
-    TMainThread run(NavigWnd, WatchWnd, {600, 0, Down, {}}, clock, poster);
-    clock.At(10200ms, [&, total = total] { run.MoveEnd(total); });
+    TRunSettings settings{c.run, 0, Down, {}};
+    settings.ExtraSeconds = c.extra;
+    TMainThread run(NavigWnd, WatchWnd, settings, clock, poster);
+    std::atomic<bool> taken{!c.taken};
+    clock.At(c.at, [&] { taken = run.MoveEnd(c.total); });
     run.Resume();
     ASSERT_TRUE(poster.WaitForMsg(WM_RUN_FINISHED));
+    EXPECT_EQ(taken.load(), c.taken);
     const auto ticks = SplitTicks(poster.Messages());
-    ASSERT_EQ(ticks.size(), size_t(endsAt));
-    TDisplay d(600);
-    for (size_t k = 0; k <= 10; ++k)
+    ASSERT_EQ(ticks.size(), size_t(c.endsAt));
+    TDisplay d(c.run);
+    for (size_t k = 0; k <= size_t(c.at / 1s); ++k)
       for (const TMsg& m : ticks[k]) d.Apply(m);
-    EXPECT_EQ(d.Text(), shown);
-    EXPECT_EQ(poster.Posted().back().At - clock.Start(), std::chrono::seconds(endsAt));
+    EXPECT_EQ(d.Text(), c.shown);
+    EXPECT_EQ(poster.Posted().back().At - clock.Start(), std::chrono::seconds(c.endsAt));
   }
 }
 
@@ -805,7 +821,7 @@ std::map<uint32_t, std::vector<TMsg>> ExamTicks(const std::vector<TMsg>& all) {
   for (const auto& tick : SplitTicks(all))
     for (const TMsg& m : tick)
       if (m.Msg == WM_SET_WARNING || m.Msg == WM_PLAY_WARNING || m.Msg == WM_SET_AMBER ||
-          m.Msg == WM_PLAY_BEEP)
+          m.Msg == WM_PLAY_BEEP || m.Msg == WM_PLAY_FINAL)
         out[static_cast<uint32_t>(tick.front().WParam)].push_back(m);
   return out;
 }
@@ -813,22 +829,31 @@ std::map<uint32_t, std::vector<TMsg>> ExamTicks(const std::vector<TMsg>& all) {
 
 // The exam clock's messages by tick, in both directions: warnings at 2 and 1 min of a 3-min run
 // (3 min is none for it), the warning sound in place of the minute's beep, amber from the smallest
-// warning on; a stall over three warnings brings one sound and the latest; a 6-s tiers-temps run
-// ends at 8 s, a count-down showing the time left to the normal end, then to the extended one.
+// warning on; a stall over three warnings brings each once, in order, with one sound; a stall
+// over them and the end, the end's sound alone; a 6-s tiers-temps run ends at 8 s, a count-down
+// showing the time left to the normal end, then to the extended one; two épreuves of a board that
+// end at one second while the first goes on both end, with one sound.
 TEST(ExamClock, WarningsStallsAndTheExtendedEndByTick) {
   using Ticks = std::map<uint32_t, std::vector<TMsg>>;
   const struct Case {
     uint32_t total, interval, extra;
     std::vector<uint32_t> warn;
-    bool stall;  // 550 s at 3.2 s
+    uint32_t stall;  // seconds, from 3.2 s
     Ticks expected;
     std::string downShown;  // seconds shown by a count-down after each tick, when checked
+    std::vector<TPaperEnds> papers = {};
   } cases[] = {
-      {180, 60, 0, {3, 2, 1}, false,
+      {180, 60, 0, {3, 2, 1}, 0,
        {{60, {Warning(2), WarnSound()}}, {120, {Amber(true), Warning(1), WarnSound()}},
-        {180, {Beep()}}}, ""},
-      {600, 0, 0, {5, 3, 1}, true, {{553, {Amber(true), Warning(1), WarnSound()}}}, ""},
-      {6, 0, 2, {}, false, {{6, {Warning(0), WarnSound()}}}, "54321210"},
+        {180, {Beep(), FinalSound()}}}, ""},
+      {600, 0, 0, {5, 3, 1}, 550,
+       {{553, {Amber(true), Warning(5), Warning(3), Warning(1), WarnSound()}},
+        {600, {FinalSound()}}}, ""},
+      {600, 0, 0, {5, 3, 1}, 700,
+       {{600, {Amber(true), Warning(5), Warning(3), Warning(1), FinalSound()}}}, ""},
+      {6, 0, 2, {}, 0, {{6, {Warning(0), WarnSound()}}, {8, {FinalSound()}}}, "54321210"},
+      {80, 0, 0, {}, 0, {{60, {PaperEnd(1), PaperEnd(2), FinalSound()}}, {80, {FinalSound()}}}, "",
+       {{80, 0}, {60, 0}, {60, 0}}},
   };
   for (const Case& c : cases)
     for (int32_t direction : {Up, Down}) {
@@ -838,12 +863,16 @@ TEST(ExamClock, WarningsStallsAndTheExtendedEndByTick) {
       TRunSettings settings{c.total, c.interval, direction, [] { return true; }};
       settings.WarnMinutes = c.warn;
       settings.ExtraSeconds = c.extra;
+      settings.Papers = c.papers;
       TMainThread run(NavigWnd, WatchWnd, settings, clock, poster);
-      if (c.stall) clock.At(3200ms, [&] { clock.Advance(550s); });
+      const std::chrono::nanoseconds stall = std::chrono::seconds(c.stall);
+      if (c.stall != 0) clock.At(3200ms, [&] { clock.Advance(stall); });
       run.Resume();
       ASSERT_TRUE(poster.WaitForMsg(WM_RUN_FINISHED));
       EXPECT_EQ(ExamTicks(poster.Messages()), c.expected);
-      EXPECT_EQ(poster.Posted().back().At - clock.Start(), std::chrono::seconds(c.total + c.extra));
+      EXPECT_EQ(poster.Posted().back().At - clock.Start(),
+                std::max<std::chrono::nanoseconds>(std::chrono::seconds(c.total + c.extra),
+                                                   c.stall != 0 ? 3200ms + stall : 0ns));
       if (c.downShown.empty() || direction == Up) continue;
       std::string shown;
       TDisplay d(c.total);
@@ -861,10 +890,10 @@ TEST(ExamClock, WarningsStallsAndTheExtendedEndByTick) {
 TEST(ExamClock, PlanOfEventsAndColorsWithExtraTime) {
   const TExamPlan plan(3600, ExtraThirdSeconds(3600, false), {30, 10});
   using E = TExamEvent;
-  EXPECT_EQ(plan.LatestEvent(0, 3599), (E{TExamEventKind::Warning, 10}));
-  EXPECT_EQ(plan.LatestEvent(0, 4199), (E{TExamEventKind::NormalEnd, 0}));
-  EXPECT_EQ(plan.LatestEvent(4199, 4200), (E{TExamEventKind::Warning, 10}));
-  EXPECT_EQ(plan.LatestEvent(4200, 4800), E{});
+  EXPECT_EQ(plan.Events(0, 3599).Latest(), (E{TExamEventKind::Warning, 10}));
+  EXPECT_EQ(plan.Events(0, 4199).Latest(), (E{TExamEventKind::NormalEnd, 0}));
+  EXPECT_EQ(plan.Events(4199, 4200).Latest(), (E{TExamEventKind::Warning, 10}));
+  EXPECT_EQ(plan.Events(4200, 4800).Latest(), E{});
   std::vector<uint32_t> turns;  // the seconds at which the colour changes
   for (uint32_t e = 1; e <= plan.Length(); ++e)
     if (plan.AmberAt(e) != plan.AmberAt(e - 1)) turns.push_back(e);

@@ -117,7 +117,7 @@ TEST(ThreadContainerConcurrency, DestroyAtRandomInstantsStopsAtOnce) {
 }
 
 // Beyond the end the engine goes on while the window that got the end asks
-// for pauses (refused now), the time paused and the end of the count from
+// for pauses and a moved end (refused now), the time paused and the end of the count from
 // another thread, then destroys it: the digits go on counting up, one second
 // at a time, and nothing else is posted.
 TEST(ThreadContainerConcurrency, CountBeyondTheEndWithRequestsFromAnotherThread) {
@@ -135,6 +135,7 @@ TEST(ThreadContainerConcurrency, CountBeyondTheEndWithRequestsFromAnotherThread)
       EXPECT_FALSE(run->Suspended());
       run->Resume();
       EXPECT_EQ(run->PausedTotal(), std::chrono::nanoseconds{0});
+      EXPECT_FALSE(run->MoveEnd(10));  // an end that has come stays
     }
     run->Terminate();
   });
