@@ -712,7 +712,6 @@ void TLabel::ScaleChanged(int fromDpi, int toDpi) {
   UndoFit();
   TGraphicControl::ScaleChanged(fromDpi, toDpi);
   if (AutoSize) AdjustSize();
-  SyncWindows();  // the font too
 }
 
 void TLabel::UndoFit() {
