@@ -218,6 +218,14 @@ void TWatchChrono::ResetDigits(uint32_t startSeconds) {
   }
   ShowWarning({});
   ShowSecondsNearEnd();
+  ShowTitle();
+}
+
+void TWatchChrono::ShowTitle() {
+  const char *what = Board()                  ? " - heure"
+                     : AppConfig->TypeInc == 0 ? " - chronomètre"
+                                               : " - compte à rebours";
+  SetCaption(Application.Title() + what);
 }
 
 void TWatchChrono::ShowSecondsNearEnd() {
@@ -274,6 +282,7 @@ void TWatchChrono::SetBoard(const std::vector<std::string> &names) {
   if (table_) table_->SetNames(names_);
   if (wasBoard && !Board()) ResetDigits();
   ShowSecondsNearEnd();
+  ShowTitle();
 }
 
 void TWatchChrono::ShowTimeOfDay(int64_t localMs) {

@@ -92,6 +92,9 @@ private:
   TWatchLayout LayoutNow(int barHeight) const;
   // The band or the board's table, made, placed or removed as the layout says.
   void PlaceUnderGauge(const TWatchLayout &l);
+  // The window's text, what a screen reader says the display is: a count-down, a count-up, or
+  // the time of day on a board.
+  void ShowTitle();
   // The time of day on the digits, green.
   void ShowTimeOfDay(int64_t localMs);
   // A warning's text on the gauge; on a board, named after its épreuve, the name cut to fit.

@@ -436,6 +436,22 @@ void TWinControl::PaintWindow() {
          SRCCOPY);
 }
 
+void TWinControl::PaintArea(HDC dc, const RECT &area) {
+  const int w = area.right - area.left, h = area.bottom - area.top;
+  if (w <= 0 || h <= 0) return;
+  RECT client;
+  GetClientRect(handle_, &client);
+  gdi::MemoryDC mem(dc, w, h);
+  {
+    gdi::SavedDC saved(mem.dc());
+    SetViewportOrgEx(mem.dc(), -area.left, -area.top, nullptr);
+    PaintBackground(mem.dc(), client);
+    PaintContent(mem.dc());
+    PaintGraphicChildren(mem.dc(), area);
+  }
+  BitBlt(dc, 0, 0, w, h, mem.dc(), 0, 0, SRCCOPY);
+}
+
 LRESULT TWinControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_COMMAND:
@@ -469,6 +485,11 @@ LRESULT TWinControl::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       auto *item = reinterpret_cast<DRAWITEMSTRUCT *>(lParam);
       if (TWinControl *c = FromHandle(item->hwndItem))
         if (c->DrawItem(*item)) return TRUE;
+      for (TControl *c : children_)
+        if (auto *label = dynamic_cast<TLabel *>(c); label && label->Window() == item->hwndItem) {
+          PaintArea(item->hDC, label->BoundsRect());
+          return TRUE;
+        }
       break;
     }
     case WM_CTLCOLORSTATIC:
@@ -609,6 +630,58 @@ void TGroupBox::PaintContent(HDC dc) {
 
 TLabel::TLabel(TWinControl *parent) : TGraphicControl(parent) {}
 
+TLabel::~TLabel() {
+  for (HWND w : windows_)
+    if (IsWindow(w)) DestroyWindow(w);
+}
+
+HWND TLabel::CreateNameWindow(HWND parent) {
+  // Drawn by its parent (WM_DRAWITEM) and transparent to the mouse, which the parent handles
+  // for its painted controls as before.
+  const bool shown = !shown_ && parent_ && parent == parent_->Handle();
+  DWORD style = WS_CHILD | SS_OWNERDRAW | SS_NOPREFIX | (shown && visible_ ? WS_VISIBLE : 0) |
+                (enabled_ ? 0 : WS_DISABLED);
+  HWND wnd = CreateWindowExA(0, "STATIC", Caption.c_str(), style, left_, top_, width_, height_,
+                             parent, reinterpret_cast<HMENU>(INT_PTR(nextControlId++)),
+                             Application.Instance(), nullptr);
+  if (!wnd) throw ETavelinError("Impossible de créer le contrôle " + Name);
+  windows_.push_back(wnd);
+  if (shown) shown_ = wnd;
+  SendMessageA(wnd, WM_SETFONT, WPARAM(FontHandle(EffectiveFont())), FALSE);
+  return wnd;
+}
+
+void TLabel::SyncWindows() {
+  for (HWND w : windows_) {
+    if (!IsWindow(w)) continue;
+    char text[512];
+    GetWindowTextA(w, text, sizeof text);
+    if (Caption != text) SetWindowTextA(w, Caption.c_str());
+    EnableWindow(w, enabled_);
+  }
+  if (!shown_ || !IsWindow(shown_)) return;
+  SendMessageA(shown_, WM_SETFONT, WPARAM(FontHandle(EffectiveFont())), FALSE);
+  SetWindowPos(shown_, nullptr, left_, top_, width_, height_,
+               SWP_NOZORDER | SWP_NOACTIVATE | (visible_ ? SWP_SHOWWINDOW : SWP_HIDEWINDOW));
+  InvalidateRect(shown_, nullptr, FALSE);
+}
+
+void TLabel::SetBounds(int left, int top, int width, int height) {
+  TGraphicControl::SetBounds(left, top, width, height);
+  SyncWindows();
+}
+
+void TLabel::SetVisible(bool visible) {
+  TGraphicControl::SetVisible(visible);
+  SyncWindows();
+}
+
+void TLabel::SetEnabled(bool enabled) {
+  TGraphicControl::SetEnabled(enabled);
+  Invalidate();
+  SyncWindows();
+}
+
 void TLabel::ApplyDesign(const TDesignItem &item) {
   TGraphicControl::ApplyDesign(item);
   Caption = item.Get("caption", Caption);
@@ -622,6 +695,7 @@ void TLabel::SetCaption(const std::string &caption) {
   if (AutoSize) AdjustSize();
   FitCaption();
   Invalidate();
+  SyncWindows();
 }
 
 void TLabel::AdjustSize() {
@@ -681,6 +755,7 @@ void TLabel::FitCaption() {
     Font = font;
     ParentFont = false;
   }
+  SyncWindows();
 }
 
 void TLabel::Paint(HDC dc) {

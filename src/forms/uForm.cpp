@@ -130,6 +130,7 @@ void TForm::LoadDesignText(const std::string &utf8Text, const std::string &desig
   if (std::string k = f.FirstUnusedKey(); !k.empty())
     throw ETavelinError("Propriété inconnue '" + k + "' de " + Name);
 
+  std::vector<std::pair<TWinControl *, std::string>> named;  // fields and their labels
   for (size_t i = 1; i < design.Items.size(); ++i) {
     const TDesignItem &item = design.Items[i];
     if (item.Kind == "menu") {
@@ -142,10 +143,15 @@ void TForm::LoadDesignText(const std::string &utf8Text, const std::string &desig
         if (b->Default) DefaultButton = b;
         if (b->Cancel) CancelButton = b;
       }
+      // Only the boxes and lists that a user fills in are named after a label.
+      if (dynamic_cast<TEditBase *>(c) || dynamic_cast<TComboBox *>(c))
+        if (item.Has("label")) named.emplace_back(static_cast<TWinControl *>(c), item.Get("label"));
     }
     if (std::string k = item.FirstUnusedKey(); !k.empty())
       throw ETavelinError("Propriété inconnue '" + k + "' de " + item.Name);
   }
+  // A label may come after the field it names in the design.
+  for (auto &[field, label] : named) field->NameLabel = &Get<TLabel>(label);
   if (!popup.empty()) {
     PopupMenu = FindMenu(popup);
     if (!PopupMenu) throw ETavelinError("Menu introuvable: " + popup);
@@ -311,6 +317,8 @@ void TForm::CreateChildHandles(TWinControl *container) {
     return ta < tb;
   });
   for (TWinControl *w : wins) {
+    // The window order is the order of creation: the label's window comes right before.
+    if (w->NameLabel) w->NameLabel->CreateNameWindow(container->Handle());
     w->CreateWindowHandle();
     CreateChildHandles(w);
   }

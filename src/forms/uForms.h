@@ -16,6 +16,7 @@
 class TControl;
 class TWinControl;
 class TForm;
+class TLabel;
 
 using TNotifyEvent = std::function<void(TControl *Sender)>;
 
@@ -146,6 +147,9 @@ public:
   TColor EffectiveColor() const;
   int TabOrder = -1;
   bool TabStop = false;
+  // The label that a screen reader names this field after (a design's "label="): its static
+  // window stands just before the field's in the window order.
+  TLabel *NameLabel = nullptr;
 
   const std::vector<TControl *> &Children() const { return children_; }
   void AddChild(TControl *child) { children_.push_back(child); }
@@ -186,6 +190,9 @@ protected:
   virtual void PaintContent(HDC dc) { (void)dc; }
   void PaintWindow();
   void PaintGraphicChildren(HDC dc, const RECT &area);
+  // What this window shows in `area` of its client, drawn on a child window covering it: the
+  // look of a label that has a window is the painted label's, pixel for pixel.
+  void PaintArea(HDC dc, const RECT &area);
 
   HWND handle_ = nullptr;
   std::vector<TControl *> children_;
@@ -236,6 +243,7 @@ protected:
 class TLabel : public TGraphicControl {
 public:
   explicit TLabel(TWinControl *parent);
+  ~TLabel() override;
   std::string Caption;
   bool AutoSize = true;
   bool Transparent = false;
@@ -244,13 +252,28 @@ public:
   void Paint(HDC dc) override;
   void AdjustSize();
   void ScaleChanged(int fromDpi, int toDpi) override;
+  void SetBounds(int left, int top, int width, int height) override;
+  void SetVisible(bool visible) override;
+  void SetEnabled(bool enabled) override;
   // On a scaled screen, a caption wider than the label (text does not grow exactly with the
   // scale) widens it into the free room on its right, and takes a smaller font if it must.
   void FitCaption();
 
+  // A screen reader names a field after the static window just before it in the window order:
+  // a label that names fields has windows, made here, each right before one field's. The first
+  // among the label's siblings is the label as the user sees it (its parent draws it, so that it
+  // looks as it did painted); any other is a hidden copy of its text.
+  HWND CreateNameWindow(HWND parent);
+  // The window that shows the label, or none.
+  HWND Window() const { return shown_; }
+
 private:
   // The label as it was before FitCaption, which chose for one scale and one caption only.
   void UndoFit();
+  // The windows follow the label's text, place, font and state.
+  void SyncWindows();
+  HWND shown_ = nullptr;
+  std::vector<HWND> windows_;
   bool fitted_ = false;
   int unfitWidth_ = 0;
   TFontDesc unfitFont_;

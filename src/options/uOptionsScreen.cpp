@@ -85,6 +85,8 @@ bool TOptionsScreen::SoundFileExists(const std::string &path) {
 
 void TOptionsScreen::SelectSound(TControl *Sender) {
   CurrentSound = Sender->Tag;
+  if (auto *button = dynamic_cast<TRadioButton *>(Sender))
+    Get<TLabel>("LabelSound").SetCaption(button->Text());
   auto &sounds = Get<TComboBox>("SoundComboBox");
   if (CurrentSound == 0) sounds.SetItemIndex(SoundListIndex(AppConfig->TypeFinalSound));
   if (CurrentSound == 1) sounds.SetItemIndex(SoundListIndex(AppConfig->TypeBeepSound));

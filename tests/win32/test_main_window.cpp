@@ -6,9 +6,16 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "app/UMain.h"
+#include "app/uEndTimeScreen.h"
+#include "app/uExamScreen.h"
+#include "app/uPapersScreen.h"
 #include "base/uErrors.h"
+#include "display/uTimeAddedScreen.h"
+#include "display/uWatchChrono.h"
+#include "options/uOptionsScreen.h"
 #include "timing/uJournalKeeper.h"
 #include "support_win.h"
 
@@ -428,6 +435,68 @@ TEST_F(ExamDialog, EpreuvesRefuseANameTwiceAndOpenAgainOnWhatOkSaved) {
     EXPECT_EQ(d.Get<TSpinEdit>("SpinHour3").Value(), 9);
     Press(d, "Annuler");
   }, "Ép&reuves...", " - Épreuves");
+}
+
+// The text of a window, or its class between brackets when it is no static.
+std::string StaticText(HWND wnd) {
+  char cls[32] = "", text[128] = "";
+  GetClassNameA(wnd, cls, sizeof cls);
+  GetWindowTextA(wnd, text, sizeof text);
+  return lstrcmpiA(cls, "Static") ? "["s + cls + "]" : text;
+}
+
+BOOL CALLBACK CountField(HWND wnd, LPARAM count) {
+  std::string kind = StaticText(wnd);
+  *reinterpret_cast<size_t *>(count) +=
+      kind == "[ComboBox]" || (kind == "[Edit]" && StaticText(GetParent(wnd)) != "[ComboBox]");
+  return TRUE;
+}
+
+// A screen reader names a box or a list after the static window just before it in the window
+// order: every field of every dialog has there the label that the user reads; and the display's
+// window says what its digits show.
+TEST_F(MainWindow, EveryFieldIsNamedAfterItsLabel) {
+  MessageBoxWatcher boxes;
+  TOptionsScreen options(main_.get());
+  TEndTimeScreen endTime(main_.get());
+  TExamScreen exam(main_.get());
+  TPapersScreen papers(main_.get(), -1);
+  TTimeAddedScreen timeAdded(main_.get(), nullptr);
+  const std::pair<TForm *, std::string> dialogs[] = {
+      {main_.get(), "Combosens=Chronmétrage|SpinChour=H|SpinCmin=min|SpinCsec=sec|SpinBhour=H|"
+                    "SpinBmin=min|SpinBsec=sec"},
+      {&options, "SoundComboBox=Son final|SizeComboBox=Taille de l'écran:"},
+      {&endTime, "SpinEndHour=Fin du chronométrage à|SpinEndMin=min"},
+      {&exam, "SpinWarn1=Avertir à|SpinWarn2=Avertir à|SpinWarn3=Avertir à|"
+              "SpinSecondsNearEnd=Secondes seulement dans les dernières"},
+      {&papers, "EditName1=Nom|EditName2=Nom|SpinHour2=h|SpinMin2=min|EditName3=Nom|SpinHour3=h|"
+                "SpinMin3=min|EditName4=Nom|SpinHour4=h|SpinMin4=min"},
+      {&timeAdded, "SpinMinutes=Ajouter|ComboReason=Motif"},
+  };
+  for (const auto &[form, table] : dialogs) {
+    form->CreateHandle();
+    size_t rows = 0, fields = 0;
+    std::istringstream in(table);
+    for (std::string field, label; std::getline(in, field, '=') && std::getline(in, label, '|');
+         ++rows)
+      EXPECT_EQ(StaticText(GetWindow(form->Get<TWinControl>(field).Handle(), GW_HWNDPREV)), label)
+          << form->Name << "." << field;
+    EnumChildWindows(form->Handle(), CountField, LPARAM(&fields));
+    EXPECT_EQ(fields, rows) << form->Name << ": a field is missing from the table";
+  }
+  Click(options.Get<TRadioButton>("rBtnWarnSound"));  // the list is the source of that sound
+  EXPECT_EQ(StaticText(GetWindow(options.Get<TComboBox>("SoundComboBox").Handle(), GW_HWNDPREV)),
+            "Avertissement");
+
+  AppConfig->SetTypeInc(1);
+  TWatchChrono display(nullptr);
+  display.CreateHandle();
+  EXPECT_EQ(display.Text(), Application.Title() + " - compte à rebours");
+  AppConfig->SetTypeInc(0);
+  display.ResetDigits();
+  EXPECT_EQ(display.Text(), Application.Title() + " - chronomètre");
+  display.SetBoard({"Anglais", "Latin"});
+  EXPECT_EQ(display.Text(), Application.Title() + " - heure");
 }
 
 // Every way of closing the main window saves its place and every setting.
