@@ -3,7 +3,10 @@
 #   ./tavelin.sh run    builds Tavelin.exe alone and starts it under Wine (on a virtual screen when
 #                       there is no display: a screenshot of the main window is saved, then it is
 #                       closed)
-#   ./tavelin.sh test   builds and runs every test, natively and under Wine
+#   ./tavelin.sh test   builds and runs every test, natively and under Wine (each fuzz target for
+#                       20 s among them)
+#   ./tavelin.sh fuzz [seconds]  builds the fuzz targets and runs each for that long (300 s unless
+#                       told), one after the other; what they find is in build/fuzz/artifacts/
 #   ./tavelin.sh package  builds Tavelin.exe if needed, then its Windows Installer package
 #                       dist/Tavelin-<version>.msi and the portable dist/Tavelin-<version>.zip
 set -euo pipefail
@@ -13,7 +16,7 @@ top=$(pwd)
 packages=(g++ cmake ninja-build googletest g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix
           binutils-mingw-w64-i686 mingw-w64-i686-dev wine wine32:i386 wine64 xvfb xauth xdotool
           imagemagick fonts-liberation fonts-wine x11-utils xserver-xephyr
-          libxinerama1:i386 librapidcheck-dev)
+          libxinerama1:i386 librapidcheck-dev clang libclang-rt-dev)
 # Making the packages (wixl, msibuild, zip) and trying them in the tests (msiinfo, unzip).
 package_tools=(wixl msitools zip unzip)
 
@@ -62,10 +65,27 @@ package() {
   "$top/packaging/make-packages.sh" "$top/build/win" "$top/dist"
 }
 
+# Each fuzz target for longer, from its seeds and what earlier runs found (build/fuzz/corpus/).
+fuzz() {
+  cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$top/build" --target fuzz
+  local t name status=0
+  for t in "$top"/tests/fuzz/*.cpp; do
+    name=$(basename "$t" .cpp)
+    "$top/scripts/fuzz-run.sh" "$top/build/fuzz/$name" "$top/tests/fuzz/$name" "$1" || status=1
+  done
+  return $status
+}
+
 case "${1:-}" in
   run) install_packages "${packages[@]}"; build_program; run ;;
   test) install_packages "${packages[@]}" "${package_tools[@]}"; build; cd "$top/build"
-        ctest --output-on-failure -j2 ;;
+        status=0
+        ctest --output-on-failure -j2 -E '^fuzz\.' || status=$?
+        # The fuzz targets one after the other, verbosely: the log shows each one's closing line.
+        ctest --output-on-failure -V -R '^fuzz\.' || status=$?
+        exit $status ;;
   package) install_packages "${packages[@]}" "${package_tools[@]}"; package ;;
-  *) echo "usage: $0 run|test|package" >&2; exit 2 ;;
+  fuzz) install_packages "${packages[@]}"; fuzz "${2:-300}" ;;
+  *) echo "usage: $0 run|test|package|fuzz [seconds]" >&2; exit 2 ;;
 esac

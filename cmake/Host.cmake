@@ -117,3 +117,29 @@ add_test(NAME wine64.test_package
          COMMAND ${CMAKE_SOURCE_DIR}/tests/win32/test_package.sh ${WINE64_TEMPLATE} ${WIN_BUILD_DIR}
                  win64)
 set_tests_properties(wine64.test_package PROPERTIES FIXTURES_REQUIRED wine64 TIMEOUT 300)
+
+# Every reader of bytes from outside has a fuzz target in tests/fuzz/ (one file, its seeds in the
+# folder of its name, a dictionary NAME.dict beside it if it helps), built by clang with libFuzzer
+# in a build of its own and run briefly here; ./tavelin.sh fuzz runs them longer.
+find_program(FUZZ_CXX NAMES clang++ clang++-14)
+find_program(FUZZ_CC NAMES clang clang-14)
+if(NOT FUZZ_CXX OR NOT FUZZ_CC)
+  message(FATAL_ERROR "clang is needed for the fuzz targets: ./tavelin.sh test installs it.")
+endif()
+set(FUZZ_BUILD_DIR ${CMAKE_BINARY_DIR}/fuzz)
+ExternalProject_Add(fuzz
+  SOURCE_DIR ${CMAKE_SOURCE_DIR}
+  BINARY_DIR ${FUZZ_BUILD_DIR}
+  CMAKE_GENERATOR Ninja
+  CMAKE_ARGS -DCMAKE_CXX_COMPILER=${FUZZ_CXX} -DCMAKE_C_COMPILER=${FUZZ_CC} -DTAVELIN_FUZZ=ON
+             -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  BUILD_ALWAYS ON
+  INSTALL_COMMAND "")
+file(GLOB FUZZ_TARGETS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/fuzz/*.cpp)
+foreach(t IN LISTS FUZZ_TARGETS)
+  get_filename_component(tn ${t} NAME_WE)
+  add_test(NAME fuzz.${tn}
+           COMMAND ${CMAKE_SOURCE_DIR}/scripts/fuzz-run.sh ${FUZZ_BUILD_DIR}/${tn}
+                   ${CMAKE_SOURCE_DIR}/tests/fuzz/${tn} 20)
+  set_tests_properties(fuzz.${tn} PROPERTIES TIMEOUT 120)
+endforeach()

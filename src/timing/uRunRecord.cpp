@@ -227,7 +227,11 @@ TTakeUp AssessRunRecord(const uint8_t* data, size_t size, int64_t nowUtcMs) {
   // Every instant compared before any is subtracted: after these, all differences are small.
   const int64_t earliest = Minus(nowUtcMs, RunRecordMaxAgeMs);
   const int64_t latest = Plus(nowUtcMs, RunRecordMaxAheadMs);
-  if (r.StartUtcMs < earliest || r.StartUtcMs > r.SavedUtcMs || r.SavedUtcMs > latest) return {};
+  if (r.SavedUtcMs > latest || r.StartUtcMs > r.SavedUtcMs) return {};
+  // Behind a clock set back, the run is as old as it was when saved (below, its instants move
+  // back with the clock): so that, written again as it is taken up, it reads again.
+  const int64_t back = r.SavedUtcMs > nowUtcMs ? r.SavedUtcMs - nowUtcMs : 0;
+  if (r.StartUtcMs < earliest + back) return {};
   // The earlier pauses all came between the start and the pause under way, or the save.
   const int64_t knownUntil = r.Paused ? r.PausedSinceUtcMs : r.SavedUtcMs;
   if (knownUntil < r.StartUtcMs || knownUntil > r.SavedUtcMs || r.PausedMs < 0 ||
@@ -235,8 +239,7 @@ TTakeUp AssessRunRecord(const uint8_t* data, size_t size, int64_t nowUtcMs) {
     return {};
   // Behind a clock set back, the run stands where it stood when it was saved: its instants move
   // back with the clock, so that whoever places it by this clock finds it there.
-  if (r.SavedUtcMs > nowUtcMs) {
-    const int64_t back = r.SavedUtcMs - nowUtcMs;
+  if (back > 0) {
     r.StartUtcMs -= back;
     if (r.Paused) r.PausedSinceUtcMs -= back;
     r.SavedUtcMs = nowUtcMs;
