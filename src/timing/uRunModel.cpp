@@ -241,7 +241,9 @@ void TRunModel::Place(const TRunRecord &record, const TWallNow &now) {
                            record.AddedAfterNormalSeconds, record.PausedAfterNormalMs}));
   for (size_t i = 1; i < Papers(); ++i) rows_.push_back(RowFrom(record.Exams[i - 1]));
   startUtc_ = record.StartUtcMs;
-  startLocal_ = now.LocalMs - (now.UtcMs - record.StartUtcMs);
+  // On the start's own day, as the run that started it counted: a run across midnight keeps its
+  // frame.
+  startLocal_ = ((now.LocalMs - (now.UtcMs - record.StartUtcMs)) % MsPerDay + MsPerDay) % MsPerDay;
   pausedMs_ = record.PausedMs;
   paused_ = record.Paused;
   pausedSinceUtc_ = record.PausedSinceUtcMs;

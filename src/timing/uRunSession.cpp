@@ -51,10 +51,9 @@ std::string TRunSession::PaperOf(size_t paper) const {
 }
 
 void TRunSession::Journal(const std::string &event, const std::string &detail, size_t paper) {
-  const TWallNow now = host_.Now();
   try {
-    const std::string line =
-        journal_.Add(host_.LocalTime(now.UtcMs), event, detail, paper == SIZE_MAX ? "" : PaperOf(paper));
+    const std::string line = journal_.Add(host_.LocalTime(host_.Now().UtcMs),
+                                          event, detail, paper == SIZE_MAX ? "" : PaperOf(paper));
     host_.Journal(journal_, line);
   } catch (const std::exception &) {
     // Memory ran out: the journal is not worth the run.
@@ -192,6 +191,11 @@ void TRunSession::Close() {
 
 void TRunSession::ExamEvent(const TExamEvent &event) {
   if (!open_) return;
+  JournalExamEvent(event);
+  Keep();
+}
+
+void TRunSession::JournalExamEvent(const TExamEvent &event) {
   const size_t paper = model_.Board() && event.Paper < model_.Papers() ? event.Paper : SIZE_MAX;
   if (event.Kind == TExamEventKind::Warning)
     Journal(journal::Warning, std::to_string(event.Minutes) + " min", paper);
@@ -199,7 +203,6 @@ void TRunSession::ExamEvent(const TExamEvent &event) {
     Journal(journal::NormalEnd, "", paper);
   else if (event.Kind == TExamEventKind::PaperEnd)
     Journal(journal::End, "", paper);
-  Keep();
 }
 
 bool TRunSession::Finished() {
@@ -261,6 +264,17 @@ void TRunSession::TakeUp(const TRunRecord &record, const std::vector<uint8_t> &e
     journal_ = std::move(*kept);
   else
     journal_ = TJournal{}, journal_.StartRun(host_.LocalTime(record.StartUtcMs));
+  // What came while no Tavelin counted (the record is kept at each event, so nothing before its
+  // save), journaled as the take-up finds it.
+  const int64_t savedMs = Ms(RunPlaceAt(record, record.SavedUtcMs).RunTime);
+  const int64_t nowMs = Ms(model_.PlaceAt(now.UtcMs).RunTime);
+  if (model_.Choice().TotalSeconds != 0 || model_.ToTimeOfDay()) {
+    const TRunEnds ends = model_.Ends(now);
+    const TExamPlan plan = ends.Papers.empty() ? TExamPlan(ends.TotalSeconds, ends.ExtraSeconds, settings_.WarnMinutes)
+                                               : TExamPlan(ends.Papers, settings_.WarnMinutes);
+    for (const TExamEvent &event : plan.Events(uint32_t(savedMs / 1000), uint32_t(nowMs / 1000)))
+      JournalExamEvent(event);
+  }
   Journal(journal::TakenUp, (model_.Paused() ? "en pause à " : "à ") + ShownText() + ", " +
                                 RunEndsText(model_.Times(now)));
   Keep();

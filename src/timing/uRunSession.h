@@ -125,6 +125,7 @@ public:
 
 private:
   void Journal(const std::string &event, const std::string &detail, size_t paper = SIZE_MAX);
+  void JournalExamEvent(const TExamEvent &event);
   void JournalStart();
   void JournalWithEnds(const char *event, const std::string &detail);
   void Keep();
