@@ -355,6 +355,18 @@ int64_t TRunModel::ClockChanged(TMainThread &engine, const TWallNow &now) {
   TPaperEnds moved = was;
   if (runMs < int64_t{was.TotalSeconds} * 1000) {
     moved.TotalSeconds = RunSecondsTo(endMinuteMs + before, now, runMs);
+    // Set past the normal end: that end comes at the next tick, never before now, and is read
+    // at that moment; the extended end stays where the wall clock reads it.
+    if (const auto next = uint32_t(runMs / 1000 + 1); moved.TotalSeconds < next) {
+      moved.TotalSeconds = next;
+      if (was.ExtraSeconds != 0) {
+        const uint32_t last = RunSecondsTo(
+            endMinuteMs + (int64_t{own.Extra} + own.AddedAfter) * 1000 + before + after, now, runMs);
+        moved.ExtraSeconds = last > next ? last - next : 1;
+      }
+      own.NormalFrozen = true;
+      own.NormalLocal = LocalInRun(now) + int64_t{next} * 1000 - runMs;
+    }
   } else if (was.ExtraSeconds != 0) {
     const uint32_t last = RunSecondsTo(
         endMinuteMs + (int64_t{own.Extra} + own.AddedAfter) * 1000 + before + after, now, runMs);
