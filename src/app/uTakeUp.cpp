@@ -15,13 +15,14 @@
 #include "timing/uEndTime.h"
 #include "timing/uRunModel.h"
 #include "timing/uRunKeeper.h"
+#include "timing/uRunSession.h"
 
 std::optional<TRunRecord> FindInterruptedRun(bool ask) {
   // Another Tavelin's run, going on: not interrupted, and not ours to remove.
   if (RunOpenInATavelin()) return std::nullopt;
   const std::optional<std::vector<uint8_t>> bytes = ReadRunRecord();
   if (!bytes) return std::nullopt;
-  const TTakeUp found = AssessRunRecord(bytes->data(), bytes->size(), UtcMsNow());
+  const TTakeUp found = AssessRun(bytes->data(), bytes->size(), WallNow());
   const std::string caption = AppConfig->GetTitleText(1);  // the main window's
   if (found.Kind == TTakeUpKind::Ended)
     ShowMessageBox("Le chronométrage interrompu s'est terminé à " + LocalHourText(found.EndUtcMs) +

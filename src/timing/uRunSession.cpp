@@ -358,6 +358,24 @@ std::vector<std::string> TRunSession::AddedLines(int minutes) const {
                         model_.EndsAfterAdding(*engine_, minutes * 60));
 }
 
+TTakeUp AssessRun(const uint8_t *data, size_t size, const TWallNow &now) {
+  TTakeUp found = AssessRunRecord(data, size, now.UtcMs);
+  if (found.Kind == TTakeUpKind::NoRun) return found;
+  TRunModel model;
+  model.Place(found.Record, now);
+  const TRunEnds ends = model.Ends(now);
+  const int64_t lastMs = (int64_t{ends.TotalSeconds} + ends.ExtraSeconds) * 1000;
+  const int64_t runMs = Ms(model.PlaceAt(now.UtcMs).RunTime);
+  found.Place = model.PlaceAt(now.UtcMs);
+  if (lastMs != 0 && runMs >= lastMs) {
+    found.Kind = TTakeUpKind::Ended;
+    found.EndUtcMs = now.UtcMs - (runMs - lastMs);
+  } else {
+    found.Kind = TTakeUpKind::Going;
+  }
+  return found;
+}
+
 namespace {
 constexpr uint32_t RunEventsVersion = 1;
 constexpr char RunEventsMagic[4] = {'T', 'V', 'E', 'V'};

@@ -147,6 +147,10 @@ private:
   bool engineFresh_ = false;  // made and never started
 };
 
+// What the next start makes of a stored record at `now`: the record's checks, then where the run
+// stands and whether its last end came, as a session taking it up would place them.
+TTakeUp AssessRun(const uint8_t *data, size_t size, const TWallNow &now);
+
 // The events of an open run, kept beside its record so that a take-up keeps the whole run: its
 // first stamp and its events, at most RunEventsMax of them (the latest, after the plans), each
 // text at most RunEventTextMax bytes. A damaged value reads as nothing.

@@ -295,7 +295,13 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
     session->DropEngine();
     host.Base += std::abs(steps[at - 1].Ms) % 600'000;
     const TWallNow now = host.Now();
-    const TTakeUp found = AssessRunRecord(bytes.data(), bytes.size(), now.UtcMs);
+    // The record judges the run as the session would have at the same wall time.
+    const TTakeUp found = AssessRun(bytes.data(), bytes.size(), now);
+    const TRunEnds left = session->Model().Ends(now);
+    const auto stood = duration_cast<milliseconds>(session->Model().PlaceAt(now.UtcMs).RunTime).count();
+    RC_ASSERT(found.Kind != TTakeUpKind::NoRun);
+    RC_ASSERT((found.Kind == TTakeUpKind::Ended) == (stood >= (int64_t{left.TotalSeconds} + left.ExtraSeconds) * 1000));
+    RC_ASSERT(found.Record.Paused == session->Paused());
     if (found.Kind != TTakeUpKind::Going) return;
     const std::vector<TRunTimes> wanted = session->Model().PaperTimes(now);
     session = std::make_unique<TRunSession>(host);

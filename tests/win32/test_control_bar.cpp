@@ -972,6 +972,7 @@ TEST_F(ControlBar, AtStartAnInterruptedRunIsTakenUpWhereTheWallClockPutsIt) {
   run.StartUtcMs = now - 603'400;
   run.SavedUtcMs = now - 60'000;
   run.SessionOnly = 1;  // TotalTime
+  run.AddedSeconds = 120;  // of its 1200 s
   WriteRunRecord(run);
   const uint32_t storedTotal = AppConfig->TotalTime->GetTotalSeconds();
   const TRunRecord other{600, 0, now - 1'000, 0, 0, now, -1};
@@ -1002,6 +1003,7 @@ TEST_F(ControlBar, AtStartAnInterruptedRunIsTakenUpWhereTheWallClockPutsIt) {
   const int shownLeft = std::stoi(shown.substr(3, 2)) * 60 + std::stoi(shown.substr(6, 2));
   EXPECT_TRUE(shownLeft == left || shownLeft == left + 1) << shown << " for " << left << " s";
   EXPECT_TRUE(ReadValue(SettingsKey(), "RunState").exists) << "another Tavelin's record";
+  EXPECT_EQ(AppConfig->TotalTime->GetTotalSeconds(), 1080u) << "the duration chosen, not as moved";
   AppConfig->Save();
   EXPECT_EQ(ReadValue(SettingsKey(), "TotalTime").Dword(), storedTotal);
   EXPECT_EQ(ReadValue(SettingsKey(), "InterBeepTime").Dword(), 45u);
@@ -1049,13 +1051,16 @@ TEST_F(ControlBarTimed, BeforeRunTheGaugeOfATiersTempsRunToATimeOfDayReachesAWho
 }
 
 // The clock set five minutes on during a run to 10:45 chosen at 10:30: the count-down shows ten
-// minutes left at the next second, and the gauge's scale follows.
+// minutes left at the next second, and the gauge's scale follows; a sleep before Run changes
+// nothing to it.
 TEST_F(ControlBarTimed, SettingTheClockMovesARunToATimeOfDay) {
   FakeLocalClock wall(TimeOfDay(10, 30, 0));
   ChooseEnd(10, 45);
   Scenario s;
   s.Then(100, [&] {
     TNavigChrono *bar = Bar();
+    SendMessageA(bar->Handle(), WM_POWERBROADCAST, PBT_APMSUSPEND, 0);
+    SendMessageA(bar->Handle(), WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
     Click(bar->Get<TButton>("BtnRun"));
     EXPECT_TRUE(PumpUntil([&] { return Shown(*bar).substr(0, 5) == "00:14"; }, 2000));
     wall.Shift(300'000);
