@@ -108,12 +108,17 @@ std::string ClockStepText(int64_t ms) {
   const int64_t s = (std::abs(ms) + 500) / 1000;
   char text[48];
   if (s >= 3600)
-    std::snprintf(text, sizeof text, "%c%lld h %02lld min %02lld s", ms < 0 ? '-' : '+',
-                  (long long)(s / 3600), (long long)(s / 60 % 60), (long long)(s % 60));
+    std::snprintf(text, sizeof text, "%lld h %02lld min %02lld s", (long long)(s / 3600),
+                  (long long)(s / 60 % 60), (long long)(s % 60));
   else
-    std::snprintf(text, sizeof text, "%c%lld min %02lld s", ms < 0 ? '-' : '+', (long long)(s / 60),
-                  (long long)(s % 60));
-  return text;
+    std::snprintf(text, sizeof text, "%lld min %02lld s", (long long)(s / 60), (long long)(s % 60));
+  return (ms < 0 ? "retardée de " : "avancée de ") + std::string(text);
+}
+
+std::string TimeAddedDetail(int seconds, const std::string &reason) {
+  const int minutes = (std::abs(seconds) + 30) / 60;
+  return std::to_string(minutes) + (seconds < 0 ? " min de moins" : " min de plus") +
+         (reason.empty() ? "" : ", " + reason);
 }
 
 std::string TakeUpQuestion(const std::string &startText, const std::string &endText, bool paused,
