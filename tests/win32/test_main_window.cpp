@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <filesystem>
@@ -488,9 +489,17 @@ ULONGLONG journalTick = 1'000'000;
 ULONGLONG WINAPI JournalTick() { return journalTick; }
 std::wstring opened;
 INT_PTR shellAnswer = 42;
+bool comReady = false;  // at the shell's call, COM was set up on its thread
 HINSTANCE WINAPI JournalShell(HWND, LPCWSTR, LPCWSTR file, LPCWSTR, LPCWSTR, INT) {
   opened = file;
+  comReady = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED) == S_FALSE;
+  CoUninitialize();
   return reinterpret_cast<HINSTANCE>(shellAnswer);
+}
+// A write that stops half-way, as on a folder that goes offline.
+BOOL WINAPI HalfWrite(HANDLE file, LPCVOID data, DWORD size, LPDWORD done, LPOVERLAPPED) {
+  WriteFile(file, data, size / 2, done, nullptr);
+  return FALSE;
 }
 // A Documents folder whose name Windows-1252 cannot write.
 std::wstring Documents() {
@@ -532,14 +541,35 @@ TEST_F(MainWindow, TheJournalOutlivesALockedFileAndTheMenuWritesTheProcesVerbal)
   EXPECT_EQ(failures, 1);
 
   MessageBoxWatcher boxes;
+  ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);  // not set up before
+  CoUninitialize();
   MenuItemByText(*main_, "&Journal...")->OnClick(main_.get());
   EXPECT_EQ(opened, folder + L"\\Procès-verbal 2026-12-07 09 h 00.html");
+  EXPECT_TRUE(comReady);
   EXPECT_NE(Contents(opened).find("+12 min, &lt;Alarme&gt;"), std::string::npos);
   shellAnswer = SE_ERR_NOASSOC;
   MenuItemByText(*main_, "&Journal...")->OnClick(main_.get());
   ASSERT_EQ(boxes.Boxes().size(), 1u);
   EXPECT_NE(boxes.Boxes()[0].text.find("\\Tavelin\\Procès-verbal 2026-12-07 09 h 00.html"),
             std::string::npos) << boxes.Boxes()[0].text;
+
+  // Another run in the same minute: its first line is cut short and completed, never repeated,
+  // at the end of the run; its page is a file of its own beside the first run's.
+  const std::string before = Contents(csv);
+  journalNow.wMinute = 0, journalNow.wSecond = 40;
+  JournalWriteProc = &HalfWrite;
+  JournalRunStarted("Fin à 11 h 00");
+  JournalWriteProc = &WriteFile;
+  JournalWriteNow();
+  EXPECT_EQ(Contents(csv), before + reinterpret_cast<const char *>(
+                                        u8"2026-12-07;09:00:40;2026-12-07 09:00:40;;Début;"
+                                        u8"Fin à 11 h 00\r\n"));
+  shellAnswer = 42;
+  MenuItemByText(*main_, "&Journal...")->OnClick(main_.get());
+  EXPECT_EQ(opened, folder + L"\\Procès-verbal 2026-12-07 09 h 00 (2).html");
+  EXPECT_NE(Contents(opened).find("09:00:40"), std::string::npos);
+  EXPECT_NE(Contents(folder + L"\\Procès-verbal 2026-12-07 09 h 00.html").find("09:00:12"),
+            std::string::npos);
   // The other seams stay: nothing else of this program writes a journal.
   OnJournalWriteFailed = nullptr;
   LocalTimeProc = &GetLocalTime;
