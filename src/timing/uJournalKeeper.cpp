@@ -119,13 +119,16 @@ void KeepWaiting(const TJournalQueue &queue) {
   kept = true;
   const std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
   if (!MakeFolder(folder)) return;
+  // Written beside it, then put in its place: a Tavelin killed meanwhile leaves the last whole one.
   const std::string data = queue.Block(false);
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  const std::wstring fresh = path + L".new";
+  HANDLE file = CreateFileW(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
   DWORD done = 0;
-  WriteFile(file, data.data(), DWORD(data.size()), &done, nullptr);
-  CloseHandle(file);
+  const bool whole = WriteFile(file, data.data(), DWORD(data.size()), &done, nullptr) &&
+                     done == data.size();
+  if (CloseHandle(file) && whole) MoveFileExW(fresh.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
 void CALLBACK RetryTick(HWND, UINT, UINT_PTR, DWORD) { JournalRetry(); }
@@ -238,7 +241,10 @@ void JournalAtStart() {
   DWORD got = 0;
   while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) kept.append(chunk, got);
   CloseHandle(file);
-  if (kept.empty()) return;
+  if (kept.empty()) {
+    DeleteFileW(path.c_str());
+    return;
+  }
   Keeper().Kept = true;
   TJournalQueue &queue = Keeper().Queue;
   queue.Push(kept, TickNow());

@@ -187,24 +187,18 @@ TEST(RunRecord, ReadBackAsWritten) {
   EXPECT_EQ(Assess(later(RunRecordMaxSize + 1)).Kind, TTakeUpKind::NoRun);
 }
 
-// A journal line's fields as a spreadsheet reads them: quotes taken away, the formula guard's
-// apostrophe too (it stands before a text that would be a formula, behind its own apostrophes).
+// A journal line's fields as a spreadsheet reads them: quotes away, and the formula guard's
+// apostrophe (before a formula's first character, behind the text's own apostrophes).
 std::vector<std::string> CsvFields(const std::string &line) {
   std::vector<std::string> fields(1);
-  bool quoted = false;
-  for (size_t i = 0; i < line.size(); ++i) {
-    const char c = line[i];
-    if (quoted && c == '"' && i + 1 < line.size() && line[i + 1] == '"') fields.back() += line[++i];
-    else if (c == '"') quoted = !quoted;
-    else if (!quoted && c == ';') fields.emplace_back();
-    else if (!quoted && c == '\r' && line.substr(i) == "\r\n") break;
-    else fields.back() += c;
+  for (size_t i = 0, quoted = 0; i + 2 < line.size() || (quoted && i < line.size()); ++i) {
+    if (line[i] == '"' && !(quoted && line[i + 1] == '"' && ++i)) quoted = !quoted;
+    else if (line[i] == ';' && !quoted) fields.emplace_back();
+    else fields.back() += line[i];
   }
-  for (std::string &f : fields) {
-    const size_t first = f.find_first_not_of('\'');
-    if (first != 0 && first != std::string::npos && std::string("=+-@\t\r").find(f[first]) != std::string::npos)
+  for (std::string &f : fields)
+    if (const size_t at = f.find_first_not_of('\''); at > 0 && at < f.size() && strchr("=+-@\t\r", f[at]))
       f.erase(0, 1);
-  }
   return fields;
 }
 
