@@ -8,7 +8,7 @@ file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/VERSION CONTENT "@PROJECT_VERSION@\n" 
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 1252 -I${CMAKE_SOURCE_DIR}/resources -I${CMAKE_BINARY_DIR}/generated")
 set(CMAKE_EXE_LINKER_FLAGS "${CMAKE_EXE_LINKER_FLAGS} -static -static-libgcc -static-libstdc++")
 
-set(WIN_LIBS comctl32 comdlg32 shell32 winmm version gdi32 user32 advapi32 kernel32)
+set(WIN_LIBS comctl32 comdlg32 shell32 ole32 winmm version gdi32 user32 advapi32 kernel32)
 set(RESOURCES ${CMAKE_SOURCE_DIR}/resources/Tavelin.rc)
 file(GLOB RESOURCE_FILES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.*
                                            ${CMAKE_SOURCE_DIR}/resources/forms/*)

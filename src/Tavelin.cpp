@@ -13,6 +13,7 @@
 #include "settings/uCommandLine.h"
 #include "settings/uConfig.h"
 #include "timing/uEndTime.h"
+#include "timing/uJournalKeeper.h"
 #include "timing/uWallClock.h"
 
 // The words after the program's name, in the program's Windows-1252, whatever the system's code
@@ -23,11 +24,12 @@ static std::vector<std::string> CommandLineWords() {
   LPWSTR *args = CommandLineToArgvW(GetCommandLineW(), &count);
   if (!args) return words;
   for (int i = 1; i < count; ++i) {
-    // A character that Windows-1252 lacks becomes "?", not a look-alike: the word is refused.
+    // A character that Windows-1252 lacks becomes SUB, neither a look-alike nor a "?" that a
+    // name would keep: a control character, which every value refuses.
     constexpr DWORD exact = WC_NO_BEST_FIT_CHARS;
-    const int size = WideCharToMultiByte(1252, exact, args[i], -1, nullptr, 0, nullptr, nullptr);
+    const int size = WideCharToMultiByte(1252, exact, args[i], -1, nullptr, 0, "\x1A", nullptr);
     std::string word(size_t(size > 0 ? size : 1), '\0');
-    WideCharToMultiByte(1252, exact, args[i], -1, word.data(), size, nullptr, nullptr);
+    WideCharToMultiByte(1252, exact, args[i], -1, word.data(), size, "\x1A", nullptr);
     word.resize(word.size() - 1);  // its NUL
     words.push_back(std::move(word));
   }
@@ -40,12 +42,16 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // The command line is read before the settings, so that a word it cannot read stops the
   // program with nothing stored changed (not even the defaults of a first start).
   TCommandLine line;
-  try {
-    line = ParseCommandLine(CommandLineWords());
-  } catch (const ECommandLine &e) {
+  const std::vector<std::string> words = CommandLineWords();
+  auto refuse = [](const ECommandLine &e) {
     MessageBoxA(nullptr, (e.what() + std::string("\n\n") + CommandLineHelp()).c_str(),
                 Application.Title().c_str(), MB_OK | MB_ICONWARNING);
     return 1;
+  };
+  try {
+    line = ParseCommandLine(words);
+  } catch (const ECommandLine &e) {
+    return refuse(e);
   }
   if (line.Help) {
     MessageBoxA(nullptr, CommandLineHelp().c_str(), Application.Title().c_str(),
@@ -59,6 +65,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   } catch (const std::exception &e) {
     MessageBoxA(nullptr, e.what(), Application.Title().c_str(), MB_OK | MB_ICONERROR);
     return 1;
+  }
+  // The épreuves once more, against the first one's name, which only the settings know.
+  if (!line.Papers.empty()) {
+    try {
+      ParseCommandLine(words, AppConfig->FirstName);
+    } catch (const ECommandLine &e) {
+      ReleaseAppConfig();
+      return refuse(e);
+    }
   }
   int result = 0;
   try {
@@ -74,6 +89,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     Application.SetMainForm(Main);
     Main->CreateHandle();
     AppConfig->LoadWindowSetting(wkMainWindow, nullptr, 0);
+    // Lines of the journal that an earlier Tavelin could not write: written now, or waiting on.
+    JournalAtStart();
     if (interrupted)
       TakeUpRun(*interrupted);
     else
@@ -84,6 +101,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     Application.HandleException();
     result = 1;
   }
+  // The journal's last chance in this process: what still waits stays kept for the next start.
+  JournalWriteNow();
   ReleaseAppConfig();
   return result;
 }

@@ -52,10 +52,20 @@ TMain::TMain() : TForm(nullptr) {
   BtnActivateBeepClick(&beep);
   if (TMenuItem *overtime = FindMenu("MainPopup")->Find("MPCountOvertime"))
     overtime->Checked = AppConfig->CountOvertime;
+  OnJournalWaiting = [this] { ShowJournalState(); };
+}
+
+TMain::~TMain() { OnJournalWaiting = nullptr; }
+
+void TMain::ShowJournalState() {
+  // The bar and its dialogs take their captions from this one's: told here once the bar is gone.
+  if (bar_) return;
+  const std::string state = JournalStateText();
+  SetCaption(AppConfig->GetTitleText(1) + (state.empty() ? "" : " - " + state));
 }
 
 void TMain::FormShow(TControl *) {
-  SetCaption(AppConfig->GetTitleText(1));
+  ShowJournalState();
   const char *total[3] = {"SpinChour", "SpinCmin", "SpinCsec"};
   const char *beep[3] = {"SpinBhour", "SpinBmin", "SpinBsec"};
   for (uint8_t part = 0; part < 3; ++part)
@@ -121,6 +131,7 @@ void TMain::LaunchChrono(TControl *) {
   const int endMinute = std::exchange(endMinute_, -1);
   const bool endFromCommandLine = std::exchange(endFromCommandLine_, false) && endMinute >= 0;
   std::unique_ptr<TNavigChrono> bar;
+  SetCaption(AppConfig->GetTitleText(1));
   try {
     bar = std::make_unique<TNavigChrono>(this);
     bar->SetEndTime(endMinute);
@@ -129,6 +140,7 @@ void TMain::LaunchChrono(TControl *) {
     if (std::exchange(startAtOnce_, false)) PostMessageA(Handle(), WM_START_RUN_NOW, 0, 0);
     bar->ShowModal();
     bar_ = nullptr;
+    ShowJournalState();
     // The run worked its duration out from the end again as it started: still the session's.
     if (endFromCommandLine) {
       AppConfig->FollowSessionValue("TotalTime");
@@ -138,6 +150,7 @@ void TMain::LaunchChrono(TControl *) {
     // The control bar goes all the same, and the main window stays usable.
     bar_ = nullptr;
     bar.reset();
+    ShowJournalState();
     EnableWindow(Handle(), TRUE);
     if (!Visible()) Show();
     throw;

@@ -10,6 +10,7 @@ class TNavigChrono;
 class TMain : public TForm {
 public:
   TMain();
+  ~TMain() override;
 
   void FormShow(TControl *Sender);
   void FormClose(TForm *Sender, TCloseAction &Action);
@@ -38,6 +39,10 @@ public:
   // The minute of the day at which the next run ends (local time), -1 for none. Chosen in the
   // end-time dialog; a change of the duration, and the next control bar, forget it.
   int EndMinute() const { return endMinute_; }
+
+  // The caption, the window's status line: the title, and the journal's lines that wait or that
+  // an earlier Tavelin kept and this start wrote.
+  void ShowJournalState();
 
 protected:
   void Paint(HDC dc) override;

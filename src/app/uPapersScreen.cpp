@@ -16,9 +16,19 @@ namespace {
 std::string Box(const char *kind, size_t row) { return kind + std::to_string(row + 1); }
 
 // A name as typed, without the spaces around it; what the box holds beyond the longest name
-// (only code can put it there) is left out.
+// (only code can put it there) is left out. Read wide: a character that Windows-1252 lacks
+// becomes SUB, a control character that the name's check refuses, not a "?" that would pass.
 std::string NameIn(const TWinControl &box) {
-  std::string name = box.Text();
+  std::wstring wide(size_t(GetWindowTextLengthW(box.Handle())) + 1, L'\0');
+  wide.resize(size_t(GetWindowTextW(box.Handle(), wide.data(), int(wide.size()))));
+  std::string name;
+  if (!wide.empty()) {
+    const int n = WideCharToMultiByte(1252, WC_NO_BEST_FIT_CHARS, wide.data(), int(wide.size()),
+                                      nullptr, 0, "\x1A", nullptr);
+    name.resize(size_t(n > 0 ? n : 0));
+    WideCharToMultiByte(1252, WC_NO_BEST_FIT_CHARS, wide.data(), int(wide.size()), name.data(), n,
+                        "\x1A", nullptr);
+  }
   name.erase(0, name.find_first_not_of(' '));
   name.erase(name.find_last_not_of(' ') + 1);
   return name.substr(0, MaxPaperName);
@@ -27,6 +37,25 @@ std::string NameIn(const TWinControl &box) {
 // A length in whole minutes, rounded up so that a length given to the second neither shows
 // shorter than it is nor as a row not used; 9:59 at most, as the boxes go.
 uint32_t ShownMinutes(uint32_t seconds) { return std::min((seconds + 59) / 60, 9u * 60 + 59); }
+
+// The refusal of a row's name (the first row being 0), or nothing.
+std::string NameRefused(const std::string &name, size_t row,
+                        const std::vector<std::string> &taken) {
+  switch (PaperNameFault(name, taken)) {
+    case TPaperNameFault::None:
+      return {};
+    case TPaperNameFault::Empty:
+      return FormatMessage1("L'épreuve de la ligne %s n'a pas de nom.", std::to_string(row + 1));
+    case TPaperNameFault::Taken:
+      return FormatMessage1("Deux épreuves s'appellent \"%s\".", name);
+    case TPaperNameFault::TooLong:
+    case TPaperNameFault::Character:
+      break;
+  }
+  return FormatMessage1("Le nom de l'épreuve de la ligne %s contient un caractère qui n'est pas "
+                        "permis (tabulation, retour à la ligne, caractère spécial).",
+                        std::to_string(row + 1));
+}
 
 }  // namespace
 
@@ -57,8 +86,12 @@ TPapersScreen::TPapersScreen(TForm *owner, int endMinute) : TForm(owner) {
   PlaceOverMiddleOf(owner);
 }
 
+
 void TPapersScreen::ConfirmPapers(TControl *) {
   const std::string first = NameIn(Get<TEdit>("EditName1"));
+  if (!first.empty())
+    if (std::string refused = NameRefused(first, 0, {}); !refused.empty())
+      return Refuse(refused, Get<TEdit>("EditName1"));
   std::vector<std::string> names{PaperName(first, 0)};
   std::vector<TExamPaper> papers;
   for (size_t row = 1; row < MaxPapers; ++row) {
@@ -72,11 +105,8 @@ void TPapersScreen::ConfirmPapers(TControl *) {
     TEdit &nameBox = Get<TEdit>(Box("EditName", row));
     paper.Name = NameIn(nameBox);
     paper.ExtraThird = Get<TCheckBox>(Box("CheckThird", row)).Checked();
-    if (paper.Name.empty())
-      return Refuse(FormatMessage1("L'épreuve de la ligne %s n'a pas de nom.", Box("", row)),
-                    nameBox);
-    if (std::find(names.begin(), names.end(), paper.Name) != names.end())
-      return Refuse(FormatMessage1("Deux épreuves s'appellent \"%s\".", paper.Name), nameBox);
+    if (std::string refused = NameRefused(paper.Name, row, names); !refused.empty())
+      return Refuse(refused, nameBox);
     names.push_back(paper.Name);
     papers.push_back(std::move(paper));
   }

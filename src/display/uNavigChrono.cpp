@@ -26,9 +26,8 @@
 
 namespace {
 constexpr UINT_PTR ClockBandTimer = 1;
-// While the journal's lines wait, they are tried again on the first; its failure's text goes at
-// the second's end.
-constexpr UINT_PTR JournalTimer = 2, JournalTextTimer = 3;
+// The journal's failure's text goes at its end.
+constexpr UINT_PTR JournalTextTimer = 3;
 // In the window menu; below 0xF000, the system's own commands.
 constexpr UINT TimeAddedCommand = 0x0110;
 }  // namespace
@@ -111,7 +110,6 @@ TNavigChrono::~TNavigChrono() {
   OnJournalWriteFailed = nullptr;
   if (HandleAllocated()) {
     KillTimer(Handle(), ClockBandTimer);
-    KillTimer(Handle(), JournalTimer);
     KillTimer(Handle(), JournalTextTimer);
   }
   // The threads go before the windows they post to.
@@ -242,8 +240,6 @@ void TNavigChrono::SetEndTime(int endMinute) { ChooseRun(endMinute); }
 void TNavigChrono::JournalNotWritten() {
   Get<TPanel>("BeepTime").SetCaption("Journal non écrit");
   SetTimer(Handle(), JournalTextTimer, 10'000, nullptr);
-  // Only while lines wait: a run whose journal is written costs no timer.
-  SetTimer(Handle(), JournalTimer, 1000, nullptr);
 }
 
 void TNavigChrono::ShowBeepText() {
@@ -433,6 +429,7 @@ void TNavigChrono::CloseNavigChrono(TForm *, TCloseAction &Action) {
   }
   THourglass busy;
   FSession.Close();
+  JournalWriteNow();
   if (TForm *mainWindow = Application.MainForm()) mainWindow->Show();
   Action = caFree;
 }
@@ -441,6 +438,7 @@ void TNavigChrono::RunFinished() {
   FSession.Finished();
   ShowMessageBox("Le chronométrage est terminé...", "Information", MB_OK | MB_ICONINFORMATION);
   FSession.Ended();
+  JournalWriteNow();
   // An end time is for one run: the next one is of a duration, its extra time to the second.
   ChooseRun(-1);
   // The finished run posts nothing more; what it posted before it went must not land on the
@@ -506,11 +504,6 @@ LRESULT TNavigChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (wParam == ClockBandTimer) {
         ShowClockBand();
         if (FWatchChrono->Board()) ArmClockTimer();
-        return 0;
-      }
-      if (wParam == JournalTimer) {
-        JournalRetry();
-        if (JournalWaiting().Empty()) KillTimer(Handle(), JournalTimer);
         return 0;
       }
       if (wParam == JournalTextTimer) {

@@ -2,6 +2,8 @@
 
 #include "forms/uSystemLib.h"
 
+#include <objbase.h>
+
 #include <string>
 
 void *SystemProc(const wchar_t *library, const char *name) {
@@ -20,3 +22,11 @@ void *SystemProc(const wchar_t *library, const char *name) {
 }
 
 bool RunningUnderWine() { return SystemProc(L"ntdll.dll", "wine_get_version") != nullptr; }
+
+TComScope::TComScope()
+    : initialised_(SUCCEEDED(
+          CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
+
+TComScope::~TComScope() {
+  if (initialised_) CoUninitialize();
+}

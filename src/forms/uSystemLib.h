@@ -1,5 +1,5 @@
 // uSystemLib - functions of system libraries that not every Windows has, looked up at run time
-// rather than linked.
+// rather than linked; and COM, which the shell needs set up.
 #pragma once
 #include <windows.h>
 
@@ -15,3 +15,16 @@ template <class F>
 F SystemFunction(const wchar_t *library, const char *name) {
   return reinterpret_cast<F>(SystemProc(library, name));
 }
+
+// COM on the calling thread while it lives: the shell may hand ShellExecute's work to COM
+// objects, and wants it set up as a single-threaded apartment before that call.
+class TComScope {
+public:
+  TComScope();
+  ~TComScope();
+  TComScope(const TComScope &) = delete;
+  TComScope &operator=(const TComScope &) = delete;
+
+private:
+  bool initialised_ = false;
+};

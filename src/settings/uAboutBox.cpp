@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include "forms/uApplication.h"
+#include "forms/uSystemLib.h"
 #include "base/uScale.h"
 #include "settings/uAboutText.h"
 #include "settings/uConfigAbstract.h"
@@ -284,6 +285,7 @@ void TAboutBox::SendMail(TControl *) {
   mail.FileVersion = info_->GetInfo(FileVersion);
   mail.ProductVersion = info_->GetInfo(ProductVersion);
   std::string link = AboutMailLink(mail);
+  TComScope com;
   HINSTANCE result =
       ShellExecuteProc(GetDesktopWindow(), "open", link.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   if (reinterpret_cast<INT_PTR>(result) <= 32)

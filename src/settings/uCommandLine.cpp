@@ -79,9 +79,8 @@ std::optional<TExamPaper> Paper(std::string_view text) {
   paper.ExtraThird = !length.empty() && length.back() == '+';
   if (paper.ExtraThird) length.remove_suffix(1);
   const auto seconds = Duration(length);
-  if (paper.Name.empty() || paper.Name.size() > MaxPaperName || seconds.value_or(0) == 0 ||
-      *seconds > MaxPaperSeconds)
-    return {};
+  // The name is checked with those before it, once read.
+  if (seconds.value_or(0) == 0 || *seconds > MaxPaperSeconds) return {};
   paper.Seconds = *seconds;
   return paper;
 }
@@ -164,9 +163,12 @@ const TSwitch Switches[] = {
 
 }  // namespace
 
-TCommandLine ParseCommandLine(const std::vector<std::string> &words) {
+TCommandLine ParseCommandLine(const std::vector<std::string> &words,
+                              const std::optional<std::string> &firstName) {
   TCommandLine line;
   std::vector<std::pair<int, const std::string *>> given;  // group, word
+  std::vector<std::string> names;  // the épreuves' so far, the first one's when known
+  if (firstName) names.push_back(PaperName(*firstName, 0));
   const std::string *duration = nullptr;                    // /duree or /fin, as typed
   for (const std::string &word : words) {
     if (word.size() < 2 || (word[0] != '/' && word[0] != '-'))
@@ -188,12 +190,28 @@ TCommandLine ParseCommandLine(const std::vector<std::string> &words) {
       throw ECommandLine(FormatMessage1("Valeur incorrecte: %s", word));
     if (s->Group == PaperGroup && line.Papers.size() == MaxPapers)
       throw ECommandLine(FormatMessage1("Trois épreuves au plus: %s", word));
-    // Another épreuve may follow, but not one of the same name.
-    size_t paper = 0;
-    for (const auto &[group, other] : given)
-      if (group == s->Group &&
-          (group != PaperGroup || line.Papers[paper++].Name == line.Papers.back().Name))
-        throw ECommandLine(word + " ne va pas avec " + *other);
+    if (s->Group == PaperGroup) {
+      // Another épreuve may follow, but not one that a reader would take for one before it.
+      const std::string &paperName = line.Papers.back().Name;
+      switch (PaperNameFault(paperName, names)) {
+        case TPaperNameFault::None: break;
+        case TPaperNameFault::Character:
+          throw ECommandLine(FormatMessage1("Caractère non permis dans le nom: %s", word));
+        case TPaperNameFault::Taken: {
+          size_t paper = firstName ? 1 : 0;
+          for (const auto &[group, other] : given)
+            if (group == PaperGroup &&
+                PaperNameFault(paperName, {names[paper++]}) != TPaperNameFault::None)
+              throw ECommandLine(word + " ne va pas avec " + *other);
+          throw ECommandLine(FormatMessage1("La première épreuve porte déjà ce nom: %s", word));
+        }
+        default: throw ECommandLine(FormatMessage1("Valeur incorrecte: %s", word));
+      }
+      names.push_back(paperName);
+    } else {
+      for (const auto &[group, other] : given)
+        if (group == s->Group) throw ECommandLine(word + " ne va pas avec " + *other);
+    }
     given.emplace_back(s->Group, &word);
     if (s->Group == 1) duration = &word;
   }

@@ -34,8 +34,10 @@ public:
 
 // The words after the program's name. Names are read in any case, "-" as well as "/", and a
 // value follows ":". A switch given twice (but /epreuve, once for each other épreuve), or with one
-// it contradicts, is an error too.
-TCommandLine ParseCommandLine(const std::vector<std::string> &words);
+// it contradicts, is an error too. An épreuve's name is checked as every name is (PaperNameFault):
+// against the others, and against the first épreuve's stored name once the settings are read.
+TCommandLine ParseCommandLine(const std::vector<std::string> &words,
+                              const std::optional<std::string> &firstName = std::nullopt);
 
 // Every switch, one a line, with two examples: the text of the box that /? shows.
 std::string CommandLineHelp();

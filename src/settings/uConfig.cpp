@@ -4,6 +4,8 @@
 
 #include <commdlg.h>
 
+#include <algorithm>
+
 #include "forms/uApplication.h"
 #include "forms/uDpi.h"
 #include "forms/uForms.h"
@@ -93,8 +95,13 @@ void TConfig::DefineExamFields() {
 }
 
 void TConfig::HealExamSettings() {
-  // Told like a value of the wrong type, and for the same reason: the next save mends it.
-  auto tell = [](const char *name) { Application.HandleException(InvalidDataType(name)); };
+  // Told like a value of the wrong type, and for the same reason: the next save mends it. Once a
+  // value: loading may have told of it already.
+  auto tell = [this](const char *name) {
+    if (std::find(HealedOnLoad.begin(), HealedOnLoad.end(), name) != HealedOnLoad.end()) return;
+    HealedOnLoad.push_back(name);
+    Application.HandleException(InvalidDataType(name));
+  };
   bool valid = true;
   WarnMinutes = HealWarnMinutes(WarnMinutes, valid);
   if (!valid) tell("WarnMinutes");
@@ -102,10 +109,14 @@ void TConfig::HealExamSettings() {
     tell("SecondsNearEnd");
     SecondsNearEnd = 0;
   }
-  if (FirstName.size() > MaxPaperName) {
+  if (!FirstName.empty() && PaperNameFault(FirstName) != TPaperNameFault::None) {
     tell("FirstName");
     FirstName.clear();
   }
+  // The others were read each against those before it; now against the first, as it is shown.
+  valid = true;
+  Papers = ReadPaperLines(PaperLines(Papers), valid, {PaperName(FirstName, 0)});
+  if (!valid) tell("Epreuves");
 }
 
 std::vector<uint32_t> TConfig::WarnMinuteList() const { return WarnMinuteValues(WarnMinutes); }

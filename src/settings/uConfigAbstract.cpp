@@ -178,7 +178,10 @@ void TConfigAbstract::LoadSettings() {
           // The lines that read are kept: told once, whatever was left out.
           bool valid = true;
           PapersAt(f->Data) = ReadPaperLines(registry_->ReadLines(f->Name), valid);
-          if (!valid) Application.HandleException(InvalidDataType(f->Name));
+          if (!valid) {
+            Application.HandleException(InvalidDataType(f->Name));
+            HealedOnLoad.push_back(f->Name);
+          }
           break;
         }
         default: break;
@@ -187,6 +190,7 @@ void TConfigAbstract::LoadSettings() {
       // Stopping here would stop every start, since nothing would ever rewrite the value: the
       // user is told, the field takes its default, and the next save writes it with its type.
       Application.HandleException(e);
+      HealedOnLoad.push_back(f->Name);
       switch (f->FieldType) {
         case TConfigFieldType::fdString: *static_cast<std::string *>(f->Data) = DefaultAsText(f->Default); break;
         case TConfigFieldType::fdInteger: *static_cast<int32_t *>(f->Data) = DefaultAsInteger(f->Default); break;

@@ -133,6 +133,9 @@ protected:
   // Defines and loads the fields: the subclass calls it first thing, so that its own
   // construction works on loaded values.
   void Construct();
+  // The values that loading found wrong and told the user of: a subclass that heals them further
+  // does not tell again.
+  std::vector<std::string> HealedOnLoad;
 
 private:
   TForm *PlacementWindow(uint8_t kind, TForm *form, const char *who) const;

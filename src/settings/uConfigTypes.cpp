@@ -229,18 +229,19 @@ std::vector<std::string> PaperLines(const std::vector<TExamPaper> &papers) {
   return lines;
 }
 
-std::vector<TExamPaper> ReadPaperLines(const std::vector<std::string> &lines, bool &wasValid) {
+std::vector<TExamPaper> ReadPaperLines(const std::vector<std::string> &lines, bool &wasValid,
+                                      std::vector<std::string> taken) {
   std::vector<TExamPaper> papers;
   wasValid = true;
   for (const std::string &line : lines) {
     std::optional<TExamPaper> paper = ReadPaperLine(line);
-    const bool repeated = paper && std::any_of(papers.begin(), papers.end(), [&](const auto &p) {
-                         return p.Name == paper->Name;
-                       });
-    if (!paper || repeated || papers.size() == MaxPapers - 1)
+    if (!paper || PaperNameFault(paper->Name, taken) != TPaperNameFault::None ||
+        papers.size() == MaxPapers - 1) {
       wasValid = false;
-    else
-      papers.push_back(*paper);
+      continue;
+    }
+    taken.push_back(paper->Name);
+    papers.push_back(*paper);
   }
   return papers;
 }

@@ -102,7 +102,9 @@ std::string WarnMinutesText(const std::vector<uint32_t> &minutes);
 std::string HealWarnMinutes(const std::string &text, bool &wasValid);
 
 // The épreuves beside the run's own as the registry keeps them, one line each, and back. Reading
-// keeps the lines that read as an épreuve, each name once (the first), at most MaxPapers - 1 of
-// them: wasValid is false when any line was left out.
+// keeps the lines that read as an épreuve, each name once (the first) and none of `taken` (the
+// first épreuve's, as shown), at most MaxPapers - 1 of them: wasValid is false when any line was
+// left out.
 std::vector<std::string> PaperLines(const std::vector<TExamPaper> &papers);
-std::vector<TExamPaper> ReadPaperLines(const std::vector<std::string> &lines, bool &wasValid);
+std::vector<TExamPaper> ReadPaperLines(const std::vector<std::string> &lines, bool &wasValid,
+                                      std::vector<std::string> taken = {});

@@ -29,3 +29,16 @@ std::string PaperName(const std::string &name, size_t row);
 // nothing for a line that is not one (no name, a name too long, a length out of range).
 std::string PaperLine(const TExamPaper &paper);
 std::optional<TExamPaper> ReadPaperLine(const std::string &line);
+
+// What keeps a name from being an épreuve's, checked wherever a name comes in (the dialog, the
+// settings, the command line), so that whatever is accepted reads back from the run's record and
+// the journal as it was given.
+enum class TPaperNameFault {
+  None,
+  Empty,
+  TooLong,    // more than MaxPaperName characters
+  Character,  // a control character, or a byte that Windows-1252 leaves free
+  Taken,      // one of `taken` as a French reader would take it: case, accents and spaces aside
+};
+// `taken`: the names shown before it (the first épreuve's as PaperName shows it).
+TPaperNameFault PaperNameFault(const std::string &name, const std::vector<std::string> &taken = {});

@@ -39,6 +39,24 @@ std::string LongDate(const TJournalTime &t) {
 
 std::string Cell(const std::string &text) { return "<td>" + HtmlEscape(text) + "</td>"; }
 
+// The time of day that follows `word` in a run's plan ("Compte à rebours de 2:00:00, fin 11 h 00,
+// tiers-temps 11 h 40", "Fin à 10 h 45"), as "11:00"; empty when the plan names none.
+std::string PlannedTime(const std::string &plan, std::string_view word) {
+  std::string lower = plan;
+  for (char &c : lower)
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  for (size_t at = lower.find(word); at != std::string::npos; at = lower.find(word, at + 1)) {
+    if (at > 0 && lower[at - 1] != ' ') continue;
+    std::string rest = lower.substr(at + word.size());
+    if (rest.rfind("à ", 0) == 0) rest.erase(0, 2);
+    int hour = 0, minute = 0;
+    if (std::sscanf(rest.c_str(), "%2d h %2d", &hour, &minute) == 2 && hour >= 0 && hour < 24 &&
+        minute >= 0 && minute < 60)
+      return TwoDigits(hour) + ":" + TwoDigits(minute);
+  }
+  return {};
+}
+
 const char *const PageStyle =
     "@page{size:A4;margin:15mm}"
     "body{font-family:Arial,Helvetica,sans-serif;font-size:11pt;color:#000;background:#fff;"
@@ -72,7 +90,10 @@ std::string JournalStamp(const TJournalTime &t) { return JournalDate(t) + " " + 
 
 std::string CsvField(const std::string &text) {
   std::string field = text;
-  if (!field.empty() && std::string_view("=+-@").find(field[0]) != std::string_view::npos)
+  // Behind any apostrophes of the text's own too, so that one mark is all a reader takes away.
+  const size_t first = field.find_first_not_of('\'');
+  if (first != std::string::npos &&
+      std::string_view("=+-@\t\r").find(field[first]) != std::string_view::npos)
     field.insert(0, 1, '\'');
   if (field.find_first_of(";\"\r\n") == std::string::npos) return field;
   std::string quoted = "\"";
@@ -118,23 +139,36 @@ std::string TJournal::Add(const TJournalTime &at, const std::string &event,
 
 bool TJournalQueue::Push(const std::string &line, int64_t nowMs) {
   lines_ += line;
-  if (!failing_) return true;
-  eventSince_ = true;
-  return nowMs - failedAt_ >= RetryMs;
+  return !failing_ || nowMs - failedAt_ >= RetryMs;
 }
 
 bool TJournalQueue::RetryDue(int64_t nowMs) const {
-  return failing_ && eventSince_ && !lines_.empty() && nowMs - failedAt_ >= RetryMs;
+  return failing_ && !Empty() && nowMs - failedAt_ >= RetryMs;
 }
 
-void TJournalQueue::Written() {
-  lines_.clear();
-  failing_ = eventSince_ = told_ = false;
+std::string TJournalQueue::Block(bool freshFile) const {
+  return (freshFile ? JournalFileHeader() : owedHeader_) + lines_;
+}
+
+size_t TJournalQueue::Lines() const {
+  const std::string block = Block(false);
+  return size_t(std::count(block.begin(), block.end(), '\n'));
+}
+
+void TJournalQueue::Wrote(bool freshFile, size_t bytes) {
+  // A new file gets the whole header; the rest of one cut short is owed to the file it began.
+  const std::string head = freshFile ? JournalFileHeader() : owedHeader_;
+  if (bytes < head.size()) {
+    owedHeader_ = head.substr(bytes);
+    return;
+  }
+  owedHeader_.clear();
+  lines_.erase(0, std::min(bytes - head.size(), lines_.size()));
+  if (lines_.empty()) failing_ = told_ = false;
 }
 
 bool TJournalQueue::Failed(int64_t nowMs) {
   failing_ = true;
-  eventSince_ = false;
   failedAt_ = nowMs;
   const bool tell = !told_;
   told_ = true;
@@ -159,9 +193,10 @@ std::string HtmlEscape(const std::string &text) {
   return out;
 }
 
-std::string ProcesVerbalFileName(const TJournalTime &runStart) {
+std::string ProcesVerbalFileName(const TJournalTime &runStart, int copy) {
   return "Procès-verbal " + JournalDate(runStart) + " " + TwoDigits(runStart.Hour) + " h " +
-         TwoDigits(runStart.Minute) + ".html";
+         TwoDigits(runStart.Minute) + (copy > 1 ? " (" + std::to_string(copy) + ")" : "") +
+         ".html";
 }
 
 std::string ProcesVerbalHtml(const TJournalTime &runStart,
@@ -212,25 +247,28 @@ std::string ProcesVerbalHtml(const TJournalTime &runStart,
       }
     }
     if (!end) end = runEnd;
+    // Planned: the start, and the ends that the plan given at the start names; as they came: the
+    // events' own times. The plan's words keep a line of their own.
+    const std::string plan = start ? start->Detail : std::string();
+    const std::string plannedEnd = PlannedTime(plan, "fin "),
+                      plannedExtended = PlannedTime(plan, "tiers-temps ");
+    auto row = [&h](const std::string &label, const std::string &planned, const std::string &actual) {
+      h += "<tr><th class=\"label\">" + label + "</th><td>" + HtmlEscape(planned) + "</td><td>" +
+           HtmlEscape(actual) + "</td></tr>\n";
+    };
     h += "<h2>Horaires" + (epreuve.empty() ? std::string() : " : " + HtmlEscape(epreuve)) +
          "</h2>\n<table>\n<tr><th class=\"label\"></th><th>Prévu</th><th>Effectif</th></tr>\n";
-    h += "<tr><th class=\"label\">Début</th><td class=\"blank\"></td><td>" +
-         HtmlEscape(JournalClock(start ? start->At : runStart)) + "</td></tr>\n";
-    const std::string plan = start ? HtmlEscape(start->Detail) : std::string();
-    if (normalEnd) {
-      h += "<tr><th class=\"label\">Fin du temps normal</th><td rowspan=\"2\">" + plan +
-           "</td><td>" + HtmlEscape(JournalClock(normalEnd->At)) + "</td></tr>\n";
-    }
-    h += "<tr><th class=\"label\">" + std::string(end && Is(*end, journal::Stopped)
-                                                      ? "Arrêt avant la fin"
-                                                      : "Fin") +
-         "</th>" + (normalEnd ? "" : "<td>" + plan + "</td>") + "<td>";
-    if (end)
-      h += HtmlEscape(JournalClock(end->At)) +
-           (end->Detail.empty() ? "" : " (" + HtmlEscape(end->Detail) + ")");
-    else
-      h += "en cours";
-    h += "</td></tr>\n</table>\n";
+    row("Début", start ? JournalClock(start->At) : "", JournalClock(start ? start->At : runStart));
+    if (normalEnd || !plannedExtended.empty())
+      row("Fin du temps normal", plannedEnd, normalEnd ? JournalClock(normalEnd->At) : "");
+    row(end && Is(*end, journal::Stopped) ? "Arrêt avant la fin" : "Fin",
+        plannedExtended.empty() ? plannedEnd : plannedExtended,
+        !end ? "en cours"
+             : JournalClock(end->At) + (end->Detail.empty() ? "" : " (" + end->Detail + ")"));
+    if (!plan.empty())
+      h += "<tr><th class=\"label\">Réglage</th><td colspan=\"2\">" + HtmlEscape(plan) +
+           "</td></tr>\n";
+    h += "</table>\n";
   }
 
   h += "<h2>Interruptions</h2>\n";

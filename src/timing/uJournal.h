@@ -46,8 +46,8 @@ struct TJournalEvent {
 
 // --- The file ------------------------------------------------------------------------------------
 // One field as a spreadsheet must read it, still in Windows-1252: a text that it would take for a
-// formula (beginning with =, +, - or @) gets a leading apostrophe; one holding a ";", a quote or a
-// line break is quoted, its quotes doubled.
+// formula (beginning with =, +, -, @, a tab or a carriage return, behind any apostrophes) gets a
+// leading apostrophe; one holding a ";", a quote or a line break is quoted, its quotes doubled.
 std::string CsvField(const std::string &text);
 // What a new file begins with: the byte-order mark and the header line.
 std::string JournalFileHeader();
@@ -74,29 +74,34 @@ private:
 };
 
 // --- Lines that wait -----------------------------------------------------------------------------
-// The lines not yet in the file, and when to try the file again. A write that failed is tried
-// again a minute after the failure or at the next event, whichever is later: a locked or
-// unreachable file is not hammered, and nothing waits for ever while events come. Times are
-// milliseconds of a monotonic clock.
+// The bytes not yet in the file, and when to try the file again. After a failure the file is
+// tried again a minute later (a timer asks), or at once when the run ends, the bar closes or
+// Tavelin ends: a locked or unreachable file is not hammered, and nothing waits for an event
+// that may never come. A write that stops half-way is completed from where it stopped, so that no
+// line is ever written twice. Times are milliseconds of a monotonic clock.
 class TJournalQueue {
 public:
   static constexpr int64_t RetryMs = 60'000;
-  // An event's line joins the waiting ones; true when the file is to be tried now.
+  // An event's line joins the waiting ones; true when the file is to be tried now (no failure
+  // under way, or its minute gone).
   bool Push(const std::string &line, int64_t nowMs);
-  // Asked every second or so: true when the time to try again has come.
+  // Asked by a timer: true when bytes wait and the minute after the failure has gone.
   bool RetryDue(int64_t nowMs) const;
-  // Every waiting line, oldest first, as one block to append.
+  // What to append: every waiting byte, oldest first; after the header for a file still empty.
+  std::string Block(bool freshFile) const;
+  // The waiting lines, a line cut short counted once.
+  size_t Lines() const;
   const std::string &Waiting() const { return lines_; }
-  bool Empty() const { return lines_.empty(); }
-  // The block reached the file.
-  void Written();
-  // It did not: true when the user is to be told, for the first failure after lines were
-  // written (or the very first), never for the retries that fail after it.
+  bool Empty() const { return lines_.empty() && owedHeader_.empty(); }
+  // The first `bytes` of Block(freshFile) reached the file: they are never written again.
+  void Wrote(bool freshFile, size_t bytes);
+  // The rest did not: true when the user is to be told, for the first failure after every line
+  // was written (or the very first), never for the retries that fail after it.
   bool Failed(int64_t nowMs);
 
 private:
-  std::string lines_;
-  bool failing_ = false, eventSince_ = false, told_ = false;
+  std::string lines_, owedHeader_;
+  bool failing_ = false, told_ = false;
   int64_t failedAt_ = 0;
 };
 
@@ -108,5 +113,6 @@ std::string HtmlEscape(const std::string &text);
 // épreuves, one block an épreuve), the pauses, the time added with its reason, every other event,
 // lines to fill in by hand, and room for signatures.
 std::string ProcesVerbalHtml(const TJournalTime &runStart, const std::vector<TJournalEvent> &events);
-// "Procès-verbal 2026-12-07 09 h 00.html", in Windows-1252.
-std::string ProcesVerbalFileName(const TJournalTime &runStart);
+// "Procès-verbal 2026-12-07 09 h 00.html", in Windows-1252; "... 09 h 00 (2).html" for the second
+// page of that minute (copy 2), and so on.
+std::string ProcesVerbalFileName(const TJournalTime &runStart, int copy = 1);

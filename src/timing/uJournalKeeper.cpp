@@ -2,8 +2,12 @@
 
 #include "timing/uJournalKeeper.h"
 
+#include <objbase.h>
 #include <shellapi.h>
 #include <shlobj.h>
+
+#include <algorithm>
+#include <utility>
 
 #include "forms/uApplication.h"
 #include "forms/uSystemLib.h"
@@ -12,25 +16,34 @@
 
 namespace {
 
-// FOLDERID_Documents, spelt out: the library that defines it is not one the program links.
+// FOLDERID_Documents and FOLDERID_LocalAppData, spelt out: the library that defines them is not
+// one the program links.
 const GUID DocumentsFolderId = {
     0xFDD39AD0, 0x238F, 0x46AF, {0xAD, 0xB4, 0x6C, 0x85, 0x48, 0x03, 0x69, 0xC7}};
+const GUID LocalAppDataFolderId = {
+    0xF1B32785, 0x6FBA, 0x4FCF, {0x9D, 0x55, 0x7B, 0x8E, 0x7F, 0x15, 0x70, 0x91}};
 
-std::wstring ShellDocuments() {
+std::wstring KnownFolder(const GUID &id) {
   PWSTR path = nullptr;
   std::wstring folder;
-  if (SUCCEEDED(SHGetKnownFolderPath(DocumentsFolderId, KF_FLAG_CREATE, nullptr, &path)) && path)
+  if (SUCCEEDED(SHGetKnownFolderPath(id, KF_FLAG_CREATE, nullptr, &path)) && path)
     folder = path;
-  // The shell's memory goes back to the allocator of COM, which the program does not link.
-  using TFree = void(WINAPI *)(LPVOID);
-  static const auto free = SystemFunction<TFree>(L"ole32.dll", "CoTaskMemFree");
-  if (path && free) free(path);
+  CoTaskMemFree(path);
   return folder;
 }
+
+std::wstring ShellDocuments() { return KnownFolder(DocumentsFolderId); }
+std::wstring ShellLocalAppData() { return KnownFolder(LocalAppDataFolderId); }
 
 struct TKeeper {
   TJournal Journal;
   TJournalQueue Queue;
+  UINT_PTR RetryTimer = 0;
+  size_t KeptLinesWritten = 0;  // lines an earlier Tavelin kept, written at this start
+  bool Kept = false;            // the file of waiting bytes may be there
+  int Run = 0;                  // the latest run, counted from the program's start
+  int PageRun = -1;             // the run whose procès-verbal was written last, to pagePath
+  std::wstring PagePath;
 };
 TKeeper &Keeper() {
   static TKeeper keeper;
@@ -65,7 +78,8 @@ bool MakeFolder(const std::wstring &folder) {
          (CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
 }
 
-bool AppendToFile(const std::string &block) {
+// The waiting bytes appended to the journal; as many as reached the file are never written again.
+bool AppendWaiting(TJournalQueue &queue) {
   const std::wstring folder = JournalFolder();
   if (!MakeFolder(folder)) return false;
   const std::wstring path = folder + L"\\Journal.csv";
@@ -77,33 +91,84 @@ bool AppendToFile(const std::string &block) {
   bool fresh = GetLastError() != ERROR_ALREADY_EXISTS;
   // An empty file (made by hand, or left by a write that failed) gets its header too.
   if (LARGE_INTEGER size{}; GetFileSizeEx(file, &size)) fresh = size.QuadPart == 0;
-  const std::string data = fresh ? JournalFileHeader() + block : block;
+  const std::string data = queue.Block(fresh);
   DWORD written = 0;
-  bool ok = WriteFile(file, data.data(), DWORD(data.size()), &written, nullptr) &&
-            written == data.size();
-  ok = CloseHandle(file) && ok;
+  const bool ok = JournalWriteProc(file, data.data(), DWORD(data.size()), &written, nullptr) &&
+                  written == data.size();
+  queue.Wrote(fresh, std::min<size_t>(written, data.size()));
+  // Written is written, whatever the close says: those bytes are not repeated.
+  CloseHandle(file);
   return ok;
 }
 
-void TryWriting() {
-  TJournalQueue &queue = Keeper().Queue;
-  if (queue.Empty()) return;
-  if (AppendToFile(queue.Waiting())) {
-    queue.Written();
-  } else if (queue.Failed(TickNow()) && OnJournalWriteFailed) {
-    // The run goes on whatever the bar does with the news.
-    try {
-      OnJournalWriteFailed();
-    } catch (const std::exception &) {
-    }
+// %LOCALAPPDATA%\Tavelin\Journal en attente.csv: the bytes that wait, kept while they wait, so
+// that neither the end of Tavelin nor its death loses them.
+std::wstring KeptPath() {
+  const std::wstring local = JournalLocalDataProc ? JournalLocalDataProc() : std::wstring();
+  return local.empty() ? std::wstring() : local + L"\\Tavelin\\Journal en attente.csv";
+}
+
+void KeepWaiting(const TJournalQueue &queue) {
+  bool &kept = Keeper().Kept;
+  const std::wstring path = KeptPath();
+  if (path.empty() || (queue.Empty() && !kept)) return;
+  if (queue.Empty()) {
+    kept = !DeleteFileW(path.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND;
+    return;
   }
+  kept = true;
+  const std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
+  if (!MakeFolder(folder)) return;
+  // Written beside it, then put in its place: a Tavelin killed meanwhile leaves the last whole one.
+  const std::string data = queue.Block(false);
+  const std::wstring fresh = path + L".new";
+  HANDLE file = CreateFileW(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD done = 0;
+  const bool whole = WriteFile(file, data.data(), DWORD(data.size()), &done, nullptr) &&
+                     done == data.size();
+  if (CloseHandle(file) && whole) MoveFileExW(fresh.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+}
+
+void CALLBACK RetryTick(HWND, UINT, UINT_PTR, DWORD) { JournalRetry(); }
+
+void Tell(const std::function<void()> &hook) {
+  if (!hook) return;
+  // Whatever a window does with the news, the journal goes on.
+  try {
+    hook();
+  } catch (const std::exception &) {
+  }
+}
+
+void TryWriting() {
+  TKeeper &keeper = Keeper();
+  TJournalQueue &queue = keeper.Queue;
+  if (queue.Empty()) return;
+  if (AppendWaiting(queue)) {
+    if (keeper.RetryTimer) KillTimer(nullptr, std::exchange(keeper.RetryTimer, 0));
+  } else {
+    if (queue.Failed(TickNow())) Tell(OnJournalWriteFailed);
+    // A thread's timer: it runs in every message loop, the bar's or the main window's or a box's.
+    if (!keeper.RetryTimer) keeper.RetryTimer = SetTimer(nullptr, 0, 5'000, &RetryTick);
+  }
+  KeepWaiting(queue);
+  Tell(OnJournalWaiting);
 }
 
 void Record(const TJournalTime &at, const char *event, const std::string &detail,
             const std::string &epreuve = {}) {
   try {
     std::string line = Keeper().Journal.Add(at, event ? event : "", detail, epreuve);
-    if (KeepingFile() && Keeper().Queue.Push(line, TickNow())) TryWriting();
+    if (!KeepingFile()) return;
+    if (Keeper().Queue.Push(line, TickNow())) {
+      TryWriting();
+    } else {
+      // Its turn comes with the others'; meanwhile it is kept with them.
+      KeepWaiting(Keeper().Queue);
+      Tell(OnJournalWaiting);
+    }
   } catch (const std::exception &) {
     // Memory ran out: the record is not worth the run.
   }
@@ -118,9 +183,12 @@ void ShowPathBox(HWND owner, const std::string &text, const std::wstring &path) 
 }  // namespace
 
 TJournalDocumentsProc JournalDocumentsProc = &ShellDocuments;
+TJournalDocumentsProc JournalLocalDataProc = &ShellLocalAppData;
+TJournalWriteProc JournalWriteProc = &WriteFile;
 TJournalTickProc JournalTickProc = &GetTickCount64;
 TJournalShellProc JournalShellProc = &ShellExecuteW;
 std::function<void()> OnJournalWriteFailed;
+std::function<void()> OnJournalWaiting;
 
 std::wstring JournalFolder() {
   std::wstring documents = JournalDocumentsProc ? JournalDocumentsProc() : std::wstring();
@@ -132,6 +200,7 @@ std::wstring JournalFolder() {
 void JournalRunStarted(const std::string &plan, const std::string &epreuve) {
   const TJournalTime now = LocalNow();
   Keeper().Journal.StartRun(now);
+  ++Keeper().Run;
   Record(now, journal::Start, plan, epreuve);
 }
 
@@ -147,6 +216,7 @@ void JournalRunTakenUp(int64_t startUtcMs, const std::string &detail) {
       SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local))
     start = FromSystemTime(local);
   Keeper().Journal.StartRun(start);
+  ++Keeper().Run;
   Record(LocalNow(), journal::TakenUp, detail);
 }
 
@@ -164,13 +234,52 @@ void JournalKept(const TJournal &run, const std::string &line) {
 }
 
 void JournalRetry() {
-  if (KeepingFile() && Keeper().Queue.RetryDue(TickNow())) TryWriting();
+  if (Keeper().Queue.RetryDue(TickNow())) TryWriting();
+}
+
+void JournalWriteNow() { TryWriting(); }
+
+void JournalAtStart() {
+  const std::wstring path = KeptPath();
+  if (path.empty()) return;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  std::string kept;
+  char chunk[4096];
+  DWORD got = 0;
+  while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) kept.append(chunk, got);
+  CloseHandle(file);
+  if (kept.empty()) {
+    DeleteFileW(path.c_str());
+    return;
+  }
+  Keeper().Kept = true;
+  TJournalQueue &queue = Keeper().Queue;
+  queue.Push(kept, TickNow());
+  const size_t lines = queue.Lines();
+  TryWriting();
+  if (queue.Empty()) Keeper().KeptLinesWritten = lines;
+  Tell(OnJournalWaiting);
+}
+
+std::string JournalStateText() {
+  const TKeeper &keeper = Keeper();
+  auto lines = [](size_t n) { return std::to_string(n) + (n > 1 ? " lignes" : " ligne"); };
+  if (!keeper.Queue.Empty())
+    return "Journal non écrit : " + lines(keeper.Queue.Lines()) + " en attente";
+  if (keeper.KeptLinesWritten)
+    return "Journal complété de " + lines(keeper.KeptLinesWritten) + " en attente";
+  return {};
 }
 
 const TJournal &LatestJournal() { return Keeper().Journal; }
 const TJournalQueue &JournalWaiting() { return Keeper().Queue; }
 
-void ResetJournal() { Keeper() = TKeeper(); }
+void ResetJournal() {
+  if (Keeper().RetryTimer) KillTimer(nullptr, Keeper().RetryTimer);
+  Keeper() = TKeeper();
+}
 
 void ShowProcesVerbal(HWND owner) {
   const TJournal &run = Keeper().Journal;
@@ -179,24 +288,37 @@ void ShowProcesVerbal(HWND owner) {
                    "Information", MB_OK | MB_ICONINFORMATION);
     return;
   }
+  TKeeper &keeper = Keeper();
   const std::wstring folder = JournalFolder();
-  const std::wstring path = folder + L"\\" + Widen(ProcesVerbalFileName(run.RunStart()));
   const std::string page = ProcesVerbalHtml(run.RunStart(), run.Events());
+  // The latest run's page is written again in its own file; another run's never takes the name
+  // of one already there (two runs started in one minute), but the next number.
+  const bool again = keeper.PageRun == keeper.Run && !keeper.PagePath.empty();
+  std::wstring path = again ? keeper.PagePath
+                            : folder + L"\\" + Widen(ProcesVerbalFileName(run.RunStart()));
   bool written = false;
   if (MakeFolder(folder)) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = INVALID_HANDLE_VALUE;
+    for (int copy = 1; copy <= 99 && file == INVALID_HANDLE_VALUE; ++copy) {
+      if (!again) path = folder + L"\\" + Widen(ProcesVerbalFileName(run.RunStart(), copy));
+      file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                         again ? CREATE_ALWAYS : CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (file == INVALID_HANDLE_VALUE && (again || GetLastError() != ERROR_FILE_EXISTS)) break;
+    }
     if (file != INVALID_HANDLE_VALUE) {
       DWORD done = 0;
       written = WriteFile(file, page.data(), DWORD(page.size()), &done, nullptr) &&
                 done == page.size();
       written = CloseHandle(file) && written;
+      keeper.PageRun = keeper.Run;
+      keeper.PagePath = path;
     }
   }
   if (!written) {
     ShowPathBox(owner, "Le procès-verbal n'a pas pu être écrit:", path);
     return;
   }
+  TComScope com;
   HINSTANCE opened = JournalShellProc(owner, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
   if (reinterpret_cast<INT_PTR>(opened) <= 32)
     ShowPathBox(owner,

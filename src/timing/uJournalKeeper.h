@@ -28,11 +28,26 @@ void JournalRunTakenUp(int64_t startUtcMs, const std::string &detail);
 void JournalEvent(const char *event, const std::string &detail, const std::string &epreuve = {});
 // The run's session journaled `line`; `run` is the latest run as it now stands.
 void JournalKept(const TJournal &run, const std::string &line);
-// From a timer of about a second: writes the lines that wait once the time to try again came.
+// From a timer: writes the lines that wait once the minute after a failure has gone. The keeper
+// runs a timer of its own while lines wait; a window's may call it too.
 void JournalRetry();
+// The lines that wait are tried at once: when the run ends, when the bar closes, when Tavelin
+// ends.
+void JournalWriteNow();
 // Called once when the file cannot be written (the first failure after lines were written),
 // never on the retries that fail after it. The control bar sets it.
 extern std::function<void()> OnJournalWriteFailed;
+
+// --- Lines that outlive Tavelin --------------------------------------------------------------------
+// While lines wait they are kept in %LOCALAPPDATA%\Tavelin\Journal en attente.csv (the bytes not
+// yet in the journal, a line cut short by its rest), so that neither the end nor the death of
+// Tavelin loses them. At the start: the lines an earlier Tavelin kept are written, or wait on.
+void JournalAtStart();
+// What the main window says of them, or nothing: "Journal non écrit : 3 lignes en attente",
+// "Journal complété de 3 lignes en attente" (kept ones written at this start).
+std::string JournalStateText();
+// After every try of the file, and when a line joins those that wait. The main window sets it.
+extern std::function<void()> OnJournalWaiting;
 
 // The latest run as kept in memory.
 const TJournal &LatestJournal();
@@ -41,7 +56,7 @@ const TJournalQueue &JournalWaiting();
 
 // --- What the main window's menu calls -------------------------------------------------------------
 // Writes the procès-verbal of the latest run into the journal's folder and opens it with the
-// system's program for HTML pages. A box tells when there is no run yet, when the page cannot be
+// system's program for HTML pages: again in its own file, another run's under the next free name. A box tells when there is no run yet, when the page cannot be
 // written, and where it is when no program opens it.
 void ShowProcesVerbal(HWND owner);
 
@@ -49,9 +64,14 @@ void ShowProcesVerbal(HWND owner);
 // Documents\Tavelin, wide all the way (a redirected or non-Latin folder keeps its name); empty
 // when the shell gives no Documents folder.
 std::wstring JournalFolder();
-// The user's Documents folder, from the shell; tests put a folder of their own here.
+// The user's Documents folder, from the shell; tests put a folder of their own here. Likewise the
+// user's local application data.
 using TJournalDocumentsProc = std::wstring (*)();
 extern TJournalDocumentsProc JournalDocumentsProc;
+extern TJournalDocumentsProc JournalLocalDataProc;
+// WriteFile, for the journal's appends; tests put one here that stops half-way.
+using TJournalWriteProc = BOOL(WINAPI *)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
+extern TJournalWriteProc JournalWriteProc;
 // The monotonic clock that times the retries (GetTickCount64); tests put their own here.
 using TJournalTickProc = ULONGLONG(WINAPI *)();
 extern TJournalTickProc JournalTickProc;

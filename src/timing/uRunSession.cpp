@@ -162,9 +162,7 @@ TTimeAdded TRunSession::AddTime(int minutes, const std::string &reason) {
     result.EndCame = minutes != 0;
     return result;
   }
-  std::string detail = AddedDetail(result.MovedSeconds);
-  if (!reason.empty()) detail += ", " + reason;
-  JournalWithEnds(journal::TimeAdded, detail);
+  JournalWithEnds(journal::TimeAdded, TimeAddedDetail(result.MovedSeconds, reason));
   Keep();
   return result;
 }

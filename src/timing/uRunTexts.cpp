@@ -55,12 +55,6 @@ std::string AddedText(int seconds) {
   return " (" + std::string(minutes > 0 ? "+" : "-") + std::to_string(std::abs(minutes)) + " min)";
 }
 
-std::string AddedDetail(int seconds) {
-  const int magnitude = std::abs(seconds);
-  return (magnitude < 60 ? std::to_string(magnitude) + " s" : std::to_string((magnitude + 30) / 60) + " min") +
-         (seconds < 0 ? " de moins" : " de plus");
-}
-
 std::string ShortDuration(uint32_t seconds) {
   char text[16];
   std::snprintf(text, sizeof text, "%u:%02u:%02u", seconds / 3600, seconds / 60 % 60, seconds % 60);
@@ -114,12 +108,18 @@ std::string ClockStepText(int64_t ms) {
   const int64_t s = (std::abs(ms) + 500) / 1000;
   char text[48];
   if (s >= 3600)
-    std::snprintf(text, sizeof text, "%c%lld h %02lld min %02lld s", ms < 0 ? '-' : '+',
-                  (long long)(s / 3600), (long long)(s / 60 % 60), (long long)(s % 60));
+    std::snprintf(text, sizeof text, "%lld h %02lld min %02lld s", (long long)(s / 3600),
+                  (long long)(s / 60 % 60), (long long)(s % 60));
   else
-    std::snprintf(text, sizeof text, "%c%lld min %02lld s", ms < 0 ? '-' : '+', (long long)(s / 60),
-                  (long long)(s % 60));
-  return text;
+    std::snprintf(text, sizeof text, "%lld min %02lld s", (long long)(s / 60), (long long)(s % 60));
+  return (ms < 0 ? "retardée de " : "avancée de ") + std::string(text);
+}
+
+std::string TimeAddedDetail(int seconds, const std::string &reason) {
+  const int magnitude = std::abs(seconds);
+  // Under a minute to the second: a run brought to its end moved it by less.
+  return (magnitude < 60 ? std::to_string(magnitude) + " s" : std::to_string((magnitude + 30) / 60) + " min") +
+         (seconds < 0 ? " de moins" : " de plus") + (reason.empty() ? "" : ", " + reason);
 }
 
 std::string TakeUpQuestion(const std::string &startText, const std::string &endText, bool paused,

@@ -19,10 +19,6 @@ std::string ClockBandText(int64_t nowLocalMs, const TRunTimes &times);
 std::string EndPanelText(const TRunTimes &times);
 // " (+12 min)", " (-5 min)": the time added to a run, to the nearest minute; empty for none.
 std::string AddedText(int seconds);
-// What time added moved the ends by, for the journal: "12 min de plus", "5 min de moins",
-// "19 s de moins" (under a minute, to the second): never a sign that a spreadsheet would take
-// for a formula's.
-std::string AddedDetail(int seconds);
 // "0:45:00"
 std::string ShortDuration(uint32_t seconds);
 // The run's plan, for the journal: "Compte à rebours de 2:00:00, fin 11 h 00, tiers-temps
@@ -35,8 +31,12 @@ std::string RunEndsText(const TRunTimes &times);
 // il en serait à 1:50:12. Le reprendre ?". endText empty for a run without an end of day.
 std::string TakeUpQuestion(const std::string &startText, const std::string &endText, bool paused,
                            uint32_t digitsSeconds);
-// "+2 min 05 s", "-1 h 00 min 00 s": a step of the wall clock.
+// A step of the wall clock, for the journal: "avancée de 2 min 05 s", "retardée de 1 h 00 min
+// 00 s". The journal's texts never begin with a sign, which a spreadsheet takes for a formula.
 std::string ClockStepText(int64_t ms);
+// Time added, for the journal: "12 min de plus, Alarme incendie", "5 min de moins", and under a
+// minute to the second ("19 s de moins": a run brought to its end moved by less).
+std::string TimeAddedDetail(int seconds, const std::string &reason);
 // What time added would change, for the dialog that proposes it: "Fin reportée de 10 h 45 à
 // 10 h 57" and "Tiers-temps reporté de 11 h 25 à 11 h 37" for a run to a time of day, "Temps total
 // porté de 2:00:00 à 2:12:00" for a duration; an end that has come, or that stays, is not named.

@@ -1,6 +1,7 @@
 // The switches of a shortcut, read into what they ask of the session.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -97,11 +98,12 @@ TEST(CommandLine, EachEpreuveIsReadInItsOrderAndABadOneIsNamed) {
     Words words;
     std::vector<TExamPaper> papers;
     std::string message;  // empty: read
+    const char *first = nullptr;  // the first épreuve's stored name, once the settings are read
   } cases[] = {
       {{"/ÉPREUVE:Anglais LV1=120+", "/lancer", "-epreuve:Latin=9:59:59"},
        {P{"Anglais LV1", 7200, true}, P{"Latin", 35999}}, ""},
-      {{"/epreuve:a=b=1:30:00+", "/epreuve:A=b=1", "/epreuve:" + longest + "=1"},
-       {P{"a=b", 5400, true}, P{"A=b", 60}, P{longest, 60}}, ""},
+      {{"/epreuve:a=b=1:30:00+", "/epreuve:B=b=1", "/epreuve:" + longest + "=1"},
+       {P{"a=b", 5400, true}, P{"B=b", 60}, P{longest, 60}}, ""},
       {{"/epreuve:=1:00:00"}, {}, "Valeur incorrecte: /epreuve:=1:00:00"},
       {{tooLong}, {}, "Valeur incorrecte: " + tooLong},
       {{"/epreuve:Latin=0:00:00"}, {}, "Valeur incorrecte: /epreuve:Latin=0:00:00"},
@@ -111,10 +113,30 @@ TEST(CommandLine, EachEpreuveIsReadInItsOrderAndABadOneIsNamed) {
       {{"/epreuve:a=1", "/epreuve:b=1", "/epreuve:c=1", "/epreuve:d=1"}, {},
        "Trois épreuves au plus: /epreuve:d=1"},
       {{"/epreuve:a=1", "/epreuve:b=2", "/epreuve:a=3"}, {}, "/epreuve:a=3 ne va pas avec /epreuve:a=1"},
+      // A name is refused in any place for a control character, one that Windows-1252 lacks (SUB
+      // by then) or a byte it leaves free, and for one before it but for case, accents or spaces.
+      {{"/epreuve:O\tral=1"}, {}, "Caractère non permis dans le nom: /epreuve:O\tral=1"},
+      {{"/epreuve:a=1", "/epreuve:\x1A=1"}, {}, "Caractère non permis dans le nom: /epreuve:\x1A=1"},
+      {{"/epreuve:a=1", "/epreuve:b=1", "/epreuve:c\x81=1"}, {},
+       "Caractère non permis dans le nom: /epreuve:c\x81=1"},
+      {{"/epreuve:Épreuve  A=1", "/epreuve:b=1", "/epreuve:EPREUVE a =1"}, {},
+       "/epreuve:EPREUVE a =1 ne va pas avec /epreuve:Épreuve  A=1"},
+      {{"/epreuve:a=1", "/epreuve:Œuvre=1", "/epreuve:oeuvre=1"}, {},
+       "/epreuve:oeuvre=1 ne va pas avec /epreuve:Œuvre=1"},
+      {{"/epreuve:anglais=1", "/epreuve:ANGLAIS=1"}, {},
+       "/epreuve:ANGLAIS=1 ne va pas avec /epreuve:anglais=1"},
+      {{"/epreuve:b=1", "/epreuve:c=1", "/epreuve:anglais=1"}, {},
+       "La première épreuve porte déjà ce nom: /epreuve:anglais=1", "Anglais"},
+      {{"/epreuve:b=1", "/epreuve:épreuve 1=1"}, {},
+       "La première épreuve porte déjà ce nom: /epreuve:épreuve 1=1", ""},
+      {{"/epreuve:Anglais=1", "/epreuve:épreuve 1=1"}, {P{"Anglais", 60}, P{"épreuve 1", 60}}, "",
+       "Latin"},
   };
   for (const auto &c : cases) {
     try {
-      EXPECT_TRUE(ParseCommandLine(c.words).Papers == c.papers) << testing::PrintToString(c.words);
+      const auto first = c.first ? std::optional<std::string>(c.first) : std::nullopt;
+      EXPECT_TRUE(ParseCommandLine(c.words, first).Papers == c.papers)
+          << testing::PrintToString(c.words);
       EXPECT_EQ(c.message, "");
     } catch (const ECommandLine &e) {
       EXPECT_EQ(e.what(), c.message);

@@ -165,10 +165,18 @@ TEST(ConfigTypes, PaperLinesKeepThreeEpreuvesEachNamedOnce) {
        {"Grec\t60\t1"}, false},
       {{"A\t60\t0", "A\t120\t1", "B\t60\t0", "C\t60\t0", "D\t60\t0"},
        {"A\t60\t0", "B\t60\t0", "C\t60\t0"}, false},
+      // A name at its limits: 40 characters and not 41, no control character or free byte, none
+      // that a reader takes for one before it or for the first épreuve's ("Épreuve 1").
+      {{std::string(40, 'x') + "\t60\t0", std::string(41, 'y') + "\t60\t0", "Ang\tlais\t60\t0",
+        "\x81\t60\t0", "\x7F\t60\t0"},
+       {std::string(40, 'x') + "\t60\t0"}, false},
+      {{"Histoire\t60\t0", " HISTOIRE \t60\t0", "Histoíre\t60\t0", "EPREUVE 1\t60\t0", "A\xA0" "B\t60\t0"},
+       {"Histoire\t60\t0", "A\xA0" "B\t60\t0"}, false},
   };
   for (const auto &t : table) {
     bool valid = !t.valid;
-    EXPECT_EQ(PaperLines(ReadPaperLines(t.stored, valid)), t.kept) << testing::PrintToString(t.stored);
+    EXPECT_EQ(PaperLines(ReadPaperLines(t.stored, valid, {"Épreuve 1"})), t.kept)
+        << testing::PrintToString(t.stored);
     EXPECT_EQ(valid, t.valid) << testing::PrintToString(t.stored);
   }
 }

@@ -1,10 +1,14 @@
 // The exam's record: the journal's lines as a French spreadsheet reads them, the lines that wait
 // for a file that cannot be written, and the procès-verbal page.
 #include <gtest/gtest.h>
+#include <rapidcheck/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <vector>
 
 #include "base/uText.h"
+#include "timing/uRunTexts.h"
 #include "timing/uJournal.h"
 
 namespace {
@@ -17,6 +21,7 @@ TEST(Journal, EachFieldIsQuotedGuardedAndConvertedToUtf8) {
   const std::pair<std::string, std::string> cases[] = {  // a detail, and the line's last field
       {"x=1;", "\"x=1;\""}, {"=HYPERLINK(\"x\")", "\"'=HYPERLINK(\"\"x\"\")\""},
       {"+12 min", "'+12 min"}, {"-5 min", "'-5 min"}, {"@SOMME(A1)", "'@SOMME(A1)"},
+      {"\tx", "'\tx"}, {"\rx", "\"'\rx\""}, {"''=x", "'''=x"}, {"'x", "'x"}, {"x=1", "x=1"},
       {"deux\r\nlignes", "\"deux\r\nlignes\""}, {"une\nligne", "\"une\nligne\""},
       {"reportée\xA0\xFF", U8(u8"reportée\u00A0\u00FF")},
       // Every byte of 0x80 to 0x9F, the five that Windows-1252 leaves free included.
@@ -33,17 +38,17 @@ TEST(Journal, EachFieldIsQuotedGuardedAndConvertedToUtf8) {
             U8(u8"\uFEFFDate;Heure;Chronométrage;Épreuve;Événement;Détail\r\n"));
 }
 
-// Tried again a minute after a failure or at the next event, whichever is later; the user hears
-// of the first failure, and again only once lines were written in between.
-TEST(Journal, LinesWaitForAMinuteAndAnEventAfterAFailure) {
+// Tried again a minute after a failure, whether events come or not; the user hears of the first
+// failure, and again only once every line was written in between.
+TEST(Journal, LinesWaitForAMinuteAfterAFailure) {
   enum Op { Push, Retry, Fail, Write };
   const struct {
     Op op;
     int at;         // seconds
     bool expected;  // Push: try now; Retry: due; Fail: tell the user
-  } steps[] = {{Push, 0, true},    {Fail, 0, true},    {Retry, 61, false}, {Push, 70, true},
-               {Fail, 70, false},  {Push, 80, false},  {Retry, 129, false}, {Retry, 130, true},
-               {Write, 130, false}, {Retry, 300, false}, {Push, 301, true},  {Fail, 301, true}};
+  } steps[] = {{Push, 0, true},    {Fail, 0, true},     {Retry, 59, false}, {Push, 30, false},
+               {Retry, 60, true},  {Fail, 60, false},   {Push, 119, false}, {Retry, 120, true},
+               {Write, 120, false}, {Retry, 300, false}, {Push, 301, true},  {Fail, 301, true}};
   TJournalQueue queue;
   int pushed = 0;  // the lines are "l1", "l2"...
   for (const auto &s : steps) {
@@ -53,18 +58,48 @@ TEST(Journal, LinesWaitForAMinuteAndAnEventAfterAFailure) {
       case Retry: EXPECT_EQ(queue.RetryDue(s.at * 1000), s.expected); break;
       case Fail: EXPECT_EQ(queue.Failed(s.at * 1000), s.expected); break;
       case Write:
-        EXPECT_EQ(queue.Waiting(), "l1l2l3");  // every line, oldest first
-        queue.Written();
+        EXPECT_EQ(queue.Block(false), "l1l2l3");  // every line, oldest first
+        queue.Wrote(false, 6);
     }
   }
   EXPECT_EQ(queue.Waiting(), "l4");
+}
+
+// However the writes are cut short (in the header of a new file, inside a line), the file ends up
+// with the header and every line once, in their order.
+RC_GTEST_PROP(Journal, AWriteCutShortIsCompletedNeverRepeated, ()) {
+  const auto cuts = *rc::gen::container<std::vector<size_t>>(rc::gen::inRange<size_t>(0, 30));
+  TJournalQueue queue;
+  std::string file, lines;
+  for (size_t i = 0; i < cuts.size(); ++i) {  // a line, and a write of n bytes; the last, all
+    lines += "ligne " + std::to_string(i) + ";\r\n";
+    queue.Push("ligne " + std::to_string(i) + ";\r\n", 0);
+    const bool fresh = file.empty();
+    const std::string block = queue.Block(fresh);
+    const size_t n = i + 1 == cuts.size() ? block.size() : std::min(cuts[i], block.size());
+    file += block.substr(0, n);
+    queue.Wrote(fresh, n);
+  }
+  RC_ASSERT(file == (cuts.empty() ? "" : JournalFileHeader() + lines));
+  RC_ASSERT(queue.Empty());
+}
+
+// Its own texts of a clock set and of time added say which way in words: a sign first would
+// make a formula.
+TEST(Journal, ItsOwnTextsBeginWithAWord) {
+  EXPECT_EQ(ClockStepText(3'600'000), "avancée de 1 h 00 min 00 s");
+  EXPECT_EQ(ClockStepText(-3'599'600), "retardée de 1 h 00 min 00 s");
+  EXPECT_EQ(ClockStepText(-3'599'400), "retardée de 59 min 59 s");
+  EXPECT_EQ(TimeAddedDetail(720, "Alarme") + ", " + TimeAddedDetail(-300, ""),
+            "12 min de plus, Alarme, 5 min de moins");
 }
 
 // The page is read for what each part of it must say, and for what it must never hold.
 TEST(Journal, TheProcesVerbalTellsTheRunFromItsEvents) {
   auto at = [](int h, int m, int s) { return TJournalTime{2026, 12, 7, h, m, s}; };
   const std::string page = ProcesVerbalHtml(
-      RunStart, {{at(9, 0, 12), journal::Start, "Compte à rebours de 2:00:00, fin 11 h 00"},
+      RunStart, {{at(9, 0, 12), journal::Start,
+                  "Compte à rebours de 2:00:00, fin 11 h 00, tiers-temps 11 h 40"},
                  {at(9, 30, 0), journal::Pause, ""}, {at(9, 42, 10), journal::Resume, "12 min 10 s"},
                  {at(9, 43, 0), journal::TimeAdded, "<script>alert('x')</script> & \"B\""},
                  {at(10, 0, 0), journal::Woke, "3 min"}, {at(11, 12, 0), journal::NormalEnd, ""},
@@ -73,9 +108,11 @@ TEST(Journal, TheProcesVerbalTellsTheRunFromItsEvents) {
       {"", U8(u8"lundi 7 décembre 2026")},
       {"", U8(u8"<th class=\"label\">Établissement</th><td class=\"blank\"></td>")},
       {"", "<th class=\"label\">Copies remises</th><td class=\"blank\"></td>"},
-      {"Horaires", U8(u8"<th class=\"label\">Début</th><td class=\"blank\"></td><td>09:00:12</td>")},
-      {"Horaires", U8(u8"<td rowspan=\"2\">Compte à rebours de 2:00:00, fin 11 h 00</td><td>11:12:00")},
-      {"Horaires", U8(u8"Arrêt avant la fin</th><td>11:52:30 (1:52:18)</td>")},
+      {"Horaires", U8(u8"<th class=\"label\">Début</th><td>09:00:12</td><td>09:00:12</td>")},
+      {"Horaires", "Fin du temps normal</th><td>11:00</td><td>11:12:00</td>"},
+      {"Horaires", U8(u8"Arrêt avant la fin</th><td>11:40</td><td>11:52:30 (1:52:18)</td>")},
+      {"Horaires", U8(u8"Réglage</th><td colspan=\"2\">Compte à rebours de 2:00:00, fin 11 h 00, "
+                      u8"tiers-temps 11 h 40</td>")},
       {"Interruptions", "<td>09:30:00</td><td>09:42:10</td><td>12 min 10 s</td>"},
       {"Interruptions", "<td>11:52:00</td><td></td><td></td>"},  // ended while paused
       {U8(u8"Temps ajouté"),
@@ -94,15 +131,33 @@ TEST(Journal, TheProcesVerbalTellsTheRunFromItsEvents) {
 
   // Two épreuves: a block each, its plan and its end, or the run's when it ended with the run.
   const std::string two = ProcesVerbalHtml(
-      RunStart, {{at(9, 0, 0), journal::Start, "Fin 10 h 00", "Oral"},
-                 {at(9, 0, 0), journal::Start, "Fin 11 h 00", "<b>"},
+      RunStart, {{at(9, 0, 0), journal::Start, "Fin à 7 h 05", "Oral"},
+                 {at(9, 0, 0), journal::Start, "Chronométrage de 2:00:00, fin 11 h 00", "<b>"},
                  {at(9, 50, 0), journal::Warning, "10 min", "Oral"},
                  {at(10, 0, 0), journal::End, "", "Oral"}, {at(11, 0, 0), journal::End, ""}});
-  for (const char *text : {"<h2>Horaires : Oral</h2>", "<td>Fin 10 h 00</td><td>10:00:00</td>",
-                           "<h2>Horaires : &lt;b&gt;</h2>", "<td>Fin 11 h 00</td><td>11:00:00</td>",
+  for (const char *text : {"<h2>Horaires : Oral</h2>", "Fin</th><td>07:05</td><td>10:00:00</td>",
+                           "<h2>Horaires : &lt;b&gt;</h2>", "Fin</th><td>11:00</td><td>11:00:00</td>",
                            "<td>Avertissement (Oral)</td>"})
     EXPECT_NE(two.find(text), std::string::npos) << text;
   EXPECT_EQ(two.find("<b>"), std::string::npos);
+  EXPECT_EQ(ProcesVerbalFileName(RunStart, 2), "Procès-verbal 2026-12-07 09 h 00 (2).html");
+}
+
+// Every day of every month, in leap years and in years that are not (1900, 2100), is named with
+// its week day.
+TEST(Journal, TheProcesVerbalDatesEveryDayWithItsWeekDay) {
+  using namespace std::chrono;
+  const char *const weekDays[] = {"dimanche", "lundi", "mardi", "mercredi", "jeudi", "vendredi", "samedi"};
+  const char8_t *const months[] = {u8"janvier", u8"février", u8"mars", u8"avril", u8"mai", u8"juin",
+      u8"juillet", u8"août", u8"septembre", u8"octobre", u8"novembre", u8"décembre"};
+  for (int y : {1900, 2000, 2023, 2024, 2100})
+    for (sys_days d = year{y} / 1 / 1; d < sys_days(year{y + 1} / 1 / 1); d += days{1}) {
+      const year_month_day ymd{d};
+      const TJournalTime t{y, int(unsigned(ymd.month())), int(unsigned(ymd.day()))};
+      const std::string date = std::string(weekDays[weekday(d).c_encoding()]) + " " +
+          std::to_string(t.Day) + " " + U8(months[t.Month - 1]) + " " + std::to_string(y);
+      ASSERT_NE(ProcesVerbalHtml(t, {}).find(">" + date + "<"), std::string::npos) << date;
+    }
 }
 
 }  // namespace

@@ -1,15 +1,19 @@
 // The record of an open run: written and read back, refused when no writer could have written it,
 // where its run stands when it is taken up after a gap, and what the take-up question says of it.
 #include <gtest/gtest.h>
+#include <rapidcheck/gtest.h>
 
 #include <functional>
 #include <type_traits>
 #include <vector>
 
 #include "timing/uExamPlan.h"
+#include "base/uText.h"
 #include "timing/uRunTexts.h"
 #include "sim_clock.h"
 #include "timing/uEndTime.h"
+#include "timing/uExamPaper.h"
+#include "timing/uJournal.h"
 #include "timing/uRunModel.h"
 #include "timing/uRunRecord.h"
 
@@ -184,6 +188,41 @@ TEST(RunRecord, ReadBackAsWritten) {
   };
   EXPECT_EQ(Assess(later(RunRecordSize + 100)).Record, toTimeOfDay);
   EXPECT_EQ(Assess(later(RunRecordMaxSize + 1)).Kind, TTakeUpKind::NoRun);
+}
+
+// A journal line's fields as a spreadsheet reads them: quotes away, and the formula guard's
+// apostrophe (before a formula's first character, behind the text's own apostrophes).
+std::vector<std::string> CsvFields(const std::string &line) {
+  std::vector<std::string> fields(1);
+  for (size_t i = 0, quoted = 0; i + 2 < line.size() || (quoted && i < line.size()); ++i) {
+    if (line[i] == '"' && !(quoted && line[i + 1] == '"' && ++i)) quoted = !quoted;
+    else if (line[i] == ';' && !quoted) fields.emplace_back();
+    else fields.back() += line[i];
+  }
+  for (std::string &f : fields)
+    if (const size_t at = f.find_first_not_of('\''); at > 0 && at < f.size() && strchr("=+-@\t\r", f[at]))
+      f.erase(0, 1);
+  return fields;
+}
+
+// Whatever name the check lets in, from any entry, reads back as it was given from the run's
+// record and from the journal's line.
+RC_GTEST_PROP(RunRecord, AnAcceptedNameReadsBackFromTheRecordAndTheJournal, ()) {
+  const size_t length = *rc::gen::inRange<size_t>(0, MaxPaperName + 3);
+  const std::string name = *rc::gen::container<std::string>(
+      length, rc::gen::weightedOneOf<char>(
+                  {{12, rc::gen::elementOf(std::string("aZ 9=+-@'\";\xE9\xC9\x9C\xA0\xFF"))},
+                   {1, rc::gen::elementOf(std::string("\t\r\n\x81\x7F"))},
+                   {1, rc::gen::arbitrary<char>()}}));
+  RC_CLASSIFY(PaperNameFault(name) == TPaperNameFault::None);
+  if (PaperNameFault(name) != TPaperNameFault::None) return;
+  TRunRecord r = Running();
+  r.FirstName = r.Exams[1].Name = name;
+  RC_ASSERT(Assess(Bytes(r)).Record == r);
+  const std::vector<std::string> fields =
+      CsvFields(Utf8ToCp1252(JournalLine({2026, 12, 7, 9, 0, 0}, name, {{}, name, name})));
+  RC_ASSERT(fields.size() == 6u);
+  RC_ASSERT(fields[3] == name && fields[4] == name && fields[5] == name);
 }
 
 // Read back ten minutes after Tavelin went: a running run has run on, a paused one stands where it

@@ -399,5 +399,5 @@ TEST(RunSession, TimeAddedIsJournaledInWords) {
     const char *Text;
   } cases[] = {{720, "12 min de plus"}, {-19, "19 s de moins"}, {-60, "1 min de moins"},
                {89, "1 min de plus"}, {90, "2 min de plus"}, {59, "59 s de plus"}};
-  for (const auto &c : cases) EXPECT_EQ(AddedDetail(c.Seconds), c.Text) << c.Seconds;
+  for (const auto &c : cases) EXPECT_EQ(TimeAddedDetail(c.Seconds, ""), c.Text) << c.Seconds;
 }

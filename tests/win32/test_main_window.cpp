@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <objbase.h>
 #include <shellapi.h>
 
 #include <filesystem>
@@ -396,7 +397,8 @@ TEST_F(ExamDialog, ShowsTheStoredSettingsAndOkStoresAndSavesThem) {
 }
 
 // The épreuves: the first row shows the main window's duration, the others are typed. A name
-// given twice is refused and the dialog stays; OK drops a row of 0:00, stores and saves the rest,
+// given twice (but for case and spaces), or holding a tab or a letter that Windows-1252 lacks, is
+// refused and the dialog stays; OK drops a row of 0:00, stores and saves the rest,
 // and the dialog opens again on them.
 TEST_F(ExamDialog, EpreuvesRefuseANameTwiceAndOpenAgainOnWhatOkSaved) {
   auto fill = [](TForm &d, int row, const char *name, const char *hours, const char *minutes) {
@@ -412,18 +414,26 @@ TEST_F(ExamDialog, EpreuvesRefuseANameTwiceAndOpenAgainOnWhatOkSaved) {
     TypeText(d.Get<TEdit>("EditName1"), "Anglais");
     Press(d, "Tiers-temps");  // the first row's
     fill(d, 2, "Espagnol", "1", "30");
-    fill(d, 3, "Anglais", "0", "45");
+    fill(d, 3, "ANGLAIS ", "0", "45");  // the first one's name, as a reader takes it
     fill(d, 4, "Latin", "0", "0");  // not used
-    Press(d, "OK");
-    ASSERT_TRUE(PumpUntil([&] { return !boxes.Boxes().empty(); }, 3000));
-    EXPECT_EQ(d.ModalResult, mrNone);  // still open
+    // Refused, and again for a tab, and for a letter that Windows-1252 lacks.
+    for (size_t refused = 1; refused <= 3; ++refused) {
+      Press(d, "OK");
+      ASSERT_TRUE(PumpUntil([&] { return boxes.Boxes().size() == refused; }, 3000));
+      EXPECT_EQ(d.ModalResult, mrNone);  // still open
+      if (refused == 1) TypeText(d.Get<TEdit>("EditName3"), "Alle\tmand");
+      if (refused == 2) SetWindowTextW(d.Get<TEdit>("EditName3").Handle(), L"Allemand \x0416");
+    }
     fill(d, 3, "Allemand", "12", "45");  // taken as the box's limit, 9 h
     Click(d.Get<TCheckBox>("CheckThird3"));
     PressKey(d.Get<TEdit>("EditName3").Handle(), VK_RETURN);  // OK is the default
   }, "Ép&reuves...", " - Épreuves");
   auto seen = boxes.Boxes();
-  ASSERT_EQ(seen.size(), 1u);
-  EXPECT_EQ(seen[0].text, "Deux épreuves s'appellent \"Anglais\".");
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_EQ(seen[0].text, "Deux épreuves s'appellent \"ANGLAIS\".");
+  for (size_t i : {1, 2})
+    EXPECT_EQ(seen[i].text, "Le nom de l'épreuve de la ligne 3 contient un caractère qui n'est pas "
+                            "permis (tabulation, retour à la ligne, caractère spécial).");
   EXPECT_EQ(ReadValue(SettingsKey(), "FirstName").String(), "Anglais");
   EXPECT_EQ(ReadValue(SettingsKey(), "ExtraThird").Dword(), 1u);
   EXPECT_EQ(ReadValue(SettingsKey(), "Epreuves").String(),
@@ -557,9 +567,17 @@ ULONGLONG journalTick = 1'000'000;
 ULONGLONG WINAPI JournalTick() { return journalTick; }
 std::wstring opened;
 INT_PTR shellAnswer = 42;
+bool comReady = false;  // at the shell's call, COM was set up on its thread
 HINSTANCE WINAPI JournalShell(HWND, LPCWSTR, LPCWSTR file, LPCWSTR, LPCWSTR, INT) {
   opened = file;
+  comReady = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED) == S_FALSE;
+  CoUninitialize();
   return reinterpret_cast<HINSTANCE>(shellAnswer);
+}
+// A write that stops half-way, as on a folder that goes offline.
+BOOL WINAPI HalfWrite(HANDLE file, LPCVOID data, DWORD size, LPDWORD done, LPOVERLAPPED) {
+  WriteFile(file, data, size / 2, done, nullptr);
+  return FALSE;
 }
 // A Documents folder whose name Windows-1252 cannot write.
 std::wstring Documents() {
@@ -601,14 +619,34 @@ TEST_F(MainWindow, TheJournalOutlivesALockedFileAndTheMenuWritesTheProcesVerbal)
   EXPECT_EQ(failures, 1);
 
   MessageBoxWatcher boxes;
+  ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);  // not set up before
+  CoUninitialize();
   MenuItemByText(*main_, "&Journal...")->OnClick(main_.get());
   EXPECT_EQ(opened, folder + L"\\Procès-verbal 2026-12-07 09 h 00.html");
+  EXPECT_TRUE(comReady);
   EXPECT_NE(Contents(opened).find("+12 min, &lt;Alarme&gt;"), std::string::npos);
   shellAnswer = SE_ERR_NOASSOC;
   MenuItemByText(*main_, "&Journal...")->OnClick(main_.get());
   ASSERT_EQ(boxes.Boxes().size(), 1u);
   EXPECT_NE(boxes.Boxes()[0].text.find("\\Tavelin\\Procès-verbal 2026-12-07 09 h 00.html"),
             std::string::npos) << boxes.Boxes()[0].text;
+
+  // Another run in the same minute: its first line is cut short and completed, never repeated,
+  // at the end of the run; its page is a file of its own beside the first run's.
+  const std::string before = Contents(csv);
+  journalNow.wMinute = 0, journalNow.wSecond = 40;
+  JournalWriteProc = &HalfWrite;
+  JournalRunStarted("Fin à 11 h 00");
+  JournalWriteProc = &WriteFile;
+  JournalWriteNow();
+  EXPECT_EQ(Contents(csv), before + reinterpret_cast<const char *>(
+                                        u8"2026-12-07;09:00:40;2026-12-07 09:00:40;;Début;"
+                                        u8"Fin à 11 h 00\r\n"));
+  shellAnswer = 42;
+  MenuItemByText(*main_, "&Journal...")->OnClick(main_.get());
+  EXPECT_EQ(opened, folder + L"\\Procès-verbal 2026-12-07 09 h 00 (2).html");
+  EXPECT_NE(Contents(folder + L"\\Procès-verbal 2026-12-07 09 h 00.html").find("09:00:12"),
+            std::string::npos);
   // The other seams stay: nothing else of this program writes a journal.
   OnJournalWriteFailed = nullptr;
   LocalTimeProc = &GetLocalTime;

@@ -1,9 +1,11 @@
 // Tavelin.exe itself, started as a user starts it, in the fresh registry of this Wine prefix.
 #include <windows.h>
+#include <shlobj.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 
 #include "support_win.h"
 #include "timing/uRunRecord.h"
@@ -185,15 +187,16 @@ TEST(Program, AMainWindowThatWouldOnlyGrazeTheScreenComesBackWholeOnIt) {
 }
 
 // Answers the next message box of the program, returning its text.
-std::string AnswerBox(Running &program) {
+std::string AnswerBoxWith(Running &program, int answer) {
   HWND box = WaitForWindow(program.pi.dwProcessId, "#32770", 10000);
   if (!box) return "";
   char text[2048] = {};
   GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-  PostMessageA(box, WM_COMMAND, IDOK, 0);
+  PostMessageA(box, WM_COMMAND, WPARAM(answer), 0);
   for (int i = 0; i < 200 && IsWindow(box); ++i) Sleep(10);
   return text;
 }
+std::string AnswerBox(Running &program) { return AnswerBoxWith(program, IDOK); }
 
 // A wrong value (someone's edit) is reported, then the program goes on with the default and the
 // design position; closing it writes every value back with its type, and the next start is quiet.
@@ -295,6 +298,64 @@ TEST(Program, ARunKilledMidwayIsOfferedAtTheNextStartAndNonForgetsIt) {
   ASSERT_NE(main, nullptr);
   EXPECT_FALSE(ReadValue(kKey, "RunState").exists);
   CloseAndExpectCleanExit(main, again);
+  ResetRegistry();
+}
+
+// A tab in a stored name: told for each value, the name left out; the run under the names kept
+// is offered back after a kill. Its journal's lines, kept out by a locked file, are written at
+// the next start, once, and the main window says so.
+TEST(Program, AStoredNameIsHealedAndTheJournalOutlivesALockAndAKill) {
+  ResetRegistry();
+  char temp[MAX_PATH] = {}, local[MAX_PATH] = {};
+  GetTempPathA(MAX_PATH, temp);
+  SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, local);
+  const std::string folder = std::string(temp) + "Tavelin", csv = folder + "\\Journal.csv",
+                    kept = std::string(local) + "\\Tavelin\\Journal en attente.csv";
+  // Documents here, not in the home folder that Wine links it to.
+  WriteString("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+              "Personal", temp);
+  WriteDword(kKey, "KeepJournal", 1);
+  WriteString(kKey, "FirstName", "Fran\tçais");
+  const char lines[] = "Oral\t600\t0\0Ang\tlais\t600\t0\0";
+  WriteRaw(kKey, "Epreuves", REG_MULTI_SZ, lines, sizeof lines);
+  CreateDirectoryA(folder.c_str(), nullptr);
+  HANDLE lock = CreateFileA(csv.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  for (int start = 0; start < 3; ++start) {
+    Running program;
+    ASSERT_TRUE(program.Start(start == 0 ? "/duree:10 /lancer" : ""));
+    if (start < 2) {  // nothing saved before the kill: told again
+      EXPECT_EQ(AnswerBox(program), "Type de données incorrect pour 'Epreuves'");
+      EXPECT_EQ(AnswerBox(program), "Type de données incorrect pour 'FirstName'");
+    }
+    if (start == 0) {
+      for (int i = 0; i < 500 && (GetFileAttributesA(kept.c_str()) == INVALID_FILE_ATTRIBUTES ||
+                                  !ReadValue(kKey, "RunState").exists); ++i)
+        Sleep(10);
+      TerminateProcess(program.pi.hProcess, 1);
+      EXPECT_EQ(program.WaitExit(5000), 1u);
+      CloseHandle(lock);
+      continue;
+    }
+    if (start == 1) {
+      EXPECT_NE(AnswerBoxWith(program, IDNO).find("a été interrompu"), std::string::npos);
+    }
+    HWND main = WaitForWindow(program.pi.dwProcessId, "TavelinWindow", 10000);
+    ASSERT_NE(main, nullptr);
+    const char *said =
+        start == 1 ? "Tavelin 1.0 - Journal complété de 2 lignes en attente" : "Tavelin 1.0";
+    char caption[128] = {};
+    for (int i = 0; i < 300 && strcmp(caption, said) != 0; ++i, Sleep(10))
+      GetWindowTextA(main, caption, sizeof caption);
+    EXPECT_STREQ(caption, said);
+    std::ifstream in(csv, std::ios::binary);
+    const std::string written{std::istreambuf_iterator<char>(in), {}};
+    for (const char8_t *line : {u8"\uFEFFDate;", u8";Épreuve 1;Début;", u8";Oral;Début;"}) {
+      const size_t at = written.find((const char *)line);  // there, and once
+      EXPECT_TRUE(at != std::string::npos && at == written.rfind((const char *)line)) << written;
+    }
+    EXPECT_EQ(GetFileAttributesA(kept.c_str()), INVALID_FILE_ATTRIBUTES);
+    CloseAndExpectCleanExit(main, program);
+  }
   ResetRegistry();
 }
 
