@@ -409,7 +409,9 @@ void TMainThread::CatchUpTo(std::chrono::nanoseconds runTime) {
 }
 
 // An end comes when its tick is posted: an end up to the count posted has come, and a call that
-// would move one is refused whole, so that what the caller reports as moved is what moves.
+// would move one is refused whole, so that what the caller reports as moved is what moves. A
+// move replaces one still waiting for its tick, so both are judged against the ends as they were
+// counted.
 bool TMainThread::Movable(const TPaperEnds& from, const TPaperEnds& to) const {
   const uint64_t toLast = uint64_t{to.TotalSeconds} + to.ExtraSeconds;
   if (to.TotalSeconds != from.TotalSeconds && FPosted >= from.TotalSeconds) return false;
@@ -420,8 +422,7 @@ bool TMainThread::MoveEndsLocked(uint32_t totalSeconds, uint32_t extraSeconds) {
   // An open-ended run has no end to move, and moving one to 0 would make it open-ended.
   if (totalSeconds == 0 || FSettings.TotalSeconds == 0 || FSettings.Papers.size() >= 2)
     return false;
-  const TPaperEnds from = FMoveEnd ? TPaperEnds{FMovedTotal, FMovedExtra}
-                                   : TPaperEnds{FSettings.TotalSeconds, FSettings.ExtraSeconds};
+  const TPaperEnds from{FSettings.TotalSeconds, FSettings.ExtraSeconds};
   if (FRunEnded || FOvertime || !Movable(from, {totalSeconds, extraSeconds})) return false;
   FMovedTotal = totalSeconds;
   FMovedExtra = extraSeconds;
@@ -443,9 +444,8 @@ bool TMainThread::MovePapers(const std::vector<TPaperEnds>& papers) {
   std::lock_guard<TEngineMutex> guard(FGate.Lock);
   if (papers.size() != FSettings.Papers.size() || FSettings.Papers.size() < 2) return false;
   if (FRunEnded || FOvertime) return false;
-  const std::vector<TPaperEnds>& from = FMoveEnd ? FMovedPapers : FSettings.Papers;
   for (size_t i = 0; i < papers.size(); ++i)
-    if (!Movable(from[i], papers[i])) return false;
+    if (!Movable(FSettings.Papers[i], papers[i])) return false;
   FMovedPapers = papers;
   FMovedTotal = 0;
   for (const TPaperEnds& paper : papers) FMovedTotal = std::max(FMovedTotal, paper.Last());

@@ -26,22 +26,25 @@ bool IsPrefix(const std::vector<TMsg>& got, const std::vector<TMsg>& whole) {
 
 // Thousands of pauses and resumes land anywhere in the ticks, on the
 // container's waits and hand-overs alike, while another thread keeps asking
-// for the state. The clock is simulated, so however busy the machine, no
-// wake-up is ever late; and the run is open-ended, ended only once the storm
-// is over, so it cannot finish first.
+// for the state and moving the end (which a count-up does not show). The
+// clock is simulated, so however busy the machine, no wake-up is ever late;
+// and the run is a day long, ended once the storm is over, so it cannot
+// finish first.
 TEST(ThreadContainerConcurrency, RandomPausesNeitherLoseNorRepeatTicks) {
   TSimClock clock;
   TRecordingPoster poster(clock);
   std::atomic<bool> beeps{true};
-  TMainThread run(NavigWnd, WatchWnd, {0, 7, 0, [&] { return beeps.load(); }}, clock,
+  constexpr uint32_t Day = 86400;
+  TMainThread run(NavigWnd, WatchWnd, {Day, 7, 0, [&] { return beeps.load(); }}, clock,
                   poster);
 
   std::atomic<bool> storming{true};
   std::atomic<int> observedPaused{0};
   std::thread observer([&] {
-    while (storming) {
+    for (uint32_t i = 0; storming; ++i) {
       if (run.Suspended()) ++observedPaused;
       EXPECT_FALSE(run.WaitFor(0));
+      EXPECT_TRUE(run.MoveEnd(Day + i % 2));
       std::this_thread::yield();
     }
   });
@@ -63,7 +66,7 @@ TEST(ThreadContainerConcurrency, RandomPausesNeitherLoseNorRepeatTicks) {
   const std::vector<TMsg> got = poster.Messages();
   const auto ticks = static_cast<uint32_t>(SplitTicks(got).size());
   EXPECT_GT(ticks, 100u);
-  const std::vector<TMsg> expected = ExpectedRun(0, 7, false, true, ticks);
+  const std::vector<TMsg> expected = ExpectedRun(Day, 7, false, true, ticks);
   ASSERT_EQ(got.size(), expected.size());
   for (size_t i = 0; i < got.size(); ++i) ASSERT_EQ(got[i], expected[i]) << "message " << i;
 }
