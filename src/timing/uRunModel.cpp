@@ -89,14 +89,13 @@ std::vector<TPaperEnds> TRunModel::EngineEnds(const TMainThread &engine) const {
   return ends;
 }
 
-void TRunModel::TellEngine(TMainThread &engine) const {
+bool TRunModel::TellEngine(TMainThread &engine) const {
   if (rows_.size() >= 2) {
     std::vector<TPaperEnds> ends;
     for (const TRow &row : rows_) ends.push_back(row.Ends);
-    engine.MovePapers(ends);
-  } else {
-    engine.MoveEnds(rows_[0].Ends.TotalSeconds, rows_[0].Ends.ExtraSeconds);
+    return engine.MovePapers(ends);
   }
+  return engine.MoveEnds(rows_[0].Ends.TotalSeconds, rows_[0].Ends.ExtraSeconds);
 }
 
 TRunTimes TRunModel::Times(const TWallNow &now, size_t paper) const {
@@ -434,7 +433,11 @@ int TRunModel::AddTime(TMainThread &engine, int seconds, const TWallNow &) {
   if (!HasEndToCome(engine) || seconds == 0) return 0;
   const std::vector<TRow> before = rows_;
   Moved(EndsAfterAdding(engine, seconds));
-  TellEngine(engine);
+  // An end came between the question and the move: nothing moves, as the engine says.
+  if (!TellEngine(engine)) {
+    rows_ = before;
+    return 0;
+  }
   int moved = 0;
   for (size_t i = 0; i < rows_.size(); ++i) {
     const int by = int(int64_t{rows_[i].Ends.Last()} - before[i].Ends.Last());

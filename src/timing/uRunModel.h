@@ -151,7 +151,8 @@ private:
   TRunEnds RunEndsOf(const std::vector<TPaperEnds> &papers) const;
   // Where the engine counts each épreuve to now (a move it was told of included).
   std::vector<TPaperEnds> EngineEnds(const TMainThread &engine) const;
-  void TellEngine(TMainThread &engine) const;
+  // False when the engine refused: an end it was to move had come meanwhile.
+  bool TellEngine(TMainThread &engine) const;
   int64_t RunMsAt(int64_t utcMs) const;
   // The engine's ends moved by added time: the model's account of it follows.
   void Moved(const TRunEnds &moved);
