@@ -1256,7 +1256,9 @@ TEST_F(ControlBarTimed, ARunOfThreeEpreuvesEndsAtTheLastOfThem) {
   });
   RunBar(s);
   EXPECT_EQ(digits, clock);
-  EXPECT_EQ(panel.rfind("Épreuve 1 : fin à ", 0), 0u) << panel;
+  // The first to end, its name cut to fit the panel at a two-digit hour.
+  EXPECT_EQ(panel.rfind("Épreuv", 0), 0u) << panel;
+  EXPECT_NE(panel.find(" : fin à "), std::string::npos) << panel;
   const auto after = std::chrono::duration_cast<std::chrono::milliseconds>(boxAt - runAt);
   EXPECT_GT(after.count(), 4000);
   EXPECT_LT(after.count(), 6000);
