@@ -7,6 +7,7 @@
 #include "app/uEndTimeScreen.h"
 #include "app/uExamScreen.h"
 #include "app/uPapersScreen.h"
+#include "app/uProcesVerbal.h"
 #include "display/uNavigChrono.h"
 #include "forms/uApplication.h"
 #include "options/uOptionsScreen.h"

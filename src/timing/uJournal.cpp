@@ -108,10 +108,10 @@ std::string JournalFileHeader() {
   return "\xEF\xBB\xBF" + Cp1252ToUtf8("Date;Heure;Chronométrage;Épreuve;Événement;Détail\r\n");
 }
 
-std::string JournalLine(const TJournalTime &runStart, const std::string &epreuve,
+std::string JournalLine(const TJournalTime &runStart, const std::string &paper,
                         const TJournalEvent &event) {
   const std::string fields[] = {JournalDate(event.At), JournalClock(event.At),
-                                JournalStamp(runStart), epreuve, event.Event, event.Detail};
+                                JournalStamp(runStart), paper, event.Event, event.Detail};
   std::string line = CsvField(fields[0]);
   for (size_t i = 1; i < std::size(fields); ++i) {
     line += ';';
@@ -129,10 +129,10 @@ void TJournal::StartRun(const TJournalTime &start) {
 }
 
 std::string TJournal::Add(const TJournalTime &at, const std::string &event,
-                          const std::string &detail, const std::string &epreuve) {
+                          const std::string &detail, const std::string &paper) {
   if (!hasRun_) StartRun(at);
-  events_.push_back({at, event, detail, epreuve});
-  return JournalLine(start_, epreuve, events_.back());
+  events_.push_back({at, event, detail, paper});
+  return JournalLine(start_, paper, events_.back());
 }
 
 // --- Lines that wait -----------------------------------------------------------------------------
@@ -216,11 +216,11 @@ std::string ProcesVerbalHtml(const TJournalTime &runStart,
 
   // The start and the ends: planned (the plan that Tavelin was given) and as they came; of each
   // épreuve of a run of several, whose own lines name it and whose end may be the run's.
-  std::vector<std::string> epreuves;
+  std::vector<std::string> papers;
   std::vector<const TJournalEvent *> pauses, added, others;
   for (const TJournalEvent &e : events) {
-    if (!e.Epreuve.empty() && std::find(epreuves.begin(), epreuves.end(), e.Epreuve) == epreuves.end())
-      epreuves.push_back(e.Epreuve);
+    if (!e.Paper.empty() && std::find(papers.begin(), papers.end(), e.Paper) == papers.end())
+      papers.push_back(e.Paper);
     if (Is(e, journal::Start) || Is(e, journal::NormalEnd) || Is(e, journal::End) ||
         Is(e, journal::Stopped)) {
       continue;
@@ -232,18 +232,18 @@ std::string ProcesVerbalHtml(const TJournalTime &runStart,
       others.push_back(&e);
     }
   }
-  if (epreuves.empty()) epreuves.emplace_back();
-  for (const std::string &epreuve : epreuves) {
+  if (papers.empty()) papers.emplace_back();
+  for (const std::string &paper : papers) {
     const TJournalEvent *start = nullptr, *normalEnd = nullptr, *end = nullptr, *runEnd = nullptr;
     for (const TJournalEvent &e : events) {
-      const bool own = e.Epreuve == epreuve;
+      const bool own = e.Paper == paper;
       if (Is(e, journal::Start) && own) {
         if (!start) start = &e;
       } else if (Is(e, journal::NormalEnd) && own) {
         normalEnd = &e;
       } else if (Is(e, journal::End) || Is(e, journal::Stopped)) {
         if (own) end = &e;
-        if (e.Epreuve.empty()) runEnd = &e;
+        if (e.Paper.empty()) runEnd = &e;
       }
     }
     if (!end) end = runEnd;
@@ -256,7 +256,7 @@ std::string ProcesVerbalHtml(const TJournalTime &runStart,
       h += "<tr><th class=\"label\">" + label + "</th><td>" + HtmlEscape(planned) + "</td><td>" +
            HtmlEscape(actual) + "</td></tr>\n";
     };
-    h += "<h2>Horaires" + (epreuve.empty() ? std::string() : " : " + HtmlEscape(epreuve)) +
+    h += "<h2>Horaires" + (paper.empty() ? std::string() : " : " + HtmlEscape(paper)) +
          "</h2>\n<table>\n<tr><th class=\"label\"></th><th>Prévu</th><th>Effectif</th></tr>\n";
     row("Début", start ? JournalClock(start->At) : "", JournalClock(start ? start->At : runStart));
     if (normalEnd || !plannedExtended.empty())
@@ -305,7 +305,7 @@ std::string ProcesVerbalHtml(const TJournalTime &runStart,
     h += "<table>\n<tr><th>Heure</th><th>Événement</th><th>Détail</th></tr>\n";
     for (const TJournalEvent *e : others)
       h += "<tr>" + Cell(JournalClock(e->At)) +
-           Cell(e->Epreuve.empty() ? e->Event : e->Event + " (" + e->Epreuve + ")") +
+           Cell(e->Paper.empty() ? e->Event : e->Event + " (" + e->Paper + ")") +
            Cell(e->Detail) + "</tr>\n";
     h += "</table>\n";
   }

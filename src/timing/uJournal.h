@@ -40,7 +40,7 @@ struct TJournalEvent {
   TJournalTime At;
   std::string Event;
   std::string Detail;
-  std::string Epreuve = {};  // the épreuve it is of, for a run of several; empty for the run
+  std::string Paper = {};  // the épreuve it is of, for a run of several; empty for the run
   bool operator==(const TJournalEvent &) const = default;
 };
 
@@ -51,8 +51,8 @@ struct TJournalEvent {
 std::string CsvField(const std::string &text);
 // What a new file begins with: the byte-order mark and the header line.
 std::string JournalFileHeader();
-// The line of one event, UTF-8, ended by CR LF. epreuve: empty until a run has several.
-std::string JournalLine(const TJournalTime &runStart, const std::string &epreuve,
+// The line of one event, UTF-8, ended by CR LF. paper: empty until a run has several.
+std::string JournalLine(const TJournalTime &runStart, const std::string &paper,
                         const TJournalEvent &event);
 
 // --- The latest run ------------------------------------------------------------------------------
@@ -65,7 +65,7 @@ public:
   const std::vector<TJournalEvent> &Events() const { return events_; }
   // Records an event and gives its line for the file. An event before any run starts one then.
   std::string Add(const TJournalTime &at, const std::string &event, const std::string &detail,
-                  const std::string &epreuve = {});
+                  const std::string &paper = {});
 
 private:
   bool hasRun_ = false;

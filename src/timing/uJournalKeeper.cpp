@@ -157,27 +157,25 @@ void TryWriting() {
   Tell(OnJournalWaiting);
 }
 
-void Record(const TJournalTime &at, const char *event, const std::string &detail,
-            const std::string &epreuve = {}) {
-  try {
-    std::string line = Keeper().Journal.Add(at, event ? event : "", detail, epreuve);
-    if (!KeepingFile()) return;
-    if (Keeper().Queue.Push(line, TickNow())) {
-      TryWriting();
-    } else {
-      // Its turn comes with the others'; meanwhile it is kept with them.
-      KeepWaiting(Keeper().Queue);
-      Tell(OnJournalWaiting);
-    }
-  } catch (const std::exception &) {
-    // Memory ran out: the record is not worth the run.
+// A line of the latest run, for the file.
+void Write(const std::string &line) {
+  if (!KeepingFile()) return;
+  if (Keeper().Queue.Push(line, TickNow())) {
+    TryWriting();
+  } else {
+    // Its turn comes with the others'; meanwhile it is kept with them.
+    KeepWaiting(Keeper().Queue);
+    Tell(OnJournalWaiting);
   }
 }
 
-void ShowPathBox(HWND owner, const std::string &text, const std::wstring &path) {
-  std::wstring message = Widen(text) + L"\n\n" + path;
-  std::wstring caption = Widen("Information");
-  MessageBoxW(owner, message.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
+void Record(const TJournalTime &at, const char *event, const std::string &detail,
+            const std::string &paper = {}) {
+  try {
+    Write(Keeper().Journal.Add(at, event ? event : "", detail, paper));
+  } catch (const std::exception &) {
+    // Memory ran out: the record is not worth the run.
+  }
 }
 
 }  // namespace
@@ -186,7 +184,6 @@ TJournalDocumentsProc JournalDocumentsProc = &ShellDocuments;
 TJournalDocumentsProc JournalLocalDataProc = &ShellLocalAppData;
 TJournalWriteProc JournalWriteProc = &WriteFile;
 TJournalTickProc JournalTickProc = &GetTickCount64;
-TJournalShellProc JournalShellProc = &ShellExecuteW;
 std::function<void()> OnJournalWriteFailed;
 std::function<void()> OnJournalWaiting;
 
@@ -197,11 +194,11 @@ std::wstring JournalFolder() {
   return documents + L"Tavelin";
 }
 
-void JournalRunStarted(const std::string &plan, const std::string &epreuve) {
+void JournalRunStarted(const std::string &plan, const std::string &paper) {
   const TJournalTime now = LocalNow();
   Keeper().Journal.StartRun(now);
   ++Keeper().Run;
-  Record(now, journal::Start, plan, epreuve);
+  Record(now, journal::Start, plan, paper);
 }
 
 void JournalRunTakenUp(int64_t startUtcMs, const std::string &detail) {
@@ -220,14 +217,18 @@ void JournalRunTakenUp(int64_t startUtcMs, const std::string &detail) {
   Record(LocalNow(), journal::TakenUp, detail);
 }
 
-void JournalEvent(const char *event, const std::string &detail, const std::string &epreuve) {
-  Record(LocalNow(), event, detail, epreuve);
+void JournalEvent(const char *event, const std::string &detail, const std::string &paper) {
+  Record(LocalNow(), event, detail, paper);
 }
 
 void JournalKept(const TJournal &run, const std::string &line) {
   try {
+    // Another run than the latest (its first line, or a take-up's): its page is a new one.
+    if (run.Events().size() <= 1 || !(run.RunStart() == Keeper().Journal.RunStart()) ||
+        run.Events().size() < Keeper().Journal.Events().size())
+      ++Keeper().Run;
     Keeper().Journal = run;
-    if (KeepingFile() && Keeper().Queue.Push(line, TickNow())) TryWriting();
+    Write(line);
   } catch (const std::exception &) {
     // Memory ran out: the record is not worth the run.
   }
@@ -281,48 +282,33 @@ void ResetJournal() {
   Keeper() = TKeeper();
 }
 
-void ShowProcesVerbal(HWND owner) {
+TPageWritten WriteProcesVerbal() {
+  TPageWritten result;
   const TJournal &run = Keeper().Journal;
-  if (!run.HasRun()) {
-    ShowMessageBox("Aucun chronométrage n'a encore eu lieu: il n'y a pas de procès-verbal à écrire.",
-                   "Information", MB_OK | MB_ICONINFORMATION);
-    return;
-  }
+  if (!run.HasRun()) return result;
+  result.HasRun = true;
   TKeeper &keeper = Keeper();
   const std::wstring folder = JournalFolder();
   const std::string page = ProcesVerbalHtml(run.RunStart(), run.Events());
   // The latest run's page is written again in its own file; another run's never takes the name
   // of one already there (two runs started in one minute), but the next number.
   const bool again = keeper.PageRun == keeper.Run && !keeper.PagePath.empty();
-  std::wstring path = again ? keeper.PagePath
-                            : folder + L"\\" + Widen(ProcesVerbalFileName(run.RunStart()));
-  bool written = false;
-  if (MakeFolder(folder)) {
-    HANDLE file = INVALID_HANDLE_VALUE;
-    for (int copy = 1; copy <= 99 && file == INVALID_HANDLE_VALUE; ++copy) {
-      if (!again) path = folder + L"\\" + Widen(ProcesVerbalFileName(run.RunStart(), copy));
-      file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                         again ? CREATE_ALWAYS : CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-      if (file == INVALID_HANDLE_VALUE && (again || GetLastError() != ERROR_FILE_EXISTS)) break;
-    }
-    if (file != INVALID_HANDLE_VALUE) {
-      DWORD done = 0;
-      written = WriteFile(file, page.data(), DWORD(page.size()), &done, nullptr) &&
-                done == page.size();
-      written = CloseHandle(file) && written;
-      keeper.PageRun = keeper.Run;
-      keeper.PagePath = path;
-    }
+  std::wstring &path = result.Path;
+  path = again ? keeper.PagePath : folder + L"\\" + Widen(ProcesVerbalFileName(run.RunStart()));
+  if (!MakeFolder(folder)) return result;
+  HANDLE file = INVALID_HANDLE_VALUE;
+  for (int copy = 1; copy <= 99 && file == INVALID_HANDLE_VALUE; ++copy) {
+    if (!again) path = folder + L"\\" + Widen(ProcesVerbalFileName(run.RunStart(), copy));
+    file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                       again ? CREATE_ALWAYS : CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE && (again || GetLastError() != ERROR_FILE_EXISTS)) break;
   }
-  if (!written) {
-    ShowPathBox(owner, "Le procès-verbal n'a pas pu être écrit:", path);
-    return;
-  }
-  TComScope com;
-  HINSTANCE opened = JournalShellProc(owner, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-  if (reinterpret_cast<INT_PTR>(opened) <= 32)
-    ShowPathBox(owner,
-                "Aucun programme n'ouvre les pages HTML sur cet ordinateur. Le procès-verbal est "
-                "enregistré ici:",
-                path);
+  if (file == INVALID_HANDLE_VALUE) return result;
+  DWORD done = 0;
+  result.Written =
+      WriteFile(file, page.data(), DWORD(page.size()), &done, nullptr) && done == page.size();
+  result.Written = CloseHandle(file) && result.Written;
+  keeper.PageRun = keeper.Run;
+  keeper.PagePath = path;
+  return result;
 }

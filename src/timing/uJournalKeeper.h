@@ -18,14 +18,14 @@
 // A new latest run starts now: the events of the one before are forgotten, "Début" is recorded
 // with the run's plan ("Compte à rebours de 2:00:00, fin 11 h 00, tiers-temps 11 h 40"), of its
 // first épreuve when it has several (the others' follow as events of their own).
-void JournalRunStarted(const std::string &plan, const std::string &epreuve = {});
+void JournalRunStarted(const std::string &plan, const std::string &paper = {});
 // A run taken up at the program's start: the latest run is the one that started at startUtcMs
 // (the run record's start), "Reprise après interruption" is recorded with `detail`.
 void JournalRunTakenUp(int64_t startUtcMs, const std::string &detail);
 // Any other event of the run under way, at the time it is now: one of the names of namespace
 // journal (uJournal.h), with its detail, both in Windows-1252; of one épreuve of several, or of
-// the whole run (epreuve empty).
-void JournalEvent(const char *event, const std::string &detail, const std::string &epreuve = {});
+// the whole run (paper empty).
+void JournalEvent(const char *event, const std::string &detail, const std::string &paper = {});
 // The run's session journaled `line`; `run` is the latest run as it now stands.
 void JournalKept(const TJournal &run, const std::string &line);
 // From a timer: writes the lines that wait once the minute after a failure has gone. The keeper
@@ -54,11 +54,14 @@ const TJournal &LatestJournal();
 // The lines not yet in the file.
 const TJournalQueue &JournalWaiting();
 
-// --- What the main window's menu calls -------------------------------------------------------------
-// Writes the procès-verbal of the latest run into the journal's folder and opens it with the
-// system's program for HTML pages: again in its own file, another run's under the next free name. A box tells when there is no run yet, when the page cannot be
-// written, and where it is when no program opens it.
-void ShowProcesVerbal(HWND owner);
+// --- The procès-verbal's page -----------------------------------------------------------------
+// Writes the procès-verbal of the latest run into the journal's folder: again in its own file,
+// another run's under the next free name (" (2)"). Nothing when there is no run yet.
+struct TPageWritten {
+  bool HasRun = false, Written = false;
+  std::wstring Path;  // where it is, or was to be
+};
+TPageWritten WriteProcesVerbal();
 
 // --- The folder, and the seams of tests --------------------------------------------------------
 // Documents\Tavelin, wide all the way (a redirected or non-Latin folder keeps its name); empty
@@ -75,8 +78,5 @@ extern TJournalWriteProc JournalWriteProc;
 // The monotonic clock that times the retries (GetTickCount64); tests put their own here.
 using TJournalTickProc = ULONGLONG(WINAPI *)();
 extern TJournalTickProc JournalTickProc;
-// ShellExecuteW; tests put their own here.
-using TJournalShellProc = HINSTANCE(WINAPI *)(HWND, LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, INT);
-extern TJournalShellProc JournalShellProc;
 // As at the program's start: no run, nothing waiting, no failure told (tests).
 void ResetJournal();

@@ -206,7 +206,7 @@ uint32_t TRunModel::DigitsAt(std::chrono::nanoseconds runTime, bool countsDown) 
   return elapsed < end ? end - elapsed : 0;
 }
 
-TRunModel::TRow TRunModel::RowFrom(const TRunRecordExam &kept) {
+TRunModel::TRow TRunModel::RowFrom(const TRunRecordPaper &kept) {
   TRow row;
   row.Ends = {kept.Seconds, kept.ExtraThird ? kept.ExtraSeconds : 0};
   row.AddedBefore = kept.AddedSeconds;
@@ -227,10 +227,10 @@ void TRunModel::Place(const TRunRecord &record, const TWallNow &now) {
   const uint32_t chosen =
       record.TotalSeconds == 0 ? 0 : uint32_t(std::max<int64_t>(1, int64_t{record.TotalSeconds} - record.AddedSeconds));
   TRunChoice choice{chosen, record.EndMinute, record.ExtraThird, record.FirstName, {}};
-  for (const TRunRecordExam &exam : record.Exams)
+  for (const TRunRecordPaper &paper : record.Papers)
     choice.Others.push_back(
-        {exam.Name, uint32_t(std::max<int64_t>(1, int64_t{exam.Seconds} - exam.AddedSeconds)),
-         exam.ExtraThird});
+        {paper.Name, uint32_t(std::max<int64_t>(1, int64_t{paper.Seconds} - paper.AddedSeconds)),
+         paper.ExtraThird});
   Choose(choice);
   fixed_ = begun_ = true;
   // The run's own épreuve is kept in the record's fields of the run, the others in its rows.
@@ -238,7 +238,7 @@ void TRunModel::Place(const TRunRecord &record, const TWallNow &now) {
   rows_.push_back(RowFrom({record.FirstName, record.TotalSeconds, record.ExtraThird,
                            record.ExtraSeconds, record.PlannedExtraSeconds, record.AddedSeconds,
                            record.AddedAfterNormalSeconds, record.PausedAfterNormalMs}));
-  for (size_t i = 1; i < Papers(); ++i) rows_.push_back(RowFrom(record.Exams[i - 1]));
+  for (size_t i = 1; i < Papers(); ++i) rows_.push_back(RowFrom(record.Papers[i - 1]));
   startUtc_ = record.StartUtcMs;
   // On the start's own day, as the run that started it counted: a run across midnight keeps its
   // frame.
@@ -294,11 +294,11 @@ void TRunModel::FillRecord(TRunRecord &record, int64_t utcMs) const {
   record.AddedAfterNormalSeconds = own.AddedAfter;
   record.PlannedExtraSeconds = own.Extra;
   record.FirstName = choice_.FirstName;
-  record.Exams.clear();
+  record.Papers.clear();
   for (size_t i = 1; i < rows_.size(); ++i) {
     const TRow &row = rows_[i];
     const TExamPaper &paper = choice_.Others[i - 1];
-    record.Exams.push_back({paper.Name, row.Ends.TotalSeconds, paper.ExtraThird,
+    record.Papers.push_back({paper.Name, row.Ends.TotalSeconds, paper.ExtraThird,
                             row.Ends.ExtraSeconds, row.Extra, row.AddedBefore, row.AddedAfter,
                             row.PausedAfterNormalMs});
   }

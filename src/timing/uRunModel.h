@@ -144,7 +144,7 @@ private:
   };
 
   // An épreuve's ends as a record kept them.
-  static TRow RowFrom(const TRunRecordExam &kept);
+  static TRow RowFrom(const TRunRecordPaper &kept);
   // The épreuves' ends of a run started at `now`, or as fixed.
   std::vector<TPaperEnds> PlannedEnds(const TWallNow &now) const;
   // A run's ends from its épreuves'.

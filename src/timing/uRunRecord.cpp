@@ -13,10 +13,10 @@ using std::chrono::nanoseconds;
 // Where the fields of version 1 start in each version, and the rest of version 2.
 constexpr size_t FieldsV1 = 4, FieldsV2 = 8;
 constexpr size_t KeepJournalAt = 65, SessionOnlyAt = 68, PausedAfterNormalAt = 72, AddedAt = 80, AddedAfterAt = 84,
-                 PlannedExtraAt = 88, ExamCountAt = 92, ExamsAt = 96, ExamSize = 48;
+                 PlannedExtraAt = 88, PaperCountAt = 92, PapersAt = 96, PaperSize = 48;
 constexpr size_t FirstNameAt = 240, ExamEndsAt = 280, ExamEndsSize = 24;
-static_assert(ExamsAt + RunRecordMaxExams * ExamSize == RunRecordSizeV2);
-static_assert(ExamEndsAt + RunRecordMaxExams * ExamEndsSize == RunRecordSize);
+static_assert(PapersAt + RunRecordMaxPapers * PaperSize == RunRecordSizeV2);
+static_assert(ExamEndsAt + RunRecordMaxPapers * ExamEndsSize == RunRecordSize);
 
 template <class T>
 void Put(TRunRecordBytes& out, size_t at, T value) {
@@ -96,11 +96,11 @@ bool UnpackV1(const uint8_t* in, TRunRecord& r) {
 }
 
 // A name: printable bytes, then zeros to the end of its room.
-bool ExamName(const uint8_t* in, size_t at, std::string& name) {
-  const uint8_t* end = std::find(in + at, in + at + RunRecordExamNameSize, uint8_t{0});
+bool PaperNameAt(const uint8_t* in, size_t at, std::string& name) {
+  const uint8_t* end = std::find(in + at, in + at + RunRecordPaperNameSize, uint8_t{0});
   name.assign(in + at, end);
   return std::all_of(in + at, end, [](uint8_t c) { return c >= 0x20 && c != 0x7F; }) &&
-         Zero(end, 0, size_t(in + at + RunRecordExamNameSize - end));
+         Zero(end, 0, size_t(in + at + RunRecordPaperNameSize - end));
 }
 
 bool UnpackV2(const uint8_t* in, size_t size, TRunRecord& r) {
@@ -117,43 +117,43 @@ bool UnpackV2(const uint8_t* in, size_t size, TRunRecord& r) {
   r.AddedSeconds = Get<int32_t>(in, AddedAt);
   r.AddedAfterNormalSeconds = Get<int32_t>(in, AddedAfterAt);
   r.PlannedExtraSeconds = Get<uint32_t>(in, PlannedExtraAt);
-  const uint32_t exams = Get<uint32_t>(in, ExamCountAt);
+  const uint32_t papers = Get<uint32_t>(in, PaperCountAt);
   auto added = [](int32_t s) { return s >= -RunRecordMaxAddedSeconds && s <= RunRecordMaxAddedSeconds; };
   if (r.SessionOnly > KnownSettings || r.PausedAfterNormalMs < 0 ||
       r.PausedAfterNormalMs > r.PausedMs || !added(r.AddedSeconds) ||
       !added(r.AddedAfterNormalSeconds) || r.PlannedExtraSeconds > RunRecordMaxSeconds ||
-      exams > RunRecordMaxExams)
+      papers > RunRecordMaxPapers)
     return false;
-  for (size_t i = 0; i < RunRecordMaxExams; ++i) {
-    const size_t at = ExamsAt + i * ExamSize;
-    if (i >= exams) {
-      if (!Zero(in, at, ExamSize)) return false;
+  for (size_t i = 0; i < RunRecordMaxPapers; ++i) {
+    const size_t at = PapersAt + i * PaperSize;
+    if (i >= papers) {
+      if (!Zero(in, at, PaperSize)) return false;
       continue;
     }
-    TRunRecordExam& exam = r.Exams.emplace_back();
-    exam.Seconds = Get<uint32_t>(in, at + RunRecordExamNameSize);
-    if (!ExamName(in, at, exam.Name) || exam.Seconds > RunRecordMaxSeconds ||
-        !Flag(in, at + RunRecordExamNameSize + 4, exam.ExtraThird) ||
-        !Zero(in, at + RunRecordExamNameSize + 5, 3))
+    TRunRecordPaper& paper = r.Papers.emplace_back();
+    paper.Seconds = Get<uint32_t>(in, at + RunRecordPaperNameSize);
+    if (!PaperNameAt(in, at, paper.Name) || paper.Seconds > RunRecordMaxSeconds ||
+        !Flag(in, at + RunRecordPaperNameSize + 4, paper.ExtraThird) ||
+        !Zero(in, at + RunRecordPaperNameSize + 5, 3))
       return false;
   }
   if (version == 2) return true;
-  if (!ExamName(in, FirstNameAt, r.FirstName)) return false;
-  for (size_t i = 0; i < RunRecordMaxExams; ++i) {
+  if (!PaperNameAt(in, FirstNameAt, r.FirstName)) return false;
+  for (size_t i = 0; i < RunRecordMaxPapers; ++i) {
     const size_t at = ExamEndsAt + i * ExamEndsSize;
-    if (i >= exams) {
+    if (i >= papers) {
       if (!Zero(in, at, ExamEndsSize)) return false;
       continue;
     }
-    TRunRecordExam& exam = r.Exams[i];
-    exam.ExtraSeconds = Get<uint32_t>(in, at);
-    exam.PlannedExtraSeconds = Get<uint32_t>(in, at + 4);
-    exam.AddedSeconds = Get<int32_t>(in, at + 8);
-    exam.AddedAfterNormalSeconds = Get<int32_t>(in, at + 12);
-    exam.PausedAfterNormalMs = Get<int64_t>(in, at + 16);
-    if (exam.ExtraSeconds > RunRecordMaxSeconds || exam.PlannedExtraSeconds > RunRecordMaxSeconds ||
-        !added(exam.AddedSeconds) || !added(exam.AddedAfterNormalSeconds) ||
-        exam.PausedAfterNormalMs < 0 || exam.PausedAfterNormalMs > r.PausedMs)
+    TRunRecordPaper& paper = r.Papers[i];
+    paper.ExtraSeconds = Get<uint32_t>(in, at);
+    paper.PlannedExtraSeconds = Get<uint32_t>(in, at + 4);
+    paper.AddedSeconds = Get<int32_t>(in, at + 8);
+    paper.AddedAfterNormalSeconds = Get<int32_t>(in, at + 12);
+    paper.PausedAfterNormalMs = Get<int64_t>(in, at + 16);
+    if (paper.ExtraSeconds > RunRecordMaxSeconds || paper.PlannedExtraSeconds > RunRecordMaxSeconds ||
+        !added(paper.AddedSeconds) || !added(paper.AddedAfterNormalSeconds) ||
+        paper.PausedAfterNormalMs < 0 || paper.PausedAfterNormalMs > r.PausedMs)
       return false;
   }
   return true;
@@ -180,23 +180,23 @@ TRunRecordBytes PackRunRecord(const TRunRecord& r) {
   Put(out, AddedAt, r.AddedSeconds);
   Put(out, AddedAfterAt, r.AddedAfterNormalSeconds);
   Put(out, PlannedExtraAt, r.PlannedExtraSeconds);
-  const size_t exams = std::min(r.Exams.size(), RunRecordMaxExams);
-  Put(out, ExamCountAt, uint32_t(exams));
-  for (size_t i = 0; i < exams; ++i) {
-    const TRunRecordExam& exam = r.Exams[i];
-    const size_t at = ExamsAt + i * ExamSize;
-    std::copy_n(exam.Name.begin(), std::min(exam.Name.size(), RunRecordExamNameSize),
+  const size_t papers = std::min(r.Papers.size(), RunRecordMaxPapers);
+  Put(out, PaperCountAt, uint32_t(papers));
+  for (size_t i = 0; i < papers; ++i) {
+    const TRunRecordPaper& paper = r.Papers[i];
+    const size_t at = PapersAt + i * PaperSize;
+    std::copy_n(paper.Name.begin(), std::min(paper.Name.size(), RunRecordPaperNameSize),
                 out.begin() + ptrdiff_t(at));
-    Put(out, at + RunRecordExamNameSize, exam.Seconds);
-    out[at + RunRecordExamNameSize + 4] = exam.ExtraThird;
+    Put(out, at + RunRecordPaperNameSize, paper.Seconds);
+    out[at + RunRecordPaperNameSize + 4] = paper.ExtraThird;
     const size_t ends = ExamEndsAt + i * ExamEndsSize;
-    Put(out, ends, exam.ExtraSeconds);
-    Put(out, ends + 4, exam.PlannedExtraSeconds);
-    Put(out, ends + 8, exam.AddedSeconds);
-    Put(out, ends + 12, exam.AddedAfterNormalSeconds);
-    Put(out, ends + 16, exam.PausedAfterNormalMs);
+    Put(out, ends, paper.ExtraSeconds);
+    Put(out, ends + 4, paper.PlannedExtraSeconds);
+    Put(out, ends + 8, paper.AddedSeconds);
+    Put(out, ends + 12, paper.AddedAfterNormalSeconds);
+    Put(out, ends + 16, paper.PausedAfterNormalMs);
   }
-  std::copy_n(r.FirstName.begin(), std::min(r.FirstName.size(), RunRecordExamNameSize),
+  std::copy_n(r.FirstName.begin(), std::min(r.FirstName.size(), RunRecordPaperNameSize),
               out.begin() + ptrdiff_t(FirstNameAt));
   return out;
 }
@@ -247,8 +247,8 @@ TTakeUp AssessRunRecord(const uint8_t* data, size_t size, int64_t nowUtcMs) {
   result.Place = RunPlaceAt(r, nowUtcMs);
   // A tiers-temps run goes on to its extended end, a run of several épreuves to the last of all.
   int64_t endMs = (int64_t{r.TotalSeconds} + (r.ExtraThird ? r.ExtraSeconds : 0)) * 1000;
-  for (const TRunRecordExam& exam : r.Exams)
-    endMs = std::max(endMs, (int64_t{exam.Seconds} + (exam.ExtraThird ? exam.ExtraSeconds : 0)) * 1000);
+  for (const TRunRecordPaper& paper : r.Papers)
+    endMs = std::max(endMs, (int64_t{paper.Seconds} + (paper.ExtraThird ? paper.ExtraSeconds : 0)) * 1000);
   if (r.TotalSeconds != 0 && Ms(result.Place.RunTime) >= endMs) {
     result.Kind = TTakeUpKind::Ended;
     result.EndUtcMs = r.StartUtcMs + r.PausedMs + endMs;

@@ -35,8 +35,8 @@
 //       84    4  AddedAfterNormalSeconds  the same once the normal end had come
 //       88    4  PlannedExtraSeconds  the extended time the room was told at Run, before any
 //                                  clock set moved the extended end on the wall clock
-//       92    4  ExamCount          épreuves beside the run's own, up to RunRecordMaxExams
-//       96  3×48 the épreuves, unused rows zero: name (RunRecordExamNameSize bytes,
+//       92    4  PaperCount         épreuves beside the run's own, up to RunRecordMaxPapers
+//       96  3×48 the épreuves, unused rows zero: name (RunRecordPaperNameSize bytes,
 //                                  Windows-1252, zero-padded), seconds (4), ExtraThird (1), zero (3)
 //      240   40  FirstName          the run's own épreuve's name, as the épreuves' names
 //      280  3×24 the épreuves' ends, as the run's own above: ExtraSeconds (4),
@@ -77,16 +77,16 @@ constexpr int64_t RunRecordMaxAgeMs = 86'400'000;
 // of it: within this, the run is still offered.
 constexpr int64_t RunRecordMaxAheadMs = 600'000;
 constexpr int32_t RunRecordMaxAddedSeconds = 86'400;
-constexpr size_t RunRecordMaxExams = 3;
-constexpr size_t RunRecordExamNameSize = 40;
+constexpr size_t RunRecordMaxPapers = 3;
+constexpr size_t RunRecordPaperNameSize = 40;
 // The run's settings by their registry names, in the order of SessionOnly's bits.
 constexpr std::array<const char*, 8> RunRecordSettings = {
     "TotalTime", "InterBeepTime", "TypeInc", "BeepActive", "UserScreenSize", "CountOvertime",
     "ExtraThird", "KeepJournal"};
 
 // One more épreuve of the run, with its own length.
-struct TRunRecordExam {
-  std::string Name = {};  // Windows-1252, no control character, at most RunRecordExamNameSize
+struct TRunRecordPaper {
+  std::string Name = {};  // Windows-1252, no control character, at most RunRecordPaperNameSize
   uint32_t Seconds = 0;  // its normal end, as the engine counts to it
   bool ExtraThird = false;
   uint32_t ExtraSeconds = 0;
@@ -95,7 +95,7 @@ struct TRunRecordExam {
   int32_t AddedAfterNormalSeconds = 0;
   int64_t PausedAfterNormalMs = 0;
 
-  bool operator==(const TRunRecordExam&) const = default;
+  bool operator==(const TRunRecordPaper&) const = default;
 };
 
 struct TRunRecord {
@@ -118,7 +118,7 @@ struct TRunRecord {
   int32_t AddedSeconds = 0;
   int32_t AddedAfterNormalSeconds = 0;
   uint32_t PlannedExtraSeconds = 0;
-  std::vector<TRunRecordExam> Exams = {};  // at most RunRecordMaxExams
+  std::vector<TRunRecordPaper> Papers = {};  // at most RunRecordMaxPapers
   bool KeepJournal = false;
   std::string FirstName = {};  // as an épreuve's name
 
@@ -127,8 +127,8 @@ struct TRunRecord {
 
 using TRunRecordBytes = std::array<uint8_t, RunRecordSize>;
 
-// Always the current version. Épreuves beyond RunRecordMaxExams and name bytes beyond
-// RunRecordExamNameSize are left out.
+// Always the current version. Épreuves beyond RunRecordMaxPapers and name bytes beyond
+// RunRecordPaperNameSize are left out.
 TRunRecordBytes PackRunRecord(const TRunRecord& record);
 
 // Where a run stands, as the engine counts it: its run time (paused time excluded), the time

@@ -440,7 +440,7 @@ std::vector<uint8_t> PackRunEvents(const TJournal &run) {
     PutTime(out, e->At);
     PutText(out, e->Event);
     PutText(out, e->Detail);
-    PutText(out, e->Epreuve);
+    PutText(out, e->Paper);
   }
   const uint32_t length = uint32_t(out.size());
   for (size_t i = 0; i < 4; ++i) out[8 + i] = uint8_t(length >> (8 * i));

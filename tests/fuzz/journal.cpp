@@ -200,11 +200,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     TJournalEvent e;
     e.At = Time(in);
     e.Event = in.PickValueInArray(Events);
-    e.Epreuve = in.ConsumeBool() ? in.ConsumeRandomLengthString(48) : std::string();
+    e.Paper = in.ConsumeBool() ? in.ConsumeRandomLengthString(48) : std::string();
     e.Detail = in.ConsumeRandomLengthString(96);
-    file += journal.Add(e.At, e.Event, e.Detail, e.Epreuve);
+    file += journal.Add(e.At, e.Event, e.Detail, e.Paper);
     events.push_back(e);
-    marked.push_back({e.At, e.Event, mark(e.Detail), mark(e.Epreuve)});
+    marked.push_back({e.At, e.Event, mark(e.Detail), mark(e.Paper)});
   }
   Check(journal.Events() == events, "the run's events kept otherwise");
 
@@ -215,7 +215,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   for (size_t i = 0; i < events.size(); ++i) {
     const TJournalEvent &e = events[i];
     const std::string written[] = {JournalDate(e.At), JournalClock(e.At), JournalStamp(start),
-                                   e.Epreuve,         e.Event,            e.Detail};
+                                   e.Paper,         e.Event,            e.Detail};
     for (size_t f = 0; f < 6; ++f) {
       const std::string got = Back1252(records[i + 1][f]);
       if (ReadBack(got, written[f])) continue;

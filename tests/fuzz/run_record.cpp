@@ -34,9 +34,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
   const TRunRecord &r = read.Record;
   Check(r.SavedUtcMs <= now && r.StartUtcMs <= r.SavedUtcMs, "the run placed after now");
-  Check(r.Exams.size() <= RunRecordMaxExams, "too many épreuves");
-  for (const TRunRecordExam &exam : r.Exams)
-    Check(exam.Name.size() <= RunRecordExamNameSize, "a name longer than its room");
+  Check(r.Papers.size() <= RunRecordMaxPapers, "too many épreuves");
+  for (const TRunRecordPaper &exam : r.Papers)
+    Check(exam.Name.size() <= RunRecordPaperNameSize, "a name longer than its room");
   Check(read.Place.RunTime.count() >= 0 && read.Place.PausedFor.count() >= 0,
         "a run time or a pause below zero");
 

@@ -116,10 +116,10 @@ TEST(RunRecord, EachFieldIsReadUpToItsLimitAndNotPast) {
        Set(&R::AddedAfterNormalSeconds, 86'401)},
       {"planned extra", V2, Set(&R::PlannedExtraSeconds, 89'999),
        Set(&R::PlannedExtraSeconds, 90'000)},
-      {"épreuves", V2, [](R& r) { r.Exams.push_back({"", RunRecordMaxSeconds}); },
-       [](R& r) { r.Exams[1].Seconds = 90'000; }, at(92, 4)},
-      {"a name", V2, [](R& r) { r.Exams[0].Name = " ~\xFF"; },
-       [](R& r) { r.Exams[0].Name = "O\tral"; },
+      {"épreuves", V2, [](R& r) { r.Papers.push_back({"", RunRecordMaxSeconds}); },
+       [](R& r) { r.Papers[1].Seconds = 90'000; }, at(92, 4)},
+      {"a name", V2, [](R& r) { r.Papers[0].Name = " ~\xFF"; },
+       [](R& r) { r.Papers[0].Name = "O\tral"; },
        at(96 + 30, 'x')},  // a name going on after its end
       {"running since a pause", Both, nullptr, nullptr, at(32, 1)},
       {"direction", Both, nullptr, nullptr, at(60, 2)},
@@ -134,11 +134,11 @@ TEST(RunRecord, EachFieldIsReadUpToItsLimitAndNotPast) {
       {"length", V2, nullptr, nullptr, at(4, 0)},
       {"version 2, longer", V2, nullptr, nullptr, [](TBytes& b) { b.resize(248), b[4] = 248; }},
       {"an épreuve's time added", V2,
-       [](R& r) { r.Exams[0].AddedAfterNormalSeconds = -86'400; },
-       [](R& r) { r.Exams[0].AddedSeconds = 86'401; }},
+       [](R& r) { r.Papers[0].AddedAfterNormalSeconds = -86'400; },
+       [](R& r) { r.Papers[0].AddedSeconds = 86'401; }},
       {"an épreuve's pauses after its normal end", V2,
-       [](R& r) { r.Exams[0].PausedAfterNormalMs = 30'000; },
-       [](R& r) { r.Exams[0].PausedAfterNormalMs = 30'001; }},
+       [](R& r) { r.Papers[0].PausedAfterNormalMs = 30'000; },
+       [](R& r) { r.Papers[0].PausedAfterNormalMs = 30'001; }},
       {"the first name", V2, nullptr, [](R& r) { r.FirstName = "A\nB"; }},
       {"an unused row's ends", V2, nullptr, nullptr, at(280 + 2 * 24 + 3, 1)},
   };
@@ -164,19 +164,19 @@ TEST(RunRecord, EachFieldIsReadUpToItsLimitAndNotPast) {
 TEST(RunRecord, ReadBackAsWritten) {
   TRunRecord duration = Running(), toTimeOfDay = Running(), paused = Running();
   duration.EndMinute = -1, duration.TypeInc = 0, duration.ExtraThird = false;
-  duration.ExtraSeconds = 0, duration.Exams.clear();
+  duration.ExtraSeconds = 0, duration.Papers.clear();
   toTimeOfDay.SessionOnly = 0, toTimeOfDay.KeepJournal = true;
   paused.EndMinute = -1, paused.Paused = true, paused.PausedSinceUtcMs = Now - 60'000;
   for (const TRunRecord& r : {duration, toTimeOfDay, paused}) {
     EXPECT_EQ(Assess(Bytes(r)).Record, r);
     TRunRecord v1 = r;
-    v1.PausedAfterNormalMs = 0, v1.AddedSeconds = 0, v1.Exams.clear();
+    v1.PausedAfterNormalMs = 0, v1.AddedSeconds = 0, v1.Papers.clear();
     v1.AddedAfterNormalSeconds = 0, v1.PlannedExtraSeconds = 0, v1.KeepJournal = false;
     v1.FirstName.clear();
     EXPECT_EQ(Assess(AsVersion1(Bytes(r))).Record, v1);
     TRunRecord v2 = r;
     v2.FirstName.clear();
-    for (TRunRecordExam& exam : v2.Exams) exam = {exam.Name, exam.Seconds, exam.ExtraThird};
+    for (TRunRecordPaper& exam : v2.Papers) exam = {exam.Name, exam.Seconds, exam.ExtraThird};
     EXPECT_EQ(Assess(AsVersion2(Bytes(r))).Record, v2);
   }
   auto later = [&](size_t size) {
@@ -217,7 +217,7 @@ RC_GTEST_PROP(RunRecord, AnAcceptedNameReadsBackFromTheRecordAndTheJournal, ()) 
   RC_CLASSIFY(PaperNameFault(name) == TPaperNameFault::None);
   if (PaperNameFault(name) != TPaperNameFault::None) return;
   TRunRecord r = Running();
-  r.FirstName = r.Exams[1].Name = name;
+  r.FirstName = r.Papers[1].Name = name;
   RC_ASSERT(Assess(Bytes(r)).Record == r);
   const std::vector<std::string> fields =
       CsvFields(Utf8ToCp1252(JournalLine({2026, 12, 7, 9, 0, 0}, name, {{}, name, name})));

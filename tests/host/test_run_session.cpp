@@ -266,6 +266,15 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
           if (std::abs(by) > std::abs(moved)) moved = by;
         }
         RC_ASSERT(std::abs(added.MovedSeconds - moved) <= 1);
+        // On a board its line gives every épreuve's ends still to come.
+        if (added.MovedSeconds != 0 && session->Board()) {
+          const TJournalEvent &line = host.Run.Events().back();
+          RC_ASSERT(line.Event == std::string(journal::TimeAdded));
+          const std::vector<TRunTimes> times = session->PaperTimes();
+          for (size_t i = 0; i < times.size(); ++i)
+            if (times[i].ExtendedEndMs > host.LocalUnreduced() || times[i].NormalEndMs > host.LocalUnreduced())
+              RC_ASSERT(line.Detail.find(session->Model().PaperNameOf(i) + " fin") != std::string::npos);
+        }
         break;
       }
       case TStepKind::TakeUp:
@@ -339,16 +348,16 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
 
   // Each épreuve's events once each, in order, every end come, each naming its épreuve.
   const TJournal &run = host.Run;
-  for (const TJournalEvent &e : run.Events()) RC_LOG() << e.Epreuve << ": " << e.Event << " " << e.Detail << "\n";
+  for (const TJournalEvent &e : run.Events()) RC_LOG() << e.Paper << ": " << e.Event << " " << e.Detail << "\n";
   for (const std::string &l : host.Lines) RC_LOG() << "line " << l;
   RC_LOG() << "ends " << ends.TotalSeconds << "+" << ends.ExtraSeconds << "\n";
   for (const TPaperEnds &p : ends.Papers) RC_LOG() << " " << p.TotalSeconds << "+" << p.ExtraSeconds << "\n";
   std::map<std::string, std::vector<std::string>> byPaper;
   for (const TJournalEvent &e : run.Events()) {
     if (e.Event == journal::Warning || e.Event == journal::NormalEnd ||
-        (e.Event == journal::End && !e.Epreuve.empty())) {
-      if (session->Board()) RC_ASSERT(!e.Epreuve.empty());
-      byPaper[e.Epreuve].push_back(e.Event + " " + e.Detail);
+        (e.Event == journal::End && !e.Paper.empty())) {
+      if (session->Board()) RC_ASSERT(!e.Paper.empty());
+      byPaper[e.Paper].push_back(e.Event + " " + e.Detail);
     }
   }
   const uint32_t last = ends.TotalSeconds + ends.ExtraSeconds;
@@ -370,7 +379,7 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
       RC_ASSERT(std::count(seen.begin(), seen.end(), std::string(journal::NormalEnd) + " ") == 1);
   }
   RC_ASSERT(std::count_if(run.Events().begin(), run.Events().end(), [](const TJournalEvent &e) {
-              return e.Event == journal::End && e.Epreuve.empty();
+              return e.Event == journal::End && e.Paper.empty();
             }) == 1);
 }
 

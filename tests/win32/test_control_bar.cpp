@@ -215,9 +215,16 @@ TEST_F(ControlBar, ClosingOnAnOpenRunAsksFirst) {
     std::vector<std::string> questions;
     std::string endBox;
     auto ask = [&](std::function<void(HWND)> answer) {
+      // Closed from the taskbar with another window in front: the question is the bar's all
+      // the same, so that a run ending under it takes it away.
+      HWND front = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10, nullptr,
+                                   nullptr, nullptr, nullptr);
+      SetActiveWindow(front);
       PostMessageA(Bar()->Handle(), WM_CLOSE, 0, 0);
-      WhenBoxOpens([&, answer](HWND box) {
+      WhenBoxOpens([&, answer, front](HWND box) {
         ASSERT_NE(box, nullptr);
+        EXPECT_EQ(GetWindow(box, GW_OWNER), Bar()->Handle());
+        DestroyWindow(front);
         questions.push_back(BoxText(box));
         EXPECT_TRUE(GetWindowLongA(GetDlgItem(box, IDNO), GWL_STYLE) & BS_DEFPUSHBUTTON);
         answer(box);
@@ -1264,7 +1271,7 @@ TEST_F(ControlBarTimed, ARunOfThreeEpreuvesEndsAtTheLastOfThem) {
   EXPECT_LT(after.count(), 6000);
   EXPECT_EQ(Sounds(), (std::vector<std::string>{"fin@res", "fin@res", "fin@res"}));
   std::vector<std::string> events;
-  for (const TJournalEvent &e : LatestJournal().Events()) events.push_back(e.Epreuve + ": " + e.Event);
+  for (const TJournalEvent &e : LatestJournal().Events()) events.push_back(e.Paper + ": " + e.Event);
   EXPECT_EQ(events, (std::vector<std::string>{"Épreuve 1: Début", "Oral: Début", "Écrit: Début",
                                               "Épreuve 1: Fin", "Oral: Fin", ": Fin"}));
 }

@@ -13,6 +13,7 @@
 #include "app/uEndTimeScreen.h"
 #include "app/uExamScreen.h"
 #include "app/uPapersScreen.h"
+#include "app/uProcesVerbal.h"
 #include "base/uErrors.h"
 #include "display/uTimeAddedScreen.h"
 #include "display/uWatchChrono.h"
