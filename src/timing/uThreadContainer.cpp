@@ -559,13 +559,18 @@ bool TMainThread::PlaceRun(std::unique_lock<TEngineMutex>& lock) {
 // count this tick goes on from, so an end it found still to come moves even if the tick under way
 // passed it. An end moved to this tick or before comes with it; one left as it stands stays, even
 // when this tick (a jump over a stall) passed it.
+// A jump brings every second after the count posted, so an end moved into them keeps its own
+// second, and one moved before them takes the first: each comes in its order, before what the
+// jump passes later. Placed at the jump's count instead, an épreuve's end or the normal end would
+// fall on the run's own end and be lost in it.
 void TMainThread::ApplyMovedEnds() {
   if (!FMoveEnd) return;
   FMoveEnd = false;
   if (FOvertime) return;
   const uint32_t now = TimeThread->Elapsed;
-  auto place = [now](uint32_t was, uint64_t asked) {
-    return asked == was ? uint64_t{was} : std::max<uint64_t>(asked, now);
+  const uint32_t first = std::min(FPosted + 1, now);
+  auto place = [first](uint32_t was, uint64_t asked) {
+    return asked == was ? uint64_t{was} : std::max<uint64_t>(asked, first);
   };
   auto moved = [&](const TPaperEnds& from, const TPaperEnds& to) {
     const uint64_t total = place(from.TotalSeconds, to.TotalSeconds);
@@ -584,8 +589,16 @@ void TMainThread::ApplyMovedEnds() {
     // day until then), follows that end.
     FSettings.TotalSeconds = last;
   } else {
-    const TPaperEnds ends =
+    TPaperEnds ends =
         moved({FSettings.TotalSeconds, FSettings.ExtraSeconds}, {FMovedTotal, FMovedExtra});
+    // A move asked while a jump was counted to the ends it replaces can find the jump past its
+    // last end: the run ends with this tick, as a board's does.
+    if (ends.Last() < now) {
+      if (ends.ExtraSeconds == 0)
+        ends.TotalSeconds = now;
+      else
+        ends.ExtraSeconds = now - ends.TotalSeconds;
+    }
     FSettings.TotalSeconds = ends.TotalSeconds;
     FSettings.ExtraSeconds = ends.ExtraSeconds;
   }

@@ -832,7 +832,9 @@ std::map<uint32_t, std::vector<TMsg>> ExamTicks(const std::vector<TMsg>& all) {
 // warning on; a stall over three warnings brings each once, in order, with one sound; a stall
 // over them and the end, the end's sound alone; a 6-s tiers-temps run ends at 8 s, a count-down
 // showing the time left to the normal end, then to the extended one; two épreuves of a board that
-// end at one second while the first goes on both end, with one sound.
+// end at one second while the first goes on both end, with one sound. Paused at 2.2 s, an end
+// moved to 3 s, then resumed into a stall past the run's end: the moved end comes before the
+// run's, whether it is an épreuve's or the normal end before tiers-temps.
 TEST(ExamClock, WarningsStallsAndTheExtendedEndByTick) {
   using Ticks = std::map<uint32_t, std::vector<TMsg>>;
   const struct Case {
@@ -842,6 +844,7 @@ TEST(ExamClock, WarningsStallsAndTheExtendedEndByTick) {
     Ticks expected;
     std::string downShown;  // seconds shown by a count-down after each tick, when checked
     std::vector<TPaperEnds> papers = {};
+    std::vector<TPaperEnds> moved = {};  // the run's ends (one) or its épreuves', while paused
   } cases[] = {
       {180, 60, 0, {3, 2, 1}, 0,
        {{60, {Warning(2), WarnSound()}}, {120, {Amber(true), Warning(1), WarnSound()}},
@@ -854,6 +857,9 @@ TEST(ExamClock, WarningsStallsAndTheExtendedEndByTick) {
       {6, 0, 2, {}, 0, {{6, {Warning(0), WarnSound()}}, {8, {FinalSound()}}}, "54321210"},
       {80, 0, 0, {}, 0, {{60, {PaperEnd(1), PaperEnd(2), FinalSound()}}, {80, {FinalSound()}}}, "",
        {{80, 0}, {60, 0}, {60, 0}}},
+      {600, 0, 0, {}, 14400, {{600, {PaperEnd(0), FinalSound()}}}, "", {{60, 0}, {600, 0}},
+       {{3, 0}, {600, 0}}},
+      {60, 0, 20, {}, 14400, {{23, {Warning(0), FinalSound()}}}, "", {}, {{3, 20}}},
   };
   for (const Case& c : cases)
     for (int32_t direction : {Up, Down}) {
@@ -866,9 +872,20 @@ TEST(ExamClock, WarningsStallsAndTheExtendedEndByTick) {
       settings.Papers = c.papers;
       TMainThread run(NavigWnd, WatchWnd, settings, clock, poster);
       const std::chrono::nanoseconds stall = std::chrono::seconds(c.stall);
-      if (c.stall != 0) clock.At(3200ms, [&] { clock.Advance(stall); });
+      std::atomic<bool> moved{true};
+      if (!c.moved.empty())
+        clock.At(2200ms, [&] {
+          run.Suspend();
+          moved = c.papers.empty() ? run.MoveEnds(c.moved[0].TotalSeconds, c.moved[0].ExtraSeconds)
+                                   : run.MovePapers(c.moved);
+        });
+      if (c.stall != 0) clock.At(3200ms, [&] {
+        run.Resume();
+        clock.Advance(stall);
+      });
       run.Resume();
       ASSERT_TRUE(poster.WaitForMsg(WM_RUN_FINISHED));
+      EXPECT_TRUE(moved.load());
       EXPECT_EQ(ExamTicks(poster.Messages()), c.expected);
       EXPECT_EQ(poster.Posted().back().At - clock.Start(),
                 std::max<std::chrono::nanoseconds>(std::chrono::seconds(c.total + c.extra),
