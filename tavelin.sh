@@ -7,6 +7,8 @@
 #                       20 s among them)
 #   ./tavelin.sh fuzz [seconds]  builds the fuzz targets and runs each for that long (300 s unless
 #                       told), one after the other; what they find is in build/fuzz/artifacts/
+#   ./tavelin.sh properties [runs]  builds the native tests and tries the run's properties with
+#                       that many random sequences each (5000 unless told; the test command tries 100)
 #   ./tavelin.sh package  builds Tavelin.exe if needed, then its Windows Installer package
 #                       dist/Tavelin-<version>.msi and the portable dist/Tavelin-<version>.zip
 set -euo pipefail
@@ -87,5 +89,9 @@ case "${1:-}" in
         exit $status ;;
   package) install_packages "${packages[@]}" "${package_tools[@]}"; package ;;
   fuzz) install_packages "${packages[@]}"; fuzz "${2:-300}" ;;
-  *) echo "usage: $0 run|test|package|fuzz [seconds]" >&2; exit 2 ;;
+  properties) install_packages "${packages[@]}"
+              cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+              cmake --build "$top/build" --target tavelin_host_tests
+              RC_PARAMS="max_success=${2:-5000}" "$top/build/tavelin_host_tests" --gtest_filter='RunSession.*' ;;
+  *) echo "usage: $0 run|test|package|fuzz [seconds]|properties [runs]" >&2; exit 2 ;;
 esac
