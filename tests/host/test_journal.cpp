@@ -90,8 +90,9 @@ TEST(Journal, ItsOwnTextsBeginWithAWord) {
   EXPECT_EQ(ClockStepText(3'600'000), "avancée de 1 h 00 min 00 s");
   EXPECT_EQ(ClockStepText(-3'599'600), "retardée de 1 h 00 min 00 s");
   EXPECT_EQ(ClockStepText(-3'599'400), "retardée de 59 min 59 s");
-  EXPECT_EQ(TimeAddedDetail(720, "Alarme") + ", " + TimeAddedDetail(-300, ""),
-            "12 min de plus, Alarme, 5 min de moins");
+  EXPECT_EQ(TimeAddedDetail(720, "Alarme") + ", " + TimeAddedDetail(-300, "") + ", " +
+                TimeAddedDetail(-19, ""),
+            "12 min de plus, Alarme, 5 min de moins, 19 s de moins");
 }
 
 // The page is read for what each part of it must say, and for what it must never hold.

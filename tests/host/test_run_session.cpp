@@ -37,7 +37,6 @@ struct THost final : TRunSessionHost {
   bool CountsDown = true;
   std::vector<uint32_t> WarnMinutes;
   TJournal Run;
-  std::vector<std::string> Lines;
   std::optional<TRunRecord> Record;
   std::vector<uint8_t> Events;
 
@@ -68,10 +67,7 @@ struct THost final : TRunSessionHost {
     if (settings.Papers.size() >= 2) settings.TypeInc = 1;
     return std::make_unique<TMainThread>(NavigWnd, WatchWnd, settings, *Clock, *Poster);
   }
-  void Journal(const TJournal &run, const std::string &line) override {
-    Run = run;
-    Lines.push_back(line);
-  }
+  void Journal(const TJournal &run, const std::string &) override { Run = run; }
   void Keep(TRunRecord &record, const std::vector<uint8_t> &events) override {
     Record = record;
     Events = events;
@@ -372,9 +368,6 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
   // Each épreuve's events once each, in order, every end come, each naming its épreuve.
   const TJournal &run = host.Run;
   for (const TJournalEvent &e : run.Events()) RC_LOG() << e.Paper << ": " << e.Event << " " << e.Detail << "\n";
-  for (const std::string &l : host.Lines) RC_LOG() << "line " << l;
-  RC_LOG() << "ends " << ends.TotalSeconds << "+" << ends.ExtraSeconds << "\n";
-  for (const TPaperEnds &p : ends.Papers) RC_LOG() << " " << p.TotalSeconds << "+" << p.ExtraSeconds << "\n";
   std::map<std::string, std::vector<std::string>> byPaper;
   for (const TJournalEvent &e : run.Events()) {
     if (e.Event == journal::Warning || e.Event == journal::NormalEnd ||
@@ -404,38 +397,4 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
   RC_ASSERT(std::count_if(run.Events().begin(), run.Events().end(), [](const TJournalEvent &e) {
               return e.Event == journal::End && e.Paper.empty();
             }) == 1);
-}
-
-// The events kept beside the record read back as they were packed; a damaged value reads as none.
-TEST(RunSession, TheEventsKeptBesideTheRecordReadBackWhole) {
-  TJournal run;
-  run.StartRun({2026, 12, 8, 9, 0, 0});
-  for (int i = 0; i < 250; ++i)
-    run.Add({2026, 12, 8, 9, 1, i % 60}, i < 2 ? journal::Start : journal::Warning,
-            std::string(300, char('a' + i % 26)), i % 2 ? "Oral" : "");
-  const std::vector<uint8_t> bytes = PackRunEvents(run);
-  const std::optional<TJournal> back = ReadRunEvents(bytes.data(), bytes.size());
-  ASSERT_TRUE(back.has_value());
-  EXPECT_EQ(back->RunStart(), run.RunStart());
-  ASSERT_EQ(back->Events().size(), RunEventsMax);
-  // The plans first, then the latest, each text cut to its bound.
-  EXPECT_EQ(back->Events()[1].Event, journal::Start);
-  EXPECT_EQ(back->Events().back().Detail, run.Events().back().Detail.substr(0, RunEventTextMax));
-  for (size_t cut : {size_t(0), size_t(15), bytes.size() - 1}) {
-    std::vector<uint8_t> damaged(bytes.begin(), bytes.begin() + std::ptrdiff_t(cut));
-    EXPECT_FALSE(ReadRunEvents(damaged.data(), damaged.size())) << cut;
-  }
-  std::vector<uint8_t> badMonth = bytes;
-  badMonth[14] = 13;
-  EXPECT_FALSE(ReadRunEvents(badMonth.data(), badMonth.size()));
-}
-
-// What the journal reads of time added: whole words whatever was moved, none a formula's sign.
-TEST(RunSession, TimeAddedIsJournaledInWords) {
-  const struct {
-    int Seconds;
-    const char *Text;
-  } cases[] = {{720, "12 min de plus"}, {-19, "19 s de moins"}, {-60, "1 min de moins"},
-               {89, "1 min de plus"}, {90, "2 min de plus"}, {59, "59 s de plus"}};
-  for (const auto &c : cases) EXPECT_EQ(TimeAddedDetail(c.Seconds, ""), c.Text) << c.Seconds;
 }
