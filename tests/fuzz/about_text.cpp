@@ -10,18 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_check.h"
 #include "settings/uAboutText.h"
 #include "settings/uConfigTypes.h"
-
-namespace {
-
-void Check(bool ok, const char *what) {
-  if (ok) return;
-  std::fprintf(stderr, "broken: %s\n", what);
-  std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   if (size < 1) return 0;

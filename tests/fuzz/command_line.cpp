@@ -7,16 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_check.h"
 #include "base/uText.h"
 #include "settings/uCommandLine.h"
 
 namespace {
-
-void Check(bool ok, const char *what) {
-  if (ok) return;
-  std::fprintf(stderr, "broken: %s\n", what);
-  std::abort();
-}
 
 void PutUtf8(std::string &out, uint32_t cp) {
   if (cp < 0x80) {

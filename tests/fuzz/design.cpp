@@ -7,16 +7,11 @@
 #include <cstdlib>
 #include <string>
 
+#include "fuzz_check.h"
 #include "base/uText.h"
 #include "forms/uDesign.h"
 
 namespace {
-
-void Check(bool ok, const char *what) {
-  if (ok) return;
-  std::fprintf(stderr, "broken: %s\n", what);
-  std::abort();
-}
 
 std::string Quoted(const std::string &word) {
   std::string q = "\"";

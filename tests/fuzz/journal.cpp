@@ -14,16 +14,11 @@
 #include <string_view>
 #include <vector>
 
+#include "fuzz_check.h"
 #include "base/uText.h"
 #include "timing/uJournal.h"
 
 namespace {
-
-void Check(bool ok, const char *what) {
-  if (ok) return;
-  std::fprintf(stderr, "broken: %s\n", what);
-  std::abort();
-}
 
 // UTF-8 back to Windows-1252 through the program's own table, read the other way: any character
 // that it cannot have written breaks the oracle.

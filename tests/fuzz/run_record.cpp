@@ -7,15 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "fuzz_check.h"
 #include "timing/uRunRecord.h"
 
 namespace {
-
-void Check(bool ok, const char *what) {
-  if (ok) return;
-  std::fprintf(stderr, "broken: %s\n", what);
-  std::abort();
-}
 
 bool SamePlace(const TRunPlace &a, const TRunPlace &b) {
   return a.RunTime == b.RunTime && a.PausedBefore == b.PausedBefore && a.Paused == b.Paused &&

@@ -9,18 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_check.h"
 #include "settings/uConfigTypes.h"
 #include "timing/uExamPaper.h"
-
-namespace {
-
-void Check(bool ok, const char *what) {
-  if (ok) return;
-  std::fprintf(stderr, "broken: %s\n", what);
-  std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::vector<std::string> lines;
