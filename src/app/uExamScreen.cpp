@@ -25,6 +25,11 @@ TExamScreen::TExamScreen(TForm *owner) : TForm(owner) {
   Get<TCheckBox>("CheckShowClock").SetChecked(AppConfig->ShowClock);
   Get<TCheckBox>("CheckKeepJournal").SetChecked(AppConfig->KeepJournal);
   Get<TSpinEdit>("SpinSecondsNearEnd").SetValue(AppConfig->SecondsNearEnd);
+  Get<TSpinEdit>("SpinExitMinutes").SetValue(AppConfig->ExitMinutes);
+  TCheckBox &clock = Get<TCheckBox>("CheckClockDigits");
+  clock.SetChecked(AppConfig->ClockDigits);
+  // A count-up without a total has no end to show under the time of day.
+  clock.SetEnabled(AppConfig->TypeInc != 0 || AppConfig->TotalTime->GetTotalSeconds() != 0);
 
   // Over the middle of the main window.
   PlaceOverMiddleOf(owner);
@@ -41,6 +46,8 @@ void TExamScreen::ConfirmExam(TControl *) {
   AppConfig->KeepJournal = Get<TCheckBox>("CheckKeepJournal").Checked();
   AppConfig->SecondsNearEnd = std::clamp(Get<TSpinEdit>("SpinSecondsNearEnd").Value(), 0,
                                          int(TConfig::MaxSecondsNearEnd));
+  AppConfig->ExitMinutes = std::clamp(Get<TSpinEdit>("SpinExitMinutes").Value(), 0, int(MaxExitMinutes));
+  AppConfig->ClockDigits = Get<TCheckBox>("CheckClockDigits").Checked();
   AppConfig->Save();
   ModalResult = mrOk;
 }

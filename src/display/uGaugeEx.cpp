@@ -180,9 +180,23 @@ void TCustomGaugeEx::PaintBar(HDC dc, const RECT &r) const {
   // The fill width is the bar's right edge, counted from the control's left, not from R's.
   int right = GaugeFillWidth(progress_, maxValue_, r.left, r.right);
   if (right > 0) gdi::FillSolid(dc, RECT{r.left, r.top, right, r.bottom}, bar);
+  // A mark stops above and below the text: across it, it would read as a stroke of a glyph.
+  RECT text{0, 0, 0, 0};
+  if (showText_ && !marks_.empty()) {
+    TDisplayPoint at;
+    SIZE extent;
+    text = TextBox(dc, ShownText(PercentDone()), r, at, extent);
+  }
   for (uint32_t m : marks_) {
     RECT mark = MarkRect(m);
-    if (!IsRectEmpty(&mark)) gdi::FillSolid(dc, mark, RGB(0, 0, 0));
+    if (IsRectEmpty(&mark)) continue;
+    if (IsRectEmpty(&text) || mark.right <= text.left || mark.left >= text.right) {
+      gdi::FillSolid(dc, mark, RGB(0, 0, 0));
+      continue;
+    }
+    if (text.top > mark.top) gdi::FillSolid(dc, RECT{mark.left, mark.top, mark.right, text.top}, RGB(0, 0, 0));
+    if (text.bottom < mark.bottom)
+      gdi::FillSolid(dc, RECT{mark.left, text.bottom, mark.right, mark.bottom}, RGB(0, 0, 0));
   }
 }
 

@@ -2,6 +2,8 @@
 
 #include "display/uNavigChrono.h"
 
+#include <algorithm>
+
 #include <mmsystem.h>
 
 #include <cstdio>
@@ -89,6 +91,9 @@ TNavigChrono::TNavigChrono(TForm *owner) : TForm(owner) {
   FWatchChrono->CreateHandle();
   FWatchChrono->OnLaidOutAgain = [this] { PlaceUnderDisplay(); };
   FWatchChrono->OnExamEvent = [this](const TExamEvent &event) { FSession.ExamEvent(event); };
+  FWatchChrono->OnTick = [this] {
+    if (FSession.Tick()) ShowClockBand();
+  };
   OnJournalWriteFailed = [this] { JournalNotWritten(); };
   ChooseRun(-1);
   PlaceUnderDisplay();
@@ -166,10 +171,12 @@ void TNavigChrono::ShowTimeAdded() {
 
 void TNavigChrono::ShowRunLength() {
   const TGaugeScale scale = FSession.Gauge();
-  if (!FWatchChrono->Board())
+  if (!FWatchChrono->Board()) {
     FWatchChrono->SetRunLength(scale.Total, scale.Extra);
-  else
+    FWatchChrono->Gauge().SetMarks(scale.Marks);
+  } else {
     FWatchChrono->SetRunEnds(scale.Length, scale.Marks);
+  }
 }
 
 void TNavigChrono::ShowClockBand() {
@@ -196,14 +203,17 @@ void TNavigChrono::ArmClockTimer() {
 TRunChoice TNavigChrono::ChoiceFor(int endMinute) const {
   return {AppConfig->TotalTime->GetTotalSeconds(),
           endMinute >= 0 && endMinute < MinutesPerDay ? endMinute : -1, AppConfig->ExtraThird,
-          AppConfig->FirstName, AppConfig->Papers};
+          AppConfig->FirstName, AppConfig->Papers, uint32_t(std::max(0, AppConfig->ExitMinutes))};
 }
 
 void TNavigChrono::ShowBoardNames() {
   const TRunModel &model = FSession.Model();
-  const std::vector<std::string> names = model.Board() ? model.PaperNames() : std::vector<std::string>{};
-  if (names.size() < 2 && !FWatchChrono->Board()) return;
-  FWatchChrono->SetBoard(names);
+  // One épreuve shows as a board on request, when it has an end to show.
+  const bool clock = AppConfig->ClockDigits && (model.ToTimeOfDay() || model.Choice().TotalSeconds != 0);
+  const std::vector<std::string> names =
+      model.Board() || clock ? model.PaperNames() : std::vector<std::string>{};
+  if (names.empty() && !FWatchChrono->Board()) return;
+  FWatchChrono->SetBoard(names, clock, FSession.HasExit());
   FBoardPanel.clear();
   PlaceUnderDisplay();
   if (FWatchChrono->Visible()) ArmClockTimer();

@@ -135,7 +135,7 @@ void TWatchChrono::StayInFront() {
 TWatchLayout TWatchChrono::LayoutNow(int barHeight) const {
   return ScaledDisplayLayout(AppConfig->UserScreenSize, AppConfig->GetScreenWidth(), layoutDpi_,
                              CurrentMonitors(), barHeight, clockBand_,
-                             Board() ? int(names_.size()) : 0);
+                             Board() ? int(names_.size()) + exitLine_ : 0);
 }
 
 void TWatchChrono::PlaceUnderGauge(const TWatchLayout &l) {
@@ -155,7 +155,7 @@ void TWatchChrono::PlaceUnderGauge(const TWatchLayout &l) {
       table_ = Add<TPaperTable>(this);
       table_->Name = "PaperTable";
     }
-    table_->SetNames(names_);
+    table_->SetNames(TableNames());
     table_->SetBounds(l.Board.Left, l.Board.Top, l.Board.Width, l.Board.Height);
     table_->FitFont();
   } else if (table_) {
@@ -266,12 +266,20 @@ void TWatchChrono::ShowWarning(const std::string &text) {
   gauge_->SetCaption(text);
 }
 
-void TWatchChrono::SetBoard(const std::vector<std::string> &names) {
+std::vector<std::string> TWatchChrono::TableNames() const {
+  std::vector<std::string> names = names_;
+  if (exitLine_) names.push_back("Sortie");
+  return names;
+}
+
+void TWatchChrono::SetBoard(const std::vector<std::string> &names, bool clock, bool exitLine) {
   std::vector<std::string> board(names.begin(), names.begin() + std::min(names.size(), MaxPapers));
-  if (board.size() < 2) board.clear();
-  if (board == names_) return;
+  if (board.size() < (clock ? 1u : 2u)) board.clear();
+  exitLine = exitLine && !board.empty();
+  if (board == names_ && exitLine == exitLine_) return;
   const bool wasBoard = Board();
   names_ = std::move(board);
+  exitLine_ = exitLine;
   if (Board()) {
     // The digits' amber counts to the run's end, which the board's digits do not show.
     amber_ = false;
@@ -279,7 +287,7 @@ void TWatchChrono::SetBoard(const std::vector<std::string> &names) {
   }
   LayOutAgain(Owner() ? Owner()->Height() : 0);
   // Other names on as many lines lay nothing out again.
-  if (table_) table_->SetNames(names_);
+  if (table_) table_->SetNames(TableNames());
   if (wasBoard && !Board()) ResetDigits();
   ShowSecondsNearEnd();
   ShowTitle();
@@ -343,9 +351,13 @@ LRESULT TWatchChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_SET_OVERTIME:
       // The engine counts a board's run down: beyond its end it counts up from 0, and posts
-      // only the digits that change from there.
-      if (Board() && !overtime_)
-        for (TBoxNumber *digit : digits_) digit->SetCurrentNumber(0);
+      // only the digits that change from there. One épreuve's board may count up, on from its
+      // length.
+      if (Board() && !overtime_) {
+        TTimeTavelin from;
+        from.SetTotalSeconds(names_.size() == 1 && AppConfig->TypeInc == 0 ? total_ : 0);
+        for (uint8_t p = 0; p < digits_.size(); ++p) digits_[p]->SetCurrentNumber(from.GetDigit(p));
+      }
       ShowOvertime(true);
       return 0;
     case WM_SET_AMBER:
@@ -374,6 +386,7 @@ LRESULT TWatchChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       // without taking the activation, and leaving the control bar where it is. Looking at what
       // is above costs far less than restacking, which is rarely needed.
       StayInFront();
+      if (OnTick) OnTick();
       return 0;
     case WM_ACTIVATE:
       // The window never takes input: it gives way to the control bar that owns it.

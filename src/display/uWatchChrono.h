@@ -45,9 +45,11 @@ public:
 
   // The room's board for a run of two épreuves or more: names in row order (the caller already
   // turned an empty first name into "Épreuve 1"). Fewer than two names: no board, the display as
-  // ever. Called before the display is shown or laid out (and may be called again with others).
-  void SetBoard(const std::vector<std::string> &names);
-  bool Board() const { return names_.size() >= 2; }
+  // ever, unless `clock` asks for one épreuve's board (the time of day in the digits, its line
+  // under the gauge). `exitLine`: one line more, for the moment candidates may leave. Called
+  // before the display is shown or laid out (and may be called again with others).
+  void SetBoard(const std::vector<std::string> &names, bool clock = false, bool exitLine = false);
+  bool Board() const { return !names_.empty(); }
   // Each second of the wall clock while a board is set (before Run too): the digits show the time
   // of day of nowLocalMs as HH:MM:SS in green (until the run counts beyond its end), and the table
   // its lines from the épreuves' times, in row order as the run's model gives them.
@@ -86,6 +88,8 @@ public:
   // A warning, the normal end or an épreuve's end came (the journal records it): once for each
   // event, however many a tick brings, in the order they came.
   std::function<void(const TExamEvent &)> OnExamEvent;
+  // Each tick of the run (WM_SET_PROGRESS), after the display took it.
+  std::function<void()> OnTick;
 
 private:
   // The layout for the monitors as they are now, the board's lines or the band under the gauge.
@@ -95,6 +99,8 @@ private:
   // The window's text, what a screen reader says the display is: a count-down, a count-up, or
   // the time of day on a board.
   void ShowTitle();
+  // The table's line names: the épreuves', then the moment to leave's.
+  std::vector<std::string> TableNames() const;
   // The time of day on the digits, green.
   void ShowTimeOfDay(int64_t localMs);
   // A warning's text on the gauge; on a board, named after its épreuve, the name cut to fit.
@@ -114,7 +120,8 @@ private:
   TClockBand *band_ = nullptr;
   bool clockBand_ = false;  // the band, as the settings asked for it at the start
   TPaperTable *table_ = nullptr;
-  std::vector<std::string> names_;  // the board's épreuves
+  std::vector<std::string> names_;  // the board's épreuves; empty: no board
+  bool exitLine_ = false;           // the board's line of the moment to leave
   bool timeOfDayKnown_ = false;
   int64_t timeOfDay_ = 0;  // the last the board showed
   bool overtime_ = false, amber_ = false;

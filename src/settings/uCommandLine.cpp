@@ -159,6 +159,13 @@ const TSwitch Switches[] = {
        if (paper) l.Papers.push_back(std::move(*paper));
        return paper.has_value();
      }},
+    {"sortie", nullptr, TSwitch::NeedsValue, 12,
+     [](TCommandLine &l, TValue v) {
+       l.ExitMinutes = Number(*v, 3);
+       return l.ExitMinutes.value_or(MaxExitMinutes + 1) <= MaxExitMinutes;
+     }},
+    {"heure", nullptr, TSwitch::NoValue, 13,
+     [](TCommandLine &l, TValue) { return l.ClockDigits = true; }},
 };
 
 }  // namespace
@@ -238,6 +245,8 @@ std::string CommandLineHelp() {
          "/journal: tenir le journal des chronométrages (Documents\\Tavelin\\Journal.csv)\n"
          "/epreuve:\"Anglais=2:00:00\": une épreuve de plus, commencée avec les autres (trois au "
          "plus); \"Anglais=2:00:00+\": avec tiers-temps\n"
+         "/sortie:60: sortie et retardataires 60 min après le début (0 à 180, 0: sans)\n"
+         "/heure: les chiffres montrent l'heure, la fin et le temps restant dessous\n"
          "/?: cette aide\n"
          "\n"
          "/duree, /negatif, /depassement et /epreuve s'écrivent aussi /durée, /négatif, /dépassement "

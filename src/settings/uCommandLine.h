@@ -9,6 +9,9 @@
 #include "base/uErrors.h"
 #include "timing/uExamPaper.h"
 
+// The latest a room lets candidates leave, and latecomers in, after the start: three hours.
+constexpr uint32_t MaxExitMinutes = 180;
+
 struct TCommandLine {
   std::optional<uint32_t> TotalSeconds = {};      // /duree
   int EndMinute = -1;                             // /fin: the minute of the day, -1 for none
@@ -23,6 +26,8 @@ struct TCommandLine {
   bool Help = false;                              // /?
   bool KeepJournal = false;                       // /journal
   std::vector<TExamPaper> Papers = {};            // /epreuve:"Nom=1:30:00", up to three times
+  std::optional<uint32_t> ExitMinutes = {};       // /sortie:N, 0 to MaxExitMinutes
+  bool ClockDigits = false;                       // /heure
   bool operator==(const TCommandLine &) const = default;
 };
 

@@ -89,6 +89,8 @@ void TConfig::DefineExamFields() {
       MakeFieldDescRec("WarnSoundPath", F::fdString, &WarnSoundPath, 0, std::string()),
       MakeFieldDescRec("KeepJournal", F::fdBoolean, &KeepJournal, 0, false),
       MakeFieldDescRec("SecondsNearEnd", F::fdInteger, &SecondsNearEnd, 0, int32_t(0)),
+      MakeFieldDescRec("ExitMinutes", F::fdInteger, &ExitMinutes, 0, int32_t(0)),
+      MakeFieldDescRec("ClockDigits", F::fdBoolean, &ClockDigits, 0, false),
       MakeFieldDescRec("FirstName", F::fdString, &FirstName, 0, std::string()),
       MakeFieldDescRec("Epreuves", F::fdPaperList, &Papers, 0, std::vector<TExamPaper>()),
   });
@@ -108,6 +110,10 @@ void TConfig::HealExamSettings() {
   if (SecondsNearEnd < 0 || SecondsNearEnd > MaxSecondsNearEnd) {
     tell("SecondsNearEnd");
     SecondsNearEnd = 0;
+  }
+  if (ExitMinutes < 0 || ExitMinutes > int32_t(MaxExitMinutes)) {
+    tell("ExitMinutes");
+    ExitMinutes = 0;
   }
   if (!FirstName.empty() && PaperNameFault(FirstName) != TPaperNameFault::None) {
     tell("FirstName");
@@ -206,6 +212,8 @@ void TConfig::ApplyCommandLine(const TCommandLine &line, uint32_t secondsToEnd) 
   if (line.ExtraThird) HoldForSession("ExtraThird", true);
   if (line.KeepJournal) HoldForSession("KeepJournal", true);
   if (!line.Papers.empty()) HoldForSession("Epreuves", line.Papers);
+  if (line.ExitMinutes) HoldForSession("ExitMinutes", int32_t(*line.ExitMinutes));
+  if (line.ClockDigits) HoldForSession("ClockDigits", true);
   // The main window brings the interval within the duration when it shows them: brought there
   // now, the interval is the session's too, and the stored one stays as it was.
   if ((HeldForSession("TotalTime") || HeldForSession("InterBeepTime")) &&

@@ -51,6 +51,12 @@ public:
   // The seconds digits dark until this many minutes are left to the end; 0: always lit.
   int32_t SecondsNearEnd = 0;
   static constexpr int32_t MaxSecondsNearEnd = 999;
+  // Candidates may leave for good, and latecomers come in, this many minutes after the start;
+  // 0: the room has no such moment.
+  int32_t ExitMinutes = 0;
+  // A run of one épreuve shows the time of day in its digits and its line under the gauge, as a
+  // board does.
+  bool ClockDigits = false;
   // The épreuves of a run, all started together: the first is the run as the main window sets
   // it, named FirstName (empty: "Épreuve 1"), its tiers-temps ExtraThird; Papers are the others
   // in their order (Epreuves in the registry, at most MaxPapers - 1, each name once).

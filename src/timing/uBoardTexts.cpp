@@ -78,6 +78,15 @@ std::vector<TBoardLine> BoardLines(int64_t nowLocalMs, const std::vector<std::st
     if (ta.HasEnd != tb.HasEnd) return ta.HasEnd;
     return ta.HasEnd && ta.NormalEndMs < tb.NormalEndMs;
   });
+  // The room's moment to leave under them, its words across the columns as an ended line's.
+  if (!papers.empty() && papers[0].HasExit) {
+    TBoardLine exit;
+    exit.Row = papers.size();
+    exit.Name = "Sortie";
+    exit.End = papers[0].ExitCame ? "autorisée" : "à partir de " + MinuteTextAt(papers[0].ExitMs);
+    exit.Over = true;
+    lines.push_back(exit);
+  }
   return lines;
 }
 

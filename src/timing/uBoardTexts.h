@@ -13,7 +13,7 @@
 
 // One épreuve's line; its parts are the table's columns.
 struct TBoardLine {
-  size_t Row = 0;  // the épreuve's row in the run
+  size_t Row = 0;  // the épreuve's row in the run (the moment to leave: after the last)
   std::string Name;
   // "fin 11 h 00"; once its last end has come, "terminée à 11 h 40", across the columns after
   // the name.
@@ -25,7 +25,8 @@ struct TBoardLine {
   bool operator==(const TBoardLine &) const = default;
 };
 
-// The board's lines at `nowLocalMs`, ordered by their normal ends (ties by row). `names` in row
+// The board's lines at `nowLocalMs`, ordered by their normal ends (ties by row), then the moment
+// candidates may leave when the run has one ("Sortie", "à partir de 10 h 00" or "autorisée"). `names` in row
 // order (a row without one reads as PaperName gives it); `warnMinutes` as the settings keep them.
 std::vector<TBoardLine> BoardLines(int64_t nowLocalMs, const std::vector<std::string> &names,
                                    const std::vector<TRunTimes> &papers,

@@ -34,6 +34,7 @@ inline constexpr const char *Stopped = "Arrêt";  // ended by the user before it
 inline constexpr const char *ClockChanged = "Heure de l'ordinateur changée";
 inline constexpr const char *Woke = "Reprise après sortie de veille";
 inline constexpr const char *TakenUp = "Reprise après interruption";
+inline constexpr const char *Exit = "Sortie autorisée";  // candidates may leave, latecomers no longer come in
 }  // namespace journal
 
 struct TJournalEvent {

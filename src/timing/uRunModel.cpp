@@ -110,6 +110,9 @@ TRunTimes TRunModel::Times(const TWallNow &now, size_t paper) const {
                              : now.LocalMs + int64_t{e.TotalSeconds} * 1000;
     t.HasExtended = e.ExtraSeconds != 0;
     t.ExtendedEndMs = t.NormalEndMs + int64_t{e.ExtraSeconds} * 1000;
+    t.ExitMs = PlannedExitMs(ends);
+    t.HasExit = t.ExitMs != 0;
+    t.ExitMs += now.LocalMs;
     return t;
   }
   if (paper >= rows_.size()) return t;
@@ -117,6 +120,10 @@ TRunTimes TRunModel::Times(const TWallNow &now, size_t paper) const {
   t.Started = true;
   t.StartMs = startLocal_ + leadMs_;
   t.AddedSeconds = row.AddedBefore + row.AddedAfter;
+  t.HasExit = exitRunMs_ != 0;
+  // Every pause so far came before it while it is to come; once come, only that it came counts.
+  t.ExitCame = t.HasExit && begun_ && RunMsAt(now.UtcMs) >= exitRunMs_;
+  t.ExitMs = startLocal_ + exitRunMs_ + PausedMsAt(now.UtcMs);
   t.HasEnd = row.Total != 0;
   if (!t.HasEnd) return t;
   const int64_t after = PausedAfterNormalEndMs(now.UtcMs, paper);
@@ -154,8 +161,24 @@ bool TRunModel::Fix(const TWallNow &now) {
     row.Extra = ends.ExtraSeconds;
     row.Ends = ends;
   }
+  // From the press, to the millisecond: a run to a time of day starts part-way through a second.
+  exitRunMs_ = PlannedExitMs(planned) == 0 ? 0 : PlannedExitMs(planned) + leadMs_;
   fixed_ = true;
   return true;
+}
+
+int64_t TRunModel::ExitRunMs(const TWallNow &now) const {
+  return fixed_ ? exitRunMs_ : PlannedExitMs(PlannedEnds(now));
+}
+
+int64_t TRunModel::PlannedExitMs(const std::vector<TPaperEnds> &planned) const {
+  if (choice_.ExitMinutes == 0) return 0;
+  const int64_t exit = int64_t{choice_.ExitMinutes} * 60'000;
+  // A run that is over by then has no such moment (one without an end has it).
+  const TRunEnds ends = RunEndsOf(planned);
+  const bool endless = !ToTimeOfDay() && choice_.TotalSeconds == 0;
+  if (!endless && int64_t{ends.TotalSeconds + ends.ExtraSeconds} * 1000 <= exit) return 0;
+  return exit;
 }
 
 void TRunModel::Start(TMainThread &engine, const TWallNow &now) {
@@ -239,6 +262,7 @@ void TRunModel::Place(const TRunRecord &record, const TWallNow &now) {
                            record.ExtraSeconds, record.PlannedExtraSeconds, record.AddedSeconds,
                            record.AddedAfterNormalSeconds, record.PausedAfterNormalMs}));
   for (size_t i = 1; i < Papers(); ++i) rows_.push_back(RowFrom(record.Papers[i - 1]));
+  exitRunMs_ = record.ExitRunMs;
   startUtc_ = record.StartUtcMs;
   // On the start's own day, as the run that started it counted: a run across midnight keeps its
   // frame.
@@ -294,6 +318,7 @@ void TRunModel::FillRecord(TRunRecord &record, int64_t utcMs) const {
   record.AddedAfterNormalSeconds = own.AddedAfter;
   record.PlannedExtraSeconds = own.Extra;
   record.FirstName = choice_.FirstName;
+  record.ExitRunMs = uint32_t(exitRunMs_);
   record.Papers.clear();
   for (size_t i = 1; i < rows_.size(); ++i) {
     const TRow &row = rows_[i];
@@ -438,6 +463,9 @@ int TRunModel::AddTime(TMainThread &engine, int seconds, const TWallNow &) {
     rows_ = before;
     return 0;
   }
+  // The moment to leave moves as the ends do while it is to come, and never before the next tick.
+  if (const int64_t runMs = Ms(engine.Place().RunTime); ExitToCome(runMs))
+    exitRunMs_ = std::max<int64_t>(exitRunMs_ + int64_t{seconds} * 1000, (runMs / 1000 + 1) * 1000);
   int moved = 0;
   for (size_t i = 0; i < rows_.size(); ++i) {
     const int by = int(int64_t{rows_[i].Ends.Last()} - before[i].Ends.Last());

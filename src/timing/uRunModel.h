@@ -31,6 +31,8 @@ struct TRunChoice {
   // started together; a run without an end has none beside it.
   std::string FirstName = {};
   std::vector<TExamPaper> Others = {};
+  // Candidates may leave, and latecomers come in, this long after the start; 0: no such moment.
+  uint32_t ExitMinutes = 0;
 };
 
 
@@ -44,6 +46,10 @@ struct TRunTimes {
   bool HasExtended = false;  // tiers-temps
   int64_t ExtendedEndMs = 0;
   int AddedSeconds = 0;  // time given back after incidents, which moved them
+  // The moment candidates may leave (the run's, whichever épreuve): to come at ExitMs, or come.
+  bool HasExit = false;
+  bool ExitCame = false;
+  int64_t ExitMs = 0;
 };
 
 class TRunModel {
@@ -116,6 +122,11 @@ public:
   int AddedSeconds() const { return rows_.empty() ? 0 : rows_[0].AddedBefore + rows_[0].AddedAfter; }
   // Whether an end is still to come, that time added would move.
   bool HasEndToCome(const TMainThread &engine) const;
+  // The moment candidates may leave, in run time (ms, paused time excluded, so that pauses move it
+  // as they move the ends); 0: none. Before Run, that of a run started now.
+  int64_t ExitRunMs(const TWallNow &now) const;
+  // From Run on: whether it is still to come when the run stands at `runMs`.
+  bool ExitToCome(int64_t runMs) const { return exitRunMs_ != 0 && runMs < exitRunMs_; }
 
   // The local time of day `now`, in the run's frame: past midnight it goes on from the start's
   // day rather than starting again from 0, as the ends do.
@@ -147,6 +158,8 @@ private:
   static TRow RowFrom(const TRunRecordPaper &kept);
   // The épreuves' ends of a run started at `now`, or as fixed.
   std::vector<TPaperEnds> PlannedEnds(const TWallNow &now) const;
+  // The moment to leave of a run of those ends started now, in run time; 0: none.
+  int64_t PlannedExitMs(const std::vector<TPaperEnds> &planned) const;
   // A run's ends from its épreuves'.
   TRunEnds RunEndsOf(const std::vector<TPaperEnds> &papers) const;
   // Where the engine counts each épreuve to now (a move it was told of included).
@@ -172,4 +185,5 @@ private:
   int64_t pausedSinceUtc_ = 0;
   bool asleep_ = false;
   int64_t asleepAtUtc_ = 0;
+  int64_t exitRunMs_ = 0;  // from Run on: where the moment to leave stands, 0 for none
 };

@@ -121,6 +121,7 @@ struct TRunRecord {
   std::vector<TRunRecordPaper> Papers = {};  // at most RunRecordMaxPapers
   bool KeepJournal = false;
   std::string FirstName = {};  // as an épreuve's name
+  uint32_t ExitRunMs = 0;  // the moment candidates may leave, in run time; 0: none
 
   bool operator==(const TRunRecord&) const = default;
 };

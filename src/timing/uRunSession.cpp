@@ -65,19 +65,34 @@ void TRunSession::JournalStart() {
   journal_ = TJournal{};
   journal_.StartRun(host_.LocalTime(now.UtcMs));
   const TRunEnds ends = model_.Ends(now);
+  exitSaid_ = false;
+  const TRunTimes times = model_.Times(now);
+  const std::string exit = times.HasExit ? ", sortie à partir de " + MinuteTextAt(times.ExitMs) : "";
   if (!model_.Board()) {
     Journal(journal::Start, RunPlanText(settings_.CountsDown && ends.TotalSeconds != 0,
-                                        model_.ToTimeOfDay(), ends, model_.Times(now)));
+                                        model_.ToTimeOfDay(), ends, times) + exit);
     return;
   }
-  // A line an épreuve, each with its own plan.
+  // A line an épreuve, each with its own plan; the moment to leave is the room's, told once.
   for (size_t i = 0; i < ends.Papers.size(); ++i) {
     const TPaperEnds &paper = ends.Papers[i];
     Journal(journal::Start,
             RunPlanText(false, i == 0 && model_.ToTimeOfDay(), {paper.TotalSeconds, paper.ExtraSeconds},
-                        model_.Times(now, i)),
+                        model_.Times(now, i)) + (i == 0 ? exit : ""),
             i);
   }
+}
+
+bool TRunSession::HasExit() const { return model_.Times(host_.Now()).HasExit; }
+
+bool TRunSession::Tick() {
+  if (!open_ || !engine_ || exitSaid_) return false;
+  const TWallNow now = host_.Now();
+  if (!model_.Times(now).HasExit || model_.ExitToCome(Ms(engine_->Place().RunTime))) return false;
+  exitSaid_ = true;
+  Journal(journal::Exit, "");
+  Keep();
+  return true;
 }
 
 void TRunSession::JournalWithEnds(const char *event, const std::string &detail) {
@@ -273,6 +288,12 @@ void TRunSession::TakeUp(const TRunRecord &record, const std::vector<uint8_t> &e
     for (const TExamEvent &event : plan.Events(uint32_t(savedMs / 1000), uint32_t(nowMs / 1000)))
       JournalExamEvent(event);
   }
+  exitSaid_ = std::any_of(journal_.Events().begin(), journal_.Events().end(),
+                          [](const TJournalEvent &e) { return e.Event == journal::Exit; });
+  if (!exitSaid_ && model_.Times(now).ExitCame) {
+    exitSaid_ = true;
+    Journal(journal::Exit, "");
+  }
   Journal(journal::TakenUp, (model_.Paused() ? "en pause à " : "à ") + ShownText() + ", " +
                                 RunEndsText(model_.Times(now)));
   Keep();
@@ -282,10 +303,20 @@ int64_t TRunSession::LocalNow(const TWallNow &now) const { return model_.LocalIn
 
 std::string TRunSession::BandText() const {
   const TWallNow now = host_.Now();
-  return ClockBandText(LocalNow(now), model_.Times(now));
+  return ClockBandText(LocalNow(now), SaidExit(model_.Times(now)));
 }
 
-std::vector<TRunTimes> TRunSession::PaperTimes() const { return model_.PaperTimes(host_.Now()); }
+TRunTimes TRunSession::SaidExit(TRunTimes times) const {
+  // The room reads that candidates may leave when the journal says so, at the engine's tick.
+  if (open_ && times.HasExit) times.ExitCame = exitSaid_;
+  return times;
+}
+
+std::vector<TRunTimes> TRunSession::PaperTimes() const {
+  std::vector<TRunTimes> papers = model_.PaperTimes(host_.Now());
+  for (TRunTimes &t : papers) t = SaidExit(t);
+  return papers;
+}
 
 int64_t TRunSession::BoardNowMs() const { return LocalNow(host_.Now()); }
 
@@ -323,14 +354,18 @@ TGaugeScale TRunSession::Gauge() const {
     scale.Length = ends.TotalSeconds + ends.ExtraSeconds;
     scale.Total = ends.TotalSeconds;
     scale.Extra = ends.ExtraSeconds;
-    return scale;
+    if (ends.ExtraSeconds != 0) scale.Marks.push_back(ends.TotalSeconds);
+  } else {
+    scale.Length = scale.Total = ends.TotalSeconds;
+    // A mark at every end but the last of all, where the gauge ends.
+    for (const TPaperEnds &paper : ends.Papers) {
+      if (paper.ExtraSeconds != 0) scale.Marks.push_back(paper.TotalSeconds);
+      if (paper.Last() < ends.TotalSeconds) scale.Marks.push_back(paper.Last());
+    }
   }
-  scale.Length = scale.Total = ends.TotalSeconds;
-  // A mark at every end but the last of all, where the gauge ends.
-  for (const TPaperEnds &paper : ends.Papers) {
-    if (paper.ExtraSeconds != 0) scale.Marks.push_back(paper.TotalSeconds);
-    if (paper.Last() < ends.TotalSeconds) scale.Marks.push_back(paper.Last());
-  }
+  // And one where candidates may leave (the gauge counts whole seconds of run time).
+  if (const int64_t exit = model_.ExitRunMs(host_.Now()); exit != 0 && exit / 1000 < scale.Length)
+    scale.Marks.push_back(uint32_t(exit / 1000));
   return scale;
 }
 

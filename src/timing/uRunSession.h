@@ -78,6 +78,8 @@ public:
   bool Open() const { return open_; }
   bool Paused() const { return model_.Paused(); }
   bool Board() const { return model_.Board(); }
+  // The run has a moment when candidates may leave (come or to come).
+  bool HasExit() const;
 
   // --- What the user does ------------------------------------------------------------------
   TRunStart Run();
@@ -104,6 +106,8 @@ public:
   void Woke();
   // Logoff, shutdown or an installer: the record stays for the next start (false: called off).
   void SessionEnding(bool ending) { sessionEnding_ = ending; }
+  // A tick of the engine: true when the moment candidates may leave came with it (journaled).
+  bool Tick();
   // Instead of Run: the run of a record and the events kept beside it, where the wall clock
   // places it now.
   void TakeUp(const TRunRecord &record, const std::vector<uint8_t> &events);
@@ -126,6 +130,8 @@ public:
 private:
   void Journal(const std::string &event, const std::string &detail, size_t paper = SIZE_MAX);
   void JournalExamEvent(const TExamEvent &event);
+  // Whether candidates may leave, as the journal said it.
+  TRunTimes SaidExit(TRunTimes times) const;
   void JournalStart();
   void JournalWithEnds(const char *event, const std::string &detail);
   void Keep();
@@ -142,6 +148,7 @@ private:
   bool open_ = false;
   bool sessionEnding_ = false;
   bool finished_ = false;  // the engine's end came
+  bool exitSaid_ = false;  // the moment to leave came and was journaled
   uint32_t engineStart_ = 0;
   TRunEnds engineEnds_;
   bool engineFresh_ = false;  // made and never started

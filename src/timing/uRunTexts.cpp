@@ -34,13 +34,20 @@ std::string ExamEventText(const TExamEvent &event, const std::string &paperName)
   return {};
 }
 
+std::string ExitText(const TRunTimes &times) {
+  if (!times.HasExit) return {};
+  return times.ExitCame ? "Sortie autorisée" : "Sortie à partir de " + MinuteTextAt(times.ExitMs);
+}
+
 std::string ClockBandText(int64_t nowLocalMs, const TRunTimes &times) {
   std::string text = "Il est " + MinuteTextAt(nowLocalMs);
   if (times.Started) text += "   Début " + MinuteTextAt(times.StartMs);
-  if (!times.HasEnd) return text;
-  text += "   Fin " + MinuteTextAt(times.NormalEndMs);
-  if (times.HasExtended) text += "   Tiers-temps " + MinuteTextAt(times.ExtendedEndMs);
-  return text + AddedText(times.AddedSeconds);
+  if (times.HasEnd) {
+    text += "   Fin " + MinuteTextAt(times.NormalEndMs);
+    if (times.HasExtended) text += "   Tiers-temps " + MinuteTextAt(times.ExtendedEndMs);
+    text += AddedText(times.AddedSeconds);
+  }
+  return times.HasExit ? text + "   " + ExitText(times) : text;
 }
 
 std::string EndPanelText(const TRunTimes &times) {

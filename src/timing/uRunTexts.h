@@ -13,7 +13,10 @@ std::string ExamEventText(const TExamEvent &event);
 // The same for one épreuve of several: "Anglais : plus que 10 min", "Anglais : fin du temps
 // normal", "Fin : Anglais". Without a name, the run's own texts (and none for an épreuve's end).
 std::string ExamEventText(const TExamEvent &event, const std::string &paperName);
-// "Il est 10 h 12   Début 9 h 00   Fin 10 h 45   Tiers-temps 11 h 25": the parts that apply.
+// "Sortie à partir de 10 h 00", then "Sortie autorisée"; empty for a run without that moment.
+std::string ExitText(const TRunTimes &times);
+// "Il est 10 h 12   Début 9 h 00   Fin 10 h 45   Tiers-temps 11 h 25   Sortie autorisée": the
+// parts that apply.
 std::string ClockBandText(int64_t nowLocalMs, const TRunTimes &times);
 // "Fin à 10 h 45", " · 11 h 25" for the extended end, and " (+12 min)" for time added.
 std::string EndPanelText(const TRunTimes &times);

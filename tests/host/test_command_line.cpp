@@ -40,6 +40,9 @@ TEST(CommandLine, EverySwitchReadsInAnyCaseAfterEitherMark) {
       {{"/duree:90", "-NEGATIF", "/bip:15:00", "/plein:2", "/lancer"},
        {.TotalSeconds = 5400, .TypeInc = 1, .BeepActive = true, .InterBeepSeconds = 900,
         .UserScreenSize = 6, .Launch = true}},
+      {{"/Sortie:60", "/HEURE"}, {.ExitMinutes = 60, .ClockDigits = true}},
+      {{"/sortie:180"}, {.ExitMinutes = 180}},
+      {{"/sortie:0"}, {.ExitMinutes = 0}},
   };
   for (const auto &c : cases)
     EXPECT_TRUE(ParseCommandLine(c.words) == c.expected) << testing::PrintToString(c.words);
@@ -48,7 +51,7 @@ TEST(CommandLine, EverySwitchReadsInAnyCaseAfterEitherMark) {
   for (const char *name : {"/duree:", "/fin:", "/positif", "/negatif", "/bip:", "/sansbip",
                            "/taille:", "/plein", "/tiers-temps", "/depassement", "/lancer",
                            "/reprendre", "/journal", "/?", "/durée", "/négatif", "/dépassement",
-                           "/epreuve:", "/épreuve"})
+                           "/epreuve:", "/épreuve", "/sortie:", "/heure"})
     EXPECT_NE(help.find(name), std::string::npos) << name;
 }
 
@@ -78,6 +81,10 @@ TEST(CommandLine, TheFirstWordItCannotReadIsNamed) {
       {{"/plein", "/taille:2"}, "/taille:2 ne va pas avec /plein"},
       {{"/lancer", "/LANCER"}, "/LANCER ne va pas avec /lancer"},
       {{"/journal:oui"}, "Valeur incorrecte: /journal:oui"},
+      {{"/sortie:181"}, "Valeur incorrecte: /sortie:181"},
+      {{"/sortie:-5"}, "Valeur incorrecte: /sortie:-5"},
+      {{"/sortie"}, "Valeur incorrecte: /sortie"},
+      {{"/sortie:30", "/sortie:30"}, "/sortie:30 ne va pas avec /sortie:30"},
   };
   for (const auto &c : cases) {
     try {

@@ -52,6 +52,10 @@ struct TRow {
   std::vector<TExamPaper> Others = {};
   std::vector<std::string> OtherBands = {};
   size_t FinalSounds = 1;
+  // Candidates may leave this long after the start: what the room reads of it at ProbeMs.
+  uint32_t ExitMinutes = 0;
+  int64_t ProbeMs = 0;
+  std::string Probed = {};
 };
 
 TRunSettings SettingsFor(const TRunEnds &ends, int32_t direction) {
@@ -144,6 +148,25 @@ TEST(RunModel, EndsBandAndRecordUnderTheWallClocksEvents) {
        {{100'500, Ev::Add, -3'600'000}}, 101, "Il est 10 h 01   Début 10 h 00   Fin 10 h 01 (-8 min)",
        0, {101, 0}, {{"Oral", 300, true}}, {"Il est 10 h 01   Début 10 h 00   Fin 10 h 01   "
                                             "Tiers-temps 10 h 01 (-5 min)"}, 1},
+      // The moment to leave, 5 min after the start, moves with a pause and time added before it.
+      {.Name = "leave: a pause before it moves it", .Direction = Down,
+       .Events = {{100'500, Ev::Pause}, {160'500, Ev::Continue}}, .EndsAt = 660,
+       .Band = "Il est 10 h 11   Début 10 h 00   Fin 10 h 11   Sortie autorisée", .WarnSounds = 1,
+       .Recorded = {600, 0}, .ExitMinutes = 5, .ProbeMs = 200'000,
+       .Probed = "Sortie à partir de 10 h 06"},
+      {.Name = "leave: time added before it moves it", .Direction = Up,
+       .Events = {{100'500, Ev::Add, 120'000}}, .EndsAt = 720,
+       .Band = "Il est 10 h 12   Début 10 h 00   Fin 10 h 12 (+2 min)   Sortie autorisée",
+       .WarnSounds = 1, .Recorded = {720, 0}, .ExitMinutes = 5, .ProbeMs = 200'000,
+       .Probed = "Sortie à partir de 10 h 07"},
+      {.Name = "leave: taken back past it, it comes at the next second", .Direction = Down,
+       .Events = {{250'500, Ev::Add, -300'000}}, .EndsAt = 300,
+       .Band = "Il est 10 h 05   Début 10 h 00   Fin 10 h 05 (-5 min)   Sortie autorisée",
+       .WarnSounds = 0, .Recorded = {300, 0}, .ExitMinutes = 5, .ProbeMs = 251'000,
+       .Probed = "Sortie autorisée"},
+      {.Name = "leave: a run over by then has none", .Direction = Down, .EndsAt = 600,
+       .Band = "Il est 10 h 10   Début 10 h 00   Fin 10 h 10", .WarnSounds = 1,
+       .Recorded = {600, 0}, .ExitMinutes = 10, .ProbeMs = 200'000},
   };
   for (const TRow &r : rows) {
     SCOPED_TRACE(r.Name);
@@ -151,7 +174,7 @@ TEST(RunModel, EndsBandAndRecordUnderTheWallClocksEvents) {
     TRecordingPoster poster(clock);
     TWall wall{clock};
     TRunModel model;
-    model.Choose({600, r.ToTimeOfDay ? Minute(10, 10) : -1, r.Tiers, "", r.Others});
+    model.Choose({600, r.ToTimeOfDay ? Minute(10, 10) : -1, r.Tiers, "", r.Others, r.ExitMinutes});
     ASSERT_TRUE(model.Fix(wall.Now()));
     TRunSettings settings = SettingsFor(model.Ends(wall.Now()), r.Direction);
     settings.WarnMinutes = {1};
@@ -181,8 +204,11 @@ TEST(RunModel, EndsBandAndRecordUnderTheWallClocksEvents) {
             return;
         }
       });
+    std::string probed;
+    if (r.ProbeMs != 0) clock.At(milliseconds(r.ProbeMs), [&] { probed = ExitText(model.Times(wall.Now())); });
     model.Start(run, wall.Now());
     ASSERT_TRUE(poster.WaitForMsg(WM_RUN_FINISHED));
+    EXPECT_EQ(probed, r.Probed);
     EXPECT_EQ(poster.Posted().back().At - clock.Start(), std::chrono::seconds(r.EndsAt));
     const TWallNow end = wall.Now();
     EXPECT_EQ(ClockBandText(end.LocalMs, model.Times(end)), r.Band);
@@ -313,6 +339,13 @@ TEST(RunModel, TheBoardReadsEachEpreuveByItsEnds) {
     for (const TBoardLine &l : BoardLines(c.Now, names, papers(c.Started), c.Warnings))
       lines.push_back(l.Name + "|" + l.End + "|" + l.Extended + "|" + l.Left + (l.Amber ? "*" : ""));
     EXPECT_EQ(lines, c.Lines) << MinuteTextAt(c.Now);
+  }
+  // The moment candidates may leave, under the épreuves, to come and come.
+  for (const bool came : {false, true}) {
+    std::vector<TRunTimes> withExit = papers(true);
+    withExit[0].HasExit = true, withExit[0].ExitCame = came, withExit[0].ExitMs = At(10, 0, 0);
+    const TBoardLine exit = BoardLines(At(9, 30, 0), names, withExit, {}).back();
+    EXPECT_EQ(exit.Name + "|" + exit.End + "|" + exit.Left, came ? "Sortie|autorisée|" : "Sortie|à partir de 10 h 00|");
   }
 
   const TTextWidth tenEach = [](const std::string &s) { return 10 * int(s.size()); };

@@ -13,6 +13,7 @@
 #include "forms/uSystemLib.h"
 #include "support_win.h"
 #include "timing/uRunContainer.h"
+#include "timing/uEndTime.h"
 #include "timing/uJournalKeeper.h"
 #include "timing/uRunKeeper.h"
 #include "timing/uSound.h"
@@ -1271,6 +1272,64 @@ TEST_F(ControlBarTimed, ARunOfThreeEpreuvesEndsAtTheLastOfThem) {
   for (const TJournalEvent &e : LatestJournal().Events()) events.push_back(e.Paper + ": " + e.Event);
   EXPECT_EQ(events, (std::vector<std::string>{"Épreuve 1: Début", "Oral: Début", "Écrit: Début",
                                               "Épreuve 1: Fin", "Oral: Fin", ": Fin"}));
+}
+
+// A 3-min count-down on a clock twenty times faster, candidates free to leave 1 min after the
+// start: the band says from when, then that they may, and the journal has the line. With the time
+// of day in the digits, the table says it under the run's own line, which reads the time left.
+TEST_F(ControlBarTimed, TheMomentToLeaveIsShownThenSaidAndJournaled) {
+  AppConfig->ShowClock = true;
+  RunContainerMaker = &FastRun;
+  for (const bool clock : {false, true}) {
+    SCOPED_TRACE(clock ? "/heure" : "band");
+    std::vector<std::string> words = {"/duree:3", "/negatif", "/sortie:1"};
+    if (clock) words.push_back("/heure");
+    AppConfig->ApplyCommandLine(ParseCommandLine(words), 0);
+    std::string before, after, wanted, end, digits, wall, title;
+    Scenario s;
+    s.Then(100, [&] {
+      TNavigChrono *bar = Bar();
+      TWatchChrono &d = bar->WatchChrono();
+      auto read = [&d] {
+        if (d.Band()) return d.Band()->Text();
+        std::string lines;
+        for (const TBoardLine &l : d.Table() ? d.Table()->Lines() : std::vector<TBoardLine>{})
+          lines += l.Name + "|" + l.End + "|" + l.Left.substr(0, 5) + "\n";
+        return lines;
+      };
+      SYSTEMTIME now;
+      GetLocalTime(&now);
+      Click(bar->Get<TButton>("BtnRun"));
+      wanted = MinuteText(now.wHour * 60 + now.wMinute + 1);
+      end = MinuteText(now.wHour * 60 + now.wMinute + 3);
+      PumpUntil([&] { return read().find("Sortie") != std::string::npos; }, 1500);
+      before = read();
+      EXPECT_TRUE(PumpUntil([&] { return read().find("autoris") != std::string::npos; }, 6000));
+      after = read();
+      GetLocalTime(&now);
+      for (int p = 0; p < 4; ++p) digits += char('0' + d.Digit(p).CurrentNumber());
+      char text[8];
+      std::snprintf(text, sizeof text, "%02u%02u", now.wHour, now.wMinute);
+      wall = text;
+      char caption[64] = {};
+      GetWindowTextA(d.Handle(), caption, sizeof caption);
+      title = caption;
+      SendMessageA(bar->Handle(), WM_CLOSE, 0, 0);
+    });
+    RunBar(s);
+    if (clock) {
+      EXPECT_EQ(before, "Épreuve 1|fin " + end + "|reste\nSortie|à partir de " + wanted + "|\n");
+      EXPECT_EQ(after.substr(after.find("Sortie")), "Sortie|autorisée|\n");
+      EXPECT_EQ(digits, wall);
+      EXPECT_EQ(title.substr(title.find(" - ")), " - heure");
+    } else {
+      EXPECT_NE(before.find("   Sortie à partir de " + wanted), std::string::npos) << before;
+      EXPECT_NE(after.find("   Sortie autorisée"), std::string::npos) << after;
+    }
+    std::vector<std::string> events;
+    for (const TJournalEvent &e : LatestJournal().Events()) events.push_back(e.Event);
+    EXPECT_EQ(events, (std::vector<std::string>{"Début", "Sortie autorisée", "Arrêt"}));
+  }
 }
 
 TEST_F(ControlBarTimed, ATiersTempsRunEndsAThirdLater) {

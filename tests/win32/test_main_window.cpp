@@ -360,6 +360,7 @@ TEST_F(ExamDialog, ShowsTheStoredSettingsAndOkStoresAndSavesThem) {
   AppConfig->WarnMinutes = "5 30";
   AppConfig->ExtraThird = true;
   AppConfig->SecondsNearEnd = 5;
+  AppConfig->TotalTime->SetTotalSeconds(0);
   const char *third = "Tiers-temps (un tiers de temps en plus)";
   const char *clock = "Afficher l'heure et la fin sous le chronomètre";
   const char *journal = "Tenir un journal des chronométrages";
@@ -384,6 +385,9 @@ TEST_F(ExamDialog, ShowsTheStoredSettingsAndOkStoresAndSavesThem) {
     TypeText(d.Get<TSpinEdit>("SpinWarn1"), "0");
     TypeText(d.Get<TSpinEdit>("SpinWarn3"), "1500");  // taken as the box's limit
     TypeText(d.Get<TSpinEdit>("SpinSecondsNearEnd"), "1500");
+    TypeText(d.Get<TSpinEdit>("SpinExitMinutes"), "200");  // three hours at most
+    // The time of day needs an end to show under it: greyed for a count-up without a total.
+    EXPECT_FALSE(IsWindowEnabled(ButtonByText(d, "Les chiffres montrent l'heure")));
     Press(d, third);
     Press(d, clock);
     Press(d, journal);
@@ -395,6 +399,8 @@ TEST_F(ExamDialog, ShowsTheStoredSettingsAndOkStoresAndSavesThem) {
   EXPECT_EQ(ReadValue(SettingsKey(), "ShowClock").Dword(), 1u);
   EXPECT_EQ(ReadValue(SettingsKey(), "KeepJournal").Dword(), 1u);
   EXPECT_EQ(ReadValue(SettingsKey(), "SecondsNearEnd").Dword(), 999u);
+  EXPECT_EQ(ReadValue(SettingsKey(), "ExitMinutes").Dword(), 180u);
+  EXPECT_EQ(ReadValue(SettingsKey(), "ClockDigits").Dword(), 0u);
 }
 
 // The épreuves: the first row shows the main window's duration, the others are typed. A name
@@ -479,7 +485,8 @@ TEST_F(MainWindow, EveryFieldIsNamedAfterItsLabel) {
       {&options, "SoundComboBox=Son final|SizeComboBox=Taille de l'écran:"},
       {&endTime, "SpinEndHour=Fin du chronométrage à|SpinEndMin=min"},
       {&exam, "SpinWarn1=Avertir à|SpinWarn2=Avertir à|SpinWarn3=Avertir à|"
-              "SpinSecondsNearEnd=Secondes seulement dans les dernières"},
+              "SpinSecondsNearEnd=Secondes seulement dans les dernières|"
+              "SpinExitMinutes=Sortie et retardataires :"},
       {&papers, "EditName1=Nom|EditName2=Nom|SpinHour2=h|SpinMin2=min|EditName3=Nom|SpinHour3=h|"
                 "SpinMin3=min|EditName4=Nom|SpinHour4=h|SpinMin4=min"},
       {&timeAdded, "SpinMinutes=Ajouter|ComboReason=Motif"},

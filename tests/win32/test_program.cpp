@@ -389,6 +389,7 @@ TEST(Program, HelpAndAWrongSwitchShowTheSwitchesAndEndWithNothingStored) {
     DWORD exitCode;
   } cases[] = {{"/?", "Tavelin accepte ces options", 0},
                {"/DURÉE:5 /taille:7", "Valeur incorrecte: /taille:7\n\nTavelin accepte", 1},
+               {"/sortie:181", "Valeur incorrecte: /sortie:181\n\nTavelin accepte", 1},
                // Windows takes the quotes away, leaving the name's spaces in the word.
                {"/epreuve:\"Anglais LV1=2:00:00\" /epreuve:\"Anglais LV1=1:00:00+\"",
                 "/epreuve:Anglais LV1=1:00:00+ ne va pas avec /epreuve:Anglais LV1=2:00:00\n\n", 1}};

@@ -139,24 +139,28 @@ TEST_F(Settings, ABadWarningListIsReportedAndReadsAsNone) {
 }
 
 // A value of the wrong type or out of range is reported and reads as the default.
-TEST_F(Settings, JournalAndSecondsNearEndAreHealedLikeTheOthers) {
+TEST_F(Settings, JournalSecondsNearEndAndExitAreHealedLikeTheOthers) {
   const struct {
     bool journalAsText;
     uint32_t minutes;
     std::vector<std::string> told;
+    uint32_t exitMinutes = 180;
   } cases[] = {{false, 999, {}},
                {false, 1000, {"Type de données incorrect pour 'SecondsNearEnd'"}},
+               {false, 999, {"Type de données incorrect pour 'ExitMinutes'"}, 181},
                {true, 0xFFFFFFFF, {"Type de données incorrect pour 'KeepJournal'",
                                    "Type de données incorrect pour 'SecondsNearEnd'"}}};
   for (const auto &c : cases) {
     c.journalAsText ? WriteString(SettingsKey(), "KeepJournal", "oui")
                     : WriteDword(SettingsKey(), "KeepJournal", 1);
     WriteDword(SettingsKey(), "SecondsNearEnd", c.minutes);
+    WriteDword(SettingsKey(), "ExitMinutes", c.exitMinutes);
     ExceptionCatcher shown;
     ConfigScope config;
     EXPECT_EQ(shown.messages, c.told);
     EXPECT_EQ(AppConfig->KeepJournal, !c.journalAsText);
-    EXPECT_EQ(AppConfig->SecondsNearEnd, c.told.empty() ? 999 : 0);
+    EXPECT_EQ(AppConfig->SecondsNearEnd, c.minutes == 999 ? 999 : 0);
+    EXPECT_EQ(AppConfig->ExitMinutes, c.exitMinutes == 180 ? 180 : 0);
   }
 }
 
