@@ -180,12 +180,23 @@ void TCustomGaugeEx::PaintBar(HDC dc, const RECT &r) const {
   // The fill width is the bar's right edge, counted from the control's left, not from R's.
   int right = GaugeFillWidth(progress_, maxValue_, r.left, r.right);
   if (right > 0) gdi::FillSolid(dc, RECT{r.left, r.top, right, r.bottom}, bar);
-  // A mark stops above and below the text: across it, it would read as a stroke of a glyph.
+  // A mark stops short of the text's glyphs, above and below them: across them it would read as
+  // one more stroke. The glyphs' ink lies below the cell's internal leading and above its
+  // descent, which only a letter with a tail reaches.
   RECT text{0, 0, 0, 0};
   if (showText_ && !marks_.empty()) {
+    const std::string shown = ShownText(PercentDone());
     TDisplayPoint at;
     SIZE extent;
-    text = TextBox(dc, ShownText(PercentDone()), r, at, extent);
+    text = TextBox(dc, shown, r, at, extent);
+    TEXTMETRICA tm{};
+    gdi::Select measure(dc, FontHandle(EffectiveFont()));
+    if (!IsRectEmpty(&text) && GetTextMetricsA(dc, &tm)) {
+      const int gap = std::max(1, int(extent.cy) / 16);
+      const bool tails = shown.find_first_of("gjpqyQ,;()") != std::string::npos;
+      text.top = std::max(text.top, LONG(at.Y + tm.tmInternalLeading / 2 - gap));
+      text.bottom = std::min(text.bottom, LONG(at.Y + tm.tmAscent + (tails ? tm.tmDescent : 0) + gap));
+    }
   }
   for (uint32_t m : marks_) {
     RECT mark = MarkRect(m);

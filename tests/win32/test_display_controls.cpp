@@ -1,6 +1,8 @@
 // The seven-segment digit and the progress gauge, painted into memory bitmaps and on a window.
 #include <windows.h>
 
+#include <algorithm>
+
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -449,6 +451,22 @@ TEST_F(DisplayControls, GaugeTextInvertsTheColorsUnderIt) {
   EXPECT_EQ(other, 0);
   EXPECT_GT(invertedOnBar, 20);
   EXPECT_GT(invertedOnBack, 20);
+  // A mark where the text stands (the first hour of a two-hour exam) stops short of its glyphs'
+  // rows, and shows above or below them.
+  int inkTop = 50, inkBottom = -1;
+  for (int y = 0; y < 50; ++y)
+    for (int x = 0; x < 638; ++x)
+      if (plain->At(x, y) != text->At(x, y)) inkTop = std::min(inkTop, y), inkBottom = std::max(inkBottom, y);
+  TCustomGaugeEx marked(nullptr);
+  marked.SetMark(140);
+  auto withMark = RenderGauge(s, &marked);
+  int acrossInk = 0, outside = 0;
+  for (int y = 1; y < 49; ++y)
+    for (int x = 280; x < 320; ++x)
+      if (withMark->At(x, y) == RGB(0, 0, 0) && text->At(x, y) != RGB(0, 0, 0))
+        ++(y >= inkTop && y <= inkBottom ? acrossInk : outside);
+  EXPECT_EQ(acrossInk, 0);
+  EXPECT_GT(outside, 0);
   // Red bar: the text reads cyan.
   s.progress = 300;
   auto red = RenderGauge(s);
