@@ -127,6 +127,7 @@ public:
   int64_t ExitRunMs(const TWallNow &now) const;
   // From Run on: whether it is still to come when the run stands at `runMs`.
   bool ExitToCome(int64_t runMs) const { return exitRunMs_ != 0 && runMs < exitRunMs_; }
+  bool ExitCame(int64_t runMs) const { return exitRunMs_ != 0 && runMs >= exitRunMs_; }
 
   // The local time of day `now`, in the run's frame: past midnight it goes on from the start's
   // day rather than starting again from 0, as the ends do.

@@ -86,9 +86,8 @@ void TRunSession::JournalStart() {
 bool TRunSession::HasExit() const { return model_.Times(host_.Now()).HasExit; }
 
 bool TRunSession::Tick() {
-  if (!open_ || !engine_ || exitSaid_) return false;
-  const TWallNow now = host_.Now();
-  if (!model_.Times(now).HasExit || model_.ExitToCome(Ms(engine_->Place().RunTime))) return false;
+  // Once a second: nothing but the engine's count is read until the moment comes.
+  if (!open_ || !engine_ || exitSaid_ || !model_.ExitCame(Ms(engine_->Place().RunTime))) return false;
   exitSaid_ = true;
   Journal(journal::Exit, "");
   Keep();
@@ -290,7 +289,7 @@ void TRunSession::TakeUp(const TRunRecord &record, const std::vector<uint8_t> &e
   }
   exitSaid_ = std::any_of(journal_.Events().begin(), journal_.Events().end(),
                           [](const TJournalEvent &e) { return e.Event == journal::Exit; });
-  if (!exitSaid_ && model_.Times(now).ExitCame) {
+  if (!exitSaid_ && model_.ExitCame(nowMs)) {
     exitSaid_ = true;
     Journal(journal::Exit, "");
   }
