@@ -222,7 +222,7 @@ std::string ProcesVerbalHtml(const TJournalTime &runStart,
     if (!e.Paper.empty() && std::find(papers.begin(), papers.end(), e.Paper) == papers.end())
       papers.push_back(e.Paper);
     if (Is(e, journal::Start) || Is(e, journal::NormalEnd) || Is(e, journal::End) ||
-        Is(e, journal::Stopped)) {
+        Is(e, journal::Stopped) || Is(e, journal::Exit)) {
       continue;
     } else if (Is(e, journal::Pause) || Is(e, journal::Resume)) {
       pauses.push_back(&e);
@@ -234,10 +234,13 @@ std::string ProcesVerbalHtml(const TJournalTime &runStart,
   }
   if (papers.empty()) papers.emplace_back();
   for (const std::string &paper : papers) {
-    const TJournalEvent *start = nullptr, *normalEnd = nullptr, *end = nullptr, *runEnd = nullptr;
+    const TJournalEvent *start = nullptr, *normalEnd = nullptr, *end = nullptr, *runEnd = nullptr,
+                        *exit = nullptr;
     for (const TJournalEvent &e : events) {
       const bool own = e.Paper == paper;
-      if (Is(e, journal::Start) && own) {
+      if (Is(e, journal::Exit)) {
+        exit = &e;
+      } else if (Is(e, journal::Start) && own) {
         if (!start) start = &e;
       } else if (Is(e, journal::NormalEnd) && own) {
         normalEnd = &e;
@@ -265,6 +268,9 @@ std::string ProcesVerbalHtml(const TJournalTime &runStart,
         plannedExtended.empty() ? plannedEnd : plannedExtended,
         !end ? "en cours"
              : JournalClock(end->At) + (end->Detail.empty() ? "" : " (" + end->Detail + ")"));
+    // The room's moment to leave, in the block of the plan that named it.
+    if (const std::string plannedExit = PlannedTime(plan, "sortie à partir de "); !plannedExit.empty())
+      row("Sortie autorisée", plannedExit, exit ? JournalClock(exit->At) : "");
     if (!plan.empty())
       h += "<tr><th class=\"label\">Réglage</th><td colspan=\"2\">" + HtmlEscape(plan) +
            "</td></tr>\n";

@@ -100,7 +100,9 @@ TEST(Journal, TheProcesVerbalTellsTheRunFromItsEvents) {
   auto at = [](int h, int m, int s) { return TJournalTime{2026, 12, 7, h, m, s}; };
   const std::string page = ProcesVerbalHtml(
       RunStart, {{at(9, 0, 12), journal::Start,
-                  "Compte à rebours de 2:00:00, fin 11 h 00, tiers-temps 11 h 40"},
+                  "Compte à rebours de 2:00:00, fin 11 h 00, tiers-temps 11 h 40, sortie à partir "
+                  "de 10 h 00"},
+                 {at(10, 0, 40), journal::Exit, ""},
                  {at(9, 30, 0), journal::Pause, ""}, {at(9, 42, 10), journal::Resume, "12 min 10 s"},
                  {at(9, 43, 0), journal::TimeAdded, "<script>alert('x')</script> & \"B\""},
                  {at(10, 0, 0), journal::Woke, "3 min"}, {at(11, 12, 0), journal::NormalEnd, ""},
@@ -112,8 +114,9 @@ TEST(Journal, TheProcesVerbalTellsTheRunFromItsEvents) {
       {"Horaires", U8(u8"<th class=\"label\">Début</th><td>09:00:12</td><td>09:00:12</td>")},
       {"Horaires", "Fin du temps normal</th><td>11:00</td><td>11:12:00</td>"},
       {"Horaires", U8(u8"Arrêt avant la fin</th><td>11:40</td><td>11:52:30 (1:52:18)</td>")},
+      {"Horaires", U8(u8"Sortie autorisée</th><td>10:00</td><td>10:00:40</td>")},
       {"Horaires", U8(u8"Réglage</th><td colspan=\"2\">Compte à rebours de 2:00:00, fin 11 h 00, "
-                      u8"tiers-temps 11 h 40</td>")},
+                      u8"tiers-temps 11 h 40, sortie à partir de 10 h 00</td>")},
       {"Interruptions", "<td>09:30:00</td><td>09:42:10</td><td>12 min 10 s</td>"},
       {"Interruptions", "<td>11:52:00</td><td></td><td></td>"},  // ended while paused
       {U8(u8"Temps ajouté"),
