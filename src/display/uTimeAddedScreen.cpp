@@ -29,7 +29,7 @@ std::string TTimeAddedScreen::Reason() const { return Get<TComboBox>("ComboReaso
 
 void TTimeAddedScreen::MinutesChanged(TControl *) {
   const std::vector<std::string> lines = changes_ ? changes_(Minutes()) : std::vector<std::string>{};
-  const char *const boxes[] = {"TextChange1", "TextChange2"};
+  const char *const boxes[] = {"TextChange1", "TextChange2", "TextChange3"};
   for (size_t i = 0; i < std::size(boxes); ++i)
     Get<TStaticText>(boxes[i]).SetText(i < lines.size() ? lines[i] : std::string());
 }

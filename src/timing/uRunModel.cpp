@@ -440,10 +440,17 @@ TRunEnds TRunModel::EndsAfterAdding(const TMainThread &engine, int seconds) cons
   return RunEndsOf(papers);
 }
 
+void TRunModel::MoveExit(const TMainThread &engine, int seconds) {
+  // The moment to leave moves as the ends do while it is to come, and never before the next tick.
+  if (const int64_t runMs = Ms(engine.Place().RunTime); ExitToCome(runMs))
+    exitRunMs_ = std::max<int64_t>(exitRunMs_ + int64_t{seconds} * 1000, (runMs / 1000 + 1) * 1000);
+}
+
 TRunTimes TRunModel::TimesAfterAdding(const TMainThread &engine, int seconds,
                                       const TWallNow &now) const {
   TRunModel after = *this;
   after.Moved(EndsAfterAdding(engine, seconds));
+  after.MoveExit(engine, seconds);
   return after.Times(now);
 }
 
@@ -463,9 +470,7 @@ int TRunModel::AddTime(TMainThread &engine, int seconds, const TWallNow &) {
     rows_ = before;
     return 0;
   }
-  // The moment to leave moves as the ends do while it is to come, and never before the next tick.
-  if (const int64_t runMs = Ms(engine.Place().RunTime); ExitToCome(runMs))
-    exitRunMs_ = std::max<int64_t>(exitRunMs_ + int64_t{seconds} * 1000, (runMs / 1000 + 1) * 1000);
+  MoveExit(engine, seconds);
   int moved = 0;
   for (size_t i = 0; i < rows_.size(); ++i) {
     const int by = int(int64_t{rows_[i].Ends.Last()} - before[i].Ends.Last());

@@ -168,6 +168,8 @@ private:
   // False when the engine refused: an end it was to move had come meanwhile.
   bool TellEngine(TMainThread &engine) const;
   int64_t RunMsAt(int64_t utcMs) const;
+  // Time added moves the moment to leave while it is to come.
+  void MoveExit(const TMainThread &engine, int seconds);
   // The engine's ends moved by added time: the model's account of it follows.
   void Moved(const TRunEnds &moved);
   int64_t PausedMsAt(int64_t utcMs) const;

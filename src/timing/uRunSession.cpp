@@ -382,12 +382,19 @@ std::string TRunSession::ShownText() const {
 std::vector<std::string> TRunSession::AddedLines(int minutes) const {
   if (!engine_) return {};
   const TWallNow now = host_.Now();
-  if (model_.Board())
-    return BoardAddedLines(model_.PaperNames(), model_.PaperTimes(now),
-                           model_.PaperTimesAfterAdding(*engine_, minutes * 60, now), LocalNow(now));
-  return AddedTimeLines(model_.ToTimeOfDay(), model_.Times(now),
-                        model_.TimesAfterAdding(*engine_, minutes * 60, now), model_.Ends(now),
-                        model_.EndsAfterAdding(*engine_, minutes * 60));
+  const TRunTimes before = SaidExit(model_.Times(now)),
+                  after = model_.TimesAfterAdding(*engine_, minutes * 60, now);
+  std::vector<std::string> lines =
+      model_.Board() ? BoardAddedLines(model_.PaperNames(), model_.PaperTimes(now),
+                                       model_.PaperTimesAfterAdding(*engine_, minutes * 60, now),
+                                       LocalNow(now))
+                     : AddedTimeLines(model_.ToTimeOfDay(), before, after, model_.Ends(now),
+                                      model_.EndsAfterAdding(*engine_, minutes * 60));
+  // The room's moment to leave, while it is to come, moves with them.
+  if (before.HasExit && !before.ExitCame && MinuteTextAt(after.ExitMs) != MinuteTextAt(before.ExitMs))
+    lines.push_back(std::string(after.ExitMs > before.ExitMs ? "Sortie reportée" : "Sortie avancée") +
+                    " de " + MinuteTextAt(before.ExitMs) + " à " + MinuteTextAt(after.ExitMs));
+  return lines;
 }
 
 TTakeUp AssessRun(const uint8_t *data, size_t size, const TWallNow &now) {

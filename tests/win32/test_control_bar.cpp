@@ -1304,6 +1304,10 @@ TEST_F(ControlBarTimed, TheMomentToLeaveIsShownThenSaidAndJournaled) {
       end = MinuteText(now.wHour * 60 + now.wMinute + 3);
       PumpUntil([&] { return read().find("Sortie") != std::string::npos; }, 1500);
       before = read();
+      // The time-added dialog says how far it would move.
+      const std::vector<std::string> lines = bar->Session().AddedLines(5);
+      EXPECT_EQ(lines.empty() ? "" : lines.back(),
+                "Sortie reportée de " + wanted + " à " + MinuteText(now.wHour * 60 + now.wMinute + 6));
       EXPECT_TRUE(PumpUntil([&] { return read().find("autoris") != std::string::npos; }, 6000));
       after = read();
       GetLocalTime(&now);
