@@ -180,6 +180,9 @@ void TRunModel::Start(TMainThread &engine, const TWallNow &now) {
 
 void TRunModel::Pause(TMainThread &engine, const TWallNow &now) {
   if (!begun_ || paused_) return;
+  // The pause moves what is to come, never an end that came.
+  if (!rows_.empty() && rows_[0].Ends.TotalSeconds != 0)
+    HoldCome(EngineEnds(engine), Ms(engine.Place().RunTime), now);
   for (TRow &row : rows_)
     row.PauseAfterNormal =
         row.Total != 0 && RunMsAt(now.UtcMs) >= int64_t{row.Ends.TotalSeconds} * 1000;
@@ -212,6 +215,11 @@ TRunModel::TRow TRunModel::RowFrom(const TRunRecordPaper &kept) {
   row.AddedBefore = kept.AddedSeconds;
   row.AddedAfter = kept.AddedAfterNormalSeconds;
   row.PausedAfterNormalMs = kept.PausedAfterNormalMs;
+  // Where the ends that came were held: from the start, placed below.
+  row.NormalFrozen = kept.NormalCameMs.has_value();
+  row.NormalLocal = kept.NormalCameMs.value_or(0);
+  row.LastFrozen = kept.LastCameMs.has_value();
+  row.LastLocal = kept.LastCameMs.value_or(0);
   // What the room was told, before the time added: a first version's record knew only the
   // extended time as the engine counted it.
   row.Total = kept.Seconds == 0 ? 0 : uint32_t(std::max<int64_t>(1, int64_t{kept.Seconds} - row.AddedBefore));
@@ -237,12 +245,14 @@ void TRunModel::Place(const TRunRecord &record, const TWallNow &now) {
   rows_.clear();
   rows_.push_back(RowFrom({record.FirstName, record.TotalSeconds, record.ExtraThird,
                            record.ExtraSeconds, record.PlannedExtraSeconds, record.AddedSeconds,
-                           record.AddedAfterNormalSeconds, record.PausedAfterNormalMs}));
+                           record.AddedAfterNormalSeconds, record.PausedAfterNormalMs,
+                           record.NormalCameMs, record.LastCameMs}));
   for (size_t i = 1; i < Papers(); ++i) rows_.push_back(RowFrom(record.Papers[i - 1]));
   startUtc_ = record.StartUtcMs;
   // On the start's own day, as the run that started it counted: a run across midnight keeps its
   // frame.
   startLocal_ = ((now.LocalMs - (now.UtcMs - record.StartUtcMs)) % MsPerDay + MsPerDay) % MsPerDay;
+  for (TRow &row : rows_) row.NormalLocal += startLocal_, row.LastLocal += startLocal_;
   pausedMs_ = record.PausedMs;
   paused_ = record.Paused;
   pausedSinceUtc_ = record.PausedSinceUtcMs;
@@ -294,13 +304,19 @@ void TRunModel::FillRecord(TRunRecord &record, int64_t utcMs) const {
   record.AddedAfterNormalSeconds = own.AddedAfter;
   record.PlannedExtraSeconds = own.Extra;
   record.FirstName = choice_.FirstName;
+  auto came = [&](bool frozen, int64_t local) {
+    return frozen ? std::optional<int64_t>(local - startLocal_) : std::nullopt;
+  };
+  record.NormalCameMs = came(own.NormalFrozen, own.NormalLocal);
+  record.LastCameMs = came(own.LastFrozen, own.LastLocal);
   record.Papers.clear();
   for (size_t i = 1; i < rows_.size(); ++i) {
     const TRow &row = rows_[i];
     const TExamPaper &paper = choice_.Others[i - 1];
     record.Papers.push_back({paper.Name, row.Ends.TotalSeconds, paper.ExtraThird,
                             row.Ends.ExtraSeconds, row.Extra, row.AddedBefore, row.AddedAfter,
-                            row.PausedAfterNormalMs});
+                            row.PausedAfterNormalMs, came(row.NormalFrozen, row.NormalLocal),
+                            came(row.LastFrozen, row.LastLocal)});
   }
   PlaceRunRecord(record, PlaceAt(utcMs), utcMs);
 }
@@ -308,6 +324,20 @@ void TRunModel::FillRecord(TRunRecord &record, int64_t utcMs) const {
 uint32_t TRunModel::RunSecondsTo(int64_t endLocalMs, const TWallNow &now, int64_t runMs) const {
   const int64_t at = runMs + Nearest(endLocalMs, now.LocalMs) - now.LocalMs;
   return at < 1000 ? 1 : uint32_t((at + 500) / 1000);
+}
+
+void TRunModel::HoldCome(const std::vector<TPaperEnds> &ends, int64_t runMs, const TWallNow &now) {
+  for (size_t i = 0; i < rows_.size() && i < ends.size(); ++i) {
+    TRow &row = rows_[i];
+    const bool normalCame = runMs >= int64_t{ends[i].TotalSeconds} * 1000;
+    const bool lastCame = runMs >= int64_t{ends[i].Last()} * 1000;
+    if ((normalCame && !row.NormalFrozen) || (lastCame && !row.LastFrozen)) {
+      const TRunTimes times = Times(now, i);
+      if (normalCame && !row.NormalFrozen) row.NormalFrozen = true, row.NormalLocal = times.NormalEndMs;
+      if (lastCame && !row.LastFrozen)
+        row.LastFrozen = true, row.LastLocal = times.HasExtended ? times.ExtendedEndMs : times.NormalEndMs;
+    }
+  }
 }
 
 int64_t TRunModel::ClockChanged(TMainThread &engine, const TWallNow &now) {
@@ -320,18 +350,7 @@ int64_t TRunModel::ClockChanged(TMainThread &engine, const TWallNow &now) {
   int64_t lastMs = 0;
   for (const TPaperEnds &e : ends) lastMs = std::max<int64_t>(lastMs, int64_t{e.Last()} * 1000);
   if (hasEnd && runMs >= lastMs) return 0;  // nothing moves once the last end came
-  // Each end that has come stays where it came.
-  for (size_t i = 0; i < rows_.size() && hasEnd; ++i) {
-    TRow &row = rows_[i];
-    const bool normalCame = runMs >= int64_t{ends[i].TotalSeconds} * 1000;
-    const bool lastCame = runMs >= int64_t{ends[i].Last()} * 1000;
-    if ((normalCame && !row.NormalFrozen) || (lastCame && !row.LastFrozen)) {
-      const TRunTimes times = Times(now, i);
-      if (normalCame && !row.NormalFrozen) row.NormalFrozen = true, row.NormalLocal = times.NormalEndMs;
-      if (lastCame && !row.LastFrozen)
-        row.LastFrozen = true, row.LastLocal = times.HasExtended ? times.ExtendedEndMs : times.NormalEndMs;
-    }
-  }
+  if (hasEnd) HoldCome(ends, runMs, now);
   // The engine's monotonic clock is right about the time since the start: the wall clock's
   // reckoning of it is placed again from there, on both clocks.
   const int64_t sinceStart = runMs + Ms(place.PausedBefore) + Ms(place.PausedFor);

@@ -147,6 +147,8 @@ private:
   static TRow RowFrom(const TRunRecordPaper &kept);
   // The épreuves' ends of a run started at `now`, or as fixed.
   std::vector<TPaperEnds> PlannedEnds(const TWallNow &now) const;
+  // Each end that came by `runMs` of the engine's `ends` stays where it came from now on.
+  void HoldCome(const std::vector<TPaperEnds> &ends, int64_t runMs, const TWallNow &now);
   // A run's ends from its épreuves'.
   TRunEnds RunEndsOf(const std::vector<TPaperEnds> &papers) const;
   // Where the engine counts each épreuve to now (a move it was told of included).

@@ -57,6 +57,8 @@ class TSimClock final : public TChronoClock {
         return;
       } else {
         FBlocked = true;
+        FBlockedLock = lock.mutex();
+        FBlockedWake = &wake;
         FBlockedChanged.notify_all();
       }
     }
@@ -71,10 +73,20 @@ class TSimClock final : public TChronoClock {
     FBlocked = false;
   }
 
-  // `when` is measured from Start().
+  // `when` is measured from Start(). A container blocked with nothing scheduled wakes for it.
   void At(std::chrono::nanoseconds when, std::function<void()> action) {
-    std::lock_guard<std::mutex> guard(FMutex);
-    FEvents.emplace(FStart + when, std::move(action));
+    TEngineMutex* lock = nullptr;
+    TEngineCondition* wake = nullptr;
+    {
+      std::lock_guard<std::mutex> guard(FMutex);
+      FEvents.emplace(FStart + when, std::move(action));
+      if (FBlocked) lock = FBlockedLock, wake = FBlockedWake;
+    }
+    // Under the container's lock, which it holds until it waits: the wake-up cannot come before.
+    if (wake) {
+      std::lock_guard<TEngineMutex> guard(*lock);
+      wake->notify_all();
+    }
   }
 
   // Every wake-up at a deadline comes this much late (set before the run).
@@ -101,6 +113,8 @@ class TSimClock final : public TChronoClock {
   std::multimap<TInstant, std::function<void()>> FEvents;
   std::function<TInstant()> FLateness;
   bool FBlocked = false;
+  TEngineMutex* FBlockedLock = nullptr;
+  TEngineCondition* FBlockedWake = nullptr;
   std::condition_variable FBlockedChanged;
 };
 

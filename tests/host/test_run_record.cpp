@@ -130,7 +130,7 @@ TEST(RunRecord, EachFieldIsReadUpToItsLimitAndNotPast) {
       {"an unused row", V2, nullptr, nullptr, at(96 + 2 * 48 + 41, 1)},
       {"a byte short", Both, nullptr, nullptr, [](TBytes& b) { b.pop_back(); }},
       {"a byte long", Both, nullptr, nullptr, [](TBytes& b) { b.push_back(0); }},
-      {"the other version", Both, nullptr, nullptr, [](TBytes& b) { b[0] = 3 - b[0]; }},
+      {"the other version", Both, nullptr, nullptr, [](TBytes& b) { b[0] = b[0] == 1 ? 2 : 1; }},
       {"length", V2, nullptr, nullptr, at(4, 0)},
       {"version 2, longer", V2, nullptr, nullptr, [](TBytes& b) { b.resize(248), b[4] = 248; }},
       {"an épreuve's time added", V2,
@@ -182,7 +182,7 @@ TEST(RunRecord, ReadBackAsWritten) {
   auto later = [&](size_t size) {
     TBytes b = Bytes(toTimeOfDay);
     b.resize(size, 0xEE);
-    b[0] = 4, b[4] = uint8_t(size), b[5] = uint8_t(size >> 8);
+    b[0] = RunRecordVersion + 1, b[4] = uint8_t(size), b[5] = uint8_t(size >> 8);
     b[68 + 3] = 0x80;  // a setting of its own
     return b;
   };
