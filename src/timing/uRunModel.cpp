@@ -122,13 +122,25 @@ TRunTimes TRunModel::Times(const TWallNow &now, size_t paper) const {
   const int64_t after = PausedAfterNormalEndMs(now.UtcMs, paper);
   const int64_t before = PausedMsAt(now.UtcMs) - after;
   // A duration's ends follow its start; a time of day's stay on the minute chosen.
-  const int64_t normal = (paper == 0 && ToTimeOfDay() ? MinuteAtOrAfter(choice_.EndMinute, startLocal_)
-                                                      : startLocal_ + int64_t{row.Total} * 1000) +
+  // The minute is the one where the engine counts to, which a clock set may have put before the
+  // start as the wall clock now reads it.
+  const int64_t normal = (paper == 0 && ToTimeOfDay()
+                              ? Nearest(int64_t{choice_.EndMinute} * 60'000,
+                                        startLocal_ + (int64_t{row.Ends.TotalSeconds} - row.AddedBefore) * 1000 + before)
+                              : startLocal_ + int64_t{row.Total} * 1000) +
                          int64_t{row.AddedBefore} * 1000 + before;
-  t.NormalEndMs = row.NormalFrozen ? row.NormalLocal : normal;
+  // Set past by a clock, an end comes at the count the engine has for it.
+  t.NormalEndMs = row.NormalFrozen ? row.NormalLocal
+                  : row.NormalByCount ? startLocal_ + int64_t{row.Ends.TotalSeconds} * 1000 + before
+                                      : normal;
   t.HasExtended = row.Extra != 0;
-  t.ExtendedEndMs = normal + (int64_t{row.Extra} + row.AddedAfter) * 1000 + after;
+  t.ExtendedEndMs = row.LastByCount ? startLocal_ + int64_t{row.Ends.Last()} * 1000 + before + after
+                                    : normal + (int64_t{row.Extra} + row.AddedAfter) * 1000 + after;
+  // A time of day's is never before the normal end, which a clock set may have held later than
+  // the minute.
+  if (paper == 0 && ToTimeOfDay()) t.ExtendedEndMs = std::max(t.ExtendedEndMs, t.NormalEndMs);
   if (row.LastFrozen) (t.HasExtended ? t.ExtendedEndMs : t.NormalEndMs) = row.LastLocal;
+  else if (row.LastByCount && !t.HasExtended) t.NormalEndMs = t.ExtendedEndMs;
   return t;
 }
 
@@ -247,6 +259,8 @@ void TRunModel::Place(const TRunRecord &record, const TWallNow &now) {
                            record.ExtraSeconds, record.PlannedExtraSeconds, record.AddedSeconds,
                            record.AddedAfterNormalSeconds, record.PausedAfterNormalMs,
                            record.NormalCameMs, record.LastCameMs}));
+  rows_[0].NormalByCount = record.NormalByCount;
+  rows_[0].LastByCount = record.LastByCount;
   for (size_t i = 1; i < Papers(); ++i) rows_.push_back(RowFrom(record.Papers[i - 1]));
   startUtc_ = record.StartUtcMs;
   // On the start's own day, as the run that started it counted: a run across midnight keeps its
@@ -309,6 +323,8 @@ void TRunModel::FillRecord(TRunRecord &record, int64_t utcMs) const {
   };
   record.NormalCameMs = came(own.NormalFrozen, own.NormalLocal);
   record.LastCameMs = came(own.LastFrozen, own.LastLocal);
+  record.NormalByCount = own.NormalByCount;
+  record.LastByCount = own.LastByCount;
   record.Papers.clear();
   for (size_t i = 1; i < rows_.size(); ++i) {
     const TRow &row = rows_[i];
@@ -329,8 +345,9 @@ uint32_t TRunModel::RunSecondsTo(int64_t endLocalMs, const TWallNow &now, int64_
 void TRunModel::HoldCome(const std::vector<TPaperEnds> &ends, int64_t runMs, const TWallNow &now) {
   for (size_t i = 0; i < rows_.size() && i < ends.size(); ++i) {
     TRow &row = rows_[i];
-    const bool normalCame = runMs >= int64_t{ends[i].TotalSeconds} * 1000;
-    const bool lastCame = runMs >= int64_t{ends[i].Last()} * 1000;
+    // Past it: right on its second, its tick may still be to come, and then it may still move.
+    const bool normalCame = runMs > int64_t{ends[i].TotalSeconds} * 1000;
+    const bool lastCame = runMs > int64_t{ends[i].Last()} * 1000;
     if ((normalCame && !row.NormalFrozen) || (lastCame && !row.LastFrozen)) {
       const TRunTimes times = Times(now, i);
       if (normalCame && !row.NormalFrozen) row.NormalFrozen = true, row.NormalLocal = times.NormalEndMs;
@@ -373,27 +390,35 @@ int64_t TRunModel::ClockChanged(TMainThread &engine, const TWallNow &now) {
   TPaperEnds moved = was;
   if (runMs < int64_t{was.TotalSeconds} * 1000) {
     moved.TotalSeconds = RunSecondsTo(endMinuteMs + before, now, runMs);
+    const bool passed = Nearest(endMinuteMs + before, now.LocalMs) <= now.LocalMs;
     // Set past the normal end: that end comes at the next tick, never before now, and is read
-    // at that moment; the extended end stays where the wall clock reads it.
-    if (const auto next = uint32_t(runMs / 1000 + 1); moved.TotalSeconds < next) {
+    // at that moment; the extended end stays where the wall clock reads it, or, set past too,
+    // comes a tick later and is read then.
+    if (const auto next = uint32_t(runMs / 1000 + 1); moved.TotalSeconds < next || passed) {
       moved.TotalSeconds = next;
       if (was.ExtraSeconds != 0) {
         const uint32_t last = RunSecondsTo(
             endMinuteMs + (int64_t{own.Extra} + own.AddedAfter) * 1000 + before + after, now, runMs);
         moved.ExtraSeconds = last > next ? last - next : 1;
+        own.LastByCount = own.LastByCount || last <= next;
       }
-      own.NormalFrozen = true;
-      own.NormalLocal = LocalInRun(now) + int64_t{next} * 1000 - runMs;
+      own.NormalByCount = true;
     }
   } else if (was.ExtraSeconds != 0) {
-    const uint32_t last = RunSecondsTo(
+    uint32_t last = RunSecondsTo(
         endMinuteMs + (int64_t{own.Extra} + own.AddedAfter) * 1000 + before + after, now, runMs);
+    // Set past the extended end, or onto the second counted: it comes at the next tick, read then.
+    if (const auto next = uint32_t(runMs / 1000 + 1); last < next) {
+      last = next;
+      own.LastByCount = true;
+    }
     moved.ExtraSeconds = last > was.TotalSeconds ? last - was.TotalSeconds : 1;
   }
   if (moved != was) {
     for (size_t i = 0; i < rows_.size(); ++i) rows_[i].Ends = ends[i];
     own.Ends = moved;
-    TellEngine(engine);
+    // An end came between the reading and the move: the ends stay where the engine counts them.
+    if (!TellEngine(engine)) own.Ends = was;
   }
   return step;
 }

@@ -141,6 +141,9 @@ private:
     // An end that has come stays where it came, whatever the clock does afterwards.
     bool NormalFrozen = false, LastFrozen = false;
     int64_t NormalLocal = 0, LastLocal = 0;
+    // A clock set put the run to a time of day past its end: that end comes, and is read, at the
+    // count the engine has for it.
+    bool NormalByCount = false, LastByCount = false;
   };
 
   // An épreuve's ends as a record kept them.

@@ -108,9 +108,10 @@ bool PaperNameAt(const uint8_t* in, size_t at, std::string& name) {
 
 // The ends that came of one row (the run's own, then the épreuves'), at `at`.
 bool CameFrom(const uint8_t* in, size_t at, std::optional<int64_t>& normal,
-              std::optional<int64_t>& last) {
+              std::optional<int64_t>& last, bool* byCount = nullptr) {
   const uint8_t which = in[at];
-  if (which > 3 || !Zero(in, at + 1, 3)) return false;
+  if (which > (byCount ? 15 : 3) || !Zero(in, at + 1, 3)) return false;
+  if (byCount) byCount[0] = (which & 4) != 0, byCount[1] = (which & 8) != 0;
   for (auto [bit, offset, came] : {std::tuple(1, size_t{4}, &normal), std::tuple(2, size_t{12}, &last)}) {
     const auto ms = Get<int64_t>(in, at + offset);
     if ((which & bit) == 0 ? ms != 0 : ms < -RunRecordMaxCameMs || ms > RunRecordMaxCameMs)
@@ -121,11 +122,11 @@ bool CameFrom(const uint8_t* in, size_t at, std::optional<int64_t>& normal,
 }
 
 void PutCame(TRunRecordBytes& out, size_t at, const std::optional<int64_t>& normal,
-             const std::optional<int64_t>& last) {
+             const std::optional<int64_t>& last, uint8_t byCount = 0) {
   auto held = [](const std::optional<int64_t>& ms) {
     return ms ? std::clamp(*ms, -RunRecordMaxCameMs, RunRecordMaxCameMs) : int64_t{0};
   };
-  out[at] = uint8_t((normal ? 1 : 0) | (last ? 2 : 0));
+  out[at] = uint8_t((normal ? 1 : 0) | (last ? 2 : 0) | byCount);
   Put(out, at + 4, held(normal));
   Put(out, at + 12, held(last));
 }
@@ -185,7 +186,9 @@ bool UnpackV2(const uint8_t* in, size_t size, TRunRecord& r) {
   }
   if (version == 3) return true;
   // 352: a field this version does not read.
-  if (!CameFrom(in, CameAt, r.NormalCameMs, r.LastCameMs)) return false;
+  bool byCount[2];
+  if (!CameFrom(in, CameAt, r.NormalCameMs, r.LastCameMs, byCount)) return false;
+  r.NormalByCount = byCount[0], r.LastByCount = byCount[1];
   for (size_t i = 0; i < RunRecordMaxPapers; ++i) {
     const size_t at = CameAt + (1 + i) * CameSize;
     if (i >= papers ? !Zero(in, at, CameSize)
@@ -233,7 +236,8 @@ TRunRecordBytes PackRunRecord(const TRunRecord& r) {
     Put(out, ends + 16, paper.PausedAfterNormalMs);
     PutCame(out, CameAt + (1 + i) * CameSize, paper.NormalCameMs, paper.LastCameMs);
   }
-  PutCame(out, CameAt, r.NormalCameMs, r.LastCameMs);
+  PutCame(out, CameAt, r.NormalCameMs, r.LastCameMs,
+          uint8_t((r.NormalByCount ? 4 : 0) | (r.LastByCount ? 8 : 0)));
   std::copy_n(r.FirstName.begin(), std::min(r.FirstName.size(), RunRecordPaperNameSize),
               out.begin() + ptrdiff_t(FirstNameAt));
   return out;
@@ -241,7 +245,9 @@ TRunRecordBytes PackRunRecord(const TRunRecord& r) {
 
 void PlaceRunRecord(TRunRecord& r, const TRunPlace& place, int64_t nowUtcMs) {
   const int64_t pausedFor = place.Paused ? Ms(place.PausedFor) : 0;
-  r.StartUtcMs = nowUtcMs - Ms(place.RunTime) - Ms(place.PausedBefore) - pausedFor;
+  // Rounded up, so that a run kept just after a second's tick is read back past that second.
+  const int64_t runMs = std::chrono::ceil<milliseconds>(place.RunTime).count();
+  r.StartUtcMs = nowUtcMs - runMs - Ms(place.PausedBefore) - pausedFor;
   r.PausedMs = Ms(place.PausedBefore);
   r.Paused = place.Paused;
   r.PausedSinceUtcMs = place.Paused ? nowUtcMs - pausedFor : 0;

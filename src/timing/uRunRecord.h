@@ -49,7 +49,8 @@
 //                                  (not read here)
 //      356 4×20  the ends that have come and stay where they came, of the run's own épreuve, then
 //                                  of each other as the épreuves' rows (unused rows zero): which
-//                                  (1: bit 0 the normal end, bit 1 the last), zero (3),
+//                                  (1: bit 0 the normal end, bit 1 the last; of the run's own
+//                                  also bit 2 NormalByCount, bit 3 LastByCount), zero (3),
 //                                  NormalCameMs (8), LastCameMs (8): where on the local clock,
 //                                  in milliseconds after the start (StartUtcMs on that clock);
 //                                  zero when its bit is clear
@@ -140,6 +141,9 @@ struct TRunRecord {
   bool KeepJournal = false;
   std::string FirstName = {};  // as an épreuve's name
   std::optional<int64_t> NormalCameMs = {}, LastCameMs = {};  // the run's own, as an épreuve's
+  // A clock set put the run to a time of day past its end: that end comes, and is read, at the
+  // count kept for it (TotalSeconds, ExtraSeconds) rather than on the minute.
+  bool NormalByCount = false, LastByCount = false;
 
   bool operator==(const TRunRecord&) const = default;
 };

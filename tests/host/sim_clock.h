@@ -57,8 +57,6 @@ class TSimClock final : public TChronoClock {
         return;
       } else {
         FBlocked = true;
-        FBlockedLock = lock.mutex();
-        FBlockedWake = &wake;
         FBlockedChanged.notify_all();
       }
     }
@@ -73,20 +71,10 @@ class TSimClock final : public TChronoClock {
     FBlocked = false;
   }
 
-  // `when` is measured from Start(). A container blocked with nothing scheduled wakes for it.
+  // `when` is measured from Start().
   void At(std::chrono::nanoseconds when, std::function<void()> action) {
-    TEngineMutex* lock = nullptr;
-    TEngineCondition* wake = nullptr;
-    {
-      std::lock_guard<std::mutex> guard(FMutex);
-      FEvents.emplace(FStart + when, std::move(action));
-      if (FBlocked) lock = FBlockedLock, wake = FBlockedWake;
-    }
-    // Under the container's lock, which it holds until it waits: the wake-up cannot come before.
-    if (wake) {
-      std::lock_guard<TEngineMutex> guard(*lock);
-      wake->notify_all();
-    }
+    std::lock_guard<std::mutex> guard(FMutex);
+    FEvents.emplace(FStart + when, std::move(action));
   }
 
   // Every wake-up at a deadline comes this much late (set before the run).
@@ -113,8 +101,6 @@ class TSimClock final : public TChronoClock {
   std::multimap<TInstant, std::function<void()>> FEvents;
   std::function<TInstant()> FLateness;
   bool FBlocked = false;
-  TEngineMutex* FBlockedLock = nullptr;
-  TEngineCondition* FBlockedWake = nullptr;
   std::condition_variable FBlockedChanged;
 };
 
