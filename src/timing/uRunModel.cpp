@@ -136,9 +136,10 @@ TRunTimes TRunModel::Times(const TWallNow &now, size_t paper) const {
   t.HasExtended = row.Extra != 0;
   t.ExtendedEndMs = row.LastByCount ? startLocal_ + int64_t{row.Ends.Last()} * 1000 + before + after
                                     : normal + (int64_t{row.Extra} + row.AddedAfter) * 1000 + after;
-  // A time of day's is never before the normal end, which a clock set may have held later than
-  // the minute.
-  if (paper == 0 && ToTimeOfDay()) t.ExtendedEndMs = std::max(t.ExtendedEndMs, t.NormalEndMs);
+  // A time of day's never comes before its normal end to come, which a clock set may have put
+  // later than the minute.
+  if (paper == 0 && ToTimeOfDay() && row.NormalByCount && !row.NormalFrozen)
+    t.ExtendedEndMs = std::max(t.ExtendedEndMs, t.NormalEndMs);
   if (row.LastFrozen) (t.HasExtended ? t.ExtendedEndMs : t.NormalEndMs) = row.LastLocal;
   else if (row.LastByCount && !t.HasExtended) t.NormalEndMs = t.ExtendedEndMs;
   return t;

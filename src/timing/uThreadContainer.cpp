@@ -382,8 +382,8 @@ void TMainThread::ResumeAt(const TRunPlace& place) {
   const std::chrono::nanoseconds zero{0};
   const std::chrono::nanoseconds runTime = std::max(place.RunTime, zero);
   uint64_t ticks = static_cast<uint64_t>(runTime / TickLength);
-  // Paused right on a second, the run stopped before that second's tick: it comes on resuming.
-  if (place.Paused && ticks != 0 && runTime % TickLength == std::chrono::nanoseconds{0}) --ticks;
+  // Right on a second (a place kept to the millisecond), that second's tick is still to come.
+  if (ticks != 0 && runTime % TickLength == std::chrono::nanoseconds{0}) --ticks;
   // The end itself is left to the schedule, so that it comes with its sound as always.
   if (FSettings.TotalSeconds != 0)
     ticks = std::min<uint64_t>(ticks, RunLength(FSettings) - 1);
