@@ -429,6 +429,8 @@ int64_t TRunModel::Woke(TMainThread &engine, const TWallNow &now) {
   if (!begun_) return 0;
   const int64_t behind = RunMsAt(now.UtcMs) - Ms(engine.Place().RunTime);
   engine.CatchUpTo(std::chrono::milliseconds(RunMsAt(now.UtcMs)));
+  // Paused, the sleep lengthened the pause, which the engine's clock may not have seen.
+  if (paused_) engine.PausedAtLeast(std::chrono::milliseconds(now.UtcMs - pausedSinceUtc_));
   return slept ? std::max<int64_t>(0, now.UtcMs - asleepAtUtc_) : std::max<int64_t>(0, behind);
 }
 

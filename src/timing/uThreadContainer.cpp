@@ -410,6 +410,15 @@ void TMainThread::CatchUpTo(std::chrono::nanoseconds runTime) {
   FGate.Wake.notify_all();
 }
 
+void TMainThread::PausedAtLeast(std::chrono::nanoseconds pausedFor) {
+  std::lock_guard<TEngineMutex> guard(FGate.Lock);
+  if (!FStarted || !FPaused) return;
+  const std::chrono::nanoseconds longer = pausedFor - (FClock.Now() - FPauseStart);
+  if (longer <= std::chrono::nanoseconds{0}) return;
+  FPauseStart -= longer;
+  FStart -= longer;
+}
+
 // An end comes when its tick is posted: an end up to the count posted has come, and a call that
 // would move one is refused whole, so that what the caller reports as moved is what moves. A
 // move replaces one still waiting for its tick, so both are judged against the ends as they were
