@@ -120,7 +120,7 @@ TRunTimes TRunModel::Times(const TWallNow &now, size_t paper) const {
   t.Started = true;
   t.StartMs = startLocal_ + leadMs_;
   t.AddedSeconds = row.AddedBefore + row.AddedAfter;
-  t.HasExit = exitRunMs_ != 0;
+  t.HasExit = FixedExitMs() != 0;
   // Every pause so far came before it while it is to come; once come, only that it came counts.
   t.ExitCame = t.HasExit && begun_ && RunMsAt(now.UtcMs) >= exitRunMs_;
   t.ExitMs = startLocal_ + exitRunMs_ + PausedMsAt(now.UtcMs);
@@ -129,13 +129,26 @@ TRunTimes TRunModel::Times(const TWallNow &now, size_t paper) const {
   const int64_t after = PausedAfterNormalEndMs(now.UtcMs, paper);
   const int64_t before = PausedMsAt(now.UtcMs) - after;
   // A duration's ends follow its start; a time of day's stay on the minute chosen.
-  const int64_t normal = (paper == 0 && ToTimeOfDay() ? MinuteAtOrAfter(choice_.EndMinute, startLocal_)
-                                                      : startLocal_ + int64_t{row.Total} * 1000) +
+  // The minute is the one where the engine counts to, which a clock set may have put before the
+  // start as the wall clock now reads it.
+  const int64_t normal = (paper == 0 && ToTimeOfDay()
+                              ? Nearest(int64_t{choice_.EndMinute} * 60'000,
+                                        startLocal_ + (int64_t{row.Ends.TotalSeconds} - row.AddedBefore) * 1000 + before)
+                              : startLocal_ + int64_t{row.Total} * 1000) +
                          int64_t{row.AddedBefore} * 1000 + before;
-  t.NormalEndMs = row.NormalFrozen ? row.NormalLocal : normal;
+  // Set past by a clock, an end comes at the count the engine has for it.
+  t.NormalEndMs = row.NormalFrozen ? row.NormalLocal
+                  : row.NormalByCount ? startLocal_ + int64_t{row.Ends.TotalSeconds} * 1000 + before
+                                      : normal;
   t.HasExtended = row.Extra != 0;
-  t.ExtendedEndMs = normal + (int64_t{row.Extra} + row.AddedAfter) * 1000 + after;
+  t.ExtendedEndMs = row.LastByCount ? startLocal_ + int64_t{row.Ends.Last()} * 1000 + before + after
+                                    : normal + (int64_t{row.Extra} + row.AddedAfter) * 1000 + after;
+  // A time of day's never comes before its normal end to come, which a clock set may have put
+  // later than the minute.
+  if (paper == 0 && ToTimeOfDay() && row.NormalByCount && !row.NormalFrozen)
+    t.ExtendedEndMs = std::max(t.ExtendedEndMs, t.NormalEndMs);
   if (row.LastFrozen) (t.HasExtended ? t.ExtendedEndMs : t.NormalEndMs) = row.LastLocal;
+  else if (row.LastByCount && !t.HasExtended) t.NormalEndMs = t.ExtendedEndMs;
   return t;
 }
 
@@ -168,7 +181,14 @@ bool TRunModel::Fix(const TWallNow &now) {
 }
 
 int64_t TRunModel::ExitRunMs(const TWallNow &now) const {
-  return fixed_ ? exitRunMs_ : PlannedExitMs(PlannedEnds(now));
+  return fixed_ ? FixedExitMs() : PlannedExitMs(PlannedEnds(now));
+}
+
+int64_t TRunModel::FixedExitMs() const {
+  if (exitRunMs_ == 0 || rows_.empty() || rows_[0].Ends.TotalSeconds == 0) return exitRunMs_;
+  uint32_t last = 0;
+  for (const TRow &row : rows_) last = std::max(last, row.Ends.Last());
+  return exitRunMs_ < int64_t{last} * 1000 ? exitRunMs_ : 0;
 }
 
 int64_t TRunModel::PlannedExitMs(const std::vector<TPaperEnds> &planned) const {
@@ -203,6 +223,9 @@ void TRunModel::Start(TMainThread &engine, const TWallNow &now) {
 
 void TRunModel::Pause(TMainThread &engine, const TWallNow &now) {
   if (!begun_ || paused_) return;
+  // The pause moves what is to come, never an end that came.
+  if (!rows_.empty() && rows_[0].Ends.TotalSeconds != 0)
+    HoldCome(EngineEnds(engine), Ms(engine.Place().RunTime), now);
   for (TRow &row : rows_)
     row.PauseAfterNormal =
         row.Total != 0 && RunMsAt(now.UtcMs) >= int64_t{row.Ends.TotalSeconds} * 1000;
@@ -235,6 +258,11 @@ TRunModel::TRow TRunModel::RowFrom(const TRunRecordPaper &kept) {
   row.AddedBefore = kept.AddedSeconds;
   row.AddedAfter = kept.AddedAfterNormalSeconds;
   row.PausedAfterNormalMs = kept.PausedAfterNormalMs;
+  // Where the ends that came were held: from the start, placed below.
+  row.NormalFrozen = kept.NormalCameMs.has_value();
+  row.NormalLocal = kept.NormalCameMs.value_or(0);
+  row.LastFrozen = kept.LastCameMs.has_value();
+  row.LastLocal = kept.LastCameMs.value_or(0);
   // What the room was told, before the time added: a first version's record knew only the
   // extended time as the engine counted it.
   row.Total = kept.Seconds == 0 ? 0 : uint32_t(std::max<int64_t>(1, int64_t{kept.Seconds} - row.AddedBefore));
@@ -260,13 +288,17 @@ void TRunModel::Place(const TRunRecord &record, const TWallNow &now) {
   rows_.clear();
   rows_.push_back(RowFrom({record.FirstName, record.TotalSeconds, record.ExtraThird,
                            record.ExtraSeconds, record.PlannedExtraSeconds, record.AddedSeconds,
-                           record.AddedAfterNormalSeconds, record.PausedAfterNormalMs}));
+                           record.AddedAfterNormalSeconds, record.PausedAfterNormalMs,
+                           record.NormalCameMs, record.LastCameMs}));
+  rows_[0].NormalByCount = record.NormalByCount;
+  rows_[0].LastByCount = record.LastByCount;
   for (size_t i = 1; i < Papers(); ++i) rows_.push_back(RowFrom(record.Papers[i - 1]));
   exitRunMs_ = record.ExitRunMs;
   startUtc_ = record.StartUtcMs;
   // On the start's own day, as the run that started it counted: a run across midnight keeps its
   // frame.
   startLocal_ = ((now.LocalMs - (now.UtcMs - record.StartUtcMs)) % MsPerDay + MsPerDay) % MsPerDay;
+  for (TRow &row : rows_) row.NormalLocal += startLocal_, row.LastLocal += startLocal_;
   pausedMs_ = record.PausedMs;
   paused_ = record.Paused;
   pausedSinceUtc_ = record.PausedSinceUtcMs;
@@ -318,6 +350,13 @@ void TRunModel::FillRecord(TRunRecord &record, int64_t utcMs) const {
   record.AddedAfterNormalSeconds = own.AddedAfter;
   record.PlannedExtraSeconds = own.Extra;
   record.FirstName = choice_.FirstName;
+  auto came = [&](bool frozen, int64_t local) {
+    return frozen ? std::optional<int64_t>(local - startLocal_) : std::nullopt;
+  };
+  record.NormalCameMs = came(own.NormalFrozen, own.NormalLocal);
+  record.LastCameMs = came(own.LastFrozen, own.LastLocal);
+  record.NormalByCount = own.NormalByCount;
+  record.LastByCount = own.LastByCount;
   record.ExitRunMs = uint32_t(exitRunMs_);
   record.Papers.clear();
   for (size_t i = 1; i < rows_.size(); ++i) {
@@ -325,7 +364,8 @@ void TRunModel::FillRecord(TRunRecord &record, int64_t utcMs) const {
     const TExamPaper &paper = choice_.Others[i - 1];
     record.Papers.push_back({paper.Name, row.Ends.TotalSeconds, paper.ExtraThird,
                             row.Ends.ExtraSeconds, row.Extra, row.AddedBefore, row.AddedAfter,
-                            row.PausedAfterNormalMs});
+                            row.PausedAfterNormalMs, came(row.NormalFrozen, row.NormalLocal),
+                            came(row.LastFrozen, row.LastLocal)});
   }
   PlaceRunRecord(record, PlaceAt(utcMs), utcMs);
 }
@@ -333,6 +373,21 @@ void TRunModel::FillRecord(TRunRecord &record, int64_t utcMs) const {
 uint32_t TRunModel::RunSecondsTo(int64_t endLocalMs, const TWallNow &now, int64_t runMs) const {
   const int64_t at = runMs + Nearest(endLocalMs, now.LocalMs) - now.LocalMs;
   return at < 1000 ? 1 : uint32_t((at + 500) / 1000);
+}
+
+void TRunModel::HoldCome(const std::vector<TPaperEnds> &ends, int64_t runMs, const TWallNow &now) {
+  for (size_t i = 0; i < rows_.size() && i < ends.size(); ++i) {
+    TRow &row = rows_[i];
+    // Past it: right on its second, its tick may still be to come, and then it may still move.
+    const bool normalCame = runMs > int64_t{ends[i].TotalSeconds} * 1000;
+    const bool lastCame = runMs > int64_t{ends[i].Last()} * 1000;
+    if ((normalCame && !row.NormalFrozen) || (lastCame && !row.LastFrozen)) {
+      const TRunTimes times = Times(now, i);
+      if (normalCame && !row.NormalFrozen) row.NormalFrozen = true, row.NormalLocal = times.NormalEndMs;
+      if (lastCame && !row.LastFrozen)
+        row.LastFrozen = true, row.LastLocal = times.HasExtended ? times.ExtendedEndMs : times.NormalEndMs;
+    }
+  }
 }
 
 int64_t TRunModel::ClockChanged(TMainThread &engine, const TWallNow &now) {
@@ -345,18 +400,7 @@ int64_t TRunModel::ClockChanged(TMainThread &engine, const TWallNow &now) {
   int64_t lastMs = 0;
   for (const TPaperEnds &e : ends) lastMs = std::max<int64_t>(lastMs, int64_t{e.Last()} * 1000);
   if (hasEnd && runMs >= lastMs) return 0;  // nothing moves once the last end came
-  // Each end that has come stays where it came.
-  for (size_t i = 0; i < rows_.size() && hasEnd; ++i) {
-    TRow &row = rows_[i];
-    const bool normalCame = runMs >= int64_t{ends[i].TotalSeconds} * 1000;
-    const bool lastCame = runMs >= int64_t{ends[i].Last()} * 1000;
-    if ((normalCame && !row.NormalFrozen) || (lastCame && !row.LastFrozen)) {
-      const TRunTimes times = Times(now, i);
-      if (normalCame && !row.NormalFrozen) row.NormalFrozen = true, row.NormalLocal = times.NormalEndMs;
-      if (lastCame && !row.LastFrozen)
-        row.LastFrozen = true, row.LastLocal = times.HasExtended ? times.ExtendedEndMs : times.NormalEndMs;
-    }
-  }
+  if (hasEnd) HoldCome(ends, runMs, now);
   // The engine's monotonic clock is right about the time since the start: the wall clock's
   // reckoning of it is placed again from there, on both clocks.
   const int64_t sinceStart = runMs + Ms(place.PausedBefore) + Ms(place.PausedFor);
@@ -379,27 +423,35 @@ int64_t TRunModel::ClockChanged(TMainThread &engine, const TWallNow &now) {
   TPaperEnds moved = was;
   if (runMs < int64_t{was.TotalSeconds} * 1000) {
     moved.TotalSeconds = RunSecondsTo(endMinuteMs + before, now, runMs);
+    const bool passed = Nearest(endMinuteMs + before, now.LocalMs) <= now.LocalMs;
     // Set past the normal end: that end comes at the next tick, never before now, and is read
-    // at that moment; the extended end stays where the wall clock reads it.
-    if (const auto next = uint32_t(runMs / 1000 + 1); moved.TotalSeconds < next) {
+    // at that moment; the extended end stays where the wall clock reads it, or, set past too,
+    // comes a tick later and is read then.
+    if (const auto next = uint32_t(runMs / 1000 + 1); moved.TotalSeconds < next || passed) {
       moved.TotalSeconds = next;
       if (was.ExtraSeconds != 0) {
         const uint32_t last = RunSecondsTo(
             endMinuteMs + (int64_t{own.Extra} + own.AddedAfter) * 1000 + before + after, now, runMs);
         moved.ExtraSeconds = last > next ? last - next : 1;
+        own.LastByCount = own.LastByCount || last <= next;
       }
-      own.NormalFrozen = true;
-      own.NormalLocal = LocalInRun(now) + int64_t{next} * 1000 - runMs;
+      own.NormalByCount = true;
     }
   } else if (was.ExtraSeconds != 0) {
-    const uint32_t last = RunSecondsTo(
+    uint32_t last = RunSecondsTo(
         endMinuteMs + (int64_t{own.Extra} + own.AddedAfter) * 1000 + before + after, now, runMs);
+    // Set past the extended end, or onto the second counted: it comes at the next tick, read then.
+    if (const auto next = uint32_t(runMs / 1000 + 1); last < next) {
+      last = next;
+      own.LastByCount = true;
+    }
     moved.ExtraSeconds = last > was.TotalSeconds ? last - was.TotalSeconds : 1;
   }
   if (moved != was) {
     for (size_t i = 0; i < rows_.size(); ++i) rows_[i].Ends = ends[i];
     own.Ends = moved;
-    TellEngine(engine);
+    // An end came between the reading and the move: the ends stay where the engine counts them.
+    if (!TellEngine(engine)) own.Ends = was;
   }
   return step;
 }
@@ -409,6 +461,8 @@ int64_t TRunModel::Woke(TMainThread &engine, const TWallNow &now) {
   if (!begun_) return 0;
   const int64_t behind = RunMsAt(now.UtcMs) - Ms(engine.Place().RunTime);
   engine.CatchUpTo(std::chrono::milliseconds(RunMsAt(now.UtcMs)));
+  // Paused, the sleep lengthened the pause, which the engine's clock may not have seen.
+  if (paused_) engine.PausedAtLeast(std::chrono::milliseconds(now.UtcMs - pausedSinceUtc_));
   return slept ? std::max<int64_t>(0, now.UtcMs - asleepAtUtc_) : std::max<int64_t>(0, behind);
 }
 

@@ -126,8 +126,8 @@ public:
   // as they move the ends); 0: none. Before Run, that of a run started now.
   int64_t ExitRunMs(const TWallNow &now) const;
   // From Run on: whether it is still to come when the run stands at `runMs`.
-  bool ExitToCome(int64_t runMs) const { return exitRunMs_ != 0 && runMs < exitRunMs_; }
-  bool ExitCame(int64_t runMs) const { return exitRunMs_ != 0 && runMs >= exitRunMs_; }
+  bool ExitToCome(int64_t runMs) const { return FixedExitMs() != 0 && runMs < FixedExitMs(); }
+  bool ExitCame(int64_t runMs) const { return FixedExitMs() != 0 && runMs >= FixedExitMs(); }
 
   // The local time of day `now`, in the run's frame: past midnight it goes on from the start's
   // day rather than starting again from 0, as the ends do.
@@ -153,14 +153,21 @@ private:
     // An end that has come stays where it came, whatever the clock does afterwards.
     bool NormalFrozen = false, LastFrozen = false;
     int64_t NormalLocal = 0, LastLocal = 0;
+    // A clock set put the run to a time of day past its end: that end comes, and is read, at the
+    // count the engine has for it.
+    bool NormalByCount = false, LastByCount = false;
   };
 
   // An épreuve's ends as a record kept them.
   static TRow RowFrom(const TRunRecordPaper &kept);
   // The épreuves' ends of a run started at `now`, or as fixed.
   std::vector<TPaperEnds> PlannedEnds(const TWallNow &now) const;
+  // The moment to leave as fixed, unless a clock set brought the last end before it: 0, none.
+  int64_t FixedExitMs() const;
   // The moment to leave of a run of those ends started now, in run time; 0: none.
   int64_t PlannedExitMs(const std::vector<TPaperEnds> &planned) const;
+  // Each end that came by `runMs` of the engine's `ends` stays where it came from now on.
+  void HoldCome(const std::vector<TPaperEnds> &ends, int64_t runMs, const TWallNow &now);
   // A run's ends from its épreuves'.
   TRunEnds RunEndsOf(const std::vector<TPaperEnds> &papers) const;
   // Where the engine counts each épreuve to now (a move it was told of included).

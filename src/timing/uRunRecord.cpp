@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <limits>
+#include <tuple>
 
 namespace {
 
@@ -15,8 +16,10 @@ constexpr size_t FieldsV1 = 4, FieldsV2 = 8;
 constexpr size_t KeepJournalAt = 65, SessionOnlyAt = 68, PausedAfterNormalAt = 72, AddedAt = 80, AddedAfterAt = 84,
                  PlannedExtraAt = 88, PaperCountAt = 92, PapersAt = 96, PaperSize = 48;
 constexpr size_t FirstNameAt = 240, ExamEndsAt = 280, ExamEndsSize = 24;
+constexpr size_t CameAt = 356, CameSize = 20;
 static_assert(PapersAt + RunRecordMaxPapers * PaperSize == RunRecordSizeV2);
-static_assert(ExamEndsAt + RunRecordMaxPapers * ExamEndsSize == RunRecordSize);
+static_assert(ExamEndsAt + RunRecordMaxPapers * ExamEndsSize == RunRecordSizeV3);
+static_assert(CameAt + (1 + RunRecordMaxPapers) * CameSize == RunRecordSize);
 
 template <class T>
 void Put(TRunRecordBytes& out, size_t at, T value) {
@@ -103,16 +106,41 @@ bool PaperNameAt(const uint8_t* in, size_t at, std::string& name) {
          Zero(end, 0, size_t(in + at + RunRecordPaperNameSize - end));
 }
 
+// The ends that came of one row (the run's own, then the épreuves'), at `at`.
+bool CameFrom(const uint8_t* in, size_t at, std::optional<int64_t>& normal,
+              std::optional<int64_t>& last, bool* byCount = nullptr) {
+  const uint8_t which = in[at];
+  if (which > (byCount ? 15 : 3) || !Zero(in, at + 1, 3)) return false;
+  if (byCount) byCount[0] = (which & 4) != 0, byCount[1] = (which & 8) != 0;
+  for (auto [bit, offset, came] : {std::tuple(1, size_t{4}, &normal), std::tuple(2, size_t{12}, &last)}) {
+    const auto ms = Get<int64_t>(in, at + offset);
+    if ((which & bit) == 0 ? ms != 0 : ms < -RunRecordMaxCameMs || ms > RunRecordMaxCameMs)
+      return false;
+    if (which & bit) *came = ms;
+  }
+  return true;
+}
+
+void PutCame(TRunRecordBytes& out, size_t at, const std::optional<int64_t>& normal,
+             const std::optional<int64_t>& last, uint8_t byCount = 0) {
+  auto held = [](const std::optional<int64_t>& ms) {
+    return ms ? std::clamp(*ms, -RunRecordMaxCameMs, RunRecordMaxCameMs) : int64_t{0};
+  };
+  out[at] = uint8_t((normal ? 1 : 0) | (last ? 2 : 0) | byCount);
+  Put(out, at + 4, held(normal));
+  Put(out, at + 12, held(last));
+}
+
 bool UnpackV2(const uint8_t* in, size_t size, TRunRecord& r) {
   const uint32_t version = Get<uint32_t>(in, 0);
   if (Get<uint32_t>(in, 4) != size || (version == 2 && size != RunRecordSizeV2) ||
-      (version > 2 && size < RunRecordSize))
+      (version == 3 && size < RunRecordSizeV3) || (version > 3 && size < RunRecordSize))
     return false;
   if (!UnpackCommon(in, FieldsV2, r) || !Flag(in, KeepJournalAt, r.KeepJournal) || !Zero(in, 66, 2))
     return false;
   r.SessionOnly = Get<uint32_t>(in, SessionOnlyAt);
   // Settings that a later version added, which this one does not hold for the session anyway.
-  if (version > 3) r.SessionOnly &= KnownSettings;
+  if (version > RunRecordVersion) r.SessionOnly &= KnownSettings;
   r.PausedAfterNormalMs = Get<int64_t>(in, PausedAfterNormalAt);
   r.AddedSeconds = Get<int32_t>(in, AddedAt);
   r.AddedAfterNormalSeconds = Get<int32_t>(in, AddedAfterAt);
@@ -156,6 +184,18 @@ bool UnpackV2(const uint8_t* in, size_t size, TRunRecord& r) {
         paper.PausedAfterNormalMs < 0 || paper.PausedAfterNormalMs > r.PausedMs)
       return false;
   }
+  if (version == 3) return true;
+  r.ExitRunMs = Get<uint32_t>(in, RunRecordSizeV3);
+  if (int64_t{r.ExitRunMs} > (int64_t{RunRecordMaxSeconds} + RunRecordMaxAddedSeconds) * 1000) return false;
+  bool byCount[2];
+  if (!CameFrom(in, CameAt, r.NormalCameMs, r.LastCameMs, byCount)) return false;
+  r.NormalByCount = byCount[0], r.LastByCount = byCount[1];
+  for (size_t i = 0; i < RunRecordMaxPapers; ++i) {
+    const size_t at = CameAt + (1 + i) * CameSize;
+    if (i >= papers ? !Zero(in, at, CameSize)
+                    : !CameFrom(in, at, r.Papers[i].NormalCameMs, r.Papers[i].LastCameMs))
+      return false;
+  }
   return true;
 }
 
@@ -195,7 +235,11 @@ TRunRecordBytes PackRunRecord(const TRunRecord& r) {
     Put(out, ends + 8, paper.AddedSeconds);
     Put(out, ends + 12, paper.AddedAfterNormalSeconds);
     Put(out, ends + 16, paper.PausedAfterNormalMs);
+    PutCame(out, CameAt + (1 + i) * CameSize, paper.NormalCameMs, paper.LastCameMs);
   }
+  Put(out, RunRecordSizeV3, r.ExitRunMs);
+  PutCame(out, CameAt, r.NormalCameMs, r.LastCameMs,
+          uint8_t((r.NormalByCount ? 4 : 0) | (r.LastByCount ? 8 : 0)));
   std::copy_n(r.FirstName.begin(), std::min(r.FirstName.size(), RunRecordPaperNameSize),
               out.begin() + ptrdiff_t(FirstNameAt));
   return out;
@@ -203,7 +247,9 @@ TRunRecordBytes PackRunRecord(const TRunRecord& r) {
 
 void PlaceRunRecord(TRunRecord& r, const TRunPlace& place, int64_t nowUtcMs) {
   const int64_t pausedFor = place.Paused ? Ms(place.PausedFor) : 0;
-  r.StartUtcMs = nowUtcMs - Ms(place.RunTime) - Ms(place.PausedBefore) - pausedFor;
+  // Rounded up, so that a run kept just after a second's tick is read back past that second.
+  const int64_t runMs = std::chrono::ceil<milliseconds>(place.RunTime).count();
+  r.StartUtcMs = nowUtcMs - runMs - Ms(place.PausedBefore) - pausedFor;
   r.PausedMs = Ms(place.PausedBefore);
   r.Paused = place.Paused;
   r.PausedSinceUtcMs = place.Paused ? nowUtcMs - pausedFor : 0;
@@ -239,10 +285,16 @@ TTakeUp AssessRunRecord(const uint8_t* data, size_t size, int64_t nowUtcMs) {
     return {};
   // Behind a clock set back, the run stands where it stood when it was saved: its instants move
   // back with the clock, so that whoever places it by this clock finds it there.
+  // The ends that came stay where the room saw them: further from the start, as it moved back.
   if (back > 0) {
     r.StartUtcMs -= back;
     if (r.Paused) r.PausedSinceUtcMs -= back;
     r.SavedUtcMs = nowUtcMs;
+    auto further = [&](std::optional<int64_t>& ms) {
+      if (ms) ms = std::min(*ms + back, RunRecordMaxCameMs);
+    };
+    further(r.NormalCameMs), further(r.LastCameMs);
+    for (TRunRecordPaper& paper : r.Papers) further(paper.NormalCameMs), further(paper.LastCameMs);
   }
   result.Place = RunPlaceAt(r, nowUtcMs);
   // A tiers-temps run goes on to its extended end, a run of several épreuves to the last of all.

@@ -6,7 +6,7 @@
 // a run only (Run, pause, continue, the beeps switched, a screen or clock change), never on a
 // tick, so that the time of the run comes from its start and pauses, never from the last write.
 //
-// Stored as RunState, REG_BINARY, little-endian. Version 3, RunRecordSize bytes:
+// Stored as RunState, REG_BINARY, little-endian. Version 3, RunRecordSizeV3 bytes:
 //
 //   offset size  field
 //        0    4  version
@@ -43,8 +43,20 @@
 //                                  PlannedExtraSeconds (4), AddedSeconds (4),
 //                                  AddedAfterNormalSeconds (4), PausedAfterNormalMs (8)
 //
-// Version 2 is the first 240 bytes of version 3, with its own number.
-// A later version only appends fields: it keeps the version-3 part as version 3 writes it (bits
+// Version 4, RunRecordSize bytes, appends to version 3's RunRecordSizeV3:
+//
+//      352    4  ExitRunMs          when candidates may leave, in run time (ms, pauses excluded);
+//                                  0: none
+//      356 4×20  the ends that have come and stay where they came, of the run's own épreuve, then
+//                                  of each other as the épreuves' rows (unused rows zero): which
+//                                  (1: bit 0 the normal end, bit 1 the last; of the run's own
+//                                  also bit 2 NormalByCount, bit 3 LastByCount), zero (3),
+//                                  NormalCameMs (8), LastCameMs (8): where on the local clock,
+//                                  in milliseconds after the start (StartUtcMs on that clock);
+//                                  zero when its bit is clear
+//
+// Version 3 is the first 352 bytes of version 4, with its own number; version 2 the first 240.
+// A later version only appends fields: it keeps the version-4 part as version 4 writes it (bits
 // of SessionOnly for settings unknown here aside), and its length says how much follows. So a
 // longer record of a later version is read as far as it is known here.
 //
@@ -59,11 +71,13 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
-constexpr uint32_t RunRecordVersion = 3;
-constexpr size_t RunRecordSize = 352;
+constexpr uint32_t RunRecordVersion = 4;
+constexpr size_t RunRecordSize = 436;
+constexpr size_t RunRecordSizeV3 = 352;
 constexpr size_t RunRecordSizeV2 = 240;
 constexpr size_t RunRecordSizeV1 = 64;
 // Longer than any later version will need: a larger value is nobody's record.
@@ -77,6 +91,8 @@ constexpr int64_t RunRecordMaxAgeMs = 86'400'000;
 // of it: within this, the run is still offered.
 constexpr int64_t RunRecordMaxAheadMs = 600'000;
 constexpr int32_t RunRecordMaxAddedSeconds = 86'400;
+// How far from the start an end that came may be held (clock sets included).
+constexpr int64_t RunRecordMaxCameMs = 7 * RunRecordMaxAgeMs;
 constexpr size_t RunRecordMaxPapers = 3;
 constexpr size_t RunRecordPaperNameSize = 40;
 // The run's settings by their registry names, in the order of SessionOnly's bits.
@@ -94,6 +110,9 @@ struct TRunRecordPaper {
   int32_t AddedSeconds = 0;
   int32_t AddedAfterNormalSeconds = 0;
   int64_t PausedAfterNormalMs = 0;
+  // Ends that came, held where they came whatever the clock did since: milliseconds after the
+  // start on the local clock.
+  std::optional<int64_t> NormalCameMs = {}, LastCameMs = {};
 
   bool operator==(const TRunRecordPaper&) const = default;
 };
@@ -121,6 +140,10 @@ struct TRunRecord {
   std::vector<TRunRecordPaper> Papers = {};  // at most RunRecordMaxPapers
   bool KeepJournal = false;
   std::string FirstName = {};  // as an épreuve's name
+  std::optional<int64_t> NormalCameMs = {}, LastCameMs = {};  // the run's own, as an épreuve's
+  // A clock set put the run to a time of day past its end: that end comes, and is read, at the
+  // count kept for it (TotalSeconds, ExtraSeconds) rather than on the minute.
+  bool NormalByCount = false, LastByCount = false;
   uint32_t ExitRunMs = 0;  // the moment candidates may leave, in run time; 0: none
 
   bool operator==(const TRunRecord&) const = default;

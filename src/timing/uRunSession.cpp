@@ -284,7 +284,9 @@ void TRunSession::TakeUp(const TRunRecord &record, const std::vector<uint8_t> &e
     const TRunEnds ends = model_.Ends(now);
     const TExamPlan plan = ends.Papers.empty() ? TExamPlan(ends.TotalSeconds, ends.ExtraSeconds, settings_.WarnMinutes)
                                                : TExamPlan(ends.Papers, settings_.WarnMinutes);
-    for (const TExamEvent &event : plan.Events(uint32_t(savedMs / 1000), uint32_t(nowMs / 1000)))
+    // Right on a second, that second's tick is still to come, as the engine places it.
+    auto posted = [](int64_t ms) { return uint32_t(ms > 0 ? (ms - 1) / 1000 : 0); };
+    for (const TExamEvent &event : plan.Events(posted(savedMs), posted(nowMs)))
       JournalExamEvent(event);
   }
   exitSaid_ = std::any_of(journal_.Events().begin(), journal_.Events().end(),

@@ -382,6 +382,8 @@ void TMainThread::ResumeAt(const TRunPlace& place) {
   const std::chrono::nanoseconds zero{0};
   const std::chrono::nanoseconds runTime = std::max(place.RunTime, zero);
   uint64_t ticks = static_cast<uint64_t>(runTime / TickLength);
+  // Right on a second (a place kept to the millisecond), that second's tick is still to come.
+  if (ticks != 0 && runTime % TickLength == std::chrono::nanoseconds{0}) --ticks;
   // The end itself is left to the schedule, so that it comes with its sound as always.
   if (FSettings.TotalSeconds != 0)
     ticks = std::min<uint64_t>(ticks, RunLength(FSettings) - 1);
@@ -406,6 +408,15 @@ void TMainThread::CatchUpTo(std::chrono::nanoseconds runTime) {
   // overdue, and the next one folds them in.
   FStart -= behind;
   FGate.Wake.notify_all();
+}
+
+void TMainThread::PausedAtLeast(std::chrono::nanoseconds pausedFor) {
+  std::lock_guard<TEngineMutex> guard(FGate.Lock);
+  if (!FStarted || !FPaused) return;
+  const std::chrono::nanoseconds longer = pausedFor - (FClock.Now() - FPauseStart);
+  if (longer <= std::chrono::nanoseconds{0}) return;
+  FPauseStart -= longer;
+  FStart -= longer;
 }
 
 // An end comes when its tick is posted: an end up to the count posted has come, and a call that

@@ -312,6 +312,9 @@ class TMainThread {
   // passed meanwhile once. A run is never moved back. A paused run takes its
   // place too, and shows it when it continues.
   void CatchUpTo(std::chrono::nanoseconds runTime);
+  // The pause under way has lasted at least this long (the monotonic clock stood still while the
+  // computer slept): its start moves back, the run stays where it stands.
+  void PausedAtLeast(std::chrono::nanoseconds pausedFor);
   // Moves the ends of a run of one that has them, with the next tick posted:
   // the normal end to `totalSeconds` of run time, the extended end to
   // `extraSeconds` after it. An end comes when its tick is posted; one that

@@ -130,7 +130,7 @@ TEST(RunRecord, EachFieldIsReadUpToItsLimitAndNotPast) {
       {"an unused row", V2, nullptr, nullptr, at(96 + 2 * 48 + 41, 1)},
       {"a byte short", Both, nullptr, nullptr, [](TBytes& b) { b.pop_back(); }},
       {"a byte long", Both, nullptr, nullptr, [](TBytes& b) { b.push_back(0); }},
-      {"the other version", Both, nullptr, nullptr, [](TBytes& b) { b[0] = 3 - b[0]; }},
+      {"the other version", Both, nullptr, nullptr, [](TBytes& b) { b[0] = b[0] == 1 ? 2 : 1; }},
       {"length", V2, nullptr, nullptr, at(4, 0)},
       {"version 2, longer", V2, nullptr, nullptr, [](TBytes& b) { b.resize(248), b[4] = 248; }},
       {"an épreuve's time added", V2,
@@ -140,6 +140,7 @@ TEST(RunRecord, EachFieldIsReadUpToItsLimitAndNotPast) {
        [](R& r) { r.Papers[0].PausedAfterNormalMs = 30'000; },
        [](R& r) { r.Papers[0].PausedAfterNormalMs = 30'001; }},
       {"the first name", V2, nullptr, [](R& r) { r.FirstName = "A\nB"; }},
+      {"the moment to leave", V2, Set(&R::ExitRunMs, 175'999'000u), Set(&R::ExitRunMs, 176'399'001u)},
       {"an unused row's ends", V2, nullptr, nullptr, at(280 + 2 * 24 + 3, 1)},
   };
   for (const auto& row : rows)
@@ -165,24 +166,24 @@ TEST(RunRecord, ReadBackAsWritten) {
   TRunRecord duration = Running(), toTimeOfDay = Running(), paused = Running();
   duration.EndMinute = -1, duration.TypeInc = 0, duration.ExtraThird = false;
   duration.ExtraSeconds = 0, duration.Papers.clear();
-  toTimeOfDay.SessionOnly = 0, toTimeOfDay.KeepJournal = true;
+  toTimeOfDay.SessionOnly = 0, toTimeOfDay.KeepJournal = true, toTimeOfDay.ExitRunMs = 3'600'400;
   paused.EndMinute = -1, paused.Paused = true, paused.PausedSinceUtcMs = Now - 60'000;
   for (const TRunRecord& r : {duration, toTimeOfDay, paused}) {
     EXPECT_EQ(Assess(Bytes(r)).Record, r);
     TRunRecord v1 = r;
     v1.PausedAfterNormalMs = 0, v1.AddedSeconds = 0, v1.Papers.clear();
     v1.AddedAfterNormalSeconds = 0, v1.PlannedExtraSeconds = 0, v1.KeepJournal = false;
-    v1.FirstName.clear();
+    v1.FirstName.clear(), v1.ExitRunMs = 0;
     EXPECT_EQ(Assess(AsVersion1(Bytes(r))).Record, v1);
     TRunRecord v2 = r;
-    v2.FirstName.clear();
+    v2.FirstName.clear(), v2.ExitRunMs = 0;
     for (TRunRecordPaper& exam : v2.Papers) exam = {exam.Name, exam.Seconds, exam.ExtraThird};
     EXPECT_EQ(Assess(AsVersion2(Bytes(r))).Record, v2);
   }
   auto later = [&](size_t size) {
     TBytes b = Bytes(toTimeOfDay);
     b.resize(size, 0xEE);
-    b[0] = 4, b[4] = uint8_t(size), b[5] = uint8_t(size >> 8);
+    b[0] = RunRecordVersion + 1, b[4] = uint8_t(size), b[5] = uint8_t(size >> 8);
     b[68 + 3] = 0x80;  // a setting of its own
     return b;
   };

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <map>
+#include <future>
 #include <memory>
 #include <set>
 
@@ -39,6 +40,8 @@ struct THost final : TRunSessionHost {
   TJournal Run;
   std::optional<TRunRecord> Record;
   std::vector<uint8_t> Events;
+  // Called with each fresh clock, before its engine can wait on it.
+  std::function<void()> NewClock;
 
   int64_t LocalUnreduced() const { return StartLocal + Base + Elapsed(); }
   int64_t Elapsed() const { return duration_cast<milliseconds>(Clock->Now() - Clock->Start()).count(); }
@@ -60,6 +63,7 @@ struct THost final : TRunSessionHost {
     Clock = std::make_unique<TSimClock>();
     Poster = std::make_unique<TRecordingPoster>(*Clock);
     Drained = 0;
+    if (NewClock) NewClock();
     TRunSettings settings{ends.TotalSeconds, 0, CountsDown ? 1 : 0, {}};
     settings.ExtraSeconds = ends.ExtraSeconds;
     settings.WarnMinutes = WarnMinutes;
@@ -81,6 +85,8 @@ struct THost final : TRunSessionHost {
       const TMsg &m = posted[Drained];
       if (m.Msg == WM_SET_WARNING)
         session.ExamEvent({TExamEventKind(m.LParam), uint32_t(m.WParam & 0xFFFF), uint8_t(m.WParam >> 16)});
+      else if (m.Msg == WM_SET_PROGRESS)
+        session.Tick();
     }
   }
 };
@@ -98,12 +104,53 @@ struct TStep {
   os << names[int(s.Kind)] << " " << s.Ms << " ms " << s.Minutes << " min";
 }
 
+int ExitsSaid(const TJournal &run) {
+  return int(std::count_if(run.Events().begin(), run.Events().end(),
+                           [](const TJournalEvent &e) { return e.Event == journal::Exit; }));
+}
+
 // Every end on the wall clock, of each épreuve, as the session shows them.
 std::vector<std::pair<int64_t, int64_t>> EndsShown(const TRunSession &session) {
   std::vector<std::pair<int64_t, int64_t>> ends;
   for (const TRunTimes &t : session.PaperTimes())
     ends.push_back({t.NormalEndMs, t.HasExtended ? t.ExtendedEndMs : t.NormalEndMs});
   return ends;
+}
+
+// A warning of an épreuve's end: the épreuve, its stretch (0: before the normal end, 1: after it,
+// before the extended end), its minutes.
+using TWarning = std::tuple<size_t, int, uint32_t>;
+
+// The run second at which each warning comes, as the engine will count (a move it was told of
+// included), and the count it stands at: its last tick posted.
+struct TWarnings {
+  std::map<TWarning, int64_t> At;
+  int64_t Posted = 0;
+};
+TWarnings WarningsOf(const TMainThread &engine, const std::vector<uint32_t> &minutes, int64_t posted) {
+  TWarnings w{{}, posted};
+  std::vector<TPaperEnds> ends = engine.PaperEnds();
+  if (ends.empty()) ends = {{engine.TotalSeconds(), engine.ExtraSeconds()}};
+  for (size_t i = 0; i < ends.size(); ++i)
+    for (const uint32_t m : minutes) {
+      const TPaperEnds &e = ends[i];
+      if (m * 60 < e.TotalSeconds) w.At[{i, 0, m}] = e.TotalSeconds - m * 60;
+      if (e.ExtraSeconds != 0 && m * 60 < e.ExtraSeconds) w.At[{i, 1, m}] = e.Last() - m * 60;
+    }
+  return w;
+}
+int64_t LastPosted(const TRecordingPoster &poster) {
+  const std::vector<TMsg> posted = poster.Messages();
+  for (auto m = posted.rbegin(); m != posted.rend(); ++m)
+    if (m->Msg == WM_SET_PROGRESS) return int64_t(m->WParam);
+  return 0;
+}
+// A warning that came may come once more for each move that puts it ahead again.
+void Rearm(const TWarnings &before, const TWarnings &after, std::map<TWarning, int> &allowed) {
+  for (const auto &[key, at] : after.At)
+    if (auto was = before.At.find(key);
+        at > after.Posted && was != before.At.end() && was->second <= before.Posted)
+      ++allowed.try_emplace(key, 1).first->second;
 }
 
 // What must hold after any step.
@@ -169,6 +216,7 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
     choice.TotalSeconds = own;
   choice.ExtraThird = *rc::gen::arbitrary<bool>();
   choice.FirstName = "Premier";
+  choice.ExitMinutes = *rc::gen::element(0u, 1u, 3u, 10u);
   const int others = *rc::gen::inRange(0, 4);
   for (int i = 0; i < others; ++i) {
     // Equal lengths, and lengths equal to the run's own, included.
@@ -195,8 +243,6 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
     if (s.Kind == TStepKind::Sleep) session->Woke();
     if (s.Kind == TStepKind::ClockSet) session->ClockChanged();
   }
-  const TRunStart started = session->Run();
-  RC_PRE(started == TRunStart::Started);
 
   std::map<std::pair<size_t, int>, int64_t> came;
   // The local time of day in the session's frame: a taken-up run may count from another day.
@@ -205,11 +251,12 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
   size_t at = 0;
   bool takeUp = false;
   bool moved = false;  // a pause or time added moved the ends off the wall clock's minute
-  bool addedAny = false;
-  // Still open: the record keeps neither an end frozen by a clock set nor the whole of time
-  // taken back beyond what was left, so a take-up after either may place the ends elsewhere than
-  // the dropped session had them; those sequences are not compared.
-  bool clamped = false;
+  // How many times each warning may come.
+  std::map<TWarning, int> allowed;
+  TWarnings warningsBefore;
+  auto Warnings = [&] {
+    return WarningsOf(*session->Engine(), host.WarnMinutes, LastPosted(*host.Poster));
+  };
   // Steps run on the engine's own thread, between its ticks, as the windows' messages would; a
   // failure there ends the run and is raised again on this thread.
   std::exception_ptr failed;
@@ -220,18 +267,23 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
     } catch (...) {
       failed = std::current_exception();
       session->Engine()->Terminate();
+      session->Engine()->Resume();  // were it paused
     }
   };
   step_ = [&] {
     host.Drain(*session);
     CheckViews(*session, Frame(host.LocalUnreduced()), came);
     if (at == steps.size()) {
-      // On to the end of the run.
+      // On to the end of the run, in one stall past it (time added may have put it hours away).
       if (session->Paused()) session->Run();
-      host.Clock->Advance(milliseconds(4 * 3'600'000));
+      const TMainThread &engine = *session->Engine();
+      const int64_t left = (int64_t{engine.TotalSeconds()} + engine.ExtraSeconds()) * 1000 -
+                           duration_cast<milliseconds>(engine.Place().RunTime).count();
+      host.Clock->Advance(milliseconds(std::max<int64_t>(4 * 3'600'000, left + 1000)));
       return;
     }
     const TStep s = steps[at++];
+    warningsBefore = Warnings();
     int64_t wait = 1000;
     switch (s.Kind) {
       case TStepKind::Ticks:
@@ -248,13 +300,14 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
         if (session->Paused()) session->Run();
         break;
       case TStepKind::ClockSet: {
-        clamped = true;
-        addedAny = true;  // a run to a time of day set back meets its warnings again
         host.Base += s.Ms;
         session->ClockChanged();
         // A time of day's end, still to come, stays on the wall clock.
         const TRunTimes t = session->PaperTimes()[0];
-        if (toTimeOfDay && !moved && t.NormalEndMs > Frame(host.LocalUnreduced()) + 1000)
+        const std::vector<TPaperEnds> counted = session->Engine()->PaperEnds();
+        const int64_t normal = counted.empty() ? session->Engine()->TotalSeconds() : counted[0].TotalSeconds;
+        if (toTimeOfDay && !moved && t.NormalEndMs > Frame(host.LocalUnreduced()) + 1000 &&
+            duration_cast<milliseconds>(session->Engine()->Place().RunTime).count() < normal * 1000)
           RC_ASSERT(std::abs(((t.NormalEndMs % MsPerDay) + MsPerDay) % MsPerDay -
                              int64_t{choice.EndMinute} * 60'000) <= 1000);
         break;
@@ -267,17 +320,15 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
       case TStepKind::Add: {
         const auto ends = EndsShown(*session);
         const TTimeAdded added = session->AddTime(s.Minutes, "");
-        clamped = clamped || added.MovedSeconds != s.Minutes * 60;
         moved = true;
-        addedAny = true;
         // What it reports is how far the ends moved.
-        int moved = 0;
+        int farthest = 0;
         const auto after = EndsShown(*session);
         for (size_t i = 0; i < ends.size(); ++i) {
           const int by = int((after[i].second - ends[i].second) / 1000);
-          if (std::abs(by) > std::abs(moved)) moved = by;
+          if (std::abs(by) > std::abs(farthest)) farthest = by;
         }
-        RC_ASSERT(std::abs(added.MovedSeconds - moved) <= 1);
+        RC_ASSERT(std::abs(added.MovedSeconds - farthest) <= 1);
         // On a board its line gives every épreuve's ends still to come.
         if (added.MovedSeconds != 0 && session->Board()) {
           const TJournalEvent &line = host.Run.Events().back();
@@ -298,12 +349,43 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
     }
     host.Drain(*session);
     CheckViews(*session, Frame(host.LocalUnreduced()), came);
+    // The moment to leave is said once, once the count has passed it, and read as said.
+    if (const int said = ExitsSaid(host.Run); said != 0) {
+      RC_ASSERT(said == 1);
+      RC_ASSERT(session->Model().ExitCame(duration_cast<milliseconds>(session->Engine()->Place().RunTime).count()));
+    }
+    if (session->PaperTimes()[0].HasExit)
+      RC_ASSERT((session->BandText().find("Sortie autoris") != std::string::npos) == (ExitsSaid(host.Run) == 1));
+    Rearm(warningsBefore, Warnings(), allowed);
     host.Clock->At(milliseconds(host.Elapsed() + wait + 500), next);
   };
-  auto scheduleFirst = [&] { host.Clock->At(milliseconds(host.Elapsed() + 500), next); };
-  scheduleFirst();
+  // The first step is there before the engine counts (a paused one waits on its clock for
+  // nothing else), held with the clock standing still until what started it returned and was
+  // checked.
+  auto holdFirst = [&](std::shared_future<void> ready) {
+    host.Clock->At(milliseconds(host.Elapsed()), [&, ready] {
+      try {
+        ready.get();
+      } catch (const std::future_error &) {
+        return;  // failed meanwhile
+      }
+      host.Clock->At(milliseconds(host.Elapsed() + 500), next);
+    });
+  };
+  // On the engine chosen, or on the one that Run makes afresh.
+  std::promise<void> ran;
+  const std::shared_future<void> runReturned = ran.get_future().share();
+  holdFirst(runReturned);
+  host.NewClock = [&] { holdFirst(runReturned); };
+  const TRunStart started = session->Run();
+  host.NewClock = nullptr;
+  RC_PRE(started == TRunStart::Started);
+  ran.set_value();
   for (;;) {
-    RC_ASSERT(session->Engine()->WaitFor(20'000));
+    // On the simulated clock the run ends at once, unless its engine waits for what never comes:
+    // paused with nothing scheduled.
+    for (int blocked = 0; !session->Engine()->WaitFor(20);)
+      RC_ASSERT((blocked = host.Clock->WaitBlocked(milliseconds(0)) ? blocked + 1 : 0) < 10);
     if (failed) std::rethrow_exception(failed);
     // The end is known before its last messages are posted.
     if (!takeUp) {
@@ -328,19 +410,27 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
     RC_ASSERT((found.Kind == TTakeUpKind::Ended) == (stood >= (int64_t{left.TotalSeconds} + left.ExtraSeconds) * 1000));
     RC_ASSERT(found.Record.Paused == session->Paused());
     if (found.Kind != TTakeUpKind::Going) return;
-    // Still open: a paused run taken up and continued does not always post its end.
-    if (found.Record.Paused) return;
     const std::vector<TRunTimes> wanted = session->Model().PaperTimes(now);
     session = std::make_unique<TRunSession>(host);
     session->Choose(choice, {host.CountsDown, host.WarnMinutes});
+    std::promise<void> checked;
+    const std::shared_future<void> takenUp = checked.get_future().share();
+    host.NewClock = [&] { holdFirst(takenUp); };
     session->TakeUp(found.Record, events);
+    host.NewClock = nullptr;
+    Rearm(warningsBefore, WarningsOf(*session->Engine(), host.WarnMinutes,
+                                     duration_cast<std::chrono::seconds>(session->Engine()->Place().RunTime).count()),
+          allowed);
     const std::vector<TRunTimes> taken = session->PaperTimes();
     RC_ASSERT(taken.size() == wanted.size());
     // The same instants, whichever day the local clock's frame counts them from.
     auto sameInstant = [](int64_t a, int64_t b) { return ((a - b) % MsPerDay + MsPerDay) % MsPerDay == 0; };
-    for (size_t i = 0; i < taken.size() && !clamped; ++i) {
+    for (size_t i = 0; i < taken.size(); ++i) {
+      RC_ASSERT(taken[i].HasExit == wanted[i].HasExit);
+      if (wanted[i].HasExit && !wanted[i].ExitCame) RC_ASSERT(sameInstant(taken[i].ExitMs, wanted[i].ExitMs));
       RC_ASSERT(sameInstant(taken[i].NormalEndMs, wanted[i].NormalEndMs));
-      RC_ASSERT(sameInstant(taken[i].ExtendedEndMs, wanted[i].ExtendedEndMs));
+      RC_ASSERT(taken[i].HasExtended == wanted[i].HasExtended);
+      if (wanted[i].HasExtended) RC_ASSERT(sameInstant(taken[i].ExtendedEndMs, wanted[i].ExtendedEndMs));
     }
     // The views go on in the session's own frame.
     came.clear();
@@ -351,7 +441,7 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
     RC_ASSERT(goneOn.size() > journal.Events().size());
     RC_ASSERT(std::equal(journal.Events().begin(), journal.Events().end(), goneOn.begin()));
     RC_ASSERT(goneOn.back().Event == std::string(journal::TakenUp));
-    scheduleFirst();
+    checked.set_value();
   }
   host.Drain(*session);
   session->Finished();
@@ -360,12 +450,17 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
   uint32_t counted = 0;
   for (const TMsg &m : host.Poster->Messages())
     if (m.Msg == WM_SET_PROGRESS) counted = uint32_t(m.WParam);
-  if (counted != ends.TotalSeconds + ends.ExtraSeconds) { for (const TMsg &m : host.Poster->Messages()) fprintf(stderr, "%s %u %d\n", MsgName(m.Msg).c_str(), unsigned(m.WParam), int(m.LParam)); }
+  RC_LOG() << "counted " << counted << ", the engine's ends " << session->Engine()->TotalSeconds() << "+"
+           << session->Engine()->ExtraSeconds() << ", the session's " << ends.TotalSeconds << "+" << ends.ExtraSeconds << "\n";
   RC_ASSERT(counted == ends.TotalSeconds + ends.ExtraSeconds);
+  // A run that has the moment to leave said it before its end (one whose last end a clock set
+  // brought before it has none).
+  RC_ASSERT(ExitsSaid(host.Run) == (session->Model().ExitRunMs(host.Now()) != 0 ? 1 : 0));
   session->Ended();
   RC_ASSERT(!host.Record.has_value());
 
-  // Each épreuve's events once each, in order, every end come, each naming its épreuve.
+  // Each épreuve's events once each, in order, every end come, each naming its épreuve; a warning
+  // again only after a move put it ahead again.
   const TJournal &run = host.Run;
   for (const TJournalEvent &e : run.Events()) RC_LOG() << e.Paper << ": " << e.Event << " " << e.Detail << "\n";
   std::map<std::string, std::vector<std::string>> byPaper;
@@ -377,15 +472,22 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
     }
   }
   const uint32_t last = ends.TotalSeconds + ends.ExtraSeconds;
-  const bool added = addedAny;
   for (size_t i = 0; i < session->Model().Papers(); ++i) {
     const std::string name = session->Board() ? session->Model().PaperNameOf(i) : "";
     const std::vector<std::string> &seen = byPaper[name];
-    // Once each in each stretch, before the normal end and after it (time added that moves a
-    // warning which came brings it again).
-    const auto normal = std::find(seen.begin(), seen.end(), std::string(journal::NormalEnd) + " ");
-    for (auto [from, to] : {std::pair(seen.begin(), normal), std::pair(normal, seen.end())})
-      if (!added) RC_ASSERT(std::set<std::string>(from, to).size() == size_t(to - from));
+    std::map<TWarning, int> given;
+    std::vector<std::string> rest;
+    for (const std::string &e : seen) {
+      if (e.rfind(journal::Warning, 0) == 0)
+        ++given[{i, rest.empty() ? 0 : 1, uint32_t(std::stoul(e.substr(std::string(journal::Warning).size())))}];
+      else
+        rest.push_back(e);
+    }
+    for (const auto &[key, times] : given) {
+      const auto a = allowed.find(key);
+      RC_ASSERT(times <= (a == allowed.end() ? 1 : a->second));
+    }
+    RC_ASSERT(std::set<std::string>(rest.begin(), rest.end()).size() == rest.size());
     const auto end = std::find(seen.begin(), seen.end(), std::string(journal::End) + " ");
     // Nothing after its end.
     if (end != seen.end()) RC_ASSERT(end + 1 == seen.end());
