@@ -496,7 +496,8 @@ TRunEnds TRunModel::EndsAfterAdding(const TMainThread &engine, int seconds) cons
 
 void TRunModel::MoveExit(const TMainThread &engine, int seconds) {
   // The moment to leave moves as the ends do while it is to come, and never before the next tick.
-  if (const int64_t runMs = Ms(engine.Place().RunTime); ExitToCome(runMs))
+  // (Asked of the moment as fixed: the ends it is weighed against may have moved already.)
+  if (const int64_t runMs = Ms(engine.Place().RunTime); exitRunMs_ != 0 && runMs < exitRunMs_)
     exitRunMs_ = std::max<int64_t>(exitRunMs_ + int64_t{seconds} * 1000, (runMs / 1000 + 1) * 1000);
 }
 
