@@ -335,7 +335,8 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
           RC_ASSERT(line.Event == std::string(journal::TimeAdded));
           const std::vector<TRunTimes> times = session->PaperTimes();
           for (size_t i = 0; i < times.size(); ++i)
-            if (std::max(times[i].ExtendedEndMs, times[i].NormalEndMs) > Frame(host.LocalUnreduced()) + 1000)
+            if ((times[i].HasExtended ? times[i].ExtendedEndMs : times[i].NormalEndMs) >
+                Frame(host.LocalUnreduced()) + 1000)
               RC_ASSERT(line.Detail.find(session->Model().PaperNameOf(i) + " fin") != std::string::npos);
         }
         break;
