@@ -34,7 +34,7 @@ add_test(NAME host.sanitized COMMAND tavelin_host_tests --gtest_filter=-RunSessi
 # under the sanitizers), from one seed so that every build tries the same ones; ./tavelin.sh
 # properties tries others.
 add_test(NAME host.run_session COMMAND tavelin_host_tests --gtest_filter=RunSession.*)
-set_tests_properties(host.run_session PROPERTIES ENVIRONMENT "RC_PARAMS=max_success=5000 seed=20261208")
+set_tests_properties(host.run_session PROPERTIES ENVIRONMENT "RC_PARAMS=max_success=6000 seed=20261208")
 
 if(HOST_TSAN_TESTS)
   tavelin_gtest(gtest_tsan)

@@ -421,7 +421,8 @@ int64_t TRunModel::ClockChanged(TMainThread &engine, const TWallNow &now) {
   const int64_t before = PausedMsAt(now.UtcMs) - after;
   const int64_t endMinuteMs = int64_t{choice_.EndMinute} * 60'000 + int64_t{own.AddedBefore} * 1000;
   TPaperEnds moved = was;
-  if (runMs < int64_t{was.TotalSeconds} * 1000) {
+  // An end already read at the count stays there: the minute no longer places it.
+  if (runMs < int64_t{was.TotalSeconds} * 1000 && !own.NormalByCount) {
     moved.TotalSeconds = RunSecondsTo(endMinuteMs + before, now, runMs);
     const bool passed = Nearest(endMinuteMs + before, now.LocalMs) <= now.LocalMs;
     // Set past the normal end: that end comes at the next tick, never before now, and is read
@@ -437,7 +438,7 @@ int64_t TRunModel::ClockChanged(TMainThread &engine, const TWallNow &now) {
       }
       own.NormalByCount = true;
     }
-  } else if (was.ExtraSeconds != 0) {
+  } else if (was.ExtraSeconds != 0 && !own.LastByCount) {
     uint32_t last = RunSecondsTo(
         endMinuteMs + (int64_t{own.Extra} + own.AddedAfter) * 1000 + before + after, now, runMs);
     // Set past the extended end, or onto the second counted: it comes at the next tick, read then.
