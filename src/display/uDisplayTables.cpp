@@ -335,9 +335,3 @@ TWatchLayout ScaledDisplayLayout(int32_t userScreenSize, int fixedWidth, int dpi
   return LayoutAcross(display, work.Top + work.Height, barHeight, clockBand, boardLines);
 }
 
-bool SecondsLit(uint32_t elapsed, uint32_t total, uint32_t extra, uint32_t nearEndMinutes,
-                bool overtime) {
-  if (nearEndMinutes == 0 || total == 0 || overtime) return true;
-  const uint64_t end = uint64_t(total) + (extra != 0 && elapsed < total ? 0 : extra);
-  return elapsed >= end || end - elapsed <= uint64_t(nearEndMinutes) * 60;
-}

@@ -106,12 +106,6 @@ TWatchLayout WithClockBand(TWatchLayout layout);
 int BoardLineHeight(int gaugeHeight, int unit);
 TWatchLayout WithBoard(TWatchLayout layout, int lines);
 
-// Whether the seconds digits are lit, `elapsed` seconds into a run of `total` seconds with `extra`
-// more (tiers-temps), when they are to light only in the last `nearEndMinutes` minutes before the
-// end being counted to (the normal end, then the extended one); 0 minutes lights them always, as
-// do an open-ended run (total 0), the end itself and the time beyond it.
-bool SecondsLit(uint32_t elapsed, uint32_t total, uint32_t extra, uint32_t nearEndMinutes,
-                bool overtime);
 
 // --- Full-width displays -----------------------------------------------------------------------
 

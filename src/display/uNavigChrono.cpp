@@ -94,6 +94,11 @@ TNavigChrono::TNavigChrono(TForm *owner) : TForm(owner) {
   FWatchChrono->OnTick = [this] {
     if (FSession.Tick()) ShowClockBand();
   };
+  FWatchChrono->SecondsLitAt = [this](uint32_t progress, bool overtime) {
+    // Always lit unless asked: the session is not asked every tick for nothing.
+    return AppConfig->SecondsNearEnd <= 0 ||
+           FSession.SecondsLit(progress, uint32_t(AppConfig->SecondsNearEnd), overtime);
+  };
   OnJournalWriteFailed = [this] { JournalNotWritten(); };
   ChooseRun(-1);
   PlaceUnderDisplay();

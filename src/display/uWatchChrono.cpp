@@ -231,7 +231,8 @@ void TWatchChrono::ShowTitle() {
 void TWatchChrono::ShowSecondsNearEnd() {
   const uint32_t minutes = AppConfig->SecondsNearEnd > 0 ? uint32_t(AppConfig->SecondsNearEnd) : 0;
   // A board's digits read the time of day, whose seconds always show.
-  const bool lit = Board() || SecondsLit(gauge_->Progress(), total_, extra_, minutes, overtime_);
+  const bool lit = Board() || (SecondsLitAt ? SecondsLitAt(gauge_->Progress(), overtime_)
+                                            : SecondsLit(gauge_->Progress(), total_, extra_, minutes, overtime_));
   // The tens and the units of the seconds only: the rest of the display is not painted again.
   digits_[4]->SetDark(!lit);
   digits_[5]->SetDark(!lit);

@@ -90,6 +90,9 @@ public:
   std::function<void(const TExamEvent &)> OnExamEvent;
   // Each tick of the run (WM_SET_PROGRESS), after the display took it.
   std::function<void()> OnTick;
+  // Whether the seconds are lit at a progress, as the run decides (unset: from the run's length
+  // that SetRunLength gave).
+  std::function<bool(uint32_t progress, bool overtime)> SecondsLitAt;
 
 private:
   // The layout for the monitors as they are now, the board's lines or the band under the gauge.

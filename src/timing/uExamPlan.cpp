@@ -99,3 +99,10 @@ bool TExamPlan::AmberAt(uint32_t elapsed) const {
   const uint32_t smallest = beforeNormalEnd || extra_ == 0 ? amberBefore_ : amberAfter_;
   return smallest != 0 && EndAt(elapsed) - elapsed <= smallest;
 }
+
+bool SecondsLit(uint32_t elapsed, uint32_t total, uint32_t extra, uint32_t nearEndMinutes,
+                bool overtime) {
+  if (nearEndMinutes == 0 || total == 0 || overtime) return true;
+  const uint64_t end = uint64_t(total) + (extra != 0 && elapsed < total ? 0 : extra);
+  return elapsed >= end || end - elapsed <= uint64_t(nearEndMinutes) * 60;
+}

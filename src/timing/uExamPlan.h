@@ -47,6 +47,13 @@ struct TRunEnds {
 
 class TTickEvents;
 
+// Whether the seconds digits are lit, `elapsed` seconds into a run of `total` seconds with `extra`
+// more (tiers-temps), when they are to light only in the last `nearEndMinutes` minutes before the
+// end being counted to (the normal end, then the extended one); 0 minutes lights them always, as
+// do an open-ended run (total 0), the end itself and the time beyond it.
+bool SecondsLit(uint32_t elapsed, uint32_t total, uint32_t extra, uint32_t nearEndMinutes,
+                bool overtime);
+
 // One run's ends and warnings. Until the normal end, the warnings count to it; after it, to the
 // extended end, which is the only end of a run without extra time. A warning not shorter than the
 // stretch it counts down in is skipped: the run's total before the normal end, the extra time

@@ -370,6 +370,12 @@ TGaugeScale TRunSession::Gauge() const {
   return scale;
 }
 
+bool TRunSession::SecondsLit(uint32_t runSeconds, uint32_t nearEndMinutes, bool overtime) const {
+  // A board's last end is its only end counted to.
+  const TRunEnds ends = model_.Ends(host_.Now());
+  return ::SecondsLit(runSeconds, ends.TotalSeconds, ends.ExtraSeconds, nearEndMinutes, overtime);
+}
+
 uint32_t TRunSession::RunSecondsNow() const {
   const std::chrono::nanoseconds runTime =
       engine_ ? engine_->Place().RunTime : model_.PlaceAt(host_.Now().UtcMs).RunTime;

@@ -122,6 +122,9 @@ public:
   std::vector<TRunTimes> PaperTimes() const;
   int64_t BoardNowMs() const;
   TGaugeScale Gauge() const;
+  // Whether the seconds digits are lit `runSeconds` into the run, lit only in the last
+  // `nearEndMinutes` before the end the digits count to.
+  bool SecondsLit(uint32_t runSeconds, uint32_t nearEndMinutes, bool overtime) const;
   // What the digits show now ("0:41:07").
   std::string ShownText() const;
   // What time added of `minutes` would change, for the dialog.

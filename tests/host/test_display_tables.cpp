@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "display/uDisplayTables.h"
+#include "timing/uExamPlan.h"
 
 namespace {
 

@@ -1279,6 +1279,7 @@ TEST_F(ControlBarTimed, ARunOfThreeEpreuvesEndsAtTheLastOfThem) {
 // of day in the digits, the table says it under the run's own line, which reads the time left.
 TEST_F(ControlBarTimed, TheMomentToLeaveIsShownThenSaidAndJournaled) {
   AppConfig->ShowClock = true;
+  AppConfig->SecondsNearEnd = 2;  // dark with 3 min left, but on a clock
   RunContainerMaker = &FastRun;
   for (const bool clock : {false, true}) {
     SCOPED_TRACE(clock ? "/heure" : "band");
@@ -1286,6 +1287,7 @@ TEST_F(ControlBarTimed, TheMomentToLeaveIsShownThenSaidAndJournaled) {
     if (clock) words.push_back("/heure");
     AppConfig->ApplyCommandLine(ParseCommandLine(words), 0);
     std::string before, after, wanted, end, digits, wall, title;
+    bool dark = false;
     Scenario s;
     s.Then(100, [&] {
       TNavigChrono *bar = Bar();
@@ -1304,6 +1306,7 @@ TEST_F(ControlBarTimed, TheMomentToLeaveIsShownThenSaidAndJournaled) {
       end = MinuteText(now.wHour * 60 + now.wMinute + 3);
       PumpUntil([&] { return read().find("Sortie") != std::string::npos; }, 1500);
       before = read();
+      dark = d.Digit(4).Dark() && d.Digit(5).Dark();
       // The time-added dialog says how far it would move.
       const std::vector<std::string> lines = bar->Session().AddedLines(5);
       EXPECT_EQ(lines.empty() ? "" : lines.back(),
@@ -1321,6 +1324,7 @@ TEST_F(ControlBarTimed, TheMomentToLeaveIsShownThenSaidAndJournaled) {
       SendMessageA(bar->Handle(), WM_CLOSE, 0, 0);
     });
     RunBar(s);
+    EXPECT_EQ(dark, !clock);
     if (clock) {
       EXPECT_EQ(before, "Épreuve 1|fin " + end + "|reste\nSortie|à partir de " + wanted + "|\n");
       EXPECT_EQ(after.substr(after.find("Sortie")), "Sortie|autorisée|\n");
