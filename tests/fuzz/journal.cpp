@@ -95,8 +95,10 @@ std::vector<std::vector<std::string>> ReadCsv(const std::string &text) {
 // The field as written, or with the mark that keeps a spreadsheet from taking it for a formula:
 // that mark only before a character that starts one, and always before "=", "+", "-" or "@".
 bool ReadBack(const std::string &got, const std::string &text) {
+  // The guard looks behind the text's own apostrophes.
+  const size_t first = text.find_first_not_of('\'');
   auto startsWith = [&](std::string_view any) {
-    return !text.empty() && any.find(text[0]) != std::string_view::npos;
+    return first != std::string::npos && any.find(text[first]) != std::string_view::npos;
   };
   const bool formula = startsWith("=+-@");
   const bool marked = got == "'" + text && startsWith("=+-@\t\r");
