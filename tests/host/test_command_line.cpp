@@ -42,7 +42,6 @@ TEST(CommandLine, EverySwitchReadsInAnyCaseAfterEitherMark) {
         .UserScreenSize = 6, .Launch = true}},
       {{"/Sortie:60", "/HEURE"}, {.ExitMinutes = 60, .ClockDigits = true}},
       {{"/sortie:180"}, {.ExitMinutes = 180}},
-      {{"/sortie:0"}, {.ExitMinutes = 0}},
   };
   for (const auto &c : cases)
     EXPECT_TRUE(ParseCommandLine(c.words) == c.expected) << testing::PrintToString(c.words);
@@ -82,9 +81,6 @@ TEST(CommandLine, TheFirstWordItCannotReadIsNamed) {
       {{"/lancer", "/LANCER"}, "/LANCER ne va pas avec /lancer"},
       {{"/journal:oui"}, "Valeur incorrecte: /journal:oui"},
       {{"/sortie:181"}, "Valeur incorrecte: /sortie:181"},
-      {{"/sortie:-5"}, "Valeur incorrecte: /sortie:-5"},
-      {{"/sortie"}, "Valeur incorrecte: /sortie"},
-      {{"/sortie:30", "/sortie:30"}, "/sortie:30 ne va pas avec /sortie:30"},
   };
   for (const auto &c : cases) {
     try {

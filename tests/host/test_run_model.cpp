@@ -149,16 +149,12 @@ TEST(RunModel, EndsBandAndRecordUnderTheWallClocksEvents) {
        0, {101, 0}, {{"Oral", 300, true}}, {"Il est 10 h 01   Début 10 h 00   Fin 10 h 01   "
                                             "Tiers-temps 10 h 01 (-5 min)"}, 1},
       // The moment to leave, 5 min after the start, moves with a pause and time added before it.
-      {.Name = "leave: a pause before it moves it", .Direction = Down,
-       .Events = {{100'500, Ev::Pause}, {160'500, Ev::Continue}}, .EndsAt = 660,
-       .Band = "Il est 10 h 11   Début 10 h 00   Fin 10 h 11   Sortie autorisée", .WarnSounds = 1,
-       .Recorded = {600, 0}, .ExitMinutes = 5, .ProbeMs = 200'000,
-       .Probed = "Sortie à partir de 10 h 06"},
-      {.Name = "leave: time added before it moves it", .Direction = Up,
-       .Events = {{100'500, Ev::Add, 120'000}}, .EndsAt = 720,
-       .Band = "Il est 10 h 12   Début 10 h 00   Fin 10 h 12 (+2 min)   Sortie autorisée",
+      {.Name = "leave: a pause and time added before it move it", .Direction = Up,
+       .Events = {{100'500, Ev::Pause}, {160'500, Ev::Continue}, {170'500, Ev::Add, 120'000}},
+       .EndsAt = 780,
+       .Band = "Il est 10 h 13   Début 10 h 00   Fin 10 h 13 (+2 min)   Sortie autorisée",
        .WarnSounds = 1, .Recorded = {720, 0}, .ExitMinutes = 5, .ProbeMs = 200'000,
-       .Probed = "Sortie à partir de 10 h 07"},
+       .Probed = "Sortie à partir de 10 h 08"},
       {.Name = "leave: taken back past it, it comes at the next second", .Direction = Down,
        .Events = {{250'500, Ev::Add, -300'000}}, .EndsAt = 300,
        .Band = "Il est 10 h 05   Début 10 h 00   Fin 10 h 05 (-5 min)   Sortie autorisée",
@@ -339,13 +335,6 @@ TEST(RunModel, TheBoardReadsEachEpreuveByItsEnds) {
     for (const TBoardLine &l : BoardLines(c.Now, names, papers(c.Started), c.Warnings))
       lines.push_back(l.Name + "|" + l.End + "|" + l.Extended + "|" + l.Left + (l.Amber ? "*" : ""));
     EXPECT_EQ(lines, c.Lines) << MinuteTextAt(c.Now);
-  }
-  // The moment candidates may leave, under the épreuves, to come and come.
-  for (const bool came : {false, true}) {
-    std::vector<TRunTimes> withExit = papers(true);
-    withExit[0].HasExit = true, withExit[0].ExitCame = came, withExit[0].ExitMs = At(10, 0, 0);
-    const TBoardLine exit = BoardLines(At(9, 30, 0), names, withExit, {}).back();
-    EXPECT_EQ(exit.Name + "|" + exit.End + "|" + exit.Left, came ? "Sortie|autorisée|" : "Sortie|à partir de 10 h 00|");
   }
 
   const TTextWidth tenEach = [](const std::string &s) { return 10 * int(s.size()); };
