@@ -424,7 +424,11 @@ int64_t TRunModel::ClockChanged(TMainThread &engine, const TWallNow &now) {
   // An end already read at the count stays there: the minute no longer places it.
   if (runMs < int64_t{was.TotalSeconds} * 1000 && !own.NormalByCount) {
     moved.TotalSeconds = RunSecondsTo(endMinuteMs + before, now, runMs);
-    const bool passed = Nearest(endMinuteMs + before, now.LocalMs) <= now.LocalMs;
+    // Passed by this set, not before it: the engine counts to the nearest second, so the minute
+    // may already be a little behind the wall clock while its count is still to come, and then
+    // the run reads it on the minute as it did (a take-up, which sets nothing, reads it so too).
+    const int64_t endLocal = Nearest(endMinuteMs + before, now.LocalMs);
+    const bool passed = endLocal <= now.LocalMs && endLocal > now.LocalMs - step;
     // Set past the normal end: that end comes at the next tick, never before now, and is read
     // at that moment; the extended end stays where the wall clock reads it, or, set past too,
     // comes a tick later and is read then.

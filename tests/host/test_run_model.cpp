@@ -265,6 +265,32 @@ TEST(RunModel, ATakeUpReadsTheEndsItWasLeftWith) {
   EXPECT_EQ(taken.PaperNameOf(1), "Oral");
 }
 
+// A clock set 300 ms forward leaves the engine counting to the nearest second, 10:10:00.300;
+// taken up just past the minute, before that count, the end is the minute the room was shown.
+TEST(RunModel, ATakeUpBetweenTheMinuteAndItsCountReadsTheMinute) {
+  TSimClock clock, later;
+  TRecordingPoster poster(clock), laterPoster(later);
+  TWall wall{clock};
+  TRunModel model;
+  model.Choose({600, Minute(10, 10), false, "", {}});
+  ASSERT_TRUE(model.Fix(wall.Now()));
+  TMainThread run(NavigWnd, WatchWnd, SettingsFor(model.Ends(wall.Now()), Down), clock, poster);
+  TRunRecord record;
+  TWallNow left;
+  clock.At(100'500ms, [&] { wall.Step += 300, model.ClockChanged(run, wall.Now()); });
+  clock.At(599'800ms, [&] { left = wall.Now(), model.FillRecord(record, left.UtcMs), run.Terminate(); });
+  model.Start(run, wall.Now());
+  ASSERT_TRUE(run.WaitFor(5000));
+  ASSERT_EQ(model.Times(left).NormalEndMs, At(10, 10, 0));
+  const TRunRecordBytes bytes = PackRunRecord(record);
+  const TTakeUp found = AssessRunRecord(bytes.data(), bytes.size(), left.UtcMs);
+  TRunModel taken;
+  taken.Place(found.Record, left);
+  TMainThread again(NavigWnd, WatchWnd, SettingsFor(taken.Ends(left), Down), later, laterPoster);
+  taken.TakeUp(found.Record, again, left);
+  EXPECT_EQ(taken.Times(left).NormalEndMs, At(10, 10, 0));
+}
+
 // Before Run the band and the bar read the ends that a run started now would have: a duration
 // from now, a time of day on its minute past midnight; an open-ended run has none.
 TEST(RunModel, BeforeRunTheEndsOfARunStartedNow) {
