@@ -319,6 +319,9 @@ TEST(RunModel, TheBoardReadsEachEpreuveByItsEnds) {
       {At(10, 29, 15), true, {15, 5},
        {"Anglais|fin 10 h 30|tiers-temps 11 h 00|reste 45 s*", "Mathématiques|fin 10 h 30||reste 45 s*",
         "Français|fin 11 h 00||reste 31 min"}},
+      {At(10, 29, 0), true, {15, 1},
+       {"Anglais|fin 10 h 30|tiers-temps 11 h 00|reste 1 min*", "Mathématiques|fin 10 h 30||reste 1 min*",
+        "Français|fin 11 h 00||reste 31 min"}},
       {At(10, 30, 0), true, {15, 5},
        {"Anglais|fin 10 h 30|tiers-temps 11 h 00|reste 30 min", "Mathématiques|terminée à 10 h 30||",
         "Français|fin 11 h 00||reste 30 min"}},
@@ -327,6 +330,9 @@ TEST(RunModel, TheBoardReadsEachEpreuveByItsEnds) {
         "Français|fin 11 h 00||reste 39 min*"}},
       // 40 min is longer than the tiers-temps' stretch: none there.
       {At(10, 55, 0), true, {40},
+       {"Anglais|fin 10 h 30|tiers-temps 11 h 00|reste 5 min", "Mathématiques|terminée à 10 h 30||",
+        "Français|fin 11 h 00||reste 5 min*"}},
+      {At(10, 55, 0), true, {30},  // nor as long as it
        {"Anglais|fin 10 h 30|tiers-temps 11 h 00|reste 5 min", "Mathématiques|terminée à 10 h 30||",
         "Français|fin 11 h 00||reste 5 min*"}},
       {At(11, 0, 0), true, {15, 5},
