@@ -226,9 +226,10 @@ void TRunModel::Pause(TMainThread &engine, const TWallNow &now) {
   // The pause moves what is to come, never an end that came.
   if (!rows_.empty() && rows_[0].Ends.TotalSeconds != 0)
     HoldCome(EngineEnds(engine), Ms(engine.Place().RunTime), now);
+  // Right on its second, the normal end's tick is still to come: the pause comes before it.
   for (TRow &row : rows_)
     row.PauseAfterNormal =
-        row.Total != 0 && RunMsAt(now.UtcMs) >= int64_t{row.Ends.TotalSeconds} * 1000;
+        row.Total != 0 && RunMsAt(now.UtcMs) > int64_t{row.Ends.TotalSeconds} * 1000;
   paused_ = true;
   pausedSinceUtc_ = now.UtcMs;
   engine.Suspend();

@@ -116,6 +116,7 @@ TEST(CommandLine, EachEpreuveIsReadInItsOrderAndABadOneIsNamed) {
       {{"/epreuve:a=1", "/epreuve:b=1", "/epreuve:c=1", "/epreuve:d=1"}, {},
        "Trois épreuves au plus: /epreuve:d=1"},
       {{"/epreuve:a=1", "/epreuve:b=2", "/epreuve:a=3"}, {}, "/epreuve:a=3 ne va pas avec /epreuve:a=1"},
+      {{"/lancer", "/epreuve:a=1", "/epreuve:b=1", "/epreuve:B=2"}, {}, "/epreuve:B=2 ne va pas avec /epreuve:b=1"},
       // A name is refused in any place for a control character, one that Windows-1252 lacks (SUB
       // by then) or a byte it leaves free, and for one before it but for case, accents or spaces.
       {{"/epreuve:O\tral=1"}, {}, "Caractère non permis dans le nom: /epreuve:O\tral=1"},

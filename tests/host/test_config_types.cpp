@@ -168,9 +168,10 @@ TEST(ConfigTypes, PaperLinesKeepThreeEpreuvesEachNamedOnce) {
       // A name at its limits: 40 characters and not 41, no control character or free byte, none
       // that a reader takes for one before it or for the first épreuve's ("Épreuve 1").
       {{std::string(40, 'x') + "\t60\t0", std::string(41, 'y') + "\t60\t0", "Ang\tlais\t60\t0",
-        "\x81\t60\t0", "\x7F\t60\t0"},
+        "\x81\t60\t0", "\x7F\t60\t0", "\x8D\t60\t0", "\x8F\t60\t0", "\x90\t60\t0", "\x9D\t60\t0"},
        {std::string(40, 'x') + "\t60\t0"}, false},
-      {{"Histoire\t60\t0", " HISTOIRE \t60\t0", "Histoíre\t60\t0", "EPREUVE 1\t60\t0", "A\xA0" "B\t60\t0"},
+      {{"Histoire\t60\t0", " HISTOIRE \t60\t0", "Histoíre\t60\t0", "EPREUVE 1\t60\t0", "A\xA0" "B\t60\t0",
+        "\xC0 b\t60\t0"},
        {"Histoire\t60\t0", "A\xA0" "B\t60\t0"}, false},
   };
   for (const auto &t : table) {

@@ -144,6 +144,7 @@ TEST(Journal, TheProcesVerbalTellsTheRunFromItsEvents) {
                            "<td>Avertissement (Oral)</td>"})
     EXPECT_NE(two.find(text), std::string::npos) << text;
   EXPECT_EQ(two.find("<b>"), std::string::npos);
+  EXPECT_EQ(ProcesVerbalFileName(RunStart), "Procès-verbal 2026-12-07 09 h 00.html");
   EXPECT_EQ(ProcesVerbalFileName(RunStart, 2), "Procès-verbal 2026-12-07 09 h 00 (2).html");
 }
 

@@ -140,8 +140,10 @@ TEST(RunRecord, EachFieldIsReadUpToItsLimitAndNotPast) {
        [](R& r) { r.Papers[0].PausedAfterNormalMs = 30'000; },
        [](R& r) { r.Papers[0].PausedAfterNormalMs = 30'001; }},
       {"the first name", V2, nullptr, [](R& r) { r.FirstName = "A\nB"; }},
-      {"the moment to leave", V2, Set(&R::ExitRunMs, 175'999'000u), Set(&R::ExitRunMs, 176'399'001u)},
+      {"the moment to leave", V2, Set(&R::ExitRunMs, 176'399'000u), Set(&R::ExitRunMs, 176'399'001u)},
       {"an unused row's ends", V2, nullptr, nullptr, at(280 + 2 * 24 + 3, 1)},
+      {"ends that came", V2, [](R& r) { r.NormalCameMs = RunRecordMaxCameMs, r.LastCameMs = -RunRecordMaxCameMs; },
+       nullptr, at(356 + 20, 4)},  // an épreuve's ends are never read at the count
   };
   for (const auto& row : rows)
     for (bool v1 : {false, true}) {
@@ -188,6 +190,7 @@ TEST(RunRecord, ReadBackAsWritten) {
     return b;
   };
   EXPECT_EQ(Assess(later(RunRecordSize + 100)).Record, toTimeOfDay);
+  EXPECT_EQ(Assess(later(RunRecordMaxSize)).Record, toTimeOfDay);
   EXPECT_EQ(Assess(later(RunRecordMaxSize + 1)).Kind, TTakeUpKind::NoRun);
 }
 

@@ -583,6 +583,7 @@ TEST(EndTime, SecondsLeftAroundMidnightAndInTheLastSecond) {
         Case{Minute(12, 0), At(23, 59, 0), R(0, 0)}, Case{Minute(12, 0), At(0, 0, 0), R(43200, 0)},
         Case{Minute(12, 1), At(0, 0, 0), R(0, 0)}})
     EXPECT_EQ(Until(c.end, c.now), c.run) << c.end << " at " << c.now;
+  EXPECT_EQ(MinuteTextAt(At(0, 0, 0) - 1), "23 h 59");  // a start before midnight, in a frame after it
 
   // The dialog opens on the end of a run of the current duration, rounded up to the minute, and
   // never on one that it would refuse (a run of nothing, a run of more than 12 hours).
@@ -859,6 +860,8 @@ TEST(ExamClock, WarningsStallsAndTheExtendedEndByTick) {
        {{80, 0}, {60, 0}, {60, 0}}},
       {600, 0, 0, {}, 14400, {{600, {PaperEnd(0), FinalSound()}}}, "", {{60, 0}, {600, 0}},
        {{3, 0}, {600, 0}}},
+      {600, 0, 0, {}, 14400, {{600, {PaperEnd(0), FinalSound()}}}, "", {{60, 0}, {600, 0}},
+       {{1, 0}, {600, 0}}},
       {60, 0, 20, {}, 14400, {{23, {Warning(0), FinalSound()}}}, "", {}, {{3, 20}}},
   };
   for (const Case& c : cases)
