@@ -305,7 +305,7 @@ void TRunModel::Place(const TRunRecord &record, const TWallNow &now) {
   pausedSinceUtc_ = record.PausedSinceUtcMs;
   for (TRow &row : rows_)
     row.PauseAfterNormal = paused_ && row.Ends.TotalSeconds != 0 &&
-                           pausedSinceUtc_ - startUtc_ - pausedMs_ >=
+                           pausedSinceUtc_ - startUtc_ - pausedMs_ >
                                int64_t{row.Ends.TotalSeconds} * 1000;
 }
 

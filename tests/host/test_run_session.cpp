@@ -91,7 +91,7 @@ struct THost final : TRunSessionHost {
   }
 };
 
-enum class TStepKind { Ticks, Stall, Pause, Continue, ClockSet, Sleep, Add, TakeUp };
+enum class TStepKind { Ticks, Stall, Pause, Continue, ClockSet, Sleep, Add, TakeUp, Near };
 struct TStep {
   TStepKind Kind;
   int64_t Ms = 0;  // ticks' length, the stall's, the set's, the sleep's, the take-up's gap
@@ -100,7 +100,7 @@ struct TStep {
 
 // Shrunk sequences print as steps.
 [[maybe_unused]] void showValue(const TStep &s, std::ostream &os) {
-  static const char *names[] = {"ticks", "stall", "pause", "continue", "clock set", "sleep", "add", "take-up"};
+  static const char *names[] = {"ticks", "stall", "pause", "continue", "clock set", "sleep", "add", "take-up", "near"};
   os << names[int(s.Kind)] << " " << s.Ms << " ms " << s.Minutes << " min";
 }
 
@@ -127,10 +127,15 @@ struct TWarnings {
   std::map<TWarning, int64_t> At;
   int64_t Posted = 0;
 };
-TWarnings WarningsOf(const TMainThread &engine, const std::vector<uint32_t> &minutes, int64_t posted) {
-  TWarnings w{{}, posted};
+// Each épreuve's ends as the engine counts to them; a run alone is its one épreuve.
+std::vector<TPaperEnds> CountedEnds(const TMainThread &engine) {
   std::vector<TPaperEnds> ends = engine.PaperEnds();
   if (ends.empty()) ends = {{engine.TotalSeconds(), engine.ExtraSeconds()}};
+  return ends;
+}
+TWarnings WarningsOf(const TMainThread &engine, const std::vector<uint32_t> &minutes, int64_t posted) {
+  TWarnings w{{}, posted};
+  const std::vector<TPaperEnds> ends = CountedEnds(engine);
   for (size_t i = 0; i < ends.size(); ++i)
     for (const uint32_t m : minutes) {
       const TPaperEnds &e = ends[i];
@@ -161,8 +166,7 @@ void CheckViews(const TRunSession &session, int64_t now,
   // Which ends have come, as the engine counts them.
   const int64_t counted =
       duration_cast<milliseconds>(session.Engine()->Place().RunTime).count();
-  std::vector<TPaperEnds> ends = session.Engine()->PaperEnds();
-  if (ends.empty()) ends = {{session.Engine()->TotalSeconds(), session.Engine()->ExtraSeconds()}};
+  const std::vector<TPaperEnds> ends = CountedEnds(*session.Engine());
   for (size_t i = 0; i < papers.size() && i < ends.size(); ++i) {
     const TRunTimes &t = papers[i];
     if (!t.Started || !t.HasEnd) continue;
@@ -226,7 +230,8 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
   const auto step = rc::gen::build<TStep>(
       rc::gen::set(&TStep::Kind, rc::gen::element(TStepKind::Ticks, TStepKind::Stall, TStepKind::Pause,
                                                   TStepKind::Continue, TStepKind::ClockSet,
-                                                  TStepKind::Sleep, TStepKind::Add, TStepKind::TakeUp)),
+                                                  TStepKind::Sleep, TStepKind::Add, TStepKind::TakeUp,
+                                                  TStepKind::Near)),
       rc::gen::set(&TStep::Ms, rc::gen::oneOf(rc::gen::inRange<int64_t>(-3000, 3000),
                                               rc::gen::inRange<int64_t>(-3 * 3'600'000, 3 * 3'600'000))),
       rc::gen::set(&TStep::Minutes, rc::gen::inRange(-60, 121)));
@@ -284,7 +289,7 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
     }
     const TStep s = steps[at++];
     warningsBefore = Warnings();
-    int64_t wait = 1000;
+    int64_t wait = 1000, nextAt = -1;
     switch (s.Kind) {
       case TStepKind::Ticks:
         wait = 1000 * (1 + std::abs(s.Ms) % 5);
@@ -319,8 +324,11 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
         break;
       case TStepKind::Add: {
         const auto ends = EndsShown(*session);
+        const bool toCome = session->MayAddTime();
         const TTimeAdded added = session->AddTime(s.Minutes, "");
         moved = true;
+        // Time added to an end still to come moves it, were it in its last second.
+        if (toCome && s.Minutes > 0) RC_ASSERT(added.MovedSeconds > 0 && !added.EndCame);
         // What it reports is how far the ends moved.
         int farthest = 0;
         const auto after = EndsShown(*session);
@@ -341,6 +349,18 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
         }
         break;
       }
+      case TStepKind::Near: {
+        // The next step on the tick of the earliest end to come, or in the second before it.
+        if (session->Paused()) break;
+        const int64_t runMs = duration_cast<milliseconds>(session->Engine()->Place().RunTime).count();
+        int64_t earliest = INT64_MAX;
+        for (const TPaperEnds &e : CountedEnds(*session->Engine()))
+          for (const int64_t end : {int64_t{e.TotalSeconds} * 1000, int64_t{e.Last()} * 1000})
+            if (end > runMs) earliest = std::min(earliest, end);
+        const int64_t before = std::abs(s.Ms) < 3000 ? std::abs(s.Ms) % 1000 : 0;
+        if (earliest != INT64_MAX && earliest - before > runMs) nextAt = host.Elapsed() + earliest - before - runMs;
+        break;
+      }
       case TStepKind::TakeUp:
         takeUp = true;
         // The process ends here: its engine stops counting, paused or not.
@@ -358,7 +378,7 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
     if (session->PaperTimes()[0].HasExit)
       RC_ASSERT((session->BandText().find("Sortie autoris") != std::string::npos) == (ExitsSaid(host.Run) == 1));
     Rearm(warningsBefore, Warnings(), allowed);
-    host.Clock->At(milliseconds(host.Elapsed() + wait + 500), next);
+    host.Clock->At(milliseconds(nextAt >= 0 ? nextAt : host.Elapsed() + wait + 500), next);
   };
   // The first step is there before the engine counts (a paused one waits on its clock for
   // nothing else), held with the clock standing still until what started it returned and was
