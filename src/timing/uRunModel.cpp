@@ -423,7 +423,9 @@ int64_t TRunModel::ClockChanged(TMainThread &engine, const TWallNow &now) {
   const int64_t endMinuteMs = int64_t{choice_.EndMinute} * 60'000 + int64_t{own.AddedBefore} * 1000;
   TPaperEnds moved = was;
   // An end already read at the count stays there: the minute no longer places it.
-  if (runMs < int64_t{was.TotalSeconds} * 1000 && !own.NormalByCount) {
+  // The first tick still to come: right on a second, that second's.
+  const auto next = uint32_t(std::max<int64_t>(1, (runMs + 999) / 1000));
+  if (runMs <= int64_t{was.TotalSeconds} * 1000 && !own.NormalByCount) {
     moved.TotalSeconds = RunSecondsTo(endMinuteMs + before, now, runMs);
     // Passed by this set, not before it: the engine counts to the nearest second, so the minute
     // may already be a little behind the wall clock while its count is still to come, and then
@@ -433,7 +435,7 @@ int64_t TRunModel::ClockChanged(TMainThread &engine, const TWallNow &now) {
     // Set past the normal end: that end comes at the next tick, never before now, and is read
     // at that moment; the extended end stays where the wall clock reads it, or, set past too,
     // comes a tick later and is read then.
-    if (const auto next = uint32_t(runMs / 1000 + 1); moved.TotalSeconds < next || passed) {
+    if (moved.TotalSeconds < next || passed) {
       moved.TotalSeconds = next;
       if (was.ExtraSeconds != 0) {
         const uint32_t last = RunSecondsTo(
@@ -447,7 +449,7 @@ int64_t TRunModel::ClockChanged(TMainThread &engine, const TWallNow &now) {
     uint32_t last = RunSecondsTo(
         endMinuteMs + (int64_t{own.Extra} + own.AddedAfter) * 1000 + before + after, now, runMs);
     // Set past the extended end, or onto the second counted: it comes at the next tick, read then.
-    if (const auto next = uint32_t(runMs / 1000 + 1); last < next) {
+    if (last < next) {
       last = next;
       own.LastByCount = true;
     }
