@@ -417,7 +417,7 @@ int64_t TRunModel::ClockChanged(TMainThread &engine, const TWallNow &now) {
   // épreuves beside it keep their lengths.
   TRow &own = rows_[0];
   const TPaperEnds was = ends[0];
-  if (runMs >= int64_t{was.Last()} * 1000) return step;
+  if (runMs > int64_t{was.Last()} * 1000) return step;
   const int64_t after = PausedAfterNormalEndMs(now.UtcMs);
   const int64_t before = PausedMsAt(now.UtcMs) - after;
   const int64_t endMinuteMs = int64_t{choice_.EndMinute} * 60'000 + int64_t{own.AddedBefore} * 1000;
