@@ -65,6 +65,20 @@ TRunSettings SettingsFor(const TRunEnds &ends, int32_t direction) {
   return settings;
 }
 
+// A fresh process takes the run up from its record's bytes at `now`.
+TRunModel TakenUp(const TRunRecord &record, const TWallNow &now) {
+  const TRunRecordBytes bytes = PackRunRecord(record);
+  const TTakeUp found = AssessRunRecord(bytes.data(), bytes.size(), now.UtcMs);
+  EXPECT_EQ(found.Kind, TTakeUpKind::Going);
+  TSimClock clock;
+  TRecordingPoster poster(clock);
+  TRunModel taken;
+  taken.Place(found.Record, now);
+  TMainThread engine(NavigWnd, WatchWnd, SettingsFor(taken.Ends(now), Down), clock, poster);
+  taken.TakeUp(found.Record, engine, now);
+  return taken;
+}
+
 }  // namespace
 
 TEST(RunModel, EndsBandAndRecordUnderTheWallClocksEvents) {
@@ -249,21 +263,12 @@ TEST(RunModel, ATakeUpReadsTheEndsItWasLeftWith) {
   model.Start(run, wall.Now());
   ASSERT_TRUE(run.WaitFor(5000));
   EXPECT_EQ(band, "Il est 10 h 14   Début 10 h 00   Fin 10 h 12   Tiers-temps 10 h 17 (+2 min)");
-
-  const TRunRecordBytes bytes = PackRunRecord(record);
-  const TTakeUp found = AssessRunRecord(bytes.data(), bytes.size(), left.UtcMs);
-  ASSERT_EQ(found.Kind, TTakeUpKind::Going);
-  TSimClock later;
-  TRecordingPoster laterPoster(later);
   EXPECT_EQ(oral, "Il est 10 h 14   Début 10 h 00   Fin 10 h 18   Tiers-temps 10 h 23 (+2 min)");
-  TRunModel taken;
-  taken.Place(found.Record, left);
-  TMainThread again(NavigWnd, WatchWnd, SettingsFor(taken.Ends(left), Down), later, laterPoster);
-  taken.TakeUp(found.Record, again, left);
+  const TRunModel taken = TakenUp(record, left);
   EXPECT_EQ(ClockBandText(left.LocalMs, taken.Times(left)), band);
   EXPECT_EQ(ClockBandText(left.LocalMs, taken.Times(left, 1)), oral);
   // What the user chose, before the time added: what a take-up gives back to the settings.
-  EXPECT_EQ(taken.Choice().TotalSeconds, found.Record.TotalSeconds - 120);
+  EXPECT_EQ(taken.Choice().TotalSeconds, record.TotalSeconds - 120);
   EXPECT_EQ(taken.PaperNameOf(0), "Épreuve 1");
   EXPECT_EQ(taken.PaperNameOf(1), "Oral");
 }
@@ -271,8 +276,8 @@ TEST(RunModel, ATakeUpReadsTheEndsItWasLeftWith) {
 // A clock set 300 ms forward leaves the engine counting to the nearest second, 10:10:00.300;
 // taken up just past the minute, before that count, the end is the minute the room was shown.
 TEST(RunModel, ATakeUpBetweenTheMinuteAndItsCountReadsTheMinute) {
-  TSimClock clock, later;
-  TRecordingPoster poster(clock), laterPoster(later);
+  TSimClock clock;
+  TRecordingPoster poster(clock);
   TWall wall{clock};
   TRunModel model;
   model.Choose({600, Minute(10, 10), false, "", {}});
@@ -285,13 +290,7 @@ TEST(RunModel, ATakeUpBetweenTheMinuteAndItsCountReadsTheMinute) {
   model.Start(run, wall.Now());
   ASSERT_TRUE(run.WaitFor(5000));
   ASSERT_EQ(model.Times(left).NormalEndMs, At(10, 10, 0));
-  const TRunRecordBytes bytes = PackRunRecord(record);
-  const TTakeUp found = AssessRunRecord(bytes.data(), bytes.size(), left.UtcMs);
-  TRunModel taken;
-  taken.Place(found.Record, left);
-  TMainThread again(NavigWnd, WatchWnd, SettingsFor(taken.Ends(left), Down), later, laterPoster);
-  taken.TakeUp(found.Record, again, left);
-  EXPECT_EQ(taken.Times(left).NormalEndMs, At(10, 10, 0));
+  EXPECT_EQ(TakenUp(record, left).Times(left).NormalEndMs, At(10, 10, 0));
 }
 
 // Before Run the band and the bar read the ends that a run started now would have: a duration
