@@ -22,19 +22,7 @@ packages=(g++ cmake ninja-build googletest g++-mingw-w64-i686-posix gcc-mingw-w6
 # Making the packages (wixl, msibuild, zip) and trying them in the tests (msiinfo, unzip).
 package_tools=(wixl msitools zip unzip)
 
-install_packages() {  # install_packages NAME...: those not installed yet
-  local missing=() p
-  for p in "$@"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-  done
-  [ ${#missing[@]} -eq 0 ] && return 0
-  echo "Installing: ${missing[*]}"
-  local sudo=
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
-  $sudo dpkg --add-architecture i386
-  $sudo apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
-}
+. "$top/scripts/install-packages.sh"
 
 build() {
   cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

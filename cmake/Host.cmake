@@ -36,6 +36,9 @@ add_test(NAME host.sanitized COMMAND tavelin_host_tests --gtest_filter=-RunSessi
 add_test(NAME host.run_session COMMAND tavelin_host_tests --gtest_filter=RunSession.*)
 set_tests_properties(host.run_session PROPERTIES ENVIRONMENT "RC_PARAMS=max_success=6000 seed=20261208")
 
+# The set-up's install step against a stand-in apt-get (a mirror caught mid-synchronisation).
+add_test(NAME setup.install COMMAND ${CMAKE_SOURCE_DIR}/tests/setup/test_install.sh)
+
 if(HOST_TSAN_TESTS)
   tavelin_gtest(gtest_tsan)
   tavelin_sanitized(gtest_tsan "${TSAN_FLAGS}")
