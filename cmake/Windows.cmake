@@ -51,6 +51,8 @@ foreach(t IN LISTS WIN_TESTS)
   target_include_directories(${tn} PRIVATE ${CMAKE_SOURCE_DIR}/tests/win32 ${CMAKE_BINARY_DIR}/generated)
   target_link_libraries(${tn} PRIVATE win_test_support)
 endforeach()
+# Asks Windows' accessibility layer what a screen reader says of each window.
+target_link_libraries(test_accessibility PRIVATE oleacc oleaut32 ole32)
 
 file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
 foreach(b IN LISTS BENCH_SOURCES)
