@@ -289,6 +289,8 @@ TWinControl::TWinControl(TWinControl *parent) : TControl(parent) {}
 TWinControl::~TWinControl() { DestroyHandle(); }
 
 void TWinControl::DestroyHandle() {
+  if (nameWindow_ && IsWindow(nameWindow_)) DestroyWindow(nameWindow_);
+  nameWindow_ = nullptr;
   if (handle_ && IsWindow(handle_)) {
     HWND h = handle_;
     RemovePropA(h, kObjectProp);
@@ -1020,8 +1022,38 @@ void TTickButton::ApplyDesign(const TDesignItem &item) {
 }
 
 void TTickButton::CreateWindowHandle() {
-  CreateStandard("BUTTON", WS_TABSTOP | style_, 0, text_);
+  const bool picture = !SpokenName.empty();
+  CreateStandard("BUTTON", WS_TABSTOP | style_ | (picture ? BS_BITMAP : 0), 0,
+                 picture ? SpokenName : text_);
+  if (picture) DrawCaptionPicture();
   SendMessageA(handle_, BM_SETCHECK, checked_ ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void TTickButton::DrawCaptionPicture() {
+  gdi::WindowDC screen(nullptr);
+  HFONT font = FontHandle(EffectiveFont());
+  SIZE size{0, 0};
+  {
+    gdi::Select measure(screen.dc(), font);
+    GetTextExtentPoint32A(screen.dc(), text_.c_str(), int(text_.size()), &size);
+  }
+  // The system writes a caption one pixel in from where it puts a picture.
+  gdi::Bitmap picture = gdi::MakeCompatibleBitmap(screen.dc(), size.cx + 1, size.cy);
+  {
+    gdi::BitmapDC dc(picture.get());
+    gdi::FillSolid(dc.dc(), RECT{0, 0, size.cx + 1, size.cy}, ColorToRGB(parent_->EffectiveColor()));
+    gdi::Select select(dc.dc(), font);
+    SetBkMode(dc.dc(), TRANSPARENT);
+    SetTextColor(dc.dc(), GetSysColor(COLOR_BTNTEXT));
+    TextOutA(dc.dc(), 1, 0, text_.c_str(), int(text_.size()));
+  }
+  SendMessageA(handle_, BM_SETIMAGE, IMAGE_BITMAP, LPARAM(picture.get()));
+  captionPicture_ = std::move(picture);  // the button no longer shows the one before
+}
+
+void TTickButton::ScaleChanged(int fromDpi, int toDpi) {
+  TWinControl::ScaleChanged(fromDpi, toDpi);
+  if (handle_ && captionPicture_) DrawCaptionPicture();
 }
 
 void TTickButton::ShowChecked(bool checked) {
@@ -1189,7 +1221,8 @@ LRESULT CALLBACK FlatButtonProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam
 }  // namespace
 
 void TButton::CreateWindowHandle() {
-  CreateStandard("BUTTON", BS_OWNERDRAW | BS_NOTIFY | (Flat ? 0 : WS_TABSTOP), 0, text_);
+  CreateStandard("BUTTON", BS_OWNERDRAW | BS_NOTIFY | (Flat ? 0 : WS_TABSTOP), 0,
+                 SpokenName.empty() ? text_ : SpokenName);
   if (Flat) SetWindowSubclass(handle_, FlatButtonProc, 0, 0);
 }
 

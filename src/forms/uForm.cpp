@@ -181,6 +181,7 @@ TControl *TForm::CreateControl(const TDesignItem &item) {
   else throw ETavelinError("Genre de contrôle inconnu '" + k + "' pour " + item.Name);
   c->Name = item.Name;
   c->ApplyDesign(item);
+  if (auto *w = dynamic_cast<TWinControl *>(c)) w->SpokenName = item.Get("name", "");
   return c;
 }
 
@@ -319,6 +320,10 @@ void TForm::CreateChildHandles(TWinControl *container) {
   for (TWinControl *w : wins) {
     // The window order is the order of creation: the label's window comes right before.
     if (w->NameLabel) w->NameLabel->CreateNameWindow(container->Handle());
+    if (!w->SpokenName.empty() && (dynamic_cast<TEditBase *>(w) || dynamic_cast<TComboBox *>(w)))
+      w->nameWindow_ = CreateWindowExA(0, "STATIC", w->SpokenName.c_str(), WS_CHILD | SS_NOPREFIX,
+                                       0, 0, 0, 0, container->Handle(), nullptr,
+                                       Application.Instance(), nullptr);
     w->CreateWindowHandle();
     CreateChildHandles(w);
   }

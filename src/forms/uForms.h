@@ -150,6 +150,10 @@ public:
   // The label that a screen reader names this field after (a design's "label="): its static
   // window stands just before the field's in the window order.
   TLabel *NameLabel = nullptr;
+  // What a screen reader says of the control (a design's "name="), where its caption or label
+  // does not say it: a button's window text (it still paints its caption); for a box or a list,
+  // the text of a hidden static window made just before it.
+  std::string SpokenName;
 
   const std::vector<TControl *> &Children() const { return children_; }
   void AddChild(TControl *child) { children_.push_back(child); }
@@ -195,6 +199,7 @@ protected:
   void PaintArea(HDC dc, const RECT &area);
 
   HWND handle_ = nullptr;
+  HWND nameWindow_ = nullptr;  // the hidden static that names a box or a list
   std::vector<TControl *> children_;
   std::string text_;
   gdi::Brush colorBrush_;  // for a non-system background colour
@@ -399,6 +404,7 @@ public:
   void ApplyDesign(const TDesignItem &item) override;
   bool Checked() const { return checked_; }
   HBRUSH ControlColor(HDC dc) override;
+  void ScaleChanged(int fromDpi, int toDpi) override;
 
 protected:
   TTickButton(TWinControl *parent, DWORD style) : TWinControl(parent), style_(style) {}
@@ -407,8 +413,12 @@ protected:
   void ShowChecked(bool checked);
 
 private:
+  // A button named otherwise than its caption (boxes of a table's rows, one caption for all)
+  // shows its caption as a picture, as the system writes it; its window text is the name.
+  void DrawCaptionPicture();
   DWORD style_;
   bool checked_ = false;
+  gdi::Bitmap captionPicture_;
 };
 
 class TRadioButton : public TTickButton {
@@ -458,6 +468,8 @@ public:
   bool DrawItem(const DRAWITEMSTRUCT &item) override;
   void Click() override;
   bool HasGlyph() const { return bool(glyph_); }
+  // What the button paints (its window text is its spoken name, when it has one).
+  const std::string &Caption() const { return text_; }
   HBITMAP Glyph() const { return glyph_.get(); }
   void ScaleChanged(int fromDpi, int toDpi) override;
 

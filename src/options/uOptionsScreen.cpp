@@ -86,7 +86,7 @@ bool TOptionsScreen::SoundFileExists(const std::string &path) {
 void TOptionsScreen::SelectSound(TControl *Sender) {
   CurrentSound = Sender->Tag;
   if (auto *button = dynamic_cast<TRadioButton *>(Sender))
-    Get<TLabel>("LabelSound").SetCaption(button->Text());
+    Get<TLabel>("LabelSound").SetCaption(button->Text() + ", source");
   auto &sounds = Get<TComboBox>("SoundComboBox");
   if (CurrentSound == 0) sounds.SetItemIndex(SoundListIndex(AppConfig->TypeFinalSound));
   if (CurrentSound == 1) sounds.SetItemIndex(SoundListIndex(AppConfig->TypeBeepSound));

@@ -125,6 +125,7 @@ TAboutBox::TAboutBox(TForm *owner, TInfoVersion *info) try
 
   memo_ = Add<TMemo>(this);
   memo_->Name = "MemoInfo";
+  memo_->SpokenName = "Informations";
   memo_->SetBounds(0, Scaled(size.Height - 90), Scaled(size.Width), Scaled(60));
   memo_->Border = false;
   memo_->Color = clBtnFace;

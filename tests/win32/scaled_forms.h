@@ -82,7 +82,7 @@ inline std::vector<std::string> CaptionsThatDoNotFit(TForm &form) {
           GetObjectA(button->Glyph(), sizeof bm, &bm);
           glyph = bm.bmWidth + S(4, dpi);
         }
-        check(*button, button->Text(), WindowFont(*button), button->Width() - glyph - S(4, dpi));
+        check(*button, button->Caption(), WindowFont(*button), button->Width() - glyph - S(4, dpi));
       } else if (auto *group = dynamic_cast<TGroupBox *>(c)) {
         check(*group, group->Text(), WindowFont(*group), group->Width() - 2 * S(8, dpi));
         walk(*group);

@@ -96,6 +96,24 @@ void ExpectReadable(HWND window, const std::string &what) {
   }
 }
 
+// The pixels that a window paints in its client area.
+std::vector<COLORREF> Painted(HWND wnd) {
+  RECT r;
+  GetClientRect(wnd, &r);
+  HDC screen = GetDC(nullptr), dc = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, r.right, r.bottom);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  SendMessageA(wnd, WM_PRINTCLIENT, WPARAM(dc), PRF_CLIENT);
+  std::vector<COLORREF> pixels;
+  for (int y = 0; y < r.bottom; ++y)
+    for (int x = 0; x < r.right; ++x) pixels.push_back(GetPixel(dc, x, y));
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
 class Accessibility : public MainWindowTest {
   void PrepareRegistry() override { WriteDword(SettingsKey(), "BeepActive", 1); }
 };
@@ -114,6 +132,13 @@ TEST_F(Accessibility, EveryWindowIsNamedAndReadInOrder) {
     form->CreateHandle();
     ExpectReadable(form->Handle(), form->Caption());
   }
+  // A box of a row, named for its row, looks as the system writes its caption.
+  HWND third = papers.Get<TCheckBox>("CheckThird2").Handle();
+  std::vector<COLORREF> picture = Painted(third);
+  SetWindowLongA(third, GWL_STYLE, GetWindowLongA(third, GWL_STYLE) & ~BS_BITMAP);
+  SetWindowTextA(third, "Tiers-temps");
+  EXPECT_EQ(Painted(third), picture);
+  EXPECT_GT(std::set<COLORREF>(picture.begin(), picture.end()).size(), 2u);
   {
     TNavigChrono bar(main_.get());
     ExpectReadable(bar.Handle(), bar.Caption());

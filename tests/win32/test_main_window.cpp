@@ -419,7 +419,7 @@ TEST_F(ExamDialog, EpreuvesRefuseANameTwiceAndOpenAgainOnWhatOkSaved) {
     EXPECT_EQ(d.Get<TLabel>("LabelLength").Caption, "Durée");
     EXPECT_EQ(d.Get<TStaticText>("TextLength1").Text(), "0:05:00");
     TypeText(d.Get<TEdit>("EditName1"), "Anglais");
-    Press(d, "Tiers-temps");  // the first row's
+    Press(d, "Épreuve 1, tiers-temps");
     fill(d, 2, "Espagnol", "1", "30");
     fill(d, 3, "ANGLAIS ", "0", "45");  // the first one's name, as a reader takes it
     fill(d, 4, "Latin", "0", "0");  // not used
@@ -480,15 +480,20 @@ TEST_F(MainWindow, EveryFieldIsNamedAfterItsLabel) {
   TPapersScreen papers(main_.get(), -1);
   TTimeAddedScreen timeAdded(main_.get(), nullptr);
   const std::pair<TForm *, std::string> dialogs[] = {
-      {main_.get(), "Combosens=Chronmétrage|SpinChour=H|SpinCmin=min|SpinCsec=sec|SpinBhour=H|"
-                    "SpinBmin=min|SpinBsec=sec"},
-      {&options, "SoundComboBox=Son final|SizeComboBox=Taille de l'écran:"},
-      {&endTime, "SpinEndHour=Fin du chronométrage à|SpinEndMin=min"},
-      {&exam, "SpinWarn1=Avertir à|SpinWarn2=Avertir à|SpinWarn3=Avertir à|"
+      {main_.get(), "Combosens=Sens du chronométrage|SpinChour=Durée, heures|"
+                    "SpinCmin=Durée, minutes|SpinCsec=Durée, secondes|SpinBhour=Inter beep, heures|"
+                    "SpinBmin=Inter beep, minutes|SpinBsec=Inter beep, secondes"},
+      {&options, "SoundComboBox=Son final, source|SizeComboBox=Taille de l'écran:"},
+      {&endTime, "SpinEndHour=Fin du chronométrage à|SpinEndMin=Fin du chronométrage, minutes"},
+      {&exam, "SpinWarn1=Premier avertissement, en minutes|"
+              "SpinWarn2=Deuxième avertissement, en minutes|"
+              "SpinWarn3=Troisième avertissement, en minutes|"
               "SpinSecondsNearEnd=Secondes seulement dans les dernières|"
               "SpinExitMinutes=Sortie et retardataires :"},
-      {&papers, "EditName1=Nom|EditName2=Nom|SpinHour2=h|SpinMin2=min|EditName3=Nom|SpinHour3=h|"
-                "SpinMin3=min|EditName4=Nom|SpinHour4=h|SpinMin4=min"},
+      {&papers, "EditName1=Épreuve 1, nom|EditName2=Épreuve 2, nom|SpinHour2=Épreuve 2, heures|"
+                "SpinMin2=Épreuve 2, minutes|EditName3=Épreuve 3, nom|SpinHour3=Épreuve 3, heures|"
+                "SpinMin3=Épreuve 3, minutes|EditName4=Épreuve 4, nom|SpinHour4=Épreuve 4, heures|"
+                "SpinMin4=Épreuve 4, minutes"},
       {&timeAdded, "SpinMinutes=Ajouter|ComboReason=Motif"},
   };
   for (const auto &[form, table] : dialogs) {
@@ -504,7 +509,7 @@ TEST_F(MainWindow, EveryFieldIsNamedAfterItsLabel) {
   }
   Click(options.Get<TRadioButton>("rBtnWarnSound"));  // the list is the source of that sound
   EXPECT_EQ(StaticText(GetWindow(options.Get<TComboBox>("SoundComboBox").Handle(), GW_HWNDPREV)),
-            "Avertissement");
+            "Avertissement, source");
 
   AppConfig->SetTypeInc(1);
   TWatchChrono display(nullptr);
