@@ -129,13 +129,16 @@ TEST_F(Accessibility, EveryWindowIsNamedAndReadInOrder) {
     form->CreateHandle();
     ExpectReadable(form->Handle(), form->Caption());
   }
-  // A box of a row, named for its row, looks as the system writes its caption.
-  HWND third = papers.Get<TCheckBox>("CheckThird2").Handle();
-  std::vector<COLORREF> picture = Painted(third);
-  SetWindowLongA(third, GWL_STYLE, GetWindowLongA(third, GWL_STYLE) & ~BS_BITMAP);
-  SetWindowTextA(third, "Tiers-temps");
-  EXPECT_EQ(Painted(third), picture);
-  EXPECT_GT(std::set<COLORREF>(picture.begin(), picture.end()).size(), 2u);
+  // A box of a row, named for its row, looks as the system writes its caption, at any scale.
+  for (const char *box : {"CheckThird2", "CheckThird3"}) {
+    HWND third = papers.Get<TCheckBox>(box).Handle();
+    std::vector<COLORREF> picture = Painted(third);
+    SetWindowLongA(third, GWL_STYLE, GetWindowLongA(third, GWL_STYLE) & ~BS_BITMAP);
+    SetWindowTextA(third, "Tiers-temps");
+    EXPECT_EQ(Painted(third), picture) << box;
+    EXPECT_GT(std::set<COLORREF>(picture.begin(), picture.end()).size(), 2u);
+    papers.ChangeDpi(144, nullptr);
+  }
   {
     TNavigChrono bar(main_.get());
     ExpectReadable(bar.Handle(), bar.Caption());
