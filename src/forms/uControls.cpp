@@ -1041,7 +1041,8 @@ void TTickButton::DrawCaptionPicture() {
   gdi::Bitmap picture = gdi::MakeCompatibleBitmap(screen.dc(), size.cx + 1, size.cy);
   {
     gdi::BitmapDC dc(picture.get());
-    gdi::FillSolid(dc.dc(), RECT{0, 0, size.cx + 1, size.cy}, ColorToRGB(parent_->EffectiveColor()));
+    gdi::FillSolid(dc.dc(), RECT{0, 0, size.cx + 1, size.cy},
+                   ColorToRGB(parent_->EffectiveColor()));
     gdi::Select select(dc.dc(), font);
     SetBkMode(dc.dc(), TRANSPARENT);
     SetTextColor(dc.dc(), GetSysColor(COLOR_BTNTEXT));
