@@ -84,8 +84,8 @@ void ExpectReadable(HWND window, const std::string &what) {
     EXPECT_TRUE(name.empty() || names.insert(name.substr(0, name.rfind(" ("))).second)
         << what << ": twice " << name;
   }
-  // Windows tabs through the windows that stop it in their order, which is the order that
-  // EnumChildWindows gives (Wine stops at the checked button of a group alone).
+  // Tab goes through the windows that stop it in their order, the order EnumChildWindows gives
+  // (the system leaves the stop of a group of round buttons on its checked one alone).
   HWND at = nullptr;
   for (HWND next : stops) {
     RECT a, b;
