@@ -289,15 +289,18 @@ TWinControl::TWinControl(TWinControl *parent) : TControl(parent) {}
 TWinControl::~TWinControl() { DestroyHandle(); }
 
 void TWinControl::DestroyHandle() {
-  if (nameWindow_ && IsWindow(nameWindow_)) DestroyWindow(nameWindow_);
-  nameWindow_ = nullptr;
-  if (handle_ && IsWindow(handle_)) {
+  // After the parent went, the stored handle may already name another window: only a window
+  // that still carries this object is ours to destroy. Its naming static is its sibling and
+  // stands as long as it does.
+  if (handle_ && IsWindow(handle_) && GetPropA(handle_, kObjectProp) == this) {
+    if (nameWindow_) DestroyWindow(nameWindow_);
     HWND h = handle_;
     RemovePropA(h, kObjectProp);
     handle_ = nullptr;
     DestroyWindow(h);
   }
   handle_ = nullptr;
+  nameWindow_ = nullptr;
 }
 
 void TWinControl::RemoveChild(TControl *child) {
