@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <chrono>
-#include <map>
 #include <set>
 
 #include "app/UMain.h"
