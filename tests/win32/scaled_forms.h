@@ -304,7 +304,7 @@ TEST_F(ScaledForms, TheBarScalesAgainAndTheRunGoesOn) {
    })
       .Then(10, [&] {
         TNavigChrono &b = *bar();
-        EXPECT_TRUE(PumpUntil([&] { return shown(b) != "010000"; }, 3000));
+        EXPECT_TRUE(PumpUntil([&] { return shown(b) != "010000"; }, 5000));
         RECT watchBefore, watchAfter, r;
         GetWindowRect(b.WatchChrono().Handle(), &watchBefore);
         GetWindowRect(b.Handle(), &r);
@@ -323,7 +323,7 @@ TEST_F(ScaledForms, TheBarScalesAgainAndTheRunGoesOn) {
         GetWindowRect(b.WatchChrono().Handle(), &watchAfter);
         EXPECT_TRUE(EqualRect(&watchBefore, &watchAfter));
         std::string before = shown(b);
-        EXPECT_TRUE(PumpUntil([&] { return shown(b) != before; }, 3000)) << "the run goes on";
+        EXPECT_TRUE(PumpUntil([&] { return shown(b) != before; }, 5000)) << "the run goes on";
         EXPECT_FALSE(IsWindowEnabled(run.Handle()));
         b.Close();
       });

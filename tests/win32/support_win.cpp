@@ -338,6 +338,46 @@ int64_t FakeLocalClock::At(std::chrono::steady_clock::time_point when) {
 }
 void FakeLocalClock::Shift(int64_t ms) { fakeBaseMs += ms; }
 
+namespace {
+TickWatch *tickWatch = nullptr;
+}
+
+TickWatch::TickWatch(TWatchChrono &display)
+    : display_(display),
+      wnd_(display.Handle()),
+      inner_(reinterpret_cast<WNDPROC>(
+          SetWindowLongPtrA(wnd_, GWLP_WNDPROC, LONG_PTR(&TickWatch::Proc)))) {
+  tickWatch = this;
+}
+
+TickWatch::~TickWatch() {
+  tickWatch = nullptr;
+  if (IsWindow(wnd_)) SetWindowLongPtrA(wnd_, GWLP_WNDPROC, LONG_PTR(inner_));
+}
+
+LRESULT CALLBACK TickWatch::Proc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  TickWatch &w = *tickWatch;
+  const LRESULT result = CallWindowProcA(w.inner_, wnd, msg, wParam, lParam);
+  if (msg < WM_SET_DIGIT || msg > WM_SET_AMBER) return result;
+  const bool seconds = msg == WM_SET_DIGIT && wParam == 5;
+  if (msg == WM_SET_PROGRESS || (seconds && w.secondsTaken_) || w.ticks.empty()) {
+    w.ticks.push_back({});
+    w.ticks.back().postedAt = DWORD(GetMessageTime());
+    w.secondsTaken_ = false;
+  }
+  w.secondsTaken_ |= seconds;
+  Tick &t = w.ticks.back();
+  t.progress = w.display_.Gauge().Progress();
+  t.shown.clear();
+  for (int p = 0; p < 6; ++p) {
+    t.shown += char('0' + w.display_.Digit(p).CurrentNumber());
+    if (p == 1 || p == 3) t.shown += ':';
+  }
+  t.colour = w.display_.Digit(5).LitColor();
+  t.caption = w.display_.Gauge().Caption();
+  return result;
+}
+
 TMenuItem *MenuItemByText(TForm &form, const std::string &caption) {
   if (!form.PopupMenu) return nullptr;
   for (const auto &item : form.PopupMenu->Items)

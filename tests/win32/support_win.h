@@ -161,6 +161,31 @@ constexpr int64_t TimeOfDay(int h, int m, int s, int ms = 0) {
   return ((int64_t{h} * 60 + m) * 60 + s) * 1000 + ms;
 }
 
+// Every tick of a run as the display showed it, seen from the display's own messages (its window
+// subclassed while the watch lives), so that no value shown goes unseen however busy the machine
+// is. A tick begins with its progress, or beyond the end with its seconds; its state is the
+// display's after the last message of it taken so far.
+class TickWatch {
+public:
+  struct Tick {
+    uint32_t progress = 0;  // the gauge's
+    std::string shown;      // "hh:mm:ss"
+    COLORREF colour = 0;    // the digits' lit colour
+    std::string caption;    // the gauge's text
+    DWORD postedAt = 0;     // GetTickCount when the tick's first message was posted
+  };
+  explicit TickWatch(TWatchChrono &display);
+  ~TickWatch();
+  std::vector<Tick> ticks;
+
+private:
+  static LRESULT CALLBACK Proc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  TWatchChrono &display_;  // read only from its window's messages
+  HWND wnd_;
+  WNDPROC inner_;
+  bool secondsTaken_ = true;  // the tick under way has had its seconds
+};
+
 // The item of a form's pop-up menu that reads `caption`, or nullptr.
 TMenuItem *MenuItemByText(TForm &form, const std::string &caption);
 // A top-level window of this process by its caption, as the form that it is (or nullptr).

@@ -341,7 +341,7 @@ TEST_F(EndTimeDialog, ATimeNowOrPastIsRefusedAndTheDialogStays) {
   Open([&](TForm &dialog) {
     SetEnd(dialog, 10, 31);  // the minute under way has begun: it is past
     Press(dialog, "OK");
-    ASSERT_TRUE(PumpUntil([&] { return !boxes.Boxes().empty(); }, 3000));
+    ASSERT_TRUE(PumpUntil([&] { return !boxes.Boxes().empty(); }, 10000));
     EXPECT_EQ(dialog.ModalResult, mrNone);  // still open
     Press(dialog, "Annuler");
   });
@@ -426,7 +426,7 @@ TEST_F(ExamDialog, EpreuvesRefuseANameTwiceAndOpenAgainOnWhatOkSaved) {
     // Refused, and again for a tab, and for a letter that Windows-1252 lacks.
     for (size_t refused = 1; refused <= 3; ++refused) {
       Press(d, "OK");
-      ASSERT_TRUE(PumpUntil([&] { return boxes.Boxes().size() == refused; }, 3000));
+      ASSERT_TRUE(PumpUntil([&] { return boxes.Boxes().size() == refused; }, 10000));
       EXPECT_EQ(d.ModalResult, mrNone);  // still open
       if (refused == 1) TypeText(d.Get<TEdit>("EditName3"), "Alle\tmand");
       if (refused == 2) SetWindowTextW(d.Get<TEdit>("EditName3").Handle(), L"Allemand \x0416");

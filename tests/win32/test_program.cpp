@@ -107,7 +107,7 @@ TEST(Program, StartsShowsItsMainWindowAndSavesOnClose) {
   std::printf("Start-up to the main window: %lld ms\n",
               (long long)std::chrono::duration_cast<std::chrono::milliseconds>(shown - start).count());
   char caption[64] = {};
-  for (int i = 0; i < 100 && strcmp(caption, "Tavelin 1.0") != 0; ++i) {
+  for (int i = 0; i < 1000 && strcmp(caption, "Tavelin 1.0") != 0; ++i) {
     GetWindowTextA(main, caption, sizeof caption);
     Sleep(10);
   }
@@ -247,11 +247,11 @@ TEST(Program, ARunKilledMidwayIsOfferedAtTheNextStartAndNonForgetsIt) {
   ASSERT_NE(main, nullptr);
   PostMessageA(FindWindowExA(main, nullptr, "Button", "Tavelin"), BM_CLICK, 0, 0);
   HWND bar = nullptr;
-  for (int i = 0; i < 500 && !bar; ++i, Sleep(10))
+  for (int i = 0; i < 1000 && !bar; ++i, Sleep(10))
     bar = FindWindowA("TavelinWindow", "Tavelin 1.0 - Dialogue de visualisation");
   ASSERT_NE(bar, nullptr);
   PostMessageA(FindWindowExA(bar, nullptr, "Button", nullptr), BM_CLICK, 0, 0);  // Run
-  for (int i = 0; i < 300 && !ReadValue(kKey, "RunState").exists; ++i) Sleep(10);
+  for (int i = 0; i < 1000 && !ReadValue(kKey, "RunState").exists; ++i) Sleep(10);
   TerminateProcess(program.pi.hProcess, 1);
   EXPECT_EQ(program.WaitExit(5000), 1u);
   EXPECT_EQ(ReadValue(kKey, "RunState").data.size(), RunRecordSize);
@@ -273,7 +273,7 @@ TEST(Program, ARunKilledMidwayIsOfferedAtTheNextStartAndNonForgetsIt) {
     const RegValue record = ReadValue(kKey, "RunState");
     return record.data.size() == RunRecordSize && record.data[62] == 1;
   };
-  for (int i = 0; i < 300 && !paused(); ++i) Sleep(10);
+  for (int i = 0; i < 1000 && !paused(); ++i) Sleep(10);
   ASSERT_TRUE(paused());
   EXPECT_NEAR(double(Recorded(StartedAt) - startedAt), 0.0, 1000.0);
   const int64_t stoodMs = Recorded(PausedSinceAt) - startedAt - Recorded(PausedBeforeAt);
@@ -328,7 +328,7 @@ TEST(Program, AStoredNameIsHealedAndTheJournalOutlivesALockAndAKill) {
       EXPECT_EQ(AnswerBox(program), "Type de données incorrect pour 'FirstName'");
     }
     if (start == 0) {
-      for (int i = 0; i < 500 && (GetFileAttributesA(kept.c_str()) == INVALID_FILE_ATTRIBUTES ||
+      for (int i = 0; i < 1000 && (GetFileAttributesA(kept.c_str()) == INVALID_FILE_ATTRIBUTES ||
                                   !ReadValue(kKey, "RunState").exists); ++i)
         Sleep(10);
       TerminateProcess(program.pi.hProcess, 1);
@@ -344,7 +344,7 @@ TEST(Program, AStoredNameIsHealedAndTheJournalOutlivesALockAndAKill) {
     const char *said =
         start == 1 ? "Tavelin 1.0 - Journal complété de 2 lignes en attente" : "Tavelin 1.0";
     char caption[128] = {};
-    for (int i = 0; i < 300 && strcmp(caption, said) != 0; ++i, Sleep(10))
+    for (int i = 0; i < 1000 && strcmp(caption, said) != 0; ++i, Sleep(10))
       GetWindowTextA(main, caption, sizeof caption);
     EXPECT_STREQ(caption, said);
     std::ifstream in(csv, std::ios::binary);
@@ -369,11 +369,11 @@ TEST(Program, ACommandLineRunStartsAtOnceAndLeavesTheStoredDurationAsItWas) {
   ASSERT_TRUE(program.Start("/duree:0:00:05 -LANCER"));
   EXPECT_EQ(AnswerBox(program), "Le chronométrage est terminé...");
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-  HWND bar = WaitForWindow(program.pi.dwProcessId, "TavelinWindow", 5000,
+  HWND bar = WaitForWindow(program.pi.dwProcessId, "TavelinWindow", 10000,
                            "Tavelin 1.0 - Dialogue de visualisation");
   ASSERT_NE(bar, nullptr);
   PostMessageA(bar, WM_CLOSE, 0, 0);
-  HWND main = WaitForWindow(program.pi.dwProcessId, "TavelinWindow", 5000, "Tavelin 1.0");
+  HWND main = WaitForWindow(program.pi.dwProcessId, "TavelinWindow", 10000, "Tavelin 1.0");
   ASSERT_NE(main, nullptr);
   CloseAndExpectCleanExit(main, program);
   EXPECT_EQ(ReadValue(kKey, "TotalTime").Dword(), 600u);
@@ -436,7 +436,7 @@ TEST(Program, AnInstallersCloseEndsItAndKeepsAnOpenRunForTheRestart) {
     Running program;
     ASSERT_TRUE(program.Start(withRun ? "/duree:1:00:00 /negatif /lancer" : ""));
     ASSERT_NE(WaitForWindow(program.pi.dwProcessId, "TavelinWindow", 10000), nullptr);
-    for (int i = 0; withRun && i < 500 && !ReadValue(kKey, "RunState").exists; ++i) Sleep(10);
+    for (int i = 0; withRun && i < 1000 && !ReadValue(kKey, "RunState").exists; ++i) Sleep(10);
     const int64_t startedAt = Recorded(StartedAt);
     for (UINT msg : {WM_QUERYENDSESSION, WM_ENDSESSION}) {
       InstallerClose close{program.pi.dwProcessId, msg};
