@@ -9,6 +9,7 @@
 #include "forms/uApplication.h"
 #include "forms/uDpi.h"
 #include "forms/uForms.h"
+#include "forms/uSystemLib.h"
 
 TConfig *AppConfig = nullptr;
 
@@ -180,6 +181,8 @@ bool TConfig::SystemFileChooser(const std::string &title, const std::string &ini
   ofn.nMaxFile = sizeof file;
   ofn.lpstrTitle = title.c_str();
   ofn.Flags = OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_EXPLORER;
+  // The Explorer-style dialog hosts the shell's objects, which need COM on this thread.
+  TComScope com;
   if (!GetOpenFileNameA(&ofn)) return false;
   chosen = file;
   return true;
