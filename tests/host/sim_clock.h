@@ -89,7 +89,7 @@ class TSimClock final : public TChronoClock {
     FNow += by;
   }
 
-  bool WaitBlocked(std::chrono::milliseconds realTimeout = 5000ms) {
+  bool WaitBlocked(std::chrono::milliseconds realTimeout = 60000ms) {
     std::unique_lock<std::mutex> lock(FMutex);
     return FBlockedChanged.wait_for(lock, realTimeout, [this] { return FBlocked; });
   }
@@ -176,7 +176,7 @@ class TRecordingPoster final : public TMessagePoster {
     return FPosted.size();
   }
 
-  bool WaitForMsg(unsigned msg, std::chrono::milliseconds realTimeout = 10000ms) {
+  bool WaitForMsg(unsigned msg, std::chrono::milliseconds realTimeout = 120000ms) {
     std::unique_lock<std::mutex> lock(FMutex);
     return FChanged.wait_for(lock, realTimeout, [&] { return FSeen[msg] > 0; });
   }
