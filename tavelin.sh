@@ -8,7 +8,7 @@
 #   ./tavelin.sh fuzz [seconds]  builds the fuzz targets and runs each for that long (300 s unless
 #                       told), one after the other; what they find is in build/fuzz/artifacts/
 #   ./tavelin.sh properties [runs]  builds the native tests and tries the run's properties with
-#                       that many random sequences each (5000 unless told; the test command tries 100)
+#                       that many random sequences each (5000 unless told; the test command tries 6000 from one seed)
 #   ./tavelin.sh package  builds Tavelin.exe if needed, then its Windows Installer package
 #                       dist/Tavelin-<version>.msi and the portable dist/Tavelin-<version>.zip
 set -euo pipefail
