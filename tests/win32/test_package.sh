@@ -161,14 +161,16 @@ check "one Add/Remove Programs entry: Tavelin, Fenwright, $version" \
 
 # A plan's file opens with the installed program, under its icon.
 classes='HKLM\Software\Classes'
-plan_command=$("${system[@]}" reg query "$classes\Tavelin.Plan\shell\open\command" /ve "${view[@]}" 2>/dev/null | tr -d '\r')
+class_value() {  # class_value KEY: the default value of a key of the machine's classes
+  "${system[@]}" reg query "$classes\\$1" /ve "${view[@]}" 2>/dev/null | tr -d '\r' |
+    sed -n 's/^ *(Default) *REG_SZ *//p'
+}
+plan_command=$(class_value 'Tavelin.Plan\shell\open\command')
 echo "plan files open with: ${plan_command:-nothing}"
-check "a .tavelin file is a Tavelin plan" sh -c \
-  "'${system[0]}' reg query '$classes\.tavelin' /ve ${view[*]} 2>/dev/null | grep -q Tavelin.Plan"
+check "a .tavelin file is a Tavelin plan" test "$(class_value .tavelin)" = Tavelin.Plan
 check "its \"Ouvrir\" hands the file alone to the installed program" \
-  grep -qF "\"$program\" \"%1\"" <<<"$plan_command"
-check "its icon is the program's" sh -c \
-  "'${system[0]}' reg query '$classes\Tavelin.Plan\DefaultIcon' /ve ${view[*]} 2>/dev/null | grep -qF '\"$program\",0'"
+  test "$plan_command" = "\"$program\" \"%1\""
+check "its icon is the program's" test "$(class_value 'Tavelin.Plan\DefaultIcon')" = "\"$program\",0"
 
 # The installed copy, started as a user starts it: its main window shows, it saves on close.
 TAVELIN_PROGRAM=$program \
@@ -193,8 +195,7 @@ check "silent uninstall" msiexec_qn /x "$newer" uninstall.log
 check "the program's folder is gone" test ! -e "$installed"
 check "the shortcut is gone" test ! -e "$shortcut"
 check "the Add/Remove Programs entry is gone" test -z "$(arp_entries)"
-check "the plan's file type is gone" sh -c \
-  "! '${system[0]}' reg query '$classes\.tavelin' ${view[*]} >/dev/null 2>&1"
+check "the plan's file type is gone" test -z "$(class_value .tavelin)"
 check "no machine-wide key of Tavelin is left" sh -c \
   "! wine reg query 'HKLM\\Software\\Fenwright\\Tavelin' >/dev/null 2>&1"
 [ "$arch" = win64 ] && check "nor in the 64-bit view" sh -c \
