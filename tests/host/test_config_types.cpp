@@ -363,3 +363,28 @@ RC_GTEST_PROP(ConfigTypes, APlanSavedThenOpenedAgainIsTheSamePlan, ()) {
   for (const std::string &line : papers) edited += "\t" + line + " \n";
   RC_ASSERT(ReadPlanFile(Cp1252ToUtf8(edited)) == plan);
 }
+
+// The example plans of the README and of LISEZMOI open as they stand, in the bytes a reader copies
+// from them (LISEZMOI is in Windows-1252, the plan file in UTF-8).
+TEST(ConfigTypes, TheNoticesExamplePlansOpenAsTheyStand) {
+  for (const char *notice : {"/README.md", "/packaging/LISEZMOI.txt"}) {
+    std::ifstream file(std::string(TAVELIN_SOURCE_DIR) + notice, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (std::string(notice).find("LISEZMOI") != std::string::npos) text = Cp1252ToUtf8(text);
+    // The indented lines after the first "# Bac blanc", to the first blank one.
+    size_t at = text.find("# Bac blanc");
+    ASSERT_NE(at, std::string::npos) << notice;
+    at = text.rfind('\n', at) + 1;
+    std::string plan;
+    for (size_t end; (end = text.find('\n', at)) != std::string::npos && text[at] == ' '; at = end + 1)
+      plan += text.substr(at, end - at + 1);
+    try {
+      const TExamPlanFile read = ReadPlanFile(plan);
+      EXPECT_EQ(read.Name, "Bac blanc de philosophie") << notice;
+      EXPECT_EQ(read.Papers.size(), 2u) << notice;
+      EXPECT_EQ(read.StartMinute, 8 * 60) << notice;
+    } catch (const EPlanFile &e) {
+      ADD_FAILURE() << notice << ": " << e.what();
+    }
+  }
+}
