@@ -26,6 +26,7 @@ namespace {
 // Posted to the main window so that they act from the message loop, once a window is up.
 constexpr UINT WM_COMMAND_LINE_START = WM_APP + 0x120;
 constexpr UINT WM_START_RUN_NOW = WM_APP + 0x121;
+constexpr UINT WM_PLAN_START = WM_APP + 0x122;
 }  // namespace
 
 TMain::TMain() : TForm(nullptr) {
@@ -146,6 +147,8 @@ void TMain::LaunchChrono(TControl *) {
   try {
     bar = std::make_unique<TNavigChrono>(this);
     bar->SetEndTime(endMinute);
+    if (AppConfig->Plan && AppConfig->Plan->StartMinute >= 0 && !startAtOnce_)
+      bar->WaitForStart(AppConfig->Plan->StartMinute, AppConfig->Plan->StartsByItself);
     bar->HeldByCaller = true;  // freed here, once, whatever its close handler asks
     bar_ = bar.get();
     if (std::exchange(startAtOnce_, false)) PostMessageA(Handle(), WM_START_RUN_NOW, 0, 0);
@@ -256,6 +259,7 @@ bool TMain::OpenPlan(const std::string &path) {
   endFromCommandLine_ = false;
   if (end >= 0 && secondsToEnd == 0)
     ShowMessageBox(EndPassedText, "Avertissement", MB_OK | MB_ICONWARNING);
+  if (plan.StartMinute >= 0) PostMessageA(Handle(), WM_PLAN_START, 0, 0);
   return true;
 }
 
@@ -328,6 +332,37 @@ void TMain::StartFromCommandLine(const TCommandLine &line, uint32_t secondsToEnd
   commandLineLaunch_ = line.Launch;
   if (commandLineEnd_ >= 0 || commandLineLaunch_)
     PostMessageA(Handle(), WM_COMMAND_LINE_START, 0, 0);
+  else if (AppConfig->Plan && AppConfig->Plan->StartMinute >= 0)
+    PostMessageA(Handle(), WM_PLAN_START, 0, 0);
+}
+
+void TMain::ComeToPlanStart() {
+  if (!AppConfig->Plan || AppConfig->Plan->StartMinute < 0 || bar_) return;
+  const TExamPlanFile plan = *AppConfig->Plan;
+  const int64_t ahead = MsToMinute(plan.StartMinute, LocalMsOfDay());
+  if (ahead == 0) startAtOnce_ = plan.StartsByItself;
+  if (ahead < 0) {
+    const uint32_t late = uint32_t(-ahead / 1000);
+    const std::string start = MinuteText(plan.StartMinute);
+    const bool fromStart =
+        ShowMessageBox("Le début prévu, " + start + ", est passé.\n\nOui : compter depuis " + start +
+                           ", les fins restent celles prévues.\nNon : compter depuis maintenant.",
+                       Application.Title(), MB_YESNO | MB_ICONQUESTION) == IDYES;
+    if (fromStart) {
+      const TPlanPaper &first = plan.Papers.front();
+      const uint32_t planned =
+          first.EndMinute >= 0 ? uint32_t(first.EndMinute - plan.StartMinute) * 60 : first.Seconds;
+      if (planned <= late) {
+        ShowMessageBox(EndPassedText, "Avertissement", MB_OK | MB_ICONWARNING);
+        return;
+      }
+      AppConfig->HoldPlan(plan, 0, late);
+      FormShow(this);
+    }
+    // Counted from the official start, the run is under way already.
+    startAtOnce_ = fromStart || plan.StartsByItself;
+  }
+  LaunchChrono(nullptr);
 }
 
 void TMain::CommandLineStart() {
@@ -351,6 +386,9 @@ LRESULT TMain::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_COMMAND_LINE_START:
       CommandLineStart();
+      return 0;
+    case WM_PLAN_START:
+      ComeToPlanStart();
       return 0;
     case WM_START_RUN_NOW:
       if (bar_) bar_->LaunchChrono(nullptr);

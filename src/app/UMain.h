@@ -62,6 +62,9 @@ private:
   int endMinute_ = -1;
 
   void CommandLineStart();
+  // A plan with an official start: the bar comes up to wait for it, or, that start passed, the
+  // user chooses to count from it or from now.
+  void ComeToPlanStart();
   // An installer closes the program (Restart Manager): it ends at once, its settings saved, a
   // run's record kept for the restart.
   void EndForInstaller();

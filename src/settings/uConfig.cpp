@@ -240,20 +240,22 @@ uint32_t PlanSeconds(const TExamPlanFile &plan, const TPlanPaper &paper) {
 }
 }  // namespace
 
-void TConfig::HoldPlan(const TExamPlanFile &plan, uint32_t firstSeconds) {
+void TConfig::HoldPlan(const TExamPlanFile &plan, uint32_t firstSeconds, uint32_t lateSeconds) {
   const TPlanPaper &first = plan.Papers.front();
+  auto left = [lateSeconds](uint32_t seconds) { return seconds > lateSeconds ? seconds - lateSeconds : 0; };
   const uint32_t total = first.EndMinute >= 0 && plan.StartMinute < 0 ? firstSeconds
-                                                                      : PlanSeconds(plan, first);
+                                                                      : left(PlanSeconds(plan, first));
   if (total != 0) HoldForSession("TotalTime", int32_t(total));
   HoldForSession("TypeInc", int32_t(plan.CountsDown ? 1 : 0));
   HoldForSession("FirstName", first.Name);
   HoldForSession("ExtraThird", first.ExtraThird);
   std::vector<TExamPaper> others;
   for (size_t i = 1; i < plan.Papers.size(); ++i)
-    others.push_back({plan.Papers[i].Name, PlanSeconds(plan, plan.Papers[i]), plan.Papers[i].ExtraThird});
+    if (const uint32_t seconds = left(PlanSeconds(plan, plan.Papers[i])); seconds != 0)
+      others.push_back({plan.Papers[i].Name, seconds, plan.Papers[i].ExtraThird});
   HoldForSession("Epreuves", others);
   HoldForSession("WarnMinutes", WarnMinutesText(plan.WarnMinutes));
-  HoldForSession("ExitMinutes", int32_t(plan.ExitMinutes));
+  HoldForSession("ExitMinutes", int32_t((left(plan.ExitMinutes * 60) + 59) / 60));
   HoldForSession("ShowClock", plan.ShowClock);
   HoldForSession("ClockDigits", plan.ClockDigits);
   HoldForSession("SecondsNearEnd", int32_t(plan.SecondsNearEnd));

@@ -96,7 +96,9 @@ public:
   // A plan's run held for this session, over the stored settings (which a save leaves as they
   // were, but for what a window changes). firstSeconds: the first épreuve's length when it ends
   // at a time of day and the plan has no start (0: as it stands).
-  void HoldPlan(const TExamPlanFile &plan, uint32_t firstSeconds);
+  // lateSeconds: counted from an official start that passed this long ago, every length and the
+  // first hour are shorter by as much (an épreuve already over is left out).
+  void HoldPlan(const TExamPlanFile &plan, uint32_t firstSeconds, uint32_t lateSeconds = 0);
   // The run as the settings hold it now, as a plan: the held plan's name, room and start, and
   // the end times it gave where they still hold; `name` when no plan is held. The main window's
   // end time (-1: none) ends the first épreuve. Throws what keeps it from being a plan.
