@@ -179,6 +179,12 @@ TAVELIN_PROGRAM=$program \
 rc=$?
 grep -E '^\[  (PASSED|FAILED) |Failure|Expected|Start-up' "$work/program.log"
 check "the installed program starts and shows its main window" test $rc -eq 0
+# A plan's file opened as a double-click opens it, by the file type the package registered.
+wine "$win/test_program.exe" --gtest_filter=Program.APlanFileOpensInTavelinFromTheShell \
+  >"$work/plan.log" 2>&1
+grep -E '^\[  (PASSED|FAILED|SKIPPED) |Failure|Expected' "$work/plan.log"
+check "a plan's file opens in the installed program, named in its caption" \
+  grep -q '^\[  PASSED  \] 1 test' "$work/plan.log"
 
 # A teacher's own settings, which no package may touch.
 wine reg add "$settings" /v TotalTime /t REG_DWORD /d 5400 /f >/dev/null 2>&1

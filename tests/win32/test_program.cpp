@@ -1,5 +1,6 @@
 // Tavelin.exe itself, started as a user starts it, in the fresh registry of this Wine prefix.
 #include <windows.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <chrono>
@@ -429,6 +430,36 @@ TEST(Program, APlanOpensFromTheCommandLineForThisSessionAlone) {
   DeleteFileA(path.c_str());
   DeleteFileA(bad.c_str());
   RemoveDirectoryA(folder.c_str());
+}
+
+// A plan opened as the Explorer opens one on a double-click (the shell's "open"), once the package
+// has registered the file type: the installed Tavelin comes up on it, its name in the caption.
+TEST(Program, APlanFileOpensInTavelinFromTheShell) {
+  char type[64] = {};
+  LONG size = sizeof type;
+  if (RegQueryValueA(HKEY_CLASSES_ROOT, ".tavelin", type, &size) != ERROR_SUCCESS)
+    GTEST_SKIP() << "no file type .tavelin: the package's test registers it";
+  EXPECT_STREQ(type, "Tavelin.Plan");
+  ResetRegistry();
+  const std::string path = "C:\\Plan ouvert.tavelin";
+  std::ofstream(path, std::ios::binary) << Cp1252ToUtf8("Nom = Ouvert d'un double-clic\r\n"
+                                                        "Épreuve = Français ; 3h00\r\n");
+  SHELLEXECUTEINFOA open{};
+  open.cbSize = sizeof open;
+  open.fMask = SEE_MASK_NOCLOSEPROCESS;
+  open.lpVerb = "open";
+  open.lpFile = path.c_str();
+  open.nShow = SW_SHOWNORMAL;
+  ASSERT_TRUE(ShellExecuteExA(&open));
+  ASSERT_NE(open.hProcess, nullptr);
+  Running program;
+  program.pi.hProcess = open.hProcess;
+  program.pi.dwProcessId = GetProcessId(open.hProcess);
+  HWND main = WaitForWindow(program.pi.dwProcessId, "TavelinWindow", 10000,
+                            "Tavelin 1.0 - Ouvert d'un double-clic");
+  ASSERT_NE(main, nullptr);
+  CloseAndExpectCleanExit(main, program);
+  DeleteFileA(path.c_str());
 }
 
 // /? and a word Tavelin cannot read show the list of switches, the wrong word named first (the
