@@ -277,7 +277,9 @@ TExamPlanFile TConfig::PlanOfSettings(const std::string &name, int endMinute) co
     plan.StartMinute = Plan->StartMinute;
     plan.StartsByItself = Plan->StartsByItself;
   } else {
+    // A file's name, cut to a plan's and without the spaces that the cut may leave at its end.
     plan.Name = name.substr(0, MaxPlanText);
+    plan.Name.erase(plan.Name.find_last_not_of(' ') + 1);
   }
   const uint32_t total = TotalTime->GetTotalSeconds();
   if (total == 0 && endMinute < 0)
