@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/UMain.h"
+#include "app/uPlanDocument.h"
 #include "app/uTakeUp.h"
 #include "forms/uApplication.h"
 #include "settings/uCommandLine.h"
@@ -58,6 +59,21 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
                 MB_OK | MB_ICONINFORMATION);
     return 0;
   }
+  // A plan named on the command line is read before the settings too: a file that cannot be
+  // opened stops the program with its box, nothing stored changed.
+  std::optional<TExamPlanFile> plan;
+  if (!line.PlanPath.empty()) {
+    try {
+      plan = ReadPlanDocument(line.PlanPath);
+    } catch (const ETavelinError &e) {
+      MessageBoxA(nullptr, e.what(), Application.Title().c_str(), MB_OK | MB_ICONWARNING);
+      return 1;
+    }
+    // Its first épreuve to a time of day, without an official start, is a run to that end, as
+    // /fin makes one; its direction is the plan's unless a switch gives one.
+    if (plan->StartMinute < 0) line.EndMinute = plan->Papers.front().EndMinute;
+    if (!line.TypeInc) line.TypeInc = plan->CountsDown ? 1 : 0;
+  }
   // Every setting is in memory before any window exists; a store that cannot be read stops the
   // program with its message, not with a crash.
   try {
@@ -83,6 +99,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // An end time becomes a duration once, from the wall clock, as the end-time dialog does.
     uint32_t secondsToEnd =
         line.EndMinute >= 0 ? RunUntilEnd(line.EndMinute, LocalMsOfDay()).Seconds : 0;
+    if (!interrupted && plan) {
+      AppConfig->HoldPlan(*plan, secondsToEnd);
+      AppConfig->PlanPath = line.PlanPath;
+      AppConfig->RememberPlan(line.PlanPath);
+    }
     if (!interrupted) AppConfig->ApplyCommandLine(line, secondsToEnd);
     auto mainWindow = std::make_unique<TMain>();
     Main = mainWindow.get();

@@ -2,10 +2,13 @@
 
 #include "app/UMain.h"
 
+#include <algorithm>
+#include <string_view>
 #include <utility>
 
 #include "app/uEndTimeScreen.h"
 #include "app/uExamScreen.h"
+#include "app/uPlanDocument.h"
 #include "app/uPapersScreen.h"
 #include "app/uProcesVerbal.h"
 #include "display/uNavigChrono.h"
@@ -14,6 +17,8 @@
 #include "settings/uConfig.h"
 #include "timing/uEndTime.h"
 #include "timing/uJournalKeeper.h"
+#include "timing/uWallClock.h"
+#include "base/uText.h"
 
 TMain *Main = nullptr;
 
@@ -21,6 +26,7 @@ namespace {
 // Posted to the main window so that they act from the message loop, once a window is up.
 constexpr UINT WM_COMMAND_LINE_START = WM_APP + 0x120;
 constexpr UINT WM_START_RUN_NOW = WM_APP + 0x121;
+constexpr UINT WM_PLAN_START = WM_APP + 0x122;
 }  // namespace
 
 TMain::TMain() : TForm(nullptr) {
@@ -38,6 +44,8 @@ TMain::TMain() : TForm(nullptr) {
   Bind("showAboutBox", &TMain::showAboutBox);
   Bind("showProcesVerbal", &TMain::showProcesVerbal);
   Bind("closeApppl", &TMain::closeApppl);
+  Bind("openPlan", &TMain::openPlan);
+  Bind("savePlan", &TMain::savePlan);
   Bind("setfocusControl", &TMain::setfocusControl);
   RegisterCloseHandler("FormClose",
                        [this](TForm *sender, TCloseAction &action) { FormClose(sender, action); });
@@ -53,6 +61,7 @@ TMain::TMain() : TForm(nullptr) {
   BtnActivateBeepClick(&beep);
   if (TMenuItem *overtime = FindMenu("MainPopup")->Find("MPCountOvertime"))
     overtime->Checked = AppConfig->CountOvertime;
+  ListRecentPlans();
   OnJournalWaiting = [this] { ShowJournalState(); };
 }
 
@@ -62,7 +71,9 @@ void TMain::ShowJournalState() {
   // The bar and its dialogs take their captions from this one's: told here once the bar is gone.
   if (bar_) return;
   const std::string state = JournalStateText();
-  SetCaption(AppConfig->GetTitleText(1) + (state.empty() ? "" : " - " + state));
+  std::string caption = AppConfig->GetTitleText(1);
+  if (AppConfig->Plan) caption += " - " + AppConfig->Plan->Name;
+  SetCaption(caption + (state.empty() ? "" : " - " + state));
 }
 
 void TMain::FormShow(TControl *) {
@@ -136,6 +147,8 @@ void TMain::LaunchChrono(TControl *) {
   try {
     bar = std::make_unique<TNavigChrono>(this);
     bar->SetEndTime(endMinute);
+    if (AppConfig->Plan && AppConfig->Plan->StartMinute >= 0 && !startAtOnce_)
+      bar->WaitForStart(AppConfig->Plan->StartMinute, AppConfig->Plan->StartsByItself);
     bar->HeldByCaller = true;  // freed here, once, whatever its close handler asks
     bar_ = bar.get();
     if (std::exchange(startAtOnce_, false)) PostMessageA(Handle(), WM_START_RUN_NOW, 0, 0);
@@ -205,6 +218,85 @@ void TMain::showProcesVerbal(TControl *) { ShowProcesVerbal(Handle()); }
 
 void TMain::closeApppl(TControl *) { Close(); }
 
+// --- Plans -------------------------------------------------------------------------------------
+
+void TMain::openPlan(TControl *) {
+  std::string path;
+  if (ChoosePlanFile(Handle(), false, "", path)) OpenPlan(path);
+}
+
+void TMain::savePlan(TControl *) {
+  // The name a new plan takes is its file's: asked for first, it is checked once chosen.
+  std::string suggested = AppConfig->Plan ? AppConfig->Plan->Name : std::string("Plan d'examen");
+  for (char &c : suggested)
+    if (std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos) c = ' ';
+  AppConfig->PlanOfSettings(suggested, endMinute_);  // what keeps the run from being a plan, first
+  std::string path;
+  if (ChoosePlanFile(Handle(), true, suggested + PlanExtension, path)) SavePlan(path);
+}
+
+bool TMain::OpenPlan(const std::string &path) {
+  TExamPlanFile plan;
+  try {
+    plan = ReadPlanDocument(path);
+  } catch (const ETavelinError &e) {
+    ShowMessageBox(e.what(), "Avertissement", MB_OK | MB_ICONWARNING);
+    return false;
+  }
+  // A first épreuve to a time of day, with no official start, is a run to that end, as the
+  // end-time dialog makes one.
+  const int end = plan.StartMinute < 0 ? plan.Papers.front().EndMinute : -1;
+  const uint32_t secondsToEnd = end >= 0 ? RunUntilEnd(end, LocalMsOfDay()).Seconds : 0;
+  AppConfig->HoldPlan(plan, secondsToEnd);
+  AppConfig->PlanPath = path;
+  AppConfig->RememberPlan(path);
+  ListRecentPlans();
+  Get<TComboBox>("Combosens").SetItemIndex(AppConfig->TypeInc);
+  if (TMenuItem *overtime = FindMenu("MainPopup")->Find("MPCountOvertime"))
+    overtime->Checked = AppConfig->CountOvertime;
+  FormShow(this);  // the boxes, whose change forgets an end time: it is set after them
+  endMinute_ = secondsToEnd > 0 ? end : -1;
+  endFromCommandLine_ = false;
+  if (end >= 0 && secondsToEnd == 0)
+    ShowMessageBox(EndPassedText, "Avertissement", MB_OK | MB_ICONWARNING);
+  if (plan.StartMinute >= 0) PostMessageA(Handle(), WM_PLAN_START, 0, 0);
+  return true;
+}
+
+void TMain::SavePlan(const std::string &path) {
+  std::string name = ExeFileName(path);
+  name = name.substr(0, name.rfind('.'));
+  const TExamPlanFile plan = AppConfig->PlanOfSettings(name, endMinute_);
+  WritePlanDocument(path, plan);
+  AppConfig->Plan = plan;
+  AppConfig->PlanPath = path;
+  AppConfig->RememberPlan(path);
+  ListRecentPlans();
+  ShowJournalState();
+}
+
+void TMain::ListRecentPlans() {
+  TPopupMenu *menu = FindMenu("MainPopup");
+  std::erase_if(menu->Items, [](const auto &item) { return item->Name.rfind("MPRecent", 0) == 0; });
+  auto after = std::find_if(menu->Items.begin(), menu->Items.end(),
+                            [](const auto &item) { return item->Name == "MPSavePlan"; });
+  if (after == menu->Items.end()) return;
+  ++after;
+  const std::vector<std::string> recent = AppConfig->RecentPlanList();
+  for (size_t i = 0; i < recent.size(); ++i) {
+    auto item = std::make_unique<TMenuItem>();
+    item->Name = "MPRecent" + std::to_string(i + 1);
+    // The end of a long path, which names the file; "&" shown as itself.
+    std::string shown = recent[i].size() > 60 ? "..." + recent[i].substr(recent[i].size() - 57)
+                                              : recent[i];
+    for (size_t at = 0; (at = shown.find('&', at)) != std::string::npos; at += 2) shown.insert(at, 1, '&');
+    item->Caption = "&" + std::to_string(i + 1) + " " + shown;
+    item->Id = UINT(1900 + i);
+    item->OnClick = [this, path = recent[i]](TControl *) { OpenPlan(path); };
+    after = menu->Items.insert(after, std::move(item)) + 1;
+  }
+}
+
 void TMain::EndForInstaller() {
   if (std::exchange(endingForInstaller_, true)) return;
   // Nothing is shown: a settings store that refuses stays as it was.
@@ -240,6 +332,37 @@ void TMain::StartFromCommandLine(const TCommandLine &line, uint32_t secondsToEnd
   commandLineLaunch_ = line.Launch;
   if (commandLineEnd_ >= 0 || commandLineLaunch_)
     PostMessageA(Handle(), WM_COMMAND_LINE_START, 0, 0);
+  else if (AppConfig->Plan && AppConfig->Plan->StartMinute >= 0)
+    PostMessageA(Handle(), WM_PLAN_START, 0, 0);
+}
+
+void TMain::ComeToPlanStart() {
+  if (!AppConfig->Plan || AppConfig->Plan->StartMinute < 0 || bar_) return;
+  const TExamPlanFile plan = *AppConfig->Plan;
+  const int64_t ahead = MsToMinute(plan.StartMinute, LocalMsOfDay());
+  if (ahead == 0) startAtOnce_ = plan.StartsByItself;
+  if (ahead < 0) {
+    const uint32_t late = uint32_t(-ahead / 1000);
+    const std::string start = MinuteText(plan.StartMinute);
+    const bool fromStart =
+        ShowMessageBox("Le début prévu, " + start + ", est passé.\n\nOui : compter depuis " + start +
+                           ", les fins restent celles prévues.\nNon : compter depuis maintenant.",
+                       Application.Title(), MB_YESNO | MB_ICONQUESTION) == IDYES;
+    if (fromStart) {
+      const TPlanPaper &first = plan.Papers.front();
+      const uint32_t planned =
+          first.EndMinute >= 0 ? uint32_t(first.EndMinute - plan.StartMinute) * 60 : first.Seconds;
+      if (planned <= late) {
+        ShowMessageBox(EndPassedText, "Avertissement", MB_OK | MB_ICONWARNING);
+        return;
+      }
+      AppConfig->HoldPlan(plan, 0, late);
+      FormShow(this);
+    }
+    // Counted from the official start, the run is under way already.
+    startAtOnce_ = fromStart || plan.StartsByItself;
+  }
+  LaunchChrono(nullptr);
 }
 
 void TMain::CommandLineStart() {
@@ -263,6 +386,9 @@ LRESULT TMain::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_COMMAND_LINE_START:
       CommandLineStart();
+      return 0;
+    case WM_PLAN_START:
+      ComeToPlanStart();
       return 0;
     case WM_START_RUN_NOW:
       if (bar_) bar_->LaunchChrono(nullptr);

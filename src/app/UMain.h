@@ -28,6 +28,14 @@ public:
   // The procès-verbal of the latest run, written and opened.
   void showProcesVerbal(TControl *Sender);
   void closeApppl(TControl *Sender);
+  // "Ouvrir un plan..." and "Enregistrer le plan...": the system's dialogs, then as below.
+  void openPlan(TControl *Sender);
+  void savePlan(TControl *Sender);
+  // A plan's file opened for this session: its run in the window, its name in the caption; a
+  // file that cannot be opened gets its box and changes nothing (false).
+  bool OpenPlan(const std::string &path);
+  // The run as the window has it, saved as a plan (its name the held plan's or the file's).
+  void SavePlan(const std::string &path);
   void setfocusControl(TControl *Sender);
 
   // What the command line asks once the window has first shown: its end time for the next run
@@ -49,9 +57,14 @@ protected:
 
 private:
   TWinControl *lastFocused_ = nullptr;
+  // The last plans, listed in the menu after "Enregistrer le plan...".
+  void ListRecentPlans();
   int endMinute_ = -1;
 
   void CommandLineStart();
+  // A plan with an official start: the bar comes up to wait for it, or, that start passed, the
+  // user chooses to count from it or from now.
+  void ComeToPlanStart();
   // An installer closes the program (Restart Manager): it ends at once, its settings saved, a
   // run's record kept for the restart.
   void EndForInstaller();

@@ -1,6 +1,8 @@
 #include "base/uText.h"
 
+#include <algorithm>
 #include <cctype>
+#include <iterator>
 #include <cstdint>
 
 std::string ExeFileName(const std::string &exePath) {
@@ -61,6 +63,37 @@ std::string Utf8ToCp1252(const std::string &utf8) {
     for (const auto &s : Cp1252Specials)
       if (s.cp == cp) mapped = char(s.byte);
     out += mapped;
+  }
+  return out;
+}
+
+std::optional<std::string> Utf8ToCp1252Exact(const std::string &utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (size_t i = 0; i < utf8.size();) {
+    const auto c = static_cast<unsigned char>(utf8[i]);
+    uint32_t cp, least;
+    size_t len;
+    if (c < 0x80) { cp = c; len = 1; least = 0; }
+    else if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; len = 2; least = 0x80; }
+    else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; len = 3; least = 0x800; }
+    else return std::nullopt;  // beyond U+FFFF nothing is in Windows-1252 anyway
+    if (i + len > utf8.size()) return std::nullopt;
+    for (size_t k = 1; k < len; ++k) {
+      const auto cc = static_cast<unsigned char>(utf8[i + k]);
+      if ((cc & 0xC0) != 0x80) return std::nullopt;
+      cp = (cp << 6) | (cc & 0x3F);
+    }
+    if (cp < least) return std::nullopt;  // an overlong form
+    i += len;
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+      out += char(cp);
+      continue;
+    }
+    const auto s = std::find_if(std::begin(Cp1252Specials), std::end(Cp1252Specials),
+                                [cp](const auto &each) { return each.cp == cp; });
+    if (s == std::end(Cp1252Specials)) return std::nullopt;
+    out += char(s->byte);
   }
   return out;
 }

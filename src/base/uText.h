@@ -1,6 +1,7 @@
 #pragma once
 // Texts of the program: names taken from the executable's path, and the conversion of our UTF-8
 // sources to the Windows-1252 that the program speaks.
+#include <optional>
 #include <string>
 
 // "C:\dir\a.b.exe" gives "a": the executable's name up to its first dot.
@@ -12,5 +13,8 @@ std::string ApplicationTitleFromExe(const std::string &exePath);
 
 // The form designs are UTF-8 files; the program speaks Windows-1252.
 std::string Utf8ToCp1252(const std::string &utf8);
+// The same, exactly, for a file a person wrote: nothing when its bytes are not UTF-8 or name a
+// character that Windows-1252 lacks (no "?" stands in for it).
+std::optional<std::string> Utf8ToCp1252Exact(const std::string &utf8);
 // The program's texts as the files it writes for other programs hold them: UTF-8.
 std::string Cp1252ToUtf8(const std::string &text);

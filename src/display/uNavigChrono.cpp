@@ -30,6 +30,8 @@ namespace {
 constexpr UINT_PTR ClockBandTimer = 1;
 // The journal's failure's text goes at its end.
 constexpr UINT_PTR JournalTextTimer = 3;
+// Each second of the wall clock while an official start is awaited.
+constexpr UINT_PTR WaitTimer = 4;
 // In the window menu; below 0xF000, the system's own commands.
 constexpr UINT TimeAddedCommand = 0x0110;
 }  // namespace
@@ -121,6 +123,7 @@ TNavigChrono::~TNavigChrono() {
   if (HandleAllocated()) {
     KillTimer(Handle(), ClockBandTimer);
     KillTimer(Handle(), JournalTextTimer);
+    KillTimer(Handle(), WaitTimer);
   }
   // The threads go before the windows they post to.
   FSession.DropEngine();
@@ -138,6 +141,7 @@ TNavigChrono::TKeepAwake::~TKeepAwake() { ExecutionStateProc(ES_CONTINUOUS); }
 
 
 void TNavigChrono::ShowTotalText() {
+  if (Waiting()) return;  // the panel says when the run starts
   const std::vector<std::string> texts = FSession.PanelTexts(AppConfig->TotalTime->AsText());
   if (FSession.Board()) {
     // Asked every second: the panel is painted only when its text changes.
@@ -185,7 +189,9 @@ void TNavigChrono::ShowRunLength() {
 }
 
 void TNavigChrono::ShowClockBand() {
-  if (FWatchChrono->Board()) {
+  if (Waiting()) {
+    ShowWaiting();
+  } else if (FWatchChrono->Board()) {
     FWatchChrono->ShowBoard(FSession.BoardNowMs(), FSession.PaperTimes());
     ShowTotalText();
   } else if (TClockBand *band = FWatchChrono->Band()) {
@@ -245,6 +251,46 @@ void TNavigChrono::ShowRun() {
 }
 
 void TNavigChrono::SetEndTime(int endMinute) { ChooseRun(endMinute); }
+
+void TNavigChrono::WaitForStart(int startMinute, bool byItself) {
+  const TWallNow now = WallNow();
+  const int64_t ahead = MsToMinute(startMinute, now.LocalMs);
+  if (ahead <= 0 || FSession.Open()) return;
+  FWaitUtcMs = now.UtcMs + ahead;
+  FStartsByItself = byItself;
+  ShowWaiting();
+  ArmWaitTimer();
+}
+
+void TNavigChrono::ArmWaitTimer() {
+  // Just past the next second of the time of day, when the digits turn and the run is due.
+  if (!HandleAllocated()) return;
+  const TWallNow now = WallNow();
+  const int64_t next = std::min<int64_t>(1000 - now.LocalMs % 1000, FWaitUtcMs - now.UtcMs);
+  SetTimer(Handle(), WaitTimer, UINT(std::max<int64_t>(next, 0) + 2), nullptr);
+}
+
+void TNavigChrono::ShowWaiting() {
+  const TWallNow now = WallNow();
+  const int64_t ahead = std::max<int64_t>(0, FWaitUtcMs - now.UtcMs);
+  // The run as it will be when it starts then: its ends are those that will follow.
+  const TWallNow then{now.UtcMs + ahead, now.LocalMs + ahead};
+  const std::string text = StartText(then.LocalMs);
+  if (FWatchChrono->Board())
+    FWatchChrono->ShowBoard(FSession.BoardNowMs(), FSession.Model().PaperTimes(then));
+  else if (TClockBand *band = FWatchChrono->Band())
+    band->SetText(WaitingBandText(now.LocalMs, then.LocalMs, FSession.Model().Times(then)));
+  FWatchChrono->ShowWaiting(FSession.BoardNowMs(), text);
+  Get<TPanel>("TotalTime").SetCaption(text);
+  FBoardPanel.clear();
+}
+
+void TNavigChrono::EndWait() {
+  if (!Waiting()) return;
+  FWaitUtcMs = 0;
+  if (HandleAllocated()) KillTimer(Handle(), WaitTimer);
+  FWatchChrono->ResetDigits(FSession.EngineStart());
+}
 
 
 
@@ -384,6 +430,8 @@ POINT TNavigChrono::BoxPlaceFor(SIZE box) const {
 }
 
 void TNavigChrono::LaunchChrono(TControl *) {
+  // Run pressed before the official start starts the run at once.
+  EndWait();
   const bool toTimeOfDay = FSession.Model().ToTimeOfDay() && !FSession.Model().Started();
   switch (FSession.Run()) {
     case TRunStart::None:  // the next run could not be prepared
@@ -519,6 +567,22 @@ LRESULT TNavigChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (wParam == ClockBandTimer) {
         ShowClockBand();
         if (FWatchChrono->Board()) ArmClockTimer();
+        return 0;
+      }
+      if (wParam == WaitTimer) {
+        if (!Waiting()) return 0;
+        if (UtcMsNow() < FWaitUtcMs) {
+          ShowWaiting();
+          ArmWaitTimer();
+          return 0;
+        }
+        // The official start's second: the run starts by itself, or waits for Run as any run.
+        const bool byItself = FStartsByItself;
+        EndWait();
+        if (byItself && Get<TButton>("BtnRun").Enabled())
+          LaunchChrono(nullptr);
+        else
+          ShowRun();
         return 0;
       }
       if (wParam == JournalTextTimer) {

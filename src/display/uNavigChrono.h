@@ -47,6 +47,11 @@ public:
   // The next run ends at this minute of the day (local time): its total is worked out when Run
   // is first pressed, and the bar shows the end instead of the total. -1: an ordinary run.
   void SetEndTime(int endMinute);
+  // An official start at this minute of the day: while it is to come, the display shows the time
+  // of day and "Début à 8 h 00", and at its second the run starts by itself if `byItself`; Run
+  // pressed before starts it at once. Nothing when that minute has passed.
+  void WaitForStart(int startMinute, bool byItself);
+  bool Waiting() const { return FWaitUtcMs != 0; }
   int EndMinute() const { return FSession.Model().Choice().EndMinute; }
 
   // Instead of Run: takes up the run of a record left by a Tavelin that ended without closing
@@ -129,5 +134,11 @@ private:
   bool MayStopRun();
   bool FAskingToStop = false;
   std::vector<std::string> FBoardPanel;  // the board's panel texts, as last shown
+  // The official start awaited (UTC), 0 for none, and whether the run starts by itself then.
+  int64_t FWaitUtcMs = 0;
+  bool FStartsByItself = false;
+  void ShowWaiting();
+  void ArmWaitTimer();
+  void EndWait();
   bool FEndedWhileAsking = false;
 };

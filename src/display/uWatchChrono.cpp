@@ -267,6 +267,12 @@ void TWatchChrono::ShowWarning(const std::string &text) {
   gauge_->SetCaption(text);
 }
 
+void TWatchChrono::ShowWaiting(int64_t nowLocalMs, const std::string &text) {
+  ShowTimeOfDay(nowLocalMs);
+  warningUntil_ = 0;
+  gauge_->SetCaption(text);
+}
+
 std::vector<std::string> TWatchChrono::TableNames() const {
   std::vector<std::string> names = names_;
   if (exitLine_) names.push_back("Sortie");

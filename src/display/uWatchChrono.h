@@ -39,6 +39,9 @@ public:
   COLORREF DigitColor() const;
   // For ten seconds of the run, a warning's text in place of the gauge's percentage.
   void ShowWarning(const std::string &text);
+  // Before an official start: the time of day in the digits, `text` on the gauge until the run
+  // starts (ResetDigits takes it away).
+  void ShowWaiting(int64_t nowLocalMs, const std::string &text);
   // The gauge runs over the whole run, extra time included, with a mark at the normal end. The
   // seconds digits light from AppConfig's SecondsNearEnd minutes before the end they count to.
   void SetRunLength(uint32_t totalSeconds, uint32_t extraSeconds);

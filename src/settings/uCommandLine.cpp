@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "settings/uExamPlanFile.h"
+
 namespace {
 
 // What the main window's boxes can enter: 24 h 59 min 59 s at most, so 1499 whole minutes.
@@ -166,7 +168,20 @@ const TSwitch Switches[] = {
      }},
     {"heure", nullptr, TSwitch::NoValue, 13,
      [](TCommandLine &l, TValue) { return l.ClockDigits = true; }},
+    {"plan", nullptr, TSwitch::NeedsValue, 14,
+     [](TCommandLine &l, TValue v) {
+       l.PlanPath = *v;
+       return !v->empty();
+     }},
 };
+
+bool IsPlanFileName(const std::string &word) {
+  const std::string_view extension = PlanExtension;
+  if (word.size() <= extension.size()) return false;
+  std::string end = word.substr(word.size() - extension.size());
+  std::transform(end.begin(), end.end(), end.begin(), Lower1252);
+  return end == extension;
+}
 
 }  // namespace
 
@@ -177,6 +192,14 @@ TCommandLine ParseCommandLine(const std::vector<std::string> &words,
   std::vector<std::string> names;  // the épreuves' so far, the first one's when known
   if (firstName) names.push_back(PaperName(*firstName, 0));
   const std::string *duration = nullptr;                    // /duree or /fin, as typed
+  // A plan's file alone, as Windows opens it (a double-click, a file dropped on the program): a
+  // path, or a name of a plan's extension.
+  if (words.size() == 1 && !words[0].empty() && words[0][0] != '/' && words[0][0] != '-' &&
+      (words[0].find('\\') != std::string::npos || IsPlanFileName(words[0]))) {
+    line.PlanPath = words[0];
+    return line;
+  }
+  const std::string *plan = nullptr, *planned = nullptr;  // /plan, and a switch a plan gives
   for (const std::string &word : words) {
     if (word.size() < 2 || (word[0] != '/' && word[0] != '-'))
       throw ECommandLine(FormatMessage1("Option inconnue: %s", word));
@@ -221,6 +244,10 @@ TCommandLine ParseCommandLine(const std::vector<std::string> &words,
     }
     given.emplace_back(s->Group, &word);
     if (s->Group == 1) duration = &word;
+    // The plan gives the run's length and épreuves: neither is given beside it.
+    if (s->Group == 14) plan = &word;
+    if ((s->Group == 1 || s->Group == PaperGroup) && !planned) planned = &word;
+    if (plan && planned) throw ECommandLine(word + " ne va pas avec " + *(&word == plan ? planned : plan));
   }
   // No length is an open-ended count-up: asked for only with the direction it has.
   if (line.TotalSeconds == 0 && line.TypeInc != 0)
@@ -247,6 +274,7 @@ std::string CommandLineHelp() {
          "plus); \"Anglais=2:00:00+\": avec tiers-temps\n"
          "/sortie:60: sortie et retardataires 60 min après le début (0 à 180, 0: sans)\n"
          "/heure: les chiffres montrent l'heure, la fin et le temps restant dessous\n"
+         "/plan:\"Bac blanc.tavelin\": le plan d'examen de ce fichier\n"
          "/?: cette aide\n"
          "\n"
          "/duree, /negatif, /depassement et /epreuve s'écrivent aussi /durée, /négatif, /dépassement "

@@ -28,6 +28,9 @@ struct TCommandLine {
   std::vector<TExamPaper> Papers = {};            // /epreuve:"Nom=1:30:00", up to three times
   std::optional<uint32_t> ExitMinutes = {};       // /sortie:N, 0 to MaxExitMinutes
   bool ClockDigits = false;                       // /heure
+  // /plan:FICHIER, or a file's path given alone (what Windows passes when a plan is opened from
+  // the Explorer); Windows-1252, empty for none.
+  std::string PlanPath = {};
   bool operator==(const TCommandLine &) const = default;
 };
 

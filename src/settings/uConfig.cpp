@@ -76,6 +76,7 @@ void TConfig::DefineFields() {
       MakeFieldDescRec("CountOvertime", F::fdBoolean, &CountOvertime, 0, false),
   });
   DefineExamFields();
+  DefinePlanFields();
 }
 
 // --- Exams -------------------------------------------------------------------------------------
@@ -197,6 +198,125 @@ int32_t TConfig::GetScreenWidth() const {
     case 4: return 1280;
     default: return 800;
   }
+}
+
+// --- Plans -------------------------------------------------------------------------------------
+
+void TConfig::DefinePlanFields() {
+  using F = TConfigFieldType;
+  RegisterFields({
+      MakeFieldDescRec("PlanFolder", F::fdString, &PlanFolder, 0, std::string()),
+      MakeFieldDescRec("RecentPlans", F::fdString, &RecentPlans, 0, std::string()),
+  });
+}
+
+std::vector<std::string> TConfig::RecentPlanList() const {
+  std::vector<std::string> list;
+  for (size_t at = 0; at < RecentPlans.size() && list.size() < MaxRecentPlans;) {
+    size_t bar = RecentPlans.find('|', at);
+    if (bar == std::string::npos) bar = RecentPlans.size();
+    if (bar > at) list.push_back(RecentPlans.substr(at, bar - at));
+    at = bar + 1;
+  }
+  return list;
+}
+
+void TConfig::RememberPlan(const std::string &path) {
+  std::vector<std::string> list = RecentPlanList();
+  std::erase_if(list, [&](const std::string &each) {
+    return CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, each.c_str(), -1, path.c_str(), -1) ==
+           CSTR_EQUAL;
+  });
+  list.insert(list.begin(), path);
+  if (list.size() > MaxRecentPlans) list.resize(MaxRecentPlans);
+  RecentPlans.clear();
+  for (const std::string &each : list) RecentPlans += (RecentPlans.empty() ? "" : "|") + each;
+  const size_t slash = path.find_last_of("\\/");
+  if (slash != std::string::npos) PlanFolder = path.substr(0, slash);
+}
+
+namespace {
+// An épreuve's length: its own, or from the official start to its end.
+uint32_t PlanSeconds(const TExamPlanFile &plan, const TPlanPaper &paper) {
+  if (paper.EndMinute < 0 || plan.StartMinute < 0) return paper.Seconds;
+  return uint32_t(paper.EndMinute - plan.StartMinute) * 60;
+}
+}  // namespace
+
+void TConfig::HoldPlan(const TExamPlanFile &plan, uint32_t firstSeconds, uint32_t lateSeconds) {
+  const TPlanPaper &first = plan.Papers.front();
+  auto left = [lateSeconds](uint32_t seconds) { return seconds > lateSeconds ? seconds - lateSeconds : 0; };
+  const uint32_t total = first.EndMinute >= 0 && plan.StartMinute < 0 ? firstSeconds
+                                                                      : left(PlanSeconds(plan, first));
+  if (total != 0) HoldForSession("TotalTime", int32_t(total));
+  HoldForSession("TypeInc", int32_t(plan.CountsDown ? 1 : 0));
+  HoldForSession("FirstName", first.Name);
+  HoldForSession("ExtraThird", first.ExtraThird);
+  std::vector<TExamPaper> others;
+  for (size_t i = 1; i < plan.Papers.size(); ++i)
+    if (const uint32_t seconds = left(PlanSeconds(plan, plan.Papers[i])); seconds != 0)
+      others.push_back({plan.Papers[i].Name, seconds, plan.Papers[i].ExtraThird});
+  HoldForSession("Epreuves", others);
+  HoldForSession("WarnMinutes", WarnMinutesText(plan.WarnMinutes));
+  HoldForSession("ExitMinutes", int32_t((left(plan.ExitMinutes * 60) + 59) / 60));
+  HoldForSession("ShowClock", plan.ShowClock);
+  HoldForSession("ClockDigits", plan.ClockDigits);
+  HoldForSession("SecondsNearEnd", int32_t(plan.SecondsNearEnd));
+  HoldForSession("CountOvertime", plan.CountOvertime);
+  HoldForSession("KeepJournal", plan.KeepJournal);
+  if (InterBeepTime->GetTotalSeconds() > TotalTime->GetTotalSeconds())
+    HoldForSession("InterBeepTime", int32_t(TotalTime->GetTotalSeconds()));
+  TotalTime->SetTotalSeconds(TotalTime->GetTotalSeconds());
+  InterBeepTime->SetTotalSeconds(InterBeepTime->GetTotalSeconds());
+  Plan = plan;
+}
+
+TExamPlanFile TConfig::PlanOfSettings(const std::string &name, int endMinute) const {
+  TExamPlanFile plan;
+  if (Plan) {
+    plan.Name = Plan->Name;
+    plan.Establishment = Plan->Establishment;
+    plan.Room = Plan->Room;
+    plan.StartMinute = Plan->StartMinute;
+    plan.StartsByItself = Plan->StartsByItself;
+  } else {
+    // A file's name, cut to a plan's and without the spaces that the cut may leave at its end.
+    plan.Name = name.substr(0, MaxPlanText);
+    plan.Name.erase(plan.Name.find_last_not_of(' ') + 1);
+  }
+  const uint32_t total = TotalTime->GetTotalSeconds();
+  if (total == 0 && endMinute < 0)
+    throw ETavelinError("Un chronométrage sans fin n'est pas un plan d'examen: donnez-lui une "
+                        "durée.");
+  // An end time the held plan gave stays one while the length it makes is still the épreuve's.
+  auto planned = [&](size_t row, const std::string &paperName, uint32_t seconds) {
+    TPlanPaper paper{paperName, seconds};
+    if (Plan && row < Plan->Papers.size() && Plan->Papers[row].EndMinute >= 0 &&
+        Plan->Papers[row].Name == paperName && Plan->StartMinute >= 0 &&
+        PlanSeconds(*Plan, Plan->Papers[row]) == seconds)
+      paper = {paperName, 0, Plan->Papers[row].EndMinute};
+    return paper;
+  };
+  TPlanPaper first = planned(0, PaperName(FirstName, 0), total);
+  if (endMinute >= 0) first = {PaperName(FirstName, 0), 0, endMinute};
+  first.ExtraThird = ExtraThird;
+  plan.Papers.push_back(first);
+  for (size_t i = 0; i < Papers.size(); ++i) {
+    TPlanPaper paper = planned(i + 1, Papers[i].Name, Papers[i].Seconds);
+    paper.ExtraThird = Papers[i].ExtraThird;
+    plan.Papers.push_back(paper);
+  }
+  plan.CountsDown = TypeInc != 0;
+  plan.WarnMinutes = WarnMinuteList();
+  plan.ExitMinutes = uint32_t(ExitMinutes);
+  plan.ShowClock = ShowClock;
+  plan.ClockDigits = ClockDigits;
+  plan.SecondsNearEnd = uint32_t(SecondsNearEnd);
+  plan.CountOvertime = CountOvertime;
+  plan.KeepJournal = KeepJournal;
+  if (std::string fault = PlanFault(plan); !fault.empty())
+    throw ETavelinError("Ce chronométrage ne peut pas être un plan d'examen: " + fault + ".");
+  return plan;
 }
 
 // --- The command line --------------------------------------------------------------------------

@@ -5,11 +5,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "settings/uCommandLine.h"
 #include "settings/uConfigAbstract.h"
+#include "settings/uExamPlanFile.h"
 #include "timing/uChronoType.h"
 #include "timing/uExamPaper.h"
 
@@ -78,6 +80,30 @@ public:
   void Save() { SaveSettings(); }
   int32_t GetScreenWidth() const;
 
+  // --- Plans ---------------------------------------------------------------------------------
+  // The folder of the last plan opened or saved, where the next dialog starts.
+  std::string PlanFolder;
+  // The last plans opened or saved, the latest first, "|" between them (no path holds one).
+  std::string RecentPlans;
+  static constexpr size_t MaxRecentPlans = 4;
+  std::vector<std::string> RecentPlanList() const;
+  // The plan put first in the list, and its folder kept.
+  void RememberPlan(const std::string &path);
+  // The plan of this session, opened or saved, and its file: held as the command line is, for
+  // this session only.
+  std::optional<TExamPlanFile> Plan;
+  std::string PlanPath;
+  // A plan's run held for this session, over the stored settings (which a save leaves as they
+  // were, but for what a window changes). firstSeconds: the first épreuve's length when it ends
+  // at a time of day and the plan has no start (0: as it stands).
+  // lateSeconds: counted from an official start that passed this long ago, every length and the
+  // first hour are shorter by as much (an épreuve already over is left out).
+  void HoldPlan(const TExamPlanFile &plan, uint32_t firstSeconds, uint32_t lateSeconds = 0);
+  // The run as the settings hold it now, as a plan: the held plan's name, room and start, and
+  // the end times it gave where they still hold; `name` when no plan is held. The main window's
+  // end time (-1: none) ends the first épreuve. Throws what keeps it from being a plan.
+  TExamPlanFile PlanOfSettings(const std::string &name, int endMinute) const;
+
   // --- The command line -----------------------------------------------------------------------
   // Its values, for this session only, before any window reads them. secondsToEnd: the time left
   // until its end time (0 for none); such a run counts down unless a direction is given, as the
@@ -99,6 +125,7 @@ public:
 
 private:
   void DefineExamFields();
+  void DefinePlanFields();
   void HealExamSettings();
 };
 

@@ -31,3 +31,8 @@ std::string MinuteText(int minuteOfDay) {
 std::string MinuteTextAt(int64_t localMs) {
   return MinuteText(static_cast<int>((localMs % MsPerDay + MsPerDay) % MsPerDay / 60'000));
 }
+
+int64_t MsToMinute(int minute, int64_t nowMs) {
+  const int64_t ahead = ((int64_t{minute} * 60'000 - nowMs) % MsPerDay + MsPerDay) % MsPerDay;
+  return ahead <= EndHorizonMs ? ahead : ahead - MsPerDay;
+}

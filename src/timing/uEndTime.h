@@ -34,6 +34,10 @@ struct TRunToEnd {
 };
 TRunToEnd RunUntilEnd(int endMinute, int64_t nowMs);
 
+// How long until `minute` of the day next begins, from `nowMs`, when that is within the horizon;
+// otherwise how long ago it last began, as a negative number (0: it begins right now).
+int64_t MsToMinute(int minute, int64_t nowMs);
+
 // What the user is told of an end that RunUntilEnd refuses.
 inline constexpr char EndPassedText[] = "L'heure de fin est déjà passée.";
 

@@ -50,6 +50,15 @@ std::string ClockBandText(int64_t nowLocalMs, const TRunTimes &times) {
   return times.HasExit ? text + "   " + ExitText(times) : text;
 }
 
+std::string StartText(int64_t startLocalMs) { return "Début à " + MinuteTextAt(startLocalMs); }
+
+std::string WaitingBandText(int64_t nowLocalMs, int64_t startLocalMs, const TRunTimes &times) {
+  TRunTimes ahead = times;
+  ahead.Started = false;
+  const std::string now = "Il est " + MinuteTextAt(nowLocalMs);
+  return now + "   " + StartText(startLocalMs) + ClockBandText(nowLocalMs, ahead).substr(now.size());
+}
+
 std::string EndPanelText(const TRunTimes &times) {
   std::string text = "Fin à " + MinuteTextAt(times.NormalEndMs);
   if (times.HasExtended) text += " · " + MinuteTextAt(times.ExtendedEndMs);

@@ -18,6 +18,11 @@ std::string ExitText(const TRunTimes &times);
 // "Il est 10 h 12   Début 9 h 00   Fin 10 h 45   Tiers-temps 11 h 25   Sortie autorisée": the
 // parts that apply.
 std::string ClockBandText(int64_t nowLocalMs, const TRunTimes &times);
+// Before an official start: "Début à 8 h 00".
+std::string StartText(int64_t startLocalMs);
+// The band while the room waits for it: "Il est 7 h 58   Début à 8 h 00   Fin 12 h 00   Tiers-temps
+// 13 h 20", the ends those of the run started then.
+std::string WaitingBandText(int64_t nowLocalMs, int64_t startLocalMs, const TRunTimes &times);
 // "Fin à 10 h 45", " · 11 h 25" for the extended end, and " (+12 min)" for time added.
 std::string EndPanelText(const TRunTimes &times);
 // " (+12 min)", " (-5 min)": the time added to a run, to the nearest minute; empty for none.

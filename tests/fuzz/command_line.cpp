@@ -108,6 +108,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         "a display size out of range");
   Check(!(line.TotalSeconds == 0u && line.TypeInc != 0), "an open count-down");
   Check(line.Papers.size() < MaxPapers, "more than three épreuves");
+  Check(line.PlanPath.empty() || (!line.TotalSeconds && line.EndMinute < 0 && line.Papers.empty()),
+        "a plan beside a length or an épreuve");
   for (size_t i = 0; i < line.Papers.size(); ++i) {
     const TExamPaper &paper = line.Papers[i];
     Check(!paper.Name.empty() && paper.Name.size() <= MaxPaperName, "a name empty or too long");

@@ -42,6 +42,10 @@ TEST(CommandLine, EverySwitchReadsInAnyCaseAfterEitherMark) {
         .UserScreenSize = 6, .Launch = true}},
       {{"/Sortie:60", "/HEURE"}, {.ExitMinutes = 60, .ClockDigits = true}},
       {{"/sortie:180"}, {.ExitMinutes = 180}},
+      {{"/PLAN:\\\\serveur\\examens\\Bac blanc.tavelin", "/plein", "/lancer"},
+       {.UserScreenSize = 5, .Launch = true, .PlanPath = "\\\\serveur\\examens\\Bac blanc.tavelin"}},
+      {{"C:\\Examens\\Bac blanc"}, {.PlanPath = "C:\\Examens\\Bac blanc"}},
+      {{"Bac.TAVELIN"}, {.PlanPath = "Bac.TAVELIN"}},
   };
   for (const auto &c : cases)
     EXPECT_TRUE(ParseCommandLine(c.words) == c.expected) << testing::PrintToString(c.words);
@@ -50,7 +54,7 @@ TEST(CommandLine, EverySwitchReadsInAnyCaseAfterEitherMark) {
   for (const char *name : {"/duree:", "/fin:", "/positif", "/negatif", "/bip:", "/sansbip",
                            "/taille:", "/plein", "/tiers-temps", "/depassement", "/lancer",
                            "/reprendre", "/journal", "/?", "/durée", "/négatif", "/dépassement",
-                           "/epreuve:", "/épreuve", "/sortie:", "/heure"})
+                           "/epreuve:", "/épreuve", "/sortie:", "/heure", "/plan:"})
     EXPECT_NE(help.find(name), std::string::npos) << name;
 }
 
@@ -81,6 +85,10 @@ TEST(CommandLine, TheFirstWordItCannotReadIsNamed) {
       {{"/lancer", "/LANCER"}, "/LANCER ne va pas avec /lancer"},
       {{"/journal:oui"}, "Valeur incorrecte: /journal:oui"},
       {{"/sortie:181"}, "Valeur incorrecte: /sortie:181"},
+      {{"/plan:"}, "Valeur incorrecte: /plan:"},
+      {{"/epreuve:Latin=1:00:00", "/plan:a.tavelin"}, "/plan:a.tavelin ne va pas avec /epreuve:Latin=1:00:00"},
+      {{"/plan:a.tavelin", "/bip", "/fin:10h"}, "/fin:10h ne va pas avec /plan:a.tavelin"},
+      {{"Bac.tavelin", "/lancer"}, "Option inconnue: Bac.tavelin"},
   };
   for (const auto &c : cases) {
     try {

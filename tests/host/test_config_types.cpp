@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
+#include <rapidcheck/gtest.h>
 
+#include <fstream>
 #include <iterator>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "base/uText.h"
+#include "settings/uCommandLine.h"
 #include "settings/uConfigTypes.h"
+#include "settings/uExamPlanFile.h"
 
 void PrintTo(const TScreenRect &r, std::ostream *os) {
   *os << "(" << r.Left << ", " << r.Top << ")-(" << r.Right << ", " << r.Bottom << ")";
@@ -265,3 +270,121 @@ TEST(ConfigTypes, EveryWindows1252SpecialCharacterHasItsByte) {
 }
 
 }  // namespace
+
+namespace {
+
+// A line of text from the characters a plan's texts meet: accents, the signs that the file's
+// lines use (= ; #), spaces inside.
+std::string PlanText(size_t most) {
+  std::string text = *rc::gen::container<std::string>(
+      *rc::gen::inRange<size_t>(1, most + 1),
+      rc::gen::elementOf(std::string("aZ9 =;#'-()\xE9\xC9\x9C\x80\xA0\xFF\xE0")));
+  text.erase(0, text.find_first_not_of(' '));
+  text.erase(text.find_last_not_of(' ') + 1);
+  return text.empty() ? "x" : text;
+}
+
+TExamPlanFile AnyPlan() {
+  TExamPlanFile plan;
+  plan.Name = PlanText(MaxPlanText);
+  if (*rc::gen::arbitrary<bool>()) plan.Establishment = PlanText(MaxPlanText);
+  if (*rc::gen::arbitrary<bool>()) plan.Room = PlanText(12);
+  if (*rc::gen::arbitrary<bool>()) {
+    plan.StartMinute = *rc::gen::inRange(0, 24 * 60 - 1);
+    plan.StartsByItself = *rc::gen::arbitrary<bool>();
+  }
+  const size_t papers = *rc::gen::inRange<size_t>(1, MaxPapers + 1);
+  for (size_t i = 0; i < papers; ++i) {
+    TPlanPaper p;
+    p.Name = PlanText(MaxPaperName);
+    p.ExtraThird = *rc::gen::arbitrary<bool>();
+    const uint32_t most = i == 0 ? MaxFirstPaperSeconds : MaxPaperSeconds;
+    const bool toEnd = (i == 0 || plan.StartMinute >= 0) && plan.StartMinute < 24 * 60 - 1 &&
+                       *rc::gen::arbitrary<bool>();
+    if (!toEnd)
+      p.Seconds = *rc::gen::oneOf(rc::gen::inRange<uint32_t>(1, most + 1),
+                                  rc::gen::map(rc::gen::inRange<uint32_t>(1, most / 60 + 1),
+                                               [](uint32_t m) { return m * 60; }));
+    else if (plan.StartMinute < 0)
+      p.EndMinute = *rc::gen::inRange(0, 24 * 60);
+    else
+      p.EndMinute = *rc::gen::inRange(plan.StartMinute + 1,
+                                      std::min(24 * 60, plan.StartMinute + int(most / 60) + 1));
+    plan.Papers.push_back(p);
+  }
+  plan.CountsDown = *rc::gen::arbitrary<bool>();
+  plan.WarnMinutes = WarnMinuteValues(WarnMinutesText(
+      *rc::gen::container<std::vector<uint32_t>>(*rc::gen::inRange<size_t>(0, 4),
+                                                 rc::gen::inRange<uint32_t>(1, 1000))));
+  plan.ExitMinutes = *rc::gen::inRange<uint32_t>(0, MaxExitMinutes + 1);
+  plan.ShowClock = *rc::gen::arbitrary<bool>();
+  plan.ClockDigits = *rc::gen::arbitrary<bool>();
+  plan.SecondsNearEnd = *rc::gen::inRange<uint32_t>(0, 1000);
+  plan.CountOvertime = *rc::gen::arbitrary<bool>();
+  plan.KeepJournal = *rc::gen::arbitrary<bool>();
+  return plan;
+}
+
+}  // namespace
+
+// A plan saved then opened again is the same plan, also once a person has edited its file in a
+// plain editor: comments and blank lines between its lines, keys in capitals and without their
+// accents, Unix line ends, no byte-order mark, the lines in another order (an épreuve's among
+// themselves kept).
+RC_GTEST_PROP(ConfigTypes, APlanSavedThenOpenedAgainIsTheSamePlan, ()) {
+  const TExamPlanFile plan = AnyPlan();
+  RC_PRE(PlanFault(plan).empty());  // two names a reader takes for one
+  const std::string text = PlanFileText(plan);
+  RC_ASSERT(ReadPlanFile(text) == plan);
+
+  std::vector<std::string> lines, papers;
+  const std::string plain = Utf8ToCp1252(text.substr(3));
+  for (size_t at = 0, end; at < plain.size(); at = end + 2) {
+    end = plain.find("\r\n", at);
+    std::string line = plain.substr(at, end - at);
+    const bool paper = line.rfind("\xC9preuve", 0) == 0;
+    const size_t equals = line.find(" = ");
+    if (equals != std::string::npos && *rc::gen::arbitrary<bool>()) {
+      std::string key = line.substr(0, equals);
+      for (char &c : key)
+        c = c == '\xC9' || c == '\xE9' ? 'E' : char(std::toupper(static_cast<unsigned char>(c)));
+      line = key + "=" + line.substr(equals + 3);
+    }
+    (paper ? papers : lines).push_back(line);
+  }
+  const auto order = *rc::gen::container<std::vector<size_t>>(
+      lines.size(), rc::gen::inRange<size_t>(0, 1000));
+  std::vector<std::pair<size_t, std::string>> shuffled;
+  for (size_t i = 0; i < lines.size(); ++i) shuffled.emplace_back(order[i], lines[i]);
+  std::stable_sort(shuffled.begin(), shuffled.end(),
+                   [](const auto &a, const auto &b) { return a.first < b.first; });
+  std::string edited;
+  for (const auto &[_, line] : shuffled) edited += line + "\n  # une remarque\n\n";
+  for (const std::string &line : papers) edited += "\t" + line + " \n";
+  RC_ASSERT(ReadPlanFile(Cp1252ToUtf8(edited)) == plan);
+}
+
+// The example plans of the README and of LISEZMOI open as they stand, in the bytes a reader copies
+// from them (LISEZMOI is in Windows-1252, the plan file in UTF-8).
+TEST(ConfigTypes, TheNoticesExamplePlansOpenAsTheyStand) {
+  for (const char *notice : {"/README.md", "/packaging/LISEZMOI.txt"}) {
+    std::ifstream file(std::string(TAVELIN_SOURCE_DIR) + notice, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (std::string(notice).find("LISEZMOI") != std::string::npos) text = Cp1252ToUtf8(text);
+    // The indented lines after the first "# Bac blanc", to the first blank one.
+    size_t at = text.find("# Bac blanc");
+    ASSERT_NE(at, std::string::npos) << notice;
+    at = text.rfind('\n', at) + 1;
+    std::string plan;
+    for (size_t end; (end = text.find('\n', at)) != std::string::npos && text[at] == ' '; at = end + 1)
+      plan += text.substr(at, end - at + 1);
+    try {
+      const TExamPlanFile read = ReadPlanFile(plan);
+      EXPECT_EQ(read.Name, "Bac blanc de philosophie") << notice;
+      EXPECT_EQ(read.Papers.size(), 2u) << notice;
+      EXPECT_EQ(read.StartMinute, 8 * 60) << notice;
+    } catch (const EPlanFile &e) {
+      ADD_FAILURE() << notice << ": " << e.what();
+    }
+  }
+}

@@ -584,6 +584,14 @@ TEST(EndTime, SecondsLeftAroundMidnightAndInTheLastSecond) {
         Case{Minute(12, 1), At(0, 0, 0), R(0, 0)}})
     EXPECT_EQ(Until(c.end, c.now), c.run) << c.end << " at " << c.now;
   EXPECT_EQ(MinuteTextAt(At(0, 0, 0) - 1), "23 h 59");  // a start before midnight, in a frame after it
+  // An official start: how far ahead within the horizon, how long ago beyond it, past midnight.
+  for (auto [start, now, ms] : {std::tuple{Minute(8, 0), At(7, 59, 57, 500), int64_t{2'500}},
+                                {Minute(8, 0), At(8, 0, 0), int64_t{0}},
+                                {Minute(8, 0), At(8, 0, 0, 1), int64_t{-1}},
+                                {Minute(8, 0), At(20, 0, 0), int64_t{12 * 3'600'000}},
+                                {Minute(8, 0), At(19, 59, 59, 999), int64_t{-12 * 3'600'000 + 1}},
+                                {Minute(0, 10), At(23, 50, 0), int64_t{20 * 60'000}}})
+    EXPECT_EQ(MsToMinute(start, now), ms) << start << " at " << now;
 
   // The dialog opens on the end of a run of the current duration, rounded up to the minute, and
   // never on one that it would refuse (a run of nothing, a run of more than 12 hours).

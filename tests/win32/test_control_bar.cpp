@@ -3,6 +3,9 @@
 #include <windows.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <set>
 
 #include "app/UMain.h"
@@ -809,6 +812,71 @@ TEST_F(ControlBarTimed, ARunEndsAtTheTimeOfDayChosen) {
       });
   RunBar(s);
   EXPECT_EQ(main_->EndMinute(), -1);
+}
+
+// A plan whose official start is three seconds ahead: the bar comes up at once and waits, the
+// digits reading the time of day, the gauge and the bar's panel the start, the band the ends that
+// will follow it; on its second the run starts by itself, from its whole length.
+TEST_F(ControlBarTimed, APlanStartsItsRunByItselfAtItsOfficialStart) {
+  FakeLocalClock wall(TimeOfDay(7, 59, 57, 500));
+  const std::string path = (std::filesystem::temp_directory_path() / "Bac blanc.tavelin").string();
+  std::ofstream(path, std::ios::binary) << "Nom = Bac blanc\nDebut = 8h00\nDepart automatique = oui\n"
+                                           "Epreuve = Philosophie ; 1h00 ; tiers-temps\nHorloge = oui\n";
+  int64_t startedAt = -1;
+  Scenario s;
+  s.Then(300, [&] {
+    TNavigChrono *bar = Bar();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_TRUE(bar->Waiting());
+    EXPECT_EQ(bar->Get<TPanel>("TotalTime").Caption(), "Début à 8 h 00");
+    EXPECT_EQ(bar->WatchChrono().Gauge().Caption(), "Début à 8 h 00");
+    EXPECT_EQ(Shown(*bar).substr(0, 6), "07:59:");
+    ASSERT_NE(bar->WatchChrono().Band(), nullptr);
+    EXPECT_EQ(bar->WatchChrono().Band()->Text(),
+              "Il est 7 h 59   Début à 8 h 00   Fin 9 h 00   Tiers-temps 9 h 20");
+    EXPECT_TRUE(PumpUntil([&] { return bar->Session().Open(); }, 5000));
+    startedAt = FakeLocalClock::At(Clock::now()) - TimeOfDay(8, 0, 0);
+    EXPECT_FALSE(bar->Waiting());
+    EXPECT_EQ(Shown(*bar), "01:00:00");
+    EXPECT_EQ(bar->WatchChrono().Gauge().Caption(), "");
+    Click(bar->Get<TButton>("BtnQuit"));
+  });
+  s.Start();
+  ASSERT_TRUE(main_->OpenPlan(path));
+  EXPECT_TRUE(PumpUntil([&] { return s.Finished() && Application.ActiveForm() == main_.get(); }, 10000));
+  std::printf("The run started %lld ms after 8:00:00\n", (long long)startedAt);
+  EXPECT_GE(startedAt, 0);
+  EXPECT_LT(startedAt, 500);
+  std::filesystem::remove(path);
+}
+
+// Opened ten minutes after its official start, the plan asks; counted from the start, the run
+// starts at once and ends as planned: fifty minutes left of the hour.
+TEST_F(ControlBarTimed, APlanOpenedAfterItsStartCountsFromItWhenAsked) {
+  FakeLocalClock wall(TimeOfDay(8, 10, 0, 500));
+  const std::string path = (std::filesystem::temp_directory_path() / "En retard.tavelin").string();
+  std::ofstream(path, std::ios::binary) << "Nom = En retard\nDebut = 8h00\nEpreuve = Maths ; 1h00\n";
+  std::string question;
+  WhenBoxOpens([&](HWND box) {
+    ASSERT_NE(box, nullptr);
+    question = BoxText(box);
+    PostMessageA(box, WM_COMMAND, IDYES, 0);
+  });
+  Scenario s;
+  s.Then(300, [&] {
+    TNavigChrono *bar = Bar();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_TRUE(PumpUntil([&] { return bar->Session().Open(); }, 3000));
+    const std::string shown = Shown(*bar);
+    EXPECT_TRUE(shown == "00:50:00" || shown == "00:49:59") << shown;
+    Click(bar->Get<TButton>("BtnQuit"));
+  });
+  s.Start();
+  ASSERT_TRUE(main_->OpenPlan(path));
+  EXPECT_TRUE(PumpUntil([&] { return s.Finished() && Application.ActiveForm() == main_.get(); }, 10000));
+  EXPECT_EQ(question, "Le début prévu, 8 h 00, est passé.\n\nOui : compter depuis 8 h 00, les fins "
+                      "restent celles prévues.\nNon : compter depuis maintenant.");
+  std::filesystem::remove(path);
 }
 
 // The same on the system's own clock, with an end two to three minutes ahead: the run takes the

@@ -13,8 +13,10 @@
 #include "app/uEndTimeScreen.h"
 #include "app/uExamScreen.h"
 #include "app/uPapersScreen.h"
+#include "app/uPlanDocument.h"
 #include "app/uProcesVerbal.h"
 #include "base/uErrors.h"
+#include "base/uText.h"
 #include "display/uTimeAddedScreen.h"
 #include "display/uWatchChrono.h"
 #include "options/uOptionsScreen.h"
@@ -204,18 +206,20 @@ TEST_F(MainWindow, FocusIsRemembered) {
 TEST_F(MainWindow, MenuHasItsItemsAndShortcut) {
   TPopupMenu *menu = main_->FindMenu("MainPopup");
   ASSERT_NE(menu, nullptr);
-  ASSERT_EQ(menu->Items.size(), 10u);
+  ASSERT_EQ(menu->Items.size(), 12u);
   EXPECT_EQ(menu->Items[0]->Caption, "&Options");
   EXPECT_EQ(menu->Items[1]->Caption, "&Lancer le Chrono");
   EXPECT_EQ(menu->Items[2]->Caption, "&Heure de fin...");
   EXPECT_EQ(menu->Items[3]->Caption, "Compter le &dépassement");
   EXPECT_EQ(menu->Items[4]->Caption, "&Examen...");
   EXPECT_EQ(menu->Items[5]->Caption, "Ép&reuves...");
-  EXPECT_EQ(menu->Items[6]->Caption, "A &Propos");
-  EXPECT_EQ(menu->Items[7]->Caption, "&Journal...");
-  EXPECT_EQ(menu->Items[8]->Caption, "-");
-  EXPECT_EQ(menu->Items[9]->Caption, "Quitter");
-  EXPECT_EQ(menu->Items[9]->ShortCutText, "Ctrl+X");
+  EXPECT_EQ(menu->Items[6]->Caption, "O&uvrir un plan...");
+  EXPECT_EQ(menu->Items[7]->Caption, "Enre&gistrer le plan...");
+  EXPECT_EQ(menu->Items[8]->Caption, "A &Propos");
+  EXPECT_EQ(menu->Items[9]->Caption, "&Journal...");
+  EXPECT_EQ(menu->Items[10]->Caption, "-");
+  EXPECT_EQ(menu->Items[11]->Caption, "Quitter");
+  EXPECT_EQ(menu->Items[11]->ShortCutText, "Ctrl+X");
   EXPECT_EQ(main_->PopupMenu, menu);
 }
 
@@ -452,6 +456,57 @@ TEST_F(ExamDialog, EpreuvesRefuseANameTwiceAndOpenAgainOnWhatOkSaved) {
     EXPECT_EQ(d.Get<TSpinEdit>("SpinHour3").Value(), 9);
     Press(d, "Annuler");
   }, "Ép&reuves...", " - Épreuves");
+}
+
+// A plan opened from the menu's list holds its run for the session: the boxes and the dialogs show
+// it, the caption names it, a save of the settings leaves the stored ones as they were. The run
+// saved as a plan opens again to the same run; a plan with a wrong line gets its box, naming the
+// file and the line, and changes nothing.
+TEST_F(ExamDialog, APlanHoldsItsRunForTheSessionAndSavedOpensAgainTheSame) {
+  const std::string folder = "C:\\Plans d'été";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  const std::string path = folder + "\\Bac blanc.tavelin", bad = folder + "\\Faux.tavelin",
+                    saved = folder + "\\Copie.tavelin";
+  auto write = [](const std::string &file, const std::string &text) {
+    std::ofstream(file, std::ios::binary) << Cp1252ToUtf8(text);
+  };
+  write(path, "Nom = Bac blanc\nÉpreuve = Philosophie ; 4h00 ; tiers-temps\n"
+              "Épreuve = Anglais ; 1:30:00\nAvertissements = 10 30\nSortie = 60\nJournal = oui\n");
+  write(bad, "Nom = Faux\nÉpreuve = Maths ; 2h00\nSortie = 200\n");
+  AppConfig->RecentPlans = path;
+  main_.reset();  // the menu lists the plans as the window is built
+  main_ = std::make_unique<TMain>();
+  main_->Show();
+  Pump();
+  TMenuItem *recent = main_->FindMenu("MainPopup")->Find("MPRecent1");
+  ASSERT_NE(recent, nullptr);
+  EXPECT_EQ(recent->Caption, "&1 " + path);
+  recent->OnClick(main_.get());
+  EXPECT_EQ(main_->Caption(), AppConfig->GetTitleText(1) + " - Bac blanc");
+  EXPECT_EQ(main_->Get<TSpinEdit>("SpinChour").Value(), 4);
+  EXPECT_EQ(AppConfig->FirstName, "Philosophie");
+  EXPECT_TRUE(AppConfig->ExtraThird);
+  EXPECT_EQ(AppConfig->Papers, (std::vector<TExamPaper>{{"Anglais", 5400, false}}));
+  EXPECT_EQ(AppConfig->WarnMinutes, "30 10");
+  EXPECT_EQ(AppConfig->ExitMinutes, 60);
+  EXPECT_TRUE(AppConfig->KeepJournal);
+  AppConfig->Save();
+  EXPECT_EQ(ReadValue(SettingsKey(), "TotalTime").Dword(), 300u);
+  EXPECT_EQ(ReadValue(SettingsKey(), "FirstName").String(), "");
+  EXPECT_EQ(ReadValue(SettingsKey(), "KeepJournal").Dword(), 0u);
+  EXPECT_EQ(ReadValue(SettingsKey(), "RecentPlans").String(), path);
+
+  MessageBoxWatcher boxes;
+  EXPECT_FALSE(main_->OpenPlan(bad));
+  ASSERT_EQ(boxes.Boxes().size(), 1u);
+  EXPECT_EQ(boxes.Boxes()[0].text, "Le plan \"" + bad + "\" ne peut pas être ouvert:\nligne 3: un "
+                                   "nombre de minutes de 0 à 180 attendu: \"200\".");
+  EXPECT_EQ(main_->Caption(), AppConfig->GetTitleText(1) + " - Bac blanc");
+  EXPECT_EQ(AppConfig->ExitMinutes, 60);
+
+  main_->SavePlan(saved);
+  EXPECT_EQ(ReadPlanDocument(saved), ReadPlanDocument(path));
+  std::filesystem::remove_all(folder);
 }
 
 // The text of a window, or its class between brackets when it is no static.

@@ -159,6 +159,19 @@ check "one Add/Remove Programs entry: Tavelin, Fenwright, $version" \
   test "$entries" = "Tavelin|Fenwright|$version"
 [ "$arch" = win64 ] && check "no entry in the 64-bit view of the registry" test -z "$(arp_entries /reg:64)"
 
+# A plan's file opens with the installed program, under its icon.
+classes='HKLM\Software\Classes'
+class_value() {  # class_value KEY: the default value of a key of the machine's classes
+  "${system[@]}" reg query "$classes\\$1" /ve "${view[@]}" 2>/dev/null | tr -d '\r' |
+    sed -n 's/^ *(Default) *REG_SZ *//p'
+}
+plan_command=$(class_value 'Tavelin.Plan\shell\open\command')
+echo "plan files open with: ${plan_command:-nothing}"
+check "a .tavelin file is a Tavelin plan" test "$(class_value .tavelin)" = Tavelin.Plan
+check "its \"Ouvrir\" hands the file alone to the installed program" \
+  test "$plan_command" = "\"$program\" \"%1\""
+check "its icon is the program's" test "$(class_value 'Tavelin.Plan\DefaultIcon')" = "\"$program\",0"
+
 # The installed copy, started as a user starts it: its main window shows, it saves on close.
 TAVELIN_PROGRAM=$program \
   wine "$win/test_program.exe" --gtest_filter=Program.StartsShowsItsMainWindowAndSavesOnClose \
@@ -166,6 +179,12 @@ TAVELIN_PROGRAM=$program \
 rc=$?
 grep -E '^\[  (PASSED|FAILED) |Failure|Expected|Start-up' "$work/program.log"
 check "the installed program starts and shows its main window" test $rc -eq 0
+# A plan's file opened as a double-click opens it, by the file type the package registered.
+wine "$win/test_program.exe" --gtest_filter=Program.APlanFileOpensInTavelinFromTheShell \
+  >"$work/plan.log" 2>&1
+grep -E '^\[  (PASSED|FAILED|SKIPPED) |Failure|Expected' "$work/plan.log"
+check "a plan's file opens in the installed program, named in its caption" \
+  grep -q '^\[  PASSED  \] 1 test' "$work/plan.log"
 
 # A teacher's own settings, which no package may touch.
 wine reg add "$settings" /v TotalTime /t REG_DWORD /d 5400 /f >/dev/null 2>&1
@@ -182,6 +201,7 @@ check "silent uninstall" msiexec_qn /x "$newer" uninstall.log
 check "the program's folder is gone" test ! -e "$installed"
 check "the shortcut is gone" test ! -e "$shortcut"
 check "the Add/Remove Programs entry is gone" test -z "$(arp_entries)"
+check "the plan's file type is gone" test -z "$(class_value .tavelin)"
 check "no machine-wide key of Tavelin is left" sh -c \
   "! wine reg query 'HKLM\\Software\\Fenwright\\Tavelin' >/dev/null 2>&1"
 [ "$arch" = win64 ] && check "nor in the 64-bit view" sh -c \

@@ -1,5 +1,6 @@
 // Tavelin.exe itself, started as a user starts it, in the fresh registry of this Wine prefix.
 #include <windows.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <chrono>
@@ -7,6 +8,7 @@
 #include <cstring>
 #include <fstream>
 
+#include "base/uText.h"
 #include "support_win.h"
 #include "timing/uRunRecord.h"
 #include "timing/uWallClock.h"
@@ -378,6 +380,86 @@ TEST(Program, ACommandLineRunStartsAtOnceAndLeavesTheStoredDurationAsItWas) {
   CloseAndExpectCleanExit(main, program);
   EXPECT_EQ(ReadValue(kKey, "TotalTime").Dword(), 600u);
   ResetRegistry();
+}
+
+// A plan written by hand, opened with /plan: from a folder with accents while an editor holds it
+// open for writing: its name in the caption; the stored settings as they were once the program has
+// saved on closing, the plan first in the menu's list. A plan with a wrong line, and one that is
+// not there, get their box naming the file and end with code 1, nothing stored.
+TEST(Program, APlanOpensFromTheCommandLineForThisSessionAlone) {
+  ResetRegistry();
+  WriteDword(kKey, "TotalTime", 600);
+  const std::string folder = "C:\\Examens d'été", path = folder + "\\Bac blanc.tavelin",
+                    bad = folder + "\\Faux.tavelin";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  std::ofstream(path, std::ios::binary)
+      << "\xEF\xBB\xBF# " << Cp1252ToUtf8("Préparé par le centre d'examen\r\n")
+      << Cp1252ToUtf8("Nom = Bac blanc de philosophie\r\nÉpreuve = Philosophie ; 4h00\r\n"
+                      "Sortie = 60\r\n");
+  std::ofstream(bad, std::ios::binary) << "Nom = Faux\n" << Cp1252ToUtf8("Épreuve = Maths ; 2h70\n");
+  HANDLE editor = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(editor, INVALID_HANDLE_VALUE);
+  {
+    Running program;
+    ASSERT_TRUE(program.Start("/plan:\"" + path + "\""));
+    HWND main = WaitForWindow(program.pi.dwProcessId, "TavelinWindow", 10000,
+                              "Tavelin 1.0 - Bac blanc de philosophie");
+    ASSERT_NE(main, nullptr);
+    CloseAndExpectCleanExit(main, program);
+  }
+  CloseHandle(editor);
+  EXPECT_EQ(ReadValue(kKey, "TotalTime").Dword(), 600u);
+  EXPECT_EQ(ReadValue(kKey, "ExitMinutes").Dword(), 0u);
+  EXPECT_EQ(ReadValue(kKey, "RecentPlans").String(), path);
+  const struct {
+    std::string words, text;
+  } refused[] = {
+      {bad, "Le plan \"" + bad + "\" ne peut pas être ouvert:\nligne 2: durée incorrecte: \"2h70\" "
+            "(par exemple 2h00, 1h30, 90 min, 1:30:00)."},
+      {"/plan:" + folder + "\\Absent.tavelin",
+       "Le plan \"" + folder + "\\Absent.tavelin\" est introuvable."}};
+  for (const auto &c : refused) {
+    ResetRegistry();
+    Running program;
+    ASSERT_TRUE(program.Start("\"" + c.words + "\""));
+    EXPECT_EQ(AnswerBox(program), c.text);
+    EXPECT_EQ(program.WaitExit(10000), 1u);
+    EXPECT_FALSE(ReadValue(kKey, "TotalTime").exists);
+  }
+  DeleteFileA(path.c_str());
+  DeleteFileA(bad.c_str());
+  RemoveDirectoryA(folder.c_str());
+}
+
+// A plan opened as the Explorer opens one on a double-click (the shell's "open"), once the package
+// has registered the file type: the installed Tavelin comes up on it, its name in the caption.
+TEST(Program, APlanFileOpensInTavelinFromTheShell) {
+  char type[64] = {};
+  LONG size = sizeof type;
+  if (RegQueryValueA(HKEY_CLASSES_ROOT, ".tavelin", type, &size) != ERROR_SUCCESS)
+    GTEST_SKIP() << "no file type .tavelin: the package's test registers it";
+  EXPECT_STREQ(type, "Tavelin.Plan");
+  ResetRegistry();
+  const std::string path = "C:\\Plan ouvert.tavelin";
+  std::ofstream(path, std::ios::binary) << Cp1252ToUtf8("Nom = Ouvert d'un double-clic\r\n"
+                                                        "Épreuve = Français ; 3h00\r\n");
+  SHELLEXECUTEINFOA open{};
+  open.cbSize = sizeof open;
+  open.fMask = SEE_MASK_NOCLOSEPROCESS;
+  open.lpVerb = "open";
+  open.lpFile = path.c_str();
+  open.nShow = SW_SHOWNORMAL;
+  ASSERT_TRUE(ShellExecuteExA(&open));
+  ASSERT_NE(open.hProcess, nullptr);
+  Running program;
+  program.pi.hProcess = open.hProcess;
+  program.pi.dwProcessId = GetProcessId(open.hProcess);
+  HWND main = WaitForWindow(program.pi.dwProcessId, "TavelinWindow", 10000,
+                            "Tavelin 1.0 - Ouvert d'un double-clic");
+  ASSERT_NE(main, nullptr);
+  CloseAndExpectCleanExit(main, program);
+  DeleteFileA(path.c_str());
 }
 
 // /? and a word Tavelin cannot read show the list of switches, the wrong word named first (the
