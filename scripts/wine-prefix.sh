@@ -18,5 +18,11 @@ log=$(mktemp)
 "${boot[@]}" -i >"$log" 2>&1 || { cat "$log"; exit 1; }
 wineserver -w
 rm -f "$log"
+# Wine links the user's folders (Documents, Desktop...) to the Unix home: a test that writes a
+# journal would write it there, shared with every other test and left on the machine. Each copy
+# of the prefix has folders of its own, as each Windows computer does.
+for link in "$prefix"/drive_c/users/*/*; do
+  if [ -L "$link" ]; then rm "$link" && mkdir "$link"; fi
+done
 test -f "$prefix/user.reg"
 echo "Wine prefix ready: $prefix"

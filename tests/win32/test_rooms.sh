@@ -29,11 +29,6 @@ start_xvfb 1024x768x24 || exit 1
 for r in "${rooms[@]}"; do
   export WINEPREFIX=$work/$r
   cp -a "$template" "$WINEPREFIX"
-  # Wine links the user's Documents to the Unix home, which both rooms would then share; each
-  # computer has its own.
-  for link in "$WINEPREFIX"/drive_c/users/*/Documents; do
-    [ -L "$link" ] && rm "$link" && mkdir "$link"
-  done
   wine_desktop_registry 800x600
   wineserver -p >/dev/null 2>&1
 done
