@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "timing/uJournal.h"
@@ -26,8 +27,9 @@ void JournalRunTakenUp(int64_t startUtcMs, const std::string &detail);
 // journal (uJournal.h), with its detail, both in Windows-1252; of one épreuve of several, or of
 // the whole run (paper empty).
 void JournalEvent(const char *event, const std::string &detail, const std::string &paper = {});
-// The run's session journaled `line`; `run` is the latest run as it now stands.
-void JournalKept(const TJournal &run, const std::string &line);
+// The run's session journaled `line`, the line of the last of `run`'s events; `run` is the latest
+// run as it now stands. To the file when KeepJournal says so, or `toFile` for a run of its own.
+void JournalKept(const TJournal &run, const std::string &line, std::optional<bool> toFile = {});
 // From a timer: writes the lines that wait once the minute after a failure has gone. The keeper
 // runs a timer of its own while lines wait; a window's may call it too.
 void JournalRetry();
