@@ -235,6 +235,8 @@ std::string JournalAppend(const std::string &file, const std::vector<TJournalEnt
       out += cut->Line.substr(tail.size());
       ++written[cut->Line];
     } else {
+      // Its quote closed too, or every line after it would read as inside it.
+      if (std::count(tail.begin(), tail.end(), '"') % 2 != 0) out += '"';
       out += "\r\n";
     }
   }

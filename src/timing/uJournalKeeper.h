@@ -41,9 +41,12 @@ void JournalWriteNow();
 extern std::function<void()> OnJournalWriteFailed;
 
 // --- Lines that outlive Tavelin --------------------------------------------------------------------
-// While lines wait they are kept in %LOCALAPPDATA%\Tavelin\Journal en attente.csv (the bytes not
-// yet in the journal, a line cut short by its rest), so that neither the end nor the death of
-// Tavelin loses them. At the start: the lines an earlier Tavelin kept are written, or wait on.
+// While lines wait they are kept in %LOCALAPPDATA%\Tavelin\Journal en attente.csv, each with its
+// identity (the run's stamp, its place in the run), so that neither the end nor the death of
+// Tavelin loses them. The user's Tavelins touch the journal's files one at a time (a lock shared
+// across the sessions of Windows): each writes what another kept as well as its own, each line
+// once, what is in the file already never again. At the start: the lines kept are written, or
+// wait on.
 void JournalAtStart();
 // What the main window says of them, or nothing: "Journal non écrit : 3 lignes en attente",
 // "Journal complété de 3 lignes en attente" (kept ones written at this start).

@@ -81,6 +81,11 @@ TEST(CommandLine, TheFirstWordItCannotReadIsNamed) {
       {{"/lancer", "/LANCER"}, "/LANCER ne va pas avec /lancer"},
       {{"/journal:oui"}, "Valeur incorrecte: /journal:oui"},
       {{"/sortie:181"}, "Valeur incorrecte: /sortie:181"},
+      // Whole minutes only.
+      {{"/sortie:1h"}, "Valeur incorrecte: /sortie:1h"},
+      {{"/sortie:1.5"}, "Valeur incorrecte: /sortie:1.5"},
+      {{"/sortie:-5"}, "Valeur incorrecte: /sortie:-5"},
+      {{"/sortie: 5"}, "Valeur incorrecte: /sortie: 5"},
   };
   for (const auto &c : cases) {
     try {

@@ -1026,7 +1026,7 @@ TEST_F(ControlBar, OnWakingTheRunTakesItsPlaceFromTheWallClock) {
   s.Then(100, [&] {
     TNavigChrono *bar = Bar();
     Click(bar->Get<TButton>("BtnRun"));
-    EXPECT_EQ(ReadValue(SettingsKey(), "RunState").data.size(), RunRecordSize);
+    EXPECT_GT(ReadValue(SettingsKey(), "RunState").data.size(), RunRecordSize);  // its events with it
     EXPECT_TRUE(PumpUntil([&] { return Shown(*bar) == "00:59:59"; }, 2000));
     utcShiftMs = 600'000;
     SendMessageA(bar->Handle(), WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
