@@ -309,7 +309,8 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
   host.StartLocal = *rc::gen::element(At(23, 50, 0), At(10, 0, 0)) + *rc::gen::inRange(0, 600) * 1000;
   TRunChoice choice;
   const bool toTimeOfDay = *rc::gen::arbitrary<bool>();
-  const uint32_t own = *rc::gen::inRange<uint32_t>(1, 30) * 60 + *rc::gen::element(0u, 30u);
+  const uint32_t own = *rc::gen::inRange<uint32_t>(1, 30) * 60 +
+                       *rc::gen::element(0u, 30u);
   if (toTimeOfDay)
     choice.EndMinute = int((host.StartLocal + own * 1000) / 60'000 % MinutesPerDay);
   else
