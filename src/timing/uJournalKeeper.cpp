@@ -217,6 +217,8 @@ void TryWriting() {
   const size_t own = queue.Lines();
   if (!lock.Refused()) queue.Merge(ReadKept());
   const size_t kept = queue.Lines() - own;
+  // The kept file is ours to replace, or to remove once they are written.
+  if (kept != 0) keeper.Kept = true;
   if (queue.Empty()) return;
   if (!lock.Refused() && AppendWaiting(queue)) {
     queue.Written();
@@ -243,6 +245,7 @@ void Write(bool toFile) {
       const TFilesLock lock;
       if (!lock.Refused()) {
         queue.Merge(ReadKept());
+        Keeper().Kept = true;
         KeepWaiting(queue);
       }
     }
