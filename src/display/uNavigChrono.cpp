@@ -186,7 +186,7 @@ void TNavigChrono::ShowRunLength() {
 
 void TNavigChrono::ShowClockBand() {
   if (FWatchChrono->Board()) {
-    FWatchChrono->ShowBoard(FSession.BoardNowMs(), FSession.PaperTimes());
+    FWatchChrono->ShowBoard(FSession.BoardNowMs(), FSession.PaperTimes(), &FSession.WarnMinutes());
     ShowTotalText();
   } else if (TClockBand *band = FWatchChrono->Band()) {
     band->SetText(FSession.BandText());

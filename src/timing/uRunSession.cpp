@@ -373,8 +373,16 @@ TRunTimes TRunSession::SaidExit(TRunTimes times) const {
 }
 
 std::vector<TRunTimes> TRunSession::PaperTimes() const {
-  std::vector<TRunTimes> papers = model_.PaperTimes(host_.Now());
-  for (TRunTimes &t : papers) t = SaidExit(t);
+  const TWallNow now = host_.Now();
+  std::vector<TRunTimes> papers = model_.PaperTimes(now);
+  // Pauses before an épreuve's normal end moved it on the wall clock, not in the run's time that
+  // its warnings count in: its stretch starts that much later.
+  const TRunPlace place = model_.PlaceAt(now.UtcMs);
+  const int64_t paused = Ms(place.PausedBefore) + (place.Paused ? Ms(place.PausedFor) : 0);
+  for (size_t i = 0; i < papers.size(); ++i) {
+    papers[i] = SaidExit(papers[i]);
+    if (papers[i].Started) papers[i].StartMs += paused - model_.PausedAfterNormalEndMs(now.UtcMs, i);
+  }
   return papers;
 }
 

@@ -124,8 +124,11 @@ public:
   std::string BandText() const;
   // The bar's panel, longest first.
   std::vector<std::string> PanelTexts(const std::string &durationText) const;
-  // The board's lines, ordered by their ends.
+  // The board's lines, ordered by their ends; each StartMs where the stretch to its normal end
+  // begins as its warnings count it (the start, moved on by the pauses before that end).
   std::vector<TRunTimes> PaperTimes() const;
+  // The warnings the run was chosen with.
+  const std::vector<uint32_t> &WarnMinutes() const { return settings_.WarnMinutes; }
   int64_t BoardNowMs() const;
   TGaugeScale Gauge() const;
   // Whether the seconds digits are lit `runSeconds` into the run, lit only in the last

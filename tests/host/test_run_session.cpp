@@ -180,8 +180,9 @@ void Rearm(const TWarnings &before, const TWarnings &after, std::map<TWarning, i
 // What must hold after any step.
 // `now`: the local time of day, not reduced past midnight.
 // `posted`: the engine's last tick, in seconds: right on an end, its tick may be still to come.
+// `steady`: no clock set nor sleep moved the wall clock's account of the run.
 void CheckViews(const TRunSession &session, int64_t now, int64_t posted,
-                std::map<std::pair<size_t, int>, int64_t> &came) {
+                std::map<std::pair<size_t, int>, int64_t> &came, bool steady) {
   const std::vector<TRunTimes> papers = session.PaperTimes();
   // Which ends have come, as the engine counts them.
   const int64_t counted =
@@ -206,9 +207,16 @@ void CheckViews(const TRunSession &session, int64_t now, int64_t posted,
     }
   }
   if (!session.Board()) return;
-  const std::vector<TBoardLine> lines =
-      BoardLines(now, session.Model().PaperNames(), papers, {1, 5});
-  for (const TBoardLine &line : lines) RC_ASSERT(line.Left.find('-') == std::string::npos);
+  const std::vector<uint32_t> &warn = session.WarnMinutes();
+  const std::vector<TBoardLine> lines = BoardLines(now, session.Model().PaperNames(), papers, warn);
+  for (const TBoardLine &line : lines) {
+    RC_ASSERT(line.Left.find('-') == std::string::npos);
+    // Before its normal end, pauses aside, amber only from a warning shorter than the stretch it
+    // counts in, as the engine counts it.
+    if (!steady || line.Row >= ends.size() || now >= papers[line.Row].NormalEndMs) continue;
+    const int64_t stretch = ends[line.Row].TotalSeconds;
+    if (line.Amber) RC_ASSERT(std::any_of(warn.begin(), warn.end(), [&](uint32_t m) { return m * 60 < stretch; }));
+  }
   // The panel names the earliest end to come.
   int64_t earliest = INT64_MAX;
   size_t next = papers.size();
@@ -339,7 +347,7 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
   size_t at = 0;
   bool takeUp = false;
   TCrash crash;
-  bool setBack = false;
+  bool setBack = false, unsteady = false;
   host.Locked = *rc::gen::inRange(0, 4);
   // The next start says no to the question; the process ends after the last end, box up.
   const bool refuse = *rc::gen::inRange(0, 5) == 0, crashAtEnd = *rc::gen::arbitrary<bool>();
@@ -371,7 +379,7 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
   };
   step_ = [&] {
     host.Drain(*session);
-    CheckViews(*session, Frame(host.LocalUnreduced()), LastPosted(*host.Poster), came);
+    CheckViews(*session, Frame(host.LocalUnreduced()), LastPosted(*host.Poster), came, !setBack && !unsteady);
     if (at == steps.size()) {
       // On to the end of the run, in one stall past it (time added may have put it hours away).
       if (session->Paused()) session->Run();
@@ -401,6 +409,7 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
       case TStepKind::ClockSet: {
         host.Base += s.Ms;
         setBack = setBack || s.Ms <= -1000;
+        unsteady = unsteady || s.Ms != 0;
         const size_t lines = host.Run.Events().size();
         const bool open = session->MayAddTime();
         session->ClockChanged();
@@ -417,6 +426,7 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
         break;
       }
       case TStepKind::Sleep:
+        unsteady = true;
         session->Sleeping();
         host.Base += std::abs(s.Ms);
         session->Woke();
@@ -476,7 +486,7 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
         return;
     }
     host.Drain(*session);
-    CheckViews(*session, Frame(host.LocalUnreduced()), LastPosted(*host.Poster), came);
+    CheckViews(*session, Frame(host.LocalUnreduced()), LastPosted(*host.Poster), came, !setBack && !unsteady);
     // The moment to leave is said once, once the count has passed it, and read as said.
     if (const int said = ExitsSaid(host.Run); said != 0) {
       RC_ASSERT(said == 1);
