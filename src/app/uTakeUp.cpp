@@ -15,7 +15,39 @@
 #include "timing/uEndTime.h"
 #include "timing/uRunModel.h"
 #include "timing/uRunKeeper.h"
+#include "timing/uJournalKeeper.h"
 #include "timing/uRunSession.h"
+#include "timing/uWallClock.h"
+
+namespace {
+// The events kept with the record, or beside it by an earlier Tavelin.
+std::vector<uint8_t> KeptEvents(const TRunRecord &run) {
+  return run.Events.empty() ? ReadRunEvents() : run.Events;
+}
+
+// A run not taken up is journaled all the same, by a session of its own with no engine and no
+// window: to the journal's file when the run kept one.
+struct TSettleHost final : TRunSessionHost {
+  bool ToFile = false;
+  TWallNow Now() override { return WallNow(); }
+  TJournalTime LocalTime(int64_t utcMs) override { return JournalTimeAt(utcMs); }
+  std::unique_ptr<TMainThread> MakeEngine(const TRunEnds &) override { return nullptr; }
+  void Journal(const TJournal &run, const std::string &line) override { JournalKept(run, line, ToFile); }
+  void Keep(TRunRecord &, const std::vector<uint8_t> &) override {}
+  void Forget() override {}
+};
+
+void Settle(const TRunRecord &run, TRunSession::TLeft how) {
+  // Whatever becomes of its journal, the record goes and the program starts.
+  try {
+    TSettleHost host;
+    host.ToFile = run.KeepJournal;
+    TRunSession session(host);
+    session.Settle(run, KeptEvents(run), {run.TypeInc != 0, AppConfig->WarnMinuteList()}, how);
+  } catch (const std::exception &) {
+  }
+}
+}  // namespace
 
 std::optional<TRunRecord> FindInterruptedRun(bool ask) {
   // Another Tavelin's run, going on: not interrupted, and not ours to remove.
@@ -24,10 +56,13 @@ std::optional<TRunRecord> FindInterruptedRun(bool ask) {
   if (!bytes) return std::nullopt;
   const TTakeUp found = AssessRun(bytes->data(), bytes->size(), WallNow());
   const std::string caption = AppConfig->GetTitleText(1);  // the main window's
-  if (found.Kind == TTakeUpKind::Ended)
+  if (found.Kind == TTakeUpKind::Ended) {
+    // Its events to its end go to the journal, so that its procès-verbal can be written.
+    Settle(found.Record, TRunSession::TLeft::Ended);
     ShowMessageBox("Le chronométrage interrompu s'est terminé à " + LocalHourText(found.EndUtcMs) +
                        ".",
                    caption, MB_OK | MB_ICONINFORMATION);
+  }
   // When the run stopped is not known (the record is not written on ticks): when it started and
   // where its digits would stand now are.
   if (found.Kind != TTakeUpKind::Going) {
@@ -43,6 +78,8 @@ std::optional<TRunRecord> FindInterruptedRun(bool ask) {
   if (ask && ShowMessageBox(TakeUpQuestion(LocalHourText(run.StartUtcMs), end, run.Paused,
                                            placed.DigitsAt(placed.PlaceAt(now.UtcMs).RunTime, run.TypeInc != 0)),
                             caption, MB_YESNO | MB_ICONQUESTION) != IDYES) {
+    // Stopped at the answer, as the journal says.
+    Settle(run, TRunSession::TLeft::Refused);
     RemoveRunRecord();
     return std::nullopt;
   }
@@ -80,7 +117,7 @@ void TakeUpRun(const TRunRecord &record) {
     bar = std::make_unique<TNavigChrono>(Main);
     bar->HeldByCaller = true;
     // The record and its events go to the run's session; the bar then shows what it answers.
-    bar->Session().TakeUp(record, ReadRunEvents());
+    bar->Session().TakeUp(record, KeptEvents(record));
     bar->ShowTakenUp();
     bar->ShowModal();
     // The run worked its total out from its end again: still no duration of the user's.

@@ -192,7 +192,7 @@ void TNavigChrono::ShowClockBand() {
   if (Waiting()) {
     ShowWaiting();
   } else if (FWatchChrono->Board()) {
-    FWatchChrono->ShowBoard(FSession.BoardNowMs(), FSession.PaperTimes());
+    FWatchChrono->ShowBoard(FSession.BoardNowMs(), FSession.PaperTimes(), &FSession.WarnMinutes());
     ShowTotalText();
   } else if (TClockBand *band = FWatchChrono->Band()) {
     band->SetText(FSession.BandText());
@@ -340,25 +340,7 @@ void TNavigChrono::ScreensChanged() {
 
 TWallNow TNavigChrono::THost::Now() { return WallNow(); }
 
-TJournalTime TNavigChrono::THost::LocalTime(int64_t utcMs) {
-  SYSTEMTIME local{};
-  LocalTimeProc(&local);
-  const int64_t nowUtc = UtcMsNow();
-  if (std::llabs(utcMs - nowUtc) >= 60'000) {
-    // Long ago: the time zone's rule of that day, so that a run started before a change of hour
-    // keeps its start.
-    constexpr int64_t unixEpochAsFileTime = 116'444'736'000'000'000;
-    ULARGE_INTEGER ticks;
-    ticks.QuadPart = uint64_t(utcMs * 10'000 + unixEpochAsFileTime);
-    FILETIME utc{ticks.LowPart, ticks.HighPart};
-    SYSTEMTIME universal{};
-    if (FileTimeToSystemTime(&utc, &universal) &&
-        SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local))
-      return {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond};
-    LocalTimeProc(&local);
-  }
-  return {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond};
-}
+TJournalTime TNavigChrono::THost::LocalTime(int64_t utcMs) { return JournalTimeAt(utcMs); }
 
 std::unique_ptr<TMainThread> TNavigChrono::THost::MakeEngine(const TRunEnds &ends) {
   return RunContainerMaker(Bar.Handle(), Bar.FWatchChrono->Handle(), ends);
@@ -382,7 +364,7 @@ void TNavigChrono::THost::Keep(TRunRecord &record, const std::vector<uint8_t> &e
   // The record is the run's safety net, not the run: a registry that refuses it leaves the run
   // going as it is.
   try {
-    WriteRunEvents(events);
+    record.Events = events;
     WriteRunRecord(record);
   } catch (const ETavelinError &) {
   }

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "forms/uApplication.h"
+#include "timing/uRunSession.h"
 
 TTimeAddedScreen::TTimeAddedScreen(TForm *owner,
                                    std::function<std::vector<std::string>(int minutes)> changes)
@@ -13,6 +14,8 @@ TTimeAddedScreen::TTimeAddedScreen(TForm *owner,
   Bind("SelectMinutes", &TTimeAddedScreen::SelectMinutes);
   Bind("ConfirmTimeAdded", &TTimeAddedScreen::ConfirmTimeAdded);
   LoadDesign("TIMEADDEDSCREEN");
+  // The reason is kept whole with the run's events: no longer than they hold.
+  SendMessageA(Get<TComboBox>("ComboReason").Handle(), CB_LIMITTEXT, TimeAddedReasonMax, 0);
   const TForm *mainWindow = Application.MainForm();
   SetCaption((mainWindow ? mainWindow->Caption() : Application.Title()) + " - Temps ajouté");
   MinutesChanged(nullptr);

@@ -308,12 +308,15 @@ void TWatchChrono::ShowTimeOfDay(int64_t localMs) {
     digits_[p]->SetCurrentNumber(uint8_t(p % 2 == 0 ? parts[p / 2] / 10 : parts[p / 2] % 10));
 }
 
-void TWatchChrono::ShowBoard(int64_t nowLocalMs, const std::vector<TRunTimes> &papers) {
+void TWatchChrono::ShowBoard(int64_t nowLocalMs, const std::vector<TRunTimes> &papers,
+                             const std::vector<uint32_t> *warnMinutes) {
   if (!Board()) return;
   timeOfDayKnown_ = true;
   timeOfDay_ = nowLocalMs;
   if (!overtime_) ShowTimeOfDay(nowLocalMs);
-  if (table_) table_->SetLines(BoardLines(nowLocalMs, names_, papers, AppConfig->WarnMinuteList()));
+  if (table_)
+    table_->SetLines(BoardLines(nowLocalMs, names_, papers,
+                                warnMinutes ? *warnMinutes : AppConfig->WarnMinuteList()));
 }
 
 void TWatchChrono::SetRunEnds(uint32_t lengthSeconds, const std::vector<uint32_t> &marks) {

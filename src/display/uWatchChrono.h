@@ -56,7 +56,9 @@ public:
   // Each second of the wall clock while a board is set (before Run too): the digits show the time
   // of day of nowLocalMs as HH:MM:SS in green (until the run counts beyond its end), and the table
   // its lines from the épreuves' times, in row order as the run's model gives them.
-  void ShowBoard(int64_t nowLocalMs, const std::vector<TRunTimes> &papers);
+  // With the run's warnings, or the settings' when none are given.
+  void ShowBoard(int64_t nowLocalMs, const std::vector<TRunTimes> &papers,
+                 const std::vector<uint32_t> *warnMinutes = nullptr);
   // The gauge of a board runs over the whole run, to its last end (lengthSeconds of run time),
   // with a black mark at each of `marks` (every other end, in run seconds), as SetRunLength marks
   // the normal end today.

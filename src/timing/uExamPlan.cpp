@@ -93,6 +93,14 @@ TTickEvents TExamPlan::Events(uint32_t before, uint32_t after) const {
   return events;
 }
 
+std::vector<std::pair<uint32_t, TExamEvent>> TExamPlan::Timed(uint32_t before, uint32_t after) const {
+  std::vector<std::pair<uint32_t, TExamEvent>> events;
+  auto m = std::upper_bound(moments_.begin(), moments_.end(), before,
+                            [](uint32_t at, const TMoment &moment) { return at < moment.At; });
+  for (; m != moments_.end() && m->At <= after; ++m) events.emplace_back(m->At, m->Event);
+  return events;
+}
+
 bool TExamPlan::AmberAt(uint32_t elapsed) const {
   if (total_ == 0 || elapsed > Length()) return false;
   const bool beforeNormalEnd = extra_ != 0 && elapsed < total_;

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "timing/uExamPaper.h"
@@ -81,6 +82,8 @@ public:
   // Every event after `before` and at or before `after`, in the order they come: a jump over
   // several brings them all.
   TTickEvents Events(uint32_t before, uint32_t after) const;
+  // The same, each with the second it comes at, however many they are.
+  std::vector<std::pair<uint32_t, TExamEvent>> Timed(uint32_t before, uint32_t after) const;
   // Amber digits: from the smallest warning of the current stretch until its end.
   bool AmberAt(uint32_t elapsed) const;
 

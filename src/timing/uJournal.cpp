@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <iterator>
+#include <map>
 #include <string_view>
 
 #include "base/uText.h"
@@ -131,40 +132,195 @@ void TJournal::StartRun(const TJournalTime &start) {
 std::string TJournal::Add(const TJournalTime &at, const std::string &event,
                           const std::string &detail, const std::string &paper) {
   if (!hasRun_) StartRun(at);
-  events_.push_back({at, event, detail, paper});
+  events_.push_back({at, event, detail, paper, events_.empty() ? 0 : events_.back().Index + 1});
   return JournalLine(start_, paper, events_.back());
+}
+
+bool TJournal::Restore(const TJournalEvent &event) {
+  if (!events_.empty() && event.Index <= events_.back().Index) return false;
+  events_.push_back(event);
+  return true;
 }
 
 // --- Lines that wait -----------------------------------------------------------------------------
 
-bool TJournalQueue::Push(const std::string &line, int64_t nowMs) {
-  lines_ += line;
+namespace {
+// The lines of CSV bytes, each with its CR LF, a line break inside quotes kept in its line; the
+// rest after the last whole line in `tail`.
+std::vector<std::string_view> CsvLines(std::string_view bytes, std::string_view &tail) {
+  std::vector<std::string_view> lines;
+  bool quoted = false;
+  size_t from = 0;
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] == '"') quoted = !quoted;
+    else if (bytes[i] == '\n' && !quoted) lines.push_back(bytes.substr(from, i + 1 - from)), from = i + 1;
+  }
+  tail = bytes.substr(from);
+  return lines;
+}
+
+// The run's stamp of a line: its third field, which is never quoted. Empty when there is none.
+std::string_view StampOf(std::string_view line) {
+  const size_t a = line.find(';'), b = a == line.npos ? a : line.find(';', a + 1),
+               c = b == line.npos ? b : line.find(';', b + 1);
+  if (c == line.npos || c - b - 1 != 19) return {};
+  const std::string_view stamp = line.substr(b + 1, 19);
+  for (size_t i = 0; i < stamp.size(); ++i) {
+    const char want = i == 4 || i == 7 ? '-' : i == 10 ? ' ' : i == 13 || i == 16 ? ':' : '0';
+    if (want == '0' ? stamp[i] < '0' || stamp[i] > '9' : stamp[i] != want) return {};
+  }
+  return stamp;
+}
+
+constexpr std::string_view WaitingMark = "Tavelin;en attente;2;";
+
+uint64_t Fnv1a(std::string_view bytes) {
+  uint64_t h = 0xCBF29CE484222325ull;
+  for (char c : bytes) h = (h ^ uint8_t(c)) * 0x100000001B3ull;
+  return h;
+}
+
+// A decimal number that ends at `end` in `text` from `at`; nothing for anything else.
+std::optional<uint64_t> Decimal(std::string_view text, size_t &at, char end) {
+  uint64_t n = 0;
+  size_t digits = 0;
+  for (; at < text.size() && text[at] >= '0' && text[at] <= '9' && digits < 19; ++at, ++digits)
+    n = n * 10 + uint64_t(text[at] - '0');
+  if (digits == 0 || at >= text.size() || text[at] != end) return std::nullopt;
+  ++at;
+  return n;
+}
+}  // namespace
+
+TJournalEntry JournalEntryOf(const TJournal &run) {
+  TJournalEntry entry;
+  if (run.Events().empty()) return entry;
+  const TJournalEvent &e = run.Events().back();
+  entry.Stamp = JournalStamp(run.RunStart());
+  entry.Index = e.Index;
+  entry.Line = JournalLine(run.RunStart(), e.Paper, e);
+  for (size_t i = 0; i + 1 < run.Events().size(); ++i) {
+    const TJournalEvent &o = run.Events()[i];
+    if (o.At == e.At && o.Event == e.Event && o.Detail == e.Detail && o.Paper == e.Paper) ++entry.Alike;
+  }
+  return entry;
+}
+
+std::string JournalAppend(const std::string &file, const std::vector<TJournalEntry> &entries) {
+  const std::string header = JournalFileHeader();
+  std::string out;
+  std::string_view tail;
+  const std::vector<std::string_view> lines = CsvLines(file, tail);
+  if (lines.empty() && header.compare(0, tail.size(), tail) == 0) {
+    out = header.substr(tail.size());
+    tail = {};
+  }
+  std::vector<std::string_view> stamps;
+  for (const TJournalEntry &e : entries) stamps.push_back(e.Stamp);
+  std::map<std::string_view, uint32_t> held;
+  for (const std::string_view line : lines)
+    if (std::find(stamps.begin(), stamps.end(), StampOf(line)) != stamps.end()) ++held[line];
+  std::map<std::string_view, uint32_t> written;
+  auto missing = [&](const TJournalEntry &e) { return held[e.Line] + written[e.Line] <= e.Alike; };
+  if (!tail.empty() && std::any_of(entries.begin(), entries.end(), missing)) {
+    // A write cut short is completed with the line it began: a run's lines go in their order, so
+    // it is the first missing one of its run. Any other is closed as it is.
+    std::vector<std::string_view> runs;
+    const auto cut = std::find_if(entries.begin(), entries.end(), [&](const TJournalEntry &e) {
+      if (!missing(e) || std::find(runs.begin(), runs.end(), e.Stamp) != runs.end()) return false;
+      runs.push_back(e.Stamp);
+      return e.Line.size() > tail.size() && e.Line.compare(0, tail.size(), tail) == 0;
+    });
+    if (cut != entries.end()) {
+      out += cut->Line.substr(tail.size());
+      ++written[cut->Line];
+    } else {
+      // Its quote closed too, or every line after it would read as inside it.
+      if (std::count(tail.begin(), tail.end(), '"') % 2 != 0) out += '"';
+      out += "\r\n";
+    }
+  }
+  for (const TJournalEntry &e : entries) {
+    if (!missing(e)) continue;
+    out += e.Line;
+    ++written[e.Line];
+  }
+  return out;
+}
+
+std::string PackWaiting(const std::vector<TJournalEntry> &entries) {
+  std::string body;
+  for (const TJournalEntry &e : entries)
+    body += e.Stamp + ";" + std::to_string(e.Index) + ";" + std::to_string(e.Alike) + ";" +
+            std::to_string(e.Line.size()) + "\r\n" + e.Line;
+  char sum[17];
+  std::snprintf(sum, sizeof sum, "%016llx", static_cast<unsigned long long>(Fnv1a(body)));
+  return std::string(WaitingMark) + std::to_string(entries.size()) + ";" + sum + "\r\n" + body;
+}
+
+std::optional<std::vector<TJournalEntry>> ReadWaiting(const std::string &bytes) {
+  std::vector<TJournalEntry> entries;
+  const std::string_view all = bytes;
+  if (all.substr(0, WaitingMark.size()) != WaitingMark) {
+    // The earlier form: the lines alone. A file of zeros or of another program's bytes is not it.
+    if (all.find('\0') != all.npos) return std::nullopt;
+    std::string_view tail;
+    std::map<std::string_view, uint32_t> places, alike;
+    for (const std::string_view line : CsvLines(all, tail)) {
+      const std::string_view stamp = StampOf(line);
+      if (stamp.empty() || line.size() < 2 || line[line.size() - 2] != '\r') continue;
+      entries.push_back({std::string(stamp), places[stamp]++, alike[line]++, std::string(line)});
+    }
+    if (entries.empty() && !all.empty()) return std::nullopt;
+    return entries;
+  }
+  size_t at = WaitingMark.size();
+  const std::optional<uint64_t> count = Decimal(all, at, ';');
+  if (!count || all.size() < at + 18 || all.substr(at + 16, 2) != "\r\n") return std::nullopt;
+  const std::string_view body = all.substr(at + 18);
+  char sum[17];
+  std::snprintf(sum, sizeof sum, "%016llx", static_cast<unsigned long long>(Fnv1a(body)));
+  if (all.substr(at, 16) != sum) return std::nullopt;
+  for (at = 0; at < body.size();) {
+    TJournalEntry e;
+    e.Stamp = std::string(body.substr(at, 19));
+    at += 19;
+    if (at >= body.size() || body[at++] != ';') return std::nullopt;
+    const auto index = Decimal(body, at, ';'), alike = Decimal(body, at, ';'), size = Decimal(body, at, '\r');
+    if (!index || !alike || !size || *index > UINT32_MAX || *alike > UINT32_MAX ||
+        at >= body.size() || body[at++] != '\n' || *size > body.size() - at)
+      return std::nullopt;
+    e.Index = uint32_t(*index), e.Alike = uint32_t(*alike);
+    e.Line = std::string(body.substr(at, *size));
+    at += *size;
+    if (StampOf(e.Line) != e.Stamp) return std::nullopt;
+    entries.push_back(std::move(e));
+  }
+  if (entries.size() != *count) return std::nullopt;
+  return entries;
+}
+
+bool TJournalQueue::Push(const TJournalEntry &entry, int64_t nowMs) {
+  Merge({entry});
   return !failing_ || nowMs - failedAt_ >= RetryMs;
+}
+
+void TJournalQueue::Merge(const std::vector<TJournalEntry> &entries) {
+  for (const TJournalEntry &e : entries)
+    if (std::find(entries_.begin(), entries_.end(), e) == entries_.end()) entries_.push_back(e);
+  // A run's lines in their order, the runs in the order they started.
+  std::stable_sort(entries_.begin(), entries_.end(), [](const TJournalEntry &a, const TJournalEntry &b) {
+    return a.Stamp != b.Stamp ? a.Stamp < b.Stamp : a.Index < b.Index;
+  });
 }
 
 bool TJournalQueue::RetryDue(int64_t nowMs) const {
   return failing_ && !Empty() && nowMs - failedAt_ >= RetryMs;
 }
 
-std::string TJournalQueue::Block(bool freshFile) const {
-  return (freshFile ? JournalFileHeader() : owedHeader_) + lines_;
-}
-
-size_t TJournalQueue::Lines() const {
-  const std::string block = Block(false);
-  return size_t(std::count(block.begin(), block.end(), '\n'));
-}
-
-void TJournalQueue::Wrote(bool freshFile, size_t bytes) {
-  // A new file gets the whole header; the rest of one cut short is owed to the file it began.
-  const std::string head = freshFile ? JournalFileHeader() : owedHeader_;
-  if (bytes < head.size()) {
-    owedHeader_ = head.substr(bytes);
-    return;
-  }
-  owedHeader_.clear();
-  lines_.erase(0, std::min(bytes - head.size(), lines_.size()));
-  if (lines_.empty()) failing_ = told_ = false;
+void TJournalQueue::Written() {
+  entries_.clear();
+  failing_ = told_ = false;
 }
 
 bool TJournalQueue::Failed(int64_t nowMs) {

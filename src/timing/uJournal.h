@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,8 @@ struct TJournalEvent {
   std::string Event;
   std::string Detail;
   std::string Paper = {};  // the épreuve it is of, for a run of several; empty for the run
+  // Its place in its run, from 0: with the run's stamp, the line's identity.
+  uint32_t Index = 0;
   bool operator==(const TJournalEvent &) const = default;
 };
 
@@ -67,6 +70,8 @@ public:
   // Records an event and gives its line for the file. An event before any run starts one then.
   std::string Add(const TJournalTime &at, const std::string &event, const std::string &detail,
                   const std::string &paper = {});
+  // An event kept from before, at its own place (after the last one's).
+  bool Restore(const TJournalEvent &event);
 
 private:
   bool hasRun_ = false;
@@ -75,33 +80,55 @@ private:
 };
 
 // --- Lines that wait -----------------------------------------------------------------------------
-// The bytes not yet in the file, and when to try the file again. After a failure the file is
+// A line of the journal with its identity: the run's stamp and the event's place in its run. A
+// retry, the waiting file, a write cut short or a second Tavelin never write it twice.
+struct TJournalEntry {
+  std::string Stamp;   // the run's stamp, as the line's "Chronométrage" column has it
+  uint32_t Index = 0;  // the event's place in its run
+  uint32_t Alike = 0;  // earlier lines of its run that read the same, byte for byte
+  std::string Line;    // UTF-8, ended by CR LF
+  bool operator==(const TJournalEntry &) const = default;
+};
+// The entry of the last event of `run`.
+TJournalEntry JournalEntryOf(const TJournal &run);
+// What to append to a journal file that holds `file`, so that it holds the header once and every
+// entry once, in order: the header for a new file (or the rest of one cut short), the rest of a
+// line cut short when it is the next entry's (closed as it is otherwise), then each entry that the
+// file does not hold yet. An entry is held when the file's whole lines that read as it does are
+// more than the lines of its run alike before it.
+std::string JournalAppend(const std::string &file, const std::vector<TJournalEntry> &entries);
+// "Journal en attente.csv": the entries with their identities, a count and a checksum, so that a
+// file cut short, of zeros, or of another program reads as nothing. The earlier form (the lines
+// alone, after the rest of a header or of a line cut short) is read too, each line that has a
+// run's stamp taking its place in its run as it comes.
+std::string PackWaiting(const std::vector<TJournalEntry> &entries);
+std::optional<std::vector<TJournalEntry>> ReadWaiting(const std::string &bytes);
+
+// The entries not yet in the file, and when to try the file again. After a failure the file is
 // tried again a minute later (a timer asks), or at once when the run ends, the bar closes or
 // Tavelin ends: a locked or unreachable file is not hammered, and nothing waits for an event
-// that may never come. A write that stops half-way is completed from where it stopped, so that no
-// line is ever written twice. Times are milliseconds of a monotonic clock.
+// that may never come. Times are milliseconds of a monotonic clock.
 class TJournalQueue {
 public:
   static constexpr int64_t RetryMs = 60'000;
-  // An event's line joins the waiting ones; true when the file is to be tried now (no failure
+  // An event's entry joins the waiting ones; true when the file is to be tried now (no failure
   // under way, or its minute gone).
-  bool Push(const std::string &line, int64_t nowMs);
-  // Asked by a timer: true when bytes wait and the minute after the failure has gone.
+  bool Push(const TJournalEntry &entry, int64_t nowMs);
+  // Entries kept elsewhere (the waiting file) join them, each once, in the order of their runs.
+  void Merge(const std::vector<TJournalEntry> &entries);
+  // Asked by a timer: true when entries wait and the minute after the failure has gone.
   bool RetryDue(int64_t nowMs) const;
-  // What to append: every waiting byte, oldest first; after the header for a file still empty.
-  std::string Block(bool freshFile) const;
-  // The waiting lines, a line cut short counted once.
-  size_t Lines() const;
-  const std::string &Waiting() const { return lines_; }
-  bool Empty() const { return lines_.empty() && owedHeader_.empty(); }
-  // The first `bytes` of Block(freshFile) reached the file: they are never written again.
-  void Wrote(bool freshFile, size_t bytes);
-  // The rest did not: true when the user is to be told, for the first failure after every line
-  // was written (or the very first), never for the retries that fail after it.
+  const std::vector<TJournalEntry> &Entries() const { return entries_; }
+  size_t Lines() const { return entries_.size(); }
+  bool Empty() const { return entries_.empty(); }
+  // Every entry is in the file.
+  void Written();
+  // They are not: true when the user is to be told, for the first failure after every line was
+  // written (or the very first), never for the retries that fail after it.
   bool Failed(int64_t nowMs);
 
 private:
-  std::string lines_, owedHeader_;
+  std::vector<TJournalEntry> entries_;
   bool failing_ = false, told_ = false;
   int64_t failedAt_ = 0;
 };

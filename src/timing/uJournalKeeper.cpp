@@ -12,6 +12,7 @@
 #include "forms/uApplication.h"
 #include "forms/uSystemLib.h"
 #include "settings/uConfig.h"
+#include "timing/uRunKeeper.h"
 #include "timing/uWallClock.h"
 
 namespace {
@@ -39,7 +40,7 @@ struct TKeeper {
   TJournal Journal;
   TJournalQueue Queue;
   UINT_PTR RetryTimer = 0;
-  size_t KeptLinesWritten = 0;  // lines an earlier Tavelin kept, written at this start
+  size_t KeptLinesWritten = 0;  // lines another Tavelin kept, written by this one
   bool Kept = false;            // the file of waiting bytes may be there
   int Run = 0;                  // the latest run, counted from the program's start
   int PageRun = -1;             // the run whose procès-verbal was written last, to pagePath
@@ -78,57 +79,122 @@ bool MakeFolder(const std::wstring &folder) {
          (CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
 }
 
-// The waiting bytes appended to the journal; as many as reached the file are never written again.
-bool AppendWaiting(TJournalQueue &queue) {
+// The journal's files are touched by one process at a time, whatever session of Windows the
+// user's Tavelins run in; a Tavelin killed while it held the lock leaves it to the next.
+class TFilesLock {
+public:
+  TFilesLock() {
+    static HANDLE mutex = [] {
+      const std::string global = UserGlobalName("TavelinJournal");
+      HANDLE made = global.empty() ? nullptr : CreateMutexA(nullptr, FALSE, global.c_str());
+      return made ? made : CreateMutexA(nullptr, FALSE, "Local\\TavelinJournal");
+    }();
+    if (!mutex) return;  // no lock to be had: on alone, as before any lock existed
+    const DWORD got = WaitForSingleObject(mutex, 2'000);
+    held_ = got == WAIT_OBJECT_0 || got == WAIT_ABANDONED ? mutex : nullptr;
+    refused_ = !held_;
+  }
+  ~TFilesLock() {
+    if (held_) ReleaseMutex(held_);
+  }
+  TFilesLock(const TFilesLock &) = delete;
+  TFilesLock &operator=(const TFilesLock &) = delete;
+  // Another Tavelin kept it too long: nothing is touched this time.
+  bool Refused() const { return refused_; }
+
+private:
+  HANDLE held_ = nullptr;
+  bool refused_ = false;
+};
+
+// The whole of a file open for reading, from its start.
+bool ReadAll(HANDLE file, std::string &bytes) {
+  bytes.clear();
+  char chunk[65536];
+  DWORD got = 0;
+  for (;;) {
+    if (!ReadFile(file, chunk, sizeof chunk, &got, nullptr)) return false;
+    if (got == 0) return true;
+    bytes.append(chunk, got);
+  }
+}
+
+// The waiting entries appended to the journal, each that it does not hold yet; true when every
+// one is in it, on disk.
+bool AppendWaiting(const TJournalQueue &queue) {
   const std::wstring folder = JournalFolder();
   if (!MakeFolder(folder)) return false;
   const std::wstring path = folder + L"\\Journal.csv";
   // Shared for reading and writing: a spreadsheet that has it open does not stop us, nor we it.
-  HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+  HANDLE file = CreateFileW(path.c_str(), FILE_READ_DATA | FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
-  bool fresh = GetLastError() != ERROR_ALREADY_EXISTS;
-  // An empty file (made by hand, or left by a write that failed) gets its header too.
-  if (LARGE_INTEGER size{}; GetFileSizeEx(file, &size)) fresh = size.QuadPart == 0;
-  const std::string data = queue.Block(fresh);
+  std::string held;
+  bool ok = ReadAll(file, held);
+  const std::string data = ok ? JournalAppend(held, queue.Entries()) : std::string();
   DWORD written = 0;
-  const bool ok = JournalWriteProc(file, data.data(), DWORD(data.size()), &written, nullptr) &&
-                  written == data.size();
-  queue.Wrote(fresh, std::min<size_t>(written, data.size()));
-  // Written is written, whatever the close says: those bytes are not repeated.
+  ok = ok && (data.empty() || (JournalWriteProc(file, data.data(), DWORD(data.size()), &written, nullptr) &&
+                               written == data.size() && FlushFileBuffers(file)));
+  // Whatever reached the file is read back at the next try: nothing is written twice.
   CloseHandle(file);
   return ok;
 }
 
-// %LOCALAPPDATA%\Tavelin\Journal en attente.csv: the bytes that wait, kept while they wait, so
+// %LOCALAPPDATA%\Tavelin\Journal en attente.csv: the entries that wait, kept while they wait, so
 // that neither the end of Tavelin nor its death loses them.
 std::wstring KeptPath() {
   const std::wstring local = JournalLocalDataProc ? JournalLocalDataProc() : std::wstring();
   return local.empty() ? std::wstring() : local + L"\\Tavelin\\Journal en attente.csv";
 }
 
+// The entries of one kept file, when it is there and checks.
+std::vector<TJournalEntry> ReadKeptFile(const std::wstring &path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  std::string bytes;
+  const bool read = ReadAll(file, bytes);
+  CloseHandle(file);
+  std::optional<std::vector<TJournalEntry>> entries;
+  if (read) entries = ReadWaiting(bytes);
+  return entries ? *entries : std::vector<TJournalEntry>();
+}
+
+// What the kept file holds, and its `.new` that a Tavelin killed before putting it in place left.
+std::vector<TJournalEntry> ReadKept() {
+  const std::wstring path = KeptPath();
+  if (path.empty()) return {};
+  TJournalQueue all;
+  all.Merge(ReadKeptFile(path));
+  all.Merge(ReadKeptFile(path + L".new"));
+  return all.Entries();
+}
+
+// The kept file holds what waits: written beside it, on disk, then put in its place on disk, so
+// that a Tavelin killed or a power cut meanwhile leaves the last whole one. Under the lock.
 void KeepWaiting(const TJournalQueue &queue) {
   bool &kept = Keeper().Kept;
   const std::wstring path = KeptPath();
   if (path.empty() || (queue.Empty() && !kept)) return;
+  const std::wstring fresh = path + L".new";
   if (queue.Empty()) {
+    DeleteFileW(fresh.c_str());
     kept = !DeleteFileW(path.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND;
     return;
   }
   kept = true;
   const std::wstring folder = path.substr(0, path.find_last_of(L'\\'));
   if (!MakeFolder(folder)) return;
-  // Written beside it, then put in its place: a Tavelin killed meanwhile leaves the last whole one.
-  const std::string data = queue.Block(false);
-  const std::wstring fresh = path + L".new";
+  const std::string data = PackWaiting(queue.Entries());
   HANDLE file = CreateFileW(fresh.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
   DWORD done = 0;
   const bool whole = WriteFile(file, data.data(), DWORD(data.size()), &done, nullptr) &&
-                     done == data.size();
-  if (CloseHandle(file) && whole) MoveFileExW(fresh.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
+                     done == data.size() && FlushFileBuffers(file);
+  if (CloseHandle(file) && whole)
+    MoveFileExW(fresh.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
 void CALLBACK RetryTick(HWND, UINT, UINT_PTR, DWORD) { JournalRetry(); }
@@ -142,29 +208,47 @@ void Tell(const std::function<void()> &hook) {
   }
 }
 
+// Under the lock: what another Tavelin kept joins what waits here, so that neither replaces the
+// other's, and whoever writes, writes them all.
 void TryWriting() {
   TKeeper &keeper = Keeper();
   TJournalQueue &queue = keeper.Queue;
+  const TFilesLock lock;
+  const size_t own = queue.Lines();
+  if (!lock.Refused()) queue.Merge(ReadKept());
+  const size_t kept = queue.Lines() - own;
+  // The kept file is ours to replace, or to remove once they are written.
+  if (kept != 0) keeper.Kept = true;
   if (queue.Empty()) return;
-  if (AppendWaiting(queue)) {
+  if (!lock.Refused() && AppendWaiting(queue)) {
+    queue.Written();
+    keeper.KeptLinesWritten += kept;
     if (keeper.RetryTimer) KillTimer(nullptr, std::exchange(keeper.RetryTimer, 0));
   } else {
     if (queue.Failed(TickNow())) Tell(OnJournalWriteFailed);
     // A thread's timer: it runs in every message loop, the bar's or the main window's or a box's.
     if (!keeper.RetryTimer) keeper.RetryTimer = SetTimer(nullptr, 0, 5'000, &RetryTick);
   }
-  KeepWaiting(queue);
+  if (!lock.Refused()) KeepWaiting(queue);
   Tell(OnJournalWaiting);
 }
 
-// A line of the latest run, for the file.
-void Write(const std::string &line) {
-  if (!KeepingFile()) return;
-  if (Keeper().Queue.Push(line, TickNow())) {
+// The last event of the latest run, for the file.
+void Write(bool toFile) {
+  if (!toFile) return;
+  TJournalQueue &queue = Keeper().Queue;
+  if (queue.Push(JournalEntryOf(Keeper().Journal), TickNow())) {
     TryWriting();
   } else {
     // Its turn comes with the others'; meanwhile it is kept with them.
-    KeepWaiting(Keeper().Queue);
+    {
+      const TFilesLock lock;
+      if (!lock.Refused()) {
+        queue.Merge(ReadKept());
+        Keeper().Kept = true;
+        KeepWaiting(queue);
+      }
+    }
     Tell(OnJournalWaiting);
   }
 }
@@ -172,7 +256,8 @@ void Write(const std::string &line) {
 void Record(const TJournalTime &at, const char *event, const std::string &detail,
             const std::string &paper = {}) {
   try {
-    Write(Keeper().Journal.Add(at, event ? event : "", detail, paper));
+    Keeper().Journal.Add(at, event ? event : "", detail, paper);
+    Write(KeepingFile());
   } catch (const std::exception &) {
     // Memory ran out: the record is not worth the run.
   }
@@ -221,14 +306,16 @@ void JournalEvent(const char *event, const std::string &detail, const std::strin
   Record(LocalNow(), event, detail, paper);
 }
 
-void JournalKept(const TJournal &run, const std::string &line) {
+void JournalKept(const TJournal &run, const std::string &line, std::optional<bool> toFile) {
   try {
     // Another run than the latest (its first line, or a take-up's): its page is a new one.
     if (run.Events().size() <= 1 || !(run.RunStart() == Keeper().Journal.RunStart()) ||
         run.Events().size() < Keeper().Journal.Events().size())
       ++Keeper().Run;
     Keeper().Journal = run;
-    Write(line);
+    // The line is that of the run's last event, which carries its identity.
+    (void)line;
+    Write(toFile.value_or(KeepingFile()));
   } catch (const std::exception &) {
     // Memory ran out: the record is not worth the run.
   }
@@ -241,27 +328,18 @@ void JournalRetry() {
 void JournalWriteNow() { TryWriting(); }
 
 void JournalAtStart() {
-  const std::wstring path = KeptPath();
-  if (path.empty()) return;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  std::string kept;
-  char chunk[4096];
-  DWORD got = 0;
-  while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) kept.append(chunk, got);
-  CloseHandle(file);
-  if (kept.empty()) {
-    DeleteFileW(path.c_str());
-    return;
+  if (KeptPath().empty()) return;
+  TKeeper &keeper = Keeper();
+  // What an earlier Tavelin kept, written now, or waiting on.
+  size_t kept = 0;
+  {
+    const TFilesLock lock;
+    if (lock.Refused()) return;
+    kept = ReadKept().size();
   }
-  Keeper().Kept = true;
-  TJournalQueue &queue = Keeper().Queue;
-  queue.Push(kept, TickNow());
-  const size_t lines = queue.Lines();
+  if (kept == 0) return;
+  keeper.Kept = true;
   TryWriting();
-  if (queue.Empty()) Keeper().KeptLinesWritten = lines;
-  Tell(OnJournalWaiting);
 }
 
 std::string JournalStateText() {

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "timing/uJournal.h"
@@ -26,8 +27,9 @@ void JournalRunTakenUp(int64_t startUtcMs, const std::string &detail);
 // journal (uJournal.h), with its detail, both in Windows-1252; of one épreuve of several, or of
 // the whole run (paper empty).
 void JournalEvent(const char *event, const std::string &detail, const std::string &paper = {});
-// The run's session journaled `line`; `run` is the latest run as it now stands.
-void JournalKept(const TJournal &run, const std::string &line);
+// The run's session journaled `line`, the line of the last of `run`'s events; `run` is the latest
+// run as it now stands. To the file when KeepJournal says so, or `toFile` for a run of its own.
+void JournalKept(const TJournal &run, const std::string &line, std::optional<bool> toFile = {});
 // From a timer: writes the lines that wait once the minute after a failure has gone. The keeper
 // runs a timer of its own while lines wait; a window's may call it too.
 void JournalRetry();
@@ -39,9 +41,12 @@ void JournalWriteNow();
 extern std::function<void()> OnJournalWriteFailed;
 
 // --- Lines that outlive Tavelin --------------------------------------------------------------------
-// While lines wait they are kept in %LOCALAPPDATA%\Tavelin\Journal en attente.csv (the bytes not
-// yet in the journal, a line cut short by its rest), so that neither the end nor the death of
-// Tavelin loses them. At the start: the lines an earlier Tavelin kept are written, or wait on.
+// While lines wait they are kept in %LOCALAPPDATA%\Tavelin\Journal en attente.csv, each with its
+// identity (the run's stamp, its place in the run), so that neither the end nor the death of
+// Tavelin loses them. The user's Tavelins touch the journal's files one at a time (a lock shared
+// across the sessions of Windows): each writes what another kept as well as its own, each line
+// once, what is in the file already never again. At the start: the lines kept are written, or
+// wait on.
 void JournalAtStart();
 // What the main window says of them, or nothing: "Journal non écrit : 3 lignes en attente",
 // "Journal complété de 3 lignes en attente" (kept ones written at this start).

@@ -31,6 +31,11 @@ void WriteRunRecord(const TRunRecord &record) {
   TKeyScope close(registry);
   registry.WriteBinary(RunStateValue, bytes.data(), bytes.size());
   ours.assign(bytes.begin(), bytes.end());
+  // The events are in the record now: a value of the earlier form beside it is no longer its.
+  try {
+    if (registry.ValueExists(RunEventsValue)) registry.DeleteValue(RunEventsValue);
+  } catch (const ETavelinError &) {
+  }
 }
 
 std::optional<std::vector<uint8_t>> ReadRunRecord() {
@@ -45,13 +50,6 @@ std::optional<std::vector<uint8_t>> ReadRunRecord() {
     bytes.clear();
   }
   return bytes;
-}
-
-void WriteRunEvents(const std::vector<uint8_t> &events) {
-  TRegistryAccess registry(HKEY_CURRENT_USER);
-  registry.OpenKey(AppConfig->RegistryKey, true);
-  TKeyScope close(registry);
-  registry.WriteBinary(RunEventsValue, events.data(), events.size());
 }
 
 std::vector<uint8_t> ReadRunEvents() {
@@ -92,32 +90,32 @@ void RemoveRunRecordIfOurs() {
   ours.clear();
 }
 
+std::string UserGlobalName(const char *base) {
+  std::string made;
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return made;
+  DWORD size = 0;
+  GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+  std::vector<uint8_t> user(size);
+  char *sid = nullptr;
+  if (size >= sizeof(TOKEN_USER) &&
+      GetTokenInformation(token, TokenUser, user.data(), size, &size) &&
+      ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER *>(user.data())->User.Sid, &sid)) {
+    made = std::string("Global\\") + base + "-" + sid;
+    LocalFree(sid);
+  }
+  CloseHandle(token);
+  return made;
+}
+
 namespace {
 // Both names a run-open lock has had: the user's across the sessions of Windows, and the one of
 // a single session that older Tavelins hold and look for.
 constexpr const char *RunOpenLocalName = "Local\\TavelinRunOpen";
 HANDLE runOpen = nullptr, runOpenLocal = nullptr;
 
-// "Global\TavelinRunOpen-S-1-5-21-…": one name per user, whatever the session. Empty when the
-// user's SID cannot be had.
 std::string RunOpenGlobalName() {
-  static const std::string name = [] {
-    std::string made;
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return made;
-    DWORD size = 0;
-    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    std::vector<uint8_t> user(size);
-    char *sid = nullptr;
-    if (size >= sizeof(TOKEN_USER) &&
-        GetTokenInformation(token, TokenUser, user.data(), size, &size) &&
-        ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER *>(user.data())->User.Sid, &sid)) {
-      made = std::string("Global\\TavelinRunOpen-") + sid;
-      LocalFree(sid);
-    }
-    CloseHandle(token);
-    return made;
-  }();
+  static const std::string name = UserGlobalName("TavelinRunOpen");
   return name;
 }
 

@@ -19,10 +19,10 @@ void WriteRunRecord(const TRunRecord &record);
 // The stored bytes, as stored; nothing when there is no record. A value of another type, or too
 // large for any record, is read as no bytes at all, so that it is refused and removed.
 std::optional<std::vector<uint8_t>> ReadRunRecord();
-// The events of the open run beside it (RunEvents, REG_BINARY): written with the record, read
-// with it, removed with it. Reading gives no bytes when there are none.
+// The events of the open run are in its record (TRunRecord::Events). An earlier Tavelin kept them
+// in a value of their own beside it (RunEvents, REG_BINARY), read for a record of that form and
+// removed with the record, or when the record is next written. No bytes when there are none.
 constexpr const char *RunEventsValue = "RunEvents";
-void WriteRunEvents(const std::vector<uint8_t> &events);
 std::vector<uint8_t> ReadRunEvents();
 // Best effort: never throws. The events go with it.
 void RemoveRunRecord();
@@ -38,6 +38,9 @@ void RemoveRunRecordIfOurs();
 // (the record is the user's). Held by the process, so that a killed or crashed Tavelin holds it
 // no more.
 void HoldRunOpen(bool open);
+// "Global\<base>-S-1-5-21-…": one name per user, whatever the session of Windows; empty when the
+// user's SID cannot be had.
+std::string UserGlobalName(const char *base);
 bool RunOpenInATavelin();
 
 // While a run is open, Windows restarts the program with /reprendre after an update that needs

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <limits>
+#include <stdexcept>
 #include <tuple>
 
 namespace {
@@ -22,7 +23,7 @@ static_assert(ExamEndsAt + RunRecordMaxPapers * ExamEndsSize == RunRecordSizeV3)
 static_assert(CameAt + (1 + RunRecordMaxPapers) * CameSize == RunRecordSize);
 
 template <class T>
-void Put(TRunRecordBytes& out, size_t at, T value) {
+void Put(std::vector<uint8_t>& out, size_t at, T value) {
   auto bits = static_cast<uint64_t>(value);
   for (size_t i = 0; i < sizeof(T); ++i) out[at + i] = static_cast<uint8_t>(bits >> (8 * i));
 }
@@ -74,7 +75,7 @@ bool UnpackCommon(const uint8_t* in, size_t base, TRunRecord& r) {
          (r.Paused || r.PausedSinceUtcMs == 0);
 }
 
-void PackCommon(TRunRecordBytes& out, size_t base, const TRunRecord& r) {
+void PackCommon(std::vector<uint8_t>& out, size_t base, const TRunRecord& r) {
   Put(out, base, r.TotalSeconds);
   Put(out, base + 4, r.InterBeepSeconds);
   Put(out, base + 8, r.StartUtcMs);
@@ -121,7 +122,7 @@ bool CameFrom(const uint8_t* in, size_t at, std::optional<int64_t>& normal,
   return true;
 }
 
-void PutCame(TRunRecordBytes& out, size_t at, const std::optional<int64_t>& normal,
+void PutCame(std::vector<uint8_t>& out, size_t at, const std::optional<int64_t>& normal,
              const std::optional<int64_t>& last, uint8_t byCount = 0) {
   auto held = [](const std::optional<int64_t>& ms) {
     return ms ? std::clamp(*ms, -RunRecordMaxCameMs, RunRecordMaxCameMs) : int64_t{0};
@@ -196,6 +197,14 @@ bool UnpackV2(const uint8_t* in, size_t size, TRunRecord& r) {
                     : !CameFrom(in, at, r.Papers[i].NormalCameMs, r.Papers[i].LastCameMs))
       return false;
   }
+  if (version == 4) return true;
+  // The events, whole: a later version appends after them.
+  if (size < RunRecordSize + 4) return false;
+  const uint32_t events = Get<uint32_t>(in, RunRecordSize);
+  if (events > RunRecordMaxEventsSize || events > size - RunRecordSize - 4 ||
+      (version == 5 && RunRecordSize + 4 + events != size))
+    return false;
+  r.Events.assign(in + RunRecordSize + 4, in + RunRecordSize + 4 + events);
   return true;
 }
 
@@ -210,9 +219,12 @@ bool Unpack(const uint8_t* in, size_t size, TRunRecord& r) {
 }  // namespace
 
 TRunRecordBytes PackRunRecord(const TRunRecord& r) {
-  TRunRecordBytes out{};
+  if (r.Events.size() > RunRecordMaxEventsSize) throw std::length_error("run events too long");
+  TRunRecordBytes out(RunRecordSize + 4 + r.Events.size());
   Put(out, 0, RunRecordVersion);
-  Put(out, 4, uint32_t{RunRecordSize});
+  Put(out, 4, uint32_t(out.size()));
+  Put(out, RunRecordSize, uint32_t(r.Events.size()));
+  std::copy(r.Events.begin(), r.Events.end(), out.begin() + RunRecordSize + 4);
   PackCommon(out, FieldsV2, r);
   out[KeepJournalAt] = r.KeepJournal;
   Put(out, SessionOnlyAt, r.SessionOnly);

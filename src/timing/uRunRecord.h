@@ -55,6 +55,15 @@
 //                                  in milliseconds after the start (StartUtcMs on that clock);
 //                                  zero when its bit is clear
 //
+// Version 5 appends to version 4's RunRecordSize bytes the run's events, so that a record and
+// its events are one value, written at once and never paired with another run's:
+//
+//      436    4  EventsSize         the bytes that follow, at most RunRecordMaxEventsSize
+//      440    …  the events, as the run's session packs them (read there)
+//
+// Version 4 kept its events in a value of their own (RunEvents); a record of version 4 or
+// before has no events here.
+//
 // Version 3 is the first 352 bytes of version 4, with its own number; version 2 the first 240.
 // A later version only appends fields: it keeps the version-4 part as version 4 writes it (bits
 // of SessionOnly for settings unknown here aside), and its length says how much follows. So a
@@ -75,13 +84,15 @@
 #include <string>
 #include <vector>
 
-constexpr uint32_t RunRecordVersion = 4;
+constexpr uint32_t RunRecordVersion = 5;
+// Version 4's fields; version 5 adds its events' size and the events.
 constexpr size_t RunRecordSize = 436;
+constexpr size_t RunRecordMaxEventsSize = 1 << 20;
 constexpr size_t RunRecordSizeV3 = 352;
 constexpr size_t RunRecordSizeV2 = 240;
 constexpr size_t RunRecordSizeV1 = 64;
 // Longer than any later version will need: a larger value is nobody's record.
-constexpr size_t RunRecordMaxSize = 4096;
+constexpr size_t RunRecordMaxSize = RunRecordSize + 4 + RunRecordMaxEventsSize + 4096;
 // Limits that a record's values are held to: the longest duration the main window can enter,
 // and the display sizes of the settings (0 to 4 fixed, then full width on monitor 0 to 15).
 constexpr uint32_t RunRecordMaxSeconds = 89999;
@@ -145,14 +156,18 @@ struct TRunRecord {
   // count kept for it (TotalSeconds, ExtraSeconds) rather than on the minute.
   bool NormalByCount = false, LastByCount = false;
   uint32_t ExitRunMs = 0;  // the moment candidates may leave, in run time; 0: none
+  // The run's events as its session packed them (at most RunRecordMaxEventsSize bytes); none
+  // in a record of version 4 or before.
+  std::vector<uint8_t> Events = {};
 
   bool operator==(const TRunRecord&) const = default;
 };
 
-using TRunRecordBytes = std::array<uint8_t, RunRecordSize>;
+using TRunRecordBytes = std::vector<uint8_t>;
 
 // Always the current version. Épreuves beyond RunRecordMaxPapers and name bytes beyond
-// RunRecordPaperNameSize are left out.
+// RunRecordPaperNameSize are left out; events beyond RunRecordMaxEventsSize throw
+// std::length_error (they are never cut).
 TRunRecordBytes PackRunRecord(const TRunRecord& record);
 
 // Where a run stands, as the engine counts it: its run time (paused time excluded), the time

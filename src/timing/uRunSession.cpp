@@ -3,8 +3,10 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <stdexcept>
 #include <utility>
 
+#include "base/uErrors.h"
 #include "timing/uBoardTexts.h"
 #include "timing/uEndTime.h"
 #include "timing/uRunTexts.h"
@@ -50,9 +52,10 @@ std::string TRunSession::PaperOf(size_t paper) const {
   return model_.Board() && paper < model_.Papers() ? model_.PaperNameOf(paper) : std::string();
 }
 
-void TRunSession::Journal(const std::string &event, const std::string &detail, size_t paper) {
+void TRunSession::Journal(const std::string &event, const std::string &detail, size_t paper,
+                          std::optional<int64_t> atUtcMs) {
   try {
-    const std::string line = journal_.Add(host_.LocalTime(host_.Now().UtcMs),
+    const std::string line = journal_.Add(host_.LocalTime(atUtcMs ? *atUtcMs : host_.Now().UtcMs),
                                           event, detail, paper == SIZE_MAX ? "" : PaperOf(paper));
     host_.Journal(journal_, line);
   } catch (const std::exception &) {
@@ -163,6 +166,10 @@ void TRunSession::Pause() {
 bool TRunSession::MayAddTime() const { return open_ && engine_ && model_.HasEndToCome(*engine_); }
 
 TTimeAdded TRunSession::AddTime(int minutes, const std::string &reason) {
+  // Kept whole with the run's events, never cut.
+  if (reason.size() > TimeAddedReasonMax)
+    throw ETavelinError("Le motif est trop long (" + std::to_string(TimeAddedReasonMax) +
+                        " caractères au plus).");
   TTimeAdded result;
   if (!engine_ || !open_) return result;
   if (!model_.HasEndToCome(*engine_)) {
@@ -207,14 +214,14 @@ void TRunSession::ExamEvent(const TExamEvent &event) {
   Keep();
 }
 
-void TRunSession::JournalExamEvent(const TExamEvent &event) {
+void TRunSession::JournalExamEvent(const TExamEvent &event, std::optional<int64_t> atUtcMs) {
   const size_t paper = model_.Board() && event.Paper < model_.Papers() ? event.Paper : SIZE_MAX;
   if (event.Kind == TExamEventKind::Warning)
-    Journal(journal::Warning, std::to_string(event.Minutes) + " min", paper);
+    Journal(journal::Warning, std::to_string(event.Minutes) + " min", paper, atUtcMs);
   else if (event.Kind == TExamEventKind::NormalEnd)
-    Journal(journal::NormalEnd, "", paper);
+    Journal(journal::NormalEnd, "", paper, atUtcMs);
   else if (event.Kind == TExamEventKind::PaperEnd)
-    Journal(journal::End, "", paper);
+    Journal(journal::End, "", paper, atUtcMs);
 }
 
 bool TRunSession::Finished() {
@@ -222,7 +229,11 @@ bool TRunSession::Finished() {
   const bool beyond = engine_ && engine_->CountsOvertime();
   // A run counting beyond its end goes on while the box is up.
   if (engine_ && !beyond) engine_->Terminate();
-  if (open_) Journal(journal::End, "");
+  if (open_) {
+    Journal(journal::End, "");
+    // Kept with it, so that a Tavelin ended before the box is closed never journals it again.
+    Keep();
+  }
   return beyond;
 }
 
@@ -263,6 +274,48 @@ void TRunSession::Woke() {
   Keep();
 }
 
+void TRunSession::JournalKept(const TRunRecord &record, const std::vector<uint8_t> &events) {
+  // The journal goes on from the events kept with the record, under the run's first stamp.
+  if (std::optional<TJournal> kept = ReadRunEvents(events.data(), events.size()))
+    journal_ = std::move(*kept);
+  else
+    journal_ = TJournal{}, journal_.StartRun(host_.LocalTime(record.StartUtcMs));
+}
+
+void TRunSession::JournalMeanwhile(const TRunRecord &record, int64_t untilMs, int64_t nowMs) {
+  // The record is kept at each event, so nothing came before its save. The run counted on
+  // unpaused since (a run paused then is paused still): run time `ms` came nowMs - ms before now.
+  const int64_t savedMs = Ms(RunPlaceAt(record, record.SavedUtcMs).RunTime);
+  const int64_t nowUtc = host_.Now().UtcMs;
+  auto utcOf = [&](int64_t ms) { return nowUtc - (nowMs - ms); };
+  // Right on a second, that second's tick is still to come, as the engine places it.
+  auto posted = [](int64_t ms) { return uint32_t(ms > 0 ? (ms - 1) / 1000 : 0); };
+  std::vector<std::pair<uint32_t, TExamEvent>> came;
+  if (model_.Choice().TotalSeconds != 0 || model_.ToTimeOfDay()) {
+    const TRunEnds ends = model_.Ends(host_.Now());
+    const TExamPlan plan = ends.Papers.empty() ? TExamPlan(ends.TotalSeconds, ends.ExtraSeconds, settings_.WarnMinutes)
+                                               : TExamPlan(ends.Papers, settings_.WarnMinutes);
+    came = plan.Timed(posted(savedMs), uint32_t(untilMs / 1000));
+  }
+  // The moment to leave at the first tick at or past it, after that second's other events.
+  exitSaid_ = std::any_of(journal_.Events().begin(), journal_.Events().end(),
+                          [](const TJournalEvent &e) { return e.Event == journal::Exit; });
+  const int64_t exitMs = model_.ExitCame(untilMs) ? model_.ExitRunMs(host_.Now()) : 0;
+  const int64_t exitTick = (exitMs + 999) / 1000;
+  bool exitDue = !exitSaid_ && exitMs != 0 && exitTick * 1000 <= untilMs;
+  for (const auto &[second, event] : came) {
+    if (exitDue && exitTick < second) {
+      exitSaid_ = true, exitDue = false;
+      Journal(journal::Exit, "", SIZE_MAX, utcOf(exitTick * 1000));
+    }
+    JournalExamEvent(event, utcOf(int64_t{second} * 1000));
+  }
+  if (exitDue) {
+    exitSaid_ = true;
+    Journal(journal::Exit, "", SIZE_MAX, utcOf(exitTick * 1000));
+  }
+}
+
 void TRunSession::TakeUp(const TRunRecord &record, const std::vector<uint8_t> &events) {
   const TWallNow now = host_.Now();
   model_.Place(record, now);
@@ -271,33 +324,39 @@ void TRunSession::TakeUp(const TRunRecord &record, const std::vector<uint8_t> &e
   model_.TakeUp(record, *engine_, now);
   open_ = true;
   finished_ = false;
-  // The journal goes on from the events kept beside the record, under the run's first stamp.
-  if (std::optional<TJournal> kept = ReadRunEvents(events.data(), events.size()))
-    journal_ = std::move(*kept);
-  else
-    journal_ = TJournal{}, journal_.StartRun(host_.LocalTime(record.StartUtcMs));
-  // What came while no Tavelin counted (the record is kept at each event, so nothing before its
-  // save), journaled as the take-up finds it.
-  const int64_t savedMs = Ms(RunPlaceAt(record, record.SavedUtcMs).RunTime);
+  JournalKept(record, events);
+  // Each at the second it came; a tick still to come in this second is the engine's.
   const int64_t nowMs = Ms(model_.PlaceAt(now.UtcMs).RunTime);
-  if (model_.Choice().TotalSeconds != 0 || model_.ToTimeOfDay()) {
-    const TRunEnds ends = model_.Ends(now);
-    const TExamPlan plan = ends.Papers.empty() ? TExamPlan(ends.TotalSeconds, ends.ExtraSeconds, settings_.WarnMinutes)
-                                               : TExamPlan(ends.Papers, settings_.WarnMinutes);
-    // Right on a second, that second's tick is still to come, as the engine places it.
-    auto posted = [](int64_t ms) { return uint32_t(ms > 0 ? (ms - 1) / 1000 : 0); };
-    for (const TExamEvent &event : plan.Events(posted(savedMs), posted(nowMs)))
-      JournalExamEvent(event);
-  }
-  exitSaid_ = std::any_of(journal_.Events().begin(), journal_.Events().end(),
-                          [](const TJournalEvent &e) { return e.Event == journal::Exit; });
-  if (!exitSaid_ && model_.ExitCame(nowMs)) {
-    exitSaid_ = true;
-    Journal(journal::Exit, "");
-  }
+  JournalMeanwhile(record, nowMs > 0 ? (nowMs - 1) / 1000 * 1000 : 0, nowMs);
   Journal(journal::TakenUp, (model_.Paused() ? "en pause à " : "à ") + ShownText() + ", " +
                                 RunEndsText(model_.Times(now)));
   Keep();
+}
+
+void TRunSession::Settle(const TRunRecord &record, const std::vector<uint8_t> &events,
+                         const TSessionSettings &settings, TLeft how) {
+  engine_.reset();
+  open_ = false;
+  settings_ = settings;
+  const TWallNow now = host_.Now();
+  model_.Place(record, now);
+  JournalKept(record, events);
+  const int64_t nowMs = Ms(model_.PlaceAt(now.UtcMs).RunTime);
+  if (how == TLeft::Refused) {
+    JournalMeanwhile(record, nowMs > 0 ? (nowMs - 1) / 1000 * 1000 : 0, nowMs);
+    Journal(journal::Stopped, "non repris après interruption, à " + ShownText());
+    return;
+  }
+  // Ended while a Tavelin counted, its box up when that Tavelin ended: all is said.
+  if (std::any_of(journal_.Events().begin(), journal_.Events().end(), [](const TJournalEvent &e) {
+        return e.Event == journal::End && e.Paper.empty();
+      }))
+    return;
+  // To its last end, where the engine would have finished it.
+  const TRunEnds ends = model_.Ends(now);
+  const int64_t lastMs = (int64_t{ends.TotalSeconds} + ends.ExtraSeconds) * 1000;
+  JournalMeanwhile(record, std::min(lastMs, nowMs), nowMs);
+  Journal(journal::End, "", SIZE_MAX, now.UtcMs - (nowMs - std::min(lastMs, nowMs)));
 }
 
 int64_t TRunSession::LocalNow(const TWallNow &now) const { return model_.LocalInRun(now); }
@@ -314,8 +373,16 @@ TRunTimes TRunSession::SaidExit(TRunTimes times) const {
 }
 
 std::vector<TRunTimes> TRunSession::PaperTimes() const {
-  std::vector<TRunTimes> papers = model_.PaperTimes(host_.Now());
-  for (TRunTimes &t : papers) t = SaidExit(t);
+  const TWallNow now = host_.Now();
+  std::vector<TRunTimes> papers = model_.PaperTimes(now);
+  // Pauses before an épreuve's normal end moved it on the wall clock, not in the run's time that
+  // its warnings count in: its stretch starts that much later.
+  const TRunPlace place = model_.PlaceAt(now.UtcMs);
+  const int64_t paused = Ms(place.PausedBefore) + (place.Paused ? Ms(place.PausedFor) : 0);
+  for (size_t i = 0; i < papers.size(); ++i) {
+    papers[i] = SaidExit(papers[i]);
+    if (papers[i].Started) papers[i].StartMs += paused - model_.PausedAfterNormalEndMs(now.UtcMs, i);
+  }
   return papers;
 }
 
@@ -414,7 +481,16 @@ TTakeUp AssessRun(const uint8_t *data, size_t size, const TWallNow &now) {
   const int64_t lastMs = (int64_t{ends.TotalSeconds} + ends.ExtraSeconds) * 1000;
   const int64_t runMs = Ms(model.PlaceAt(now.UtcMs).RunTime);
   found.Place = model.PlaceAt(now.UtcMs);
-  if (lastMs != 0 && runMs >= lastMs) {
+  // Every last end came while a Tavelin counted (a clock set may have moved the wall clock's
+  // account of it since): the run is over, when they came.
+  const TRunRecord &r = found.Record;
+  std::optional<int64_t> cameMs = r.LastCameMs;
+  for (const TRunRecordPaper &paper : r.Papers)
+    cameMs = cameMs && paper.LastCameMs ? std::optional<int64_t>(std::max(*cameMs, *paper.LastCameMs)) : std::nullopt;
+  if (lastMs != 0 && runMs < lastMs && cameMs) {
+    found.Kind = TTakeUpKind::Ended;
+    found.EndUtcMs = r.StartUtcMs + *cameMs;
+  } else if (lastMs != 0 && runMs >= lastMs) {
     found.Kind = TTakeUpKind::Ended;
     found.EndUtcMs = now.UtcMs - (runMs - lastMs);
   } else {
@@ -424,7 +500,8 @@ TTakeUp AssessRun(const uint8_t *data, size_t size, const TWallNow &now) {
 }
 
 namespace {
-constexpr uint32_t RunEventsVersion = 1;
+// 1: texts of at most 255 bytes (a byte of length), no places; 2: the present form.
+constexpr uint32_t RunEventsVersion = 2;
 constexpr char RunEventsMagic[4] = {'T', 'V', 'E', 'V'};
 
 void Put16(std::vector<uint8_t> &out, uint32_t v) {
@@ -439,9 +516,10 @@ void PutTime(std::vector<uint8_t> &out, const TJournalTime &t) {
   for (int v : {t.Year, t.Month, t.Day, t.Hour, t.Minute, t.Second}) Put16(out, uint32_t(v) & 0xFFFF);
 }
 void PutText(std::vector<uint8_t> &out, const std::string &text) {
-  const size_t n = std::min(text.size(), RunEventTextMax);
-  out.push_back(uint8_t(n));
-  out.insert(out.end(), text.begin(), text.begin() + std::ptrdiff_t(n));
+  // Every text the session makes fits: one that does not is a fault, not a text to cut.
+  if (text.size() > RunEventTextMax) throw std::length_error("run event text too long");
+  Put16(out, uint32_t(text.size()));
+  out.insert(out.end(), text.begin(), text.end());
 }
 
 // Reads forward, every read checked against the end.
@@ -463,9 +541,9 @@ struct TReader {
       Ok = false;
     return t;
   }
-  std::string Text() {
-    const size_t n = Get(1);
-    if (!Ok || size_t(End - At) < n) return Ok = false, std::string();
+  std::string Text(size_t lengthBytes) {
+    const size_t n = Get(lengthBytes);
+    if (!Ok || n > RunEventTextMax || size_t(End - At) < n) return Ok = false, std::string();
     std::string text(reinterpret_cast<const char *>(At), n);
     At += n;
     return text;
@@ -487,6 +565,7 @@ std::vector<uint8_t> PackRunEvents(const TJournal &run) {
   Put32(out, uint32_t(kept.size()));
   for (const TJournalEvent *e : kept) {
     PutTime(out, e->At);
+    Put32(out, e->Index);
     PutText(out, e->Event);
     PutText(out, e->Detail);
     PutText(out, e->Paper);
@@ -501,16 +580,20 @@ std::optional<TJournal> ReadRunEvents(const uint8_t *data, size_t size) {
       !std::equal(RunEventsMagic, RunEventsMagic + 4, data))
     return std::nullopt;
   TReader in{data + 4, data + size};
-  if (in.Get(4) != RunEventsVersion || in.Get(4) != size) return std::nullopt;
+  const uint32_t version = in.Get(4);
+  if ((version != 1 && version != RunEventsVersion) || in.Get(4) != size) return std::nullopt;
   TJournal run;
   run.StartRun(in.Time());
   const uint32_t count = in.Get(4);
   if (!in.Ok || count > RunEventsMax) return std::nullopt;
+  const size_t lengthBytes = version == 1 ? 1 : 2;
   for (uint32_t i = 0; i < count && in.Ok; ++i) {
-    const TJournalTime at = in.Time();
-    const std::string event = in.Text(), detail = in.Text(), paper = in.Text();
-    if (event.empty()) in.Ok = false;
-    if (in.Ok) run.Add(at, event, detail, paper);
+    TJournalEvent e;
+    e.At = in.Time();
+    // The first form kept no places: its events take theirs in order.
+    e.Index = version == 1 ? (run.Events().empty() ? 0 : run.Events().back().Index + 1) : in.Get(4);
+    e.Event = in.Text(lengthBytes), e.Detail = in.Text(lengthBytes), e.Paper = in.Text(lengthBytes);
+    if (e.Event.empty() || (in.Ok && !run.Restore(e))) in.Ok = false;
   }
   if (!in.Ok || in.At != in.End) return std::nullopt;
   return run;

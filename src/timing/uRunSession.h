@@ -111,6 +111,12 @@ public:
   // Instead of Run: the run of a record and the events kept beside it, where the wall clock
   // places it now.
   void TakeUp(const TRunRecord &record, const std::vector<uint8_t> &events);
+  // Instead of a take-up, at the next start: a run whose last end came while no Tavelin counted
+  // is journaled to that end, its "Fin" included; one that the user chose not to take up, to now,
+  // and stopped there. Either way it is not open, and makes no engine.
+  enum class TLeft { Ended, Refused };
+  void Settle(const TRunRecord &record, const std::vector<uint8_t> &events,
+              const TSessionSettings &settings, TLeft how);
 
   // --- What the windows show -----------------------------------------------------------------
   // The local time of day now, in the run's own frame (not reduced past midnight).
@@ -118,8 +124,11 @@ public:
   std::string BandText() const;
   // The bar's panel, longest first.
   std::vector<std::string> PanelTexts(const std::string &durationText) const;
-  // The board's lines, ordered by their ends.
+  // The board's lines, ordered by their ends; each StartMs where the stretch to its normal end
+  // begins as its warnings count it (the start, moved on by the pauses before that end).
   std::vector<TRunTimes> PaperTimes() const;
+  // The warnings the run was chosen with.
+  const std::vector<uint32_t> &WarnMinutes() const { return settings_.WarnMinutes; }
   int64_t BoardNowMs() const;
   TGaugeScale Gauge() const;
   // Whether the seconds digits are lit `runSeconds` into the run, lit only in the last
@@ -131,8 +140,15 @@ public:
   std::vector<std::string> AddedLines(int minutes) const;
 
 private:
-  void Journal(const std::string &event, const std::string &detail, size_t paper = SIZE_MAX);
-  void JournalExamEvent(const TExamEvent &event);
+  // At `atUtcMs` on the wall clock, or now.
+  void Journal(const std::string &event, const std::string &detail, size_t paper = SIZE_MAX,
+               std::optional<int64_t> atUtcMs = std::nullopt);
+  void JournalExamEvent(const TExamEvent &event, std::optional<int64_t> atUtcMs = std::nullopt);
+  // The journal of the record's run goes on from the events kept beside it.
+  void JournalKept(const TRunRecord &record, const std::vector<uint8_t> &events);
+  // What came while no Tavelin counted, from the record's save to the run's `untilMs` (run time,
+  // included), each at the wall-clock second it came: the run stands at `nowMs` now.
+  void JournalMeanwhile(const TRunRecord &record, int64_t untilMs, int64_t nowMs);
   // Whether candidates may leave, as the journal said it.
   TRunTimes SaidExit(TRunTimes times) const;
   void JournalStart();
@@ -161,11 +177,17 @@ private:
 // stands and whether its last end came, as a session taking it up would place them.
 TTakeUp AssessRun(const uint8_t *data, size_t size, const TWallNow &now);
 
-// The events of an open run, kept beside its record so that a take-up keeps the whole run: its
+// The events of an open run, kept with its record so that a take-up keeps the whole run: its
 // first stamp and its events, at most RunEventsMax of them (the latest, after the plans), each
-// text at most RunEventTextMax bytes. A damaged value reads as nothing.
+// with its place in the run and texts of at most RunEventTextMax bytes, which every text the
+// session makes fits (a reason of time added at most TimeAddedReasonMax bytes, names of
+// RunRecordPaperNameSize). A damaged value reads as nothing; the first form, whose texts were
+// cut at 255 bytes and whose events had no place, is still read.
 constexpr size_t RunEventsMax = 200;
-constexpr size_t RunEventTextMax = 255;
-constexpr size_t RunEventsMaxBytes = 32 + RunEventsMax * (12 + 3 * (1 + RunEventTextMax));
+constexpr size_t RunEventTextMax = 1024;
+constexpr size_t TimeAddedReasonMax = 200;
+constexpr size_t RunEventsMaxBytes = 32 + RunEventsMax * (16 + 3 * (2 + RunEventTextMax));
+static_assert(RunEventsMaxBytes <= RunRecordMaxEventsSize);
+// Throws std::length_error for a text longer than RunEventTextMax: never cut.
 std::vector<uint8_t> PackRunEvents(const TJournal &run);
 std::optional<TJournal> ReadRunEvents(const uint8_t *data, size_t size);

@@ -2,6 +2,8 @@
 
 #include "timing/uWallClock.h"
 
+#include <cstdlib>
+
 
 TLocalTimeProc LocalTimeProc = &GetLocalTime;
 TUtcTimeProc UtcTimeProc = &GetSystemTimeAsFileTime;
@@ -39,3 +41,18 @@ std::string LocalHourText(int64_t utcMs) {
 }
 
 TWallNow WallNow() { return {UtcMsNow(), LocalMsOfDay()}; }
+
+TJournalTime JournalTimeAt(int64_t utcMs) {
+  SYSTEMTIME local{};
+  LocalTimeProc(&local);
+  if (std::llabs(utcMs - UtcMsNow()) >= 60'000) {
+    ULARGE_INTEGER ticks;
+    ticks.QuadPart = uint64_t(utcMs * 10'000 + UnixEpochAsFileTime);
+    FILETIME utc{ticks.LowPart, ticks.HighPart};
+    SYSTEMTIME universal{}, then{};
+    if (FileTimeToSystemTime(&utc, &universal) &&
+        SystemTimeToTzSpecificLocalTime(nullptr, &universal, &then))
+      local = then;
+  }
+  return {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond};
+}

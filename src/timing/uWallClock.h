@@ -8,6 +8,7 @@
 #include <string>
 
 #include "timing/uEndTime.h"
+#include "timing/uJournal.h"
 #include "timing/uRunModel.h"
 
 // GetLocalTime; tests put another clock here.
@@ -23,5 +24,8 @@ extern TUtcTimeProc UtcTimeProc;
 int64_t UtcMsNow();
 // "10 h 12": the local time of day of a UTC instant.
 std::string LocalHourText(int64_t utcMs);
+// The local calendar time of a UTC instant, for the journal: by LocalTimeProc near now, by the
+// time zone's rule of that day otherwise (a run started before a change of hour keeps its start).
+TJournalTime JournalTimeAt(int64_t utcMs);
 // Both wall clocks, now.
 TWallNow WallNow();

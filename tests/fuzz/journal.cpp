@@ -199,6 +199,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     e.Event = in.PickValueInArray(Events);
     e.Paper = in.ConsumeBool() ? in.ConsumeRandomLengthString(48) : std::string();
     e.Detail = in.ConsumeRandomLengthString(96);
+    e.Index = uint32_t(events.size());
     file += journal.Add(e.At, e.Event, e.Detail, e.Paper);
     events.push_back(e);
     marked.push_back({e.At, e.Event, mark(e.Detail), mark(e.Paper)});

@@ -9,6 +9,7 @@
 
 #include "fuzz_check.h"
 #include "timing/uRunRecord.h"
+#include "timing/uRunSession.h"
 
 namespace {
 
@@ -41,6 +42,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   Check(again.Record == r, "written again, read back different");
   Check(SamePlace(again.Place, read.Place) && again.EndUtcMs == read.EndUtcMs,
         "written again, placed elsewhere");
+
+  // The events kept with it, when they read, are the run's as its session packed them.
+  if (const auto events = ReadRunEvents(r.Events.data(), r.Events.size()); events && r.Events[4] == 2)
+    Check(PackRunEvents(*events) == r.Events, "the record's events do not pack back as read");
 
   // Placed again where it stands now, the record is the one read, saved now.
   TRunRecord placed = r;

@@ -89,6 +89,11 @@ TEST(CommandLine, TheFirstWordItCannotReadIsNamed) {
       {{"/epreuve:Latin=1:00:00", "/plan:a.tavelin"}, "/plan:a.tavelin ne va pas avec /epreuve:Latin=1:00:00"},
       {{"/plan:a.tavelin", "/bip", "/fin:10h"}, "/fin:10h ne va pas avec /plan:a.tavelin"},
       {{"Bac.tavelin", "/lancer"}, "Option inconnue: Bac.tavelin"},
+      // Whole minutes only.
+      {{"/sortie:1h"}, "Valeur incorrecte: /sortie:1h"},
+      {{"/sortie:1.5"}, "Valeur incorrecte: /sortie:1.5"},
+      {{"/sortie:-5"}, "Valeur incorrecte: /sortie:-5"},
+      {{"/sortie: 5"}, "Valeur incorrecte: /sortie: 5"},
   };
   for (const auto &c : cases) {
     try {

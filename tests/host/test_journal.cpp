@@ -50,38 +50,80 @@ TEST(Journal, LinesWaitForAMinuteAfterAFailure) {
                {Retry, 60, true},  {Fail, 60, false},   {Push, 119, false}, {Retry, 120, true},
                {Write, 120, false}, {Retry, 300, false}, {Push, 301, true},  {Fail, 301, true}};
   TJournalQueue queue;
-  int pushed = 0;  // the lines are "l1", "l2"...
+  uint32_t pushed = 0;  // the lines are "l1", "l2"...
   for (const auto &s : steps) {
     SCOPED_TRACE(s.at);
     switch (s.op) {
-      case Push: EXPECT_EQ(queue.Push("l" + std::to_string(++pushed), s.at * 1000), s.expected); break;
+      case Push:
+        ++pushed;
+        EXPECT_EQ(queue.Push({"", pushed, 0, "l" + std::to_string(pushed)}, s.at * 1000), s.expected);
+        break;
       case Retry: EXPECT_EQ(queue.RetryDue(s.at * 1000), s.expected); break;
       case Fail: EXPECT_EQ(queue.Failed(s.at * 1000), s.expected); break;
       case Write:
-        EXPECT_EQ(queue.Block(false), "l1l2l3");  // every line, oldest first
-        queue.Wrote(false, 6);
+        EXPECT_EQ(queue.Lines(), 3u);
+        queue.Written();
     }
   }
-  EXPECT_EQ(queue.Waiting(), "l4");
+  ASSERT_EQ(queue.Lines(), 1u);
+  EXPECT_EQ(queue.Entries()[0].Line, "l4");
 }
 
-// However the writes are cut short (in the header of a new file, inside a line), the file ends up
-// with the header and every line once, in their order.
-RC_GTEST_PROP(Journal, AWriteCutShortIsCompletedNeverRepeated, ()) {
-  const auto cuts = *rc::gen::container<std::vector<size_t>>(rc::gen::inRange<size_t>(0, 30));
-  TJournalQueue queue;
-  std::string file, lines;
-  for (size_t i = 0; i < cuts.size(); ++i) {  // a line, and a write of n bytes; the last, all
-    lines += "ligne " + std::to_string(i) + ";\r\n";
-    queue.Push("ligne " + std::to_string(i) + ";\r\n", 0);
-    const bool fresh = file.empty();
-    const std::string block = queue.Block(fresh);
-    const size_t n = i + 1 == cuts.size() ? block.size() : std::min(cuts[i], block.size());
-    file += block.substr(0, n);
-    queue.Wrote(fresh, n);
+// Two Tavelins, each with its run, append to one file through one waiting file, under the lock
+// that they share: writes cut short anywhere, failures, retries of a line, the waiting file read
+// back or left by a process that ended, lines alike at one second. The file ends up with the
+// header once and each run's lines once each, in their order, whatever failed.
+RC_GTEST_PROP(Journal, EveryLineReachesTheFileOnceWhateverFailed, ()) {
+  struct TOp {
+    int who, kind;  // kind: 0 an event, 1 its line again, 2 a write, 3 the process ends
+    size_t cut;     // a write: the bytes that reach the file; past the end, all
+  };
+  const auto ops = *rc::gen::container<std::vector<TOp>>(rc::gen::construct<TOp>(
+      rc::gen::inRange(0, 2), rc::gen::inRange(0, 4), rc::gen::inRange<size_t>(0, 400)));
+  const TJournalTime starts[2] = {{2026, 12, 7, 9, 0, 0}, {2026, 12, 7, 9, 0, 1}};
+  TJournal runs[2];
+  TJournalQueue queues[2];
+  std::string file, kept;
+  for (int i = 0; i < 2; ++i) runs[i].StartRun(starts[i]);
+  // A try of the file, under the lock: what is kept joins, then the waiting file holds what waits.
+  auto write = [&](int who, size_t cut) {
+    TJournalQueue &q = queues[who];
+    if (const auto k = ReadWaiting(kept)) q.Merge(*k);
+    const std::string append = JournalAppend(file, q.Entries());
+    file += append.substr(0, cut);
+    if (cut >= append.size()) q.Written();
+    kept = PackWaiting(q.Entries());
+  };
+  for (const TOp &op : ops) {
+    TJournal &run = runs[op.who];
+    switch (op.kind) {
+      case 0:
+      case 1:
+        if (op.kind == 0 || run.Events().empty())  // alike: the same event at the same second
+          run.Add({2026, 12, 7, 10, 0, int(run.Events().size() % 3)}, "Pause", "à 0:01:00");
+        queues[op.who].Push(JournalEntryOf(run), 0);
+        write(op.who, 0);  // the file refused: kept
+        break;
+      case 2: write(op.who, op.cut); break;
+      case 3: queues[op.who] = TJournalQueue(); break;  // what it held is kept
+    }
   }
-  RC_ASSERT(file == (cuts.empty() ? "" : JournalFileHeader() + lines));
-  RC_ASSERT(queue.Empty());
+  for (int who = 0; who < 2; ++who) write(who, SIZE_MAX);
+  RC_ASSERT(ReadWaiting(kept)->empty());
+  if (file.empty()) return;
+  // Read back as a reader would: the header, then each run's lines in their order.
+  RC_ASSERT(file.rfind(JournalFileHeader(), 0) == 0);
+  std::string rest = file.substr(JournalFileHeader().size()), expected[2], got[2];
+  for (int i = 0; i < 2; ++i)
+    for (const TJournalEvent &e : runs[i].Events()) expected[i] += JournalLine(starts[i], "", e);
+  for (size_t at = 0; at < rest.size();) {
+    const size_t end = rest.find("\r\n", at) + 2;
+    const std::string line = rest.substr(at, end - at);
+    at = end;
+    got[line.find(JournalStamp(starts[0])) != std::string::npos ? 0 : 1] += line;
+  }
+  RC_ASSERT(got[0] == expected[0]);
+  RC_ASSERT(got[1] == expected[1]);
 }
 
 // Its own texts of a clock set and of time added say which way in words: a sign first would

@@ -169,23 +169,37 @@ TEST(RunRecord, ReadBackAsWritten) {
   duration.EndMinute = -1, duration.TypeInc = 0, duration.ExtraThird = false;
   duration.ExtraSeconds = 0, duration.Papers.clear();
   toTimeOfDay.SessionOnly = 0, toTimeOfDay.KeepJournal = true, toTimeOfDay.ExitRunMs = 3'600'400;
+  toTimeOfDay.Events = {'T', 'V', 0, 0xEE};
   paused.EndMinute = -1, paused.Paused = true, paused.PausedSinceUtcMs = Now - 60'000;
   for (const TRunRecord& r : {duration, toTimeOfDay, paused}) {
     EXPECT_EQ(Assess(Bytes(r)).Record, r);
     TRunRecord v1 = r;
     v1.PausedAfterNormalMs = 0, v1.AddedSeconds = 0, v1.Papers.clear();
     v1.AddedAfterNormalSeconds = 0, v1.PlannedExtraSeconds = 0, v1.KeepJournal = false;
-    v1.FirstName.clear(), v1.ExitRunMs = 0;
+    v1.FirstName.clear(), v1.ExitRunMs = 0, v1.Events.clear();
     EXPECT_EQ(Assess(AsVersion1(Bytes(r))).Record, v1);
     TRunRecord v2 = r;
-    v2.FirstName.clear(), v2.ExitRunMs = 0;
+    v2.FirstName.clear(), v2.ExitRunMs = 0, v2.Events.clear();
     for (TRunRecordPaper& exam : v2.Papers) exam = {exam.Name, exam.Seconds, exam.ExtraThird};
     EXPECT_EQ(Assess(AsVersion2(Bytes(r))).Record, v2);
+    // Version 4 kept its events in a value of their own.
+    TBytes v4 = Bytes(r);
+    v4.resize(RunRecordSize), v4[0] = 4, v4[4] = uint8_t(RunRecordSize), v4[5] = RunRecordSize >> 8;
+    TRunRecord alone = r;
+    alone.Events.clear();
+    EXPECT_EQ(Assess(v4).Record, alone);
+    // The events whole or no run: one byte short, or one more than they say.
+    TBytes cut = Bytes(r), longer = Bytes(r);
+    cut[RunRecordSize] = uint8_t(r.Events.size() + 1);
+    longer.push_back(0), longer[4] = uint8_t(longer.size()), longer[5] = uint8_t(longer.size() >> 8);
+    EXPECT_EQ(Assess(cut).Kind, TTakeUpKind::NoRun);
+    EXPECT_EQ(Assess(longer).Kind, TTakeUpKind::NoRun);
   }
   auto later = [&](size_t size) {
     TBytes b = Bytes(toTimeOfDay);
     b.resize(size, 0xEE);
-    b[0] = RunRecordVersion + 1, b[4] = uint8_t(size), b[5] = uint8_t(size >> 8);
+    b[0] = RunRecordVersion + 1;
+    for (size_t i = 0; i < 4; ++i) b[4 + i] = uint8_t(size >> (8 * i));
     b[68 + 3] = 0x80;  // a setting of its own
     return b;
   };

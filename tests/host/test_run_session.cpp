@@ -71,8 +71,27 @@ struct THost final : TRunSessionHost {
     if (settings.Papers.size() >= 2) settings.TypeInc = 1;
     return std::make_unique<TMainThread>(NavigWnd, WatchWnd, settings, *Clock, *Poster);
   }
-  void Journal(const TJournal &run, const std::string &) override { Run = run; }
+  // The journal's file as its keeper writes it: each line joins those that wait, which go to the
+  // file unless it is locked (for the next `Locked` lines) and are kept meanwhile in the waiting
+  // file, which outlives the process.
+  std::string File, Kept;
+  TJournalQueue Queue;
+  int Locked = 0;
+  void Journal(const TJournal &run, const std::string &) override {
+    Run = run;
+    Queue.Push(JournalEntryOf(run), 0);
+    WriteFile(Locked > 0 ? (--Locked, size_t{0}) : SIZE_MAX);
+  }
+  // A try of the file, whose first `cut` bytes reach it.
+  void WriteFile(size_t cut) {
+    if (const auto kept = ReadWaiting(Kept)) Queue.Merge(*kept);
+    const std::string append = JournalAppend(File, Queue.Entries());
+    File += append.substr(0, cut);
+    if (cut >= append.size()) Queue.Written();
+    Kept = PackWaiting(Queue.Entries());
+  }
   void Keep(TRunRecord &record, const std::vector<uint8_t> &events) override {
+    record.Events = events;
     Record = record;
     Events = events;
   }
@@ -161,8 +180,9 @@ void Rearm(const TWarnings &before, const TWarnings &after, std::map<TWarning, i
 // What must hold after any step.
 // `now`: the local time of day, not reduced past midnight.
 // `posted`: the engine's last tick, in seconds: right on an end, its tick may be still to come.
+// `steady`: no clock set nor sleep moved the wall clock's account of the run.
 void CheckViews(const TRunSession &session, int64_t now, int64_t posted,
-                std::map<std::pair<size_t, int>, int64_t> &came) {
+                std::map<std::pair<size_t, int>, int64_t> &came, bool steady) {
   const std::vector<TRunTimes> papers = session.PaperTimes();
   // Which ends have come, as the engine counts them.
   const int64_t counted =
@@ -187,9 +207,16 @@ void CheckViews(const TRunSession &session, int64_t now, int64_t posted,
     }
   }
   if (!session.Board()) return;
-  const std::vector<TBoardLine> lines =
-      BoardLines(now, session.Model().PaperNames(), papers, {1, 5});
-  for (const TBoardLine &line : lines) RC_ASSERT(line.Left.find('-') == std::string::npos);
+  const std::vector<uint32_t> &warn = session.WarnMinutes();
+  const std::vector<TBoardLine> lines = BoardLines(now, session.Model().PaperNames(), papers, warn);
+  for (const TBoardLine &line : lines) {
+    RC_ASSERT(line.Left.find('-') == std::string::npos);
+    // Before its normal end, pauses aside, amber only from a warning shorter than the stretch it
+    // counts in, as the engine counts it.
+    if (!steady || line.Row >= ends.size() || now >= papers[line.Row].NormalEndMs) continue;
+    const int64_t stretch = ends[line.Row].TotalSeconds;
+    if (line.Amber) RC_ASSERT(std::any_of(warn.begin(), warn.end(), [&](uint32_t m) { return m * 60 < stretch; }));
+  }
   // The panel names the earliest end to come.
   int64_t earliest = INT64_MAX;
   size_t next = papers.size();
@@ -201,6 +228,68 @@ void CheckViews(const TRunSession &session, int64_t now, int64_t posted,
   const std::string panel = session.PanelTexts("").front();
   if (next < papers.size())
     RC_ASSERT(panel.rfind(session.Model().PaperNameOf(next) + " : ", 0) == 0);
+}
+
+// Seconds from the first of the month, to compare journal times.
+int64_t Seconds(const TJournalTime &t) { return ((int64_t{t.Day} * 24 + t.Hour) * 60 + t.Minute) * 60 + t.Second; }
+
+// Where a run stood when its process ended, as the test saw it: from this, when each event of the
+// run came on the wall clock, whoever journaled it.
+struct TCrash {
+  int64_t Utc = 0, RunMs = 0;
+  bool Paused = false;
+  std::vector<TPaperEnds> Ends;
+  std::map<TWarning, int64_t> Warnings;
+  int64_t ExitMs = 0;
+  std::vector<std::string> Names;
+  // The run seconds at which an event of this line may have come.
+  std::vector<int64_t> SecondsOf(const TJournalEvent &e) const {
+    size_t paper = 0;
+    for (size_t i = 0; i < Names.size(); ++i)
+      if (Names[i] == e.Paper) paper = i;
+    std::vector<int64_t> at;
+    if (e.Event == journal::Warning) {
+      const uint32_t m = uint32_t(std::stoul(e.Detail));
+      for (int stretch : {0, 1})
+        if (auto w = Warnings.find({paper, stretch, m}); w != Warnings.end()) at.push_back(w->second);
+    } else if (e.Event == journal::NormalEnd || e.Event == journal::End) {
+      // A run's own end is the last of all.
+      for (size_t i = 0; i < Ends.size(); ++i)
+        if (e.Paper.empty() || i == paper) at.push_back(e.Event == journal::End ? Ends[i].Last() : Ends[i].TotalSeconds);
+      if (e.Event == journal::End && e.Paper.empty()) at = {*std::max_element(at.begin(), at.end())};
+    } else if (e.Event == journal::Exit) {
+      at.push_back((ExitMs + 999) / 1000);
+    }
+    return at;
+  }
+};
+
+// The lines journaled for a run that no process counted, from `from` on: each carries the wall
+// clock's second at which its event came (within the tick), in the order they came.
+void CheckMeanwhile(THost &host, const TCrash &crash, size_t from, size_t to) {
+  const std::vector<TJournalEvent> &lines = host.Run.Events();
+  for (size_t i = from; i < to && i < lines.size(); ++i) {
+    const TJournalEvent &e = lines[i];
+    if (i > from) RC_ASSERT(Seconds(lines[i - 1].At) <= Seconds(e.At));
+    const std::vector<int64_t> at = crash.SecondsOf(e);
+    RC_ASSERT(!at.empty());
+    // Paused, the run's time stood where the pause found it: nothing came but what it had reached.
+    if (crash.Paused) {
+      RC_ASSERT(std::any_of(at.begin(), at.end(), [&](int64_t k) { return k * 1000 <= crash.RunMs; }));
+      continue;
+    }
+    RC_ASSERT(std::any_of(at.begin(), at.end(), [&](int64_t k) {
+      return std::abs(Seconds(host.LocalTime(crash.Utc + k * 1000 - crash.RunMs)) - Seconds(e.At)) <= 1;
+    }));
+  }
+}
+
+// Each line of the run once in the file, in order, whatever failed.
+void CheckFile(THost &host) {
+  host.WriteFile(SIZE_MAX);
+  std::string expected = JournalFileHeader();
+  for (const TJournalEvent &e : host.Run.Events()) expected += JournalLine(host.Run.RunStart(), e.Paper, e);
+  RC_ASSERT(host.File == expected);
 }
 
 }  // namespace
@@ -257,6 +346,17 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
   auto Frame = [&](int64_t local) { return local + frameShift; };
   size_t at = 0;
   bool takeUp = false;
+  TCrash crash;
+  bool setBack = false, unsteady = false;
+  host.Locked = *rc::gen::inRange(0, 4);
+  // The next start says no to the question; the process ends after the last end, box up.
+  const bool refuse = *rc::gen::inRange(0, 5) == 0, crashAtEnd = *rc::gen::arbitrary<bool>();
+  // Names of 40 characters, and time added with a reason as long as the dialog takes.
+  if (*rc::gen::inRange(0, 4) == 0) {
+    choice.FirstName = std::string(39, 'P') + "1";
+    for (TExamPaper &paper : choice.Others) paper.Name = std::string(39, 'E') + paper.Name.back();
+  }
+  const std::string reason(*rc::gen::element<size_t>(0, 12, TimeAddedReasonMax), 'r');
   bool moved = false;  // a pause or time added moved the ends off the wall clock's minute
   // How many times each warning may come.
   std::map<TWarning, int> allowed;
@@ -279,7 +379,7 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
   };
   step_ = [&] {
     host.Drain(*session);
-    CheckViews(*session, Frame(host.LocalUnreduced()), LastPosted(*host.Poster), came);
+    CheckViews(*session, Frame(host.LocalUnreduced()), LastPosted(*host.Poster), came, !setBack && !unsteady);
     if (at == steps.size()) {
       // On to the end of the run, in one stall past it (time added may have put it hours away).
       if (session->Paused()) session->Run();
@@ -308,6 +408,8 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
         break;
       case TStepKind::ClockSet: {
         host.Base += s.Ms;
+        setBack = setBack || s.Ms <= -1000;
+        unsteady = unsteady || s.Ms != 0;
         const size_t lines = host.Run.Events().size();
         const bool open = session->MayAddTime();
         session->ClockChanged();
@@ -324,6 +426,7 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
         break;
       }
       case TStepKind::Sleep:
+        unsteady = true;
         session->Sleeping();
         host.Base += std::abs(s.Ms);
         session->Woke();
@@ -331,7 +434,7 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
       case TStepKind::Add: {
         const auto ends = EndsShown(*session);
         const bool toCome = session->MayAddTime();
-        const TTimeAdded added = session->AddTime(s.Minutes, "");
+        const TTimeAdded added = session->AddTime(s.Minutes, reason);
         moved = true;
         // Time added to an end still to come moves it, were it in its last second.
         if (toCome && s.Minutes > 0) RC_ASSERT(added.MovedSeconds > 0 && !added.EndCame);
@@ -369,13 +472,21 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
       }
       case TStepKind::TakeUp:
         takeUp = true;
+        crash = {host.Now().UtcMs, duration_cast<milliseconds>(session->Engine()->Place().RunTime).count(),
+                 session->Paused(), CountedEnds(*session->Engine()),
+                 WarningsOf(*session->Engine(), host.WarnMinutes, 0).At, session->Model().ExitRunMs(host.Now()),
+                 session->Board() ? session->Model().PaperNames() : std::vector<std::string>{""}};
+        // Killed in the middle of a write, the file locked again for the lines to come.
+        if (s.Minutes % 2 != 0) host.WriteFile(size_t(std::abs(s.Minutes) * 3));
+        host.Queue = TJournalQueue();
+        host.Locked = std::abs(s.Minutes) % 4;
         // The process ends here: its engine stops counting, paused or not.
         session->Engine()->Terminate();
         if (session->Paused()) session->Engine()->Resume();
         return;
     }
     host.Drain(*session);
-    CheckViews(*session, Frame(host.LocalUnreduced()), LastPosted(*host.Poster), came);
+    CheckViews(*session, Frame(host.LocalUnreduced()), LastPosted(*host.Poster), came, !setBack && !unsteady);
     // The moment to leave is said once, once the count has passed it, and read as said.
     if (const int said = ExitsSaid(host.Run); said != 0) {
       RC_ASSERT(said == 1);
@@ -436,15 +547,35 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
     RC_ASSERT(found.Kind != TTakeUpKind::NoRun);
     RC_ASSERT((found.Kind == TTakeUpKind::Ended) == (stood >= (int64_t{left.TotalSeconds} + left.ExtraSeconds) * 1000));
     RC_ASSERT(found.Record.Paused == session->Paused());
-    if (found.Kind != TTakeUpKind::Going) return;
+    // The events come with the record, one value.
+    RC_ASSERT(found.Record.Events == events);
+    if (found.Kind == TTakeUpKind::Ended || refuse) {
+      // Not taken up: journaled to its last end, its end included, or to the answer and stopped.
+      TRunSession settled(host);
+      settled.Settle(found.Record, found.Record.Events, {host.CountsDown, host.WarnMinutes},
+                     refuse && found.Kind == TTakeUpKind::Going ? TRunSession::TLeft::Refused : TRunSession::TLeft::Ended);
+      const TJournalEvent &last = host.Run.Events().back();
+      RC_ASSERT(std::equal(journal.Events().begin(), journal.Events().end(), host.Run.Events().begin()));
+      const bool ended = found.Kind == TTakeUpKind::Ended;
+      CheckMeanwhile(host, crash, journal.Events().size(), host.Run.Events().size() - (ended ? 0 : 1));
+      if (ended) {
+        RC_ASSERT(last.Event == std::string(journal::End) && last.Paper.empty());
+      } else {
+        RC_ASSERT(last.Event == std::string(journal::Stopped) && last.Detail.rfind("non repris", 0) == 0);
+        RC_ASSERT(last.At == host.LocalTime(host.Now().UtcMs));
+      }
+      CheckFile(host);
+      return;
+    }
     const std::vector<TRunTimes> wanted = session->Model().PaperTimes(now);
     session = std::make_unique<TRunSession>(host);
     session->Choose(choice, {host.CountsDown, host.WarnMinutes});
     std::promise<void> checked;
     const std::shared_future<void> takenUp = checked.get_future().share();
     host.NewClock = [&] { holdFirst(takenUp); };
-    session->TakeUp(found.Record, events);
+    session->TakeUp(found.Record, found.Record.Events);
     host.NewClock = nullptr;
+    CheckMeanwhile(host, crash, journal.Events().size(), host.Run.Events().size() - 1);
     Rearm(warningsBefore, WarningsOf(*session->Engine(), host.WarnMinutes,
                                      duration_cast<std::chrono::seconds>(session->Engine()->Place().RunTime).count()),
           allowed);
@@ -483,8 +614,26 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
   // A run that has the moment to leave said it before its end (one whose last end a clock set
   // brought before it has none).
   RC_ASSERT(ExitsSaid(host.Run) == (session->Model().ExitRunMs(host.Now()) != 0 ? 1 : 0));
-  session->Ended();
-  RC_ASSERT(!host.Record.has_value());
+  if (crashAtEnd) {
+    // Ended with the box up: the next start finds the run ended, and journals nothing again.
+    RC_ASSERT(host.Record.has_value());
+    const size_t lines = host.Run.Events().size();
+    const TRunRecordBytes bytes = PackRunRecord(*host.Record);
+    host.Queue = TJournalQueue();
+    host.Base += 90'000;
+    const TTakeUp found = AssessRun(bytes.data(), bytes.size(), host.Now());
+    // Known gap: a clock set back at the very end leaves a record whose wall clock says the run
+    // goes on, and the next start offers it back.
+    RC_ASSERT(found.Kind == TTakeUpKind::Ended || setBack);
+    if (found.Kind == TTakeUpKind::Ended)
+      TRunSession(host).Settle(found.Record, found.Record.Events, {host.CountsDown, host.WarnMinutes},
+                             TRunSession::TLeft::Ended);
+    RC_ASSERT(host.Run.Events().size() == lines);
+  } else {
+    session->Ended();
+    RC_ASSERT(!host.Record.has_value());
+  }
+  CheckFile(host);
 
   // Each épreuve's events once each, in order, every end come, each naming its épreuve; a warning
   // again only after a move put it ahead again.

@@ -1047,6 +1047,11 @@ TEST_F(ControlBar, AtStartAnInterruptedRunIsTakenUpWhereTheWallClockPutsIt) {
   ASSERT_EQ(boxes.Boxes().size(), 2u);
   EXPECT_EQ(boxes.Boxes()[0].text,
             "Le chronométrage interrompu s'est terminé à " + LocalHourText(now - 300'000) + ".");
+  // Journaled to its end, at the second it came, so that its procès-verbal can be written.
+  ASSERT_FALSE(LatestJournal().Events().empty());
+  EXPECT_EQ(LatestJournal().Events().back().Event, std::string(journal::End));
+  EXPECT_EQ(LatestJournal().Events().back().At, JournalTimeAt(now - 300'000));
+  EXPECT_EQ(LatestJournal().RunStart(), JournalTimeAt(now - 1'500'000));
   EXPECT_EQ(boxes.Boxes()[1].caption, AppConfig->GetTitleText(1));
   EXPECT_EQ(boxes.Boxes()[1].text, "Un chronométrage commencé à " + LocalHourText(now - 603'400) +
                                        " a été interrompu ; il en serait à 0:09:57. Le reprendre ?");
@@ -1087,7 +1092,7 @@ TEST_F(ControlBar, OnWakingTheRunTakesItsPlaceFromTheWallClock) {
   s.Then(100, [&] {
     TNavigChrono *bar = Bar();
     Click(bar->Get<TButton>("BtnRun"));
-    EXPECT_EQ(ReadValue(SettingsKey(), "RunState").data.size(), RunRecordSize);
+    EXPECT_GT(ReadValue(SettingsKey(), "RunState").data.size(), RunRecordSize);  // its events with it
     EXPECT_TRUE(PumpUntil([&] { return Shown(*bar) == "00:59:59"; }, 5000));
     utcShiftMs = 600'000;
     SendMessageA(bar->Handle(), WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
