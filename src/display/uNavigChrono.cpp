@@ -232,7 +232,11 @@ void TNavigChrono::ShowBoardNames() {
 
 void TNavigChrono::ChooseRun(int endMinute) {
   try {
-    FSession.Choose(ChoiceFor(endMinute), {AppConfig->TypeInc != 0, AppConfig->WarnMinuteList()});
+    TRunHeading heading;
+    if (const auto &plan = AppConfig->Plan)
+      heading = {plan->Name, plan->Establishment, plan->Room, plan->StartMinute};
+    FSession.Choose(ChoiceFor(endMinute),
+                    {AppConfig->TypeInc != 0, AppConfig->WarnMinuteList(), heading});
   } catch (...) {
     // No engine: the bar offers only to close.
     Get<TButton>("BtnPause").SetEnabled(false);

@@ -331,6 +331,50 @@ bool TJournalQueue::Failed(int64_t nowMs) {
   return tell;
 }
 
+namespace {
+constexpr std::string_view HeadingSeparator = " ; ", EstablishmentLabel = "Établissement : ",
+                           RoomLabel = "Salle : ", PlannedStartWords = "début prévu ";
+}  // namespace
+
+std::string RunHeadingText(const TRunHeading &heading) {
+  std::string text = heading.Name;
+  auto add = [&text](std::string_view label, const std::string &value) {
+    if (value.empty()) return;
+    if (!text.empty()) text += HeadingSeparator;
+    text += std::string(label) + value;
+  };
+  add(EstablishmentLabel, heading.Establishment);
+  add(RoomLabel, heading.Room);
+  if (heading.StartMinute >= 0)
+    add(PlannedStartWords, "à " + std::to_string(heading.StartMinute / 60) + " h " +
+                               TwoDigits(heading.StartMinute % 60));
+  return text;
+}
+
+TRunHeading ReadRunHeading(const std::string &detail) {
+  TRunHeading heading;
+  std::vector<std::string> name;
+  for (size_t at = 0; at <= detail.size();) {
+    size_t next = detail.find(HeadingSeparator, at);
+    if (next == std::string::npos) next = detail.size();
+    const std::string part = detail.substr(at, next - at);
+    if (part.rfind(EstablishmentLabel, 0) == 0) {
+      heading.Establishment = part.substr(EstablishmentLabel.size());
+    } else if (part.rfind(RoomLabel, 0) == 0) {
+      heading.Room = part.substr(RoomLabel.size());
+    } else if (const std::string start = PlannedTime(part, PlannedStartWords);
+               part.rfind(PlannedStartWords, 0) == 0 && !start.empty()) {
+      heading.StartMinute = std::stoi(start.substr(0, 2)) * 60 + std::stoi(start.substr(3, 2));
+    } else {
+      name.push_back(part);
+    }
+    at = next + HeadingSeparator.size();
+  }
+  for (size_t i = 0; i < name.size(); ++i)
+    heading.Name += (i ? std::string(HeadingSeparator) : std::string()) + name[i];
+  return heading;
+}
+
 // --- The procès-verbal ---------------------------------------------------------------------------
 
 std::string HtmlEscape(const std::string &text) {
@@ -364,10 +408,20 @@ std::string ProcesVerbalHtml(const TJournalTime &runStart,
       "</style>\n</head>\n<body>\n<h1>" + title + "</h1>\n<p class=\"date\">" +
       LongDate(runStart) + "</p>\n";
 
+  // What a plan named fills its blanks; the rest is the room's to write.
+  TRunHeading heading;
+  for (const TJournalEvent &e : events)
+    if (Is(e, journal::Plan)) heading = ReadRunHeading(e.Detail);
   h += "<table>\n";
-  for (const char *blank : {"Établissement", "Salle", "Épreuve", "Surveillants",
-                            "Candidats inscrits / présents", "Copies remises"})
-    h += std::string("<tr><th class=\"label\">") + blank + "</th><td class=\"blank\"></td></tr>\n";
+  for (auto [blank, value] : {std::pair{"Établissement", &heading.Establishment},
+                              std::pair{"Salle", &heading.Room}, std::pair{"Épreuve", &heading.Name},
+                              std::pair{"Surveillants", (std::string *)nullptr},
+                              std::pair{"Candidats inscrits / présents", (std::string *)nullptr},
+                              std::pair{"Copies remises", (std::string *)nullptr}})
+    h += std::string("<tr><th class=\"label\">") + blank +
+         (value && !value->empty() ? "</th><td>" + HtmlEscape(*value)
+                                   : std::string("</th><td class=\"blank\">")) +
+         "</td></tr>\n";
   h += "</table>\n";
 
   // The start and the ends: planned (the plan that Tavelin was given) and as they came; of each
@@ -378,7 +432,7 @@ std::string ProcesVerbalHtml(const TJournalTime &runStart,
     if (!e.Paper.empty() && std::find(papers.begin(), papers.end(), e.Paper) == papers.end())
       papers.push_back(e.Paper);
     if (Is(e, journal::Start) || Is(e, journal::NormalEnd) || Is(e, journal::End) ||
-        Is(e, journal::Stopped) || Is(e, journal::Exit)) {
+        Is(e, journal::Stopped) || Is(e, journal::Exit) || Is(e, journal::Plan)) {
       continue;
     } else if (Is(e, journal::Pause) || Is(e, journal::Resume)) {
       pauses.push_back(&e);
@@ -417,7 +471,11 @@ std::string ProcesVerbalHtml(const TJournalTime &runStart,
     };
     h += "<h2>Horaires" + (paper.empty() ? std::string() : " : " + HtmlEscape(paper)) +
          "</h2>\n<table>\n<tr><th class=\"label\"></th><th>Prévu</th><th>Effectif</th></tr>\n";
-    row("Début", start ? JournalClock(start->At) : "", JournalClock(start ? start->At : runStart));
+    const std::string plannedStart =
+        heading.StartMinute >= 0
+            ? TwoDigits(heading.StartMinute / 60) + ":" + TwoDigits(heading.StartMinute % 60) + ":00"
+            : start ? JournalClock(start->At) : "";
+    row("Début", plannedStart, JournalClock(start ? start->At : runStart));
     if (normalEnd || !plannedExtended.empty())
       row("Fin du temps normal", plannedEnd, normalEnd ? JournalClock(normalEnd->At) : "");
     row(end && Is(*end, journal::Stopped) ? "Arrêt avant la fin" : "Fin",

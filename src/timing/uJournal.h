@@ -35,8 +35,20 @@ inline constexpr const char *Stopped = "Arrêt";  // ended by the user before it
 inline constexpr const char *ClockChanged = "Heure de l'ordinateur changée";
 inline constexpr const char *Woke = "Reprise après sortie de veille";
 inline constexpr const char *TakenUp = "Reprise après interruption";
+inline constexpr const char *Plan = "Plan d'examen";  // its name, the establishment, the room
 inline constexpr const char *Exit = "Sortie autorisée";  // candidates may leave, latecomers no longer come in
 }  // namespace journal
+
+// What an exam's plan names of its run, for the journal and the procès-verbal's blanks.
+struct TRunHeading {
+  std::string Name = {}, Establishment = {}, Room = {};  // Windows-1252; empty: not named
+  int StartMinute = -1;  // the official start, a minute of the day; -1: none
+  bool operator==(const TRunHeading &) const = default;
+};
+// The detail of the plan's line ("Bac blanc ; Établissement : Lycée Champollion ; Salle : B12 ;
+// début prévu à 8 h 00"), and the heading read back from it (the name keeps what no label claims).
+std::string RunHeadingText(const TRunHeading &heading);
+TRunHeading ReadRunHeading(const std::string &detail);
 
 struct TJournalEvent {
   TJournalTime At;

@@ -74,6 +74,7 @@ void TRunSession::JournalStart() {
   if (!model_.Board()) {
     Journal(journal::Start, RunPlanText(settings_.CountsDown && ends.TotalSeconds != 0,
                                         model_.ToTimeOfDay(), ends, times) + exit);
+    JournalHeading();
     return;
   }
   // A line an épreuve, each with its own plan; the moment to leave is the room's, told once.
@@ -84,6 +85,12 @@ void TRunSession::JournalStart() {
                         model_.Times(now, i)) + (i == 0 ? exit : ""),
             i);
   }
+  JournalHeading();
+}
+
+void TRunSession::JournalHeading() {
+  if (const std::string heading = RunHeadingText(settings_.Heading); !heading.empty())
+    Journal(journal::Plan, heading);
 }
 
 bool TRunSession::HasExit() const { return model_.Times(host_.Now()).HasExit; }

@@ -39,6 +39,7 @@ public:
 struct TSessionSettings {
   bool CountsDown = false;
   std::vector<uint32_t> WarnMinutes = {};
+  TRunHeading Heading = {};  // what an exam's plan names of the run, journaled at its start
 };
 
 // The gauge: its scale in run seconds and the marks across it.
@@ -152,6 +153,7 @@ private:
   // Whether candidates may leave, as the journal said it.
   TRunTimes SaidExit(TRunTimes times) const;
   void JournalStart();
+  void JournalHeading();
   void JournalWithEnds(const char *event, const std::string &detail);
   void Keep();
   void SetOpen(bool open);

@@ -186,6 +186,29 @@ TEST(Journal, TheProcesVerbalTellsTheRunFromItsEvents) {
                            "<td>Avertissement (Oral)</td>"})
     EXPECT_NE(two.find(text), std::string::npos) << text;
   EXPECT_EQ(two.find("<b>"), std::string::npos);
+
+  // A plan's heading fills the blanks and gives the planned start, whatever its name holds; one
+  // that names nothing leaves them to the room.
+  for (const TRunHeading &heading :
+       {TRunHeading{"Bac ; blanc <1>", "Lycée : Champollion", "B12", 7 * 60 + 55},
+        TRunHeading{"", "", "Salle : B12"}, TRunHeading{"Oral", "", "", 0}, TRunHeading{}}) {
+    const std::string text = RunHeadingText(heading);
+    EXPECT_EQ(ReadRunHeading(text), heading) << text;
+    const std::string page = ProcesVerbalHtml(
+        RunStart, {{at(8, 0, 0), journal::Start, "Chronométrage de 2:00:00"},
+                   {at(8, 0, 0), journal::Plan, text}});
+    auto cell = [](const char *label, const std::string &value) {
+      return Cp1252ToUtf8(std::string("<th class=\"label\">") + label + "</th><td" +
+                (value.empty() ? " class=\"blank\">" : ">" + HtmlEscape(value)) + "</td>");
+    };
+    for (const std::string &row : {cell("Établissement", heading.Establishment),
+                                   cell("Salle", heading.Room), cell("Épreuve", heading.Name)})
+      EXPECT_NE(page.find(row), std::string::npos) << row;
+    const std::string planned = heading.StartMinute < 0 ? "08:00:00"
+                                : heading.StartMinute == 0 ? "00:00:00" : "07:55:00";
+    EXPECT_NE(page.find(Cp1252ToUtf8("Début</th><td>" + planned + "</td><td>08:00:00</td>")),
+              std::string::npos) << text;
+  }
   EXPECT_EQ(ProcesVerbalFileName(RunStart), "Procès-verbal 2026-12-07 09 h 00.html");
   EXPECT_EQ(ProcesVerbalFileName(RunStart, 2), "Procès-verbal 2026-12-07 09 h 00 (2).html");
 }

@@ -70,6 +70,7 @@ for r in "${rooms[@]}"; do
   j=$(journal "$r")
   [ -f "$j" ] && tr -d '\r' <"$j" | sed "s/^/$r: /" || echo "$r: no journal"
   check "room $r started by itself at $want, once in its own journal" test "$(starts "$r")" = "$want"
+  check "room $r's journal names the plan" grep -q ";Plan d'examen;\"Bac blanc des deux salles ; début prévu à " "$j"
 done
 echo "$failures failure(s), $((SECONDS - started)) s"
 [ $failures -eq 0 ]
