@@ -121,3 +121,13 @@ std::string Cp1252ToUtf8(const std::string &text) {
   }
   return out;
 }
+
+std::optional<uint32_t> Number(std::string_view text, size_t maxDigits) {
+  if (text.empty() || text.size() > maxDigits) return {};
+  uint32_t n = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return {};
+    n = n * 10 + uint32_t(c - '0');
+  }
+  return n;
+}

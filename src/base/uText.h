@@ -1,8 +1,10 @@
 #pragma once
 // Texts of the program: names taken from the executable's path, and the conversion of our UTF-8
 // sources to the Windows-1252 that the program speaks.
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 // "C:\dir\a.b.exe" gives "a": the executable's name up to its first dot.
 std::string ExeBaseName(const std::string &exePath);
@@ -18,3 +20,6 @@ std::string Utf8ToCp1252(const std::string &utf8);
 std::optional<std::string> Utf8ToCp1252Exact(const std::string &utf8);
 // The program's texts as the files it writes for other programs hold them: UTF-8.
 std::string Cp1252ToUtf8(const std::string &text);
+
+// A whole number written in decimal digits only, at most maxDigits of them (no sign, no space).
+std::optional<uint32_t> Number(std::string_view text, size_t maxDigits);

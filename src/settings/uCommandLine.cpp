@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "base/uText.h"
 #include "settings/uExamPlanFile.h"
 
 namespace {
@@ -12,17 +13,6 @@ constexpr uint32_t MaxHours = 24, MaxMinutes = 24 * 60 + 59;
 constexpr int32_t FixedSizes = 5, MaxMonitors = 16;
 
 using TValue = std::optional<std::string_view>;
-
-// Digits only, at most maxDigits of them.
-std::optional<uint32_t> Number(std::string_view text, size_t maxDigits) {
-  if (text.empty() || text.size() > maxDigits) return {};
-  uint32_t n = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return {};
-    n = n * 10 + uint32_t(c - '0');
-  }
-  return n;
-}
 
 // Lower case in Windows-1252, accented capitals and Š Œ Ž Ÿ included, so that /DURÉE is /durée.
 char Lower1252(char c) {

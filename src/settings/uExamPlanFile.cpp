@@ -49,17 +49,6 @@ std::string WithoutSpaces(std::string_view text) {
   return out;
 }
 
-// Digits only, at most maxDigits.
-std::optional<uint32_t> Number(std::string_view text, size_t maxDigits) {
-  if (text.empty() || text.size() > maxDigits) return {};
-  uint32_t n = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return {};
-    n = n * 10 + uint32_t(c - '0');
-  }
-  return n;
-}
-
 // "8h00", "8h", "8:00", "08 h 00": a minute of the day.
 std::optional<int> TimeOfDay(std::string_view value) {
   const std::string text = Folded(WithoutSpaces(value));
