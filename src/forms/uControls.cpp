@@ -635,9 +635,17 @@ void TGroupBox::PaintContent(HDC dc) {
 
 TLabel::TLabel(TWinControl *parent) : TGraphicControl(parent) {}
 
+namespace {
+// Marks a label's window as that label's: once its parent went, a stored handle may name another.
+const char *const kLabelProp = "TavelinLabel";
+}  // namespace
+
 TLabel::~TLabel() {
   for (HWND w : windows_)
-    if (IsWindow(w)) DestroyWindow(w);
+    if (IsWindow(w) && GetPropA(w, kLabelProp) == this) {
+      RemovePropA(w, kLabelProp);
+      DestroyWindow(w);
+    }
 }
 
 HWND TLabel::CreateNameWindow(HWND parent) {
@@ -650,6 +658,7 @@ HWND TLabel::CreateNameWindow(HWND parent) {
                              parent, reinterpret_cast<HMENU>(INT_PTR(nextControlId++)),
                              Application.Instance(), nullptr);
   if (!wnd) throw ETavelinError("Impossible de créer le contrôle " + Name);
+  SetPropA(wnd, kLabelProp, this);
   windows_.push_back(wnd);
   if (shown) shown_ = wnd;
   SendMessageA(wnd, WM_SETFONT, WPARAM(FontHandle(EffectiveFont())), FALSE);
