@@ -72,8 +72,9 @@ case "${1:-}" in
   test) install_packages "${packages[@]}" "${package_tools[@]}"; build; cd "$top/build"
         status=0
         ctest --output-on-failure -j2 -E '^fuzz\.' || status=$?
-        # The fuzz targets one after the other, verbosely: the log shows each one's closing line.
-        ctest --output-on-failure -V -R '^fuzz\.' || status=$?
+        # The fuzz targets two at a time (each takes one core), verbosely: the log shows each
+        # one's closing line, under its test number.
+        ctest --output-on-failure -V -j2 -R '^fuzz\.' || status=$?
         exit $status ;;
   package) install_packages "${packages[@]}" "${package_tools[@]}"; package ;;
   fuzz) install_packages "${packages[@]}"; fuzz "${2:-300}" ;;
