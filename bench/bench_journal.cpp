@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "timing/uJournal.h"
+#include "run/uJournal.h"
 
 int main() {
   for (int runs : {300, 3000, 30000}) {  // about ten lines a run

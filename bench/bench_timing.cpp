@@ -27,7 +27,7 @@
 #include <time.h>
 #endif
 
-#include "timing/uThreadContainer.h"
+#include "run/uThreadContainer.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "forms/uApplication.h"
 #include "settings/uCommandLine.h"
 #include "settings/uConfig.h"
-#include "timing/uEndTime.h"
+#include "run/uEndTime.h"
 #include "timing/uJournalKeeper.h"
 #include "timing/uWallClock.h"
 

@@ -15,7 +15,7 @@
 #include "forms/uApplication.h"
 #include "options/uOptionsScreen.h"
 #include "settings/uConfig.h"
-#include "timing/uEndTime.h"
+#include "run/uEndTime.h"
 #include "timing/uJournalKeeper.h"
 #include "timing/uWallClock.h"
 #include "base/uText.h"

@@ -6,7 +6,7 @@
 
 #include "forms/uApplication.h"
 #include "settings/uConfig.h"
-#include "timing/uEndTime.h"
+#include "run/uEndTime.h"
 #include "timing/uWallClock.h"
 
 TEndTimeScreen::TEndTimeScreen(TForm *owner) : TForm(owner) {

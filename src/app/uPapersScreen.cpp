@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "timing/uRunTexts.h"
+#include "run/uRunTexts.h"
 #include "forms/uApplication.h"
 #include "settings/uConfig.h"
-#include "timing/uEndTime.h"
+#include "run/uEndTime.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "forms/uForms.h"
-#include "timing/uExamPaper.h"
+#include "run/uExamPaper.h"
 
 // The épreuves of the next run, all started together. The first is the run as the main window
 // sets it: its length or end is shown, its name and tiers-temps are edited here; up to three more

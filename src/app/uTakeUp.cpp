@@ -9,14 +9,14 @@
 
 #include "app/UMain.h"
 #include "display/uNavigChrono.h"
-#include "timing/uRunTexts.h"
+#include "run/uRunTexts.h"
 #include "forms/uApplication.h"
 #include "settings/uConfig.h"
-#include "timing/uEndTime.h"
-#include "timing/uRunModel.h"
+#include "run/uEndTime.h"
+#include "run/uRunModel.h"
 #include "timing/uRunKeeper.h"
 #include "timing/uJournalKeeper.h"
-#include "timing/uRunSession.h"
+#include "run/uRunSession.h"
 #include "timing/uWallClock.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include <optional>
 
-#include "timing/uRunRecord.h"
+#include "run/uRunRecord.h"
 
 // Before the main window is made: looks at the stored record of a run. A record that is no run
 // is removed quietly; a run whose end came meanwhile is told, and removed; a run still going is

@@ -11,13 +11,13 @@
 #include <utility>
 
 #include "display/uMonitors.h"
-#include "timing/uBoardTexts.h"
-#include "timing/uRunTexts.h"
+#include "run/uBoardTexts.h"
+#include "run/uRunTexts.h"
 #include "display/uTimeAddedScreen.h"
 #include "forms/uApplication.h"
 #include "forms/uDpi.h"
 #include "settings/uConfig.h"
-#include "timing/uEndTime.h"
+#include "run/uEndTime.h"
 #include "timing/uJournalKeeper.h"
 #include "timing/uRunContainer.h"
 #include "timing/uRunKeeper.h"

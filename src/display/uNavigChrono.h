@@ -5,10 +5,10 @@
 
 #include "display/uWatchChrono.h"
 #include "forms/uForms.h"
-#include "timing/uRunModel.h"
-#include "timing/uRunRecord.h"
-#include "timing/uRunSession.h"
-#include "timing/uThreadContainer.h"
+#include "run/uRunModel.h"
+#include "run/uRunRecord.h"
+#include "run/uRunSession.h"
+#include "run/uThreadContainer.h"
 
 // The platform's SetThreadExecutionState; tests put a recorder here (Wine does not act on it).
 using TExecutionStateProc = EXECUTION_STATE(WINAPI *)(EXECUTION_STATE state);

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "timing/uBoardTexts.h"
+#include "run/uBoardTexts.h"
 #include "forms/uForms.h"
 
 class TPaperTable : public TGraphicControl {

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "forms/uApplication.h"
-#include "timing/uRunSession.h"
+#include "run/uRunSession.h"
 
 TTimeAddedScreen::TTimeAddedScreen(TForm *owner,
                                    std::function<std::vector<std::string>(int minutes)> changes)

@@ -5,16 +5,16 @@
 #include <algorithm>
 #include <vector>
 
-#include "timing/uBoardTexts.h"
+#include "run/uBoardTexts.h"
 #include "display/uMonitors.h"
-#include "timing/uRunTexts.h"
+#include "run/uRunTexts.h"
 #include "forms/uApplication.h"
 #include "forms/uDpi.h"
 #include "forms/uSystemLib.h"
 #include "settings/uConfig.h"
-#include "timing/uEndTime.h"
-#include "timing/uExamPaper.h"
-#include "timing/uThreadContainer.h"
+#include "run/uEndTime.h"
+#include "run/uExamPaper.h"
+#include "run/uThreadContainer.h"
 
 static_assert(FirstFullWidthSize + MaxMonitors == TConfig::DisplaySizeEnd,
               "the settings keep every display size the layout knows");

@@ -16,8 +16,8 @@
 #include "display/uGaugeEx.h"
 #include "display/uPaperTable.h"
 #include "forms/uForms.h"
-#include "timing/uExamPlan.h"
-#include "timing/uRunModel.h"
+#include "run/uExamPlan.h"
+#include "run/uRunModel.h"
 
 class TWatchChrono : public TForm {
 public:

@@ -9,7 +9,7 @@
 #include "forms/uDpi.h"
 #include "options/uOptionsLogic.h"
 #include "settings/uConfig.h"
-#include "timing/uChronoType.h"
+#include "run/uChronoType.h"
 #include "timing/uSound.h"
 
 TOptionsScreen::TOptionsScreen(TForm *owner) : TForm(owner) {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "base/uErrors.h"
-#include "timing/uExamPaper.h"
+#include "run/uExamPaper.h"
 
 // The latest a room lets candidates leave, and latecomers in, after the start: three hours.
 constexpr uint32_t MaxExitMinutes = 180;

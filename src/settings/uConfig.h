@@ -12,8 +12,8 @@
 #include "settings/uCommandLine.h"
 #include "settings/uConfigAbstract.h"
 #include "settings/uExamPlanFile.h"
-#include "timing/uChronoType.h"
-#include "timing/uExamPaper.h"
+#include "run/uChronoType.h"
+#include "run/uExamPaper.h"
 
 // Every user setting of the program, each bound to its registry value of the same name.
 class TConfig : public TConfigAbstract {

@@ -9,7 +9,7 @@
 
 #include "base/uErrors.h"
 #include "base/uText.h"
-#include "timing/uExamPaper.h"
+#include "run/uExamPaper.h"
 
 enum class TConfigFieldType : uint8_t {
   fdString = 0,

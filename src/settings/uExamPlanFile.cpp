@@ -10,7 +10,7 @@
 #include "base/uText.h"
 #include "settings/uCommandLine.h"
 #include "settings/uConfigTypes.h"
-#include "timing/uExamPaper.h"
+#include "run/uExamPaper.h"
 
 namespace {
 

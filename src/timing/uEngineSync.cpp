@@ -2,7 +2,7 @@
 // types and this file is not built.
 #include <windows.h>
 
-#include "timing/uEngineSync.h"
+#include "run/uEngineSync.h"
 
 #include <cstdint>
 

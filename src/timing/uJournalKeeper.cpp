@@ -9,8 +9,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "forms/uApplication.h"
-#include "forms/uSystemLib.h"
 #include "settings/uConfig.h"
 #include "timing/uRunKeeper.h"
 #include "timing/uWallClock.h"

@@ -13,7 +13,7 @@
 #include <optional>
 #include <string>
 
-#include "timing/uJournal.h"
+#include "run/uJournal.h"
 
 // --- What the control bar calls, at each event of a run --------------------------------------------
 // A new latest run starts now: the events of the one before are forgotten, "Début" is recorded

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "timing/uRunModel.h"
-#include "timing/uThreadContainer.h"
+#include "run/uRunModel.h"
+#include "run/uThreadContainer.h"
 
 // A run's thread container as the windows use it: its ends as the run's model fixed them, the
 // other settings taken from AppConfig now, the steady clock, messages posted with PostMessageA and

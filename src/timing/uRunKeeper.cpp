@@ -9,7 +9,7 @@
 #include "forms/uSystemLib.h"
 #include "settings/uConfig.h"
 #include "settings/uRegistry.h"
-#include "timing/uRunSession.h"
+#include "run/uRunSession.h"
 
 static_assert(RunRecordScreenSizes == TConfig::DisplaySizeEnd,
               "a record holds the display sizes of the settings");

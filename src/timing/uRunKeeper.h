@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "timing/uRunRecord.h"
+#include "run/uRunRecord.h"
 #include "timing/uWallClock.h"
 
 

@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <string>
 
-#include "timing/uEndTime.h"
-#include "timing/uJournal.h"
-#include "timing/uRunModel.h"
+#include "run/uEndTime.h"
+#include "run/uJournal.h"
+#include "run/uRunModel.h"
 
 // GetLocalTime; tests put another clock here.
 using TLocalTimeProc = void(WINAPI *)(LPSYSTEMTIME time);

@@ -16,7 +16,7 @@
 
 #include "fuzz_check.h"
 #include "base/uText.h"
-#include "timing/uJournal.h"
+#include "run/uJournal.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "timing/uRunSession.h"
+#include "run/uRunSession.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const std::optional<TJournal> run = ReadRunEvents(data, size);

@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "fuzz_check.h"
-#include "timing/uRunRecord.h"
-#include "timing/uRunSession.h"
+#include "run/uRunRecord.h"
+#include "run/uRunSession.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "fuzz_check.h"
 #include "settings/uConfigTypes.h"
-#include "timing/uExamPaper.h"
+#include "run/uExamPaper.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::vector<std::string> lines;

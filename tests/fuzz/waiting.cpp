@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "timing/uJournal.h"
+#include "run/uJournal.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const std::string bytes(reinterpret_cast<const char *>(data), size);

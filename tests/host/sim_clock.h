@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "timing/uThreadContainer.h"
+#include "run/uThreadContainer.h"
 
 namespace tavelin_test {
 

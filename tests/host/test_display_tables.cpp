@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "display/uDisplayTables.h"
-#include "timing/uExamPlan.h"
+#include "run/uExamPlan.h"
 
 namespace {
 

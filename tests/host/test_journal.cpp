@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "base/uText.h"
-#include "timing/uRunTexts.h"
-#include "timing/uJournal.h"
+#include "run/uRunTexts.h"
+#include "run/uJournal.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <vector>
 
-#include "timing/uBoardTexts.h"
-#include "timing/uRunTexts.h"
+#include "run/uBoardTexts.h"
+#include "run/uRunTexts.h"
 #include "sim_clock.h"
-#include "timing/uEndTime.h"
-#include "timing/uRunModel.h"
+#include "run/uEndTime.h"
+#include "run/uRunModel.h"
 
 using namespace tavelin_test;
 using std::chrono::duration_cast;

@@ -7,15 +7,15 @@
 #include <type_traits>
 #include <vector>
 
-#include "timing/uExamPlan.h"
+#include "run/uExamPlan.h"
 #include "base/uText.h"
-#include "timing/uRunTexts.h"
+#include "run/uRunTexts.h"
 #include "sim_clock.h"
-#include "timing/uEndTime.h"
-#include "timing/uExamPaper.h"
-#include "timing/uJournal.h"
-#include "timing/uRunModel.h"
-#include "timing/uRunRecord.h"
+#include "run/uEndTime.h"
+#include "run/uExamPaper.h"
+#include "run/uJournal.h"
+#include "run/uRunModel.h"
+#include "run/uRunRecord.h"
 
 namespace {
 

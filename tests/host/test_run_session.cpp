@@ -11,10 +11,10 @@
 #include <set>
 
 #include "sim_clock.h"
-#include "timing/uBoardTexts.h"
-#include "timing/uEndTime.h"
-#include "timing/uRunSession.h"
-#include "timing/uRunTexts.h"
+#include "run/uBoardTexts.h"
+#include "run/uEndTime.h"
+#include "run/uRunSession.h"
+#include "run/uRunTexts.h"
 
 using namespace tavelin_test;
 using std::chrono::duration_cast;

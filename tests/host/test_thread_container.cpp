@@ -10,8 +10,8 @@
 #include <tuple>
 
 #include "sim_clock.h"
-#include "timing/uEndTime.h"
-#include "timing/uThreadContainer.h"
+#include "run/uEndTime.h"
+#include "run/uThreadContainer.h"
 
 using namespace tavelin_test;
 

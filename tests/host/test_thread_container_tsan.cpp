@@ -9,7 +9,7 @@
 #include <thread>
 
 #include "sim_clock.h"
-#include "timing/uThreadContainer.h"
+#include "run/uThreadContainer.h"
 
 using namespace tavelin_test;
 

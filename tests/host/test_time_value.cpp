@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "timing/uChronoType.h"
+#include "run/uChronoType.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "forms/uSystemLib.h"
 #include "support_win.h"
 #include "timing/uRunContainer.h"
-#include "timing/uEndTime.h"
+#include "run/uEndTime.h"
 #include "timing/uJournalKeeper.h"
 #include "timing/uRunKeeper.h"
 #include "timing/uSound.h"

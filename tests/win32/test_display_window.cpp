@@ -11,7 +11,7 @@
 #include "display/uWatchChrono.h"
 #include "forms/uSystemLib.h"
 #include "support_win.h"
-#include "timing/uThreadContainer.h"
+#include "run/uThreadContainer.h"
 
 using namespace testwin;
 

@@ -10,7 +10,7 @@
 
 #include "base/uText.h"
 #include "support_win.h"
-#include "timing/uRunRecord.h"
+#include "run/uRunRecord.h"
 #include "timing/uWallClock.h"
 
 using namespace testwin;

@@ -1,6 +1,6 @@
 // uThreadContainer - the timing engine of a run. See the header for the
 // schedule; this file keeps to the standard library only.
-#include "timing/uThreadContainer.h"
+#include "run/uThreadContainer.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,5 +1,5 @@
 // uRunSession - one run outside any window. See the header.
-#include "timing/uRunSession.h"
+#include "run/uRunSession.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -7,9 +7,9 @@
 #include <utility>
 
 #include "base/uErrors.h"
-#include "timing/uBoardTexts.h"
-#include "timing/uEndTime.h"
-#include "timing/uRunTexts.h"
+#include "run/uBoardTexts.h"
+#include "run/uEndTime.h"
+#include "run/uRunTexts.h"
 
 TRunSessionHost::~TRunSessionHost() = default;
 

@@ -1,4 +1,4 @@
-#include "timing/uJournal.h"
+#include "run/uJournal.h"
 
 #include <algorithm>
 

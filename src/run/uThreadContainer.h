@@ -20,9 +20,9 @@
 #include <thread>
 #include <vector>
 
-#include "timing/uEngineSync.h"
-#include "timing/uExamPlan.h"
-#include "timing/uRunRecord.h"
+#include "run/uEngineSync.h"
+#include "run/uExamPlan.h"
+#include "run/uRunRecord.h"
 
 // Private window messages. The control bar (NavigWnd) receives the first
 // three with wParam = lParam = 0; the display window (WatchWnd) receives

@@ -1,5 +1,5 @@
 // uExamPaper - an épreuve of a run. See the header.
-#include "timing/uExamPaper.h"
+#include "run/uExamPaper.h"
 
 #include <algorithm>
 #include <charconv>

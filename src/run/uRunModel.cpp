@@ -1,12 +1,12 @@
 // uRunModel - a run on the wall clock. See the header.
-#include "timing/uRunModel.h"
+#include "run/uRunModel.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <utility>
 
-#include "timing/uEndTime.h"
-#include "timing/uExamPlan.h"
+#include "run/uEndTime.h"
+#include "run/uExamPlan.h"
 
 namespace {
 

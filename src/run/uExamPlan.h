@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "timing/uExamPaper.h"
+#include "run/uExamPaper.h"
 
 // The extra time of a run of `totalSeconds`: a third of it, rounded up to the second, or to the
 // minute for a run to a time of day (whose normal end is on a minute, so that its extended end

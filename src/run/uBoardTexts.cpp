@@ -1,10 +1,10 @@
 // uBoardTexts - the room's board. See the header.
-#include "timing/uBoardTexts.h"
+#include "run/uBoardTexts.h"
 
 #include <algorithm>
 
-#include "timing/uEndTime.h"
-#include "timing/uExamPaper.h"
+#include "run/uEndTime.h"
+#include "run/uExamPaper.h"
 
 namespace {
 // Between two columns: the room four spaces take in the board's font.

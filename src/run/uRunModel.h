@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "timing/uExamPaper.h"
-#include "timing/uRunRecord.h"
-#include "timing/uThreadContainer.h"
+#include "run/uExamPaper.h"
+#include "run/uRunRecord.h"
+#include "run/uThreadContainer.h"
 
 // The two wall clocks at one instant.
 struct TWallNow {

@@ -1,5 +1,5 @@
 // uRunRecord - the record of an open run. See the header for its layout.
-#include "timing/uRunRecord.h"
+#include "run/uRunRecord.h"
 
 #include <algorithm>
 #include <cstdio>

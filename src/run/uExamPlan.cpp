@@ -1,5 +1,5 @@
 // uExamPlan - the exam clock's arithmetic. See the header.
-#include "timing/uExamPlan.h"
+#include "run/uExamPlan.h"
 
 #include <algorithm>
 #include <functional>

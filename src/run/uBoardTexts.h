@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "timing/uRunModel.h"
+#include "run/uRunModel.h"
 
 // One épreuve's line; its parts are the table's columns.
 struct TBoardLine {

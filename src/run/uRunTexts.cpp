@@ -1,10 +1,10 @@
 // uRunTexts - the texts of a run. See the header.
-#include "timing/uRunTexts.h"
+#include "run/uRunTexts.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "timing/uEndTime.h"
+#include "run/uEndTime.h"
 
 std::string ExamEventText(const TExamEvent &event) {
   switch (event.Kind) {

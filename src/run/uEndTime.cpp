@@ -1,5 +1,5 @@
 // uEndTime - a run that ends at a time of day. See the header.
-#include "timing/uEndTime.h"
+#include "run/uEndTime.h"
 
 #include <algorithm>
 #include <cstdio>

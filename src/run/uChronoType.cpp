@@ -1,4 +1,4 @@
-#include "timing/uChronoType.h"
+#include "run/uChronoType.h"
 
 #include <cstdio>
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "timing/uExamPlan.h"
-#include "timing/uRunModel.h"
+#include "run/uExamPlan.h"
+#include "run/uRunModel.h"
 
 // "Plus que 10 min", "Fin du temps normal"; empty for no event.
 std::string ExamEventText(const TExamEvent &event);

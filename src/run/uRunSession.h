@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "timing/uJournal.h"
-#include "timing/uRunModel.h"
-#include "timing/uRunRecord.h"
-#include "timing/uThreadContainer.h"
+#include "run/uJournal.h"
+#include "run/uRunModel.h"
+#include "run/uRunRecord.h"
+#include "run/uThreadContainer.h"
 
 // What a session needs of the platform.
 class TRunSessionHost {
