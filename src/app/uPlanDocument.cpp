@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "forms/uSystemLib.h"
 #include "settings/uConfig.h"
 
 namespace {
@@ -114,6 +115,8 @@ bool ChoosePlanFile(HWND owner, bool save, const std::string &suggested, std::st
   ofn.lpstrDefExt = L"tavelin";
   ofn.Flags = OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_EXPLORER | OFN_NOCHANGEDIR |
               (save ? OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST : OFN_FILEMUSTEXIST);
+  // As the options' sound dialog: the Explorer-style dialog needs COM on this thread.
+  TComScope com;
   if (!(save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn))) return false;
   if (!Narrow(file.data(), chosen))
     throw ETavelinError("Ce chemin contient un caractère que Tavelin ne peut pas écrire; "

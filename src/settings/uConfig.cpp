@@ -2,8 +2,6 @@
 
 #include "settings/uConfig.h"
 
-#include <commdlg.h>
-
 #include <algorithm>
 
 #include "forms/uApplication.h"
@@ -14,6 +12,7 @@
 TConfig *AppConfig = nullptr;
 
 TConfig::TFileChooser TConfig::FileChooser = &TConfig::SystemFileChooser;
+TConfig::TOpenFileProc TConfig::OpenFileProc = &GetOpenFileNameA;
 
 void CreateAppConfig() {
   if (!AppConfig) AppConfig = new TConfig();
@@ -184,7 +183,7 @@ bool TConfig::SystemFileChooser(const std::string &title, const std::string &ini
   ofn.Flags = OFN_HIDEREADONLY | OFN_ENABLESIZING | OFN_EXPLORER;
   // The Explorer-style dialog hosts the shell's objects, which need COM on this thread.
   TComScope com;
-  if (!GetOpenFileNameA(&ofn)) return false;
+  if (!OpenFileProc(&ofn)) return false;
   chosen = file;
   return true;
 }

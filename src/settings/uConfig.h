@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 
+#include <commdlg.h>
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -122,6 +124,9 @@ public:
   static TFileChooser FileChooser;
   static bool SystemFileChooser(const std::string &title, const std::string &initial,
                                 std::string &chosen);
+  // The platform's GetOpenFileNameA under SystemFileChooser; tests look at the thread from here.
+  using TOpenFileProc = BOOL(WINAPI *)(OPENFILENAMEA *ofn);
+  static TOpenFileProc OpenFileProc;
 
 private:
   void DefineExamFields();

@@ -566,6 +566,15 @@ TEST_F(MainWindow, EveryFieldIsNamedAfterItsLabel) {
   EXPECT_EQ(StaticText(GetWindow(options.Get<TComboBox>("SoundComboBox").Handle(), GW_HWNDPREV)),
             "Avertissement, source");
 
+  // A label destroys only windows that are still its own: once they went with their parent, a
+  // handle it kept may name another window (here, one that lost the label's mark).
+  auto label = std::make_unique<TLabel>(&exam);
+  const HWND kept = label->CreateNameWindow(exam.Handle());
+  ASSERT_TRUE(RemovePropA(kept, "TavelinLabel"));
+  label.reset();
+  EXPECT_TRUE(IsWindow(kept));
+  DestroyWindow(kept);
+
   AppConfig->SetTypeInc(1);
   TWatchChrono display(nullptr);
   display.CreateHandle();

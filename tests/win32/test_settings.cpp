@@ -1,6 +1,8 @@
 // The settings store against the real registry of a fresh Wine prefix (screen 1024 pixels wide).
 #include <windows.h>
 
+#include <objbase.h>
+
 #include "TavelinVersion.h"
 #include "support_win.h"
 
@@ -282,6 +284,25 @@ TEST_F(Settings, SoundFileChoice) {
   EXPECT_EQ(AppConfig->IntermediateBeepPath, "C:\\beep.wav");
   EXPECT_EQ(ReadValue(SettingsKey(), "IntermediateBeepPath").String(), "");  // not saved yet
   TConfig::FileChooser = &TConfig::SystemFileChooser;
+
+  // The Explorer-style dialog finds COM ready on its thread, and leaves the thread as it was.
+  static HRESULT onDialog;
+  onDialog = E_FAIL;
+  TConfig::OpenFileProc = [](OPENFILENAMEA *) -> BOOL WINAPI {
+    onDialog = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (SUCCEEDED(onDialog)) CoUninitialize();
+    return FALSE;
+  };
+  auto comFree = [] {
+    const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (SUCCEEDED(hr)) CoUninitialize();
+    return hr == S_OK;
+  };
+  ASSERT_TRUE(comFree());
+  EXPECT_FALSE(TConfig::SystemFileChooser("t", "", answer));
+  EXPECT_EQ(onDialog, S_FALSE);  // already initialised, by the chooser
+  EXPECT_TRUE(comFree());
+  TConfig::OpenFileProc = &GetOpenFileNameA;
 }
 
 // A store of our own, to reach what the program's settings do not use.
