@@ -10,10 +10,6 @@
 
 namespace {
 
-int64_t Ms(std::chrono::nanoseconds d) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(d).count();
-}
-
 // `ms` as the local clock's nearer way round midnight from `from`: within half a day.
 int64_t Nearest(int64_t ms, int64_t from) {
   int64_t d = ((ms - from) % MsPerDay + MsPerDay) % MsPerDay;

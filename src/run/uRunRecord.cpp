@@ -39,8 +39,6 @@ bool Zero(const uint8_t* in, size_t at, size_t count) {
   return std::all_of(in + at, in + at + count, [](uint8_t b) { return b == 0; });
 }
 
-int64_t Ms(nanoseconds d) { return std::chrono::duration_cast<milliseconds>(d).count(); }
-
 // a + b and a - b held within int64_t, for bounds around a clock reading that may be anything.
 int64_t Plus(int64_t a, int64_t b) {
   return a > std::numeric_limits<int64_t>::max() - b ? std::numeric_limits<int64_t>::max() : a + b;

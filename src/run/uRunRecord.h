@@ -170,6 +170,11 @@ using TRunRecordBytes = std::vector<uint8_t>;
 // std::length_error (they are never cut).
 TRunRecordBytes PackRunRecord(const TRunRecord& record);
 
+// The whole milliseconds of a run's time, the unit its record and its wall-clock ends share.
+inline int64_t Ms(std::chrono::nanoseconds d) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(d).count();
+}
+
 // Where a run stands, as the engine counts it: its run time (paused time excluded), the time
 // paused in earlier pauses, and the pause under way.
 struct TRunPlace {

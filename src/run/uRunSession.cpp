@@ -13,12 +13,6 @@
 
 TRunSessionHost::~TRunSessionHost() = default;
 
-namespace {
-int64_t Ms(std::chrono::nanoseconds d) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(d).count();
-}
-}  // namespace
-
 TRunSession::~TRunSession() {
   // The threads go before anything they post to.
   engine_.reset();

@@ -284,22 +284,6 @@ void JournalRunStarted(const std::string &plan, const std::string &paper) {
   Record(now, journal::Start, plan, paper);
 }
 
-void JournalRunTakenUp(int64_t startUtcMs, const std::string &detail) {
-  constexpr int64_t unixEpochAsFileTime = 116'444'736'000'000'000;
-  ULARGE_INTEGER ticks;
-  ticks.QuadPart = uint64_t(startUtcMs * 10'000 + unixEpochAsFileTime);
-  FILETIME utc{ticks.LowPart, ticks.HighPart};
-  SYSTEMTIME universal{}, local{};
-  // The time zone's rule of that day: a run started before a change of hour keeps its start.
-  TJournalTime start = LocalNow();
-  if (FileTimeToSystemTime(&utc, &universal) &&
-      SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local))
-    start = FromSystemTime(local);
-  Keeper().Journal.StartRun(start);
-  ++Keeper().Run;
-  Record(LocalNow(), journal::TakenUp, detail);
-}
-
 void JournalEvent(const char *event, const std::string &detail, const std::string &paper) {
   Record(LocalNow(), event, detail, paper);
 }

@@ -20,9 +20,6 @@
 // with the run's plan ("Compte à rebours de 2:00:00, fin 11 h 00, tiers-temps 11 h 40"), of its
 // first épreuve when it has several (the others' follow as events of their own).
 void JournalRunStarted(const std::string &plan, const std::string &paper = {});
-// A run taken up at the program's start: the latest run is the one that started at startUtcMs
-// (the run record's start), "Reprise après interruption" is recorded with `detail`.
-void JournalRunTakenUp(int64_t startUtcMs, const std::string &detail);
 // Any other event of the run under way, at the time it is now: one of the names of namespace
 // journal (uJournal.h), with its detail, both in Windows-1252; of one épreuve of several, or of
 // the whole run (paper empty).

@@ -28,15 +28,24 @@ int64_t UtcMsNow() {
   return (int64_t(ticks.QuadPart) - UnixEpochAsFileTime) / 10'000;
 }
 
-std::string LocalHourText(int64_t utcMs) {
+namespace {
+// The local calendar time of a UTC instant by the time zone's rule for that day, not today's: a
+// summer instant read in winter keeps its hour. False, with the UTC time, when there is none.
+bool LocalAt(int64_t utcMs, SYSTEMTIME &local) {
   ULARGE_INTEGER ticks;
   ticks.QuadPart = uint64_t(utcMs * 10'000 + UnixEpochAsFileTime);
   FILETIME utc{ticks.LowPart, ticks.HighPart};
-  SYSTEMTIME universal{}, local{};
-  // The time zone's rule for that day, not today's: a summer instant read in winter keeps its hour.
-  if (!FileTimeToSystemTime(&utc, &universal) ||
-      !SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local))
-    local = universal;
+  SYSTEMTIME universal{};
+  if (!FileTimeToSystemTime(&utc, &universal)) return false;
+  if (SystemTimeToTzSpecificLocalTime(nullptr, &universal, &local)) return true;
+  local = universal;
+  return false;
+}
+}  // namespace
+
+std::string LocalHourText(int64_t utcMs) {
+  SYSTEMTIME local{};
+  LocalAt(utcMs, local);
   return MinuteText(local.wHour * 60 + local.wMinute);
 }
 
@@ -45,14 +54,7 @@ TWallNow WallNow() { return {UtcMsNow(), LocalMsOfDay()}; }
 TJournalTime JournalTimeAt(int64_t utcMs) {
   SYSTEMTIME local{};
   LocalTimeProc(&local);
-  if (std::llabs(utcMs - UtcMsNow()) >= 60'000) {
-    ULARGE_INTEGER ticks;
-    ticks.QuadPart = uint64_t(utcMs * 10'000 + UnixEpochAsFileTime);
-    FILETIME utc{ticks.LowPart, ticks.HighPart};
-    SYSTEMTIME universal{}, then{};
-    if (FileTimeToSystemTime(&utc, &universal) &&
-        SystemTimeToTzSpecificLocalTime(nullptr, &universal, &then))
-      local = then;
-  }
+  SYSTEMTIME then{};
+  if (std::llabs(utcMs - UtcMsNow()) >= 60'000 && LocalAt(utcMs, then)) local = then;
   return {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond};
 }
