@@ -251,16 +251,6 @@ void Write(bool toFile) {
   }
 }
 
-void Record(const TJournalTime &at, const char *event, const std::string &detail,
-            const std::string &paper = {}) {
-  try {
-    Keeper().Journal.Add(at, event ? event : "", detail, paper);
-    Write(KeepingFile());
-  } catch (const std::exception &) {
-    // Memory ran out: the record is not worth the run.
-  }
-}
-
 }  // namespace
 
 TJournalDocumentsProc JournalDocumentsProc = &ShellDocuments;
@@ -275,17 +265,6 @@ std::wstring JournalFolder() {
   if (documents.empty()) return {};
   if (documents.back() != L'\\') documents += L'\\';
   return documents + L"Tavelin";
-}
-
-void JournalRunStarted(const std::string &plan, const std::string &paper) {
-  const TJournalTime now = LocalNow();
-  Keeper().Journal.StartRun(now);
-  ++Keeper().Run;
-  Record(now, journal::Start, plan, paper);
-}
-
-void JournalEvent(const char *event, const std::string &detail, const std::string &paper) {
-  Record(LocalNow(), event, detail, paper);
 }
 
 void JournalKept(const TJournal &run, const std::string &line, std::optional<bool> toFile) {

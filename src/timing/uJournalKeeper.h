@@ -16,14 +16,6 @@
 #include "run/uJournal.h"
 
 // --- What the control bar calls, at each event of a run --------------------------------------------
-// A new latest run starts now: the events of the one before are forgotten, "Début" is recorded
-// with the run's plan ("Compte à rebours de 2:00:00, fin 11 h 00, tiers-temps 11 h 40"), of its
-// first épreuve when it has several (the others' follow as events of their own).
-void JournalRunStarted(const std::string &plan, const std::string &paper = {});
-// Any other event of the run under way, at the time it is now: one of the names of namespace
-// journal (uJournal.h), with its detail, both in Windows-1252; of one épreuve of several, or of
-// the whole run (paper empty).
-void JournalEvent(const char *event, const std::string &detail, const std::string &paper = {});
 // The run's session journaled `line`, the line of the last of `run`'s events; `run` is the latest
 // run as it now stands. To the file when KeepJournal says so, or `toFile` for a run of its own.
 void JournalKept(const TJournal &run, const std::string &line, std::optional<bool> toFile = {});

@@ -681,10 +681,18 @@ TEST_F(MainWindow, TheJournalOutlivesALockedFileAndTheMenuWritesTheProcesVerbal)
   const std::wstring folder = Documents() + L"\\Tavelin", csv = folder + L"\\Journal.csv";
   CreateDirectoryW(Documents().c_str(), nullptr), CreateDirectoryW(folder.c_str(), nullptr);
   HANDLE lock = CreateFileW(csv.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  JournalRunStarted("Fin à 10 h 45");
+  // As a session journals its run: each event joins it, and the keeper is handed the whole run.
+  TJournal run;
+  auto journal = [&](const char *event, const std::string &detail) {
+    const TJournalTime now{journalNow.wYear, journalNow.wMonth, journalNow.wDay,
+                           journalNow.wHour, journalNow.wMinute, journalNow.wSecond};
+    if (event == journal::Start) run.StartRun(now);
+    JournalKept(run, run.Add(now, event, detail));
+  };
+  journal(journal::Start, "Fin à 10 h 45");
   journalNow.wMinute = 30;
   journalTick += 10'000;
-  JournalEvent(journal::TimeAdded, "+12 min, <Alarme>");
+  journal(journal::TimeAdded, "+12 min, <Alarme>");
   CloseHandle(lock);
   journalTick += 50'000;
   JournalRetry();
@@ -713,7 +721,7 @@ TEST_F(MainWindow, TheJournalOutlivesALockedFileAndTheMenuWritesTheProcesVerbal)
   const std::string before = Contents(csv);
   journalNow.wMinute = 0, journalNow.wSecond = 40;
   JournalWriteProc = &HalfWrite;
-  JournalRunStarted("Fin à 11 h 00");
+  journal(journal::Start, "Fin à 11 h 00");
   JournalWriteProc = &WriteFile;
   JournalWriteNow();
   EXPECT_EQ(Contents(csv), before + reinterpret_cast<const char *>(
