@@ -54,7 +54,21 @@ TWallNow WallNow() { return {UtcMsNow(), LocalMsOfDay()}; }
 TJournalTime JournalTimeAt(int64_t utcMs) {
   SYSTEMTIME local{};
   LocalTimeProc(&local);
+  const int64_t ago = UtcMsNow() - utcMs;
   SYSTEMTIME then{};
-  if (std::llabs(utcMs - UtcMsNow()) >= 60'000 && LocalAt(utcMs, then)) local = then;
+  if (std::llabs(ago) >= 60'000 && LocalAt(utcMs, then)) {
+    local = then;
+  } else if (ago != 0) {
+    // Near now, the local clock read now, moved back to the instant: an event that came 20 s
+    // ago keeps its own second.
+    FILETIME ft{};
+    if (SystemTimeToFileTime(&local, &ft)) {
+      ULARGE_INTEGER ticks{};
+      ticks.LowPart = ft.dwLowDateTime, ticks.HighPart = ft.dwHighDateTime;
+      ticks.QuadPart -= uint64_t(ago * 10'000);
+      ft = {ticks.LowPart, ticks.HighPart};
+      if (FileTimeToSystemTime(&ft, &then)) local = then;
+    }
+  }
   return {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond};
 }

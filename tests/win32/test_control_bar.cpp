@@ -1052,6 +1052,11 @@ TEST_F(ControlBar, AtStartAnInterruptedRunIsTakenUpWhereTheWallClockPutsIt) {
   EXPECT_EQ(LatestJournal().Events().back().Event, std::string(journal::End));
   EXPECT_EQ(LatestJournal().Events().back().At, JournalTimeAt(now - 300'000));
   EXPECT_EQ(LatestJournal().RunStart(), JournalTimeAt(now - 1'500'000));
+  // An event of the last minute keeps its own second too, by the local clock read now.
+  SYSTEMTIME local{};
+  GetLocalTime(&local);
+  const TJournalTime ago = JournalTimeAt(UtcMsNow() - 21'000);
+  EXPECT_LE((local.wSecond + 120 - 21 - ago.Second) % 60, 1) << ago.Second;
   EXPECT_EQ(boxes.Boxes()[1].caption, AppConfig->GetTitleText(1));
   EXPECT_EQ(boxes.Boxes()[1].text, "Un chronométrage commencé à " + LocalHourText(now - 603'400) +
                                        " a été interrompu ; il en serait à 0:09:57. Le reprendre ?");
