@@ -22,8 +22,9 @@
 class TWatchChrono : public TForm {
 public:
   // owner: the control bar, which shows the window, hands its handle to the timing threads and
-  // destroys it with itself. The window is laid out for AppConfig's UserScreenSize and shows the
-  // starting value; its platform window is made when it is first shown (or by CreateHandle).
+  // destroys it with itself. The window is laid out for AppConfig's UserScreenSize and shows
+  // 00:00:00 until it is handed the run's scale and digits; its platform window is made when it
+  // is first shown (or by CreateHandle).
   explicit TWatchChrono(TForm *owner);
 
   // The digits at rest, `shownSeconds` as HH:MM:SS in the usual green (the time of day on a
@@ -40,6 +41,7 @@ public:
   // Before an official start: the time of day in the digits, `text` on the gauge until the run
   // starts (ResetDigits takes it away).
   void ShowWaiting(int64_t nowLocalMs, const std::string &text);
+
   // The room's board for a run of two épreuves or more: names in row order (the caller already
   // turned an empty first name into "Épreuve 1"). Fewer than two names: no board, the display as
   // ever, unless `clock` asks for one épreuve's board (the time of day in the digits, its line

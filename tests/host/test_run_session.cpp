@@ -700,8 +700,7 @@ TEST(RunSession, TheBoardsAmberFollowsTheCountThroughAPause) {
     host.Clock->At((c.CheckAt + 5) * 60s, [&] { lines = session.BoardLines(); });
     session.Run();
     ran.set_value();
-    while (!session.Engine()->WaitFor(20)) {
-    }
+    while (!session.Engine()->WaitFor(20)) continue;
     ASSERT_EQ(lines.size(), 2u);
     for (const TBoardLine &l : lines) EXPECT_EQ(l.Amber, c.Amber[l.Row]) << c.CheckAt << " min, " << l.Name;
   }
