@@ -103,6 +103,7 @@ TNavigChrono::TNavigChrono(TForm *owner) : TForm(owner) {
   };
   OnJournalWriteFailed = [this] { JournalNotWritten(); };
   ChooseRun(-1);
+  FWatchChrono->ResetDigits(FSession.DigitsAtRest());
   PlaceUnderDisplay();
   if (HMENU menu = GetSystemMenu(Handle(), FALSE)) {
     AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
@@ -180,19 +181,14 @@ void TNavigChrono::ShowTimeAdded() {
 
 void TNavigChrono::ShowRunLength() {
   const TGaugeScale scale = FSession.Gauge();
-  if (!FWatchChrono->Board()) {
-    FWatchChrono->SetRunLength(scale.Total, scale.Extra);
-    FWatchChrono->Gauge().SetMarks(scale.Marks);
-  } else {
-    FWatchChrono->SetRunEnds(scale.Length, scale.Marks);
-  }
+  FWatchChrono->SetRunEnds(scale.Length, scale.Marks, FSession.OvertimeFrom());
 }
 
 void TNavigChrono::ShowClockBand() {
   if (Waiting()) {
     ShowWaiting();
   } else if (FWatchChrono->Board()) {
-    FWatchChrono->ShowBoard(FSession.BoardNowMs(), FSession.PaperTimes(), &FSession.WarnMinutes());
+    FWatchChrono->ShowBoard(FSession.BoardNowMs(), FSession.BoardLines());
     ShowTotalText();
   } else if (TClockBand *band = FWatchChrono->Band()) {
     band->SetText(FSession.BandText());
@@ -281,7 +277,7 @@ void TNavigChrono::ShowWaiting() {
   const TWallNow then{now.UtcMs + ahead, now.LocalMs + ahead};
   const std::string text = StartText(then.LocalMs);
   if (FWatchChrono->Board())
-    FWatchChrono->ShowBoard(FSession.BoardNowMs(), FSession.Model().PaperTimes(then));
+    FWatchChrono->ShowBoard(FSession.BoardNowMs(), FSession.BoardLines(ahead));
   else if (TClockBand *band = FWatchChrono->Band())
     band->SetText(WaitingBandText(now.LocalMs, then.LocalMs, FSession.Model().Times(then)));
   FWatchChrono->ShowWaiting(FSession.BoardNowMs(), text);
@@ -293,7 +289,7 @@ void TNavigChrono::EndWait() {
   if (!Waiting()) return;
   FWaitUtcMs = 0;
   if (HandleAllocated()) KillTimer(Handle(), WaitTimer);
-  FWatchChrono->ResetDigits(FSession.EngineStart());
+  FWatchChrono->ResetDigits(FSession.DigitsAtRest());
 }
 
 
@@ -392,7 +388,7 @@ void TNavigChrono::SetHeld(bool held) {
 void TNavigChrono::ShowTakenUp() {
   ShowBoardNames();
   // Before the engine's first messages, which move the digits from its starting value.
-  FWatchChrono->ResetDigits(FSession.EngineStart());
+  FWatchChrono->ResetDigits(FSession.DigitsAtRest());
   const bool paused = FSession.Paused();
   Get<TButton>("BtnPause").SetEnabled(!paused);
   Get<TButton>("BtnRun").SetEnabled(paused);
@@ -430,7 +426,7 @@ void TNavigChrono::LaunchChrono(TControl *) {
       break;
   }
   // A run to a time of day counts the time left until its end: its display starts from there.
-  if (toTimeOfDay) FWatchChrono->ResetDigits(FSession.EngineStart());
+  if (toTimeOfDay) FWatchChrono->ResetDigits(FSession.DigitsAtRest());
   Get<TButton>("BtnPause").SetEnabled(true);
   Get<TButton>("BtnRun").SetEnabled(false);
   ShowRun();
@@ -498,7 +494,7 @@ void TNavigChrono::RunFinished() {
   Get<TButton>("BtnPause").SetEnabled(false);
   Get<TButton>("BtnRun").SetEnabled(true);
   FWatchChrono->Gauge().SetProgress(0);
-  FWatchChrono->ResetDigits();
+  FWatchChrono->ResetDigits(FSession.DigitsAtRest());
   ShowRun();
 }
 

@@ -58,8 +58,6 @@ TWatchChrono::TWatchChrono(TForm *owner) : TForm(owner) {
   gauge_->FitFontToHeight();
   gauge_->SetMinValue(0);
   gauge_->SetProgress(0);
-  gauge_->SetMaxValue(AppConfig->TotalTime->GetTotalSeconds());
-  total_ = AppConfig->TotalTime->GetTotalSeconds();
 
   PlaceUnderGauge(l);
 
@@ -79,7 +77,7 @@ TWatchChrono::TWatchChrono(TForm *owner) : TForm(owner) {
   place(4);
   place(5);
 
-  ResetDigits();
+  ResetDigits(0);
 }
 
 // Two red dots, each inscribed in a u x u square, outlined with the default one-pixel black pen.
@@ -202,19 +200,16 @@ void TWatchChrono::LayOutAgain(int barHeight) {
   Invalidate();
 }
 
-void TWatchChrono::ResetDigits() { ResetDigits(AppConfig->TotalTime->GetTotalSeconds()); }
-
-void TWatchChrono::ResetDigits(uint32_t startSeconds) {
-  TTimeTavelin total;
-  total.SetTotalSeconds(startSeconds);
-  bool countUp = AppConfig->TypeInc == 0;
+void TWatchChrono::ResetDigits(uint32_t shownSeconds) {
+  TTimeTavelin shown;
+  shown.SetTotalSeconds(restSeconds_ = shownSeconds);
   overtime_ = amber_ = false;
   ShowDigitColor();
   if (Board()) {
     // The board's run over, the room reads the time of day again at once, not at the next second.
     if (timeOfDayKnown_) ShowTimeOfDay(timeOfDay_);
   } else {
-    for (uint8_t p = 0; p < 6; ++p) digits_[p]->SetCurrentNumber(countUp ? 0 : total.GetDigit(p));
+    for (uint8_t p = 0; p < 6; ++p) digits_[p]->SetCurrentNumber(shown.GetDigit(p));
   }
   ShowWarning({});
   ShowSecondsNearEnd();
@@ -229,10 +224,8 @@ void TWatchChrono::ShowTitle() {
 }
 
 void TWatchChrono::ShowSecondsNearEnd() {
-  const uint32_t minutes = AppConfig->SecondsNearEnd > 0 ? uint32_t(AppConfig->SecondsNearEnd) : 0;
   // A board's digits read the time of day, whose seconds always show.
-  const bool lit = Board() || (SecondsLitAt ? SecondsLitAt(gauge_->Progress(), overtime_)
-                                            : SecondsLit(gauge_->Progress(), total_, extra_, minutes, overtime_));
+  const bool lit = Board() || !SecondsLitAt || SecondsLitAt(gauge_->Progress(), overtime_);
   // The tens and the units of the seconds only: the rest of the display is not painted again.
   digits_[4]->SetDark(!lit);
   digits_[5]->SetDark(!lit);
@@ -295,7 +288,7 @@ void TWatchChrono::SetBoard(const std::vector<std::string> &names, bool clock, b
   LayOutAgain(Owner() ? Owner()->Height() : 0);
   // Other names on as many lines lay nothing out again.
   if (table_) table_->SetNames(TableNames());
-  if (wasBoard && !Board()) ResetDigits();
+  if (wasBoard && !Board()) ResetDigits(restSeconds_);
   ShowSecondsNearEnd();
   ShowTitle();
 }
@@ -308,22 +301,19 @@ void TWatchChrono::ShowTimeOfDay(int64_t localMs) {
     digits_[p]->SetCurrentNumber(uint8_t(p % 2 == 0 ? parts[p / 2] / 10 : parts[p / 2] % 10));
 }
 
-void TWatchChrono::ShowBoard(int64_t nowLocalMs, const std::vector<TRunTimes> &papers,
-                             const std::vector<uint32_t> *warnMinutes) {
+void TWatchChrono::ShowBoard(int64_t nowLocalMs, const std::vector<TBoardLine> &lines) {
   if (!Board()) return;
   timeOfDayKnown_ = true;
   timeOfDay_ = nowLocalMs;
   if (!overtime_) ShowTimeOfDay(nowLocalMs);
-  if (table_)
-    table_->SetLines(BoardLines(nowLocalMs, names_, papers,
-                                warnMinutes ? *warnMinutes : AppConfig->WarnMinuteList()));
+  if (table_) table_->SetLines(lines);
 }
 
-void TWatchChrono::SetRunEnds(uint32_t lengthSeconds, const std::vector<uint32_t> &marks) {
+void TWatchChrono::SetRunEnds(uint32_t lengthSeconds, const std::vector<uint32_t> &marks,
+                              uint32_t overtimeFrom) {
   gauge_->SetMaxValue(lengthSeconds);
   gauge_->SetMarks(marks);
-  total_ = lengthSeconds;
-  extra_ = 0;
+  overtimeFrom_ = overtimeFrom;
   ShowSecondsNearEnd();
 }
 
@@ -341,14 +331,6 @@ void TWatchChrono::ShowExamEvent(const TExamEvent &event) {
   if (!text.empty()) ShowWarning(text);
 }
 
-void TWatchChrono::SetRunLength(uint32_t totalSeconds, uint32_t extraSeconds) {
-  gauge_->SetMaxValue(totalSeconds + extraSeconds);
-  gauge_->SetMark(extraSeconds != 0 ? totalSeconds : 0);
-  total_ = totalSeconds;
-  extra_ = extraSeconds;
-  ShowSecondsNearEnd();
-}
-
 LRESULT TWatchChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_SET_DIGIT:
@@ -360,12 +342,11 @@ LRESULT TWatchChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (overtime_ && wParam == digits_.size() - 1) StayInFront();
       return 0;
     case WM_SET_OVERTIME:
-      // The engine counts a board's run down: beyond its end it counts up from 0, and posts
-      // only the digits that change from there. One épreuve's board may count up, on from its
-      // length.
+      // Beyond its end the engine posts only the digits that change from where its count
+      // stands, which a board's digits, reading the time of day, did not show.
       if (Board() && !overtime_) {
         TTimeTavelin from;
-        from.SetTotalSeconds(names_.size() == 1 && AppConfig->TypeInc == 0 ? total_ : 0);
+        from.SetTotalSeconds(overtimeFrom_);
         for (uint8_t p = 0; p < digits_.size(); ++p) digits_[p]->SetCurrentNumber(from.GetDigit(p));
       }
       ShowOvertime(true);

@@ -16,21 +16,20 @@
 #include "display/uGaugeEx.h"
 #include "display/uPaperTable.h"
 #include "forms/uForms.h"
+#include "run/uBoardTexts.h"
 #include "run/uExamPlan.h"
-#include "run/uRunModel.h"
 
 class TWatchChrono : public TForm {
 public:
   // owner: the control bar, which shows the window, hands its handle to the timing threads and
-  // destroys it with itself. The window is laid out for AppConfig's UserScreenSize and shows the
-  // starting value; its platform window is made when it is first shown (or by CreateHandle).
+  // destroys it with itself. The window is laid out for AppConfig's UserScreenSize and shows
+  // 00:00:00 until it is handed the run's scale and digits; its platform window is made when it
+  // is first shown (or by CreateHandle).
   explicit TWatchChrono(TForm *owner);
 
-  // The starting value of a run: 00:00:00 counting up, the total duration counting down; in
-  // the usual green.
-  void ResetDigits();
-  // The same for a count-down from `startSeconds`, the total its engine starts from.
-  void ResetDigits(uint32_t startSeconds);
+  // The digits at rest, `shownSeconds` as HH:MM:SS in the usual green (the time of day on a
+  // board): what the run shows before its engine's first tick, as its session answers it.
+  void ResetDigits(uint32_t shownSeconds);
   // Red digits: the time beyond the end of a run (WM_SET_OVERTIME); ResetDigits ends it.
   void ShowOvertime(bool overtime);
   // Amber digits: the last minutes before an end (WM_SET_AMBER). Red wins over it.
@@ -42,9 +41,6 @@ public:
   // Before an official start: the time of day in the digits, `text` on the gauge until the run
   // starts (ResetDigits takes it away).
   void ShowWaiting(int64_t nowLocalMs, const std::string &text);
-  // The gauge runs over the whole run, extra time included, with a mark at the normal end. The
-  // seconds digits light from AppConfig's SecondsNearEnd minutes before the end they count to.
-  void SetRunLength(uint32_t totalSeconds, uint32_t extraSeconds);
 
   // The room's board for a run of two épreuves or more: names in row order (the caller already
   // turned an empty first name into "Épreuve 1"). Fewer than two names: no board, the display as
@@ -55,14 +51,13 @@ public:
   bool Board() const { return !names_.empty(); }
   // Each second of the wall clock while a board is set (before Run too): the digits show the time
   // of day of nowLocalMs as HH:MM:SS in green (until the run counts beyond its end), and the table
-  // its lines from the épreuves' times, in row order as the run's model gives them.
-  // With the run's warnings, or the settings' when none are given.
-  void ShowBoard(int64_t nowLocalMs, const std::vector<TRunTimes> &papers,
-                 const std::vector<uint32_t> *warnMinutes = nullptr);
-  // The gauge of a board runs over the whole run, to its last end (lengthSeconds of run time),
-  // with a black mark at each of `marks` (every other end, in run seconds), as SetRunLength marks
-  // the normal end today.
-  void SetRunEnds(uint32_t lengthSeconds, const std::vector<uint32_t> &marks);
+  // the lines its session answers.
+  void ShowBoard(int64_t nowLocalMs, const std::vector<TBoardLine> &lines);
+  // The gauge runs over the whole run, to its last end (lengthSeconds of run time), with a black
+  // mark at each of `marks` (every other end, in run seconds). Beyond the last end a board's
+  // digits give way to the count, from `overtimeFrom` seconds.
+  void SetRunEnds(uint32_t lengthSeconds, const std::vector<uint32_t> &marks,
+                  uint32_t overtimeFrom = 0);
   // The board's table under the gauge (none without a board).
   TPaperTable *Table() const { return table_; }
 
@@ -95,8 +90,7 @@ public:
   std::function<void(const TExamEvent &)> OnExamEvent;
   // Each tick of the run (WM_SET_PROGRESS), after the display took it.
   std::function<void()> OnTick;
-  // Whether the seconds are lit at a progress, as the run decides (unset: from the run's length
-  // that SetRunLength gave).
+  // Whether the seconds are lit at a progress, as the run decides (unset: always).
   std::function<bool(uint32_t progress, bool overtime)> SecondsLitAt;
 
 private:
@@ -133,6 +127,7 @@ private:
   bool timeOfDayKnown_ = false;
   int64_t timeOfDay_ = 0;  // the last the board showed
   bool overtime_ = false, amber_ = false;
-  uint32_t total_ = 0, extra_ = 0;  // the run's length, as SetRunLength gave it
+  uint32_t overtimeFrom_ = 0;  // a board's count beyond its last end starts there
+  uint32_t restSeconds_ = 0;   // the digits at rest, as last handed
   uint32_t warningUntil_ = 0;  // the progress at which a warning's text gives way again
 };

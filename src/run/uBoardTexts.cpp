@@ -19,19 +19,8 @@ std::string LeftText(int64_t ms) {
   return "reste " + std::to_string((seconds + 59) / 60) + " min";
 }
 
-// The smallest warning shorter than a stretch of `lengthMs`, in milliseconds (0: none), as the
-// run's plan skips the others.
-int64_t SmallestWarning(const std::vector<uint32_t> &warnMinutes, int64_t lengthMs) {
-  int64_t smallest = 0;
-  for (uint32_t m : warnMinutes) {
-    const int64_t w = int64_t(m) * 60'000;
-    if (m != 0 && m <= 999 && w < lengthMs && (smallest == 0 || w < smallest)) smallest = w;
-  }
-  return smallest;
-}
-
-TBoardLine LineOf(int64_t now, const std::string &name, const TRunTimes &t,
-                  const std::vector<uint32_t> &warnMinutes) {
+TBoardLine LineOf(int64_t now, const std::string &name, const TRunTimes &t, size_t row,
+                  const TBoardCount &count) {
   TBoardLine line;
   line.Name = name;
   if (!t.HasEnd) return line;
@@ -44,13 +33,11 @@ TBoardLine LineOf(int64_t now, const std::string &name, const TRunTimes &t,
   line.End = "fin " + MinuteTextAt(t.NormalEndMs);
   if (t.HasExtended) line.Extended = "tiers-temps " + MinuteTextAt(t.ExtendedEndMs);
   if (!t.Started) return line;
-  // The end to come next, and the stretch that leads to it.
-  const bool beforeNormal = now < t.NormalEndMs;
-  const int64_t next = beforeNormal ? t.NormalEndMs : t.ExtendedEndMs;
-  const int64_t from = beforeNormal ? t.StartMs : t.NormalEndMs;
-  line.Left = LeftText(next - now);
-  const int64_t amber = SmallestWarning(warnMinutes, next - from);
-  line.Amber = amber != 0 && next - now <= amber;
+  line.Left = LeftText((now < t.NormalEndMs ? t.NormalEndMs : t.ExtendedEndMs) - now);
+  // As the engine would colour a run of this épreuve alone.
+  if (row < count.Ends.size())
+    line.Amber = TExamPlan(count.Ends[row].TotalSeconds, count.Ends[row].ExtraSeconds, count.WarnMinutes)
+                     .AmberAt(count.RunSeconds);
   return line;
 }
 
@@ -65,11 +52,11 @@ int Widest(const std::vector<TBoardLine> &lines, std::string TBoardLine::*part, 
 
 std::vector<TBoardLine> BoardLines(int64_t nowLocalMs, const std::vector<std::string> &names,
                                    const std::vector<TRunTimes> &papers,
-                                   const std::vector<uint32_t> &warnMinutes) {
+                                   const TBoardCount &count) {
   std::vector<TBoardLine> lines;
   for (size_t row = 0; row < papers.size(); ++row) {
     const std::string name = PaperName(row < names.size() ? names[row] : "", row);
-    lines.push_back(LineOf(nowLocalMs, name, papers[row], warnMinutes));
+    lines.push_back(LineOf(nowLocalMs, name, papers[row], row, count));
     lines.back().Row = row;
   }
   // An épreuve without an end (none is, but a row may come without its times) goes last.

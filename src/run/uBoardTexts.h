@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "run/uExamPlan.h"
 #include "run/uRunModel.h"
 
 // One épreuve's line; its parts are the table's columns.
@@ -20,17 +21,25 @@ struct TBoardLine {
   std::string End;
   std::string Extended;  // "tiers-temps 11 h 40"; empty without tiers-temps
   std::string Left;      // "reste 25 min", "reste 45 s"; empty before Run and once over
-  bool Amber = false;    // from the smallest warning of its stretch to that stretch's end
+  bool Amber = false;    // from the smallest warning of its stretch, as counted, to its end
   bool Over = false;
   bool operator==(const TBoardLine &) const = default;
 };
 
+// Where the run stands as its engine counts (pauses excluded), which the lines' amber follows:
+// each épreuve's ends in run time (row order), the seconds counted, the run's own warnings.
+struct TBoardCount {
+  std::vector<TPaperEnds> Ends = {};
+  uint32_t RunSeconds = 0;
+  std::vector<uint32_t> WarnMinutes = {};
+};
+
 // The board's lines at `nowLocalMs`, ordered by their normal ends (ties by row), then the moment
 // candidates may leave when the run has one ("Sortie", "à partir de 10 h 00" or "autorisée"). `names` in row
-// order (a row without one reads as PaperName gives it); `warnMinutes` as the settings keep them.
+// order (a row without one reads as PaperName gives it). A line is amber where its épreuve's own
+// warnings make the engine's digits amber: a pause moves no stretch of the count.
 std::vector<TBoardLine> BoardLines(int64_t nowLocalMs, const std::vector<std::string> &names,
-                                   const std::vector<TRunTimes> &papers,
-                                   const std::vector<uint32_t> &warnMinutes);
+                                   const std::vector<TRunTimes> &papers, const TBoardCount &count);
 
 // The width of a text in pixels, in the font it is to be drawn in.
 using TTextWidth = std::function<int(const std::string &)>;

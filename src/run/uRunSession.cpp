@@ -444,6 +444,23 @@ bool TRunSession::SecondsLit(uint32_t runSeconds, uint32_t nearEndMinutes, bool 
   return ::SecondsLit(runSeconds, ends.TotalSeconds, ends.ExtraSeconds, nearEndMinutes, overtime);
 }
 
+std::vector<TBoardLine> TRunSession::BoardLines(int64_t aheadMs) const {
+  const TWallNow now = host_.Now();
+  if (aheadMs > 0)
+    return ::BoardLines(LocalNow(now), model_.PaperNames(),
+                        model_.PaperTimes({now.UtcMs + aheadMs, now.LocalMs + aheadMs}), {});
+  const TRunEnds ends = model_.Ends(now);
+  TBoardCount count{ends.Papers, RunSecondsNow(), settings_.WarnMinutes};
+  if (count.Ends.empty()) count.Ends = {{ends.TotalSeconds, ends.ExtraSeconds}};
+  return ::BoardLines(LocalNow(now), model_.PaperNames(), PaperTimes(), count);
+}
+
+uint32_t TRunSession::OvertimeFrom() const {
+  if (settings_.CountsDown || model_.Board()) return 0;
+  const TRunEnds ends = model_.Ends(host_.Now());
+  return ends.TotalSeconds + ends.ExtraSeconds;
+}
+
 uint32_t TRunSession::RunSecondsNow() const {
   const std::chrono::nanoseconds runTime =
       engine_ ? engine_->Place().RunTime : model_.PlaceAt(host_.Now().UtcMs).RunTime;

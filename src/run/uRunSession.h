@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "run/uBoardTexts.h"
 #include "run/uJournal.h"
 #include "run/uRunModel.h"
 #include "run/uRunRecord.h"
@@ -135,6 +136,15 @@ public:
   // Whether the seconds digits are lit `runSeconds` into the run, lit only in the last
   // `nearEndMinutes` before the end the digits count to.
   bool SecondsLit(uint32_t runSeconds, uint32_t nearEndMinutes, bool overtime) const;
+  // The board's lines now, amber as the engine counts, from the run's own warnings; while the
+  // room waits `aheadMs` for an official start, those of the run started then.
+  std::vector<TBoardLine> BoardLines(int64_t aheadMs = 0) const;
+  // What the digits show before the engine's first tick (it posts only the digits that change
+  // from there): 0 counting up, the count-down's start.
+  uint32_t DigitsAtRest() const { return settings_.CountsDown ? engineStart_ : 0; }
+  // Where the count goes on from beyond the last end: 0 for a count-down (a board of several
+  // épreuves counts down), the run's length for a count-up.
+  uint32_t OvertimeFrom() const;
   // What the digits show now ("0:41:07").
   std::string ShownText() const;
   // What time added of `minutes` would change, for the dialog.

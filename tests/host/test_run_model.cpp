@@ -364,9 +364,13 @@ TEST(RunModel, TheBoardReadsEachEpreuveByItsEnds) {
        {"Anglais|terminée à 11 h 00||", "Mathématiques|terminée à 10 h 30||",
         "Français|terminée à 11 h 00||"}},
   };
+  // Counted without a pause from 9:00, each to its ends.
+  auto count = [](int64_t now, const std::vector<uint32_t> &warnings) {
+    return TBoardCount{{{7200, 0}, {5400, 1800}, {5400, 0}}, uint32_t((now - At(9, 0, 0)) / 1000), warnings};
+  };
   for (const auto &c : cases) {
     std::vector<std::string> lines;
-    for (const TBoardLine &l : BoardLines(c.Now, names, papers(c.Started), c.Warnings))
+    for (const TBoardLine &l : BoardLines(c.Now, names, papers(c.Started), count(c.Now, c.Warnings)))
       lines.push_back(l.Name + "|" + l.End + "|" + l.Extended + "|" + l.Left + (l.Amber ? "*" : ""));
     EXPECT_EQ(lines, c.Lines) << MinuteTextAt(c.Now);
   }
@@ -383,7 +387,7 @@ TEST(RunModel, TheBoardReadsEachEpreuveByItsEnds) {
     EXPECT_EQ(CutName(c.Name, [&](const std::string &s) { return tenEach(s) <= c.Width; }), c.Cut)
         << c.Width;
   // Names 130 wide, "fin 10 h 30" 110, "tiers-temps 11 h 00" 190, "reste 59 min" 120, gaps 40.
-  const auto lines = BoardLines(At(10, 25, 30), names, papers(true), {5});
+  const auto lines = BoardLines(At(10, 25, 30), names, papers(true), count(At(10, 25, 30), {5}));
   EXPECT_EQ(BoardColumns(lines, 800, tenEach), (TBoardColumns{65, 235, 385, 615, 130}));
   const TBoardColumns narrow = BoardColumns(lines, 600, tenEach);
   EXPECT_EQ(narrow, (TBoardColumns{0, 100, 250, 480, 60}));

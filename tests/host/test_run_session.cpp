@@ -208,7 +208,7 @@ void CheckViews(const TRunSession &session, int64_t now, int64_t posted,
   }
   if (!session.Board()) return;
   const std::vector<uint32_t> &warn = session.WarnMinutes();
-  const std::vector<TBoardLine> lines = BoardLines(now, session.Model().PaperNames(), papers, warn);
+  const std::vector<TBoardLine> lines = session.BoardLines();
   for (const TBoardLine &line : lines) {
     RC_ASSERT(line.Left.find('-') == std::string::npos);
     // Before its normal end, pauses aside, amber only from a warning shorter than the stretch it
@@ -675,4 +675,33 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
   RC_ASSERT(std::count_if(run.Events().begin(), run.Events().end(), [](const TJournalEvent &e) {
               return e.Event == journal::End && e.Paper.empty();
             }) == 1);
+}
+
+// ---- The board's lines as the session answers them ---------------------------------------------
+
+// Amber follows the engine's count, which a pause does not move: Français, 30 min and its
+// tiers-temps of 10 min; Anglais, 20 min; a pause of 5 min, then each line at a run minute.
+TEST(RunSession, TheBoardsAmberFollowsTheCountThroughAPause) {
+  const struct { uint32_t Warn, PauseAt, CheckAt; bool Amber[2]; } cases[] = {
+      {10, 32, 33, {false, false}},  // no warning of 10 min fits a tiers-temps of 10
+      {5, 32, 36, {true, false}},
+      {10, 5, 19, {false, true}},
+      {10, 5, 21, {true, false}},
+  };
+  for (const auto &c : cases) {
+    THost host;
+    TRunSession session(host);
+    session.Choose({1800, -1, true, "Français", {{"Anglais", 1200, false}}}, {true, {c.Warn}});
+    std::vector<TBoardLine> lines;
+    std::promise<void> ran;
+    host.Clock->At(0s, [ready = ran.get_future().share()] { ready.wait(); });  // Run returns first
+    host.Clock->At(c.PauseAt * 60s, [&] { session.Pause(); });
+    host.Clock->At((c.PauseAt + 5) * 60s, [&] { session.Run(); });
+    host.Clock->At((c.CheckAt + 5) * 60s, [&] { lines = session.BoardLines(); });
+    session.Run();
+    ran.set_value();
+    while (!session.Engine()->WaitFor(20)) continue;
+    ASSERT_EQ(lines.size(), 2u);
+    for (const TBoardLine &l : lines) EXPECT_EQ(l.Amber, c.Amber[l.Row]) << c.CheckAt << " min, " << l.Name;
+  }
 }

@@ -86,6 +86,9 @@ protected:
     bar_ = std::make_unique<OwnerBar>();
     watch_ = std::make_unique<TWatchChrono>(bar_.get());
     watch_->SetBoard(board);
+    // What the bar hands it of the run its session chose.
+    watch_->SetRunEnds(total, {});
+    watch_->ResetDigits(typeInc != 0 ? total : 0);
     bar_->OnShow = [this](TControl *) { watch_->Show(); };
     bar_->Show();
     Pump(80);
@@ -216,7 +219,7 @@ TEST_F(DisplayWindow, CountUpOpensOnZerosCountDownOnTheTotal) {
   for (WPARAM p = 0; p < 6; ++p) SendMessageA(Wnd(), WM_SET_DIGIT, p, 0);
   EXPECT_EQ(Digits(), (std::array<int, 6>{0, 0, 0, 0, 0, 0}));
   watch_->Gauge().SetProgress(0);
-  watch_->ResetDigits();
+  watch_->ResetDigits(5400);
   EXPECT_EQ(Digits(), (std::array<int, 6>{0, 1, 3, 0, 0, 0}));
   // The screen shows it: segment a of the "1" in position 1 is dark, that of the "3" lit.
   Screen scr(Wnd());
@@ -294,8 +297,12 @@ TEST_F(DisplayWindow, SameDigitOrProgressPaintsNothing) {
 // Seconds only in the last minute: dark while the ticks' digits come, lit on the value last given
 // without painting the other digits, dark again before the extended end, lit beyond the end.
 TEST_F(DisplayWindow, TheSecondsStayDarkUntilTheLastMinute) {
-  AppConfig->SecondsNearEnd = 1;
   Open(0, 300, 1);  // 00:05:00 counting down
+  uint32_t extra = 0;  // as the run's session answers
+  watch_->SecondsLitAt = [&](uint32_t progress, bool overtime) {
+    return SecondsLit(progress, 300, extra, 1, overtime);
+  };
+  watch_->SetRunEnds(300, {});
   const WorkedRow &w = kWorked[0];
   auto f = [&](int p) {  // segment f of digit p, lit by 0, 4, 5, 6, 8, 9
     gdi::WindowDC wdc(Wnd());
@@ -317,7 +324,8 @@ TEST_F(DisplayWindow, TheSecondsStayDarkUntilTheLastMinute) {
   EXPECT_EQ(f(4), kGreen);
   EXPECT_EQ(f(5), kGreen);
   EXPECT_EQ(f(2), RGB(0, 0, 255)) << "the minutes are not painted again";
-  watch_->SetRunLength(300, 100);
+  extra = 100;
+  watch_->SetRunEnds(400, {300});
   SendMessageA(Wnd(), WM_SET_PROGRESS, 300, 0);  // 1:40 left to the extended end
   EXPECT_TRUE(dark());
   EXPECT_EQ(f(4), kBlack);
@@ -332,7 +340,6 @@ TEST_F(DisplayWindow, TheSecondsStayDarkUntilTheLastMinute) {
 TEST_F(DisplayWindow, ABoardOfThreeEpreuvesReadsTheTimeOfDayOverItsTable) {
   AppConfig->ShowClock = true;
   AppConfig->SecondsNearEnd = 1;
-  AppConfig->WarnMinutes = "5";
   const std::string longName = "Histoire-géographie et éducation civique";
   const std::vector<std::string> names = {"Français", "Anglais", longName};
   auto paper = [](int normalMin, int extendedMin) {  // started at 9:00
@@ -342,6 +349,8 @@ TEST_F(DisplayWindow, ABoardOfThreeEpreuvesReadsTheTimeOfDayOverItsTable) {
   };
   const std::vector<TRunTimes> papers = {paper(60, 0), paper(30, 60), paper(45, 0)};
   const int64_t now = (10 * 3600 + 27 * 60 + 35) * 1000LL;  // Anglais amber, Français not
+  const std::vector<TBoardLine> lines =
+      BoardLines(now, names, papers, {{{7200, 0}, {5400, 1800}, {6300, 0}}, 5255, {5}});
   for (int size : {2, FirstFullWidthSize}) {
     SCOPED_TRACE("UserScreenSize " + std::to_string(size));
     Open(size, 300, 1, names);
@@ -362,7 +371,7 @@ TEST_F(DisplayWindow, ABoardOfThreeEpreuvesReadsTheTimeOfDayOverItsTable) {
       EXPECT_LE(r.bottom + (b.bottom - b.top), work.bottom);
     EXPECT_EQ(table.bottom + 1, r.bottom - r.top) << "the frame's last row under it";
 
-    watch_->ShowBoard(now, papers);
+    watch_->ShowBoard(now, lines);
     SendMessageA(Wnd(), WM_SET_DIGIT, 0, 9);
     SendMessageA(Wnd(), WM_SET_AMBER, 1, 0);
     EXPECT_EQ(Digits(), (std::array<int, 6>{1, 0, 2, 7, 3, 5}));
@@ -403,7 +412,7 @@ TEST_F(DisplayWindow, ABoardOfThreeEpreuvesReadsTheTimeOfDayOverItsTable) {
     SendMessageA(Wnd(), WM_SET_DIGIT, 5, 1);
     EXPECT_EQ(Digits(), (std::array<int, 6>{0, 0, 0, 0, 0, 1}));
     EXPECT_EQ(watch_->DigitColor(), kRed);
-    watch_->ResetDigits();
+    watch_->ResetDigits(0);
     EXPECT_EQ(Digits(), (std::array<int, 6>{1, 0, 2, 7, 3, 5}));
     EXPECT_EQ(watch_->DigitColor(), kGreen);
     watch_.reset();
@@ -417,7 +426,7 @@ TEST_F(DisplayWindow, ABoardOfThreeEpreuvesReadsTheTimeOfDayOverItsTable) {
   RECT r;
   GetWindowRect(Wnd(), &r);
   EXPECT_EQ(r.bottom, kWorked[2].height + ClockBandHeight(80));
-  watch_->ShowBoard(now, papers);
+  watch_->ShowBoard(now, lines);
   EXPECT_EQ(Digits(), (std::array<int, 6>{0, 0, 0, 5, 0, 0}));
 }
 
@@ -516,7 +525,8 @@ TEST_F(DisplayWindow, GdiObjectsAreTheSameAfterOneAndAfterTwentyWindows) {
       Open(2, 5400, 1, board);
       SendMessageA(Wnd(), WM_SET_PROGRESS, 2000, 0);
       SendMessageA(Wnd(), WM_SET_DIGIT, 5, 9);
-      watch_->ShowBoard(10 * 3'600'000LL, {TRunTimes{true, 0, true, 1}, TRunTimes{true, 0, true, 2}});
+      watch_->ShowBoard(10 * 3'600'000LL, BoardLines(10 * 3'600'000LL, board, {TRunTimes{true, 0, true, 1},
+                                                                             TRunTimes{true, 0, true, 2}}, {}));
       InvalidateRect(Wnd(), nullptr, FALSE);
       Pump(20);
       watch_.reset();

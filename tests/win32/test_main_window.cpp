@@ -580,7 +580,7 @@ TEST_F(MainWindow, EveryFieldIsNamedAfterItsLabel) {
   display.CreateHandle();
   EXPECT_EQ(display.Text(), Application.Title() + " - compte à rebours");
   AppConfig->SetTypeInc(0);
-  display.ResetDigits();
+  display.ResetDigits(0);
   EXPECT_EQ(display.Text(), Application.Title() + " - chronomètre");
   display.SetBoard({"Anglais", "Latin"});
   EXPECT_EQ(display.Text(), Application.Title() + " - heure");
