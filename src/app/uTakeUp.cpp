@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "app/UMain.h"
+#include "app/uRunOwner.h"
 #include "display/uNavigChrono.h"
 #include "run/uRunTexts.h"
 #include "forms/uApplication.h"
@@ -112,13 +113,14 @@ void TakeUpRun(const TRunRecord &record) {
   if (!Main) return;
   // The bar's caption is made from the main window's, which is set when it shows.
   Main->SetCaption(AppConfig->GetTitleText(1));
+  TRunOwner run;
   std::unique_ptr<TNavigChrono> bar;
   try {
-    bar = std::make_unique<TNavigChrono>(Main);
+    // The record and its events go to the run's session, which no window holds; a bar then shows
+    // the run where it stands.
+    run.Session().TakeUp(record, KeptEvents(record));
+    bar = std::make_unique<TNavigChrono>(Main, run);
     bar->HeldByCaller = true;
-    // The record and its events go to the run's session; the bar then shows what it answers.
-    bar->Session().TakeUp(record, KeptEvents(record));
-    bar->ShowTakenUp();
     bar->ShowModal();
     // The run worked its total out from its end again: still no duration of the user's.
     if (record.EndMinute >= 0) AppConfig->FollowSessionValue("TotalTime");
