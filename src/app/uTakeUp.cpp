@@ -15,8 +15,8 @@
 #include "settings/uConfig.h"
 #include "run/uEndTime.h"
 #include "run/uRunModel.h"
+#include "timing/uRunHost.h"
 #include "timing/uRunKeeper.h"
-#include "timing/uJournalKeeper.h"
 #include "run/uRunSession.h"
 #include "timing/uWallClock.h"
 
@@ -26,22 +26,12 @@ std::vector<uint8_t> KeptEvents(const TRunRecord &run) {
   return run.Events.empty() ? ReadRunEvents() : run.Events;
 }
 
-// A run not taken up is journaled all the same, by a session of its own with no engine and no
-// window: to the journal's file when the run kept one.
-struct TSettleHost final : TRunSessionHost {
-  bool ToFile = false;
-  TWallNow Now() override { return WallNow(); }
-  TJournalTime LocalTime(int64_t utcMs) override { return JournalTimeAt(utcMs); }
-  std::unique_ptr<TMainThread> MakeEngine(const TRunEnds &) override { return nullptr; }
-  void Journal(const TJournal &run, const std::string &line) override { JournalKept(run, line, ToFile); }
-  void Keep(TRunRecord &, const std::vector<uint8_t> &) override {}
-  void Forget() override {}
-};
-
+// A run not taken up is journaled all the same, by a session of its own that makes no engine
+// and keeps no record: to the journal's file when the run kept one.
 void Settle(const TRunRecord &run, TRunSession::TLeft how) {
   // Whatever becomes of its journal, the record goes and the program starts.
   try {
-    TSettleHost host;
+    TRunHost host;
     host.ToFile = run.KeepJournal;
     TRunSession session(host);
     session.Settle(run, KeptEvents(run), {run.TypeInc != 0, AppConfig->WarnMinuteList()}, how);

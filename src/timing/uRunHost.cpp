@@ -87,12 +87,18 @@ TWallNow TRunHost::Now() { return WallNow(); }
 TJournalTime TRunHost::LocalTime(int64_t utcMs) { return JournalTimeAt(utcMs); }
 
 std::unique_ptr<TMainThread> TRunHost::MakeEngine(const TRunEnds &ends) {
-  // The engine before this one is gone: what it posted must not land on the run to come.
-  DropPosted();
+  // The engine before this one is gone, and this one posts nothing before it starts: what is
+  // waiting once it is made (or has failed) is the last one's, and must not land on the run to come.
+  struct TDrop {
+    TRunHost &Host;
+    ~TDrop() { Host.DropPosted(); }
+  } drop{*this};
   return RunContainerMaker(window_, window_, ends);
 }
 
-void TRunHost::Journal(const TJournal &run, const std::string &line) { JournalKept(run, line); }
+void TRunHost::Journal(const TJournal &run, const std::string &line) {
+  JournalKept(run, line, ToFile);
+}
 
 void TRunHost::Keep(TRunRecord &record, const std::vector<uint8_t> &events) {
   record.InterBeepSeconds = AppConfig->InterBeepTime->GetTotalSeconds();

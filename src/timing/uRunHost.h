@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,8 @@ public:
   std::function<void(bool held)> OnHeld;
   // What engines now gone posted and nobody has read yet goes unread.
   void DropPosted();
+  // Where the journal's lines go: to its file as the settings say, or as told.
+  std::optional<bool> ToFile;
 
   TWallNow Now() override;
   TJournalTime LocalTime(int64_t utcMs) override;
