@@ -3,10 +3,7 @@
 #include "display/uNavigChrono.h"
 
 #include <algorithm>
-
-#include <cstdio>
 #include <cstring>
-#include <utility>
 
 #include "display/uMonitors.h"
 #include "run/uBoardTexts.h"
@@ -57,6 +54,7 @@ void TNavigChrono::TakeQuestionAway() {
   EnumThreadWindows(GetCurrentThreadId(), &FindQuestion, reinterpret_cast<LPARAM>(&search));
   if (search.Found) PostMessageA(search.Found, WM_COMMAND, IDNO, 0);
 }
+
 TNavigChrono::TNavigChrono(TForm *owner, TRunLink &run)
     : TForm(owner), FRun(run), FSession(run.Session()) {
   THourglass busy;
