@@ -11,6 +11,7 @@
 #include "app/uPlanDocument.h"
 #include "app/uPapersScreen.h"
 #include "app/uProcesVerbal.h"
+#include "app/uRunOwner.h"
 #include "display/uNavigChrono.h"
 #include "forms/uApplication.h"
 #include "options/uOptionsScreen.h"
@@ -142,10 +143,12 @@ void TMain::LaunchChrono(TControl *) {
   // An end time is for the next control bar only, whatever happens to it.
   const int endMinute = std::exchange(endMinute_, -1);
   const bool endFromCommandLine = std::exchange(endFromCommandLine_, false) && endMinute >= 0;
+  // The run outlives the bar that shows it.
+  TRunOwner run;
   std::unique_ptr<TNavigChrono> bar;
   SetCaption(AppConfig->GetTitleText(1));
   try {
-    bar = std::make_unique<TNavigChrono>(this);
+    bar = std::make_unique<TNavigChrono>(this, run);
     bar->SetEndTime(endMinute);
     if (AppConfig->Plan && AppConfig->Plan->StartMinute >= 0 && !startAtOnce_)
       bar->WaitForStart(AppConfig->Plan->StartMinute, AppConfig->Plan->StartsByItself);

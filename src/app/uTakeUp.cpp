@@ -8,14 +8,15 @@
 #include <string_view>
 
 #include "app/UMain.h"
+#include "app/uRunOwner.h"
 #include "display/uNavigChrono.h"
 #include "run/uRunTexts.h"
 #include "forms/uApplication.h"
 #include "settings/uConfig.h"
 #include "run/uEndTime.h"
 #include "run/uRunModel.h"
+#include "timing/uRunHost.h"
 #include "timing/uRunKeeper.h"
-#include "timing/uJournalKeeper.h"
 #include "run/uRunSession.h"
 #include "timing/uWallClock.h"
 
@@ -25,22 +26,12 @@ std::vector<uint8_t> KeptEvents(const TRunRecord &run) {
   return run.Events.empty() ? ReadRunEvents() : run.Events;
 }
 
-// A run not taken up is journaled all the same, by a session of its own with no engine and no
-// window: to the journal's file when the run kept one.
-struct TSettleHost final : TRunSessionHost {
-  bool ToFile = false;
-  TWallNow Now() override { return WallNow(); }
-  TJournalTime LocalTime(int64_t utcMs) override { return JournalTimeAt(utcMs); }
-  std::unique_ptr<TMainThread> MakeEngine(const TRunEnds &) override { return nullptr; }
-  void Journal(const TJournal &run, const std::string &line) override { JournalKept(run, line, ToFile); }
-  void Keep(TRunRecord &, const std::vector<uint8_t> &) override {}
-  void Forget() override {}
-};
-
+// A run not taken up is journaled all the same, by a session of its own that makes no engine
+// and keeps no record: to the journal's file when the run kept one.
 void Settle(const TRunRecord &run, TRunSession::TLeft how) {
   // Whatever becomes of its journal, the record goes and the program starts.
   try {
-    TSettleHost host;
+    TRunHost host;
     host.ToFile = run.KeepJournal;
     TRunSession session(host);
     session.Settle(run, KeptEvents(run), {run.TypeInc != 0, AppConfig->WarnMinuteList()}, how);
@@ -112,13 +103,14 @@ void TakeUpRun(const TRunRecord &record) {
   if (!Main) return;
   // The bar's caption is made from the main window's, which is set when it shows.
   Main->SetCaption(AppConfig->GetTitleText(1));
+  TRunOwner run;
   std::unique_ptr<TNavigChrono> bar;
   try {
-    bar = std::make_unique<TNavigChrono>(Main);
+    // The record and its events go to the run's session, which no window holds; a bar then shows
+    // the run where it stands.
+    run.Session().TakeUp(record, KeptEvents(record));
+    bar = std::make_unique<TNavigChrono>(Main, run);
     bar->HeldByCaller = true;
-    // The record and its events go to the run's session; the bar then shows what it answers.
-    bar->Session().TakeUp(record, KeptEvents(record));
-    bar->ShowTakenUp();
     bar->ShowModal();
     // The run worked its total out from its end again: still no duration of the user's.
     if (record.EndMinute >= 0) AppConfig->FollowSessionValue("TotalTime");

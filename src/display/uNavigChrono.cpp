@@ -3,12 +3,7 @@
 #include "display/uNavigChrono.h"
 
 #include <algorithm>
-
-#include <mmsystem.h>
-
-#include <cstdio>
 #include <cstring>
-#include <utility>
 
 #include "display/uMonitors.h"
 #include "run/uBoardTexts.h"
@@ -19,12 +14,7 @@
 #include "settings/uConfig.h"
 #include "run/uEndTime.h"
 #include "timing/uJournalKeeper.h"
-#include "timing/uRunContainer.h"
-#include "timing/uRunKeeper.h"
-#include "timing/uSound.h"
 #include "timing/uWallClock.h"
-
-#include <cstdlib>
 
 namespace {
 constexpr UINT_PTR ClockBandTimer = 1;
@@ -35,8 +25,6 @@ constexpr UINT_PTR WaitTimer = 4;
 // In the window menu; below 0xF000, the system's own commands.
 constexpr UINT TimeAddedCommand = 0x0110;
 }  // namespace
-
-TExecutionStateProc ExecutionStateProc = &SetThreadExecutionState;
 
 bool StopRunBox(TNavigChrono &bar) {
   const TForm *mainWindow = Application.MainForm();
@@ -59,14 +47,16 @@ BOOL CALLBACK FindQuestion(HWND wnd, LPARAM data) {
   s->Found = wnd;
   return FALSE;
 }
-// The question of ours that `owner` shows, if any.
-HWND QuestionOf(HWND owner) {
-  TQuestionSearch search{owner, nullptr};
-  EnumThreadWindows(GetCurrentThreadId(), &FindQuestion, reinterpret_cast<LPARAM>(&search));
-  return search.Found;
-}
 }  // namespace
-TNavigChrono::TNavigChrono(TForm *owner) : TForm(owner) {
+
+void TNavigChrono::TakeQuestionAway() {
+  TQuestionSearch search{Handle(), nullptr};
+  EnumThreadWindows(GetCurrentThreadId(), &FindQuestion, reinterpret_cast<LPARAM>(&search));
+  if (search.Found) PostMessageA(search.Found, WM_COMMAND, IDNO, 0);
+}
+
+TNavigChrono::TNavigChrono(TForm *owner, TRunLink &run)
+    : TForm(owner), FRun(run), FSession(run.Session()) {
   THourglass busy;
   Bind("ShowNavigChrono", &TNavigChrono::ShowNavigChrono);
   Bind("LaunchChrono", &TNavigChrono::LaunchChrono);
@@ -102,8 +92,12 @@ TNavigChrono::TNavigChrono(TForm *owner) : TForm(owner) {
            FSession.SecondsLit(progress, uint32_t(AppConfig->SecondsNearEnd), overtime);
   };
   OnJournalWriteFailed = [this] { JournalNotWritten(); };
-  ChooseRun(-1);
-  FWatchChrono->ResetDigits(FSession.DigitsAtRest());
+  if (FSession.Open()) {
+    ShowTakenUp();
+  } else {
+    ChooseRun([this] { FRun.ChooseRun(-1); });
+    FWatchChrono->ResetDigits(FSession.DigitsAtRest());
+  }
   PlaceUnderDisplay();
   if (HMENU menu = GetSystemMenu(Handle(), FALSE)) {
     AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
@@ -111,6 +105,8 @@ TNavigChrono::TNavigChrono(TForm *owner) : TForm(owner) {
   }
   // Under the display, the bar takes the scale of the monitor it is now on.
   if (int dpi = WindowDpi(Handle()); dpi != Dpi()) ChangeDpi(dpi, nullptr);
+  // Last, once nothing can fail: what the run posted meanwhile lands on digits already reset.
+  FRun.Show(this);
 }
 
 void TNavigChrono::ChangeDpi(int dpi, const RECT *suggested) {
@@ -126,20 +122,10 @@ TNavigChrono::~TNavigChrono() {
     KillTimer(Handle(), JournalTextTimer);
     KillTimer(Handle(), WaitTimer);
   }
-  // The threads go before the windows they post to.
-  FSession.DropEngine();
+  // What the run posts from now on waits for another display, or goes with the run.
+  FRun.Show(nullptr);
   FWatchChrono.reset();
 }
-
-TNavigChrono::TTimerResolution::TTimerResolution() { timeBeginPeriod(1); }
-TNavigChrono::TTimerResolution::~TTimerResolution() { timeEndPeriod(1); }
-
-TNavigChrono::TKeepAwake::TKeepAwake() {
-  ExecutionStateProc(ES_CONTINUOUS | ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED);
-}
-TNavigChrono::TKeepAwake::~TKeepAwake() { ExecutionStateProc(ES_CONTINUOUS); }
-
-
 
 void TNavigChrono::ShowTotalText() {
   if (Waiting()) return;  // the panel says when the run starts
@@ -199,18 +185,12 @@ void TNavigChrono::ArmClockTimer() {
   if (!HandleAllocated()) return;
   if (FWatchChrono->Board()) {
     // Just past the next second of the wall clock, so that the digits turn with it.
-    SetTimer(Handle(), ClockBandTimer, UINT(1000 - WallNow().LocalMs % 1000 + 2), nullptr);
+    SetTimer(Handle(), ClockBandTimer, UINT(1000 - FSession.BoardNowMs() % 1000 + 2), nullptr);
   } else if (FWatchChrono->Band()) {
     SetTimer(Handle(), ClockBandTimer, 1000, nullptr);
   } else {
     KillTimer(Handle(), ClockBandTimer);
   }
-}
-
-TRunChoice TNavigChrono::ChoiceFor(int endMinute) const {
-  return {AppConfig->TotalTime->GetTotalSeconds(),
-          endMinute >= 0 && endMinute < MinutesPerDay ? endMinute : -1, AppConfig->ExtraThird,
-          AppConfig->FirstName, AppConfig->Papers, uint32_t(std::max(0, AppConfig->ExitMinutes))};
 }
 
 void TNavigChrono::ShowBoardNames() {
@@ -226,13 +206,9 @@ void TNavigChrono::ShowBoardNames() {
   if (FWatchChrono->Visible()) ArmClockTimer();
 }
 
-void TNavigChrono::ChooseRun(int endMinute) {
+void TNavigChrono::ChooseRun(const std::function<void()> &choose) {
   try {
-    TRunHeading heading;
-    if (const auto &plan = AppConfig->Plan)
-      heading = {plan->Name, plan->Establishment, plan->Room, plan->StartMinute};
-    FSession.Choose(ChoiceFor(endMinute),
-                    {AppConfig->TypeInc != 0, AppConfig->WarnMinuteList(), heading});
+    choose();
   } catch (...) {
     // No engine: the bar offers only to close.
     Get<TButton>("BtnPause").SetEnabled(false);
@@ -250,7 +226,9 @@ void TNavigChrono::ShowRun() {
   ShowClockBand();
 }
 
-void TNavigChrono::SetEndTime(int endMinute) { ChooseRun(endMinute); }
+void TNavigChrono::SetEndTime(int endMinute) {
+  ChooseRun([&] { FRun.ChooseRun(endMinute); });
+}
 
 void TNavigChrono::WaitForStart(int startMinute, bool byItself) {
   const TWallNow now = WallNow();
@@ -295,9 +273,6 @@ void TNavigChrono::EndWait() {
 
 
 
-
-
-
 void TNavigChrono::JournalNotWritten() {
   Get<TPanel>("BeepTime").SetCaption("Journal non écrit");
   SetTimer(Handle(), JournalTextTimer, 10'000, nullptr);
@@ -338,53 +313,6 @@ void TNavigChrono::ScreensChanged() {
   PlaceUnderDisplay();
 }
 
-TWallNow TNavigChrono::THost::Now() { return WallNow(); }
-
-TJournalTime TNavigChrono::THost::LocalTime(int64_t utcMs) { return JournalTimeAt(utcMs); }
-
-std::unique_ptr<TMainThread> TNavigChrono::THost::MakeEngine(const TRunEnds &ends) {
-  return RunContainerMaker(Bar.Handle(), Bar.FWatchChrono->Handle(), ends);
-}
-
-void TNavigChrono::THost::Journal(const TJournal &run, const std::string &line) {
-  JournalKept(run, line);
-}
-
-void TNavigChrono::THost::Keep(TRunRecord &record, const std::vector<uint8_t> &events) {
-  record.InterBeepSeconds = AppConfig->InterBeepTime->GetTotalSeconds();
-  record.TypeInc = AppConfig->TypeInc != 0;
-  record.BeepActive = AppConfig->BeepActive;
-  record.UserScreenSize = AppConfig->UserScreenSize;
-  record.CountOvertime = AppConfig->CountOvertime;
-  record.KeepJournal = AppConfig->KeepJournal;
-  record.SessionOnly = 0;
-  for (size_t i = 0; i < RunRecordSettings.size(); ++i)
-    if (AppConfig->HeldForSession(RunRecordSettings[i])) record.SessionOnly |= uint8_t(1u << i);
-  Bar.SetHeld(true);
-  // The record is the run's safety net, not the run: a registry that refuses it leaves the run
-  // going as it is.
-  try {
-    record.Events = events;
-    WriteRunRecord(record);
-  } catch (const ETavelinError &) {
-  }
-}
-
-void TNavigChrono::THost::Forget() {
-  if (!Bar.FHeld) return;
-  Bar.SetHeld(false);
-  RemoveRunRecordIfOurs();
-}
-
-void TNavigChrono::SetHeld(bool held) {
-  if (FHeld == held) return;
-  FHeld = held;
-  RegisterRunRestart(held);
-  HoldRunOpen(held);
-}
-
-
-
 void TNavigChrono::ShowTakenUp() {
   ShowBoardNames();
   // Before the engine's first messages, which move the digits from its starting value.
@@ -394,8 +322,6 @@ void TNavigChrono::ShowTakenUp() {
   Get<TButton>("BtnRun").SetEnabled(paused);
   ShowRun();
 }
-
-
 
 POINT TNavigChrono::BoxPlaceFor(SIZE box) const {
   TWatchLayout display = FWatchChrono->Layout();
@@ -448,33 +374,12 @@ void TNavigChrono::ChangeBeepConfig(TControl *) {
 
 void TNavigChrono::WantCloseNavig(TControl *) { Close(); }
 
-bool TNavigChrono::MayStopRun() {
-  if (FSession.CloseQuestion().empty() || FAskingToStop) return !FAskingToStop;
-  FAskingToStop = true;
-  bool stop = false;
-  try {
-    stop = AskStopRun(*this);
-  } catch (...) {
-    FAskingToStop = false;
-    throw;
-  }
-  FAskingToStop = false;
-  if (std::exchange(FEndedWhileAsking, false)) {
-    // The end comes as usual, once this close is refused.
-    PostMessageA(Handle(), WM_RUN_FINISHED, 0, 0);
-    return false;
-  }
-  return stop;
-}
-
 void TNavigChrono::CloseNavigChrono(TForm *, TCloseAction &Action) {
-  if (!MayStopRun()) {
+  if (!FRun.MayStop([this] { return AskStopRun(*this); })) {
     Action = caNone;
     return;
   }
-  THourglass busy;
-  FSession.Close();
-  JournalWriteNow();
+  FRun.Stop();
   if (TForm *mainWindow = Application.MainForm()) mainWindow->Show();
   Action = caFree;
 }
@@ -482,15 +387,7 @@ void TNavigChrono::CloseNavigChrono(TForm *, TCloseAction &Action) {
 void TNavigChrono::RunFinished() {
   FSession.Finished();
   ShowMessageBox("Le chronométrage est terminé...", "Information", MB_OK | MB_ICONINFORMATION);
-  FSession.Ended();
-  JournalWriteNow();
-  // An end time is for one run: the next one is of a duration, its extra time to the second.
-  ChooseRun(-1);
-  // The finished run posts nothing more; what it posted before it went must not land on the
-  // display once it is reset.
-  MSG late;
-  while (PeekMessageA(&late, FWatchChrono->Handle(), WM_SET_DIGIT, WM_SET_AMBER, PM_REMOVE)) {
-  }
+  ChooseRun([this] { FRun.EndSeen(); });
   Get<TButton>("BtnPause").SetEnabled(false);
   Get<TButton>("BtnRun").SetEnabled(true);
   FWatchChrono->Gauge().SetProgress(0);
@@ -515,15 +412,6 @@ bool TNavigChrono::HandleKey(const MSG &msg) {
 
 LRESULT TNavigChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
-    case WM_PLAY_BEEP:
-      PlayBeepSound();
-      return 0;
-    case WM_PLAY_FINAL:
-      PlayFinalSound();
-      return 0;
-    case WM_PLAY_WARNING:
-      PlayWarnSound();
-      return 0;
     case WM_INITMENU:
       OfferTimeAdded();
       break;
@@ -573,15 +461,6 @@ LRESULT TNavigChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
       }
       break;
-    case WM_RUN_FINISHED:
-      if (FAskingToStop) {
-        // Answered "Non" for the user: the end is handled once the question has gone.
-        FEndedWhileAsking = true;
-        if (HWND question = QuestionOf(Handle())) PostMessageA(question, WM_COMMAND, IDNO, 0);
-        return 0;
-      }
-      RunFinished();
-      return 0;
     case WM_DISPLAYCHANGE:
       ScreensChanged();
       break;
@@ -597,12 +476,10 @@ LRESULT TNavigChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       }
       break;
     case WM_QUERYENDSESSION:
-      // A run never holds up a logoff, a shutdown or an installer: its record stays for the next
-      // start.
-      return TRUE;
+      return FRun.MayEndSession();
     case WM_ENDSESSION:
       // A session end that was called off leaves the bar as it was.
-      FSession.SessionEnding(wParam != 0);
+      FRun.SessionEnding(wParam != 0);
       // The main window ends the program for an installer, whichever window hears it first.
       if (TForm *mainWindow = Application.MainForm(); mainWindow && wParam)
         SendMessageA(mainWindow->Handle(), WM_ENDSESSION, wParam, lParam);

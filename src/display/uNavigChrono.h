@@ -1,20 +1,37 @@
 #pragma once
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 
 #include "display/uWatchChrono.h"
 #include "forms/uForms.h"
-#include "run/uRunModel.h"
-#include "run/uRunRecord.h"
 #include "run/uRunSession.h"
-#include "run/uThreadContainer.h"
-
-// The platform's SetThreadExecutionState; tests put a recorder here (Wine does not act on it).
-using TExecutionStateProc = EXECUTION_STATE(WINAPI *)(EXECUTION_STATE state);
-extern TExecutionStateProc ExecutionStateProc;
 
 class TNavigChrono;
+// What the bar asks of the program's owner of the run it shows: the bar passes on what happens,
+// the owner decides what becomes of the run.
+class TRunLink {
+public:
+  virtual TRunSession &Session() = 0;
+  // The bar that shows the run from now on (nullptr: none).
+  virtual void Show(TNavigChrono *bar) = 0;
+  // The run to come: to `endMinute` of the day, or of the settings' duration (-1).
+  virtual void ChooseRun(int endMinute) = 0;
+  // Whether closing the bar may stop the run; `ask` puts the question, when one is needed.
+  virtual bool MayStop(const std::function<bool()> &ask) = 0;
+  // The bar closes: the run stops.
+  virtual void Stop() = 0;
+  // The box of the run's end was closed: the next run is chosen.
+  virtual void EndSeen() = 0;
+  virtual bool MayEndSession() = 0;
+  // Logoff, shutdown or an installer (false: called off).
+  virtual void SessionEnding(bool ending) = 0;
+
+protected:
+  ~TRunLink() = default;
+};
+
 // Whether the user stops the open run that closing the bar would end: a question whose default
 // is "Non". Tests that close the bar on a run answer it here.
 using TStopRunQuestion = bool (*)(TNavigChrono &bar);
@@ -22,11 +39,11 @@ extern TStopRunQuestion AskStopRun;
 bool StopRunBox(TNavigChrono &bar);
 
 // The small window from which a run is driven: it hides the main window, owns the giant display,
-// passes what happens to the run's session and shows what it answers, plays the sounds the
-// engine asks for, and brings the main window back when it closes.
+// passes what happens to the run's owner and session and shows what they answer, and brings the
+// main window back when it closes. A run already open is shown where it stands.
 class TNavigChrono : public TForm {
 public:
-  explicit TNavigChrono(TForm *owner);
+  TNavigChrono(TForm *owner, TRunLink &run);
   ~TNavigChrono() override;
 
   void ShowNavigChrono(TControl *Sender);
@@ -53,37 +70,19 @@ public:
   void WaitForStart(int startMinute, bool byItself);
   bool Waiting() const { return FWaitUtcMs != 0; }
   int EndMinute() const { return FSession.Model().Choice().EndMinute; }
-
-  // Instead of Run: takes up the run of a record left by a Tavelin that ended without closing
-  // it, and the events kept beside it, where the wall clock says it stands now. AppConfig holds
-  // the record's settings already.
-  void TakeUp(const TRunRecord &record, const std::vector<uint8_t> &events = {}) {
-    FSession.TakeUp(record, events);
-    ShowTakenUp();
-  }
-  // The session took a run up: the windows show it.
-  void ShowTakenUp();
+  // The engine's end of the run came: its box, then the next run.
+  void RunFinished();
+  // The run ended while the bar asked whether to stop it: the question goes.
+  void TakeQuestionAway();
 
   TWatchChrono &WatchChrono() const { return *FWatchChrono; }
   TMainThread *ThreadContainer() const { return FSession.Engine(); }
-  const TRunModel &RunModel() const { return FSession.Model(); }
   const TRunSession &Session() const { return FSession; }
   TRunSession &Session() { return FSession; }
 
 private:
-  // The platform under the run's session: the clocks, the engine's threads posting to these
-  // windows, the journal's file and the record in the registry.
-  struct THost : TRunSessionHost {
-    TNavigChrono &Bar;
-    explicit THost(TNavigChrono &bar) : Bar(bar) {}
-    TWallNow Now() override;
-    TJournalTime LocalTime(int64_t utcMs) override;
-    std::unique_ptr<TMainThread> MakeEngine(const TRunEnds &ends) override;
-    void Journal(const TJournal &run, const std::string &line) override;
-    void Keep(TRunRecord &record, const std::vector<uint8_t> &events) override;
-    void Forget() override;
-  };
-  void RunFinished();
+  // The session took a run up: the windows show it.
+  void ShowTakenUp();
   // Under the display, inside the work area of its monitor.
   void PlaceUnderDisplay();
   // The monitors or their work areas changed: the display is laid out again for them.
@@ -93,10 +92,8 @@ private:
   void ShowBeepText();
   // What the run answers, on every window that shows it.
   void ShowRun();
-  // The run to come: the settings' duration, or to `endMinute` of the day, with the settings'
-  // épreuves beside it.
-  void ChooseRun(int endMinute);
-  TRunChoice ChoiceFor(int endMinute) const;
+  // The run to come, as `choose` makes it; without one, the bar offers only to close.
+  void ChooseRun(const std::function<void()> &choose);
   // The display's board follows the model's épreuves: none for a run of one.
   void ShowBoardNames();
   // The wall clock's next second, when the board's digits turn.
@@ -110,29 +107,11 @@ private:
   void ShowRunLength();
   // The band under the gauge, when there is one: the time of day and the ends as they are now.
   void ShowClockBand();
-  // While the control bar is up the system timer ticks every millisecond, so that the run's
-  // deadlines are met to the millisecond rather than to the default 15.6 ms.
-  struct TTimerResolution {
-    TTimerResolution();
-    ~TTimerResolution();
-  } FTimerResolution;
-  // While the control bar is up, neither the screen saver nor sleep interrupts a run.
-  struct TKeepAwake {
-    TKeepAwake();
-    ~TKeepAwake();
-  } FKeepAwake;
+  TRunLink &FRun;
+  TRunSession &FSession;
   std::unique_ptr<TWatchChrono> FWatchChrono;
-  THost FHost{*this};
-  TRunSession FSession{FHost};
-  // Held while the session keeps a record: Windows restarts Tavelin after an update, and other
-  // Tavelins leave the record alone.
-  bool FHeld = false;
-  void SetHeld(bool held);
   // "Journal non écrit", for 10 s, in place of the beeps' text.
   void JournalNotWritten();
-  // Closing the bar on an open run asks first; a run that ends meanwhile takes the question away.
-  bool MayStopRun();
-  bool FAskingToStop = false;
   std::vector<std::string> FBoardPanel;  // the board's panel texts, as last shown
   // The official start awaited (UTC), 0 for none, and whether the run starts by itself then.
   int64_t FWaitUtcMs = 0;
@@ -140,5 +119,4 @@ private:
   void ShowWaiting();
   void ArmWaitTimer();
   void EndWait();
-  bool FEndedWhileAsking = false;
 };

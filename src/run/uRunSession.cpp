@@ -195,18 +195,14 @@ std::string TRunSession::CloseQuestion() const {
 
 void TRunSession::Close() {
   if (open_ && !sessionEnding_ && engine_) Journal(journal::Stopped, ShownText());
-  if (engine_) {
-    engine_->Suspend();
-    engine_->Terminate();
-    engine_->WaitFor(500);
-  }
+  // Its end is not waited for: going, the engine breaks off its waits, and posts nothing more.
+  engine_.reset();
   // Closed by the user, the run is over; closed by the end of the session, it is taken up at the
   // next start.
   if (sessionEnding_)
     open_ = false;
   else
     SetOpen(false);
-  engine_.reset();
 }
 
 void TRunSession::ExamEvent(const TExamEvent &event) {

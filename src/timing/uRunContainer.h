@@ -15,7 +15,7 @@ std::unique_ptr<TMainThread> CreateRunContainer(HWND navigWnd, HWND watchWnd, co
 std::unique_ptr<TMainThread> CreateRunContainer(HWND navigWnd, HWND watchWnd, const TRunEnds &ends,
                                                 TChronoClock &clock);
 
-// What the control bar calls to get a container; tests put one here that fails.
+// What the run's host calls to get a container; tests put one here that fails.
 using TRunContainerMaker = std::unique_ptr<TMainThread> (*)(HWND navigWnd, HWND watchWnd,
                                                             const TRunEnds &ends);
 extern TRunContainerMaker RunContainerMaker;

@@ -10,6 +10,7 @@
 #include "app/uEndTimeScreen.h"
 #include "app/uExamScreen.h"
 #include "app/uPapersScreen.h"
+#include "app/uRunOwner.h"
 #include "display/uTimeAddedScreen.h"
 #include "display/uWatchChrono.h"
 #include "options/uOptionsScreen.h"
@@ -140,7 +141,8 @@ TEST_F(Accessibility, EveryWindowIsNamedAndReadInOrder) {
     papers.ChangeDpi(144, nullptr);
   }
   {
-    TNavigChrono bar(main_.get());
+    TRunOwner run;
+    TNavigChrono bar(main_.get(), run);
     ExpectReadable(bar.Handle(), bar.Caption());
     EXPECT_EQ(Spoken(bar.WatchChrono().Handle()), Application.Title() + " - chronomètre (10)");
     WhenBoxOpens([](HWND box) {

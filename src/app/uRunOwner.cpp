@@ -1,0 +1,102 @@
+#include <windows.h>
+
+#include "app/uRunOwner.h"
+
+#include <mmsystem.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "settings/uConfig.h"
+#include "timing/uJournalKeeper.h"
+#include "timing/uRunKeeper.h"
+
+TExecutionStateProc ExecutionStateProc = &SetThreadExecutionState;
+
+TRunOwner::TRunOwner() {
+  host_.OnHeld = [this](bool held) { Held(held); };
+  host_.OnRunFinished = [this] { RunFinished(); };
+}
+
+TRunOwner::~TRunOwner() {
+  // A run still open here is one that the Windows session's end leaves for the next start: its
+  // record, restart and lock stay, but the power settings go back as they were.
+  Awake(false);
+}
+
+void TRunOwner::Show(TNavigChrono *bar) {
+  bar_ = bar;
+  host_.SetDisplay(bar ? bar->WatchChrono().Handle() : nullptr);
+}
+
+void TRunOwner::ChooseRun(int endMinute) {
+  TRunHeading heading;
+  if (const auto &plan = AppConfig->Plan)
+    heading = {plan->Name, plan->Establishment, plan->Room, plan->StartMinute};
+  session_.Choose({AppConfig->TotalTime->GetTotalSeconds(),
+                   endMinute >= 0 && endMinute < MinutesPerDay ? endMinute : -1,
+                   AppConfig->ExtraThird, AppConfig->FirstName, AppConfig->Papers,
+                   uint32_t(std::max(0, AppConfig->ExitMinutes))},
+                  {AppConfig->TypeInc != 0, AppConfig->WarnMinuteList(), heading});
+}
+
+bool TRunOwner::MayStop(const std::function<bool()> &ask) {
+  if (session_.CloseQuestion().empty() || asking_) return !asking_;
+  asking_ = true;
+  bool stop = false;
+  try {
+    stop = ask();
+  } catch (...) {
+    asking_ = false;
+    throw;
+  }
+  asking_ = false;
+  if (std::exchange(endedWhileAsking_, false)) {
+    // The end comes as usual, once this close is refused.
+    PostMessageA(host_.Window(), WM_RUN_FINISHED, 0, 0);
+    return false;
+  }
+  return stop;
+}
+
+void TRunOwner::Stop() {
+  session_.Close();
+  JournalWriteNow();
+  host_.DropPosted();
+}
+
+void TRunOwner::RunFinished() {
+  if (asking_) {
+    // Answered "Non" for the user: the end is handled once the question has gone.
+    endedWhileAsking_ = true;
+    if (bar_) bar_->TakeQuestionAway();
+    return;
+  }
+  if (bar_) return bar_->RunFinished();
+  session_.Finished();
+  EndSeen();
+}
+
+void TRunOwner::EndSeen() {
+  session_.Ended();
+  JournalWriteNow();
+  // An end time is for one run: the next one is of a duration, its extra time to the second.
+  ChooseRun(-1);
+}
+
+void TRunOwner::Held(bool held) {
+  RegisterRunRestart(held);
+  HoldRunOpen(held);
+  Awake(held);
+}
+
+void TRunOwner::Awake(bool awake) {
+  if (std::exchange(awake_, awake) == awake) return;
+  if (awake) {
+    timeBeginPeriod(1);
+    ExecutionStateProc(ES_CONTINUOUS | ES_SYSTEM_REQUIRED | ES_DISPLAY_REQUIRED);
+  } else {
+    ExecutionStateProc(ES_CONTINUOUS);
+    timeEndPeriod(1);
+  }
+}

@@ -1,0 +1,48 @@
+// uRunOwner - the program's owner of the open run, outside any window: it holds the run's
+// session and its host, decides what becomes of the run, and hands it to the control bar, which
+// shows what it answers and passes on what happens.
+#pragma once
+#include <windows.h>
+
+#include <functional>
+
+#include "display/uNavigChrono.h"
+#include "run/uRunSession.h"
+#include "timing/uRunHost.h"
+
+// The platform's SetThreadExecutionState; tests put a recorder here (Wine does not act on it).
+using TExecutionStateProc = EXECUTION_STATE(WINAPI *)(EXECUTION_STATE state);
+extern TExecutionStateProc ExecutionStateProc;
+
+class TRunOwner final : public TRunLink {
+public:
+  TRunOwner();
+  ~TRunOwner();
+
+  TRunSession &Session() override { return session_; }
+  void Show(TNavigChrono *bar) override;
+  void ChooseRun(int endMinute) override;
+  bool MayStop(const std::function<bool()> &ask) override;
+  void Stop() override;
+  void EndSeen() override;
+  // A run never holds up a logoff, a shutdown or an installer: its record stays for the next
+  // start.
+  bool MayEndSession() override { return true; }
+  void SessionEnding(bool ending) override { session_.SessionEnding(ending); }
+
+private:
+  void RunFinished();
+  // While the run is open: its record held, Windows restarting Tavelin after an update, other
+  // Tavelins leaving the record alone, neither the screen saver nor sleep interrupting it, and
+  // the system timer ticking every millisecond so that its deadlines are met to the millisecond.
+  void Held(bool held);
+  void Awake(bool awake);
+
+  TRunHost host_;
+  TRunSession session_{host_};
+  TNavigChrono *bar_ = nullptr;
+  bool awake_ = false;
+  // Closing on an open run asks first; a run that ends meanwhile takes the question away.
+  bool asking_ = false;
+  bool endedWhileAsking_ = false;
+};
