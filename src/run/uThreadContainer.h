@@ -24,8 +24,9 @@
 #include "run/uExamPlan.h"
 #include "run/uRunRecord.h"
 
-// Private window messages. The control bar (NavigWnd) receives the first
-// three with wParam = lParam = 0; the display window (WatchWnd) receives
+// Private window messages. The run's own window (NavigWnd), which plays the
+// sounds and tells the run's owner of its end, receives the first three with
+// wParam = lParam = 0; the display window (WatchWnd) receives
 // WM_SET_DIGIT (wParam digit position 0..5, lParam digit value) and
 // WM_SET_PROGRESS (wParam elapsed seconds of the tick, lParam 0).
 constexpr unsigned WM_RUN_FINISHED = 0x5401;
@@ -48,7 +49,7 @@ constexpr unsigned WM_SET_WARNING = 0x5424;
 // To the display window: the digits turn amber (wParam 1), from the smallest warning until the
 // end they count to, or green again (wParam 0).
 constexpr unsigned WM_SET_AMBER = 0x5425;
-// To the control bar: the warning sound, in place of a beep due on the same tick.
+// To the run's own window: the warning sound, in place of a beep due on the same tick.
 constexpr unsigned WM_PLAY_WARNING = 0x5412;
 
 // The time beyond the end is counted up to 23:59:59 on the display, no further.
