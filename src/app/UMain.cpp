@@ -151,7 +151,7 @@ void TMain::LaunchChrono(TControl *) {
     bar = std::make_unique<TNavigChrono>(this, run);
     bar->SetEndTime(endMinute);
     if (AppConfig->Plan && AppConfig->Plan->StartMinute >= 0 && !startAtOnce_)
-      bar->WaitForStart(AppConfig->Plan->StartMinute, AppConfig->Plan->StartsByItself);
+      run.AwaitStart(AppConfig->Plan->StartMinute, AppConfig->Plan->StartsByItself);
     bar->HeldByCaller = true;  // freed here, once, whatever its close handler asks
     bar_ = bar.get();
     if (std::exchange(startAtOnce_, false)) PostMessageA(Handle(), WM_START_RUN_NOW, 0, 0);

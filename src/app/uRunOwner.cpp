@@ -16,6 +16,7 @@ TExecutionStateProc ExecutionStateProc = &SetThreadExecutionState;
 TRunOwner::TRunOwner() {
   host_.OnHeld = [this](bool held) { Held(held); };
   host_.OnRunFinished = [this] { RunFinished(); };
+  host_.OnTimer = [this] { WaitTick(); };
 }
 
 TRunOwner::~TRunOwner() {
@@ -60,9 +61,39 @@ bool TRunOwner::MayStop(const std::function<bool()> &ask) {
 }
 
 void TRunOwner::Stop() {
+  EndWait();
   session_.Close();
   JournalWriteNow();
   host_.DropPosted();
+}
+
+TRunStart TRunOwner::Start() {
+  EndWait();
+  return session_.Run();
+}
+
+void TRunOwner::AwaitStart(int startMinute, bool byItself) {
+  if (!session_.AwaitStart(startMinute, byItself)) return;
+  if (bar_) bar_->ShowWaiting();
+  ArmWait();
+}
+
+void TRunOwner::EndWait() {
+  session_.EndWait();
+  host_.DisarmTimer();
+}
+
+void TRunOwner::WaitTick() {
+  if (!session_.Awaiting()) return host_.DisarmTimer();
+  if (session_.Awaited().AheadMs > 0) {
+    if (bar_) bar_->ShowWaiting();
+    return ArmWait();
+  }
+  // The official start's second: the run starts by itself, or waits for Run as any run.
+  const bool byItself = session_.StartsByItself();
+  EndWait();
+  const TRunStart how = byItself && session_.Engine() ? session_.Run() : TRunStart::None;
+  if (bar_) bar_->ShowStarted(how, true);
 }
 
 void TRunOwner::RunFinished() {

@@ -29,6 +29,11 @@ public:
   // start.
   bool MayEndSession() override { return true; }
   void SessionEnding(bool ending) override { session_.SessionEnding(ending); }
+  TRunStart Start() override;
+  // An exam plan's official start at this minute of the day: until then the bar shows it, and at
+  // its second the run starts by itself if `byItself`; Run pressed before starts it at once.
+  // Nothing when that minute has passed.
+  void AwaitStart(int startMinute, bool byItself);
 
 private:
   void RunFinished();
@@ -37,6 +42,10 @@ private:
   // the system timer ticking every millisecond so that its deadlines are met to the millisecond.
   void Held(bool held);
   void Awake(bool awake);
+  // Each second of the time of day while the start is awaited, and its own second.
+  void WaitTick();
+  void ArmWait() { host_.ArmTimer(uint32_t(session_.NextWaitMs() + 2)); }
+  void EndWait();
 
   TRunHost host_;
   TRunSession session_{host_};

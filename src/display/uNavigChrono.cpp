@@ -2,26 +2,21 @@
 
 #include "display/uNavigChrono.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "display/uMonitors.h"
 #include "run/uBoardTexts.h"
-#include "run/uRunTexts.h"
 #include "display/uTimeAddedScreen.h"
 #include "forms/uApplication.h"
 #include "forms/uDpi.h"
 #include "settings/uConfig.h"
 #include "run/uEndTime.h"
 #include "timing/uJournalKeeper.h"
-#include "timing/uWallClock.h"
 
 namespace {
 constexpr UINT_PTR ClockBandTimer = 1;
 // The journal's failure's text goes at its end.
 constexpr UINT_PTR JournalTextTimer = 3;
-// Each second of the wall clock while an official start is awaited.
-constexpr UINT_PTR WaitTimer = 4;
 // In the window menu; below 0xF000, the system's own commands.
 constexpr UINT TimeAddedCommand = 0x0110;
 }  // namespace
@@ -120,7 +115,6 @@ TNavigChrono::~TNavigChrono() {
   if (HandleAllocated()) {
     KillTimer(Handle(), ClockBandTimer);
     KillTimer(Handle(), JournalTextTimer);
-    KillTimer(Handle(), WaitTimer);
   }
   // What the run posts from now on waits for another display, or goes with the run.
   FRun.Show(nullptr);
@@ -128,7 +122,7 @@ TNavigChrono::~TNavigChrono() {
 }
 
 void TNavigChrono::ShowTotalText() {
-  if (Waiting()) return;  // the panel says when the run starts
+  if (FSession.Awaiting()) return;  // the panel says when the run starts
   const std::vector<std::string> texts = FSession.PanelTexts(AppConfig->TotalTime->AsText());
   if (FSession.Board()) {
     // Asked every second: the panel is painted only when its text changes.
@@ -171,7 +165,7 @@ void TNavigChrono::ShowRunLength() {
 }
 
 void TNavigChrono::ShowClockBand() {
-  if (Waiting()) {
+  if (FSession.Awaiting()) {
     ShowWaiting();
   } else if (FWatchChrono->Board()) {
     FWatchChrono->ShowBoard(FSession.BoardNowMs(), FSession.BoardLines());
@@ -230,48 +224,16 @@ void TNavigChrono::SetEndTime(int endMinute) {
   ChooseRun([&] { FRun.ChooseRun(endMinute); });
 }
 
-void TNavigChrono::WaitForStart(int startMinute, bool byItself) {
-  const TWallNow now = WallNow();
-  const int64_t ahead = MsToMinute(startMinute, now.LocalMs);
-  if (ahead <= 0 || FSession.Open()) return;
-  FWaitUtcMs = now.UtcMs + ahead;
-  FStartsByItself = byItself;
-  ShowWaiting();
-  ArmWaitTimer();
-}
-
-void TNavigChrono::ArmWaitTimer() {
-  // Just past the next second of the time of day, when the digits turn and the run is due.
-  if (!HandleAllocated()) return;
-  const TWallNow now = WallNow();
-  const int64_t next = std::min<int64_t>(1000 - now.LocalMs % 1000, FWaitUtcMs - now.UtcMs);
-  SetTimer(Handle(), WaitTimer, UINT(std::max<int64_t>(next, 0) + 2), nullptr);
-}
-
 void TNavigChrono::ShowWaiting() {
-  const TWallNow now = WallNow();
-  const int64_t ahead = std::max<int64_t>(0, FWaitUtcMs - now.UtcMs);
-  // The run as it will be when it starts then: its ends are those that will follow.
-  const TWallNow then{now.UtcMs + ahead, now.LocalMs + ahead};
-  const std::string text = StartText(then.LocalMs);
+  const TRunSession::TAwaited start = FSession.Awaited();
   if (FWatchChrono->Board())
-    FWatchChrono->ShowBoard(FSession.BoardNowMs(), FSession.BoardLines(ahead));
+    FWatchChrono->ShowBoard(FSession.BoardNowMs(), FSession.BoardLines(start.AheadMs));
   else if (TClockBand *band = FWatchChrono->Band())
-    band->SetText(WaitingBandText(now.LocalMs, then.LocalMs, FSession.Model().Times(then)));
-  FWatchChrono->ShowWaiting(FSession.BoardNowMs(), text);
-  Get<TPanel>("TotalTime").SetCaption(text);
+    band->SetText(start.Band);
+  FWatchChrono->ShowWaiting(FSession.BoardNowMs(), start.Text);
+  Get<TPanel>("TotalTime").SetCaption(start.Text);
   FBoardPanel.clear();
 }
-
-void TNavigChrono::EndWait() {
-  if (!Waiting()) return;
-  FWaitUtcMs = 0;
-  if (HandleAllocated()) KillTimer(Handle(), WaitTimer);
-  FWatchChrono->ResetDigits(FSession.DigitsAtRest());
-}
-
-
-
 
 void TNavigChrono::JournalNotWritten() {
   Get<TPanel>("BeepTime").SetCaption("Journal non écrit");
@@ -339,11 +301,17 @@ POINT TNavigChrono::BoxPlaceFor(SIZE box) const {
 
 void TNavigChrono::LaunchChrono(TControl *) {
   // Run pressed before the official start starts the run at once.
-  EndWait();
-  const bool toTimeOfDay = FSession.Model().ToTimeOfDay() && !FSession.Model().Started();
-  switch (FSession.Run()) {
-    case TRunStart::None:  // the next run could not be prepared
-      return;
+  const bool waited = FSession.Awaiting();
+  ShowStarted(FRun.Start(), waited);
+}
+
+void TNavigChrono::ShowStarted(TRunStart how, bool waited) {
+  // A run to a time of day counts the time left until its end: its display starts from there.
+  if (waited || (how == TRunStart::Started && FSession.Model().ToTimeOfDay()))
+    FWatchChrono->ResetDigits(FSession.DigitsAtRest());
+  switch (how) {
+    case TRunStart::None:  // not started: the next run could not be prepared, or waits for Run
+      return ShowRun();
     case TRunStart::EndPassed:
       ShowMessageBox(EndPassedText, "Avertissement", MB_OK | MB_ICONWARNING);
       return;
@@ -351,8 +319,6 @@ void TNavigChrono::LaunchChrono(TControl *) {
     case TRunStart::Continued:
       break;
   }
-  // A run to a time of day counts the time left until its end: its display starts from there.
-  if (toTimeOfDay) FWatchChrono->ResetDigits(FSession.DigitsAtRest());
   Get<TButton>("BtnPause").SetEnabled(true);
   Get<TButton>("BtnRun").SetEnabled(false);
   ShowRun();
@@ -437,22 +403,6 @@ LRESULT TNavigChrono::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       if (wParam == ClockBandTimer) {
         ShowClockBand();
         if (FWatchChrono->Board()) ArmClockTimer();
-        return 0;
-      }
-      if (wParam == WaitTimer) {
-        if (!Waiting()) return 0;
-        if (UtcMsNow() < FWaitUtcMs) {
-          ShowWaiting();
-          ArmWaitTimer();
-          return 0;
-        }
-        // The official start's second: the run starts by itself, or waits for Run as any run.
-        const bool byItself = FStartsByItself;
-        EndWait();
-        if (byItself && Get<TButton>("BtnRun").Enabled())
-          LaunchChrono(nullptr);
-        else
-          ShowRun();
         return 0;
       }
       if (wParam == JournalTextTimer) {

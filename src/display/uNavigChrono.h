@@ -27,6 +27,8 @@ public:
   virtual bool MayEndSession() = 0;
   // Logoff, shutdown or an installer (false: called off).
   virtual void SessionEnding(bool ending) = 0;
+  // Run: an official start awaited is awaited no more, and the run starts or goes on.
+  virtual TRunStart Start() = 0;
 
 protected:
   ~TRunLink() = default;
@@ -64,11 +66,12 @@ public:
   // The next run ends at this minute of the day (local time): its total is worked out when Run
   // is first pressed, and the bar shows the end instead of the total. -1: an ordinary run.
   void SetEndTime(int endMinute);
-  // An official start at this minute of the day: while it is to come, the display shows the time
-  // of day and "Début à 8 h 00", and at its second the run starts by itself if `byItself`; Run
-  // pressed before starts it at once. Nothing when that minute has passed.
-  void WaitForStart(int startMinute, bool byItself);
-  bool Waiting() const { return FWaitUtcMs != 0; }
+  // While an official start is awaited: the time of day on the digits, "Début à 8 h 00", and the
+  // board or band of the run as it will be then.
+  void ShowWaiting();
+  // What Run did, from the button or at the official start (`waited`: the digits leave the time
+  // of day).
+  void ShowStarted(TRunStart how, bool waited);
   int EndMinute() const { return FSession.Model().Choice().EndMinute; }
   // The engine's end of the run came: its box, then the next run.
   void RunFinished();
@@ -113,10 +116,4 @@ private:
   // "Journal non écrit", for 10 s, in place of the beeps' text.
   void JournalNotWritten();
   std::vector<std::string> FBoardPanel;  // the board's panel texts, as last shown
-  // The official start awaited (UTC), 0 for none, and whether the run starts by itself then.
-  int64_t FWaitUtcMs = 0;
-  bool FStartsByItself = false;
-  void ShowWaiting();
-  void ArmWaitTimer();
-  void EndWait();
 };

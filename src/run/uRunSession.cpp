@@ -385,6 +385,29 @@ std::vector<TRunTimes> TRunSession::PaperTimes() const {
 
 int64_t TRunSession::BoardNowMs() const { return LocalNow(host_.Now()); }
 
+bool TRunSession::AwaitStart(int startMinute, bool byItself) {
+  const TWallNow now = host_.Now();
+  const int64_t ahead = MsToMinute(startMinute, now.LocalMs);
+  if (ahead <= 0 || open_) return false;
+  awaitUtcMs_ = now.UtcMs + ahead;
+  startsByItself_ = byItself;
+  return true;
+}
+
+TRunSession::TAwaited TRunSession::Awaited() const {
+  const TWallNow now = host_.Now();
+  const int64_t ahead = std::max<int64_t>(0, awaitUtcMs_ - now.UtcMs);
+  // The run as it will be when it starts then: its ends are those that will follow.
+  const TWallNow then{now.UtcMs + ahead, now.LocalMs + ahead};
+  return {StartText(then.LocalMs), WaitingBandText(now.LocalMs, then.LocalMs, model_.Times(then)),
+          ahead};
+}
+
+int64_t TRunSession::NextWaitMs() const {
+  const TWallNow now = host_.Now();
+  return std::max<int64_t>(0, std::min<int64_t>(1000 - now.LocalMs % 1000, awaitUtcMs_ - now.UtcMs));
+}
+
 std::vector<std::string> TRunSession::PanelTexts(const std::string &durationText) const {
   const TWallNow now = host_.Now();
   if (model_.Board()) return BoardPanelTexts(model_.PaperNames(), model_.PaperTimes(now), LocalNow(now));

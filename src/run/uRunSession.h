@@ -150,6 +150,23 @@ public:
   // What time added of `minutes` would change, for the dialog.
   std::vector<std::string> AddedLines(int minutes) const;
 
+  // --- An official start awaited ---------------------------------------------------------------
+  // The run is to start at `startMinute` of the day, by itself if `byItself`: false, and nothing
+  // awaited, when that minute has passed or a run is open.
+  bool AwaitStart(int startMinute, bool byItself);
+  bool Awaiting() const { return awaitUtcMs_ != 0; }
+  bool StartsByItself() const { return startsByItself_; }
+  void EndWait() { awaitUtcMs_ = 0; }
+  // What the room reads until then: "Début à 8 h 00", the band with the ends of the run started
+  // then, and how far ahead that start is (0 once due).
+  struct TAwaited {
+    std::string Text, Band;
+    int64_t AheadMs = 0;
+  };
+  TAwaited Awaited() const;
+  // Until the next second of the time of day, or the start if it comes first.
+  int64_t NextWaitMs() const;
+
 private:
   // At `atUtcMs` on the wall clock, or now.
   void Journal(const std::string &event, const std::string &detail, size_t paper = SIZE_MAX,
@@ -183,6 +200,8 @@ private:
   uint32_t engineStart_ = 0;
   TRunEnds engineEnds_;
   bool engineFresh_ = false;  // made and never started
+  int64_t awaitUtcMs_ = 0;  // the official start awaited, 0 for none
+  bool startsByItself_ = false;
 };
 
 // What the next start makes of a stored record at `now`: the record's checks, then where the run

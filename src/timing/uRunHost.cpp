@@ -37,7 +37,8 @@ TRunHost::~TRunHost() { DestroyWindow(window_); }
 
 LRESULT CALLBACK TRunHost::Proc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   auto *host = reinterpret_cast<TRunHost *>(GetWindowLongPtrA(wnd, GWLP_USERDATA));
-  if (!host || msg < WM_RUN_FINISHED || msg > WM_SET_AMBER) return DefWindowProcA(wnd, msg, wParam, lParam);
+  if (!host || ((msg < WM_RUN_FINISHED || msg > WM_SET_AMBER) && msg != WM_TIMER))
+    return DefWindowProcA(wnd, msg, wParam, lParam);
   // Nothing thrown crosses back into Windows.
   try {
     host->Posted(msg, wParam, lParam);
@@ -60,6 +61,9 @@ void TRunHost::Posted(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_RUN_FINISHED:
       if (OnRunFinished) OnRunFinished();
       return;
+    case WM_TIMER:
+      if (OnTimer) OnTimer();
+      return;
     default:
       if (display_)
         SendMessageA(display_, msg, wParam, lParam);
@@ -74,6 +78,10 @@ void TRunHost::SetDisplay(HWND display) {
   // In the order they came, before anything posted since.
   for (const MSG &m : std::exchange(heldBack_, {})) SendMessageA(display_, m.message, m.wParam, m.lParam);
 }
+
+void TRunHost::ArmTimer(uint32_t ms) { SetTimer(window_, 1, ms, nullptr); }
+
+void TRunHost::DisarmTimer() { KillTimer(window_, 1); }
 
 void TRunHost::DropPosted() {
   heldBack_.clear();

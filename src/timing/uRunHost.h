@@ -26,6 +26,10 @@ public:
   std::function<void()> OnRunFinished;
   // The session keeps a record of the open run (true) or forgot it (false).
   std::function<void(bool held)> OnHeld;
+  // OnTimer `ms` from now and every `ms` after, until armed again or disarmed.
+  void ArmTimer(uint32_t ms);
+  void DisarmTimer();
+  std::function<void()> OnTimer;
   // What engines now gone posted and nobody has read yet goes unread.
   void DropPosted();
   // Where the journal's lines go: to its file as the settings say, or as told.

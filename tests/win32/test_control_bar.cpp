@@ -837,9 +837,25 @@ TEST_F(ControlBarTimed, ARunEndsAtTheTimeOfDayChosen) {
 
 // A plan whose official start is three seconds ahead: the bar comes up at once and waits, the
 // digits reading the time of day, the gauge and the bar's panel the start, the band the ends that
-// will follow it; on its second the run starts by itself, from its whole length.
+// will follow it; on its second the run starts by itself, from its whole length. The run's owner
+// waits for it, with no bar as well: started by itself, or left for Run.
 TEST_F(ControlBarTimed, APlanStartsItsRunByItselfAtItsOfficialStart) {
-  FakeLocalClock wall(TimeOfDay(7, 59, 57, 500));
+  FakeLocalClock wall(TimeOfDay(7, 59, 59, 600));
+  for (const bool byItself : {true, false}) {
+    wall.Shift(TimeOfDay(7, 59, 59, 600) - FakeLocalClock::At(Clock::now()));
+    TRunOwner run;
+    run.ChooseRun(-1);
+    run.AwaitStart(8 * 60, byItself);
+    EXPECT_TRUE(run.Session().Awaiting()) << byItself;
+    EXPECT_TRUE(PumpUntil([&] { return !run.Session().Awaiting(); }, 3000)) << byItself;
+    const int64_t endedAt = FakeLocalClock::At(Clock::now()) - TimeOfDay(8, 0, 0);
+    EXPECT_GE(endedAt, 0) << byItself;
+    EXPECT_LT(endedAt, 500) << byItself;
+    Pump(300);
+    EXPECT_EQ(run.Session().Open(), byItself);
+    run.Stop();
+  }
+  wall.Shift(TimeOfDay(7, 59, 57, 500) - FakeLocalClock::At(Clock::now()));
   const std::string path = (std::filesystem::temp_directory_path() / "Bac blanc.tavelin").string();
   std::ofstream(path, std::ios::binary) << "Nom = Bac blanc\nDebut = 8h00\nDepart automatique = oui\n"
                                            "Epreuve = Philosophie ; 1h00 ; tiers-temps\nHorloge = oui\n";
@@ -848,7 +864,7 @@ TEST_F(ControlBarTimed, APlanStartsItsRunByItselfAtItsOfficialStart) {
   s.Then(300, [&] {
     TNavigChrono *bar = Bar();
     ASSERT_NE(bar, nullptr);
-    EXPECT_TRUE(bar->Waiting());
+    EXPECT_TRUE(bar->Session().Awaiting());
     EXPECT_EQ(bar->Get<TPanel>("TotalTime").Caption(), "Début à 8 h 00");
     EXPECT_EQ(bar->WatchChrono().Gauge().Caption(), "Début à 8 h 00");
     EXPECT_EQ(Shown(*bar).substr(0, 6), "07:59:");
@@ -857,7 +873,7 @@ TEST_F(ControlBarTimed, APlanStartsItsRunByItselfAtItsOfficialStart) {
               "Il est 7 h 59   Début à 8 h 00   Fin 9 h 00   Tiers-temps 9 h 20");
     EXPECT_TRUE(PumpUntil([&] { return bar->Session().Open(); }, 5000));
     startedAt = FakeLocalClock::At(Clock::now()) - TimeOfDay(8, 0, 0);
-    EXPECT_FALSE(bar->Waiting());
+    EXPECT_FALSE(bar->Session().Awaiting());
     EXPECT_EQ(Shown(*bar), "01:00:00");
     EXPECT_EQ(bar->WatchChrono().Gauge().Caption(), "");
     Click(bar->Get<TButton>("BtnQuit"));
