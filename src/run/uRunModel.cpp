@@ -400,6 +400,7 @@ int64_t TRunModel::ClockChanged(TMainThread &engine, const TWallNow &now) {
   const bool hasEnd = ends[0].TotalSeconds != 0;
   int64_t lastMs = 0;
   for (const TPaperEnds &e : ends) lastMs = std::max<int64_t>(lastMs, int64_t{e.Last()} * 1000);
+  if (hasEnd && runMs >= lastMs) return 0;  // nothing moves once the last end came
   if (hasEnd) HoldCome(ends, runMs, now);
   // The engine's monotonic clock is right about the time since the start: the wall clock's
   // reckoning of it is placed again from there, on both clocks.
@@ -410,9 +411,6 @@ int64_t TRunModel::ClockChanged(TMainThread &engine, const TWallNow &now) {
   const int64_t oldLocal = startLocal_;
   startLocal_ = Nearest(now.LocalMs - sinceStart, startLocal_);
   const int64_t step = startLocal_ - oldLocal;
-  // Once the last end came nothing moves, and the set is no event of the exam: the record alone
-  // follows the wall clock, so that the next start finds the run ended, as it was.
-  if (hasEnd && runMs >= lastMs) return 0;
   if (!ToTimeOfDay() || !hasEnd) return step;
 
   // A run to a time of day: the end still to come stays where the wall clock reads it. The

@@ -125,7 +125,11 @@ void TRunSession::JournalWithEnds(const char *event, const std::string &detail) 
 void TRunSession::Keep() {
   if (!open_ || !engine_) return;
   TRunRecord record;
-  model_.FillRecord(record, host_.Now().UtcMs);
+  const int64_t now = host_.Now().UtcMs;
+  model_.FillRecord(record, now);
+  // Once the last end came, a clock set no longer places the run on the wall clock: the engine's
+  // count does, so that the next start finds the run ended.
+  if (finished_) PlaceRunRecord(record, engine_->Place(), now);
   // The record is the run's safety net, not the run: whatever becomes of it, the run goes on.
   try {
     host_.Keep(record, PackRunEvents(journal_));

@@ -447,7 +447,8 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
   bool setBack = false, unsteady = false;
   host.Locked = *rc::gen::inRange(0, 4);
   // The next start says no to the question; the process ends after the last end, box up.
-  const bool refuse = *rc::gen::inRange(0, 5) == 0, crashAtEnd = *rc::gen::arbitrary<bool>();
+  const bool refuse = *rc::gen::inRange(0, 5) == 0, crashAtEnd = *rc::gen::arbitrary<bool>(),
+             secondRun = *rc::gen::inRange(0, 4) == 0;
   // Time added with a reason as long as the dialog takes.
   const std::string reason(*rc::gen::element<size_t>(0, 12, TimeAddedReasonMax), 'r');
   bool moved = false;  // a pause or time added moved the ends off the wall clock's minute
@@ -620,7 +621,10 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
           for (const int64_t end : {int64_t{e.TotalSeconds} * 1000, int64_t{e.Last()} * 1000})
             if (end > runMs) earliest = std::min(earliest, end);
         const int64_t before = std::abs(s.Ms) < 3000 ? std::abs(s.Ms) % 1000 : 0;
-        if (earliest != INT64_MAX && earliest - before > runMs) nextAt = host.Elapsed() + earliest - before - runMs;
+        if (earliest == INT64_MAX || earliest - before <= runMs) break;
+        nextAt = host.Elapsed() + earliest - before - runMs;
+        // A far end is neared in one stall, as a run of hours would be.
+        if (earliest - before - runMs > 60'000) host.Clock->Advance(milliseconds(earliest - before - runMs - 3000));
         break;
       }
       case TStepKind::TakeUp:
@@ -684,8 +688,12 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
     // The moment to leave, unless the run is over by then, named in the run's start line.
     uint32_t last = 0;
     for (const TPaperEnds &e : CountedEnds(*session->Engine())) last = std::max(last, e.Last());
-    if (int64_t{choice.ExitMinutes} * 60'000 < int64_t{last} * 1000) exitMs = int64_t{choice.ExitMinutes} * 60'000;
-    const std::string &plan = host.Run.Events().front().Detail, named = ", sortie à partir de " + MinuteTextAt(runLocal + exitMs);
+    // A run to a time of day counts from part-way through a second, so that its last second ends
+    // on the minute: its moments are that much further in its count.
+    const int64_t toEnd = ((int64_t{choice.EndMinute} * 60'000 - runLocal) % MsPerDay + MsPerDay) % MsPerDay,
+                  lead = toTimeOfDay ? (toEnd + 999) / 1000 * 1000 - toEnd : 0;
+    if (choice.ExitMinutes != 0 && int64_t{choice.ExitMinutes} * 60'000 < int64_t{last} * 1000) exitMs = int64_t{choice.ExitMinutes} * 60'000 + lead;
+    const std::string &plan = host.Run.Events().front().Detail, named = ", sortie à partir de " + MinuteTextAt(runLocal - lead + exitMs);
     RC_ASSERT(plan.find(", sortie à partir") == (exitMs == 0 ? std::string::npos : plan.size() - named.size()));
     if (exitMs != 0) RC_ASSERT(plan.substr(plan.size() - named.size()) == named);
   }
@@ -870,7 +878,7 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
   RC_ASSERT(std::count_if(run.Events().begin(), run.Events().end(), [](const TJournalEvent &e) {
               return e.Event == journal::End && e.Paper.empty();
             }) == (stopped ? 0 : 1));
-  if (!crashAtEnd || stopped) {
+  if ((!crashAtEnd || stopped) && secondRun) {
     // A second run in the same session: a journal of its own, after the first's lines, each line
     // at the second its event came.
     std::string first;
@@ -884,10 +892,20 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
       host.Drain(*session);
       host.Clock->At(milliseconds(host.Elapsed() + 1000), drain);
     };
-    host.NewClock = [&] { host.Clock->At(milliseconds(500), drain); };
-    session->Choose({150}, {host.CountsDown, host.WarnMinutes});
-    RC_ASSERT(session->Run() == TRunStart::Started);
+    // The first drain waits until Run returned.
+    std::promise<void> started2;
+    const std::shared_future<void> ran2 = started2.get_future().share();
+    host.NewClock = [&] {
+      host.Clock->At(milliseconds(500), [&, ran2] {
+        ran2.wait();
+        drain();
+      });
+    };
+    session->Choose({65}, {host.CountsDown, host.WarnMinutes});
+    const TRunStart again = session->Run();
     host.NewClock = nullptr;
+    started2.set_value();
+    RC_ASSERT(again == TRunStart::Started);
     while (!session->Engine()->WaitFor(20)) {
     }
     host.Drain(*session);
