@@ -613,13 +613,15 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
         break;
       }
       case TStepKind::Near: {
-        // The next step on the tick of the earliest end to come, or in the second before it.
+        // The next step on the tick of the earliest end to come, or of the last, or in the second
+        // before it.
         if (session->Paused()) break;
         const int64_t runMs = duration_cast<milliseconds>(session->Engine()->Place().RunTime).count();
-        int64_t earliest = INT64_MAX;
+        int64_t earliest = INT64_MAX, latest = 0;
         for (const TPaperEnds &e : CountedEnds(*session->Engine()))
           for (const int64_t end : {int64_t{e.TotalSeconds} * 1000, int64_t{e.Last()} * 1000})
-            if (end > runMs) earliest = std::min(earliest, end);
+            if (end > runMs) earliest = std::min(earliest, end), latest = std::max(latest, end);
+        if (s.Minutes % 2 == 0 && latest != 0) earliest = latest;
         const int64_t before = std::abs(s.Ms) < 3000 ? std::abs(s.Ms) % 1000 : 0;
         if (earliest == INT64_MAX || earliest - before <= runMs) break;
         nextAt = host.Elapsed() + earliest - before - runMs;
