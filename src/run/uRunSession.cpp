@@ -119,7 +119,11 @@ void TRunSession::JournalWithEnds(const char *event, const std::string &detail) 
 void TRunSession::Keep() {
   if (!open_ || !engine_) return;
   TRunRecord record;
-  model_.FillRecord(record, host_.Now().UtcMs);
+  const int64_t now = host_.Now().UtcMs;
+  model_.FillRecord(record, now);
+  // Once the last end came, a clock set no longer places the run on the wall clock: the engine's
+  // count does, so that the next start finds the run ended.
+  if (finished_) PlaceRunRecord(record, engine_->Place(), now);
   // The record is the run's safety net, not the run: whatever becomes of it, the run goes on.
   try {
     host_.Keep(record, PackRunEvents(journal_));
@@ -213,8 +217,15 @@ void TRunSession::ExamEvent(const TExamEvent &event) {
 
 void TRunSession::JournalExamEvent(const TExamEvent &event, std::optional<int64_t> atUtcMs) {
   const size_t paper = model_.Board() && event.Paper < model_.Papers() ? event.Paper : SIZE_MAX;
-  if (event.Kind == TExamEventKind::Warning)
-    Journal(journal::Warning, std::to_string(event.Minutes) + " min", paper, atUtcMs);
+  if (event.Kind == TExamEventKind::Warning) {
+    // A clock set or time added that puts a warning that came ahead again sounds it again; the
+    // record has it once, of its stretch (before or after the épreuve's normal end).
+    const std::string detail = std::to_string(event.Minutes) + " min", name = PaperOf(paper);
+    const std::vector<TJournalEvent> &said = journal_.Events();
+    for (auto e = said.rbegin(); e != said.rend() && !(e->Paper == name && e->Event == journal::NormalEnd); ++e)
+      if (e->Paper == name && e->Event == journal::Warning && e->Detail == detail) return;
+    Journal(journal::Warning, detail, paper, atUtcMs);
+  }
   else if (event.Kind == TExamEventKind::NormalEnd)
     Journal(journal::NormalEnd, "", paper, atUtcMs);
   else if (event.Kind == TExamEventKind::PaperEnd)

@@ -1,6 +1,8 @@
 // The command line as Windows hands it over: wide words (UTF-16LE, words apart at a NUL unit),
 // each brought to Windows-1252 a character a byte, then read as switches.
 // Whatever the words, reading them gives switches within their limits or the program's message.
+#include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -110,6 +112,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   Check(line.Papers.size() < MaxPapers, "more than three épreuves");
   Check(line.PlanPath.empty() || (!line.TotalSeconds && line.EndMinute < 0 && line.Papers.empty()),
         "a plan beside a length or an épreuve");
+  // The moment to leave: the digits of the one /sortie: given, a whole number of minutes.
+  for (const std::string &word : words) {
+    std::string name = word.substr(0, std::min<size_t>(word.find(':'), word.size()));
+    for (char &c : name) c = char(std::tolower(static_cast<unsigned char>(c)));
+    if (name.size() == 7 && name.substr(1) == "sortie") {
+      const std::string value = word.substr(8);
+      Check(!value.empty() && value.size() <= 3 && value.find_first_not_of("0123456789") == std::string::npos &&
+                line.ExitMinutes == uint32_t(std::stoul(value)) && *line.ExitMinutes <= MaxExitMinutes,
+            "a moment to leave not in whole minutes, or not as given");
+    }
+  }
   for (size_t i = 0; i < line.Papers.size(); ++i) {
     const TExamPaper &paper = line.Papers[i];
     Check(!paper.Name.empty() && paper.Name.size() <= MaxPaperName, "a name empty or too long");
