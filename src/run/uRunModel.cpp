@@ -548,3 +548,31 @@ void TRunModel::Moved(const TRunEnds &moved) {
     row.Ends = papers[i];
   }
 }
+
+TTakeUp AssessRun(const uint8_t *data, size_t size, const TWallNow &now) {
+  TTakeUp found = AssessRunRecord(data, size, now.UtcMs);
+  if (found.Kind == TTakeUpKind::NoRun) return found;
+  TRunModel model;
+  model.Place(found.Record, now);
+  const TRunEnds ends = model.Ends(now);
+  const int64_t lastMs = (int64_t{ends.TotalSeconds} + ends.ExtraSeconds) * 1000;
+  const int64_t runMs = Ms(model.PlaceAt(now.UtcMs).RunTime);
+  found.Place = model.PlaceAt(now.UtcMs);
+  // Every last end came while a Tavelin counted (a clock set may have moved the wall clock's
+  // account of it since): the run is over, when they came.
+  const TRunRecord &r = found.Record;
+  std::optional<int64_t> cameMs = r.LastCameMs;
+  for (const TRunRecordPaper &paper : r.Papers)
+    cameMs = cameMs && paper.LastCameMs ? std::optional<int64_t>(std::max(*cameMs, *paper.LastCameMs)) : std::nullopt;
+  if (lastMs != 0 && runMs < lastMs && cameMs) {
+    found.Kind = TTakeUpKind::Ended;
+    found.EndUtcMs = r.StartUtcMs + *cameMs;
+  } else if (lastMs != 0 && runMs >= lastMs) {
+    found.Kind = TTakeUpKind::Ended;
+    found.EndUtcMs = now.UtcMs - (runMs - lastMs);
+  } else {
+    found.Kind = TTakeUpKind::Going;
+  }
+  return found;
+}
+

@@ -197,3 +197,7 @@ private:
   int64_t asleepAtUtc_ = 0;
   int64_t exitRunMs_ = 0;  // from Run on: where the moment to leave stands, 0 for none
 };
+// What the next start makes of a stored record at `now`: the record's checks, then where the run
+// stands and whether its last end came, as a session taking it up would place them.
+TTakeUp AssessRun(const uint8_t *data, size_t size, const TWallNow &now);
+

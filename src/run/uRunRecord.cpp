@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <tuple>
 
+#include "run/uExamPaper.h"
+
 namespace {
 
 using std::chrono::milliseconds;
@@ -318,4 +320,101 @@ TTakeUp AssessRunRecord(const uint8_t* data, size_t size, int64_t nowUtcMs) {
     result.Kind = TTakeUpKind::Going;
   }
   return result;
+}
+
+namespace {
+// 1: texts of at most 255 bytes (a byte of length), no places; 2: the present form.
+constexpr uint32_t RunEventsVersion = 2;
+constexpr char RunEventsMagic[4] = {'T', 'V', 'E', 'V'};
+
+// The events are written one after the other, in the record's byte order.
+template <class T>
+void Append(std::vector<uint8_t> &out, T value) {
+  out.resize(out.size() + sizeof(T));
+  Put(out, out.size() - sizeof(T), value);
+}
+void PutTime(std::vector<uint8_t> &out, const TJournalTime &t) {
+  for (int v : {t.Year, t.Month, t.Day, t.Hour, t.Minute, t.Second}) Append(out, uint16_t(v));
+}
+void PutText(std::vector<uint8_t> &out, const std::string &text) {
+  // Every text the session makes fits: one that does not is a fault, not a text to cut.
+  if (text.size() > RunEventTextMax) throw std::length_error("run event text too long");
+  Append(out, uint16_t(text.size()));
+  out.insert(out.end(), text.begin(), text.end());
+}
+
+// Reads forward, every read checked against the end.
+struct TReader {
+  const uint8_t *At, *End;
+  bool Ok = true;
+  uint32_t Get(size_t bytes) {
+    if (!Ok || size_t(End - At) < bytes) return Ok = false, 0;
+    const uint32_t v = bytes == 1 ? At[0] : bytes == 2 ? ::Get<uint16_t>(At, 0) : ::Get<uint32_t>(At, 0);
+    At += bytes;
+    return v;
+  }
+  TJournalTime Time() {
+    TJournalTime t;
+    for (int *v : {&t.Year, &t.Month, &t.Day, &t.Hour, &t.Minute, &t.Second}) *v = int(Get(2));
+    if (t.Year < 1601 || t.Year > 30827 || t.Month < 1 || t.Month > 12 || t.Day < 1 || t.Day > 31 ||
+        t.Hour > 23 || t.Minute > 59 || t.Second > 59)
+      Ok = false;
+    return t;
+  }
+  std::string Text(size_t lengthBytes) {
+    const size_t n = Get(lengthBytes);
+    if (!Ok || n > RunEventTextMax || size_t(End - At) < n) return Ok = false, std::string();
+    std::string text(reinterpret_cast<const char *>(At), n);
+    At += n;
+    return text;
+  }
+};
+}  // namespace
+
+std::vector<uint8_t> PackRunEvents(const TJournal &run) {
+  std::vector<uint8_t> out(RunEventsMagic, RunEventsMagic + 4);
+  Append(out, RunEventsVersion);
+  Append(out, uint32_t(0));  // the length, once known
+  PutTime(out, run.RunStart());
+  // The plans first, then the latest events that fit.
+  const std::vector<TJournalEvent> &all = run.Events();
+  std::vector<const TJournalEvent *> kept;
+  const size_t head = std::min(all.size(), MaxPapers);
+  for (size_t i = 0; i < all.size(); ++i)
+    if (i < head || all.size() - i <= RunEventsMax - head) kept.push_back(&all[i]);
+  Append(out, uint32_t(kept.size()));
+  for (const TJournalEvent *e : kept) {
+    PutTime(out, e->At);
+    Append(out, uint32_t(e->Index));
+    PutText(out, e->Event);
+    PutText(out, e->Detail);
+    PutText(out, e->Paper);
+  }
+  const uint32_t length = uint32_t(out.size());
+  for (size_t i = 0; i < 4; ++i) out[8 + i] = uint8_t(length >> (8 * i));
+  return out;
+}
+
+std::optional<TJournal> ReadRunEvents(const uint8_t *data, size_t size) {
+  if (data == nullptr || size < 16 || size > RunEventsMaxBytes ||
+      !std::equal(RunEventsMagic, RunEventsMagic + 4, data))
+    return std::nullopt;
+  TReader in{data + 4, data + size};
+  const uint32_t version = in.Get(4);
+  if ((version != 1 && version != RunEventsVersion) || in.Get(4) != size) return std::nullopt;
+  TJournal run;
+  run.StartRun(in.Time());
+  const uint32_t count = in.Get(4);
+  if (!in.Ok || count > RunEventsMax) return std::nullopt;
+  const size_t lengthBytes = version == 1 ? 1 : 2;
+  for (uint32_t i = 0; i < count && in.Ok; ++i) {
+    TJournalEvent e;
+    e.At = in.Time();
+    // The first form kept no places: its events take theirs in order.
+    e.Index = version == 1 ? (run.Events().empty() ? 0 : run.Events().back().Index + 1) : in.Get(4);
+    e.Event = in.Text(lengthBytes), e.Detail = in.Text(lengthBytes), e.Paper = in.Text(lengthBytes);
+    if (e.Event.empty() || (in.Ok && !run.Restore(e))) in.Ok = false;
+  }
+  if (!in.Ok || in.At != in.End) return std::nullopt;
+  return run;
 }

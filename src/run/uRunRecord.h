@@ -59,7 +59,7 @@
 // its events are one value, written at once and never paired with another run's:
 //
 //      436    4  EventsSize         the bytes that follow, at most RunRecordMaxEventsSize
-//      440    …  the events, as the run's session packs them (read there)
+//      440    …  the events, as PackRunEvents packs them (below)
 //
 // Version 4 kept its events in a value of their own (RunEvents); a record of version 4 or
 // before has no events here.
@@ -83,6 +83,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "run/uJournal.h"
 
 constexpr uint32_t RunRecordVersion = 5;
 // Version 4's fields; version 5 adds its events' size and the events.
@@ -205,3 +207,16 @@ struct TTakeUp {
 };
 TTakeUp AssessRunRecord(const uint8_t* data, size_t size, int64_t nowUtcMs);
 
+// The events of an open run, kept with its record so that a take-up keeps the whole run: its
+// first stamp and its events, at most RunEventsMax of them (the latest, after the plans), each
+// with its place in the run and texts of at most RunEventTextMax bytes, which every text the
+// session makes fits (a reason of time added, names of RunRecordPaperNameSize). A damaged value
+// reads as nothing; the first form, whose texts were cut at 255 bytes and whose events had no
+// place, is still read.
+constexpr size_t RunEventsMax = 200;
+constexpr size_t RunEventTextMax = 1024;
+constexpr size_t RunEventsMaxBytes = 32 + RunEventsMax * (16 + 3 * (2 + RunEventTextMax));
+static_assert(RunEventsMaxBytes <= RunRecordMaxEventsSize);
+// Throws std::length_error for a text longer than RunEventTextMax: never cut.
+std::vector<uint8_t> PackRunEvents(const TJournal &run);
+std::optional<TJournal> ReadRunEvents(const uint8_t *data, size_t size);

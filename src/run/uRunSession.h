@@ -204,21 +204,5 @@ private:
   bool startsByItself_ = false;
 };
 
-// What the next start makes of a stored record at `now`: the record's checks, then where the run
-// stands and whether its last end came, as a session taking it up would place them.
-TTakeUp AssessRun(const uint8_t *data, size_t size, const TWallNow &now);
-
-// The events of an open run, kept with its record so that a take-up keeps the whole run: its
-// first stamp and its events, at most RunEventsMax of them (the latest, after the plans), each
-// with its place in the run and texts of at most RunEventTextMax bytes, which every text the
-// session makes fits (a reason of time added at most TimeAddedReasonMax bytes, names of
-// RunRecordPaperNameSize). A damaged value reads as nothing; the first form, whose texts were
-// cut at 255 bytes and whose events had no place, is still read.
-constexpr size_t RunEventsMax = 200;
-constexpr size_t RunEventTextMax = 1024;
+// The longest reason of time added that the journal keeps (the kept events hold it whole).
 constexpr size_t TimeAddedReasonMax = 200;
-constexpr size_t RunEventsMaxBytes = 32 + RunEventsMax * (16 + 3 * (2 + RunEventTextMax));
-static_assert(RunEventsMaxBytes <= RunRecordMaxEventsSize);
-// Throws std::length_error for a text longer than RunEventTextMax: never cut.
-std::vector<uint8_t> PackRunEvents(const TJournal &run);
-std::optional<TJournal> ReadRunEvents(const uint8_t *data, size_t size);
