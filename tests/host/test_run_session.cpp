@@ -275,7 +275,7 @@ struct TCrash {
 };
 
 // The lines journaled for a run that no process counted, from `from` on: each carries the wall
-// clock's second at which its event came (within the tick), in the order they came.
+// clock's second at which its event came, in the order they came.
 void CheckMeanwhile(THost &host, const TCrash &crash, size_t from, size_t to) {
   const std::vector<TJournalEvent> &lines = host.Run.Events();
   for (size_t i = from; i < to && i < lines.size(); ++i) {
@@ -289,7 +289,7 @@ void CheckMeanwhile(THost &host, const TCrash &crash, size_t from, size_t to) {
       continue;
     }
     RC_ASSERT(std::any_of(at.begin(), at.end(), [&](int64_t k) {
-      return std::abs(Seconds(host.LocalTime(crash.Utc + k * 1000 - crash.RunMs)) - Seconds(e.At)) <= 1;
+      return Seconds(host.LocalTime(crash.Utc + k * 1000 - crash.RunMs)) == Seconds(e.At);
     }));
   }
 }
