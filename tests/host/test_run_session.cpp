@@ -1,5 +1,6 @@
 // The run's session driven as the windows drive it, with random runs and random events: after
-// every step, what it shows and keeps must agree with itself and with the engine it drives.
+// every step, what it shows and keeps must agree with itself, with the engine it drives, and with
+// the test's own account of what came when (the journal's lines, the file, the procès-verbal).
 #include <gtest/gtest.h>
 #include <rapidcheck.h>
 #include <rapidcheck/gtest.h>
