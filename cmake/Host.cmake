@@ -30,7 +30,7 @@ target_link_libraries(tavelin_host_tests PRIVATE tavelin_core gtest_asan rapidch
 tavelin_sanitized(tavelin_host_tests "${SAN_FLAGS}")
 target_compile_definitions(tavelin_host_tests PRIVATE TAVELIN_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 add_test(NAME host.sanitized COMMAND tavelin_host_tests --gtest_filter=-RunSession.*)
-# The run's property on its own, with as many sequences as take a few seconds here (about 15 s
+# The run's property on its own, with as many sequences as take a few seconds here (about 25 s
 # under the sanitizers), from one seed so that every build tries the same ones; ./tavelin.sh
 # properties tries others.
 add_test(NAME host.run_session COMMAND tavelin_host_tests --gtest_filter=RunSession.*)
