@@ -11,9 +11,9 @@
 #include "app/uPlanDocument.h"
 #include "app/uTakeUp.h"
 #include "forms/uApplication.h"
+#include "run/uEndTime.h"
 #include "settings/uCommandLine.h"
 #include "settings/uConfig.h"
-#include "run/uEndTime.h"
 #include "timing/uJournalKeeper.h"
 #include "timing/uWallClock.h"
 

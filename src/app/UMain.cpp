@@ -8,18 +8,18 @@
 
 #include "app/uEndTimeScreen.h"
 #include "app/uExamScreen.h"
-#include "app/uPlanDocument.h"
 #include "app/uPapersScreen.h"
+#include "app/uPlanDocument.h"
 #include "app/uProcesVerbal.h"
 #include "app/uRunOwner.h"
+#include "base/uText.h"
 #include "display/uNavigChrono.h"
 #include "forms/uApplication.h"
 #include "options/uOptionsScreen.h"
-#include "settings/uConfig.h"
 #include "run/uEndTime.h"
+#include "settings/uConfig.h"
 #include "timing/uJournalKeeper.h"
 #include "timing/uWallClock.h"
-#include "base/uText.h"
 
 TMain *Main = nullptr;
 

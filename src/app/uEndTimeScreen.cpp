@@ -5,8 +5,8 @@
 #include <algorithm>
 
 #include "forms/uApplication.h"
-#include "settings/uConfig.h"
 #include "run/uEndTime.h"
+#include "settings/uConfig.h"
 #include "timing/uWallClock.h"
 
 TEndTimeScreen::TEndTimeScreen(TForm *owner) : TForm(owner) {

@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <vector>
 
-#include "run/uRunTexts.h"
 #include "forms/uApplication.h"
-#include "settings/uConfig.h"
 #include "run/uEndTime.h"
+#include "run/uRunTexts.h"
+#include "settings/uConfig.h"
 
 namespace {
 

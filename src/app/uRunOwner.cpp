@@ -103,13 +103,13 @@ void TRunOwner::RunFinished() {
     if (bar_) bar_->TakeQuestionAway();
     return;
   }
+  session_.LastEndCame();
   if (bar_) return bar_->RunFinished();
-  session_.Finished();
   EndSeen();
 }
 
 void TRunOwner::EndSeen() {
-  session_.Ended();
+  session_.EndSeen();
   JournalWriteNow();
   // An end time is for one run: the next one is of a duration, its extra time to the second.
   ChooseRun(-1);

@@ -10,14 +10,14 @@
 #include "app/UMain.h"
 #include "app/uRunOwner.h"
 #include "display/uNavigChrono.h"
-#include "run/uRunTexts.h"
 #include "forms/uApplication.h"
-#include "settings/uConfig.h"
 #include "run/uEndTime.h"
 #include "run/uRunModel.h"
+#include "run/uRunSession.h"
+#include "run/uRunTexts.h"
+#include "settings/uConfig.h"
 #include "timing/uRunHost.h"
 #include "timing/uRunKeeper.h"
-#include "run/uRunSession.h"
 #include "timing/uWallClock.h"
 
 namespace {

@@ -5,12 +5,12 @@
 #include <cstring>
 
 #include "display/uMonitors.h"
-#include "run/uBoardTexts.h"
 #include "display/uTimeAddedScreen.h"
 #include "forms/uApplication.h"
 #include "forms/uDpi.h"
-#include "settings/uConfig.h"
+#include "run/uBoardTexts.h"
 #include "run/uEndTime.h"
+#include "settings/uConfig.h"
 #include "timing/uJournalKeeper.h"
 
 namespace {
@@ -72,7 +72,7 @@ TNavigChrono::TNavigChrono(TForm *owner, TRunLink &run)
   if (mainWindow) mainWindow->Hide();
   FWatchChrono = std::make_unique<TWatchChrono>(this);
   Get<TButton>("BtnPause").SetEnabled(false);
-  ShowTotalText();
+  ShowEndsPanel();
   ShowBeepText();
   Get<TButton>("BtnBeep").SetDown(AppConfig->BeepActive);
   FWatchChrono->CreateHandle();
@@ -121,7 +121,7 @@ TNavigChrono::~TNavigChrono() {
   FWatchChrono.reset();
 }
 
-void TNavigChrono::ShowTotalText() {
+void TNavigChrono::ShowEndsPanel() {
   if (FSession.Awaiting()) return;  // the panel says when the run starts
   const std::vector<std::string> texts = FSession.PanelTexts(AppConfig->TotalTime->AsText());
   if (FSession.Board()) {
@@ -169,7 +169,7 @@ void TNavigChrono::ShowClockBand() {
     ShowWaiting();
   } else if (FWatchChrono->Board()) {
     FWatchChrono->ShowBoard(FSession.BoardNowMs(), FSession.BoardLines());
-    ShowTotalText();
+    ShowEndsPanel();
   } else if (TClockBand *band = FWatchChrono->Band()) {
     band->SetText(FSession.BandText());
   }
@@ -216,7 +216,7 @@ void TNavigChrono::ChooseRun(const std::function<void()> &choose) {
 
 void TNavigChrono::ShowRun() {
   ShowRunLength();
-  ShowTotalText();
+  ShowEndsPanel();
   ShowClockBand();
 }
 
@@ -351,7 +351,6 @@ void TNavigChrono::CloseNavigChrono(TForm *, TCloseAction &Action) {
 }
 
 void TNavigChrono::RunFinished() {
-  FSession.Finished();
   ShowMessageBox("Le chronométrage est terminé...", "Information", MB_OK | MB_ICONINFORMATION);
   ChooseRun([this] { FRun.EndSeen(); });
   Get<TButton>("BtnPause").SetEnabled(false);

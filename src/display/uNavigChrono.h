@@ -101,7 +101,7 @@ private:
   void ShowBoardNames();
   // The wall clock's next second, when the board's digits turn.
   void ArmClockTimer();
-  void ShowTotalText();
+  void ShowEndsPanel();
   // The longest of `texts` that fits the panel, or the last.
   void ShowFitting(const char *panel, const std::vector<std::string> &texts);
   // The window menu's "Temps ajouté..." is offered while an end is to come.

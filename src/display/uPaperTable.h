@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "run/uBoardTexts.h"
 #include "forms/uForms.h"
+#include "run/uBoardTexts.h"
 
 class TPaperTable : public TGraphicControl {
 public:

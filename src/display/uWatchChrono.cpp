@@ -5,16 +5,16 @@
 #include <algorithm>
 #include <vector>
 
-#include "run/uBoardTexts.h"
 #include "display/uMonitors.h"
-#include "run/uRunTexts.h"
 #include "forms/uApplication.h"
 #include "forms/uDpi.h"
 #include "forms/uSystemLib.h"
-#include "settings/uConfig.h"
+#include "run/uBoardTexts.h"
 #include "run/uEndTime.h"
 #include "run/uExamPaper.h"
+#include "run/uRunTexts.h"
 #include "run/uThreadContainer.h"
+#include "settings/uConfig.h"
 
 static_assert(FirstFullWidthSize + MaxMonitors == TConfig::DisplaySizeEnd,
               "the settings keep every display size the layout knows");

@@ -4,9 +4,9 @@
 
 #include <cstring>
 
+#include "base/uText.h"
 #include "forms/uForms.h"
 #include "forms/uSystemLib.h"
-#include "base/uText.h"
 
 TApplication Application;
 

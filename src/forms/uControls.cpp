@@ -8,8 +8,8 @@
 
 #include "forms/uApplication.h"
 #include "forms/uDpi.h"
-#include "forms/uScaledPicture.h"
 #include "forms/uForms.h"
+#include "forms/uScaledPicture.h"
 #include "forms/uTransparent.h"
 
 namespace {

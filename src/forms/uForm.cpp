@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <climits>
 
+#include "base/uText.h"
 #include "forms/uApplication.h"
 #include "forms/uDpi.h"
 #include "forms/uForms.h"
-#include "base/uText.h"
 
 namespace {
 

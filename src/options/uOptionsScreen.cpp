@@ -8,8 +8,8 @@
 #include "forms/uApplication.h"
 #include "forms/uDpi.h"
 #include "options/uOptionsLogic.h"
-#include "settings/uConfig.h"
 #include "run/uChronoType.h"
+#include "settings/uConfig.h"
 #include "timing/uSound.h"
 
 TOptionsScreen::TOptionsScreen(TForm *owner) : TForm(owner) {

@@ -20,11 +20,11 @@ TRunSession::~TRunSession() {
 
 void TRunSession::Choose(const TRunChoice &choice, const TSessionSettings &settings) {
   settings_ = settings;
-  finished_ = false;
+  lastEndCame_ = false;
   model_.Choose(choice);
   // An engine that has not counted yet serves another choice of the same ends.
   const TRunEnds ends = model_.Ends(host_.Now());
-  if (engine_ && engineFresh_ && ends == engineEnds_) return;
+  if (engine_ && engineUnstarted_ && ends == engineEnds_) return;
   MakeEngine(ends);
 }
 
@@ -33,7 +33,7 @@ void TRunSession::MakeEngine(const TRunEnds &ends) {
   engine_ = host_.MakeEngine(ends);
   engineEnds_ = ends;
   engineStart_ = ends.TotalSeconds;
-  engineFresh_ = true;
+  engineUnstarted_ = true;
 }
 
 void TRunSession::SetOpen(bool open) {
@@ -123,7 +123,7 @@ void TRunSession::Keep() {
   model_.FillRecord(record, now);
   // Once the last end came, a clock set no longer places the run on the wall clock: the engine's
   // count does, so that the next start finds the run ended.
-  if (finished_) PlaceRunRecord(record, engine_->Place(), now);
+  if (lastEndCame_) PlaceRunRecord(record, engine_->Place(), now);
   // The record is the run's safety net, not the run: whatever becomes of it, the run goes on.
   try {
     host_.Keep(record, PackRunEvents(journal_));
@@ -149,7 +149,7 @@ TRunStart TRunSession::Run() {
   }
   const bool first = !open_;
   const int64_t pausedSince = model_.PlaceAt(now.UtcMs).PausedFor.count();
-  engineFresh_ = false;
+  engineUnstarted_ = false;
   model_.Start(*engine_, now);
   if (first) {
     open_ = true;
@@ -232,8 +232,8 @@ void TRunSession::JournalExamEvent(const TExamEvent &event, std::optional<int64_
     Journal(journal::End, "", paper, atUtcMs);
 }
 
-bool TRunSession::Finished() {
-  finished_ = true;
+bool TRunSession::LastEndCame() {
+  lastEndCame_ = true;
   const bool beyond = engine_ && engine_->CountsOvertime();
   // A run counting beyond its end goes on while the box is up.
   if (engine_ && !beyond) engine_->Terminate();
@@ -245,7 +245,7 @@ bool TRunSession::Finished() {
   return beyond;
 }
 
-void TRunSession::Ended() {
+void TRunSession::EndSeen() {
   if (engine_ && engine_->CountsOvertime() && open_) {
     const TRunEnds ends = model_.Ends(host_.Now());
     const int64_t beyond = Ms(engine_->Place().RunTime) / 1000 - int64_t{ends.TotalSeconds} -
@@ -253,7 +253,7 @@ void TRunSession::Ended() {
     Journal(journal::Overtime, ShortDuration(uint32_t(std::max<int64_t>(0, beyond))));
   }
   SetOpen(false);
-  engineFresh_ = false;
+  engineUnstarted_ = false;
   if (engine_) {
     engine_->Terminate();
     engine_->WaitFor(500);
@@ -328,10 +328,10 @@ void TRunSession::TakeUp(const TRunRecord &record, const std::vector<uint8_t> &e
   const TWallNow now = host_.Now();
   model_.Place(record, now);
   MakeEngine(model_.Ends(now));
-  engineFresh_ = false;
+  engineUnstarted_ = false;
   model_.TakeUp(record, *engine_, now);
   open_ = true;
-  finished_ = false;
+  lastEndCame_ = false;
   JournalKept(record, events);
   // Each at the second it came; a tick still to come in this second is the engine's.
   const int64_t nowMs = Ms(model_.PlaceAt(now.UtcMs).RunTime);
@@ -371,10 +371,10 @@ int64_t TRunSession::LocalNow(const TWallNow &now) const { return model_.LocalIn
 
 std::string TRunSession::BandText() const {
   const TWallNow now = host_.Now();
-  return ClockBandText(LocalNow(now), SaidExit(model_.Times(now)));
+  return ClockBandText(LocalNow(now), ExitAsJournaled(model_.Times(now)));
 }
 
-TRunTimes TRunSession::SaidExit(TRunTimes times) const {
+TRunTimes TRunSession::ExitAsJournaled(TRunTimes times) const {
   // The room reads that candidates may leave when the journal says so, at the engine's tick.
   if (open_ && times.HasExit) times.ExitCame = exitSaid_;
   return times;
@@ -388,7 +388,7 @@ std::vector<TRunTimes> TRunSession::PaperTimes() const {
   const TRunPlace place = model_.PlaceAt(now.UtcMs);
   const int64_t paused = Ms(place.PausedBefore) + (place.Paused ? Ms(place.PausedFor) : 0);
   for (size_t i = 0; i < papers.size(); ++i) {
-    papers[i] = SaidExit(papers[i]);
+    papers[i] = ExitAsJournaled(papers[i]);
     if (papers[i].Started) papers[i].StartMs += paused - model_.PausedAfterNormalEndMs(now.UtcMs, i);
   }
   return papers;
@@ -505,7 +505,7 @@ std::string TRunSession::ShownText() const {
 std::vector<std::string> TRunSession::AddedLines(int minutes) const {
   if (!engine_) return {};
   const TWallNow now = host_.Now();
-  const TRunTimes before = SaidExit(model_.Times(now)),
+  const TRunTimes before = ExitAsJournaled(model_.Times(now)),
                   after = model_.TimesAfterAdding(*engine_, minutes * 60, now);
   std::vector<std::string> lines =
       model_.Board() ? BoardAddedLines(model_.PaperNames(), model_.PaperTimes(now),

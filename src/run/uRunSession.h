@@ -100,9 +100,9 @@ public:
   // An exam event that the engine posted (each of a tick's, in order).
   void ExamEvent(const TExamEvent &event);
   // The engine's end of the run came; true when it goes on counting beyond the end.
-  bool Finished();
+  bool LastEndCame();
   // The box of the end was closed: the run is over (the next one is chosen anew).
-  void Ended();
+  void EndSeen();
   void ClockChanged();
   void Sleeping();
   void Woke();
@@ -178,7 +178,7 @@ private:
   // included), each at the wall-clock second it came: the run stands at `nowMs` now.
   void JournalMeanwhile(const TRunRecord &record, int64_t untilMs, int64_t nowMs);
   // Whether candidates may leave, as the journal said it.
-  TRunTimes SaidExit(TRunTimes times) const;
+  TRunTimes ExitAsJournaled(TRunTimes times) const;
   void JournalStart();
   void JournalHeading();
   void JournalWithEnds(const char *event, const std::string &detail);
@@ -195,11 +195,11 @@ private:
   TJournal journal_;
   bool open_ = false;
   bool sessionEnding_ = false;
-  bool finished_ = false;  // the engine's end came
+  bool lastEndCame_ = false;  // the engine's end came
   bool exitSaid_ = false;  // the moment to leave came and was journaled
   uint32_t engineStart_ = 0;
   TRunEnds engineEnds_;
-  bool engineFresh_ = false;  // made and never started
+  bool engineUnstarted_ = false;  // made and never started
   int64_t awaitUtcMs_ = 0;  // the official start awaited, 0 for none
   bool startsByItself_ = false;
 };

@@ -4,9 +4,9 @@
 
 #include <shellapi.h>
 
+#include "base/uScale.h"
 #include "forms/uApplication.h"
 #include "forms/uSystemLib.h"
-#include "base/uScale.h"
 #include "settings/uAboutText.h"
 #include "settings/uConfigAbstract.h"
 

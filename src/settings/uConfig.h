@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "run/uChronoType.h"
+#include "run/uExamPaper.h"
 #include "settings/uCommandLine.h"
 #include "settings/uConfigAbstract.h"
 #include "settings/uExamPlanFile.h"
-#include "run/uChronoType.h"
-#include "run/uExamPaper.h"
 
 // Every user setting of the program, each bound to its registry value of the same name.
 class TConfig : public TConfigAbstract {

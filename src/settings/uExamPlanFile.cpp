@@ -8,9 +8,9 @@
 #include <string_view>
 
 #include "base/uText.h"
+#include "run/uExamPaper.h"
 #include "settings/uCommandLine.h"
 #include "settings/uConfigTypes.h"
-#include "run/uExamPaper.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "forms/uSystemLib.h"
+#include "run/uRunSession.h"
 #include "settings/uConfig.h"
 #include "settings/uRegistry.h"
-#include "run/uRunSession.h"
 
 static_assert(RunRecordScreenSizes == TConfig::DisplaySizeEnd,
               "a record holds the display sizes of the settings");

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "fuzz_check.h"
 #include "base/uText.h"
+#include "fuzz_check.h"
 #include "settings/uCommandLine.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "fuzz_check.h"
 #include "base/uText.h"
 #include "forms/uDesign.h"
+#include "fuzz_check.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include <string_view>
 #include <vector>
 
-#include "fuzz_check.h"
 #include "base/uText.h"
+#include "fuzz_check.h"
 #include "run/uJournal.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "settings/uConfigTypes.h"
 #include "run/uExamPaper.h"
+#include "settings/uConfigTypes.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   std::vector<std::string> lines;

@@ -5,8 +5,8 @@
 #include <set>
 #include <sstream>
 
-#include "forms/uDesign.h"
 #include "base/uScale.h"
+#include "forms/uDesign.h"
 
 namespace {
 

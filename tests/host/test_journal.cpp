@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "base/uText.h"
-#include "run/uRunTexts.h"
 #include "run/uJournal.h"
+#include "run/uRunTexts.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "run/uBoardTexts.h"
-#include "run/uRunTexts.h"
-#include "sim_clock.h"
 #include "run/uEndTime.h"
 #include "run/uRunModel.h"
+#include "run/uRunTexts.h"
+#include "sim_clock.h"
 
 using namespace tavelin_test;
 using std::chrono::duration_cast;

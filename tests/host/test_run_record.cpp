@@ -7,15 +7,15 @@
 #include <type_traits>
 #include <vector>
 
-#include "run/uExamPlan.h"
 #include "base/uText.h"
-#include "run/uRunTexts.h"
-#include "sim_clock.h"
 #include "run/uEndTime.h"
 #include "run/uExamPaper.h"
+#include "run/uExamPlan.h"
 #include "run/uJournal.h"
 #include "run/uRunModel.h"
 #include "run/uRunRecord.h"
+#include "run/uRunTexts.h"
+#include "sim_clock.h"
 
 namespace {
 

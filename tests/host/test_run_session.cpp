@@ -12,12 +12,12 @@
 #include <memory>
 #include <set>
 
-#include "sim_clock.h"
 #include "base/uText.h"
 #include "run/uBoardTexts.h"
 #include "run/uEndTime.h"
 #include "run/uRunSession.h"
 #include "run/uRunTexts.h"
+#include "sim_clock.h"
 
 using namespace tavelin_test;
 using std::chrono::duration_cast;
@@ -808,7 +808,7 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
     host.Drain(*session);
     CheckCame(host);
     checkExit();
-    RC_ASSERT(session->Finished() == host.CountOvertime);
+    RC_ASSERT(session->LastEndCame() == host.CountOvertime);
     // The engine counted to the last end that the session gives.
     uint32_t counted = 0;
     for (const TMsg &m : host.Poster->Messages())
@@ -832,7 +832,7 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
                                TRunSession::TLeft::Ended);
       RC_ASSERT(host.Run.Events().size() == lines);
     } else {
-      session->Ended();
+      session->EndSeen();
       RC_ASSERT(!host.Record.has_value());
       // Counted beyond the end, until the box closed.
       const TJournalEvent &last = host.Run.Events().back();
@@ -912,8 +912,8 @@ RC_GTEST_PROP(RunSession, EveryMeetingOfARunsEventsKeepsItsEndsAndEvents, ()) {
     while (!session->Engine()->WaitFor(20)) {
     }
     host.Drain(*session);
-    session->Finished();
-    session->Ended();
+    session->LastEndCame();
+    session->EndSeen();
     CheckCame(host);
     RC_ASSERT(!(host.Run.RunStart() == firstStart));
     RC_ASSERT(host.Run.Events().front().Event == std::string(journal::Start) && host.Run.Events().back().Event == std::string(journal::End));

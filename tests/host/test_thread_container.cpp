@@ -9,9 +9,9 @@
 #include <thread>
 #include <tuple>
 
-#include "sim_clock.h"
 #include "run/uEndTime.h"
 #include "run/uThreadContainer.h"
+#include "sim_clock.h"
 
 using namespace tavelin_test;
 

@@ -8,8 +8,8 @@
 #include <random>
 #include <thread>
 
-#include "sim_clock.h"
 #include "run/uThreadContainer.h"
+#include "sim_clock.h"
 
 using namespace tavelin_test;
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "display/uDisplayTables.h"
 #include "display/uNavigChrono.h"
 #include "forms/uDpi.h"
-#include "display/uDisplayTables.h"
 #include "options/uOptionsScreen.h"
 #include "settings/uAboutBox.h"
 #include "settings/uConfigAbstract.h"

@@ -14,10 +14,10 @@
 #include "display/uMonitors.h"
 #include "display/uNavigChrono.h"
 #include "forms/uSystemLib.h"
-#include "support_win.h"
-#include "timing/uRunContainer.h"
 #include "run/uEndTime.h"
+#include "support_win.h"
 #include "timing/uJournalKeeper.h"
+#include "timing/uRunContainer.h"
 #include "timing/uRunKeeper.h"
 #include "timing/uSound.h"
 

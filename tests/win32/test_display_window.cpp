@@ -10,8 +10,8 @@
 
 #include "display/uWatchChrono.h"
 #include "forms/uSystemLib.h"
-#include "support_win.h"
 #include "run/uThreadContainer.h"
+#include "support_win.h"
 
 using namespace testwin;
 

@@ -20,8 +20,8 @@
 #include "display/uTimeAddedScreen.h"
 #include "display/uWatchChrono.h"
 #include "options/uOptionsScreen.h"
-#include "timing/uJournalKeeper.h"
 #include "support_win.h"
+#include "timing/uJournalKeeper.h"
 
 using namespace testwin;
 using namespace std::string_literals;

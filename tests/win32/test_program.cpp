@@ -9,8 +9,8 @@
 #include <fstream>
 
 #include "base/uText.h"
-#include "support_win.h"
 #include "run/uRunRecord.h"
+#include "support_win.h"
 #include "timing/uWallClock.h"
 
 using namespace testwin;
