@@ -2,8 +2,6 @@
 
 #include "display/uNavigChrono.h"
 
-#include <cstring>
-
 #include "display/uMonitors.h"
 #include "display/uTimeAddedScreen.h"
 #include "forms/uApplication.h"
@@ -30,25 +28,7 @@ bool StopRunBox(TNavigChrono &bar) {
 }
 TStopRunQuestion AskStopRun = &StopRunBox;
 
-namespace {
-struct TQuestionSearch {
-  HWND Owner, Found;
-};
-BOOL CALLBACK FindQuestion(HWND wnd, LPARAM data) {
-  auto *s = reinterpret_cast<TQuestionSearch *>(data);
-  char cls[16] = {};
-  GetClassNameA(wnd, cls, sizeof cls);
-  if (strcmp(cls, "#32770") != 0 || GetWindow(wnd, GW_OWNER) != s->Owner) return TRUE;
-  s->Found = wnd;
-  return FALSE;
-}
-}  // namespace
-
-void TNavigChrono::TakeQuestionAway() {
-  TQuestionSearch search{Handle(), nullptr};
-  EnumThreadWindows(GetCurrentThreadId(), &FindQuestion, reinterpret_cast<LPARAM>(&search));
-  if (search.Found) PostMessageA(search.Found, WM_COMMAND, IDNO, 0);
-}
+void TNavigChrono::TakeQuestionAway() { AnswerQuestion(IDNO); }
 
 TNavigChrono::TNavigChrono(TForm *owner, TRunLink &run)
     : TForm(owner), FRun(run), FSession(run.Session()) {

@@ -207,7 +207,9 @@ void TApplication::BringAboveFront(HWND wnd) {
 namespace {
 // The message box is prepared before it is shown and activated, once: placed (centred on its
 // owner), and its question's buttons named.
-bool boxToPrepare = false, boxToPlace = false;
+bool boxToPrepare = false, boxToPlace = false, boxAsks = false;
+// The question up now, which AnswerQuestion answers.
+HWND questionUp = nullptr;
 
 LRESULT CALLBACK PrepareBox(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HCBT_ACTIVATE && boxToPrepare) {
@@ -216,6 +218,7 @@ LRESULT CALLBACK PrepareBox(int code, WPARAM wParam, LPARAM lParam) {
     GetClassNameA(wnd, cls, sizeof cls);
     if (strcmp(cls, "#32770") == 0) {
       boxToPrepare = false;
+      if (boxAsks) questionUp = wnd;
       // The system names them in its own language; a question in French answers in French.
       SetDlgItemTextA(wnd, IDYES, "&Oui");
       SetDlgItemTextA(wnd, IDNO, "&Non");
@@ -241,11 +244,18 @@ int ShowMessageBox(HWND owner, const std::string &text, const std::string &capti
   if (!place && (flags & MB_TYPEMASK) != MB_YESNO)
     return MessageBoxA(owner, text.c_str(), caption.c_str(), flags);
   HHOOK hook = SetWindowsHookExA(WH_CBT, PrepareBox, nullptr, GetCurrentThreadId());
+  const HWND outer = questionUp;
   boxToPrepare = true;
   boxToPlace = place;
+  boxAsks = (flags & MB_TYPEMASK) == MB_YESNO;
   int answer =
       MessageBoxA(owner, text.c_str(), caption.c_str(), flags | (place ? MB_TOPMOST : 0));
-  boxToPrepare = boxToPlace = false;
+  boxToPrepare = boxToPlace = boxAsks = false;
+  questionUp = outer;
   if (hook) UnhookWindowsHookEx(hook);
   return answer;
+}
+
+void AnswerQuestion(int answer) {
+  if (questionUp) PostMessageA(questionUp, WM_COMMAND, WPARAM(answer), 0);
 }

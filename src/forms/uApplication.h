@@ -99,6 +99,9 @@ public:
 int ShowMessageBox(const std::string &text, const std::string &caption, UINT flags);
 // The same owned by `owner` whatever window is active (none: as above).
 int ShowMessageBox(HWND owner, const std::string &text, const std::string &caption, UINT flags);
+// The yes/no question of ShowMessageBox up now is answered `answer` (IDYES, IDNO) as if the user
+// had: what it asked about no longer stands. Nothing when none is up.
+void AnswerQuestion(int answer);
 
 // The mouse tracking of this thread: the window and what it tracks (TME_HOVER, TME_LEAVE,
 // TME_NONCLIENT), or no window. Ending it does not tell the window; MouseLeft does.
